@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace vmx::app {
+
+class Clock;
+
+enum class CommentColour { Blue, Red };
+enum class AskIcon { None, Information, Warning, Error, Question };
+enum class AskButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class AskResult { Ok, Cancel, Yes, No };
+
+// The only way the core reaches the person. The window implements it with Qt, vmxctl prints
+// and answers from its options, tests script it and record what was said.
+class Host {
+public:
+    virtual ~Host() = default;
+    // Status bar: panel 0 the link, panel 1 operation results (also the log), panel 2 the version.
+    virtual void PanelText(int panel, const QString& text) = 0;
+    // Status line of the test page.
+    virtual void ShowLComment(CommentColour colour, const QString& text) = 0;
+    virtual AskResult Ask(AskIcon icon, AskButtons buttons, const QString& text,
+                          const QString& caption = QString()) = 0;
+    // Millisecond wait on the session clock; pumps pending events for waits above 20 ms.
+    virtual void Wait(int ms) = 0;
+    virtual void ProcessMessages() = 0;
+    virtual void Beep() = 0;
+    virtual void SetClipboardText(const QString& text) = 0;
+    virtual QString ClipboardText() = 0;
+    // Hourglass cursor around blocking work.
+    virtual void SetBusy(bool busy) { (void)busy; }
+    // Progress of a long transfer; total 0 ends it.
+    virtual void Progress(qint64 done, qint64 total) { (void)done, (void)total; }
+};
+
+// A Host that records everything and answers questions from a script; its Wait advances the
+// given clock. Used by tests and by the command line's quiet paths.
+class RecordingHost : public Host {
+public:
+    explicit RecordingHost(Clock* clock = nullptr) : clock_(clock) {}
+
+    struct Question {
+        AskIcon Icon;
+        AskButtons Buttons;
+        QString Text;
+        QString Caption;
+    };
+
+    void PanelText(int panel, const QString& text) override;
+    void ShowLComment(CommentColour colour, const QString& text) override;
+    AskResult Ask(AskIcon icon, AskButtons buttons, const QString& text, const QString& caption) override;
+    void Wait(int ms) override;
+    void ProcessMessages() override { ++pumps; }
+    void Beep() override { ++beeps; }
+    void SetClipboardText(const QString& text) override { clipboard = text; }
+    QString ClipboardText() override { return clipboard; }
+
+    QString panel[3];
+    QStringList panel1Log; // every text written to panel 1, in order
+    QStringList panel0Log;
+    std::vector<std::pair<CommentColour, QString>> comments;
+    std::vector<Question> questions;
+    std::deque<AskResult> answers; // scripted answers; when empty the default below is used
+    AskResult defaultAnswer = AskResult::No;
+    qint64 waitedMs = 0;
+    int pumps = 0;
+    int beeps = 0;
+    QString clipboard;
+    std::function<void(int)> onWait; // optional hook, called with the wait's length
+
+private:
+    Clock* clock_;
+};
+
+} // namespace vmx::app

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/Clock.h"
+#include "app/Host.h"
+#include "app/Modes.h"
+#include "app/MonitorConfig.h"
+#include "app/SensorTypes.h"
+
+#include <QString>
+
+namespace vmx::app {
+
+// The program version shown in status panel 2.
+inline constexpr const char* kVersionText = "V01.50.12.09/ 23.06.2014";
+
+// One run of the program: its clock and host, the language, the operating mode, the current
+// sensor type and what MONITOR.INI set. The subsystems above take it by reference.
+class Session {
+public:
+    Session(Host& host, Clock& clock, QString programDir);
+
+    Host& host() { return *host_; }
+    Clock& clock() { return *clock_; }
+    const QString& programDir() const { return programDir_; }
+
+    // Catalogue text in the current language.
+    QString Msg(int index) const;
+    void PanelText(int panel, const QString& text) { host_->PanelText(panel, text); }
+    void Wait(int ms) { host_->Wait(ms); }
+
+    int language() const { return language_; }
+    void setLanguage(int language)
+    {
+        if (language == 0 || language == 1) language_ = language;
+    }
+
+    OperatingMode mode;
+    CurrentSensorType sensor;
+    MonitorConfig config;
+
+    void CopyValidSensorType(int row) { app::CopyValidSensorType(sensor, row); }
+
+    // Reads MONITOR.INI: the device keys preset the current type's numbers, the language and
+    // mode are applied; the rest stays in `config` for the window to apply to its menus.
+    bool ReadConfigFromFile();
+
+    // Catalogue row the start ends on for the current numbers and the menu filters.
+    int RowForCurrentType() const;
+
+private:
+    Host* host_;
+    Clock* clock_;
+    QString programDir_;
+    int language_ = 0;
+};
+
+} // namespace vmx::app

@@ -1,0 +1,101 @@
+#include "cli/CliContext.h"
+
+#include "app/SensorTypes.h"
+#include "app/TextHelpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace vmx::cli {
+
+void ConsoleHost::PanelText(int panel, const QString& text)
+{
+    // Panel 1 carries operation results; panel 0 (the link) is shown only in verbose listings.
+    if (panel != 1 || opts_.quiet) return;
+    CliContext::Err(text);
+}
+
+void ConsoleHost::ShowLComment(app::CommentColour, const QString& text)
+{
+    if (!opts_.quiet) CliContext::Err(text);
+}
+
+app::AskResult ConsoleHost::Ask(app::AskIcon, app::AskButtons buttons, const QString& text, const QString&)
+{
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    CliContext::Err(shown);
+    const bool yes = opts_.yes;
+    switch (buttons) {
+    case app::AskButtons::Ok: return app::AskResult::Ok;
+    case app::AskButtons::OkCancel: return yes ? app::AskResult::Ok : app::AskResult::Cancel;
+    case app::AskButtons::YesNo: return yes ? app::AskResult::Yes : app::AskResult::No;
+    case app::AskButtons::YesNoCancel: return yes ? app::AskResult::Yes : app::AskResult::Cancel;
+    }
+    return app::AskResult::Cancel;
+}
+
+void ConsoleHost::Progress(qint64 done, qint64 total)
+{
+    if (opts_.quiet || !isatty(STDERR_FILENO)) return;
+    if (total <= 0) {
+        if (progressShown_) std::fputs("\n", stderr);
+        progressShown_ = false;
+        return;
+    }
+    const int pct = int(done * 100 / total);
+    const int bars = pct / 5;
+    std::fprintf(stderr, "\r[%-20.*s] %3d%%", bars, "####################", pct);
+    std::fflush(stderr);
+    progressShown_ = true;
+}
+
+QString CliContext::ProgramDir() const
+{
+    if (!opts.configDir.empty()) return QDir(QString::fromStdString(opts.configDir)).absolutePath();
+    return QCoreApplication::applicationDirPath();
+}
+
+void CliContext::Out(const QString& line)
+{
+    const QByteArray b = line.toUtf8();
+    std::fwrite(b.constData(), 1, size_t(b.size()), stdout);
+    std::fputc('\n', stdout);
+}
+
+void CliContext::Err(const QString& line)
+{
+    const QByteArray b = line.toUtf8();
+    std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+bool CliContext::StartSession()
+{
+    if (session_) return true;
+    clock_ = std::make_unique<app::RealClock>();
+    host_ = std::make_unique<ConsoleHost>(*clock_, opts);
+    session_ = std::make_unique<app::Session>(*host_, *clock_, ProgramDir());
+    app::Session& s = *session_;
+    s.CopyValidSensorType(0);
+    s.setLanguage(0);
+    s.ReadConfigFromFile();
+    if (!opts.lang.empty()) s.setLanguage(opts.lang == "en" ? 1 : 0);
+    int row = s.RowForCurrentType();
+    if (!opts.type.empty()) {
+        int key = -1;
+        if (!app::ParseDecimal(QString::fromStdString(opts.type), key) || app::LastRowWithKey(key) < 0) {
+            Err(QStringLiteral("unknown sensor type key: %1").arg(QString::fromStdString(opts.type)));
+            return false;
+        }
+        row = app::LastRowWithKey(key);
+    }
+    s.CopyValidSensorType(row);
+    return true;
+}
+
+} // namespace vmx::cli

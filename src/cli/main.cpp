@@ -1,0 +1,41 @@
+// vmxctl: the Monitor's core from the command line.
+#include "cli/CliContext.h"
+
+#include <QCoreApplication>
+
+#include <iostream>
+
+using namespace vmx::cli;
+
+int main(int argc, char** argv)
+{
+    QCoreApplication qapp(argc, argv);
+    CliContext ctx;
+    CLI::App app{"vmxctl - VELMOTRIX Monitor from the command line"};
+    app.require_subcommand(1);
+    CliOptions& o = ctx.opts;
+    app.add_option("--port", o.port, "Link name as the Interface menu shows it, or a device path");
+    app.add_option("--simulate", o.simulate, "Add the simulated bench as a link (optional profile)")
+        ->expected(0, 1)
+        ->default_str("");
+    app.add_option("--type", o.type, "Sensor-type key such as 5028143");
+    app.add_option("--config-dir", o.configDir, "Program folder (MONITOR.INI, TEST.INI, Doc/)");
+    app.add_option("--lang", o.lang, "Language of the status texts")->check(CLI::IsMember({"de", "en"}));
+    app.add_flag("--ack,!--no-ack", o.ack, "Check the acknowledge byte");
+    app.add_flag("--answer-check,!--no-answer-check", o.answerCheck, "Read one-byte answers");
+    app.add_flag("--frame-crc,!--no-frame-crc", o.frameCrc, "Check the checksum of answer frames");
+    app.add_flag("--yes", o.yes, "Answer questions with Yes/OK");
+    app.add_flag("-q", o.quiet, "No status texts");
+
+    AddShellCommands(app, ctx);
+    AddLinkCommands(app, ctx);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int rc = app.exit(e);
+        return e.get_exit_code() == 0 ? 0 : (rc == 0 ? 0 : kExitUsage);
+    }
+    if (!ctx.run) return kExitUsage;
+    return ctx.run();
+}

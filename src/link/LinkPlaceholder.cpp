@@ -1,0 +1,2 @@
+// placeholder until the link lands
+namespace vmx::link { int LinkPlaceholder() { return 0; } }
