@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// Runs one of the program's binaries to its end (bounded) and keeps what it printed.
+struct ToolResult {
+    int exitCode = -1;
+    bool finished = false;
+    QString out;
+    QString err;
+};
+
+inline ToolResult RunTool(const QString& tool, const QStringList& args, int timeoutMs = 30000)
+{
+    QProcess p;
+    p.start(QStringLiteral(VMX_BIN_DIR "/") + tool, args);
+    ToolResult r;
+    if (!p.waitForStarted(5000)) return r;
+    p.closeWriteChannel();
+    r.finished = p.waitForFinished(timeoutMs);
+    if (!r.finished) {
+        p.kill();
+        p.waitForFinished(2000);
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
