@@ -1,0 +1,42 @@
+#pragma once
+
+#include "monitor/MeasurementStore.h"
+
+#include <QImage>
+
+namespace vmx::monitor {
+
+// Paints the strip chart: a background of axes, grid and labels that changes only with the
+// settings, and the chart of the 640 samples ending at the store index on top of it.
+class DiagramRenderer {
+public:
+    static constexpr int kWidth = 740;
+    static constexpr int kHeight = 521;
+    static constexpr int kSamples = 640;
+
+    DiagramRenderer(int width = kWidth, int height = kHeight);
+
+    struct Scale {
+        int MaxBubble = 250; // M
+        int Threshold = 240; // T
+    };
+
+    // Redraws the background (axes, grid lines, labels).
+    void DrawBitmapSchedule(const Scale& scale);
+    // Redraws the chart from the store; `signal` is the current sample's Signal (-1: none).
+    void DrawDiagram(const MeasurementStore& store, const Scale& scale, int signal);
+
+    const QImage& background() const { return background_; }
+    const QImage& image() const { return drawing_; }
+
+    // First sample shown for a store index.
+    static int WindowStart(int storeIndex) { return storeIndex >= kSamples ? storeIndex - kSamples : 0; }
+    // The hint text for the mouse at x.
+    static QString HintAt(int x, int storeIndex);
+
+private:
+    QImage background_;
+    QImage drawing_;
+};
+
+} // namespace vmx::monitor
