@@ -13,6 +13,7 @@ namespace vmx::cli {
 
 void ConsoleHost::PanelText(int panel, const QString& text)
 {
+    if (panel == 0) lastPanel0 = text;
     // Panel 1 carries operation results; panel 0 (the link) is shown only in verbose listings.
     if (panel != 1 || opts_.quiet) return;
     CliContext::Err(text);
@@ -95,6 +96,30 @@ bool CliContext::StartSession()
         row = app::LastRowWithKey(key);
     }
     s.CopyValidSensorType(row);
+    return true;
+}
+
+bool CliContext::StartLink()
+{
+    if (link_) return true;
+    if (!StartSession()) return false;
+    link::LinkOptions o;
+    const QString port = QString::fromStdString(opts.port);
+    // A path is opened as a serial port; anything else is a name from the link menu.
+    if (port.contains(QLatin1Char('/'))) o.extraPorts << port;
+    if (opts.simulate) o.simulate = QString::fromStdString(*opts.simulate);
+    link_ = std::make_unique<link::Link>(*session_, o);
+    if (!link_->profileError().isEmpty()) {
+        Err(link_->profileError());
+        return false;
+    }
+    link::FrameProtocol& fp = link_->protocol();
+    if (opts.ack) fp.SetWithAck(*opts.ack);
+    if (opts.answerCheck) fp.SetWithAnswer(*opts.answerCheck);
+    if (opts.frameCrc) fp.SetWithFrameCrc(*opts.frameCrc);
+    link_->Reset_COM_USB();
+    if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
+    if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
     return true;
 }
 

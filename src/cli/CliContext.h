@@ -3,6 +3,7 @@
 #include "app/Clock.h"
 #include "app/Host.h"
 #include "app/Session.h"
+#include "link/Link.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,6 +46,9 @@ public:
     QString ClipboardText() override { return clipboard_; }
     void Progress(qint64 done, qint64 total) override;
 
+    // The last text of status panel 0 (the link), which the console does not show by itself.
+    QString lastPanel0;
+
 private:
     app::Clock& clock_;
     const CliOptions& opts_;
@@ -70,10 +74,20 @@ public:
     static void Out(const QString& line);
     static void Err(const QString& line);
 
+    // Builds the link from the options as the program does at start (serial ports, real
+    // converters, --port PATH, --simulate[=PROFILE], the protocol switches from MONITOR.INI and
+    // --ack/--answer-check/--frame-crc), enumerates and opens the chosen link (--port NAME or
+    // the default). False (message printed) on a bad option; a link that did not open is not
+    // an error here (its panel-0 text is printed, the command then fails).
+    bool StartLink();
+    link::Link& link() { return *link_; }
+    ConsoleHost& console() { return *host_; }
+
 private:
     std::unique_ptr<app::Clock> clock_;
     std::unique_ptr<ConsoleHost> host_;
     std::unique_ptr<app::Session> session_;
+    std::unique_ptr<link::Link> link_; // after the session: it is destroyed first
 };
 
 // Command groups; each adds its subcommands and sets ctx.run when chosen.

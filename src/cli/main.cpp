@@ -21,9 +21,14 @@ int main(int argc, char** argv)
     app.add_option("--type", o.type, "Sensor-type key such as 5028143");
     app.add_option("--config-dir", o.configDir, "Program folder (MONITOR.INI, TEST.INI, Doc/)");
     app.add_option("--lang", o.lang, "Language of the status texts")->check(CLI::IsMember({"de", "en"}));
-    app.add_flag("--ack,!--no-ack", o.ack, "Check the acknowledge byte");
-    app.add_flag("--answer-check,!--no-answer-check", o.answerCheck, "Read one-byte answers");
-    app.add_flag("--frame-crc,!--no-frame-crc", o.frameCrc, "Check the checksum of answer frames");
+    // On/off pairs that leave the MONITOR.INI setting alone when neither is given.
+    auto onOff = [&app](const std::string& name, std::optional<bool>& target, const std::string& what) {
+        app.add_flag_callback("--" + name, [&target] { target = true; }, what);
+        app.add_flag_callback("--no-" + name, [&target] { target = false; }, "Do not: " + what);
+    };
+    onOff("ack", o.ack, "check the acknowledge byte");
+    onOff("answer-check", o.answerCheck, "read one-byte answers");
+    onOff("frame-crc", o.frameCrc, "check the checksum of answer frames");
     app.add_flag("--yes", o.yes, "Answer questions with Yes/OK");
     app.add_flag("-q", o.quiet, "No status texts");
 

@@ -1,8 +1,209 @@
-// vmx-sim: the simulated bench served on a pseudo-terminal.
-#include <cstdio>
+// vmx-sim: the simulated bench served on a pseudo-terminal, so any serial program (vmxctl
+// --port PATH, vmx-monitor, a terminal) can talk to it. The bytes leave at the line's real
+// rate: 115200 baud 8N1, 11520 bytes per second.
+#include "app/Clock.h"
+#include "sim/Bench.h"
+#include "sim/Profile.h"
 
-int main()
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+const char* const kUsage =
+    "usage: vmx-sim [--link PATH] [--profile PROFILE] [--stream long|short|none|polled]\n"
+    "               [--route sensor|module] [--fault FAULT]... [--trace]\n"
+    "\n"
+    "Serves the simulated bench on a pseudo-terminal and prints its path on the first line of\n"
+    "standard output. Runs until SIGTERM or SIGINT.\n"
+    "\n"
+    "  --link PATH       also make PATH a symbolic link to the pseudo-terminal\n"
+    "  --profile P       sensor and bench as for --simulate (sim/Profile.h): e.g. key=5028143,\n"
+    "                    stream=short, tube=empty, fw=124; tk33 or vo40 put a test module on the\n"
+    "                    line (see --route)\n"
+    "  --stream S        output mode after restart: long, short, none/polled (mode 3)\n"
+    "  --route R         with a test module: the line goes to the sensor (default) or the module\n"
+    "                    (a pseudo-terminal has no RTS line to switch it)\n"
+    "  --fault F         mute | drop=N | truncate=N | corrupt=N | delay=MS |\n"
+    "                    stream-drop=N | stream-corrupt=N (applies to the device on the line)\n"
+    "  --trace           print every frame in and out on standard error\n";
+
+bool ApplyFault(const QString& f, vmx::sim::Faults& faults)
 {
-    std::puts("usage: vmx-sim [--link PATH] [--profile NAME] [--stream short|long|none] [--fault ...]");
+    const QString k = f.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+    bool ok = true;
+    const int v = f.contains(QLatin1Char('=')) ? f.section(QLatin1Char('='), 1).toInt(&ok) : 1;
+    if (!ok || v < 0) return false;
+    if (k == QLatin1String("mute")) faults.mute = true;
+    else if (k == QLatin1String("drop")) faults.dropAnswers = v;
+    else if (k == QLatin1String("truncate")) faults.truncateAnswers = v;
+    else if (k == QLatin1String("corrupt")) faults.corruptAnswers = v;
+    else if (k == QLatin1String("delay")) faults.delayUs = qint64(v) * 1000;
+    else if (k == QLatin1String("stream-drop")) faults.dropStreamEvery = v;
+    else if (k == QLatin1String("stream-corrupt")) faults.corruptStreamEvery = v;
+    else return false;
+    return true;
+}
+
+int Fail(const QString& text)
+{
+    std::fprintf(stderr, "vmx-sim: %s\n", text.toLocal8Bit().constData());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QString linkPath, profile, stream, route = QStringLiteral("sensor");
+    QStringList faults;
+    bool trace = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        auto value = [&](QString& out) {
+            const int eq = int(a.indexOf(QLatin1Char('=')));
+            if (a.startsWith(QLatin1String("--")) && eq > 0) {
+                out = a.mid(eq + 1);
+                return true;
+            }
+            if (i + 1 >= argc) return false;
+            out = QString::fromLocal8Bit(argv[++i]);
+            return true;
+        };
+        const QString name = a.section(QLatin1Char('='), 0, 0);
+        QString v;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (name == QLatin1String("--link")) {
+            if (!value(linkPath)) return Fail(QStringLiteral("--link needs a path"));
+        } else if (name == QLatin1String("--profile")) {
+            if (!value(profile)) return Fail(QStringLiteral("--profile needs a value"));
+        } else if (name == QLatin1String("--stream")) {
+            if (!value(stream)) return Fail(QStringLiteral("--stream needs a value"));
+        } else if (name == QLatin1String("--route")) {
+            if (!value(route)) return Fail(QStringLiteral("--route needs a value"));
+        } else if (name == QLatin1String("--fault")) {
+            if (!value(v)) return Fail(QStringLiteral("--fault needs a value"));
+            faults << v;
+        } else if (a == QLatin1String("--trace")) {
+            trace = true;
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+
+    std::vector<vmx::sim::ConverterSpec> convs;
+    QString error;
+    if (!vmx::sim::ParseProfile(profile, convs, error)) return Fail(error);
+    vmx::sim::ConverterSpec setup = convs.front();
+    if (!stream.isEmpty() && !vmx::sim::ApplySensorWord(QStringLiteral("stream=") + stream, setup.sensor, error))
+        return Fail(error.isEmpty() ? QStringLiteral("bad --stream") : error);
+    if (route != QLatin1String("sensor") && route != QLatin1String("module")) return Fail(QStringLiteral("bad --route"));
+    const bool hasModule = setup.kind == vmx::sim::ConverterKind::TestModule;
+    setup.routeToModule = hasModule && route == QLatin1String("module");
+    if (route == QLatin1String("module") && !hasModule) return Fail(QStringLiteral("--route module needs tk33 or vo40 in the profile"));
+    setup.kind = vmx::sim::ConverterKind::Serial;
+    if (!setup.routeToModule && hasModule) {
+        // Without RTS the module cannot be reached; the sensor is on the line directly.
+        setup.routeToModule = false;
+    }
+    vmx::sim::Bench bench(setup);
+    vmx::sim::Faults parsed;
+    for (const QString& f : faults)
+        if (!ApplyFault(f, parsed)) return Fail(QStringLiteral("bad --fault: %1").arg(f));
+    if (setup.routeToModule && bench.module())
+        bench.module()->faults = parsed;
+    else
+        bench.sensor().faults = parsed;
+    bench.trace().enabled = trace;
+    if (trace)
+        bench.trace().onEntry = [](const vmx::sim::TraceEntry& e) {
+            std::fprintf(stderr, "%s\n", vmx::sim::FormatTrace(e).toLocal8Bit().constData());
+            std::fflush(stderr);
+        };
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return Fail(QStringLiteral("no pseudo-terminal"));
+    const char* slaveName = ptsname(master);
+    if (!slaveName) return Fail(QStringLiteral("no pseudo-terminal name"));
+    const std::string slavePath = slaveName;
+    // Holding the slave open ourselves keeps the line up while clients come and go.
+    const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) return Fail(QStringLiteral("cannot open %1").arg(QString::fromStdString(slavePath)));
+    termios tio{};
+    tcgetattr(slave, &tio);
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B115200);
+    cfsetospeed(&tio, B115200);
+    tcsetattr(slave, TCSANOW, &tio);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    if (!linkPath.isEmpty()) {
+        const QByteArray lp = linkPath.toLocal8Bit();
+        struct stat st {};
+        if (lstat(lp.constData(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) return Fail(QStringLiteral("%1 exists and is no symbolic link").arg(linkPath));
+            unlink(lp.constData());
+        }
+        if (symlink(slavePath.c_str(), lp.constData()) != 0) return Fail(QStringLiteral("cannot create %1").arg(linkPath));
+    }
+
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGHUP, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
+
+    vmx::app::RealClock clock;
+    quint8 in[4096];
+    quint8 out[4096];
+    std::string pending; // bytes due but not yet taken by the pseudo-terminal
+    while (!g_stop) {
+        qint64 now = clock.NowUs();
+        for (;;) {
+            const ssize_t n = read(master, in, sizeof in);
+            if (n <= 0) break;
+            bench.Write(in, int(n), now);
+        }
+        now = clock.NowUs();
+        const int k = bench.Read(out, int(sizeof out), now);
+        pending.append(reinterpret_cast<const char*>(out), size_t(k));
+        if (!pending.empty()) {
+            const ssize_t w = write(master, pending.data(), pending.size());
+            if (w > 0) pending.erase(0, size_t(w));
+            // Nobody reads the line: the bytes are lost, as on a real one.
+            if (pending.size() > 65536) pending.clear();
+        }
+        const qint64 when = bench.WhenAvailable(bench.Available(now) + 1, now);
+        qint64 waitUs = when < 0 ? 20000 : std::clamp<qint64>(when - now, 500, 20000);
+        if (!pending.empty()) waitUs = std::min<qint64>(waitUs, 2000);
+        pollfd pfd{master, POLLIN, 0};
+        timespec ts{time_t(waitUs / 1000000), long(waitUs % 1000000) * 1000};
+        ppoll(&pfd, 1, &ts, nullptr);
+    }
+
+    if (!linkPath.isEmpty()) unlink(linkPath.toLocal8Bit().constData());
+    close(slave);
+    close(master);
     return 0;
 }

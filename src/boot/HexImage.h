@@ -1,0 +1,45 @@
+#pragma once
+// Intel HEX files to and from the import buffer, and the ABS converter.
+
+#include "boot/MemoryImages.h"
+
+#include <QString>
+
+class QIODevice;
+
+namespace vmx::app {
+class Session;
+}
+
+namespace vmx::boot {
+
+// Captions of the status lines.
+inline constexpr int kMsgHexImport = 316;
+inline constexpr int kMsgHexExport = 317;
+inline constexpr int kMsgAbsImport = 314;
+
+// The external ABS-to-HEX converter, found on the search path.
+inline constexpr const char* kAbsConverter = "OH51";
+
+class HexImage {
+public:
+    HexImage(app::Session& session, MemoryImages& images);
+
+    // Reads a HEX file into the import buffer (first filled with 0xFF), accepting addresses up
+    // to `limit`. The images are not touched.
+    bool ImportHexFile(const QString& fileName, quint32 limit);
+    // The line parser on an opened file; stores into the import buffer as it goes.
+    bool ImportHexData(QIODevice& file, quint32 limit);
+    // Writes the import buffer from start to end as 16-byte records and the end record.
+    bool ExportHexData(const QString& fileName, quint32 start, quint32 end);
+    // Runs the converter on an ABS file in the file's folder and waits for it.
+    bool ConvertAbsToHex(const QString& fileName);
+
+private:
+    void Status(int caption, const QString& text);
+
+    app::Session& session_;
+    MemoryImages& images_;
+};
+
+} // namespace vmx::boot

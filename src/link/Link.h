@@ -1,0 +1,191 @@
+#pragma once
+// The device link: finding the links (serial ports, then USB converters through
+// libftdi1 and the simulated bench), the link menu, opening the chosen one with the fixed line
+// settings, the byte-level operations on the two 32768-byte buffers, RTS routing and the
+// test module's serial-interface switch. One instance per program run; no widgets: the window
+// reads the menu entries and states and is told of changes through the callbacks.
+
+#include "link/ByteLink.h"
+#include "link/FrameProtocol.h"
+#include "link/SerialDriver.h"
+#include "link/UsbDriver.h"
+#include "sim/Bench.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vmx::app {
+class Session;
+}
+
+namespace vmx::link {
+
+class SimUsbDriver;
+
+inline constexpr const char* kNoPort = "nix";
+inline constexpr int kUsbTagBase = 1000;
+
+// One radio item of the link menu (MIInterfaceSelect).
+struct LinkMenuEntry {
+    QString caption; // "USB1", "ttyS0", "/tmp/vmx-sim" (COMn on Windows)
+    int tag = 0;     // COM: 1..999, USB n: 1000 + n
+    bool checked = false;
+    QString description; // USB: driver description; COM: the port's description
+    QString serial;      // USB: serial number (selects the adapter kind)
+    bool usb() const { return tag > kUsbTagBase; }
+};
+
+struct LinkOptions {
+    // List the operating system's serial ports (QSerialPortInfo) and real FTDI converters.
+    bool systemPorts = true;
+    bool realUsb = true;
+    // Device paths listed as serial links after the system ports (--port PATH).
+    QStringList extraPorts;
+    // Add the simulated bench as USB converters (--simulate[=PROFILE]); see sim/Profile.h.
+    std::optional<QString> simulate;
+    // Tests: these simulated converters instead of (or with) the profile's.
+    std::vector<sim::ConverterSpec> simConverters;
+};
+
+// The captions of the routing action ALSwitchRTS.
+inline constexpr const char* kRtsSensorCaption = "PC <-> QVR";
+inline constexpr const char* kRtsModuleCaption = "PC <-> TK";
+
+class Link final : public ByteLink {
+public:
+    static constexpr int kBufferSize = proto::kBufferSize;
+
+    // Builds the drivers from the options (nothing is enumerated yet: call Reset_COM_USB).
+    // A profile that does not parse leaves the bench out; profileError() says why.
+    Link(app::Session& session, LinkOptions options = {});
+    // Tests: drivers of the test's own making (either may be null).
+    Link(app::Session& session, std::unique_ptr<SerialDriver> serial, std::unique_ptr<UsbDriver> usb,
+         LinkOptions options = {});
+    ~Link() override;
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    // --- state -----------------------------------------------------------------------------
+    const QString& PortName() const { return portName_; }
+    bool HasPort() const { return portName_ != QLatin1String(kNoPort); }
+    bool UsbInUse() const { return usbInUse_; }
+    bool Enumerating() const { return enumerating_; }
+    // A link is open (a converter or a serial port).
+    bool IsOpen() const;
+    // Description and serial number of the open converter (adapter kinds); empty
+    // on a serial port.
+    const QString& UsbDescription() const { return usbDescription_; }
+    const QString& UsbSerial() const { return usbSerial_; }
+    int LastIoStatus() const { return lastIoStatus_; }
+    const QString& profileError() const { return profileError_; }
+
+    // The link menu as the last enumeration built it, in menu order.
+    const std::vector<LinkMenuEntry>& MenuEntries() const { return entries_; }
+
+    // ALSwitchRTS: caption "PC <-> QVR" (checked) or "PC <-> TK" (unchecked).
+    QString RtsCaption() const { return QString::fromLatin1(rtsChecked_ ? kRtsSensorCaption : kRtsModuleCaption); }
+    bool RtsChecked() const { return rtsChecked_; }
+    // The RBTK_IF radio button last set by SwitchSerialIF ("RBTK_IF0/1/2"), empty before.
+    const QString& SerialIfRadio() const { return serialIfRadio_; }
+
+    // --- buffers (ByteLink) ----------------------------------------------------------------
+    quint8* Tx() override { return tx_.data(); }
+    quint8* Rx() override { return rx_.data(); }
+
+    // --- link operations ---------------------------------------------------------------
+    void Reset_COM_USB();
+    // Click on a link menu item (by its tag); ignored while enumerating.
+    void NewComX(int tag);
+    void ComXChanged();
+    // Closes the serial port and the converter.
+    void CloseAll();
+    // "Reset USB": close, re-enumerate; returns whether START is to be enabled (STOP is
+    // disabled either way; onStartStopEnabled is told both).
+    bool ALResetUSBExecute();
+    void Purge_In() override;
+    int Read_Buffer(int n) override;
+    int Write_Buffer(int n) override;
+    void ForceRTS(int state) override;
+    void ALSwitchRTSExecute(bool checked) { ForceRTS(checked ? 1 : 0); }
+    // Test-module command 0x43 and the matching radio button.
+    bool SwitchSerialIF(int type);
+    void RBTK_IFClick(int tag) { SwitchSerialIF(tag); }
+    // Production-test form: STOP first, then SwitchSerialIF; on success autoAdvance.
+    bool SwitchSerialInterface(int type);
+    // "FT_SetBitMode " on the open converter; false on a serial link or error.
+    bool SetBitMode(quint8 mask, quint8 mode);
+
+    // Chooses a link by name (a menu caption, or a device path / port name that is not in the
+    // menu) and opens it, as a menu click would. False when it did not open.
+    bool SelectPort(const QString& name);
+
+    // --- callbacks (set by the window or the command line) ----------------------------------
+    std::function<void()> onMenuChanged;                                // entries or check marks changed
+    std::function<void(const QString& caption, bool checked)> onRtsChanged; // ALSwitchRTS
+    std::function<void(const QString& radioName)> onSerialIfChanged;    // RBTK_IF0/1/2 to check
+    std::function<void()> onMonitoringStop;  // a read/write found no port: set the stop flag
+    std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
+    std::function<void()> stopAcquisition;   // the STOP action, for SwitchSerialInterface
+    std::function<void()> autoAdvance;       // AutoAdvance of the test run controller
+
+    FrameProtocol& protocol() { return protocol_; }
+    app::Session& session() { return *session_; }
+
+    // --- the simulated bench ----------------------------------------------------------------
+    // Number of simulated converters and their benches (USB numbers after the real ones).
+    size_t SimCount() const;
+    sim::Bench* SimBench(size_t i);
+    // The bench behind the open link, or null.
+    sim::Bench* OpenSimBench();
+
+    static QString RadioForSerialIf(int type);
+
+private:
+    struct ComCandidate {
+        QString caption;
+        QString path;
+        QString description;
+        QString serial;
+    };
+    void Init();
+    std::vector<ComCandidate> ComCandidates() const;
+    bool IsUsbName(const QString& name) const;
+    QString ComPath(const QString& name) const;
+    // The D2XX wrapper: status 0 passes; else the error dialog while dialogs are on.
+    int Ft(const char* name, int status);
+    void NotPortOpen();
+    void UpdateChecks();
+    void MenuChanged();
+
+    app::Session* session_;
+    LinkOptions options_;
+    std::unique_ptr<SerialDriver> serial_;
+    std::unique_ptr<UsbDriver> usb_;
+    SimUsbDriver* sim_ = nullptr; // owned by usb_
+    QString profileError_;
+
+    std::array<quint8, kBufferSize> tx_{};
+    std::array<quint8, kBufferSize> rx_{};
+    FrameProtocol protocol_;
+
+    QString portName_ = QString::fromLatin1(kNoPort);
+    bool usbInUse_ = false;
+    bool enumerating_ = false;
+    bool d2xxDialogs_ = true;
+    int lastIoStatus_ = 0;
+    int usbIndex_ = -1;
+    QString usbDescription_;
+    QString usbSerial_;
+    std::vector<LinkMenuEntry> entries_;
+    std::vector<ComCandidate> comTable_;
+    bool rtsChecked_ = false;
+    QString serialIfRadio_;
+};
+
+} // namespace vmx::link

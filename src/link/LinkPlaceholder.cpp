@@ -1,2 +1,0 @@
-// placeholder until the link lands
-namespace vmx::link { int LinkPlaceholder() { return 0; } }

@@ -1,0 +1,158 @@
+#include "sim/Bench.h"
+
+#include <algorithm>
+
+namespace vmx::sim {
+
+using namespace proto;
+
+Bench::Bench(ConverterSpec setup) : spec_(std::move(setup)), sensor_(spec_.sensor)
+{
+    sensor_.trace = &trace_;
+    const bool withModule = spec_.kind == ConverterKind::TestModule ||
+                            (spec_.kind == ConverterKind::Serial && spec_.routeToModule);
+    if (withModule) {
+        module_ = std::make_unique<TestModule>(spec_.module);
+        module_->trace = &trace_;
+        module_->onPower = [this](bool on, qint64 t) { sensor_.SetPower(on, t); };
+        module_->onTestPulse = [this](qint64 t) { sensor_.TestInputPulse(t); };
+        module_->outputState = [this](int, qint64 t) -> quint8 {
+            // Switching outputs follow the alarm: low while the sensor sees air or is off.
+            if (!sensor_.powered()) return 0x01;
+            const MeasValues m = sensor_.Measure(t);
+            return m.v[9] ? 0x01 : 0x02;
+        };
+        if (!spec_.module.sensorPower) sensor_.SetPower(false, 0);
+    }
+}
+
+bool Bench::RoutedToModule() const
+{
+    if (!module_) return false;
+    if (spec_.kind == ConverterKind::Serial) return spec_.routeToModule;
+    // RTS set routes the line to the sensor, cleared to the test module.
+    return !rts_;
+}
+
+bool Bench::SensorConnected() const
+{
+    if (RoutedToModule()) return false;
+    if (module_ && module_->serialIf() != sensor_.profile().serialIf) return false;
+    return true;
+}
+
+Device* Bench::Routed()
+{
+    if (RoutedToModule()) return module_.get();
+    if (SensorConnected()) return &sensor_;
+    return nullptr;
+}
+
+void Bench::Deliver(Device& d, qint64 now, bool keep)
+{
+    d.Advance(now);
+    auto& q = d.out.q;
+    while (!q.empty() && q.front().t <= now) {
+        if (keep && int(rx_.size()) < kRxCapacity) rx_.push_back(q.front().b);
+        q.pop_front();
+    }
+}
+
+void Bench::Pull(qint64 now)
+{
+    Device* r = Routed();
+    Deliver(sensor_, now, r == &sensor_);
+    if (module_) Deliver(*module_, now, r == module_.get());
+}
+
+int Bench::Write(const quint8* data, int n, qint64 now)
+{
+    Pull(now);
+    if (now > txFreeUs_) {
+        txRunStart_ = now;
+        txRunCount_ = 0;
+    }
+    Device* r = Routed();
+    for (int i = 0; i < n; ++i) {
+        ++txRunCount_;
+        const qint64 t = txRunStart_ + BytesToUs(txRunCount_);
+        if (r) r->Receive(data[i], t);
+    }
+    txFreeUs_ = txRunStart_ + BytesToUs(txRunCount_);
+    return n;
+}
+
+int Bench::Read(quint8* data, int max, qint64 now)
+{
+    Pull(now);
+    int n = 0;
+    while (n < max && !rx_.empty()) {
+        data[n++] = rx_.front();
+        rx_.pop_front();
+    }
+    return n;
+}
+
+int Bench::Available(qint64 now)
+{
+    Pull(now);
+    return int(rx_.size());
+}
+
+qint64 Bench::WhenAvailable(int n, qint64 now)
+{
+    Pull(now);
+    const int have = int(rx_.size());
+    if (have >= n) return now;
+    Device* r = Routed();
+    if (!r) return -1;
+    const int need = n - have;
+    const auto& q = r->out.q;
+    if (int(q.size()) >= need) return q[size_t(need - 1)].t;
+    const qint64 s = r->SpontaneousUs(need - int(q.size()), now);
+    if (s >= 0) return s;
+    return q.empty() ? -1 : q.back().t;
+}
+
+void Bench::PurgeRx(qint64 now)
+{
+    Pull(now);
+    rx_.clear();
+}
+
+void Bench::Opened(qint64 now)
+{
+    Pull(now);
+    rx_.clear();
+}
+
+void Bench::SetRts(bool on, qint64 now)
+{
+    Pull(now);
+    rts_ = on;
+}
+
+void Bench::SetDtr(bool on, qint64 now)
+{
+    Pull(now);
+    dtr_ = on;
+}
+
+void Bench::SetBitMode(quint8 mask, quint8 mode, qint64 now)
+{
+    Pull(now);
+    if (spec_.kind != ConverterKind::LineAdapter) return;
+    const bool cbus = mode == kBitModeCbus;
+    const quint8 outputs = cbus ? quint8(mask >> 4) : 0;
+    const quint8 levels = mask & 0x0F;
+    const bool powerOff = (outputs & 0x04) && (levels & 0x04);
+    const bool pulse = (outputs & 0x08) != 0;
+    if (powerOff != cbusPowerOff_) {
+        cbusPowerOff_ = powerOff;
+        sensor_.SetPower(!powerOff, now);
+    }
+    if (pulse && !cbusPulse_) sensor_.TestInputPulse(now);
+    cbusPulse_ = pulse;
+}
+
+} // namespace vmx::sim

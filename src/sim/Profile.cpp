@@ -1,0 +1,158 @@
+#include "sim/Profile.h"
+
+#include <QStringList>
+
+namespace vmx::sim {
+
+ConverterSpec MakeConverter(ConverterKind kind, int number)
+{
+    ConverterSpec c;
+    c.kind = kind;
+    const QString suffix = number > 1 ? QStringLiteral("-%1").arg(number) : QString();
+    switch (kind) {
+    case ConverterKind::LineAdapter:
+        c.serial = QStringLiteral("VMXS9007") + suffix;
+        c.description = QStringLiteral("VMX Sim Line Adapter 007");
+        break;
+    case ConverterKind::DataConverter:
+        c.serial = QStringLiteral("VMXS9005") + suffix;
+        c.description = QStringLiteral("VMX Sim Data Converter 005");
+        break;
+    case ConverterKind::TestModule:
+        c.serial = QStringLiteral("VMXS9002") + suffix;
+        c.description = QStringLiteral("VMX Sim Test Module TK33");
+        break;
+    case ConverterKind::Serial:
+        c.serial.clear();
+        c.description = QStringLiteral("VMX Sim serial line");
+        break;
+    }
+    return c;
+}
+
+namespace {
+
+ConverterSpec Vo40(int number)
+{
+    ConverterSpec c = MakeConverter(ConverterKind::TestModule, number);
+    c.serial = QStringLiteral("VMXS9010") + (number > 1 ? QStringLiteral("-%1").arg(number) : QString());
+    c.description = QStringLiteral("VMX Sim Test Module VO40");
+    c.module.type = 40;
+    c.module.subType = 2;
+    return c;
+}
+
+bool Int(const QString& v, int& out)
+{
+    bool ok = false;
+    const int n = v.toInt(&ok);
+    if (ok) out = n;
+    return ok;
+}
+
+} // namespace
+
+bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
+{
+    const int eq = int(word.indexOf(QLatin1Char('=')));
+    if (eq < 0) return false;
+    const QString k = word.left(eq).trimmed().toLower();
+    const QString v = word.mid(eq + 1).trimmed().toLower();
+    auto bad = [&] {
+        error = QStringLiteral("bad value in simulation profile: %1").arg(word);
+        return false;
+    };
+    if (k == QLatin1String("key")) {
+        bool ok = false;
+        const qint64 key = v.toLongLong(&ok);
+        if (!ok || !s.SetKey(key)) return bad();
+        return true;
+    }
+    if (k == QLatin1String("stream")) {
+        if (v == QLatin1String("long")) s.mode = 2;
+        else if (v == QLatin1String("short")) s.mode = 1;
+        else if (v == QLatin1String("none") || v == QLatin1String("polled")) s.mode = 3;
+        else return bad();
+        return true;
+    }
+    if (k == QLatin1String("tube")) {
+        if (v == QLatin1String("filled")) s.tube = Tube::Filled;
+        else if (v == QLatin1String("empty")) s.tube = Tube::Empty;
+        else if (v == QLatin1String("none")) s.tube = Tube::None;
+        else return bad();
+        return true;
+    }
+    if (k == QLatin1String("power")) {
+        if (v == QLatin1String("on")) s.powered = true;
+        else if (v == QLatin1String("off")) s.powered = false;
+        else return bad();
+        return true;
+    }
+    int* field = nullptr;
+    if (k == QLatin1String("ident")) field = &s.ident;
+    else if (k == QLatin1String("fw")) field = &s.firmware;
+    else if (k == QLatin1String("serial")) field = &s.serialNo;
+    else if (k == QLatin1String("year")) field = &s.year;
+    else if (k == QLatin1String("hw")) field = &s.hardware;
+    else if (k == QLatin1String("model")) field = &s.model;
+    else if (k == QLatin1String("mode")) field = &s.mode;
+    else if (k == QLatin1String("if")) field = &s.serialIf;
+    if (!field) {
+        error = QStringLiteral("unknown word in simulation profile: %1").arg(word);
+        return false;
+    }
+    if (!Int(v, *field)) return bad();
+    return true;
+}
+
+bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QString& error)
+{
+    out.clear();
+    SensorProfile sensor;
+    std::vector<ConverterSpec> convs;
+    int counts[5] = {0, 0, 0, 0, 0};
+    auto add = [&](int which) {
+        const int n = ++counts[which];
+        switch (which) {
+        case 0: convs.push_back(MakeConverter(ConverterKind::LineAdapter, n)); break;
+        case 1: convs.push_back(MakeConverter(ConverterKind::DataConverter, n)); break;
+        case 2: convs.push_back(MakeConverter(ConverterKind::TestModule, n)); break;
+        case 3: convs.push_back(Vo40(n)); break;
+        default: {
+            ConverterSpec c = MakeConverter(ConverterKind::LineAdapter, 1);
+            c.serial = QStringLiteral("VMXS9007X") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
+            c.description = QStringLiteral("VMX Sim Line Adapter 007 (cannot be opened)");
+            c.openable = false;
+            convs.push_back(c);
+        }
+        }
+    };
+    for (const QString& raw : profile.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString w = raw.trimmed().toLower();
+        if (w.isEmpty()) continue;
+        if (w == QLatin1String("adapter") || w == QLatin1String("9007")) add(0);
+        else if (w == QLatin1String("converter") || w == QLatin1String("9005")) add(1);
+        else if (w == QLatin1String("tk33") || w == QLatin1String("9002")) add(2);
+        else if (w == QLatin1String("vo40") || w == QLatin1String("9010")) add(3);
+        else if (w == QLatin1String("broken")) add(4);
+        else if (w == QLatin1String("all")) {
+            add(0);
+            add(1);
+            add(2);
+            add(3);
+        } else if (w == QLatin1String("default")) {
+            add(0);
+        } else if (!ApplySensorWord(w, sensor, error)) {
+            if (error.isEmpty()) error = QStringLiteral("unknown word in simulation profile: %1").arg(raw);
+            return false;
+        }
+    }
+    bool anyOpenable = false;
+    for (const ConverterSpec& c : convs) anyOpenable |= c.openable;
+    if (!anyOpenable) convs.insert(convs.begin(), MakeConverter(ConverterKind::LineAdapter, 1));
+    for (ConverterSpec& c : convs) c.sensor = sensor;
+    out = std::move(convs);
+    return true;
+}
+
+} // namespace vmx::sim

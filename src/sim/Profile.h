@@ -1,0 +1,33 @@
+#pragma once
+// The simulated bench's profiles: which converters exist and what sensor hangs on them.
+//
+// A profile is a comma-separated list of words (empty = "adapter"):
+//   adapter | converter | tk33 | vo40   add one converter of that kind (line adapter "…9007",
+//                                       data converter "…9005", test modules "…9002"/"…9010")
+//   all                                 the four kinds above, in that order
+//   broken                              a further line adapter that is listed but cannot be opened
+//   key=5028143                         sensor type (type*10^6 + subtype*10^3 + firmware)
+//   ident=N  fw=N  serial=N  year=N  hw=N  model=N   single identification numbers
+//   stream=long|short|none|polled       output mode after restart (none/polled: mode 3)
+//   mode=N                              output mode number after restart
+//   tube=filled|empty|none              tube state
+//   power=on|off                        sensor power at start
+//   if=0|1|2                            serial interface the sensor speaks behind a test module
+// Sensor words apply to every converter of the profile.
+
+#include "sim/Bench.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace vmx::sim {
+
+ConverterSpec MakeConverter(ConverterKind kind, int number = 1);
+
+// False with `error` set for an unknown word or value.
+bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QString& error);
+// Applies one sensor word ("key=…", "stream=…", …) to a profile; false when it is none.
+bool ApplySensorWord(const QString& word, SensorProfile& sensor, QString& error);
+
+} // namespace vmx::sim

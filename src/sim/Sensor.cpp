@@ -1,0 +1,540 @@
+#include "sim/Sensor.h"
+
+#include <algorithm>
+
+namespace vmx::sim {
+
+using namespace proto;
+
+Generation SensorProfile::generation() const
+{
+    if (firmware == 110) return Generation::V110;
+    if (firmware == 100) return Generation::V100;
+    if (type == 5 && subType == 30) return Generation::G0530;
+    return Generation::Framed;
+}
+
+bool SensorProfile::SetKey(qint64 k)
+{
+    if (k < 0 || k > 99999999) return false;
+    type = int(k / 1000000);
+    subType = int(k / 1000 % 1000);
+    firmware = int(k % 1000);
+    if (firmware < 100) return false;
+    ident = (type == 1 || type == 2) ? 35 : 20;
+    // The generations differ in where their boot sector lies (catalogue column BootAddr).
+    bootAddr = firmware >= 130 ? 0x1A00 : 0x0C00;
+    mcu = bootAddr == 0x1A00 ? 330 : 332;
+    const Generation g = generation();
+    serialIf = g == Generation::G0530 ? kIfRs232 : kIfMaster;
+    hardware = g == Generation::G0530 ? 6 : (firmware >= 140 ? 14 : 2);
+    return true;
+}
+
+Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile))
+{
+    if (profile_.powered) {
+        run_ = Run::App;
+        mode_ = profile_.mode;
+        streamFromUs_ = 0;
+    }
+}
+
+quint32 Sensor::Rand()
+{
+    // xorshift: the jitter of the measuring model, the same every run.
+    rng_ ^= rng_ << 13;
+    rng_ ^= rng_ >> 17;
+    rng_ ^= rng_ << 5;
+    return rng_;
+}
+
+bool Sensor::Streaming() const
+{
+    return run_ == Run::App && !faults.mute && (mode_ == 1 || mode_ == 2);
+}
+
+int Sensor::RecordSize() const { return mode_ == 1 ? kShortRecord : kLongRecord; }
+int Sensor::BlockSize() const { return mode_ == 1 ? kShortBlock : kLongBlock; }
+
+void Sensor::Tick(qint64 t)
+{
+    nowUs_ = std::max(nowUs_, t);
+    if ((run_ == Run::Starting || run_ == Run::EnteringBoot) && t >= readyAt_) {
+        run_ = next_;
+        parser_.Reset();
+        pendingNeed_ = 0;
+        if (run_ == Run::App) {
+            mode_ = profile_.mode;
+            streamIndex_ = 0;
+            streamFromUs_ = readyAt_;
+        }
+    }
+}
+
+void Sensor::FillBlock()
+{
+    const MeasValues m = Measure(std::max(out.FreeUs(), streamFromUs_));
+    if (mode_ == 1) {
+        for (int k = 0; k < kRecordsPerBlock; ++k) {
+            quint8* r = block_.data() + k * kShortRecord;
+            r[0] = kShortStart;
+            r[1] = m.out;
+            r[2] = Crc6(kShortCrcStart, r + 1, 1);
+        }
+        return;
+    }
+    for (int k = 0; k < kRecordsPerBlock; ++k) {
+        quint8* r = block_.data() + k * kLongRecord;
+        r[0] = kLongStart;
+        r[1] = m.out;
+        r[2] = quint8(m.v[size_t(k)] & 0x7F);
+        r[3] = quint8((m.v[size_t(k)] & 0x80) | k);
+        r[4] = Crc6(kLongCrcStart, r + 1, 3);
+    }
+}
+
+void Sensor::EmitStreamByte()
+{
+    const int bs = BlockSize();
+    const int at = int(streamIndex_ % bs);
+    if (at == 0) FillBlock();
+    ++streamIndex_;
+    ++streamCount_;
+    quint8 b = block_[size_t(at)];
+    if (faults.dropStreamEvery > 0 && streamCount_ % faults.dropStreamEvery == 0) {
+        // Lost on the line: the time passes, the byte never arrives.
+        streamFromUs_ = out.FreeAfterUs(1, streamFromUs_);
+        return;
+    }
+    if (faults.corruptStreamEvery > 0 && streamCount_ % faults.corruptStreamEvery == 0) b ^= 0x01;
+    out.Send(b, streamFromUs_);
+}
+
+void Sensor::Advance(qint64 t)
+{
+    Tick(t);
+    if (!Streaming()) return;
+    // A program that does not read for a long time would only find an overrun driver buffer;
+    // skip whole blocks instead of producing them.
+    constexpr qint64 kCap = 65536 + 4096; // beyond any driver buffer of the PC side
+    const qint64 start = std::max(out.FreeUs(), streamFromUs_);
+    if (t > start) {
+        const qint64 fit = (t - start) * kBytesPerSecond / 1000000;
+        if (fit > kCap) {
+            const qint64 skip = (fit - kCap) / BlockSize() * BlockSize();
+            if (skip > 0) {
+                // Land on a block boundary so the skipped stream keeps its record layout.
+                const qint64 rest = (BlockSize() - streamIndex_ % BlockSize()) % BlockSize();
+                for (qint64 i = 0; i < rest; ++i) EmitStreamByte();
+                streamIndex_ += skip;
+                samples_ += skip / BlockSize();
+                streamFromUs_ = std::max(out.FreeUs(), streamFromUs_) + BytesToUs(skip);
+            }
+        }
+    }
+    while (out.FreeAfterUs(1, streamFromUs_) <= t) EmitStreamByte();
+}
+
+qint64 Sensor::SpontaneousUs(qint64 count, qint64 nowUs) const
+{
+    if (faults.mute) return -1;
+    qint64 from = streamFromUs_;
+    if (run_ == Run::Starting && next_ == Run::App && (profile_.mode == 1 || profile_.mode == 2))
+        from = std::max(readyAt_, nowUs);
+    else if (!Streaming())
+        return -1;
+    return out.FreeAfterUs(count, from);
+}
+
+void Sensor::FinishRecord()
+{
+    if (!Streaming()) return;
+    while (streamIndex_ % RecordSize() != 0) EmitStreamByte();
+}
+
+void Sensor::StopOutput(qint64 t)
+{
+    Advance(t);
+    FinishRecord();
+}
+
+void Sensor::Reply(Unit unit, const QByteArray& bytes, qint64 t)
+{
+    // A streaming sensor completes the record on the line, answers, then streams on.
+    StopOutput(t);
+    Answer(unit, bytes, t, kProcUs);
+}
+
+void Sensor::SetMode(int mode, qint64 t)
+{
+    StopOutput(t);
+    mode_ = mode;
+    streamIndex_ = 0;
+    streamFromUs_ = std::max(out.FreeUs(), t + kModeChangeUs);
+}
+
+void Sensor::SetPower(bool on, qint64 t)
+{
+    Advance(t);
+    if (!on) {
+        run_ = Run::Off;
+        parser_.Reset();
+        // What was still on the wire is cut off.
+        while (!out.q.empty() && out.q.back().t > t) out.q.pop_back();
+        return;
+    }
+    if (run_ != Run::Off) return;
+    run_ = Run::Starting;
+    next_ = Run::App;
+    readyAt_ = t + kRestartUs;
+}
+
+void Sensor::Restart(qint64 t)
+{
+    StopOutput(t);
+    if (run_ == Run::Off) return;
+    run_ = Run::Starting;
+    next_ = Run::App;
+    readyAt_ = std::max(out.FreeUs(), t) + kRestartUs;
+}
+
+void Sensor::SetTube(Tube tube, qint64 t)
+{
+    Advance(t);
+    profile_.tube = tube;
+}
+
+void Sensor::Bubble(qint64 t, qint64 durationUs)
+{
+    Advance(t);
+    bubbleFrom_ = t;
+    bubbleUntil_ = t + durationUs;
+}
+
+MeasValues Sensor::Measure(qint64 t)
+{
+    ++samples_;
+    const int j = int(Rand() % 7) - 3;
+    const bool bubble = t >= bubbleFrom_ && t < bubbleUntil_;
+    const int fixedGain = gainStep_ <= 4 ? gainStep_ : -1;
+    int zero = 0x0200 + j;
+    int ampl = 0, gain = 2, alarm = 0, flags = 0x01, bavg = 0, error = 0;
+    switch (profile_.tube) {
+    case Tube::Filled:
+        gain = fixedGain >= 0 ? fixedGain : 2;
+        ampl = 190 + j;
+        if (bubble) {
+            ampl = 45 + j;
+            bavg = 14;
+            alarm = 1;
+        }
+        break;
+    case Tube::Empty:
+        gain = fixedGain >= 0 ? fixedGain : 4;
+        ampl = 14 + j;
+        bavg = 20;
+        alarm = 1;
+        break;
+    case Tube::None:
+        gain = fixedGain >= 0 ? fixedGain : 4;
+        ampl = 2 + (j < 0 ? 0 : j);
+        flags = 0x00;
+        alarm = 1;
+        error = 2; // no tube inserted
+        break;
+    }
+    // A fixed gain scales what the automatic control would have held at step 2.
+    if (fixedGain >= 0 && profile_.tube == Tube::Filled) ampl = std::clamp(ampl * (1 << fixedGain) / 4, 0, 255);
+    const int amax = std::clamp(ampl + 6 + (j > 0 ? j : 0), 0, 255);
+    const int adc = ampl * 16 + 40 + j;
+    const int lin = ampl * 8 + 20;
+    const int test = adjust_ & 0xFFFF;
+    MeasValues m;
+    auto& v = m.v;
+    v[0] = quint8(zero >> 8);
+    v[1] = quint8(zero);
+    v[2] = quint8(adc >> 8);
+    v[3] = quint8(adc);
+    v[4] = quint8(lin >> 8);
+    v[5] = quint8(lin);
+    v[6] = quint8(ampl);
+    v[7] = quint8(amax);
+    v[8] = quint8(gain);
+    v[9] = quint8(alarm);
+    v[10] = quint8(flags | (bubble ? 0x02 : 0));
+    v[11] = quint8(bavg);
+    v[12] = quint8(error);
+    v[13] = quint8(test >> 8);
+    v[14] = quint8(test);
+    v[15] = quint8(profile_.firmware);
+    // The output value as the help text has it: 241 error, 240 alarm, else bubble size.
+    m.out = error ? 241 : (alarm ? 240 : quint8(std::min(bavg * 10, 239)));
+    return m;
+}
+
+std::array<quint8, 16> Sensor::IdentBlock() const
+{
+    std::array<quint8, 16> b{};
+    b[0] = quint8(profile_.ident);
+    b[1] = quint8(profile_.type);
+    b[2] = quint8(profile_.subType);
+    b[3] = quint8(profile_.hardware);
+    b[4] = quint8(profile_.firmware & 0xFF);
+    b[5] = quint8(profile_.firmware >> 8);
+    b[12] = quint8(profile_.model);
+    b[13] = quint8(profile_.year);
+    b[14] = quint8(profile_.serialNo & 0xFF);
+    b[15] = quint8(profile_.serialNo >> 8);
+    return b;
+}
+
+std::array<quint8, 16> Sensor::BootIdentBlock() const
+{
+    std::array<quint8, 16> b{};
+    b[0] = 0x00; // software type
+    b[1] = quint8(profile_.bootVersion);
+    b[2] = quint8(profile_.bootAddr >> 8);
+    b[3] = quint8(profile_.bootAddr & 0xFF);
+    b[4] = quint8(profile_.mcu >> 8);
+    b[5] = quint8(profile_.mcu & 0xFF);
+    for (int i = 6; i < 16; ++i) b[size_t(i)] = quint8(i);
+    return b;
+}
+
+void Sensor::Receive(quint8 b, qint64 t)
+{
+    Advance(t);
+    if (run_ != Run::App && run_ != Run::Boot) return; // off, restarting: the UART is not listening
+    if (profile_.generation() == Generation::V110) {
+        if (run_ == Run::App)
+            UnframedApp(b, t);
+        else
+            UnframedBoot(b, t);
+        return;
+    }
+    const Unit unit = run_ == Run::Boot ? Unit::BootLoader : Unit::Sensor;
+    switch (parser_.Feed(b, t)) {
+    case FrameParser::Result::None: return;
+    case FrameParser::Result::Bad: TraceIn(unit, parser_.frame(), t, false, parser_.reason()); return;
+    case FrameParser::Result::Frame:
+        if (run_ == Run::Boot)
+            BootFramed(parser_.frame(), t);
+        else
+            App(parser_.frame(), t);
+        return;
+    }
+}
+
+namespace {
+QByteArray Bytes(const std::array<quint8, 16>& a) { return QByteArray(reinterpret_cast<const char*>(a.data()), 16); }
+} // namespace
+
+void Sensor::App(const QByteArray& f, qint64 t)
+{
+    const quint8 c = quint8(f[3]);
+    const int len = int(f.size());
+    const quint8 p0 = len > 5 ? quint8(f[4]) : 0;
+    const Generation gen = profile_.generation();
+    auto accept = [&](const QString& note = QString()) { TraceIn(Unit::Sensor, f, t, true, note); };
+    auto reject = [&](const QString& note) { TraceIn(Unit::Sensor, f, t, false, note); };
+
+    switch (c) {
+    case cmd::Ping:
+        if (len != 5) break;
+        accept();
+        Reply(Unit::Sensor, Ack(), t);
+        return;
+    case cmd::Restart:
+        if (len != 5) break;
+        accept();
+        Reply(Unit::Sensor, Ack(), t);
+        Restart(t);
+        return;
+    case cmd::StartBoot:
+        if (len != 5) break;
+        StopOutput(t);
+        if (gen == Generation::G0530) {
+            accept(QStringLiteral("boot entry armed"));
+            bootArmUntil_ = t + kArmUs;
+            return;
+        }
+        accept();
+        run_ = Run::EnteringBoot;
+        next_ = Run::Boot;
+        readyAt_ = std::max(out.FreeUs(), t) + kBootEntryUs;
+        return;
+    case cmd::StartBoot2:
+        if (len != 6 || gen != Generation::G0530 || p0 != 0xA0 || t > bootArmUntil_) break;
+        accept();
+        StopOutput(t);
+        run_ = Run::EnteringBoot;
+        next_ = Run::Boot;
+        readyAt_ = std::max(out.FreeUs(), t) + kBootEntryUs;
+        return;
+    case cmd::MeasData: {
+        if (len != 5) break;
+        accept();
+        const MeasValues m = Measure(t);
+        QByteArray payload(reinterpret_cast<const char*>(m.v.data()), 16);
+        if (profile_.firmware >= kMeasFirmwareWithOut) payload.append(char(m.out));
+        Reply(Unit::Sensor, Framed(c, payload), t);
+        return;
+    }
+    case cmd::GetIdent:
+        if (len != 5) break;
+        accept();
+        Reply(Unit::Sensor, Framed(c, Bytes(IdentBlock())), t);
+        return;
+    case cmd::ReadCal:
+        if (len != 5) break;
+        accept();
+        Reply(Unit::Sensor, Framed(c, Bytes(profile_.cal)), t);
+        return;
+    case cmd::SetLed:
+        if (len != 6) break;
+        accept();
+        led_ = p0;
+        return;
+    case cmd::SetSerialMode:
+        if (len == 5 && gen == Generation::G0530) {
+            accept(QStringLiteral("service mode armed"));
+            serialArmUntil_ = t + kArmUs;
+            return;
+        }
+        if (len != 6) break;
+        accept();
+        if (gen == Generation::Framed && profile_.firmware >= 140) {
+            SetMode(p0, t); // V1.40: the mode index itself
+        } else {
+            int m = 0;
+            switch (p0) {
+            case 0x10: m = 1; break;
+            case 0x30: m = 2; break;
+            case 0x50: m = 3; break;
+            case 0x80: m = 4; break;
+            default: m = 0; break;
+            }
+            SetMode(m, t);
+        }
+        return;
+    case cmd::SetSerialMode2:
+        if (len != 6 || p0 != 0xA1) break;
+        if (gen == Generation::G0530 && t > serialArmUntil_) {
+            reject(QStringLiteral("not armed"));
+            return;
+        }
+        accept();
+        SetMode(3, t);
+        return;
+    case cmd::BubbleTest:
+        if (len != 6) break;
+        accept();
+        Bubble(t, std::max<qint64>(p0, 5) * 10000);
+        return;
+    case cmd::TempAdjusting:
+        if (len != 7) break;
+        accept();
+        adjust_ = (quint8(f[4]) << 8) | quint8(f[5]);
+        return;
+    case cmd::SetGain: {
+        if (len != 6) break;
+        accept();
+        gainStep_ = p0;
+        const MeasValues m = Measure(t);
+        QByteArray payload;
+        payload.append(char(gainStep_ <= 4 ? gainStep_ : 255));
+        payload.append(char(m.v[6]));
+        payload.append(char(m.v[7]));
+        payload.append(char(m.v[1]));
+        Reply(Unit::Sensor, Framed(c, payload), t);
+        return;
+    }
+    default: break;
+    }
+    reject(QStringLiteral("unknown command"));
+}
+
+void Sensor::BootFramed(const QByteArray& f, qint64 t)
+{
+    const quint8 c = quint8(f[3]);
+    const int len = int(f.size());
+    switch (c) {
+    case cmd::Ping:
+        if (len != 5) break;
+        TraceIn(Unit::BootLoader, f, t, true);
+        Reply(Unit::BootLoader, Ack(), t);
+        return;
+    case cmd::BootIdent:
+        if (len != 5) break;
+        TraceIn(Unit::BootLoader, f, t, true);
+        Reply(Unit::BootLoader, Framed(c, Bytes(BootIdentBlock())), t);
+        return;
+    case cmd::Restart:
+        if (len != 5) break;
+        TraceIn(Unit::BootLoader, f, t, true);
+        Reply(Unit::BootLoader, Ack(), t);
+        Restart(t);
+        return;
+    default: break;
+    }
+    TraceIn(Unit::BootLoader, f, t, false, QStringLiteral("unknown command"));
+}
+
+void Sensor::UnframedApp(quint8 b, qint64 t)
+{
+    const QByteArray one(1, char(b));
+    if (b == cmd::V100Restart) {
+        TraceIn(Unit::Sensor, one, t, true);
+        Restart(t);
+    } else if (b == cmd::V100StartBoot) {
+        TraceIn(Unit::Sensor, one, t, true);
+        StopOutput(t);
+        run_ = Run::EnteringBoot;
+        next_ = Run::Boot;
+        readyAt_ = std::max(out.FreeUs(), t) + kBootEntryUs;
+    } else if (b == cmd::V100Ping) {
+        TraceIn(Unit::Sensor, one, t, true);
+        Reply(Unit::Sensor, one, t);
+    } else if ((b & 0xC0) == cmd::V100ConfigBase) {
+        // 64 + LED bits (0..3) + mode bits: 16 short stream, 48 long stream.
+        TraceIn(Unit::Sensor, one, t, true, QStringLiteral("configuration"));
+        led_ = b & 0x0F;
+        const int bits = b & 0x30;
+        SetMode(bits == 0x10 ? 1 : bits == 0x30 ? 2 : 0, t);
+    } else {
+        TraceIn(Unit::Sensor, one, t, false, QStringLiteral("unknown command"));
+    }
+}
+
+void Sensor::UnframedBoot(quint8 b, qint64 t)
+{
+    if (pendingNeed_ > 0) {
+        pending_.append(char(b));
+        if (--pendingNeed_ == 0)
+            TraceIn(Unit::BootLoader, pending_, t, true, QStringLiteral("memory command (not modelled yet)"));
+        return;
+    }
+    const QByteArray one(1, char(b));
+    switch (b) {
+    case cmd::V100Ping:
+        TraceIn(Unit::BootLoader, one, t, true);
+        Reply(Unit::BootLoader, one, t);
+        return;
+    case cmd::V100BootIdent:
+        TraceIn(Unit::BootLoader, one, t, true);
+        Reply(Unit::BootLoader, one + Bytes(BootIdentBlock()), t);
+        return;
+    case cmd::V100BootRestart:
+        TraceIn(Unit::BootLoader, one, t, true);
+        Restart(t);
+        return;
+    case cmd::ReadCode: pendingNeed_ = 2; break;
+    case cmd::V100WriteBlock: pendingNeed_ = 19; break;
+    case cmd::ErasePage: pendingNeed_ = 2; break;
+    default: TraceIn(Unit::BootLoader, one, t, false, QStringLiteral("unknown command")); return;
+    }
+    pending_ = one;
+}
+
+} // namespace vmx::sim

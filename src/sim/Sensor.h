@@ -1,0 +1,143 @@
+#pragma once
+// The simulated sensor: its application (framed command set per firmware generation, the
+// unframed V1.10 set), the entry into its boot loader and the boot loader's own small command
+// set, and a measuring model that streams short or long records at the line's byte rate or
+// answers the polled request 0x23.
+
+#include "sim/Device.h"
+
+#include <array>
+
+namespace vmx::sim {
+
+enum class Tube { None, Empty, Filled };
+
+// Firmware generations that change the protocol.
+enum class Generation {
+    V110,   // unframed application and old unframed boot loader (firmware 110)
+    V100,   // framed application; old memory commands in the boot loader (firmware 100)
+    Framed, // V1.2x .. V1.4x
+    G0530,  // QVR05.30 (V2.0x): two-step boot entry and service mode
+};
+
+struct SensorProfile {
+    int ident = 20;
+    int type = 5;
+    int subType = 28;
+    int firmware = 143;
+    int hardware = 14;
+    int year = 13;
+    int serialNo = 1234;
+    int model = 1;
+    // Output (serial) mode after every restart: 1 short stream, 2 long stream, other none
+    // (3 is the polled dialog mode; 0x23 is answered in every mode of the framed generations).
+    int mode = 2;
+    int bootAddr = 0x1A00;
+    int mcu = 330;
+    int bootVersion = 3;
+    // Serial interface the sensor speaks behind a test module (0 slave, 1 master, 2 RS232).
+    int serialIf = 1;
+    Tube tube = Tube::Filled;
+    bool powered = true;
+    std::array<quint8, 16> cal{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                               0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+    Generation generation() const;
+    // Sets type, subtype and firmware from a catalogue key (type * 10^6 + subtype * 10^3 +
+    // firmware) and the numbers that go with that generation (ident, boot sector, interface).
+    bool SetKey(qint64 key);
+    qint64 key() const { return qint64(type) * 1000000 + subType * 1000 + firmware; }
+};
+
+struct MeasValues {
+    std::array<quint8, 16> v{}; // V0..V15
+    quint8 out = 0;             // output value OUT
+};
+
+class Sensor final : public Device {
+public:
+    explicit Sensor(SensorProfile profile = {});
+
+    void Receive(quint8 b, qint64 tUs) override;
+    void Advance(qint64 tUs) override;
+    qint64 SpontaneousUs(qint64 count, qint64 nowUs) const override;
+
+    // States are as of the last Receive/Advance (the bench advances on every PC-side call).
+    enum class Run { Off, Starting, App, EnteringBoot, Boot };
+    Run run() const { return run_; }
+    bool InBootLoader() const { return run_ == Run::Boot; }
+    int mode() const { return mode_; }
+    bool Streaming() const;
+    bool powered() const { return run_ != Run::Off; }
+
+    void SetPower(bool on, qint64 tUs);
+    void Restart(qint64 tUs);
+    void SetTube(Tube tube, qint64 tUs);
+    Tube tube() const { return profile_.tube; }
+    // Bubbles pass the sensor for `durationUs` from `tUs` on (on demand, or a bubble test).
+    void Bubble(qint64 tUs, qint64 durationUs);
+    // A test pulse on the digital test input (line adapter CBUS3, test module 0x55).
+    void TestInputPulse(qint64 tUs) { Bubble(tUs, 200000); }
+
+    quint8 led() const { return led_; }
+    int gainStep() const { return gainStep_; }
+    int adjustingSpeed() const { return adjust_; }
+    qint64 samples() const { return samples_; }
+
+    // One measurement as the sensor sees the tube at `tUs`.
+    MeasValues Measure(qint64 tUs);
+    std::array<quint8, 16> IdentBlock() const;
+    std::array<quint8, 16> BootIdentBlock() const;
+
+    const SensorProfile& profile() const { return profile_; }
+    SensorProfile& profile() { return profile_; }
+
+    static constexpr qint64 kRestartUs = 100000;  // restart until the application runs
+    static constexpr qint64 kBootEntryUs = 20000; // start of the boot loader
+    static constexpr qint64 kProcUs = 400;        // from a request's last byte to the answer
+    static constexpr qint64 kModeChangeUs = 10000;
+    static constexpr qint64 kArmUs = 200000; // two-step commands of the 05.30 generation
+
+private:
+    void Tick(qint64 tUs);
+    void App(const QByteArray& f, qint64 tUs);
+    void BootFramed(const QByteArray& f, qint64 tUs);
+    void UnframedApp(quint8 b, qint64 tUs);
+    void UnframedBoot(quint8 b, qint64 tUs);
+    void Reply(Unit unit, const QByteArray& bytes, qint64 tUs);
+    void SetMode(int mode, qint64 tUs);
+    void StopOutput(qint64 tUs);
+    void FinishRecord();
+    void EmitStreamByte();
+    int RecordSize() const;
+    int BlockSize() const;
+    void FillBlock();
+    quint32 Rand();
+
+    SensorProfile profile_;
+    FrameParser parser_;
+    Run run_ = Run::Off;
+    Run next_ = Run::App; // what Starting/EnteringBoot ends in
+    qint64 readyAt_ = 0;
+    int mode_ = 0;
+    quint8 led_ = 0;
+    int gainStep_ = 255;
+    int adjust_ = 10000;
+    qint64 bubbleFrom_ = -1;
+    qint64 bubbleUntil_ = -1;
+    qint64 serialArmUntil_ = -1;
+    qint64 bootArmUntil_ = -1;
+    qint64 nowUs_ = 0;
+    // Stream state.
+    qint64 streamFromUs_ = 0;
+    qint64 streamIndex_ = 0;
+    qint64 streamCount_ = 0; // bytes streamed, for the stream faults
+    std::array<quint8, proto::kLongBlock> block_{};
+    qint64 samples_ = 0;
+    quint32 rng_ = 0x2545F491u;
+    // Old boot loader: bytes still expected for a multi-byte command.
+    QByteArray pending_;
+    int pendingNeed_ = 0;
+};
+
+} // namespace vmx::sim

@@ -1,2 +1,0 @@
-// placeholder until the simulated bench lands
-namespace vmx::sim { int SimPlaceholder() { return 0; } }

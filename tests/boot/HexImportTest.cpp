@@ -1,0 +1,228 @@
+#include "BootFixture.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QStandardPaths>
+
+using namespace vmx::boot;
+using vmx::app::AskButtons;
+using vmx::app::AskIcon;
+using vmx::app::AskResult;
+
+namespace {
+QByteArray Lines(std::initializer_list<const char*> lines) {
+    QByteArray out;
+    for (const char* l : lines)
+        out += QByteArray(l) + "\r\n";
+    return out;
+}
+} // namespace
+
+// --- records read by fixed positions --------------------------------------------------------
+
+TEST_F(BootTest, WrongChecksumIsNotExamined) {
+    const QString f = WriteFile("a.hex", Lines({":03001000AABBCC00", ":00000001FF"}));
+    ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
+    const auto b = images.Buffer();
+    EXPECT_EQ(b[0x10], 0xAA);
+    EXPECT_EQ(b[0x11], 0xBB);
+    EXPECT_EQ(b[0x12], 0xCC);
+    EXPECT_TRUE(BufferAllFF(0, 0xF));
+    EXPECT_TRUE(BufferAllFF(0x13));
+    EXPECT_TRUE(host.panel1Log.isEmpty()); // success is the caller's line
+    EXPECT_TRUE(host.questions.empty());
+}
+
+TEST_F(BootTest, ColonAndRecordTypeAreNotExaminedAndNonDigitsCountAsZero) {
+    // count "02", address "001G" = 0x0010, type "77", data "Z1" = 0x01 and "ab" = 0xAB.
+    const QString f = WriteFile("a.hex", Lines({"X02001G77Z1ab"}));
+    ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
+    EXPECT_EQ(images.Buffer()[0x10], 0x01);
+    EXPECT_EQ(images.Buffer()[0x11], 0xAB);
+    EXPECT_TRUE(BufferAllFF(0x12));
+}
+
+TEST_F(BootTest, EndRecordLinesAreSkippedAndReadingGoesOn) {
+    const QString f = WriteFile("a.hex", QByteArray(":0100000011EE\r\n"
+                                                    ":01000500AA:00000001FF\r\n"
+                                                    "\r\n"
+                                                    ":0100200022DD\n"  // LF only
+                                                    ":0100300033CC\r"  // CR only
+                                                    ":0100400044BB")); // no line end at all
+    ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
+    const auto b = images.Buffer();
+    EXPECT_EQ(b[0x00], 0x11);
+    EXPECT_EQ(b[0x20], 0x22);
+    EXPECT_EQ(b[0x30], 0x33);
+    EXPECT_EQ(b[0x40], 0x44);
+    // The line holding the end record would have put 0xAA at 5 had it been read as a record.
+    EXPECT_TRUE(BufferAllFF(0x01, 0x1F));
+}
+
+TEST_F(BootTest, EveryImportStartsFromAnErasedBuffer) {
+    images.FillBuffer(0x00);
+    const QString f = WriteFile("a.hex", Lines({":0100050077", ":00000001FF"}));
+    ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
+    EXPECT_EQ(images.Buffer()[5], 0x77);
+    EXPECT_TRUE(BufferAllFF(0, 4));
+    EXPECT_TRUE(BufferAllFF(6));
+}
+
+TEST_F(BootTest, ImportLeavesTheImagesAlone) {
+    const QString f = WriteFile("a.hex", Lines({":0100000055", ":00000001FF"}));
+    ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
+    EXPECT_EQ(images.Image(KindCode)[0], 0xFF);
+    EXPECT_EQ(images.Image(KindSram)[0], 0xFF);
+}
+
+// --- a line shorter than its byte count -----------------------------------------------------
+
+TEST_F(BootTest, TruncatedRecordStopsTheImportWithoutInventingBytes) {
+    // Four bytes announced, two and a half present; the next line is never reached.
+    const QString f = WriteFile("a.hex", Lines({":04002000AABBC", ":0100300011"}));
+    EXPECT_FALSE(hex.ImportHexFile(f, 0xFFFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Dateiformat ungültig"));
+    EXPECT_EQ(images.Buffer()[0x20], 0xAA);
+    EXPECT_EQ(images.Buffer()[0x21], 0xBB);
+    EXPECT_EQ(images.Buffer()[0x22], 0xFF);
+    EXPECT_EQ(images.Buffer()[0x30], 0xFF);
+}
+
+TEST_F(BootTest, LineWithoutDataIsHarmlessHowEverShort) {
+    // ":" and ":00" and a blank line announce nothing; ":1" announces 0x10 bytes and has none.
+    const QString ok = WriteFile("ok.hex", Lines({":", ":00", " ", ":0100000099"}));
+    EXPECT_TRUE(hex.ImportHexFile(ok, 0xFFFF));
+    EXPECT_EQ(images.Buffer()[0], 0x99);
+    const QString bad = WriteFile("bad.hex", Lines({":1"}));
+    EXPECT_FALSE(hex.ImportHexFile(bad, 0xFFFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Dateiformat ungültig"));
+    EXPECT_TRUE(BufferAllFF());
+}
+
+// --- the address limit ----------------------------------------------------------------------
+
+TEST_F(BootTest, ByteAboveTheSramLimitStopsWithItsAddress) {
+    const QString f = WriteFile("a.hex", Lines({":02000000ABCD00", ":0200FF001122CC", ":0100500077"}));
+    EXPECT_FALSE(hex.ImportHexFile(f, KindLimit(KindSram)));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Adresse zu hoch: 0100"));
+    EXPECT_EQ(host.panel1Log.size(), 1);
+    EXPECT_EQ(images.Buffer()[0x00], 0xAB);
+    EXPECT_EQ(images.Buffer()[0xFF], 0x11); // stored before the failing byte
+    EXPECT_EQ(images.Buffer()[0x100], 0xFF);
+    EXPECT_EQ(images.Buffer()[0x50], 0xFF); // nothing after it
+}
+
+TEST_F(BootTest, LimitMessageInTheSessionsLanguage) {
+    session.setLanguage(vmx::lang::English);
+    const QString f = WriteFile("a.hex", Lines({":01020000AB"}));
+    EXPECT_FALSE(hex.ImportHexFile(f, KindLimit(KindXram)));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Address too high: 0200"));
+}
+
+TEST_F(BootTest, RecordRunningPastTheBufferEndIsRefusedWhateverTheLimit) {
+    // 32 bytes from 0xFFF0: the last 16 would lie outside the 64 KiB buffer.
+    QByteArray rec = ":20FFF000";
+    for (int i = 0; i < 32; ++i)
+        rec += QByteArray::number(0x40 + i, 16).toUpper();
+    rec += "00";
+    const QString f = WriteFile("a.hex", rec + "\r\n");
+    EXPECT_FALSE(hex.ImportHexFile(f, 0xFFFFFFFFu));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Adresse zu hoch: 10000"));
+    EXPECT_EQ(images.Buffer()[0xFFF0], 0x40);
+    EXPECT_EQ(images.Buffer()[0xFFFF], 0x4F);
+}
+
+TEST_F(BootTest, NothingCheckedMeansLimitZero) {
+    const QString f = WriteFile("a.hex", Lines({":02000000ABCD00"}));
+    EXPECT_FALSE(hex.ImportHexFile(f, CheckedKindLimit({false, false, false, false})));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Adresse zu hoch: 0001"));
+    EXPECT_EQ(images.Buffer()[0], 0xAB);
+}
+
+// --- parameter-file lines -------------------------------------------------------------------
+
+TEST_F(BootTest, BracketLinesAskOnceAndYesImportsTheRest) {
+    const QString f = WriteFile(
+        "par.hex", Lines({"[QVR]", "[V1.43]", ":0200000012340000", "[CAL]", ":0100100056", ":00000001FF"}));
+    host.answers.push_back(AskResult::Yes);
+    EXPECT_TRUE(hex.ImportHexFile(f, 0xFFFF));
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(host.questions[0].Icon, AskIcon::Warning);
+    EXPECT_EQ(host.questions[0].Buttons, AskButtons::YesNo);
+    EXPECT_EQ(host.questions[0].Text, session.Msg(328));
+    EXPECT_TRUE(host.questions[0].Text.startsWith(QStringLiteral("Download: Hex-Datei ist wahrscheinlich")));
+    EXPECT_EQ(images.Buffer()[0], 0x12);
+    EXPECT_EQ(images.Buffer()[1], 0x34);
+    EXPECT_EQ(images.Buffer()[0x10], 0x56);
+    // Bracket lines are not records: "[V1.43]" read as one would store a byte at 0x0430.
+    EXPECT_TRUE(BufferAllFF(2, 0xF));
+    EXPECT_TRUE(BufferAllFF(0x11));
+}
+
+TEST_F(BootTest, BracketLinesCancelImportsNothingAndReportsNothing) {
+    const QString f = WriteFile("par.hex", Lines({"[QVR]", ":0200000012340000", "[CAL]", ":00000001FF"}));
+    for (AskResult refuse : {AskResult::No, AskResult::Cancel}) {
+        host.questions.clear();
+        host.panel1Log.clear();
+        host.answers.push_back(refuse);
+        EXPECT_FALSE(hex.ImportHexFile(f, 0xFFFF));
+        EXPECT_EQ(host.questions.size(), 1u);
+        EXPECT_TRUE(BufferAllFF());
+        EXPECT_TRUE(host.panel1Log.isEmpty());
+    }
+}
+
+TEST_F(BootTest, BracketQuestionInEnglish) {
+    session.setLanguage(vmx::lang::English);
+    const QString f = WriteFile("par.hex", Lines({"x[y"}));
+    host.answers.push_back(AskResult::Yes);
+    EXPECT_TRUE(hex.ImportHexFile(f, 0xFFFF));
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_TRUE(host.questions[0].Text.startsWith(
+        QStringLiteral("Download: This HEX-file is likely a parameter file")));
+}
+
+TEST_F(BootTest, ParserWorksOnAnyOpenedDevice) {
+    QByteArray data = Lines({":0300000001020300"});
+    QBuffer dev(&data);
+    ASSERT_TRUE(dev.open(QIODevice::ReadOnly));
+    images.FillBuffer();
+    EXPECT_TRUE(hex.ImportHexData(dev, 0xFF));
+    EXPECT_EQ(images.Buffer()[2], 0x03);
+}
+
+// --- files that cannot be read --------------------------------------------------------------
+
+TEST_F(BootTest, MissingFileNamesTheFileWithoutItsFolder) {
+    images.FillBuffer(0x00);
+    EXPECT_FALSE(hex.ImportHexFile(Path("none.hex"), 0xFFFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Kann Datei nicht finden none.hex"));
+    EXPECT_EQ(images.Buffer()[0], 0x00); // not an existing file: the buffer is not cleared
+}
+
+TEST_F(BootTest, FileThatCannotBeOpened) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.hex"));
+    EXPECT_FALSE(hex.ImportHexFile(Path("folder.hex"), 0xFFFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Kann Datei nicht öffnen folder.hex"));
+}
+
+// --- files from another tool ----------------------------------------------------------------
+
+TEST_F(BootTest, CodeImportOfObjcopyOutputLeavesTheRestErased) {
+    const QString objcopy = QStandardPaths::findExecutable("objcopy");
+    ASSERT_FALSE(objcopy.isEmpty()) << "objcopy (binutils) missing: run scripts/install-deps";
+    QByteArray bin(0x1000, '\0');
+    for (int i = 0; i < bin.size(); ++i)
+        bin[i] = char((i * 7 + 3) ^ (i >> 8));
+    const QString binFile = WriteFile("fw.bin", bin);
+    QProcess p;
+    p.start(objcopy, {"-I", "binary", "-O", "ihex", binFile, Path("fw.hex")});
+    ASSERT_TRUE(p.waitForFinished(-1));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+
+    ASSERT_TRUE(hex.ImportHexFile(Path("fw.hex"), 0xFFFF));
+    const auto b = images.Buffer();
+    EXPECT_TRUE(
+        std::equal(bin.begin(), bin.end(), b.begin(), [](char c, quint8 v) { return quint8(c) == v; }));
+    EXPECT_TRUE(BufferAllFF(0x1000));
+}

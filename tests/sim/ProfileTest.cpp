@@ -1,0 +1,55 @@
+#include "sim/Profile.h"
+
+#include <gtest/gtest.h>
+
+using namespace vmx::sim;
+
+TEST(SimProfile, DefaultIsOneLineAdapterWithAStreamingQvr0528)
+{
+    std::vector<ConverterSpec> v;
+    QString e;
+    ASSERT_TRUE(ParseProfile(QString(), v, e));
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0].kind, ConverterKind::LineAdapter);
+    EXPECT_TRUE(v[0].serial.contains(QLatin1String("9007")));
+    EXPECT_EQ(v[0].sensor.key(), 5028143);
+    EXPECT_EQ(v[0].sensor.mode, 2);
+}
+
+TEST(SimProfile, WordsAndKinds)
+{
+    std::vector<ConverterSpec> v;
+    QString e;
+    ASSERT_TRUE(ParseProfile(QStringLiteral("all,key=6000124,stream=short,tube=empty,serial=77"), v, e)) << e.toStdString();
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_TRUE(v[0].serial.contains(QLatin1String("9007")));
+    EXPECT_TRUE(v[1].serial.contains(QLatin1String("9005")));
+    EXPECT_TRUE(v[2].serial.contains(QLatin1String("9002")));
+    EXPECT_TRUE(v[3].serial.contains(QLatin1String("9010")));
+    EXPECT_EQ(v[3].module.type, 40);
+    for (const ConverterSpec& c : v) {
+        EXPECT_EQ(c.sensor.type, 6);
+        EXPECT_EQ(c.sensor.firmware, 124);
+        EXPECT_EQ(c.sensor.mode, 1);
+        EXPECT_EQ(c.sensor.tube, Tube::Empty);
+        EXPECT_EQ(c.sensor.serialNo, 77);
+    }
+    ASSERT_TRUE(ParseProfile(QStringLiteral("broken,adapter,adapter"), v, e));
+    ASSERT_EQ(v.size(), 3u);
+    EXPECT_FALSE(v[0].openable);
+    EXPECT_NE(v[1].serial, v[2].serial);
+    ASSERT_TRUE(ParseProfile(QStringLiteral("key=5030201"), v, e));
+    EXPECT_EQ(v[0].sensor.serialIf, 2);
+    EXPECT_EQ(v[0].sensor.generation(), Generation::G0530);
+}
+
+TEST(SimProfile, Errors)
+{
+    std::vector<ConverterSpec> v;
+    QString e;
+    EXPECT_FALSE(ParseProfile(QStringLiteral("nonsense"), v, e));
+    EXPECT_TRUE(e.contains(QLatin1String("nonsense")));
+    EXPECT_FALSE(ParseProfile(QStringLiteral("stream=wavy"), v, e));
+    EXPECT_FALSE(ParseProfile(QStringLiteral("key=12"), v, e));
+    EXPECT_FALSE(ParseProfile(QStringLiteral("fw=abc"), v, e));
+}
