@@ -153,9 +153,18 @@ bool FrameProtocol::SendReceiveCommandSub(int address, quint8 command, int L, in
             Status(opText, 258, QString::asprintf(": %2.2X", rx[3]));
             return false;
         }
-        if (withFrameCrc_ && GetCRC_In() != rx[A - 1]) {
-            Status(opText, 352);
-            return false;
+        if (withFrameCrc_) {
+            // The checksum covers the bytes the answer's own length field names; a length
+            // beyond what arrived names bytes that never came: an incomplete answer.
+            const int named = (int(rx[1]) << 8) | rx[2];
+            if (named > A) {
+                Status(opText, 255);
+                return false;
+            }
+            if (GetCRC_In() != rx[A - 1]) {
+                Status(opText, 352);
+                return false;
+            }
         }
     }
     if (!quiet) Status(opText, 250);

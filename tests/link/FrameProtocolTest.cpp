@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 
 using namespace linktest;
 using namespace vmx::link;
@@ -299,4 +300,95 @@ TEST(FrameProtocol, ProbeFallsBackToPolling)
     EXPECT_EQ(p.link.ops, (std::vector<std::string>{"purge", "read 100", "purge", "write 5", "read 22"}));
     EXPECT_EQ(p.link.written.right(5), QByteArray::fromHex("f10005230a"));
     EXPECT_EQ(p.fp.timerIntervalMs(), 200);
+}
+
+TEST(FrameProtocol, LengthFieldBeyondTheAnswerIsIncomplete)
+{
+    P p;
+    p.fp.SetWithFrameCrc(true);
+    // A 21-byte answer whose length field claims 0x7FFF bytes: never read past what came.
+    QByteArray a = Answer({0x11, 0x00, 0x15, 0x25, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    ASSERT_EQ(a.size(), 21);
+    a[1] = char(0x7F);
+    a[2] = char(0xFF);
+    p.link.answer = a;
+    EXPECT_FALSE(p.fp.SendReceiveCommand(1, 0x25, 5, 21, p.Op(349)));
+    EXPECT_EQ(p.Last(), p.Op(349) + p.Op(255));
+    // One byte more than arrived is just as incomplete.
+    a = Answer({0x11, 0x00, 0x15, 0x25, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    a[2] = char(0x16);
+    p.link.answer = a;
+    EXPECT_FALSE(p.fp.SendReceiveCommand(1, 0x25, 5, 21, p.Op(349)));
+    EXPECT_EQ(p.Last(), p.Op(349) + p.Op(255));
+    // The same answer with its true length passes.
+    p.link.answer = Answer({0x11, 0x00, 0x15, 0x25, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    EXPECT_TRUE(p.fp.SendReceiveCommand(1, 0x25, 5, 21, p.Op(349)));
+}
+
+// Whatever bytes come back, an exchange reports success only for an answer that passes every
+// enabled check, and the probe only for a state its rule allows.
+TEST(FrameProtocol, RandomAnswersNeverPassAsSuccess)
+{
+    std::mt19937 rng(20261208);
+    auto byte = [&] { return char(rng() & 0xFF); };
+    int successes = 0;
+    for (int round = 0; round < 4000; ++round) {
+        P p;
+        const bool ack = rng() & 1, answerCheck = rng() & 1, crc = rng() & 1;
+        p.fp.SetWithAck(ack);
+        p.fp.SetWithAnswer(answerCheck);
+        p.fp.SetWithFrameCrc(crc);
+        const int A = int(rng() % 24);
+        const quint8 command = quint8(rng() % 4 == 0 ? 0x25 : rng() & 0xFF);
+        QByteArray in;
+        const int len = int(rng() % 30);
+        for (int i = 0; i < len; ++i) in.append(byte());
+        if (A >= 4 && len >= 4 && rng() % 2) { // often a plausible header, to reach the later checks
+            in[0] = char(0x11);
+            in[3] = char(command);
+        }
+        p.link.answer = in;
+        const bool ok = p.fp.SendReceiveCommand(1, command, 5, A, QStringLiteral("x: "));
+        if (!ok) continue;
+        ++successes;
+        if (A == 1 && answerCheck) {
+            ASSERT_GE(len, 1);
+            if (ack) {
+                EXPECT_EQ(quint8(in[0]), 0x11);
+            }
+        }
+        if (A >= 2) {
+            ASSERT_GE(len, A);
+            EXPECT_EQ(quint8(in[0]) & 0x0F, 1);
+            EXPECT_EQ(quint8(in[3]), command);
+            if (crc) {
+                const quint8* rx = reinterpret_cast<const quint8*>(in.constData());
+                const int named = (int(rx[1]) << 8) | rx[2];
+                EXPECT_LE(named, A);
+                EXPECT_EQ(vmx::proto::FrameCrc(rx, A), rx[A - 1]);
+            }
+        }
+    }
+    EXPECT_GT(successes, 0); // the property was exercised on passing answers too
+
+    for (int round = 0; round < 2000; ++round) {
+        P p;
+        QByteArray in;
+        const int len = int(rng() % 130);
+        for (int i = 0; i < len; ++i) in.append(byte());
+        p.link.answer = in;
+        const bool ok = p.fp.CheckSerialProtocol();
+        EXPECT_EQ(ok, p.fp.measProtocol() != MeasNone);
+        if (len >= 100) {
+            int expected = MeasNone;
+            for (int i = 30; i <= 40; ++i) {
+                if (quint8(in[i]) == 0xFE) { expected = MeasShort; break; }
+                if (quint8(in[i]) == 0xFF) { expected = MeasLong; break; }
+            }
+            EXPECT_EQ(p.fp.measProtocol(), expected);
+        } else {
+            // The short read took every byte, so the poll finds no answer and fails.
+            EXPECT_FALSE(ok);
+        }
+    }
 }
