@@ -1,0 +1,149 @@
+// START, ticks and STOP against the simulated bench on a virtual clock.
+#include "app/Clock.h"
+#include "app/Host.h"
+#include "app/Session.h"
+#include "link/Link.h"
+#include "monitor/Acquisition.h"
+#include "sim/Bench.h"
+
+#include <gtest/gtest.h>
+
+using namespace vmx;
+
+namespace {
+
+struct Rig {
+    app::VirtualClock clock;
+    app::RecordingHost host{&clock};
+    app::Session session{host, clock, QStringLiteral("/nonexistent")};
+    std::unique_ptr<link::Link> lnk;
+    monitor::MeasurementStore store;
+    monitor::MeasTableModel table;
+    std::unique_ptr<monitor::Acquisition> acq;
+    int interval = -1;
+    bool startEnabled = true, stopEnabled = false;
+
+    explicit Rig(const QString& profile, int row = 0)
+    {
+        session.CopyValidSensorType(row);
+        link::LinkOptions o;
+        o.systemPorts = false;
+        o.realUsb = false;
+        o.simulate = profile;
+        lnk = std::make_unique<link::Link>(session, o);
+        lnk->Reset_COM_USB();
+        acq = std::make_unique<monitor::Acquisition>(session, *lnk, store, table);
+        acq->setTimerInterval = [this](int ms) { interval = ms; };
+        acq->onStartStopEnabled = [this](bool s, bool t) { startEnabled = s, stopEnabled = t; };
+        acq->measIntervalMs = [] { return 100; };
+    }
+    // One timer tick after the interval has passed.
+    void Tick()
+    {
+        clock.SleepMs(interval > 0 ? interval : 10);
+        acq->Timer2Timer();
+    }
+    sim::Bench& bench() { return *lnk->OpenSimBench(); }
+};
+
+} // namespace
+
+TEST(AcquisitionSim, PolledSamplesEqualTheSensorsAnswers)
+{
+    Rig r(QStringLiteral("stream=polled"));
+    r.acq->ALStartExecute();
+    ASSERT_FALSE(r.acq->Stopped());
+    EXPECT_FALSE(r.startEnabled);
+    EXPECT_TRUE(r.stopEnabled);
+    EXPECT_EQ(r.interval, 100);
+    r.bench().trace().Clear();
+    for (int i = 0; i < 5; ++i) r.Tick();
+    EXPECT_EQ(r.store.index(), 5);
+    const auto answers = r.bench().trace().Of(sim::Dir::Out, sim::Unit::Sensor);
+    ASSERT_EQ(answers.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray& a = answers[size_t(i)].bytes;
+        ASSERT_EQ(a.size(), 22);
+        const monitor::MeasSample& s = r.store.at(i);
+        auto u8 = [&](int k) { return quint8(a[k]); };
+        EXPECT_EQ(s.Valid, 1);
+        EXPECT_EQ(s.Index, i);
+        EXPECT_EQ(s.Zero, (u8(4) << 8) | u8(5));
+        EXPECT_EQ(s.ADC, (u8(6) << 8) | u8(7));
+        EXPECT_EQ(s.Ampl, u8(10));
+        EXPECT_EQ(s.AMax, u8(11));
+        EXPECT_EQ(s.Gain, u8(12));
+        EXPECT_EQ(s.Version, u8(19));
+        EXPECT_EQ(s.OUT, u8(20));
+        EXPECT_EQ(r.table.Cell(i + 1, 4), QString::number(s.Zero));
+    }
+    r.acq->ALStopExecute();
+    EXPECT_TRUE(r.acq->Stopped());
+    EXPECT_TRUE(r.startEnabled);
+    EXPECT_EQ(r.host.panel1Log.last(), r.session.Msg(259));
+}
+
+TEST(AcquisitionSim, LongAndShortStreams)
+{
+    {
+        Rig r(QStringLiteral("stream=long"));
+        r.acq->ALStartExecute();
+        ASSERT_FALSE(r.acq->Stopped());
+        EXPECT_EQ(r.interval, 10);
+        for (int i = 0; i < 60; ++i) r.Tick();
+        EXPECT_GT(r.store.index(), 10);
+        const monitor::MeasSample& s = r.store.at(1);
+        EXPECT_EQ(s.Valid, 1);
+        // The simulated zero is 0x200 +- 3: below 0x200 its low byte needs bit 7 from byte 3.
+        for (int i = 0; i < r.store.index(); ++i) {
+            EXPECT_GE(r.store.at(i).Zero, 0x1FD) << i;
+            EXPECT_LE(r.store.at(i).Zero, 0x203) << i;
+            EXPECT_GE(r.store.at(i).AMax, r.store.at(i).Ampl + 6) << i;
+        }
+        // The reading text is shown once, however many blocks came.
+        EXPECT_EQ(r.host.panel1Log.count(r.session.Msg(261) + r.session.Msg(264)), 1);
+    }
+    {
+        Rig r(QStringLiteral("stream=short"));
+        r.acq->ALStartExecute();
+        ASSERT_FALSE(r.acq->Stopped());
+        for (int i = 0; i < 40; ++i) r.Tick();
+        ASSERT_GT(r.store.index(), 5);
+        // Only the first four columns; the value fields stay 0.
+        EXPECT_FALSE(r.table.Cell(2, 3).isEmpty());
+        EXPECT_TRUE(r.table.Cell(2, 4).isEmpty());
+        EXPECT_EQ(r.store.at(1).Zero, 0);
+    }
+}
+
+TEST(AcquisitionSim, NoPortAndStorageFull)
+{
+    app::VirtualClock clock;
+    app::RecordingHost host{&clock};
+    app::Session session{host, clock, QStringLiteral("/nonexistent")};
+    link::LinkOptions o;
+    o.systemPorts = false;
+    o.realUsb = false;
+    link::Link lnk(session, o);
+    lnk.Reset_COM_USB(); // nothing: "nix"
+    monitor::MeasurementStore store;
+    monitor::MeasTableModel table;
+    monitor::Acquisition acq(session, lnk, store, table);
+    bool start = true, stop = true;
+    acq.onStartStopEnabled = [&](bool s, bool t) { start = s, stop = t; };
+    acq.ALStartExecute();
+    EXPECT_TRUE(acq.Stopped());
+    EXPECT_FALSE(start);
+    EXPECT_FALSE(stop);
+
+    // The storage-full stop shows message 267 and no "Abbruch" after it.
+    Rig r(QStringLiteral("stream=polled"));
+    r.acq->ALStartExecute();
+    r.store.setIndex(32000);
+    r.Tick();
+    EXPECT_TRUE(r.acq->Stopped());
+    EXPECT_EQ(r.store.index(), 32000);
+    EXPECT_EQ(r.host.panel1Log.last(), r.session.Msg(267));
+    r.acq->ALStopExecute();
+    EXPECT_EQ(r.host.panel1Log.last(), r.session.Msg(267));
+}
