@@ -1,4 +1,577 @@
-// placeholder until the window lands
+// The main window: start and end, Host, and the shell's own commands.
+#include "ui/MainForm.h"
+
+#include "app/TextHelpers.h"
+#include "ui/FormWidgets.h"
+#include "ui/PWForm.h"
+#include "ui/StateForm.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+
 namespace vmx::ui {
-int MainFormPlaceholder() { return 0; }
+
+TMainForm::TMainForm(const MonitorOptions& options, MainFormEnv env, QWidget* parent)
+    : QMainWindow(parent), options_(options), env_(std::move(env)) {
+    setObjectName(QStringLiteral("MainForm"));
+    if (env_.clock)
+        clock_ = env_.clock;
+    else {
+        ownClock_ = std::make_unique<app::RealClock>();
+        clock_ = ownClock_.get();
+    }
+    QString programDir = options_.configDir;
+    if (programDir.isEmpty()) programDir = QCoreApplication::applicationDirPath();
+    session_ = std::make_unique<app::Session>(*this, *clock_, QDir(programDir).absolutePath());
+
+    CreateActions();
+    CreateMenus();
+    CreatePages();
+    CreateStatusBar();
+    CreateFileDialogs();
+    resize(1040, 700);
+    // Enter is seen by the window wherever the focus is.
+    qApp->installEventFilter(this);
+    FormCreate();
 }
+
+TMainForm::~TMainForm() {
+    qApp->removeEventFilter(this);
+}
+
+void TMainForm::FormCreate() {
+    // 1-2: the two companion windows.
+    stateForm_ = new TStateForm([this](int i) { return Msg(i); }, this);
+    // Tied to the menu item, so that tearing the window down cannot reach a deleted item.
+    connect(stateForm_, &TStateForm::hidden, MIOptMessageWindow,
+            [this] { MIOptMessageWindow->setChecked(false); });
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.left() + (avail.width() - width()) / 2, y());
+    }
+    pwForm_ = new TPWForm(
+        *session_, [this] { UpdateVersion(); }, this);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        pwForm_->move(avail.center() - QPoint(pwForm_->width() / 2, pwForm_->height() / 2));
+    }
+    pwForm_->hide();
+
+    // 3: the link.
+    acqStopped_ = true;
+    Reset_COM_USB();
+    act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));
+    act("ALStop")->setEnabled(false);
+
+    // 4-6: flags, diagram bitmaps, defaults.
+    readInProgress_ = false;
+    powerAutomatic_ = false;
+    outputConfigKind_ = 0;
+    bmBack_ = QImage(PB->size(), QImage::Format_RGB32);
+    bmDraw_ = QImage(PB->size(), QImage::Format_RGB32);
+    bmBack_.fill(Qt::white);
+    bmDraw_.fill(Qt::white);
+    PB->SetBitmap(&bmDraw_);
+    refreshDivisor_ = 10;
+    maxBubble_ = 250;
+    bubbleThreshold_ = 240;
+    bubbleTestTime_ = 10;
+    amplControlTime_ = 10000;
+    gainTestIndex_ = 255;
+
+    // 7-8: sensor type, language, MONITOR.INI, version menu.
+    session_->CopyValidSensorType(0);
+    session_->setLanguage(0);
+    session_->ReadConfigFromFile();
+    if (options_.language >= 0) session_->setLanguage(options_.language);
+    ApplyConfigToMenus();
+    CreateTypeMenu();
+    TestValidVersion();
+    UpdateVersion();
+
+    // 9-11: store, standard parameters, the parameter file of MONITOR.INI.
+    ResetValues();
+    SetStandardValues();
+    ImportStartParameterFile();
+
+    // 12-15: version text, language items and banner, captions, measuring interval.
+    PanelText(2, QString::fromLatin1(app::kVersionText));
+    (session_->language() == 1 ? MILEn : MILDt)->setChecked(true);
+    ShowBanner();
+    UpdateCaptions();
+    CBMeasTime->setCurrentIndex(qMin(3, CBMeasTime->count() - 1));
+
+    // 16-17
+    InitGainTestGrid();
+    act("ALPowerOn")->setChecked(true);
+
+    // 19-20: test page.
+    PC1->setCurrentWidget(TSMonitor);
+    InitTestPage();
+
+    // 22: temporary record file.
+    if (!session_->config.TempFile.isEmpty() && !OpenTempFile())
+        Ask(app::AskIcon::Information, app::AskButtons::Ok,
+            QStringLiteral("Kann temporäres File nicht öffnen. \rBitte Schreibrechte prüfen!"));
+
+    // 23-24
+    ForceRTS(1);
+    PC1->setCurrentWidget(TSMonitor);
+    DrawBitButtons();
+    UpdateDialog();
+    PanelText(
+        1,
+        QStringLiteral("Sensor: %1, Version: %2").arg(session_->sensor.Model, session_->sensor.FirmwareText));
+}
+
+// The menu settings MONITOR.INI gives (the session has taken language, mode and device keys).
+void TMainForm::ApplyConfigToMenus() {
+    const app::MonitorConfig& cfg = session_->config;
+    for (QAction* a : drawDiaItems_)
+        if (Tag(a) == cfg.RefreshDia) {
+            a->setChecked(true);
+            refreshDivisor_ = cfg.RefreshDia;
+        }
+    switch (cfg.Overflow) {
+    case app::DataOverflow::Stop:
+        MIDataOvfStop->setChecked(true);
+        break;
+    case app::DataOverflow::RollOver:
+        MIDataOvfRollOver->setChecked(true);
+        break;
+    case app::DataOverflow::Restart:
+        MIDataOvfRestart->setChecked(true);
+        break;
+    }
+    MIOptMessageWindow->setChecked(cfg.MessageWindow);
+    MIOptMessageWindowClick();
+    MIBeep->setChecked(cfg.Beeper);
+    MIWithACK->setChecked(cfg.WithAck);
+    MIWithAnswer->setChecked(cfg.WithAnswer);
+    MIWithFrameCRC->setChecked(cfg.WithFrameCrc);
+    powerAutomatic_ = cfg.PowerAuto;
+}
+
+void TMainForm::ImportStartParameterFile() {
+    const QString file = session_->config.ParFile;
+    if (file.isEmpty()) return;
+    PanelText(1, Msg(297) + QFileInfo(file).fileName());
+    if (ImportHexParameter(file))
+        PanelText(1, Msg(297) + Msg(250));
+    else
+        PanelText(1, Msg(117));
+}
+
+void TMainForm::InitGainTestGrid() {
+    for (int r = 1; r <= 5; ++r)
+        StGainTest->setItem(r, 0, new QTableWidgetItem(QString::number(r - 1)));
+    // Upper limit: the digit with two macrons; lower limit: the digit with two underscores.
+    const QString macrons = QString(2, QChar(0x00AF));
+    StGainTest->setItem(0, 0, new QTableWidgetItem(QStringLiteral("Gain")));
+    for (int d = 1; d <= 3; ++d) {
+        StGainTest->setItem(0, 2 * d - 1, new QTableWidgetItem(QString::number(d) + macrons));
+        StGainTest->setItem(0, 2 * d, new QTableWidgetItem(QString::number(d) + QStringLiteral("__")));
+    }
+    StGainTest->setRowHeight(0, 16);
+}
+
+void TMainForm::InitTestPage() {
+    DeleteStGMV();
+    TestDataSaved = true;
+    testSelection_[0] = testSelection_[1] = -1;
+    TestStep = 0;
+    for (const char* n : {"ETK_PICConfig", "ETK_PICOsc"})
+        if (auto* e = findChild<QLineEdit*>(QLatin1String(n))) e->setText(QStringLiteral("$FFF"));
+    ScanTestIniFile();
+    EditSN->clear();
+    EditComment->clear();
+    StGMV->setCurrentCell(1, 0);
+    SetTag(StGMV, 1);
+    StGMV->setColumnCount(41);
+    StGStart->setColumnWidth(0, 120);
+    StGStart->setColumnWidth(1, qMax(40, StGStart->width() - 125));
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+    // The end sequence runs once, however often the window is asked to close.
+    if (!closing_) {
+        closing_ = true;
+        acqStopped_ = true;
+        Timer2->stop();
+        CloseLink();
+        if (!TestDataSaved &&
+            Ask(app::AskIcon::Question, app::AskButtons::YesNo,
+                QStringLiteral("Programm wird beendet!\rSollen Daten aus Prüfungen gespeichert werden?")) ==
+                app::AskResult::Yes)
+            act("ALTestSave")->trigger();
+        PB->SetBitmap(nullptr);
+        bmBack_ = QImage();
+        bmDraw_ = QImage();
+        pwForm_->hide();
+        if (stateForm_) {
+            stateForm_->close();
+            delete stateForm_;
+            stateForm_ = nullptr;
+        }
+    }
+    e->accept();
+}
+
+// ---- Host ----
+
+void TMainForm::PanelText(int panel, const QString& text) {
+    if (panel < 0 || panel > 2) return;
+    panels_[panel]->setText(text);
+    if (panel == 1 && stateForm_) stateForm_->AddMessage(text);
+}
+
+QString TMainForm::PanelTextOf(int panel) const {
+    return panel >= 0 && panel <= 2 ? panels_[panel]->text() : QString();
+}
+
+void TMainForm::ShowLComment(app::CommentColour colour, const QString& text) {
+    LComment->setStyleSheet(colour == app::CommentColour::Red ? QStringLiteral("color: red;")
+                                                              : QStringLiteral("color: blue;"));
+    LComment->setText(text);
+}
+
+app::AskResult TMainForm::Ask(app::AskIcon icon, app::AskButtons buttons, const QString& text,
+                              const QString& caption) {
+    if (env_.ask) return env_.ask(icon, buttons, text, caption);
+    QMessageBox box(this);
+    switch (icon) {
+    case app::AskIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case app::AskIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case app::AskIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case app::AskIcon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case app::AskIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    box.setWindowTitle(caption.isEmpty() ? Msg(0) : caption);
+    box.setText(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    switch (buttons) {
+    case app::AskButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case app::AskButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case app::AskButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case app::AskButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return app::AskResult::Ok;
+    case QMessageBox::Yes:
+        return app::AskResult::Yes;
+    case QMessageBox::No:
+        return app::AskResult::No;
+    default:
+        return buttons == app::AskButtons::Ok ? app::AskResult::Ok : app::AskResult::Cancel;
+    }
+}
+
+void TMainForm::Wait(int ms) {
+    if (ms <= 0) return;
+    if (ms <= 20) {
+        clock_->SleepMs(ms);
+        return;
+    }
+    if (clock_->IsVirtual()) {
+        clock_->SleepMs(ms);
+        ProcessMessages();
+        return;
+    }
+    // Long waits keep the window responsive.
+    const qint64 end = clock_->NowUs() + qint64(ms) * 1000;
+    for (qint64 now = clock_->NowUs(); now < end; now = clock_->NowUs()) {
+        ProcessMessages();
+        clock_->SleepUs(qMin<qint64>(end - now, 5000));
+    }
+}
+
+void TMainForm::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::Beep() {
+    QApplication::beep();
+}
+
+void TMainForm::SetClipboardText(const QString& text) {
+    QGuiApplication::clipboard()->setText(text);
+}
+
+QString TMainForm::ClipboardText() {
+    return QGuiApplication::clipboard()->text();
+}
+
+void TMainForm::SetBusy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+// ---- keys and focus ----
+
+bool TMainForm::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::KeyRelease) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        auto* w = qobject_cast<QWidget*>(o);
+        // Seen once per key: by the control that has the focus in this window.
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && !k->isAutoRepeat() && w &&
+            w->window() == this && w == (focusWidget() ? focusWidget() : this))
+            TestFocusChanged();
+    } else if (e->type() == QEvent::FocusOut && o->property("paramEdit").toBool()) {
+        // Leaving the field commits it; a window switch or an opened menu does not leave it.
+        const Qt::FocusReason r = static_cast<QFocusEvent*>(e)->reason();
+        if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason) EditChange(o);
+    }
+    return QMainWindow::eventFilter(o, e);
+}
+
+void TMainForm::TestFocusChanged() {
+    if (!isVisible()) return;
+    QWidget* f = focusWidget();
+    if (!f) return;
+    // A cell editor belongs to its grid.
+    for (QWidget* w = f; w && w != this; w = w->parentWidget())
+        if (w == StGainTest || w == StGCal) {
+            EditChange(w);
+            return;
+        }
+    auto* edit = qobject_cast<QLineEdit*>(f);
+    if (!edit) return;
+    // The edit fields inside lists and other grids are not edits of their own.
+    for (QWidget* w = f->parentWidget(); w && w != this; w = w->parentWidget())
+        if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+            qobject_cast<QAbstractItemView*>(w))
+            return;
+    EditChange(edit);
+}
+
+void TMainForm::EditChange(QObject* sender) {
+    ++editChangeCount_;
+    Q_EMIT editChanged(sender);
+    UpdateDialog();
+}
+
+void TMainForm::BTNextSetFocus() {
+    if (QWidget* next = findChild<QWidget*>(QStringLiteral("BTNext")))
+        if (next->isVisible() && next->isEnabled() && next->focusPolicy() != Qt::NoFocus) next->setFocus();
+}
+
+// ---- shell commands ----
+
+void TMainForm::ALEndExecute() {
+    close();
+}
+
+void TMainForm::ALShowMonitorExecute() {
+    PC1->setCurrentWidget(PC1->currentWidget() == TSMonitor ? TSTable : TSMonitor);
+}
+
+void TMainForm::ALSetModeExecute() {
+    PC1->setCurrentWidget(TSSET);
+}
+
+void TMainForm::MITestClick() {
+    PC1->setCurrentWidget(TSTest);
+}
+
+void TMainForm::MIChangeModeClick() {
+    pwForm_->show();
+    pwForm_->raise();
+    pwForm_->activateWindow();
+}
+
+void TMainForm::MIOptMessageWindowClick() {
+    if (!stateForm_) return;
+    if (MIOptMessageWindow->isChecked())
+        stateForm_->show();
+    else
+        stateForm_->hide();
+}
+
+// The check mark itself is the beeper setting; the item has already toggled it.
+void TMainForm::MIBeepClick() {}
+
+bool TMainForm::BeeperOn() const {
+    return MIBeep->isChecked();
+}
+bool TMainForm::WithAck() const {
+    return MIWithACK->isChecked();
+}
+bool TMainForm::WithAnswer() const {
+    return MIWithAnswer->isChecked();
+}
+bool TMainForm::WithFrameCRC() const {
+    return MIWithFrameCRC->isChecked();
+}
+
+void TMainForm::BTStGridHelpClick() {
+    const bool show = MemoHelp->isHidden();
+    MemoHelp->setVisible(show);
+    if (show) MemoHelp->raise();
+    if (auto* b = findChild<QPushButton*>(QStringLiteral("BTStGridHelp"))) b->setText(Msg(show ? 224 : 223));
+}
+
+void TMainForm::MIHelpDocClick() {
+    const QString name = QStringLiteral("HelpOverview") +
+                         (session_->language() == 1 ? QStringLiteral("E.htm") : QStringLiteral("D.htm"));
+    const QUrl url =
+        QUrl::fromLocalFile(QDir(session_->programDir()).filePath(QStringLiteral("Doc/") + name));
+    // A document that cannot be opened is not reported.
+    if (env_.openUrl)
+        env_.openUrl(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+void TMainForm::MIDrawDiaClick(QAction* item) {
+    item->setChecked(true);
+    refreshDivisor_ = Tag(item, 10);
+}
+
+void TMainForm::MIDataOverflowClick(QAction* item) {
+    item->setChecked(true);
+}
+
+app::DataOverflow TMainForm::DataOverflowPolicy() const {
+    if (MIDataOvfRestart->isChecked()) return app::DataOverflow::Restart;
+    if (MIDataOvfRollOver->isChecked()) return app::DataOverflow::RollOver;
+    return app::DataOverflow::Stop;
+}
+
+void TMainForm::MIBootMode() {
+    ALStopExecute();
+    PC1->setCurrentWidget(TSBoot);
+}
+
+void TMainForm::JmpDownloadClick() {
+    ALStopExecute();
+    PC1->setCurrentWidget(TSBoot);
+}
+
+void TMainForm::ResetValues() {
+    // The measurement store, its table and the diagram are rebuilt here once they exist.
+}
+
+void TMainForm::UpdateLEDControls() {
+    const bool led = session_->sensor.Has(app::Cap::Led);
+    auto* autoBox = findChild<QCheckBox*>(QStringLiteral("CBLEDauto"));
+    SetEnabledNamed("GBLED", led);
+    SetEnabledNamed("CBLEDauto", led);
+    const bool colours = led && autoBox && !autoBox->isChecked();
+    for (const char* n : {"CBLEDgreen", "CBLEDred", "CBLEDblue"})
+        SetEnabledNamed(n, colours);
+}
+
+void TMainForm::DeleteStGMV() {
+    StGMV->clearContents();
+    StGMV->setCurrentCell(1, 1);
+    SetTag(StGMV, 1);
+}
+
+// ---- filled in by their subsystems ----
+
+void TMainForm::UpdateDialog() {}
+void TMainForm::SetStandardValues() {}
+bool TMainForm::ImportHexParameter(const QString&) {
+    return false;
+}
+bool TMainForm::OpenTempFile() {
+    return true;
+}
+void TMainForm::ScanTestIniFile() {}
+void TMainForm::ALStartExecute() {}
+void TMainForm::ALStopExecute() {}
+void TMainForm::ALClearExecute() {
+    ResetValues();
+}
+void TMainForm::ALQVRResetExecute() {}
+void TMainForm::ALSetConfigExecute() {}
+void TMainForm::ALSetLEDExecute() {
+    UpdateLEDControls();
+}
+void TMainForm::ALBubbleTestExecute() {}
+void TMainForm::ALAmplDecExecute() {}
+void TMainForm::ALPowerOnExecute() {}
+void TMainForm::ALSwitchIFExecute() {}
+void TMainForm::ALGetIdentExecute() {}
+void TMainForm::ALSetIdSNExecute() {}
+void TMainForm::BTStartServiceClick() {}
+void TMainForm::BTSetGainTestClick() {}
+void TMainForm::ChBPowerOnAutoSetMouseUp() {}
+void TMainForm::ALReadParameterExecute() {}
+void TMainForm::ALWriteParameterExecute() {}
+void TMainForm::ALVerifyParameterExecute() {}
+void TMainForm::ALSetStandardExecute() {}
+void TMainForm::BTSOpenParameterFileClick() {}
+void TMainForm::BTSSaveParameterFileClick() {}
+void TMainForm::SetCfgLED_Out(QObject*) {}
+void TMainForm::BTIdClearSNClick() {}
+void TMainForm::BTIdGetCalClick() {}
+void TMainForm::BTIdSetCalClick() {}
+void TMainForm::BTIdClearCalClick() {}
+void TMainForm::MIExportExcelClick() {}
+void TMainForm::MIExportTextClick() {}
+void TMainForm::MIImportExcelClick() {}
+void TMainForm::MIImportTextClick() {}
+void TMainForm::BTBootStartClick() {}
+void TMainForm::BTBootResetClick() {}
+void TMainForm::BTBootPingClick() {}
+void TMainForm::BTBootIdentClick() {}
+void TMainForm::BTBootMemEraseClick() {}
+void TMainForm::BTBootMemReadClick() {}
+void TMainForm::BTBootMemWriteClick() {}
+void TMainForm::BTBootMemVerifyClick() {}
+void TMainForm::BTBootHexImportClick() {}
+void TMainForm::BTBootHexExportClick() {}
+void TMainForm::BTBootABSImportClick() {}
+void TMainForm::BTDownloadClick() {}
+void TMainForm::ALNextExecute() {}
+void TMainForm::ALPriorExecute() {}
+void TMainForm::ALCancelExecute() {}
+void TMainForm::ALTestSaveExecute() {}
+void TMainForm::BTTestClearMeasClick() {
+    DeleteStGMV();
+    TestDataSaved = true;
+}
+void TMainForm::CBTypeTestChange() {}
+
+} // namespace vmx::ui

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QString>
+#include <QWidget>
+
+namespace vmx::ui {
+
+// The tag every control and menu item may carry (menu tags, panel bit numbers, version keys).
+int Tag(const QObject* o, int fallback = -1);
+void SetTag(QObject* o, int tag);
+
+// An edit with its own caption label; the label is a sibling placed by the page's layout.
+class LabeledEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit LabeledEdit(QWidget* parent = nullptr);
+    QLabel* EditLabel() const { return label_; }
+
+private:
+    QLabel* label_;
+};
+
+// A small clickable panel (colour and level panels of the settings page).
+class TPanel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TPanel(QWidget* parent = nullptr);
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+// The diagram's paint box: shows the drawing bitmap it is given.
+class TPaintBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPaintBox(QWidget* parent = nullptr);
+    void SetBitmap(const QImage* image) {
+        image_ = image;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    const QImage* image_ = nullptr;
+};
+
+// Title and filter of one file dialog; the dialog itself is opened when it is needed.
+class TFileDialogText : public QObject {
+    Q_OBJECT
+public:
+    explicit TFileDialogText(QObject* parent = nullptr) : QObject(parent) {}
+    QString Title;
+    QString Filter; // catalogue form: "Text (*.txt)|*.txt|All Files (*.*)|*.*"
+    // The filter as Qt's dialogs take it: "Text (*.txt);;All Files (*.*)".
+    QString QtFilter() const;
+};
+
+} // namespace vmx::ui

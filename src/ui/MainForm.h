@@ -1,0 +1,347 @@
+#pragma once
+
+#include "app/Clock.h"
+#include "app/Host.h"
+#include "app/MonitorConfig.h"
+#include "app/Session.h"
+#include "ui/MonitorOptions.h"
+
+#include <QHash>
+#include <QImage>
+#include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QScrollBar;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+class QWidget;
+
+namespace vmx::ui {
+
+class LabeledEdit;
+class TPaintBox;
+class TPWForm;
+class TStateForm;
+
+// One link as the Interface menu lists it.
+struct LinkEntry {
+    QString Caption;   // "USB1", "COM3", "ttyUSB0", …; becomes the port name when chosen
+    int Tag = 0;       // n for a COM port, 1000 + n for converter n
+    QString PanelText; // what status panel 0 shows for it
+};
+
+// What the window takes from outside besides the command line. Tests replace the clock, the
+// message boxes and the desktop's opener; the link layer supplies the enumeration.
+struct MainFormEnv {
+    app::Clock* clock = nullptr; // nullptr: the window's own real-time clock
+    // Answers a question instead of a message box.
+    std::function<app::AskResult(app::AskIcon, app::AskButtons, const QString& text, const QString& caption)>
+        ask;
+    // Opens a document instead of the desktop's opener; false when it could not.
+    std::function<bool(const QUrl&)> openUrl;
+    // The links that can be opened, in menu order (converters first, then serial ports).
+    std::function<std::vector<LinkEntry>()> enumerateLinks;
+};
+
+// The main window: pages, menus, actions, status bar; implements Host with Qt.
+class TMainForm : public QMainWindow, public app::Host {
+    Q_OBJECT
+public:
+    explicit TMainForm(const MonitorOptions& options, MainFormEnv env = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    app::Session& session() { return *session_; }
+    const MonitorOptions& options() const { return options_; }
+    TStateForm* StateForm() const { return stateForm_; }
+    TPWForm* PWForm() const { return pwForm_; }
+
+    // Host
+    void PanelText(int panel, const QString& text) override;
+    void ShowLComment(app::CommentColour colour, const QString& text) override;
+    app::AskResult Ask(app::AskIcon icon, app::AskButtons buttons, const QString& text,
+                       const QString& caption = QString()) override;
+    void Wait(int ms) override;
+    void ProcessMessages() override;
+    void Beep() override;
+    void SetClipboardText(const QString& text) override;
+    QString ClipboardText() override;
+    void SetBusy(bool busy) override;
+
+    QString PanelTextOf(int panel) const;
+
+    // Captions and language
+    void UpdateCaptions();
+    void ApplyLanguage(int language); // as the language menu does
+
+    // Sensor type and version menu
+    void CreateTypeMenu();
+    void TestValidVersion();
+    void MIVersionUnchecked();
+    void UpdateVersion();
+    QAction* CheckedVersionItem() const;
+    QList<QAction*> VersionItems() const { return versionItems_; }
+
+    // Link. Until the link layer is wired these find no link.
+    QString portName() const { return portName_; }
+    void Reset_COM_USB();
+    void ComXChanged();
+    void ForceRTS(int state);
+    bool SwitchSerialIF(int type);
+
+    // Measurements
+    void ResetValues();
+    int RefreshDivisor() const { return refreshDivisor_; }
+    app::DataOverflow DataOverflowPolicy() const;
+    bool BeeperOn() const;
+    bool WithAck() const;
+    bool WithAnswer() const;
+    bool WithFrameCRC() const;
+    bool PowerAutomatic() const { return powerAutomatic_; }
+    bool AcquisitionStopped() const { return acqStopped_; }
+
+    // Parameter editor
+    void EditChange(QObject* sender);
+    int EditChangeCount() const { return editChangeCount_; }
+    void UpdateDialog();
+    void SetStandardValues();
+    void TestFocusChanged();
+
+    // Production test
+    void BTNextSetFocus();
+    void DeleteStGMV();
+    void ScanTestIniFile();
+    bool TestDataSaved = true;
+    int TestStep = 0;
+
+    // The bitmaps of the diagram (background and drawing), the paint box's size.
+    QImage& BackgroundBitmap() { return bmBack_; }
+    QImage& DrawingBitmap() { return bmDraw_; }
+
+    static constexpr int kDiagramWidth = 740;
+    static constexpr int kDiagramHeight = 521;
+
+Q_SIGNALS:
+    void editChanged(QObject* sender);
+
+public Q_SLOTS:
+    // Shell
+    void ALEndExecute();
+    void ALShowMonitorExecute();
+    void ALSetModeExecute();
+    void MITestClick();
+    void MIChangeModeClick();
+    void MIOptMessageWindowClick();
+    void MIBeepClick();
+    void BTStGridHelpClick();
+    void MIHelpDocClick();
+    void MILClick(QObject* sender);
+    void MISubVersionClick(QAction* item);
+    void MIDrawDiaClick(QAction* item);
+    void MIDataOverflowClick(QAction* item);
+    void MIBootMode();
+    void JmpDownloadClick();
+    // Link
+    void NewComX(QAction* item);
+    void ALResetUSBExecute();
+    void ALSwitchRTSExecute();
+    void RBTK_IFClick(QObject* sender);
+    // Acquisition, commands, parameters, identification (filled in by their subsystems)
+    void ALStartExecute();
+    void ALStopExecute();
+    void ALClearExecute();
+    void ALQVRResetExecute();
+    void ALSetConfigExecute();
+    void ALSetLEDExecute();
+    void ALBubbleTestExecute();
+    void ALAmplDecExecute();
+    void ALPowerOnExecute();
+    void ALSwitchIFExecute();
+    void ALGetIdentExecute();
+    void ALSetIdSNExecute();
+    void BTStartServiceClick();
+    void BTSetGainTestClick();
+    void ChBPowerOnAutoSetMouseUp();
+    void ALReadParameterExecute();
+    void ALWriteParameterExecute();
+    void ALVerifyParameterExecute();
+    void ALSetStandardExecute();
+    void BTSOpenParameterFileClick();
+    void BTSSaveParameterFileClick();
+    void SetCfgLED_Out(QObject* sender);
+    void BTIdClearSNClick();
+    void BTIdGetCalClick();
+    void BTIdSetCalClick();
+    void BTIdClearCalClick();
+    // Export and import
+    void MIExportExcelClick();
+    void MIExportTextClick();
+    void MIImportExcelClick();
+    void MIImportTextClick();
+    // Boot loader
+    void BTBootStartClick();
+    void BTBootResetClick();
+    void BTBootPingClick();
+    void BTBootIdentClick();
+    void BTBootMemEraseClick();
+    void BTBootMemReadClick();
+    void BTBootMemWriteClick();
+    void BTBootMemVerifyClick();
+    void BTBootHexImportClick();
+    void BTBootHexExportClick();
+    void BTBootABSImportClick();
+    void BTDownloadClick();
+    // Production test
+    void ALNextExecute();
+    void ALPriorExecute();
+    void ALCancelExecute();
+    void ALTestSaveExecute();
+    void BTTestClearMeasClick();
+    void CBTypeTestChange();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    // Building (MainFormMenus.cpp, MainFormPages.cpp)
+    void CreateActions();
+    void CreateMenus();
+    void CreatePages();
+    QWidget* CreateMonitorPage();
+    QWidget* CreateTablePage();
+    QWidget* CreateIdentPage();
+    QWidget* CreateSettingsPage();
+    QWidget* CreateSettingsPage1();
+    QWidget* CreateSettingsPage2();
+    QWidget* CreateSettingsPage3();
+    QWidget* CreateBootPage();
+    QWidget* CreateTestPage();
+    QWidget* CreateBubbleTab(QWidget* parent);
+    void CreateStatusBar();
+    void CreateFileDialogs();
+    void DrawBitButtons();
+    QAction* NewAction(const char* name, void (TMainForm::*slot)());
+    QAction* NewItem(QMenu* menu, const char* name);
+    QAction* MirrorItem(QMenu* menu, const char* name, QAction* action, bool followText);
+    QLineEdit* ParamEdit(QWidget* parent, const char* name);
+    LabeledEdit* ParamLabeledEdit(QWidget* parent, const char* name);
+    QComboBox* ParamCombo(QWidget* parent, const char* name);
+    QCheckBox* ParamCheck(QWidget* parent, const char* name, const QString& text = QString());
+
+    // Start sequence pieces (MainForm.cpp)
+    void FormCreate();
+    void ApplyConfigToMenus();
+    void ImportStartParameterFile();
+    bool ImportHexParameter(const QString& fileName);
+    bool OpenTempFile();
+    void InitGainTestGrid();
+    void InitTestPage();
+    void ShowBanner();
+    void CloseLink();
+
+    // Captions (MainFormCaptions.cpp)
+    void ApplyCaption(QObject* o, int prop, const QString& text);
+    void ApplySpecialCaptions();
+    void UpdateMenuCaption(QAction* item, const QString& caption);
+
+    // Helpers
+    QObject* Named(const char* name) const;
+    void SetEnabledNamed(const char* name, bool on) const;
+    void SetShownNamed(const char* name, bool on) const;
+    QString Msg(int index) const { return session_->Msg(index); }
+    void UpdateLEDControls();
+
+    MonitorOptions options_;
+    MainFormEnv env_;
+    std::unique_ptr<app::Clock> ownClock_;
+    app::Clock* clock_ = nullptr;
+    std::unique_ptr<app::Session> session_;
+    TStateForm* stateForm_ = nullptr;
+    TPWForm* pwForm_ = nullptr;
+
+    // Main-window state
+    bool acqStopped_ = true;
+    bool readInProgress_ = false;
+    bool powerAutomatic_ = false;
+    int refreshDivisor_ = 10;
+    int maxBubble_ = 250;
+    int bubbleThreshold_ = 240;
+    int bubbleTestTime_ = 10;
+    int amplControlTime_ = 10000;
+    int gainTestIndex_ = 255;
+    int outputConfigKind_ = 0;
+    int testSelection_[2] = {-1, -1};
+    QImage bmBack_, bmDraw_;
+    int editChangeCount_ = 0;
+    bool closing_ = false;
+
+    // Link state
+    QString portName_ = QStringLiteral("nix");
+    bool enumerating_ = false;
+
+    // Widgets the code itself works with; everything else is found by its name.
+    QTabWidget* PC1 = nullptr;
+    QTabWidget* PCSet = nullptr;
+    QTabWidget* PCTest = nullptr;
+    QWidget* TSMonitor = nullptr;
+    QWidget* TSTable = nullptr;
+    QWidget* TSIdent = nullptr;
+    QWidget* TSSET = nullptr;
+    QWidget* TSBoot = nullptr;
+    QWidget* TSTest = nullptr;
+    QWidget* TSSet1 = nullptr;
+    QWidget* TSSet2 = nullptr;
+    QWidget* TSSet3 = nullptr;
+    TPaintBox* PB = nullptr;
+    QScrollBar* ScrollBar = nullptr;
+    QPlainTextEdit* MemoHelp = nullptr;
+    QComboBox* CBMeasTime = nullptr;
+    QTableWidget* StGainTest = nullptr;
+    QTableWidget* StGCal = nullptr;
+    QTableWidget* StGMV = nullptr;
+    QTableWidget* StGStart = nullptr;
+    QWidget* PBubbleTab = nullptr;
+    QLabel* LComment = nullptr;
+    QLineEdit* EditSN = nullptr;
+    QLineEdit* EditComment = nullptr;
+    QTimer* Timer2 = nullptr;
+    QLabel* panels_[3] = {nullptr, nullptr, nullptr};
+
+    // Actions and the menu items the code refers to
+    QHash<QString, QAction*> actions_;
+    QAction* act(const char* name) const { return actions_.value(QLatin1String(name)); }
+    QMenu* MIVersion = nullptr;
+    QMenu* MIInterfaceSelect = nullptr;
+    QActionGroup* versionGroup_ = nullptr;
+    QActionGroup* linkGroup_ = nullptr;
+    QList<QAction*> versionItems_;
+    QList<QAction*> drawDiaItems_;
+    QAction* MILDt = nullptr;
+    QAction* MILEn = nullptr;
+    QAction* MIBanner = nullptr;
+    QAction* MIBeep = nullptr;
+    QAction* MIOptMessageWindow = nullptr;
+    QAction* MIDataOvfStop = nullptr;
+    QAction* MIDataOvfRollOver = nullptr;
+    QAction* MIDataOvfRestart = nullptr;
+    QAction* MIWithACK = nullptr;
+    QAction* MIWithAnswer = nullptr;
+    QAction* MIWithFrameCRC = nullptr;
+    QList<QAction*> mirroredItems_;
+};
+
+} // namespace vmx::ui

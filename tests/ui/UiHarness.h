@@ -1,0 +1,89 @@
+#pragma once
+
+#include "ui/MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace vmx::ui::test {
+
+// One main window in a program folder of its own, with a virtual clock and scripted dialogs,
+// so no test waits in real time or blocks on a message box.
+struct Harness {
+    struct Question {
+        app::AskIcon Icon;
+        app::AskButtons Buttons;
+        QString Text;
+    };
+
+    QTemporaryDir dir;
+    app::VirtualClock clock;
+    std::vector<Question> questions;
+    std::deque<app::AskResult> answers;
+    app::AskResult defaultAnswer = app::AskResult::No;
+    std::vector<QUrl> opened;
+    std::vector<LinkEntry> links;
+    MonitorOptions options;
+    std::unique_ptr<TMainForm> form;
+
+    void WriteIni(const QString& text) const {
+        QFile f(dir.filePath(QStringLiteral("MONITOR.INI")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.toUtf8());
+    }
+
+    TMainForm& Start() {
+        options.configDir = dir.path();
+        MainFormEnv env;
+        env.clock = &clock;
+        env.ask = [this](app::AskIcon icon, app::AskButtons buttons, const QString& text, const QString&) {
+            questions.push_back(Question{icon, buttons, text});
+            if (!answers.empty()) {
+                const app::AskResult a = answers.front();
+                answers.pop_front();
+                return a;
+            }
+            return buttons == app::AskButtons::Ok ? app::AskResult::Ok : defaultAnswer;
+        };
+        env.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return false;
+        };
+        env.enumerateLinks = [this] { return links; };
+        form = std::make_unique<TMainForm>(options, env);
+        return *form;
+    }
+
+    // Shown and active, so that shortcuts and focus behave as for the user.
+    TMainForm& StartShown() {
+        TMainForm& f = Start();
+        f.show();
+        f.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+        return f;
+    }
+
+    template <class T = QObject> T* Find(const char* name) const {
+        T* o = form->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(o, nullptr) << name;
+        return o;
+    }
+    QAction* Act(const char* name) const { return Find<QAction>(name); }
+};
+
+// A menu item's caption without the shortcut shown beside it.
+inline QString Caption(const QAction* a) {
+    return a->text().section(QLatin1Char('\t'), 0, 0);
+}
+
+} // namespace vmx::ui::test
