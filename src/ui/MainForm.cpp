@@ -79,6 +79,7 @@ void TMainForm::FormCreate() {
 
     // 3: the link.
     acqStopped_ = true;
+    CreateLink();
     Reset_COM_USB();
     act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));
     act("ALStop")->setEnabled(false);

@@ -4,6 +4,7 @@
 #include "app/Host.h"
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
+#include "link/Link.h"
 #include "ui/MonitorOptions.h"
 
 #include <QHash>
@@ -38,12 +39,6 @@ class TPWForm;
 class TStateForm;
 
 // One link as the Interface menu lists it.
-struct LinkEntry {
-    QString Caption;   // "USB1", "COM3", "ttyUSB0", …; becomes the port name when chosen
-    int Tag = 0;       // n for a COM port, 1000 + n for converter n
-    QString PanelText; // what status panel 0 shows for it
-};
-
 // What the window takes from outside besides the command line. Tests replace the clock, the
 // message boxes and the desktop's opener; the link layer supplies the enumeration.
 struct MainFormEnv {
@@ -53,8 +48,9 @@ struct MainFormEnv {
         ask;
     // Opens a document instead of the desktop's opener; false when it could not.
     std::function<bool(const QUrl&)> openUrl;
-    // The links that can be opened, in menu order (converters first, then serial ports).
-    std::function<std::vector<LinkEntry>()> enumerateLinks;
+    // Which links exist; unset: the system's serial ports and converters plus what the
+    // command line adds (--port PATH, --simulate).
+    std::optional<link::LinkOptions> linkOptions;
 };
 
 // The main window: pages, menus, actions, status bar; implements Host with Qt.
@@ -65,6 +61,7 @@ public:
     ~TMainForm() override;
 
     app::Session& session() { return *session_; }
+    link::Link& link() { return *link_; }
     const MonitorOptions& options() const { return options_; }
     TStateForm* StateForm() const { return stateForm_; }
     TPWForm* PWForm() const { return pwForm_; }
@@ -252,6 +249,8 @@ private:
     void InitTestPage();
     void ShowBanner();
     void CloseLink();
+    void CreateLink();
+    void RebuildLinkMenu();
 
     // Captions (MainFormCaptions.cpp)
     void ApplyCaption(QObject* o, int prop, const QString& text);
@@ -270,6 +269,7 @@ private:
     std::unique_ptr<app::Clock> ownClock_;
     app::Clock* clock_ = nullptr;
     std::unique_ptr<app::Session> session_;
+    std::unique_ptr<link::Link> link_;
     TStateForm* stateForm_ = nullptr;
     TPWForm* pwForm_ = nullptr;
 

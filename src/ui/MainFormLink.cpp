@@ -1,4 +1,4 @@
-// The Interface menu and the link commands of the window.
+// The Interface menu and the link commands of the window; the link itself lives in link/.
 #include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
@@ -9,82 +9,105 @@
 
 namespace vmx::ui {
 
-void TMainForm::Reset_COM_USB() {
-    enumerating_ = true;
-    portName_ = QStringLiteral("nix");
+void TMainForm::CreateLink() {
+    link::LinkOptions o;
+    if (env_.linkOptions) {
+        o = *env_.linkOptions;
+    } else {
+        // A device path on the command line is opened as a serial port.
+        if (options_.port.contains(QLatin1Char('/'))) o.extraPorts << options_.port;
+        o.simulate = options_.simulate;
+    }
+    link_ = std::make_unique<link::Link>(*session_, o);
+    if (!link_->profileError().isEmpty()) PanelText(1, link_->profileError());
+    link_->onMenuChanged = [this] { RebuildLinkMenu(); };
+    link_->onRtsChanged = [this](const QString& caption, bool checked) {
+        QAction* rts = act("ALSwitchRTS");
+        rts->setChecked(checked);
+        rts->setText(caption);
+    };
+    link_->onSerialIfChanged = [this](const QString& radio) {
+        if (auto* rb = findChild<QRadioButton*>(radio)) rb->setChecked(true);
+    };
+    link_->onMonitoringStop = [this] { acqStopped_ = true; };
+    link_->onStartStopEnabled = [this](bool start, bool stop) {
+        act("ALStart")->setEnabled(start);
+        act("ALStop")->setEnabled(stop);
+    };
+    link::FrameProtocol& fp = link_->protocol();
+    connect(MIWithACK, &QAction::toggled, this, [this](bool on) { link_->protocol().SetWithAck(on); });
+    connect(MIWithAnswer, &QAction::toggled, this, [this](bool on) { link_->protocol().SetWithAnswer(on); });
+    connect(MIWithFrameCRC, &QAction::toggled, this, [this](bool on) { link_->protocol().SetWithFrameCrc(on); });
+    fp.SetWithAck(MIWithACK->isChecked());
+    fp.SetWithAnswer(MIWithAnswer->isChecked());
+    fp.SetWithFrameCrc(MIWithFrameCRC->isChecked());
+}
+
+void TMainForm::RebuildLinkMenu() {
     for (QAction* a : MIInterfaceSelect->actions()) {
         MIInterfaceSelect->removeAction(a);
         delete a;
     }
-    const std::vector<LinkEntry> links =
-        env_.enumerateLinks ? env_.enumerateLinks() : std::vector<LinkEntry>{};
-    for (const LinkEntry& l : links) {
-        auto* a = new QAction(l.Caption, MIInterfaceSelect);
-        a->setObjectName(QStringLiteral("MILink_") + l.Caption);
+    for (const link::LinkMenuEntry& e : link_->MenuEntries()) {
+        auto* a = new QAction(e.caption, MIInterfaceSelect);
+        a->setObjectName(QStringLiteral("MILink_") + e.caption);
         a->setCheckable(true);
-        SetTag(a, l.Tag);
-        a->setProperty("panelText", l.PanelText);
+        a->setChecked(e.checked);
+        SetTag(a, e.tag);
         linkGroup_->addAction(a);
         MIInterfaceSelect->addAction(a);
         connect(a, &QAction::triggered, this, [this, a] { NewComX(a); });
     }
-    // The first entry is the preferred link: the first converter, else the lowest port.
-    if (!links.empty()) {
-        MIInterfaceSelect->actions().first()->setChecked(true);
-        portName_ = links.front().Caption;
-        PanelText(0, links.front().PanelText.isEmpty() ? portName_ : links.front().PanelText);
-        ComXChanged();
-    } else {
-        Ask(app::AskIcon::Warning, app::AskButtons::Ok, Msg(251));
-    }
+    portName_ = link_->PortName();
+}
+
+void TMainForm::Reset_COM_USB() {
+    enumerating_ = true;
+    link_->Reset_COM_USB();
+    RebuildLinkMenu();
+    // The command line may name a link other than the preferred one.
+    if (!options_.port.isEmpty() && !env_.linkOptions && link_->PortName() != options_.port &&
+        link_->SelectPort(options_.port))
+        RebuildLinkMenu();
     enumerating_ = false;
 }
 
 void TMainForm::NewComX(QAction* item) {
-    if (enumerating_ || !item) return;
-    item->setChecked(true);
-    portName_ = item->text();
-    ComXChanged();
+    if (enumerating_ || link_->Enumerating() || !item) return;
+    link_->NewComX(Tag(item));
+    RebuildLinkMenu();
 }
 
 void TMainForm::ComXChanged() {
-    CloseLink();
-    // Opening the named link is the link layer's; until then the name is all there is.
-    PanelText(0, portName_);
+    link_->ComXChanged();
+    portName_ = link_->PortName();
 }
 
-void TMainForm::CloseLink() {}
+void TMainForm::CloseLink() {
+    if (link_) link_->CloseAll();
+}
 
 void TMainForm::ALResetUSBExecute() {
-    CloseLink();
-    Reset_COM_USB();
-    act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));
+    const bool start = link_->ALResetUSBExecute();
+    RebuildLinkMenu();
+    act("ALStart")->setEnabled(start);
     act("ALStop")->setEnabled(false);
 }
 
 void TMainForm::ForceRTS(int state) {
-    // The line itself is switched on a converter only; caption and check follow always.
-    QAction* rts = act("ALSwitchRTS");
-    rts->setChecked(state == 1);
-    rts->setText(state == 1 ? QStringLiteral("PC <-> QVR") : QStringLiteral("PC <-> TK"));
-    Wait(5);
+    link_->ForceRTS(state);
 }
 
 void TMainForm::ALSwitchRTSExecute() {
-    ForceRTS(act("ALSwitchRTS")->isChecked() ? 1 : 0);
+    link_->ALSwitchRTSExecute(act("ALSwitchRTS")->isChecked());
 }
 
 bool TMainForm::SwitchSerialIF(int type) {
-    // The test-module command needs the link; the radio button follows the type regardless.
-    const bool ok = false;
-    const char* name = type == 0 ? "RBTK_IF1" : type == 1 ? "RBTK_IF0" : type == 2 ? "RBTK_IF2" : nullptr;
-    if (name)
-        if (auto* rb = findChild<QRadioButton*>(QLatin1String(name))) rb->setChecked(true);
-    return ok;
+    return link_->SwitchSerialIF(type);
 }
 
 void TMainForm::RBTK_IFClick(QObject* sender) {
-    SwitchSerialIF(Tag(sender));
+    link_->RBTK_IFClick(Tag(sender));
 }
 
 } // namespace vmx::ui

@@ -5,6 +5,7 @@
 #include "lang/Messages.h"
 #include "ui/FormWidgets.h"
 #include "ui/StateForm.h"
+#include "sim/Bench.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +20,10 @@
 #include <QTableWidget>
 
 #include <map>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace vmx;
 using namespace vmx::ui;
@@ -182,41 +187,88 @@ TEST(Link, NoLinkAtStartWarnsOnceAndLeavesStartAndStopDisabled) {
     EXPECT_TRUE(h.Act("ALSwitchRTS")->isChecked());
     EXPECT_EQ(h.Act("ALSwitchRTS")->text(), QStringLiteral("PC <-> QVR"));
 
-    // Reset USB with a converter plugged in meanwhile.
-    h.links = {{QStringLiteral("USB1"), 1001, QStringLiteral("USB1: FT232R / SN: A1009007")},
-               {QStringLiteral("COM1"), 1, QStringLiteral("COM1")}};
+}
+
+// A pseudo-terminal stands in for a serial port: the program opens it like any COM port.
+struct Pty {
+    int master = -1;
+    QString path;
+    Pty() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) path = QString::fromLatin1(ptsname(master));
+    }
+    ~Pty() {
+        if (master >= 0) close(master);
+    }
+};
+
+TEST(Link, ConverterFirstThenSerialPortAndResetUsb) {
+    Pty pty;
+    ASSERT_FALSE(pty.path.isEmpty());
+    Harness h;
+    h.links.extraPorts << pty.path;
+    vmx::sim::ConverterSpec broken;
+    broken.serial = QStringLiteral("VMXS9005");
+    broken.description = QStringLiteral("VMX Sim Data Converter");
+    broken.openable = false; // listed by the driver, cannot be opened: no menu item
+    h.links.simConverters = {vmx::sim::ConverterSpec{}, broken};
+    TMainForm& f = h.Start();
+    EXPECT_TRUE(h.questions.empty());
+    EXPECT_EQ(f.portName(), QStringLiteral("USB1"));
+    EXPECT_EQ(f.PanelTextOf(0), QStringLiteral("USB1: VMX Sim Line Adapter 007 / SN: VMXS9007"));
+    EXPECT_TRUE(h.Act("ALStart")->isEnabled());
+    EXPECT_FALSE(h.Act("ALStop")->isEnabled());
+    QList<QAction*> items = h.Find<QMenu>("MIInterfaceSelect")->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("USB1"));
+    EXPECT_EQ(Tag(items[0]), 1001);
+    EXPECT_TRUE(items[0]->isChecked());
+    EXPECT_EQ(items[1]->text(), pty.path);
+
+    // Choosing the serial port opens it; the converter's check mark goes.
+    items[1]->trigger();
+    EXPECT_EQ(f.portName(), pty.path);
+    items = h.Find<QMenu>("MIInterfaceSelect")->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(items[1]->isChecked());
+    EXPECT_FALSE(items[0]->isChecked());
+    EXPECT_EQ(f.PanelTextOf(0), pty.path);
+
+    // Reset USB finds the same links again and prefers the converter.
     h.Act("ALResetUSB")->trigger();
     EXPECT_EQ(f.portName(), QStringLiteral("USB1"));
     EXPECT_TRUE(h.Act("ALStart")->isEnabled());
     EXPECT_FALSE(h.Act("ALStop")->isEnabled());
-    const QList<QAction*> items = h.Find<QMenu>("MIInterfaceSelect")->actions();
-    ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items[0]->text(), QStringLiteral("USB1"));
-    EXPECT_TRUE(items[0]->isChecked());
-    EXPECT_EQ(Tag(items[1]), 1);
-    EXPECT_EQ(h.questions.size(), 1u);
-    items[1]->trigger();
-    EXPECT_EQ(f.portName(), QStringLiteral("COM1"));
-    EXPECT_TRUE(items[1]->isChecked());
-    EXPECT_FALSE(items[0]->isChecked());
-
-    // Unplugged again.
-    h.links.clear();
-    h.Act("ALResetUSB")->trigger();
-    EXPECT_EQ(f.portName(), QStringLiteral("nix"));
-    EXPECT_FALSE(h.Act("ALStart")->isEnabled());
-    EXPECT_EQ(h.questions.size(), 2u);
+    EXPECT_TRUE(h.questions.empty());
 }
 
-TEST(Link, LinkFoundAtStartEnablesStart) {
+TEST(Link, ProtocolSwitchesFollowMonitorIniAndTheMenu) {
     Harness h;
-    h.links = {{QStringLiteral("COM3"), 3, QString()}};
+    h.WriteIni(QStringLiteral("[SETTINGS]\r\nWITHACK=OFF\r\nWITHFRAMECRC=ON\r\n"));
     TMainForm& f = h.Start();
-    EXPECT_EQ(f.portName(), QStringLiteral("COM3"));
-    EXPECT_TRUE(h.Act("ALStart")->isEnabled());
-    EXPECT_FALSE(h.Act("ALStop")->isEnabled());
-    EXPECT_EQ(f.PanelTextOf(0), QStringLiteral("COM3"));
-    EXPECT_TRUE(h.questions.empty());
+    link::FrameProtocol& fp = f.link().protocol();
+    EXPECT_FALSE(fp.WithAck());
+    EXPECT_TRUE(fp.WithAnswer());
+    EXPECT_TRUE(fp.WithFrameCrc());
+    h.Act("MIWithAnswer")->trigger();
+    EXPECT_FALSE(fp.WithAnswer());
+    h.Act("MIWithACK")->trigger();
+    EXPECT_TRUE(fp.WithAck());
+}
+
+TEST(Link, PingThroughTheWindowsLink) {
+    Harness h;
+    vmx::sim::ConverterSpec polled;
+    polled.sensor.mode = 3; // answers polls, streams nothing
+    h.links.simConverters = {polled};
+    TMainForm& f = h.Start();
+    ASSERT_EQ(f.portName(), QStringLiteral("USB1"));
+    EXPECT_TRUE(f.link().protocol().SendReceiveCommand(1, 0x29, 5, 1, f.session().Msg(260)));
+    EXPECT_EQ(f.PanelTextOf(1), QStringLiteral("Ping: alles okay"));
+    // The frame went out byte for byte through the simulated converter.
+    const auto in = f.link().OpenSimBench()->trace().Of(vmx::sim::Dir::In, vmx::sim::Unit::Sensor);
+    ASSERT_FALSE(in.empty());
+    EXPECT_EQ(in.back().bytes, QByteArray::fromHex("f10005291e"));
 }
 
 TEST(Link, RoutingControlsFollowTheirCommands) {

@@ -32,7 +32,14 @@ struct Harness {
     std::deque<app::AskResult> answers;
     app::AskResult defaultAnswer = app::AskResult::No;
     std::vector<QUrl> opened;
-    std::vector<LinkEntry> links;
+    // The links the window finds: none of the machine's own; tests add simulated converters
+    // and pseudo-terminals.
+    link::LinkOptions links = [] {
+        link::LinkOptions o;
+        o.systemPorts = false;
+        o.realUsb = false;
+        return o;
+    }();
     MonitorOptions options;
     std::unique_ptr<TMainForm> form;
 
@@ -59,7 +66,7 @@ struct Harness {
             opened.push_back(url);
             return false;
         };
-        env.enumerateLinks = [this] { return links; };
+        env.linkOptions = links;
         form = std::make_unique<TMainForm>(options, env);
         return *form;
     }
