@@ -93,5 +93,6 @@ private:
 // Command groups; each adds its subcommands and sets ctx.run when chosen.
 void AddShellCommands(CLI::App& app, CliContext& ctx);
 void AddLinkCommands(CLI::App& app, CliContext& ctx);
+void AddCaptureCommands(CLI::App& app, CliContext& ctx);
 
 } // namespace vmx::cli

@@ -34,6 +34,7 @@ int main(int argc, char** argv)
 
     AddShellCommands(app, ctx);
     AddLinkCommands(app, ctx);
+    AddCaptureCommands(app, ctx);
 
     try {
         app.parse(argc, argv);

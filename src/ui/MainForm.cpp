@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -80,6 +81,7 @@ void TMainForm::FormCreate() {
     // 3: the link.
     acqStopped_ = true;
     CreateLink();
+    CreateAcquisition();
     Reset_COM_USB();
     act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));
     act("ALStop")->setEnabled(false);
@@ -90,9 +92,9 @@ void TMainForm::FormCreate() {
     outputConfigKind_ = 0;
     bmBack_ = QImage(PB->size(), QImage::Format_RGB32);
     bmDraw_ = QImage(PB->size(), QImage::Format_RGB32);
-    bmBack_.fill(Qt::white);
-    bmDraw_.fill(Qt::white);
-    PB->SetBitmap(&bmDraw_);
+    bmBack_.fill(Qt::black);
+    bmDraw_.fill(Qt::black);
+    PB->SetBitmap(&diagram_.image());
     refreshDivisor_ = 10;
     maxBubble_ = 250;
     bubbleThreshold_ = 240;
@@ -218,6 +220,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     if (!closing_) {
         closing_ = true;
         acqStopped_ = true;
+        acq_->SetStopped(true);
         Timer2->stop();
         CloseLink();
         if (!TestDataSaved &&
@@ -350,7 +353,9 @@ void TMainForm::SetBusy(bool busy) {
 // ---- keys and focus ----
 
 bool TMainForm::eventFilter(QObject* o, QEvent* e) {
-    if (e->type() == QEvent::KeyRelease) {
+    if (e->type() == QEvent::MouseMove && o == PB) {
+        PBMouseMove(int(static_cast<QMouseEvent*>(e)->position().x()));
+    } else if (e->type() == QEvent::KeyRelease) {
         auto* k = static_cast<QKeyEvent*>(e);
         auto* w = qobject_cast<QWidget*>(o);
         // Seen once per key: by the control that has the focus in this window.
@@ -489,7 +494,7 @@ void TMainForm::JmpDownloadClick() {
 }
 
 void TMainForm::ResetValues() {
-    // The measurement store, its table and the diagram are rebuilt here once they exist.
+    acq_->ResetValues();
 }
 
 void TMainForm::UpdateLEDControls() {
@@ -510,7 +515,10 @@ void TMainForm::DeleteStGMV() {
 
 // ---- filled in by their subsystems ----
 
-void TMainForm::UpdateDialog() {}
+void TMainForm::UpdateDialog() {
+    // The parameter editor fills its controls here; the chart background follows its scale.
+    DrawBitmapSchedule();
+}
 void TMainForm::SetStandardValues() {}
 bool TMainForm::ImportHexParameter(const QString&) {
     return false;
@@ -519,8 +527,6 @@ bool TMainForm::OpenTempFile() {
     return true;
 }
 void TMainForm::ScanTestIniFile() {}
-void TMainForm::ALStartExecute() {}
-void TMainForm::ALStopExecute() {}
 void TMainForm::ALClearExecute() {
     ResetValues();
 }

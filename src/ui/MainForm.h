@@ -5,6 +5,10 @@
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
 #include "link/Link.h"
+#include "monitor/Acquisition.h"
+#include "monitor/DiagramRenderer.h"
+#include "monitor/MeasTableModel.h"
+#include "monitor/MeasurementStore.h"
 #include "ui/MonitorOptions.h"
 
 #include <QHash>
@@ -109,6 +113,16 @@ public:
     bool WithFrameCRC() const;
     bool PowerAutomatic() const { return powerAutomatic_; }
     bool AcquisitionStopped() const { return acqStopped_; }
+    monitor::MeasurementStore& store() { return store_; }
+    monitor::MeasTableModel& table() { return *table_; }
+    monitor::Acquisition& acquisition() { return *acq_; }
+    const monitor::DiagramRenderer& diagram() const { return diagram_; }
+    void DrawBitmapSchedule();
+    void DrawDiagram();
+    void Timer2Timer();
+    void ScrollBarChange(int position);
+    void StGReadSelectCell(int row);
+    void PBMouseMove(int x);
 
     // Parameter editor
     void EditChange(QObject* sender);
@@ -270,6 +284,13 @@ private:
     app::Clock* clock_ = nullptr;
     std::unique_ptr<app::Session> session_;
     std::unique_ptr<link::Link> link_;
+    monitor::MeasurementStore store_;
+    monitor::MeasTableModel* table_ = nullptr;
+    std::unique_ptr<monitor::Acquisition> acq_;
+    monitor::DiagramRenderer diagram_;
+    bool drawingGuard_ = true; // the program itself moves the scroll bar and the selection
+    void CreateAcquisition();
+    void Follow(int storeIndex);
     TStateForm* stateForm_ = nullptr;
     TPWForm* pwForm_ = nullptr;
 
