@@ -5,6 +5,8 @@
 #include <QPolygon>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace vmx::monitor {
 
@@ -22,8 +24,7 @@ const QColor kWhite(0xFF, 0xFF, 0xFF);
 void TextAt(QPainter& p, int x, int y, const QString& text, const QColor& colour)
 {
     p.setPen(colour);
-    const QFontMetrics fm(p.font());
-    p.drawText(x, y + fm.ascent(), text);
+    p.drawText(x, y + p.fontMetrics().ascent(), text);
 }
 
 void HLine(QPainter& p, int x0, int x1, int y, const QColor& colour, int width)
@@ -44,7 +45,8 @@ QFont ChartFont(int pointSize)
 } // namespace
 
 DiagramRenderer::DiagramRenderer(int width, int height)
-    : background_(width, height, QImage::Format_RGB32), drawing_(width, height, QImage::Format_RGB32)
+    : background_(width, height, QImage::Format_RGB32), drawing_(width, height, QImage::Format_RGB32),
+      font8_(ChartFont(8)), font12_(ChartFont(12))
 {
     background_.fill(kBlack);
     drawing_.fill(kBlack);
@@ -88,58 +90,86 @@ void DiagramRenderer::DrawBitmapSchedule(const Scale& scale)
 
 void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& scale, int signal)
 {
-    drawing_ = background_.copy();
+    if (drawing_.size() != background_.size() || drawing_.format() != background_.format())
+        drawing_ = QImage(background_.size(), background_.format());
+    std::memcpy(drawing_.bits(), background_.constBits(), size_t(background_.sizeInBytes()));
     QPainter p(&drawing_);
-    p.setFont(ChartFont(8));
+    p.setFont(font8_);
     const int s = WindowStart(store.index());
 
+    const int gw = drawing_.width(), gh = drawing_.height();
+    auto vline = [&](int x, int y0, int y1, QRgb c) {
+        if (x < 0 || x >= gw) return;
+        for (int y = std::max(0, y0); y <= std::min(gh - 1, y1); ++y)
+            reinterpret_cast<QRgb*>(drawing_.scanLine(y))[x] = c;
+    };
     for (int k = (s + 49) / 50 * 50; k - s <= kSamples; k += 50) {
         const int x = k - s + 50;
-        p.setPen(k == 0 ? kRed : kGrey);
-        p.drawLine(x, 493, x, 355);
-        p.drawLine(x, 293, x, 155);
-        p.drawLine(x, 130, x, 40);
+        const QRgb c = (k == 0 ? kRed : kGrey).rgb();
+        vline(x, 355, 493, c);
+        vline(x, 155, 293, c);
+        vline(x, 40, 130, c);
         TextAt(p, k - s + 40, 498, QString::asprintf("%5d", k), kYellow);
     }
     TextAt(p, 720, 498, QStringLiteral("Ix"), kYellow);
 
     const int t = scale.Threshold;
     const int m = std::max(1, scale.MaxBubble);
-    QPolygon gain(kSamples), ampl(kSamples), amax(kSamples), out(kSamples), bavg(kSamples);
+    // Strip and curves are written straight into the scan lines: the painter's general line
+    // code costs more than the rest of the chart together.
+    std::array<std::array<int, kSamples>, 5> ys{};
+    const int w = drawing_.width(), h = drawing_.height();
     for (int i = 0; i < kSamples; ++i) {
         const int idx = s + i;
+        const bool beyond = idx > MeasurementStore::kLastIndex;
         const MeasSample& v = store.at(std::min(idx, MeasurementStore::kLastIndex));
-        const bool empty = idx > MeasurementStore::kLastIndex || v.Valid == 0;
+        const bool empty = beyond || v.Valid == 0;
         const MeasSample z = empty ? EmptySample() : v;
-        QColor c = kGrey;
-        if (!empty) c = z.OUT > 240 ? kBlue : (z.OUT < t ? kGreen : kRed);
-        p.setPen(c);
-        p.drawLine(50 + i, 10, 50 + i, 28);
+        QRgb c = kGrey.rgb();
+        if (!empty) c = (z.OUT > 240 ? kBlue : (z.OUT < t ? kGreen : kRed)).rgb();
         const int x = 50 + i;
-        gain.setPoint(i, x, 125 - std::min(80, 16 * z.Gain));
-        ampl.setPoint(i, x, 288 - std::min(128, z.Ampl / 2));
-        amax.setPoint(i, x, 288 - std::min(128, z.AMax / 2));
-        out.setPoint(i, x, 488 - std::min(135, z.OUT * 128 / m));
-        bavg.setPoint(i, x, 488 - std::min(135, z.BAvg * 128 / m));
+        if (x < w)
+            for (int y = 10; y <= 28 && y < h; ++y) reinterpret_cast<QRgb*>(drawing_.scanLine(y))[x] = c;
+        ys[0][size_t(i)] = 125 - std::min(80, 16 * z.Gain);
+        ys[1][size_t(i)] = 288 - std::min(128, z.Ampl / 2);
+        ys[2][size_t(i)] = 288 - std::min(128, z.AMax / 2);
+        ys[3][size_t(i)] = 488 - std::min(135, z.OUT * 128 / m);
+        ys[4][size_t(i)] = 488 - std::min(135, z.BAvg * 128 / m);
     }
-    auto poly = [&](const QPolygon& pl, const QColor& colour) {
-        p.setPen(QPen(colour, 1));
-        p.drawPolyline(pl);
+    auto poly = [&](const std::array<int, kSamples>& y, const QColor& colour) {
+        const QRgb c = colour.rgb();
+        auto plot = [&](int x, int y0, int y1) {
+            if (x < 0 || x >= w) return;
+            if (y0 > y1) std::swap(y0, y1);
+            for (int yy = std::max(0, y0); yy <= std::min(h - 1, y1); ++yy)
+                reinterpret_cast<QRgb*>(drawing_.scanLine(yy))[x] = c;
+        };
+        // One pixel step in x per sample: each segment is two vertical runs that meet halfway.
+        for (int i = 0; i + 1 < kSamples; ++i) {
+            const int y0 = y[size_t(i)], y1 = y[size_t(i) + 1];
+            const int mid = (y0 + y1) / 2;
+            plot(50 + i, y0, mid);
+            plot(51 + i, mid + (y1 > y0 ? 1 : (y1 < y0 ? -1 : 0)), y1);
+        }
+        if (kSamples == 1) plot(50, y[0], y[0]);
     };
-    poly(gain, kLime);
-    poly(ampl, kYellow);
-    poly(amax, kLime);
+    p.end();
+    poly(ys[0], kLime);
+    poly(ys[1], kYellow);
+    poly(ys[2], kLime);
     const int e = t * 128 / m;
-    if (e < 130) {
-        p.setPen(QPen(kBlue, 1));
-        p.drawLine(48, 488 - e, 690, 488 - e);
+    if (e < 130 && 488 - e >= 0 && 488 - e < h) {
+        QRgb* line = reinterpret_cast<QRgb*>(drawing_.scanLine(488 - e));
+        for (int x = 48; x <= 690 && x < w; ++x) line[x] = kBlue.rgb();
     }
-    poly(out, kYellow);
-    poly(bavg, kRed);
+    poly(ys[3], kYellow);
+    poly(ys[4], kRed);
+    p.begin(&drawing_);
+    p.setFont(font8_);
 
     TextAt(p, 700, 15, QString::number(store.alarmCount()), kRed);
     if (signal != -1) {
-        p.setFont(ChartFont(12));
+        p.setFont(font12_);
         TextAt(p, 580, 300, QString::asprintf("Signal:  %3d", signal), kWhite);
     }
 }

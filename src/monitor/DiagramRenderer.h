@@ -2,6 +2,7 @@
 
 #include "monitor/MeasurementStore.h"
 
+#include <QFont>
 #include <QImage>
 
 namespace vmx::monitor {
@@ -37,6 +38,8 @@ public:
 private:
     QImage background_;
     QImage drawing_;
+    QFont font8_;
+    QFont font12_;
 };
 
 } // namespace vmx::monitor
