@@ -94,5 +94,7 @@ private:
 void AddShellCommands(CLI::App& app, CliContext& ctx);
 void AddLinkCommands(CLI::App& app, CliContext& ctx);
 void AddCaptureCommands(CLI::App& app, CliContext& ctx);
+void AddDeviceCommands(CLI::App& app, CliContext& ctx);
+void AddBootCommands(CLI::App& app, CliContext& ctx);
 
 } // namespace vmx::cli

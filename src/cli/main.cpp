@@ -35,6 +35,8 @@ int main(int argc, char** argv)
     AddShellCommands(app, ctx);
     AddLinkCommands(app, ctx);
     AddCaptureCommands(app, ctx);
+    AddDeviceCommands(app, ctx);
+    AddBootCommands(app, ctx);
 
     try {
         app.parse(argc, argv);

@@ -1,6 +1,7 @@
 #include "sim/Sensor.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vmx::sim {
 
@@ -205,50 +206,59 @@ void Sensor::SetTube(Tube tube, qint64 t)
     profile_.tube = tube;
 }
 
-void Sensor::Bubble(qint64 t, qint64 durationUs)
+void Sensor::Bubble(qint64 t, qint64 durationUs, int dropTenthDb)
 {
     Advance(t);
     bubbleFrom_ = t;
     bubbleUntil_ = t + durationUs;
+    bubbleDrop_ = dropTenthDb;
 }
+
+namespace {
+// Lin of amplitude 0 (0.1 dB steps above it): Ampl 255 is Lin 751, inside the 10-bit ADC.
+constexpr double kLinAtZeroAmpl = 40.0;
+constexpr int kZero = 900;
+// Received signal in 0.1 dB at gain step 0; each step adds 10 dB.
+constexpr int kFilledBase = -10;  // gain 2 holds it at 190
+constexpr int kEmptyBase = -386;  // air: even gain 4 hears little
+constexpr int kNoTubeBase = -500; // nothing between the transducers
+constexpr int kAmplTarget = 230;  // the automatic control's ceiling
+constexpr int kSmallBubbleLimit = 150;
+
+int AmplOfLin(int lin) { return std::clamp(int(std::lround(200.0 * std::log10(std::max(lin, 1) / kLinAtZeroAmpl))), 0, 255); }
+int LinOfAmpl(int ampl) { return int(std::lround(kLinAtZeroAmpl * std::pow(10.0, ampl / 200.0))); }
+} // namespace
 
 MeasValues Sensor::Measure(qint64 t)
 {
     ++samples_;
     const int j = int(Rand() % 7) - 3;
     const bool bubble = t >= bubbleFrom_ && t < bubbleUntil_;
-    const int fixedGain = gainStep_ <= 4 ? gainStep_ : -1;
-    int zero = 0x0200 + j;
-    int ampl = 0, gain = 2, alarm = 0, flags = 0x01, bavg = 0, error = 0;
-    switch (profile_.tube) {
-    case Tube::Filled:
-        gain = fixedGain >= 0 ? fixedGain : 2;
-        ampl = 190 + j;
-        if (bubble) {
-            ampl = 45 + j;
-            bavg = 14;
-            alarm = 1;
-        }
-        break;
-    case Tube::Empty:
-        gain = fixedGain >= 0 ? fixedGain : 4;
-        ampl = 14 + j;
-        bavg = 20;
-        alarm = 1;
-        break;
-    case Tube::None:
-        gain = fixedGain >= 0 ? fixedGain : 4;
-        ampl = 2 + (j < 0 ? 0 : j);
-        flags = 0x00;
-        alarm = 1;
-        error = 2; // no tube inserted
-        break;
-    }
-    // A fixed gain scales what the automatic control would have held at step 2.
-    if (fixedGain >= 0 && profile_.tube == Tube::Filled) ampl = std::clamp(ampl * (1 << fixedGain) / 4, 0, 255);
-    const int amax = std::clamp(ampl + 6 + (j > 0 ? j : 0), 0, 255);
-    const int adc = ampl * 16 + 40 + j;
-    const int lin = ampl * 8 + 20;
+    const int base = profile_.tube == Tube::Filled ? kFilledBase : profile_.tube == Tube::Empty ? kEmptyBase : kNoTubeBase;
+    // Automatic gain: the highest step that keeps the liquid's signal below the ceiling.
+    int gain = 4;
+    while (gain > 0 && base + 100 * gain > kAmplTarget) --gain;
+    if (gainStep_ <= 4) gain = gainStep_;
+    const int nominal = std::clamp(base + 100 * gain, 0, 255);
+    int target = std::clamp(nominal + j, 0, 255);
+    if (bubble && profile_.tube == Tube::Filled) target = std::clamp(nominal - bubbleDrop_ + j, 0, 255);
+    // The sensor measures Lin = Zero - ADC and reports its logarithm.
+    const int zero = kZero + j;
+    const int lin = std::min(LinOfAmpl(target), zero);
+    const int adc = zero - lin;
+    const int ampl = AmplOfLin(lin);
+    // AMax is the reference learnt on liquid: it follows the signal, but not into a bubble or air.
+    const int liquidRef = std::clamp(kFilledBase + 100 * gain, 0, 255);
+    int amax = std::clamp(ampl + 6 + (j > 0 ? j : 0), 0, 255);
+    if (profile_.tube == Tube::Empty) amax = std::clamp(liquidRef + 6, 0, 255);
+    if (bubble && profile_.tube == Tube::Filled) amax = std::clamp(nominal + 6, 0, 255);
+    const int bavg = std::clamp(amax - ampl, 0, 255);
+    const int error = profile_.tube == Tube::None ? 2 : 0; // no tube inserted
+    // OUT: 0..25 liquid, 25..150 small bubbles, 240 large bubbles or air, 241 fault.
+    int outValue = bavg <= kSmallBubbleLimit ? bavg : 240;
+    if (error) outValue = 241;
+    const int alarm = (outValue == 240 || error) ? 1 : 0;
+    const int flags = (profile_.tube != Tube::None ? 0x01 : 0x00) | (bubble ? 0x02 : 0x00) | ((led_ & 0x0F) << 4);
     const int test = adjust_ & 0xFFFF;
     MeasValues m;
     auto& v = m.v;
@@ -262,14 +272,13 @@ MeasValues Sensor::Measure(qint64 t)
     v[7] = quint8(amax);
     v[8] = quint8(gain);
     v[9] = quint8(alarm);
-    v[10] = quint8(flags | (bubble ? 0x02 : 0));
+    v[10] = quint8(flags);
     v[11] = quint8(bavg);
     v[12] = quint8(error);
     v[13] = quint8(test >> 8);
     v[14] = quint8(test);
     v[15] = quint8(profile_.firmware);
-    // The output value as the help text has it: 241 error, 240 alarm, else bubble size.
-    m.out = error ? 241 : (alarm ? 240 : quint8(std::min(bavg * 10, 239)));
+    m.out = quint8(outValue);
     return m;
 }
 
@@ -430,7 +439,7 @@ void Sensor::App(const QByteArray& f, qint64 t)
     case cmd::BubbleTest:
         if (len != 6) break;
         accept();
-        Bubble(t, std::max<qint64>(p0, 5) * 10000);
+        Bubble(t, std::max<qint64>(p0, 5) * 10000, kSmallBubbleDrop);
         return;
     case cmd::TempAdjusting:
         if (len != 7) break;
@@ -478,6 +487,7 @@ void Sensor::BootFramed(const QByteArray& f, qint64 t)
         return;
     default: break;
     }
+    if (auto r = RunBootMemory(f, t); r.handled) return;
     TraceIn(Unit::BootLoader, f, t, false, QStringLiteral("unknown command"));
 }
 
@@ -511,8 +521,7 @@ void Sensor::UnframedBoot(quint8 b, qint64 t)
 {
     if (pendingNeed_ > 0) {
         pending_.append(char(b));
-        if (--pendingNeed_ == 0)
-            TraceIn(Unit::BootLoader, pending_, t, true, QStringLiteral("memory command (not modelled yet)"));
+        if (--pendingNeed_ == 0) RunBootMemory(pending_, t);
         return;
     }
     const QByteArray one(1, char(b));
@@ -535,6 +544,18 @@ void Sensor::UnframedBoot(quint8 b, qint64 t)
     default: TraceIn(Unit::BootLoader, one, t, false, QStringLiteral("unknown command")); return;
     }
     pending_ = one;
+}
+
+// The boot loader's memory commands (framed, or the old unframed ones of V1.10).
+BootLoader::Result Sensor::RunBootMemory(const QByteArray& bytes, qint64 t)
+{
+    if (boot_.bootAddr() != profile_.bootAddr) boot_.SetBootAddr(profile_.bootAddr);
+    const bool old = profile_.generation() == Generation::V110;
+    const auto r = old ? boot_.Old(bytes) : boot_.Framed(bytes, profile_.generation() != Generation::G0530);
+    if (!r.handled) return r;
+    TraceIn(Unit::BootLoader, bytes, t, r.ok, r.note);
+    if (!r.answer.isEmpty()) Reply(Unit::BootLoader, r.answer, t);
+    return r;
 }
 
 } // namespace vmx::sim

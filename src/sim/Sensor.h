@@ -4,6 +4,7 @@
 // set, and a measuring model that streams short or long records at the line's byte rate or
 // answers the polled request 0x23.
 
+#include "sim/BootLoader.h"
 #include "sim/Device.h"
 
 #include <array>
@@ -74,10 +75,13 @@ public:
     void Restart(qint64 tUs);
     void SetTube(Tube tube, qint64 tUs);
     Tube tube() const { return profile_.tube; }
-    // Bubbles pass the sensor for `durationUs` from `tUs` on (on demand, or a bubble test).
-    void Bubble(qint64 tUs, qint64 durationUs);
+    // Bubbles pass the sensor for `durationUs` from `tUs` on, lowering the amplitude by
+    // `dropTenthDb` (0.1 dB): on demand a large one (air, alarm), a bubble test a small one.
+    static constexpr int kLargeBubbleDrop = 200;
+    static constexpr int kSmallBubbleDrop = 80;
+    void Bubble(qint64 tUs, qint64 durationUs, int dropTenthDb = kLargeBubbleDrop);
     // A test pulse on the digital test input (line adapter CBUS3, test module 0x55).
-    void TestInputPulse(qint64 tUs) { Bubble(tUs, 200000); }
+    void TestInputPulse(qint64 tUs) { Bubble(tUs, 200000, kSmallBubbleDrop); }
 
     quint8 led() const { return led_; }
     int gainStep() const { return gainStep_; }
@@ -89,6 +93,7 @@ public:
     std::array<quint8, 16> IdentBlock() const;
     std::array<quint8, 16> BootIdentBlock() const;
 
+    BootLoader& bootLoader() { return boot_; }
     const SensorProfile& profile() const { return profile_; }
     SensorProfile& profile() { return profile_; }
 
@@ -104,6 +109,7 @@ private:
     void BootFramed(const QByteArray& f, qint64 tUs);
     void UnframedApp(quint8 b, qint64 tUs);
     void UnframedBoot(quint8 b, qint64 tUs);
+    BootLoader::Result RunBootMemory(const QByteArray& bytes, qint64 tUs);
     void Reply(Unit unit, const QByteArray& bytes, qint64 tUs);
     void SetMode(int mode, qint64 tUs);
     void StopOutput(qint64 tUs);
@@ -125,6 +131,7 @@ private:
     int adjust_ = 10000;
     qint64 bubbleFrom_ = -1;
     qint64 bubbleUntil_ = -1;
+    int bubbleDrop_ = kLargeBubbleDrop;
     qint64 serialArmUntil_ = -1;
     qint64 bootArmUntil_ = -1;
     qint64 nowUs_ = 0;
@@ -137,6 +144,7 @@ private:
     quint32 rng_ = 0x2545F491u;
     // Old boot loader: bytes still expected for a multi-byte command.
     QByteArray pending_;
+    BootLoader boot_;
     int pendingNeed_ = 0;
 };
 

@@ -38,10 +38,10 @@ TEST(SimSensor, PolledAnswerLengthFollowsTheFirmware)
     Pc pc(c);
     QByteArray a = pc.Exchange(Cmd(cmd::MeasData));
     EXPECT_TRUE(FrameOk(a, 22, 0x23)) << a.toHex(' ').constData();
-    // Filled tube: no error, no alarm; OUT is the bubble value 0.
+    // Filled tube: no error, no alarm; OUT in the liquid band.
     EXPECT_EQ(quint8(a[4 + 12]), 0);
     EXPECT_EQ(quint8(a[4 + 9]), 0);
-    EXPECT_EQ(quint8(a[20]), 0);
+    EXPECT_LE(quint8(a[20]), 25);
     EXPECT_EQ(quint8(a[4 + 15]), 143);
 
     ConverterSpec old = Polled();
@@ -334,4 +334,41 @@ TEST(SimSensor, ALongIdleDoesNotCostMemory)
     const QByteArray s = pc.Take();
     EXPECT_LE(s.size(), 65536);
     EXPECT_EQ(quint8(s[0]), 0xFF);
+}
+
+TEST(SimSensor, MeasuringModelFollowsTheHelpText)
+{
+    ConverterSpec c = Polled();
+    ASSERT_TRUE(c.sensor.SetKey(5028143));
+    Pc pc(c);
+    auto u8 = [](const QByteArray& a, int k) { return int(quint8(a[k])); };
+    QByteArray a = pc.Exchange(Cmd(cmd::MeasData));
+    ASSERT_EQ(a.size(), 22);
+    const int zero = (u8(a, 4) << 8) | u8(a, 5);
+    const int adc = (u8(a, 6) << 8) | u8(a, 7);
+    const int lin = (u8(a, 8) << 8) | u8(a, 9);
+    EXPECT_NEAR(zero, 900, 3);
+    EXPECT_EQ(lin, zero - adc);
+    // Ampl is Lin in 0.1 dB steps: 20 dB more signal is 200 steps more.
+    const int ampl = u8(a, 10);
+    EXPECT_EQ(u8(a, 12), 2); // automatic gain holds the liquid at step 2
+    // A fixed lower gain step lowers the amplitude by 10 dB.
+    a = pc.Exchange(Cmd(cmd::SetGain, {1}));
+    ASSERT_FALSE(a.isEmpty());
+    a = pc.Exchange(Cmd(cmd::MeasData));
+    EXPECT_EQ(u8(a, 12), 1);
+    EXPECT_NEAR(u8(a, 10), ampl - 100, 8);
+    // A bubble test: a small bubble, OUT in 25..150, BAvg = AMax - Ampl.
+    pc.Exchange(Cmd(cmd::SetGain, {255}));
+    pc.Exchange(Cmd(cmd::BubbleTest, {20}));
+    a = pc.Exchange(Cmd(cmd::MeasData));
+    EXPECT_GT(u8(a, 20), 25);
+    EXPECT_LE(u8(a, 20), 150);
+    EXPECT_EQ(u8(a, 15), u8(a, 11) - u8(a, 10));
+    EXPECT_EQ(u8(a, 13), 0);
+    // The LED state shows in the flags' high nibble.
+    pc.Exchange(Cmd(cmd::SetLed, {5}), 20000);
+    EXPECT_EQ(pc.bench.sensor().led(), 5);
+    a = pc.Exchange(Cmd(cmd::MeasData));
+    EXPECT_EQ(u8(a, 14) >> 4, 5);
 }

@@ -1,0 +1,153 @@
+#include "boot/Download.h"
+
+#include "app/Session.h"
+#include "boot/BootLoader.h"
+#include "boot/HexImage.h"
+#include "link/ByteLink.h"
+#include "link/FrameProtocol.h"
+#include "sim/ProtocolConstants.h"
+
+#include <algorithm>
+
+namespace vmx::boot {
+
+namespace {
+constexpr int kMsgHexLoaded = 320;
+constexpr int kMsgErased = 321;
+constexpr int kMsgWritten = 322;
+constexpr int kMsgVerified = 323;
+constexpr int kMsgSuccess = 324;
+constexpr int kMsgMismatch12 = 329;
+constexpr int kMsgMismatch = 327;
+} // namespace
+
+Download::Download(app::Session& session, BootLoader& boot, HexImage& hex) : session_(session), boot_(boot), hex_(hex)
+{
+}
+
+void Download::Redraw()
+{
+    if (onPageChanged) onPageChanged();
+}
+
+bool Download::CheckBootSector()
+{
+    if (boot_.bootStart == session_.sensor.BootAddr) return true;
+    session_.host().Ask(app::AskIcon::Error, app::AskButtons::OkCancel,
+                        session_.Msg(boot_.bootStart == 0x0C00 ? kMsgMismatch12 : kMsgMismatch));
+    boot_.BootRestart();
+    return false;
+}
+
+bool Download::StartReadWriteV130()
+{
+    if (boot_.stopAcquisition) boot_.stopAcquisition();
+    if (!boot_.BootStart()) return false;
+    session_.Wait(100);
+    if (!boot_.BootPing()) {
+        session_.Wait(100);
+        boot_.BootRestart();
+        session_.Wait(1000);
+        boot_.link().Purge_In();
+        return false;
+    }
+    session_.Wait(100);
+    if (!boot_.BootIdent()) return false;
+    return CheckBootSector();
+}
+
+bool Download::StartReadWriteQVR0530()
+{
+    if (boot_.stopAcquisition) boot_.stopAcquisition();
+    bool pinged = false;
+    for (int attempt = 0; attempt < 2 && !pinged; ++attempt) {
+        // The generation first needs its serial mode set; the answers do not matter here.
+        auto& fp = boot_.protocol();
+        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode, 5, 0, session_.Msg(kMsgStartBoot), true);
+        boot_.link().Tx()[4] = 0xA1;
+        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode2, 6, 0, session_.Msg(kMsgStartBoot), true);
+        session_.Wait(100);
+        if (!boot_.BootStart()) {
+            session_.Wait(100);
+            continue;
+        }
+        session_.Wait(100);
+        pinged = boot_.BootPing();
+        if (!pinged) {
+            session_.Wait(100);
+            boot_.BootRestart();
+            session_.Wait(300);
+            boot_.link().Purge_In();
+        }
+    }
+    if (!pinged) return false;
+    if (!boot_.BootIdent()) return false;
+    return CheckBootSector();
+}
+
+bool Download::StartReadWrite()
+{
+    return session_.sensor.Has(app::Cap::Gen0530) ? StartReadWriteQVR0530() : StartReadWriteV130();
+}
+
+bool Download::DownLoad()
+{
+    // 1. Boot loader entered and its sector checked.
+    if (!(startReadWrite ? startReadWrite() : StartReadWrite())) return false;
+
+    // 2. The MCU follows from the type's boot sector; other sectors cannot be downloaded.
+    const quint32 bootAddr = session_.sensor.BootAddr;
+    if (bootAddr == 0x0C00)
+        boot_.mcuType = 332;
+    else if (bootAddr == 0x1A00)
+        boot_.mcuType = 330;
+    else
+        return false;
+    boot_.rangeStart[KindCode] = 0;
+    boot_.rangeEnd[KindCode] = bootAddr - 1;
+    boot_.bootStart = bootAddr;
+    boot_.bootEnd = bootAddr + 511;
+    Redraw();
+
+    // 3. ABS file converted to HEX.
+    if (absImport) {
+        if (absFile.isEmpty() && absImportButton && !absImportButton()) return false;
+        if (absFile.isEmpty() || !hex_.ConvertAbsToHex(absFile)) return false;
+        session_.Wait(500);
+    }
+
+    // 4. HEX file into the code image.
+    if (hexImport) {
+        if (hexFile.isEmpty() && hexImportButton && !hexImportButton()) return false;
+        if (hexFile.isEmpty() || !hex_.ImportHexFile(hexFile, kCodeLimit)) return false;
+        const auto buffer = boot_.images().Buffer();
+        std::copy(buffer.begin(), buffer.end(), boot_.images().Image(KindCode).begin());
+        Redraw();
+        session_.PanelText(1, session_.Msg(kMsgHexLoaded));
+        session_.Wait(500);
+    }
+
+    // 5. A loader that does not answer the first ping gets a second one.
+    if (!boot_.BootPing() && !boot_.BootPing()) return false;
+
+    const quint32 start = boot_.rangeStart[KindCode];
+    const quint32 end = boot_.rangeEnd[KindCode];
+    // 6.-8. Erase, write and verify below the boot sector.
+    if (!boot_.EraseMemory(kChannelSensor, start, session_.Msg(kMsgErase[KindCode]), KindCode, end)) return false;
+    session_.PanelText(1, session_.Msg(kMsgErased));
+    session_.Wait(500);
+    if (!boot_.WriteMemory(kChannelSensor, start, session_.Msg(kMsgWrite[KindCode]), KindCode, end)) return false;
+    session_.PanelText(1, session_.Msg(kMsgWritten));
+    session_.Wait(500);
+    if (!boot_.VerifyMemory(kChannelSensor, start, session_.Msg(kMsgVerify[KindCode]), session_.Msg(kMsgRead[KindCode]),
+                            KindCode, end))
+        return false;
+    session_.PanelText(1, session_.Msg(kMsgVerified));
+
+    // 9.-10. Back to the application.
+    if (!boot_.BootRestart()) return false;
+    session_.PanelText(1, session_.Msg(kMsgSuccess));
+    return true;
+}
+
+} // namespace vmx::boot

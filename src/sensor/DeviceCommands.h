@@ -1,0 +1,130 @@
+#pragma once
+// The single commands of the monitor and service pages: restart, bubble test, LED, output
+// (serial) mode per firmware generation, service start, temporary adjusting, gain test,
+// channel selection and sensor power. The window reads its controls and passes their values;
+// what it has to show back comes through the callbacks.
+
+#include "app/Session.h"
+#include "link/Link.h"
+
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace vmx::sensor {
+
+// What hangs on the open USB converter, by its serial number.
+enum class AdapterKind {
+    None,              // serial port, or a converter without extras
+    LineAdapter,       // "007_V001" / "…9007": CBUS power and test-input lines
+    TestModule,        // "002_V001" / "…9002": power through the test module
+    TestModuleDigital, // "…9010": the test module with its digital test port
+};
+AdapterKind AdapterKindOf(const QString& usbSerial);
+
+// The LED check boxes (CBLEDgreen, CBLEDred, CBLEDblue, CBLEDauto).
+struct LedBits {
+    bool green = false;
+    bool red = false;
+    bool blue = false;
+    bool automatic = false;
+    quint8 Byte() const { return quint8((green ? 1 : 0) | (red ? 2 : 0) | (blue ? 4 : 0) | (automatic ? 8 : 0)); }
+    // The colour boxes are only editable while "auto" is off.
+    bool ColourBoxesEnabled() const { return !automatic; }
+};
+
+// Which configuration routine a sensor type uses.
+enum class ConfigFamily { V110, V120, V140, QVR0530 };
+
+// The gain-test grid StGainTesttemp: 4 rows, column 0 the labels, column 1 the values.
+struct GainGrid {
+    std::array<std::array<QString, 2>, 4> cells;
+    // Per row: column 0, a tab, column 1, CR LF.
+    QString ClipboardText() const;
+};
+
+class DeviceCommands {
+public:
+    static constexpr int kDefaultBubbleTestTime = 10;
+    static constexpr int kDefaultAdjustingSpeed = 10000;
+    static constexpr int kGainAuto = 255;
+
+    DeviceCommands(app::Session& session, link::Link& link);
+
+    // STOP of the acquisition; run before every operation on the sensor.
+    std::function<void()> stopAcquisition;
+    // The colour boxes' enabling after an LED or V1.10 configuration command.
+    std::function<void(bool enabled)> onColourBoxesEnabled;
+    // Glyph "POWER_ON" / "POWER_OFF" of both power buttons.
+    std::function<void(bool on)> onPowerGlyph;
+    // The check of ALPowerOn (SetPowerAutomatically unchecks and checks it).
+    std::function<void(bool checked)> onPowerActionChecked;
+    // Caption of ALSwitchIF: "CH 1" / "CH 2".
+    std::function<void(const QString& caption)> onChannelCaption;
+    // The automatic-power flag changed: all three boxes show it, the pages refresh.
+    std::function<void(bool on)> onPowerAutoChanged;
+
+    AdapterKind adapterKind() const;
+    ConfigFamily configFamily() const;
+
+    // --- restart, bubble test, LED ----------------------------------------------------------
+    bool ALQVRResetExecute();
+    // serialMode: CBMSerialMode index; time: EBubbleTestTime (0..250).
+    bool ALBubbleTestExecute(int serialMode, int bubbleTestTime);
+    bool ALSetLEDExecute(int serialMode, const LedBits& led);
+
+    // --- output mode ------------------------------------------------------------------------
+    // Power cycle first when automatic power is on, then the generation's routine.
+    bool ALSetConfigExecute(int serialMode, const LedBits& led);
+    // Serial mode 3, then ALSetConfig; the window sets CBMSerialMode to 3.
+    bool BTStartServiceClick(const LedBits& led);
+    static constexpr int kServiceMode = 3;
+    // The mode check shared by V1.10, V1.20 and V1.40 (message 427 when refused).
+    bool ModeAllowed(int mode, ConfigFamily family) const;
+    bool SetConfigV110(int serialMode, const LedBits& led);
+    bool SetConfigV120(int serialMode);
+    bool SetConfigV140(int serialMode);
+    bool SetConfigQVR0530(int serialMode);
+    static quint8 V110ConfigByte(int serialMode, const LedBits& led);
+    static quint8 V120ModeByte(int serialMode);
+
+    // --- adjusting, gain test ---------------------------------------------------------------
+    bool ALAmplDecExecute(int adjustingSpeed);
+    // gainStep: 0..4 or 255 (CBGainTest item "Auto").
+    bool BTSetGainTestClick(int gainStep);
+    bool SetGainTest(int gainStep);
+    const GainGrid& gainGrid() const { return gain_; }
+    // CBGainTest item index (0..4 steps, 5 "Auto") to the command's step.
+    static int GainStepOfItem(int item) { return item >= 0 && item <= 4 ? item : kGainAuto; }
+
+    // --- channel, power ---------------------------------------------------------------------
+    bool SetIF(bool channel1);
+    bool ALSwitchIFExecute(bool checked) { return SetIF(checked); }
+    bool SetPower(bool on);
+    bool ALPowerOnExecute(bool checked) { return SetPower(checked); }
+    bool PowerAuto() const { return powerAuto_; }
+    void SetPowerAuto(bool on);
+    // Left-button release on one of the three "Power automatisch " boxes.
+    void ChBPowerOnAutoSetMouseUp() { SetPowerAuto(!powerAuto_); }
+    bool SetPowerAutomatically();
+    // Last test-module identification byte read for the power route (-1 before).
+    int testModuleIdent() const { return tmIdent_; }
+
+private:
+    void Stop();
+    void Panel(int message) { session_.PanelText(1, session_.Msg(message)); }
+    bool Sensor(quint8 command, int frameLength, int answerLength, int opMessage);
+    bool Module(quint8 command, int frameLength, int answerLength, const QString& opText);
+    void SetProtocolForMode(int serialMode, ConfigFamily family);
+    void Glyph(bool on);
+    bool BubblePulse(bool high, int bubbleTestTime);
+
+    app::Session& session_;
+    link::Link& link_;
+    GainGrid gain_;
+    bool powerAuto_ = false;
+    int tmIdent_ = -1;
+};
+
+} // namespace vmx::sensor

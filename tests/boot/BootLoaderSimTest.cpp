@@ -1,0 +1,263 @@
+// Boot-loader commands and block transfers against the simulated sensor.
+#include "BootSimRig.h"
+
+#include "sim/ProtocolConstants.h"
+
+using namespace vmx;
+using namespace vmx::boot;
+using namespace vmx::proto;
+
+namespace {
+QByteArray Hex(const char* s) { return QByteArray::fromHex(s); }
+} // namespace
+
+TEST(BootFrames, CompleteFramesOnTheWire)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    EXPECT_EQ(r.Last(), r.Msg(272) + r.Msg(250));
+    const auto in = r.bench().trace().Of(sim::Dir::In, sim::Unit::Sensor);
+    ASSERT_FALSE(in.empty());
+    EXPECT_EQ(in.back().bytes, Hex("f100052208"));
+
+    ASSERT_TRUE(r.boot->BootIdent());
+    ASSERT_TRUE(r.boot->ReadMemory(1, 0x19F0, r.Msg(273), KindCode, 0x19FF));
+    ASSERT_TRUE(r.boot->EraseMemory(1, 0x1800, r.Msg(276), KindCode, 0x19FF));
+    const auto frames = r.BootFrames();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0], Hex("f100051526"));
+    EXPECT_EQ(frames[1], Hex("f10009110019f01028"));
+    EXPECT_EQ(frames[2], Hex("f10008140018002" "4"));
+}
+
+TEST(BootFrames, TwoStepEntryAndNoAcknowledgements)
+{
+    BootSimRig r(9, QStringLiteral("key=5030200,stream=polled"));
+    ASSERT_TRUE(r.boot->TwoStep());
+    ASSERT_TRUE(r.Enter());
+    EXPECT_EQ(r.Last(), r.Msg(385) + r.Msg(250));
+    const auto in = r.bench().trace().Of(sim::Dir::In, sim::Unit::Sensor);
+    ASSERT_GE(in.size(), 2u);
+    EXPECT_EQ(in[in.size() - 2].bytes, Hex("f100052208"));
+    EXPECT_EQ(in.back().bytes, Hex("f1000636a018"));
+
+    // The loader does not acknowledge writes and erases, and none is waited for.
+    auto code = r.images.Image(KindCode);
+    for (int i = 0; i < 0x200; ++i) code[size_t(i)] = quint8(i * 3);
+    ASSERT_TRUE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x1FF));
+    ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(277), KindCode, 0x1FF));
+    EXPECT_TRUE(r.bench().trace().Of(sim::Dir::Out, sim::Unit::BootLoader).empty());
+    ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1FF));
+    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x200, r.target().flash().begin()));
+}
+
+TEST(BootIdent, SetsMcuBootSectorAndCodeRange)
+{
+    BootSimRig r;
+    r.boot->SelectMcu(334);
+    ASSERT_TRUE(r.Enter());
+    ASSERT_TRUE(r.boot->BootIdent());
+    const auto& b = r.boot->identBytes;
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(b.data()), 6), Hex("00031a00014a"));
+    EXPECT_EQ(r.boot->mcuType, 330);
+    EXPECT_EQ(r.boot->bootStart, 0x1A00u);
+    EXPECT_EQ(r.boot->bootEnd, 0x1BFFu);
+    EXPECT_EQ(r.boot->rangeEnd[KindCode], 0x19FFu);
+    EXPECT_EQ(r.boot->bootVersion, 3);
+    EXPECT_EQ(r.Last(), r.Msg(300) + QStringLiteral("SW-Typ: 00 / Version: 03 / Boot-Adresse: 1A00 / MCU-Typ: 330 / Rest: "
+                                                    "06 07 08 09 0A 0B 0C 0D 0E 0F "));
+}
+
+TEST(BootIdent, McuButtonsSetSectorAndRange)
+{
+    BootSimRig r;
+    r.boot->SelectMcu(332);
+    EXPECT_EQ(r.boot->bootStart, 0x0C00u);
+    EXPECT_EQ(r.boot->bootEnd, 0x0DFFu);
+    EXPECT_EQ(r.boot->rangeEnd[KindCode], 0x0BFFu);
+    r.boot->SelectMcu(334);
+    EXPECT_EQ(r.boot->bootStart, 0x0400u);
+    EXPECT_EQ(r.boot->rangeEnd[KindCode], 0x03FFu);
+}
+
+TEST(BootRead, WholeCodeRangeTopDownIn416Blocks)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    auto& flash = r.target().flash();
+    for (int i = 0; i < 0x1A00; ++i) flash[size_t(i)] = quint8(i ^ (i >> 8));
+    r.host.panel1Log.clear();
+    ASSERT_TRUE(r.boot->ReadMemory(1, 0, r.Msg(273), KindCode, 0x19FF));
+    const auto frames = r.BootFrames(cmd::ReadCode);
+    ASSERT_EQ(frames.size(), 416u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(BootSimRig::Addr(frames[i]), quint32(0x19F0 - 16 * i));
+        EXPECT_EQ(quint8(frames[i][7]), 16);
+    }
+    EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 0x1A00, r.images.Image(KindCode).begin()));
+    // One progress line per 256 bytes, from 0x1900 down, then the completion line.
+    ASSERT_EQ(r.host.panel1Log.size(), 27);
+    EXPECT_EQ(r.host.panel1Log[0], r.Msg(273) + QStringLiteral("von 1900 bis 19FF, ..."));
+    EXPECT_EQ(r.host.panel1Log[25], r.Msg(273) + QStringLiteral("von 0000 bis 00FF, ..."));
+    EXPECT_EQ(r.Last(), r.Msg(273) + QStringLiteral("von 0000 bis 19FF, ") + r.Msg(250));
+}
+
+TEST(BootRead, ShortRangeIsTwoBlocks)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    ASSERT_TRUE(r.boot->ReadMemory(1, 0x5, r.Msg(273), KindCode, 0x14));
+    const auto frames = r.BootFrames(cmd::ReadCode);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(BootSimRig::Addr(frames[0]), 0x10u);
+    EXPECT_EQ(quint8(frames[0][7]), 5);
+    EXPECT_EQ(BootSimRig::Addr(frames[1]), 0x5u);
+    EXPECT_EQ(quint8(frames[1][7]), 11);
+    EXPECT_EQ(r.host.panel1Log[r.host.panel1Log.size() - 3], r.Msg(273) + QStringLiteral("von 0010 bis 0014, ..."));
+}
+
+TEST(BootRead, EndBeforeStartIsRefused)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    EXPECT_FALSE(r.boot->ReadMemory(1, 0x20, r.Msg(273), KindCode, 0x1F));
+    EXPECT_EQ(r.Last(), r.Msg(273) + r.Msg(305));
+    EXPECT_TRUE(r.BootFrames(cmd::ReadCode).empty());
+}
+
+TEST(BootRead, AnswerAddressOutsideTheImageKeepsItIntact)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    r.target().xram().fill(0x5A);
+    r.target().readAddressSkew = 0x10;
+    auto xram = r.images.Image(KindXram);
+    std::fill(xram.begin(), xram.end(), quint8(0x11));
+    EXPECT_FALSE(r.boot->ReadMemory(1, 0x1F0, r.Msg(378), KindXram, 0x1FF));
+    EXPECT_EQ(r.Last(), r.Msg(378) + r.Msg(256) + QStringLiteral(": 0200"));
+    EXPECT_TRUE(std::all_of(xram.begin(), xram.end(), [](quint8 v) { return v == 0x11; }));
+    // Inside the image the answer's own address decides where the data go.
+    EXPECT_TRUE(r.boot->ReadMemory(1, 0x1E0, r.Msg(378), KindXram, 0x1EF));
+    EXPECT_EQ(xram[0x1F0], 0x5A);
+    EXPECT_EQ(xram[0x1E0], 0x11);
+}
+
+TEST(BootRead, SilentDeviceIsAnIncompleteAnswer)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    r.sensor().faults.mute = true;
+    EXPECT_FALSE(r.boot->ReadMemory(1, 0, r.Msg(303), KindSram, 0xFF));
+    EXPECT_EQ(r.Last(), r.Msg(303) + r.Msg(255));
+}
+
+TEST(BootErase, ThirteenPagesTopDown)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    r.target().flash().fill(0x00);
+    r.target().SetBootAddr(0x1A00);
+    ASSERT_TRUE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x19FF));
+    const auto frames = r.BootFrames(cmd::ErasePage);
+    ASSERT_EQ(frames.size(), 13u);
+    EXPECT_EQ(frames[0].mid(4, 3), Hex("001800"));
+    EXPECT_EQ(frames[12].mid(4, 3), Hex("000000"));
+    const auto& flash = r.target().flash();
+    EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 0x1A00, [](quint8 v) { return v == 0xFF; }));
+    EXPECT_EQ(flash[0x1A00], sim::BootLoader::BootCodeByte(0));
+    EXPECT_EQ(flash[0x1C00], 0x00);
+}
+
+TEST(BootErase, RangesThatAreNotWholePagesAreRefused)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    EXPECT_FALSE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x1A00));
+    EXPECT_EQ(r.Last(), r.Msg(276) + r.Msg(310));
+    EXPECT_FALSE(r.boot->EraseMemory(1, 0x100, r.Msg(276), KindCode, 0x1FF));
+    EXPECT_FALSE(r.boot->EraseMemory(1, 0, r.Msg(308), KindSram, 0x1FF));
+    EXPECT_TRUE(r.BootFrames(cmd::ErasePage).empty());
+}
+
+TEST(BootWrite, FlashOnlyClearsBitsAndTheBootSectorIsProtected)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    auto code = r.images.Image(KindCode);
+    std::fill(code.begin(), code.begin() + 0x20, quint8(0x0F));
+    ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(277), KindCode, 0x1F));
+    std::fill(code.begin(), code.begin() + 0x20, quint8(0xF0));
+    ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(277), KindCode, 0x1F));
+    EXPECT_EQ(r.target().flash()[0x10], 0x00);
+    // Verify sees the difference and gives the image back as it was.
+    EXPECT_FALSE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1F));
+    EXPECT_EQ(r.Last(), r.Msg(278) + QStringLiteral("Daten ungleich bei Adresse 0000"));
+    EXPECT_EQ(code[0], 0xF0);
+
+    std::fill(code.begin() + 0x1A00, code.begin() + 0x1A10, quint8(0x00));
+    EXPECT_FALSE(r.boot->WriteMemory(1, 0x1A00, r.Msg(277), KindCode, 0x1A0F));
+    EXPECT_EQ(r.Last(), r.Msg(277) + r.Msg(255));
+    EXPECT_EQ(r.target().flash()[0x1A00], sim::BootLoader::BootCodeByte(0));
+}
+
+TEST(BootVerify, UnchangedTargetAndDifferenceAt0123)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    auto code = r.images.Image(KindCode);
+    for (int i = 0; i < 0x200; ++i) code[size_t(i)] = quint8(0xFF - i);
+    std::copy(code.begin(), code.begin() + 0x200, r.target().flash().begin());
+    ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1FF));
+    EXPECT_EQ(r.Last(), r.Msg(278) + QStringLiteral("von 0000 bis 01FF, ") + r.Msg(250));
+
+    r.target().flash()[0x123] = 0x00;
+    r.target().flash()[0x1F0] = 0x00;
+    const std::vector<quint8> before(code.begin(), code.begin() + 0x200);
+    EXPECT_FALSE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1FF));
+    EXPECT_EQ(r.Last(), r.Msg(278) + QStringLiteral("Daten ungleich bei Adresse 0123"));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), code.begin()));
+}
+
+TEST(BootWrite, RamsAndEepromRoundTrip)
+{
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    for (int kind : {int(KindSram), int(KindXram), int(KindEeprom)}) {
+        auto img = r.images.Image(kind);
+        for (size_t i = 0; i < img.size(); ++i) img[i] = quint8(i * 5 + kind);
+        const quint32 end = KindLimit(kind);
+        ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(kMsgWrite[size_t(kind)]), kind, end)) << kind;
+        ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(kMsgVerify[size_t(kind)]), r.Msg(kMsgRead[size_t(kind)]), kind, end));
+    }
+    EXPECT_EQ(r.target().eeprom()[7], quint8(7 * 5 + KindEeprom));
+    EXPECT_EQ(r.target().xram()[0x1FF], quint8(0x1FF * 5 + KindXram));
+}
+
+TEST(BootOld, V110BlocksAndRules)
+{
+    BootSimRig r(33, QStringLiteral("key=6000110"));
+    ASSERT_TRUE(r.boot->OldLoader());
+    ASSERT_TRUE(r.Enter());
+    ASSERT_TRUE(r.boot->BootPing());
+    ASSERT_TRUE(r.boot->BootIdent());
+    EXPECT_EQ(r.boot->bootStart, 0x0C00u);
+    EXPECT_EQ(r.boot->mcuType, 332);
+
+    auto code = r.images.Image(KindCode);
+    for (int i = 0; i < 0x400; ++i) code[size_t(i)] = quint8(i * 11);
+    r.target().flash().fill(0x00);
+    r.target().SetBootAddr(0x0C00);
+    ASSERT_TRUE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x3FF));
+    ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(277), KindCode, 0x3FF));
+    ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x3FF));
+    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x400, r.target().flash().begin()));
+    EXPECT_EQ(r.target().pageErases, 2);
+
+    const auto before = r.bench().trace().entries().size();
+    EXPECT_FALSE(r.boot->ReadMemory(1, 0x8, r.Msg(273), KindCode, 0x1F));
+    EXPECT_EQ(r.Last(), r.Msg(273) + r.Msg(310));
+    EXPECT_FALSE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0xFF));
+    EXPECT_FALSE(r.boot->WriteMemory(1, 0, r.Msg(306), KindSram, 0xFF));
+    EXPECT_EQ(r.bench().trace().entries().size(), before);
+    ASSERT_TRUE(r.boot->BootRestart());
+}

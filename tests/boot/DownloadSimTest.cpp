@@ -1,0 +1,151 @@
+// The whole firmware download against the simulated sensor.
+#include "BootSimRig.h"
+
+#include "sim/ProtocolConstants.h"
+
+using namespace vmx;
+using namespace vmx::boot;
+using namespace vmx::proto;
+
+namespace {
+
+// A firmware file covering the code and the boot sector, different from what the sensor holds.
+QString MakeFirmware(BootSimRig& r, quint32 end = 0x1BFF)
+{
+    auto buf = r.images.Buffer();
+    std::fill(buf.begin(), buf.end(), quint8(0xFF));
+    for (quint32 i = 0; i <= end; ++i) buf[i] = quint8((i * 7) ^ (i >> 5));
+    const QString file = r.dir.filePath(QStringLiteral("fw.hex"));
+    EXPECT_TRUE(r.hex.ExportHexData(file, 0, end));
+    std::fill(buf.begin(), buf.end(), quint8(0x00)); // the download must read the file itself
+    r.download->hexFile = file;
+    return file;
+}
+
+quint8 FirmwareByte(quint32 i) { return quint8((i * 7) ^ (i >> 5)); }
+
+} // namespace
+
+TEST(Download, FlashEqualsTheImageBelowTheBootSector)
+{
+    BootSimRig r;
+    MakeFirmware(r);
+    r.target().flash().fill(0x00); // old firmware: everything programmed
+    r.target().SetBootAddr(0x1A00);
+    r.host.panel1Log.clear();
+    ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
+    EXPECT_EQ(r.Last(), r.Msg(324));
+    const auto& flash = r.target().flash();
+    for (quint32 i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
+    for (int i = 0; i < 512; ++i) ASSERT_EQ(flash[size_t(0x1A00 + i)], sim::BootLoader::BootCodeByte(i));
+    EXPECT_EQ(flash[0x1C00], 0x00);
+    EXPECT_EQ(r.target().pageErases, 13);
+    EXPECT_EQ(r.BootFrames(cmd::WriteCode).size(), 416u);
+    EXPECT_EQ(r.BootFrames(cmd::ReadCode).size(), 416u);
+    EXPECT_EQ(r.BootFrames(cmd::ErasePage).front().mid(4, 3), QByteArray::fromHex("001800"));
+    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(320)));
+    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(321)));
+    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(322)));
+    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(323)));
+    r.link->Purge_In();
+    r.clock.SleepMs(300);
+    r.link->Purge_In();
+    EXPECT_FALSE(r.sensor().InBootLoader()); // back in the application
+    EXPECT_EQ(r.boot->mcuType, 330);
+    EXPECT_EQ(r.boot->rangeEnd[KindCode], 0x19FFu);
+}
+
+TEST(Download, DeviceSilentMidWriteReportsTheStepAndTheNextRunSucceeds)
+{
+    BootSimRig r;
+    MakeFirmware(r);
+    int writes = 0;
+    r.bench().trace().onEntry = [&](const sim::TraceEntry& e) {
+        if (e.dir == sim::Dir::In && e.unit == sim::Unit::BootLoader && e.bytes.size() > 3 &&
+            quint8(e.bytes[3]) == cmd::WriteCode && ++writes == 100)
+            r.sensor().faults.mute = true;
+    };
+    EXPECT_FALSE(r.download->DownLoad());
+    EXPECT_EQ(r.Last(), r.Msg(277) + r.Msg(255));
+    EXPECT_FALSE(r.host.panel1Log.contains(r.Msg(322)));
+
+    r.bench().trace().onEntry = nullptr;
+    r.sensor().faults.mute = false;
+    ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
+    const auto& flash = r.target().flash();
+    for (quint32 i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
+}
+
+TEST(Download, FirstPingMayFail)
+{
+    BootSimRig r;
+    const QString file = MakeFirmware(r);
+    r.download->hexFile.clear();
+    // The file is picked in step 4; the very next answer (the first ping's) is lost.
+    r.download->hexImportButton = [&] {
+        r.download->hexFile = file;
+        r.sensor().faults.dropAnswers = 1;
+        return true;
+    };
+    ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
+    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(260) + r.Msg(255)));
+}
+
+TEST(Download, TwoFailedPingsEndTheRun)
+{
+    BootSimRig r;
+    const QString file = MakeFirmware(r);
+    r.download->hexFile.clear();
+    r.download->hexImportButton = [&] {
+        r.download->hexFile = file;
+        r.sensor().faults.dropAnswers = 2;
+        return true;
+    };
+    EXPECT_FALSE(r.download->DownLoad());
+    EXPECT_EQ(r.Last(), r.Msg(260) + r.Msg(255));
+    EXPECT_TRUE(r.BootFrames(cmd::ErasePage).empty());
+}
+
+TEST(Download, BootSectorAt0400EndsSilentlyAfterTheEntry)
+{
+    BootSimRig r;
+    MakeFirmware(r);
+    r.session.sensor.BootAddr = 0x0400;
+    r.sensor().profile().bootAddr = 0x0400;
+    r.sensor().profile().mcu = 334;
+    EXPECT_FALSE(r.download->DownLoad());
+    EXPECT_TRUE(r.Last().startsWith(r.Msg(300))); // the identification line is the last word
+    EXPECT_TRUE(r.host.questions.empty());
+    EXPECT_TRUE(r.BootFrames(cmd::ErasePage).empty());
+}
+
+TEST(Download, BootSectorOfAnotherTypeIsAMismatch)
+{
+    BootSimRig r;
+    MakeFirmware(r);
+    r.sensor().profile().bootAddr = 0x0C00;
+    EXPECT_FALSE(r.download->DownLoad());
+    ASSERT_EQ(r.host.questions.size(), 1u);
+    EXPECT_EQ(r.host.questions[0].Text, r.Msg(329));
+    EXPECT_EQ(r.BootFrames(cmd::Restart).size(), 1u);
+    EXPECT_TRUE(r.BootFrames(cmd::ErasePage).empty());
+}
+
+TEST(Download, WithoutFileStepsTheImageIsWritten)
+{
+    BootSimRig r;
+    r.download->hexImport = false;
+    auto code = r.images.Image(KindCode);
+    for (quint32 i = 0; i < 0x1A00; ++i) code[i] = quint8(i);
+    ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
+    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x1A00, r.target().flash().begin()));
+}
+
+TEST(Download, QVR0530Generation)
+{
+    BootSimRig r(9, QStringLiteral("key=5030200,stream=polled"));
+    MakeFirmware(r);
+    ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
+    const auto& flash = r.target().flash();
+    for (quint32 i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
+}
