@@ -513,16 +513,8 @@ void TMainForm::DeleteStGMV() {
     SetTag(StGMV, 1);
 }
 
-// ---- filled in by their subsystems ----
+// ---- the test station, filled in by its subsystem ----
 
-void TMainForm::UpdateDialog() {
-    // The parameter editor fills its controls here; the chart background follows its scale.
-    DrawBitmapSchedule();
-}
-void TMainForm::SetStandardValues() {}
-bool TMainForm::ImportHexParameter(const QString&) {
-    return false;
-}
 bool TMainForm::OpenTempFile() {
     return true;
 }
@@ -530,47 +522,6 @@ void TMainForm::ScanTestIniFile() {}
 void TMainForm::ALClearExecute() {
     ResetValues();
 }
-void TMainForm::ALQVRResetExecute() {}
-void TMainForm::ALSetConfigExecute() {}
-void TMainForm::ALSetLEDExecute() {
-    UpdateLEDControls();
-}
-void TMainForm::ALBubbleTestExecute() {}
-void TMainForm::ALAmplDecExecute() {}
-void TMainForm::ALPowerOnExecute() {}
-void TMainForm::ALSwitchIFExecute() {}
-void TMainForm::ALGetIdentExecute() {}
-void TMainForm::ALSetIdSNExecute() {}
-void TMainForm::BTStartServiceClick() {}
-void TMainForm::BTSetGainTestClick() {}
-void TMainForm::ChBPowerOnAutoSetMouseUp() {}
-void TMainForm::ALReadParameterExecute() {}
-void TMainForm::ALWriteParameterExecute() {}
-void TMainForm::ALVerifyParameterExecute() {}
-void TMainForm::ALSetStandardExecute() {}
-void TMainForm::BTSOpenParameterFileClick() {}
-void TMainForm::BTSSaveParameterFileClick() {}
-void TMainForm::SetCfgLED_Out(QObject*) {}
-void TMainForm::BTIdClearSNClick() {}
-void TMainForm::BTIdGetCalClick() {}
-void TMainForm::BTIdSetCalClick() {}
-void TMainForm::BTIdClearCalClick() {}
-void TMainForm::MIExportExcelClick() {}
-void TMainForm::MIExportTextClick() {}
-void TMainForm::MIImportExcelClick() {}
-void TMainForm::MIImportTextClick() {}
-void TMainForm::BTBootStartClick() {}
-void TMainForm::BTBootResetClick() {}
-void TMainForm::BTBootPingClick() {}
-void TMainForm::BTBootIdentClick() {}
-void TMainForm::BTBootMemEraseClick() {}
-void TMainForm::BTBootMemReadClick() {}
-void TMainForm::BTBootMemWriteClick() {}
-void TMainForm::BTBootMemVerifyClick() {}
-void TMainForm::BTBootHexImportClick() {}
-void TMainForm::BTBootHexExportClick() {}
-void TMainForm::BTBootABSImportClick() {}
-void TMainForm::BTDownloadClick() {}
 void TMainForm::ALNextExecute() {}
 void TMainForm::ALPriorExecute() {}
 void TMainForm::ALCancelExecute() {}
