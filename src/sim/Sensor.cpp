@@ -75,7 +75,17 @@ void Sensor::Tick(qint64 t)
 
 void Sensor::FillBlock()
 {
-    const MeasValues m = Measure(std::max(out.FreeUs(), streamFromUs_));
+    const qint64 at = std::max(out.FreeUs(), streamFromUs_);
+    const MeasValues m = Measure(at);
+    FillBlockFrom(m);
+    if (traceStreamBlocks && trace)
+        trace->Add(TraceEntry{at, Dir::Out, Unit::Sensor,
+                              QByteArray(reinterpret_cast<const char*>(block_.data()), BlockSize()), true,
+                              QStringLiteral("stream block")});
+}
+
+void Sensor::FillBlockFrom(const MeasValues& m)
+{
     if (mode_ == 1) {
         for (int k = 0; k < kRecordsPerBlock; ++k) {
             quint8* r = block_.data() + k * kShortRecord;

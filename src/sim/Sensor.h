@@ -83,6 +83,10 @@ public:
     // A test pulse on the digital test input (line adapter CBUS3, test module 0x55).
     void TestInputPulse(qint64 tUs) { Bubble(tUs, 200000, kSmallBubbleDrop); }
 
+    // Streamed blocks go into the trace as they are built ("stream block"), so a test can
+    // compare what the program stored with what was sent. Off by default: a stream is long.
+    bool traceStreamBlocks = false;
+
     quint8 led() const { return led_; }
     int gainStep() const { return gainStep_; }
     int adjustingSpeed() const { return adjust_; }
@@ -118,6 +122,7 @@ private:
     int RecordSize() const;
     int BlockSize() const;
     void FillBlock();
+    void FillBlockFrom(const MeasValues& m);
     quint32 Rand();
 
     SensorProfile profile_;

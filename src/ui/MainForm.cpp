@@ -81,6 +81,7 @@ void TMainForm::FormCreate() {
     // 3: the link.
     acqStopped_ = true;
     CreateLink();
+    CreateSimulatorPanel();
     CreateAcquisition();
     Reset_COM_USB();
     act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));

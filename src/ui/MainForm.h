@@ -9,6 +9,7 @@
 #include "monitor/DiagramRenderer.h"
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
+#include "sensor/DeviceCommands.h"
 #include "ui/MonitorOptions.h"
 
 #include <QHash>
@@ -41,6 +42,7 @@ class LabeledEdit;
 class TPaintBox;
 class TPWForm;
 class TStateForm;
+class TSimulatorPanel;
 
 // One link as the Interface menu lists it.
 // What the window takes from outside besides the command line. Tests replace the clock, the
@@ -69,6 +71,8 @@ public:
     const MonitorOptions& options() const { return options_; }
     TStateForm* StateForm() const { return stateForm_; }
     TPWForm* PWForm() const { return pwForm_; }
+    // The "Simulator" dock; null without a simulated bench.
+    TSimulatorPanel* SimulatorPanel() const { return simPanel_; }
 
     // Host
     void PanelText(int panel, const QString& text) override;
@@ -112,6 +116,10 @@ public:
     bool WithAnswer() const;
     bool WithFrameCRC() const;
     bool PowerAutomatic() const { return powerAutomatic_; }
+    // Power cycle before sensor access when automatic power is on.
+    bool SetPowerAutomatically();
+    // The single commands of the monitor page (created on first use, on the window's link).
+    sensor::DeviceCommands& Dev();
     bool AcquisitionStopped() const { return acqStopped_; }
     monitor::MeasurementStore& store() { return store_; }
     monitor::MeasTableModel& table() { return *table_; }
@@ -277,6 +285,10 @@ private:
     void SetShownNamed(const char* name, bool on) const;
     QString Msg(int index) const { return session_->Msg(index); }
     void UpdateLEDControls();
+    void ShowPowerAuto();
+    int SerialModeIndex() const;
+    sensor::LedBits LedFromBoxes() const;
+    int BubbleTestTime() const;
 
     MonitorOptions options_;
     MainFormEnv env_;
@@ -284,6 +296,7 @@ private:
     app::Clock* clock_ = nullptr;
     std::unique_ptr<app::Session> session_;
     std::unique_ptr<link::Link> link_;
+    std::unique_ptr<sensor::DeviceCommands> dev_;
     monitor::MeasurementStore store_;
     monitor::MeasTableModel* table_ = nullptr;
     std::unique_ptr<monitor::Acquisition> acq_;
@@ -293,6 +306,8 @@ private:
     void Follow(int storeIndex);
     TStateForm* stateForm_ = nullptr;
     TPWForm* pwForm_ = nullptr;
+    TSimulatorPanel* simPanel_ = nullptr;
+    void CreateSimulatorPanel();
 
     // Main-window state
     bool acqStopped_ = true;

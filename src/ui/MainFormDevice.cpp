@@ -1,18 +1,148 @@
-// The monitor page's device commands.
+// The monitor page's device commands: the window reads its controls and hands the values to
+// the sensor layer, which does the talking; what comes back is shown through its callbacks.
+#include "ui/Glyphs.h"
 #include "ui/MainForm.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableWidget>
 
 namespace vmx::ui {
 
-void TMainForm::ALQVRResetExecute() {}
-void TMainForm::ALSetConfigExecute() {}
+namespace {
+// An edit's number, or the fallback when it holds none (the editor keeps them in range).
+int EditNumber(const QLineEdit* e, int fallback) {
+    if (!e) return fallback;
+    bool ok = false;
+    const int v = e->text().trimmed().toInt(&ok);
+    return ok ? v : fallback;
+}
+} // namespace
+
+sensor::DeviceCommands& TMainForm::Dev() {
+    if (!dev_) {
+        dev_ = std::make_unique<sensor::DeviceCommands>(*session_, *link_);
+        dev_->stopAcquisition = [this] { ALStopExecute(); };
+        dev_->onColourBoxesEnabled = [this](bool on) {
+            for (const char* n : {"CBLEDgreen", "CBLEDred", "CBLEDblue"}) SetEnabledNamed(n, on);
+        };
+        dev_->onPowerGlyph = [this](bool on) {
+            const QPixmap g = Glyph(on ? QStringLiteral("POWER_ON") : QStringLiteral("POWER_OFF"));
+            for (const char* n : {"BTPowerOn", "BTPowerOn2"})
+                if (auto* b = findChild<QAbstractButton*>(QLatin1String(n))) b->setIcon(g);
+        };
+        dev_->onPowerActionChecked = [this](bool checked) {
+            QAction* a = act("ALPowerOn");
+            const bool blocked = a->blockSignals(true);
+            a->setChecked(checked);
+            a->blockSignals(blocked);
+        };
+        dev_->onChannelCaption = [this](const QString& caption) { act("ALSwitchIF")->setText(caption); };
+        dev_->onPowerAutoChanged = [this](bool on) {
+            powerAutomatic_ = on;
+            ShowPowerAuto();
+        };
+        dev_->SetPowerAuto(powerAutomatic_);
+    }
+    return *dev_;
+}
+
+void TMainForm::ShowPowerAuto() {
+    for (const char* n : {"ChBPowerOnAutoId", "ChBPowerOnAutoMon", "ChBPowerOnAutoSet"})
+        if (auto* b = findChild<QCheckBox*>(QLatin1String(n))) b->setChecked(powerAutomatic_);
+}
+
+int TMainForm::SerialModeIndex() const {
+    auto* cb = findChild<QComboBox*>(QStringLiteral("CBMSerialMode"));
+    return cb ? qMax(0, cb->currentIndex()) : 0;
+}
+
+sensor::LedBits TMainForm::LedFromBoxes() const {
+    auto checked = [this](const char* n) {
+        auto* b = findChild<QCheckBox*>(QLatin1String(n));
+        return b && b->isChecked();
+    };
+    sensor::LedBits led;
+    led.green = checked("CBLEDgreen");
+    led.red = checked("CBLEDred");
+    led.blue = checked("CBLEDblue");
+    led.automatic = checked("CBLEDauto");
+    return led;
+}
+
+int TMainForm::BubbleTestTime() const {
+    const int t = EditNumber(findChild<QLineEdit*>(QStringLiteral("EBubbleTestTime")), bubbleTestTime_);
+    return qBound(0, t, 250);
+}
+
+void TMainForm::ALQVRResetExecute() {
+    Dev().ALQVRResetExecute();
+}
+
+void TMainForm::ALSetConfigExecute() {
+    powerAutomatic_ = Dev().PowerAuto();
+    Dev().ALSetConfigExecute(SerialModeIndex(), LedFromBoxes());
+}
+
 void TMainForm::ALSetLEDExecute() {
     UpdateLEDControls();
+    if (!session_->sensor.Has(app::Cap::Led)) return;
+    Dev().ALSetLEDExecute(SerialModeIndex(), LedFromBoxes());
 }
-void TMainForm::ALBubbleTestExecute() {}
-void TMainForm::ALAmplDecExecute() {}
-void TMainForm::ALPowerOnExecute() {}
-void TMainForm::ALSwitchIFExecute() {}
-void TMainForm::BTStartServiceClick() {}
-void TMainForm::ChBPowerOnAutoSetMouseUp() {}
+
+void TMainForm::ALBubbleTestExecute() {
+    bubbleTestTime_ = BubbleTestTime();
+    Dev().ALBubbleTestExecute(SerialModeIndex(), bubbleTestTime_);
+}
+
+void TMainForm::ALAmplDecExecute() {
+    const int speed = EditNumber(findChild<QLineEdit*>(QStringLiteral("EAmplDecTemp")), amplControlTime_);
+    amplControlTime_ = qBound(1, speed, 65535);
+    Dev().ALAmplDecExecute(amplControlTime_);
+}
+
+void TMainForm::ALPowerOnExecute() {
+    Dev().ALPowerOnExecute(act("ALPowerOn")->isChecked());
+}
+
+void TMainForm::ALSwitchIFExecute() {
+    Dev().ALSwitchIFExecute(act("ALSwitchIF")->isChecked());
+}
+
+void TMainForm::BTStartServiceClick() {
+    if (auto* cb = findChild<QComboBox*>(QStringLiteral("CBMSerialMode")))
+        if (cb->count() > sensor::DeviceCommands::kServiceMode) cb->setCurrentIndex(sensor::DeviceCommands::kServiceMode);
+    Dev().BTStartServiceClick(LedFromBoxes());
+}
+
+void TMainForm::ChBPowerOnAutoSetMouseUp() {
+    Dev().ChBPowerOnAutoSetMouseUp();
+    powerAutomatic_ = Dev().PowerAuto();
+    ShowPowerAuto();
+}
+
+bool TMainForm::SetPowerAutomatically() {
+    return Dev().SetPowerAutomatically();
+}
+
+void TMainForm::BTSetGainTestClick() {
+    auto* grid = findChild<QTableWidget*>(QStringLiteral("StGainTesttemp"));
+    auto show = [grid](const sensor::GainGrid& g) {
+        if (!grid) return;
+        for (int r = 0; r < 4 && r < grid->rowCount(); ++r)
+            for (int c = 0; c < 2 && c < grid->columnCount(); ++c) {
+                auto* item = grid->item(r, c);
+                if (!item) grid->setItem(r, c, item = new QTableWidgetItem);
+                item->setText(g.cells[size_t(r)][size_t(c)]);
+            }
+    };
+    auto* cb = findChild<QComboBox*>(QStringLiteral("CBGainTest"));
+    gainTestIndex_ = sensor::DeviceCommands::GainStepOfItem(cb ? cb->currentIndex() : -1);
+    Dev().BTSetGainTestClick(gainTestIndex_);
+    show(Dev().gainGrid());
+}
 
 } // namespace vmx::ui

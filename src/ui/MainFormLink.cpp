@@ -1,6 +1,7 @@
 // The Interface menu and the link commands of the window; the link itself lives in link/.
 #include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
+#include "ui/SimulatorPanel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -20,7 +21,10 @@ void TMainForm::CreateLink() {
     }
     link_ = std::make_unique<link::Link>(*session_, o);
     if (!link_->profileError().isEmpty()) PanelText(1, link_->profileError());
-    link_->onMenuChanged = [this] { RebuildLinkMenu(); };
+    link_->onMenuChanged = [this] {
+        RebuildLinkMenu();
+        if (simPanel_) simPanel_->Refresh();
+    };
     link_->onRtsChanged = [this](const QString& caption, bool checked) {
         QAction* rts = act("ALSwitchRTS");
         rts->setChecked(checked);
@@ -41,6 +45,16 @@ void TMainForm::CreateLink() {
     fp.SetWithAck(MIWithACK->isChecked());
     fp.SetWithAnswer(MIWithAnswer->isChecked());
     fp.SetWithFrameCrc(MIWithFrameCRC->isChecked());
+}
+
+void TMainForm::CreateSimulatorPanel() {
+    if (link_->SimCount() == 0) return;
+    auto bench = [this]() -> sim::Bench* {
+        if (sim::Bench* open = link_->OpenSimBench()) return open;
+        return link_->SimCount() > 0 ? link_->SimBench(0) : nullptr;
+    };
+    simPanel_ = new TSimulatorPanel(bench, *clock_, this);
+    addDockWidget(Qt::RightDockWidgetArea, simPanel_);
 }
 
 void TMainForm::RebuildLinkMenu() {

@@ -86,7 +86,11 @@ void TMainForm::CreateActions() {
     NewAction("ALGetIdent", &TMainForm::ALGetIdentExecute)->setShortcut(Qt::Key_F2);
     NewAction("ALAmplDec", &TMainForm::ALAmplDecExecute)->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Y));
     NewAction("ALSetIdSN", &TMainForm::ALSetIdSNExecute);
-    NewAction("ALSwitchIF", &TMainForm::ALSwitchIFExecute)->setText(QStringLiteral("CH 1"));
+    // Checked: channel 1, the caption it starts with.
+    QAction* channel = NewAction("ALSwitchIF", &TMainForm::ALSwitchIFExecute);
+    channel->setText(QStringLiteral("CH 1"));
+    channel->setCheckable(true);
+    channel->setChecked(true);
 
     // Production test and test module: German only.
     QAction* next = NewAction("ALNext", &TMainForm::ALNextExecute);

@@ -18,6 +18,5 @@ void TMainForm::ALSetStandardExecute() {}
 void TMainForm::BTSOpenParameterFileClick() {}
 void TMainForm::BTSSaveParameterFileClick() {}
 void TMainForm::SetCfgLED_Out(QObject*) {}
-void TMainForm::BTSetGainTestClick() {}
 
 } // namespace vmx::ui

@@ -1,0 +1,40 @@
+#pragma once
+// The "Simulator" dock shown with --simulate: lets the user act on the simulated sensor the way
+// a bench would (tube state, a bubble passing, cable pulled), so the chart visibly reacts.
+
+#include <QDockWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QRadioButton;
+
+namespace vmx::app {
+class Clock;
+}
+namespace vmx::sim {
+class Bench;
+}
+
+namespace vmx::ui {
+
+class TSimulatorPanel : public QDockWidget {
+    Q_OBJECT
+public:
+    // `bench` gives the bench to act on now (the open one, else the first), or null.
+    TSimulatorPanel(std::function<sim::Bench*()> bench, app::Clock& clock, QWidget* parent);
+
+    void SetTube(int tube);  // 0 none, 1 empty, 2 filled
+    void SendBubble();
+    void SetPlugged(bool plugged);
+    // Reads the bench's state back into the controls (another bench may have been opened).
+    void Refresh();
+
+private:
+    std::function<sim::Bench*()> bench_;
+    app::Clock& clock_;
+    QRadioButton* tube_[3] = {nullptr, nullptr, nullptr};
+    QCheckBox* plugged_ = nullptr;
+};
+
+} // namespace vmx::ui
