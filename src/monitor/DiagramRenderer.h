@@ -3,7 +3,11 @@
 #include "monitor/MeasurementStore.h"
 
 #include <QFont>
+#include <QHash>
 #include <QImage>
+
+#include <array>
+#include <vector>
 
 namespace vmx::monitor {
 
@@ -36,10 +40,23 @@ public:
     static QString HintAt(int x, int storeIndex);
 
 private:
+    // Text by its top-left corner, from a cache of pre-rendered texts: the chart's texts stand
+    // on black, and the painter's text path costs more than all of the chart's pixels.
+    void Text(int x, int y, const QString& text, const QColor& colour, bool large = false);
+    // Puts back the background where the last chart drew (or everything after a new background).
+    void Restore();
+
     QImage background_;
     QImage drawing_;
     QFont font8_;
     QFont font12_;
+    QHash<QString, QImage> texts_;
+    // The column runs the last chart drew (the state strip is drawn whole every time).
+    struct Run {
+        short x, y0, y1;
+    };
+    std::vector<Run> runs_;
+    bool full_ = true;
 };
 
 } // namespace vmx::monitor

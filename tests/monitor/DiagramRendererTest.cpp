@@ -90,3 +90,52 @@ TEST(Diagram, MouseHint)
     EXPECT_EQ(DiagramRenderer::HintAt(60, 0), QStringLiteral("Ix = 10"));
     EXPECT_EQ(DiagramRenderer::HintAt(50, 5000), QStringLiteral("Ix = 4360"));
 }
+
+TEST(Diagram, RedrawOverAnOldChartEqualsAFreshOne)
+{
+    // The chart puts the background back only where it drew last time: any change of data,
+    // window, threshold, alarm count or signal must leave no trace of the previous chart.
+    App();
+    MeasurementStore store;
+    vmx::monitor::StoreSettings set;
+    set.RefreshDivisor = 0;
+    set.Policy = vmx::app::DataOverflow::RollOver;
+    DiagramRenderer kept;
+    kept.DrawBitmapSchedule({250, 240});
+    quint32 seed = 12345;
+    auto rnd = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 16) % quint32(n));
+    };
+    const DiagramRenderer::Scale scales[3] = {{250, 240}, {64, 240}, {120, 60}};
+    int scale = 0;
+    for (int step = 0; step < 60; ++step) {
+        const int add = rnd(step % 7 == 0 ? 400 : 15);
+        for (int i = 0; i < add; ++i) {
+            MeasSample v = Valid(rnd(256));
+            v.Gain = quint8(rnd(8));
+            v.Ampl = quint8(rnd(256));
+            v.AMax = quint8(rnd(256));
+            v.BAvg = quint8(rnd(256));
+            store.Store(v, set);
+        }
+        if (step % 11 == 5) store.setIndex(rnd(2000)); // the scroll bar moved
+        if (step % 13 == 7) {
+            scale = (scale + 1) % 3;
+            kept.DrawBitmapSchedule(scales[scale]);
+        }
+        const int signal = step % 3 == 0 ? -1 : rnd(999);
+        kept.DrawDiagram(store, scales[scale], signal);
+        DiagramRenderer fresh;
+        fresh.DrawBitmapSchedule(scales[scale]);
+        fresh.DrawDiagram(store, scales[scale], signal);
+        ASSERT_EQ(kept.image(), fresh.image()) << "step " << step << " index " << store.index();
+    }
+    // Only the scale passed to the chart changes (no new background): the old threshold line
+    // must go.
+    kept.DrawDiagram(store, {250, 100}, -1);
+    DiagramRenderer fresh;
+    fresh.DrawBitmapSchedule(scales[scale]);
+    fresh.DrawDiagram(store, {250, 100}, -1);
+    EXPECT_EQ(kept.image(), fresh.image());
+}
