@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -186,4 +187,11 @@ TEST(DevicePage, SimulatorDockMovesTheChart)
     plugged->click();
     tick(3);
     EXPECT_GT(f.store().index(), stored);
+
+    // A picture of the page with the dock, kept for a look.
+    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    f.resize(1280, 760);
+    f.show();
+    QCoreApplication::processEvents();
+    f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-simulator.png"));
 }
