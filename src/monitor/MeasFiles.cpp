@@ -227,7 +227,10 @@ QStringList MeasFiles::HeaderLines(const QString& fileName) const
 bool MeasFiles::CheckTarget(const QString& fileName, const QString& caption, bool withPath)
 {
     const QFileInfo fi(fileName);
-    if (fi.exists() && (!fi.isWritable() || fi.isDir())) {
+    // A file without any write permission counts as write-protected even for a user who
+    // could override it, as the read-only attribute does.
+    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (fi.exists() && (!fi.isWritable() || fi.isDir() || !(fi.permissions() & anyWrite))) {
         Panel(caption + Msg(kMsgProtected) + (withPath ? fileName : fi.fileName()));
         return false;
     }
@@ -238,7 +241,8 @@ bool MeasFiles::CommitTemp(const QString& temp, const QString& fileName, const Q
 {
     const QFileInfo fi(fileName);
     QFile::Permissions perm = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-    if (fi.exists()) perm = fi.permissions();
+    if (fi.exists())
+        perm = fi.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     QFile::setPermissions(temp, perm);
     std::error_code ec;
     std::filesystem::rename(QFile::encodeName(temp).toStdString(), QFile::encodeName(fileName).toStdString(), ec);

@@ -42,6 +42,7 @@ QString MeasTableModel::Cell(int row, int col) const
 
 QStringList MeasTableModel::Row(int row) const
 {
+    if (row > 0 && row < kRows && kind_[size_t(row)] == Full) return RowTexts(samples_[size_t(row)]);
     QStringList r;
     for (int c = 0; c < kColumns; ++c) r << Cell(row, c);
     return r;
