@@ -46,7 +46,8 @@ QWidget* TMainForm::CreateEventPage() {
     out->setChecked(true);
     controls->addWidget(out);
     controls->addWidget(NewNamed<QRadioButton>(page, "RBTEventBubbleAvg", QStringLiteral("BubblAvg")));
-    for (const auto& [name, caption] : {std::pair{"ETEventCt", "Anzahl"}, std::pair{"ETEventThr", "Schwelle"}}) {
+    for (const auto& [name, caption] :
+         {std::pair{"ETEventCt", "Anzahl"}, std::pair{"ETEventThr", "Schwelle"}}) {
         auto* e = new LabeledEdit(page);
         e->setObjectName(QString::fromLatin1(name));
         e->EditLabel()->setText(QString::fromLatin1(caption));
@@ -83,11 +84,9 @@ void TMainForm::BTTEventSearchClick() {
     auto* byAvg = findChild<QRadioButton*>(QStringLiteral("RBTEventBubbleAvg"));
     if (!grid || !count || !thr || !byAvg) return;
     using monitor::EventSearch;
-    const auto hits = EventSearch::Search(store_,
-                                          byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg
-                                                             : EventSearch::Criterion::QVROut,
-                                          EventSearch::CountFrom(count->text()),
-                                          EventSearch::ThresholdFrom(thr->text()));
+    const auto hits = EventSearch::Search(
+        store_, byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,
+        EventSearch::CountFrom(count->text()), EventSearch::ThresholdFrom(thr->text()));
     FillGrid(grid, EventSearch::Grid(hits));
 }
 
@@ -97,7 +96,8 @@ void TMainForm::ETEventClipClick() {
     std::vector<QStringList> rows;
     for (int r = 0; r < grid->rowCount(); ++r) {
         QStringList cells;
-        for (int c = 0; c < grid->columnCount(); ++c) cells << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+        for (int c = 0; c < grid->columnCount(); ++c)
+            cells << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
         rows.push_back(cells);
     }
     SetClipboardText(monitor::EventSearch::ClipText(rows));

@@ -36,7 +36,8 @@ QString TMainForm::AskFileName(const char* dialog, bool save, const QString& pre
 }
 
 namespace {
-std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f, std::function<void()> reset, std::function<void(int)> follow) {
+std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f, std::function<void()> reset,
+                                          std::function<void(int)> follow) {
     auto files = std::make_unique<monitor::MeasFiles>(f.session(), f.store(), f.table());
     files->resetValues = std::move(reset);
     files->afterImport = std::move(follow);
@@ -73,11 +74,12 @@ void TMainForm::MIImportExcelClick() {
     if (name.isEmpty()) return;
     lastExcelName_ = name;
     SetBusy(true);
-    Files(*this, [this] { ResetValues(); },
-          [this](int index) {
-              Follow(index);
-              DrawDiagram();
-          })
+    Files(
+        *this, [this] { ResetValues(); },
+        [this](int index) {
+            Follow(index);
+            DrawDiagram();
+        })
         ->ImportExcel(name);
     SetBusy(false);
 }
@@ -87,11 +89,12 @@ void TMainForm::MIImportTextClick() {
     if (name.isEmpty()) return;
     lastTextName_ = name;
     SetBusy(true);
-    Files(*this, [this] { ResetValues(); },
-          [this](int index) {
-              Follow(index);
-              DrawDiagram();
-          })
+    Files(
+        *this, [this] { ResetValues(); },
+        [this](int index) {
+            Follow(index);
+            DrawDiagram();
+        })
         ->ImportText(name);
     SetBusy(false);
 }

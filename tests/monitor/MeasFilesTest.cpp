@@ -485,3 +485,21 @@ wb.save(sys.argv[1])
     EXPECT_TRUE(r.files.ImportError()); // the "x" in the old BAvg column
     EXPECT_EQ(r.store.index(), 3);
 }
+
+TEST(MeasFilesWorkbook, GarbledSheetIsReportedAndTheTableKept)
+{
+    Rig r;
+    Fill(r, 4);
+    const QString file = r.Path("garbled.xlsx");
+    const QString script = QStringLiteral(R"PY(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w') as z:
+    z.writestr('xl/worksheets/sheet1.xml', '<worksheet><sheetData><row r="12"><c r="A12"><v>1</v></c>')
+)PY");
+    QString out;
+    ASSERT_EQ(Python(script, {file}, out), 0) << out.toStdString();
+    EXPECT_FALSE(r.files.ImportExcel(file));
+    EXPECT_EQ(r.Last(), "Excel-Import: Irgendein Fehler aufgetreten " + file);
+    EXPECT_EQ(GetMaxItem(r.table), 4); // read before anything was cleared
+    EXPECT_EQ(r.store.at(3).Valid, 1);
+}

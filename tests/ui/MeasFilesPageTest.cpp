@@ -16,8 +16,7 @@ using namespace vmx::ui;
 using namespace vmx::ui::test;
 
 namespace {
-void FillStore(TMainForm& f, int n)
-{
+void FillStore(TMainForm& f, int n) {
     for (int i = 0; i < n; ++i) {
         monitor::MeasSample s = monitor::EmptySample();
         s.Index = i;
@@ -31,8 +30,7 @@ void FillStore(TMainForm& f, int n)
 }
 } // namespace
 
-TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu)
-{
+TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu) {
     Harness h;
     TMainForm& f = h.Start();
     FillStore(f, 30);
@@ -82,8 +80,7 @@ TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu)
     EXPECT_EQ(h.fileAsks.back().Title, "Open File for Measuring Data");
 }
 
-TEST(MeasFilesPage, EventSearchPageFindsAndCopies)
-{
+TEST(MeasFilesPage, EventSearchPageFindsAndCopies) {
     Harness h;
     TMainForm& f = h.Start();
     EXPECT_EQ(h.Find<QLabel>("LTEventCriteria")->text(), "Kriterium");
@@ -130,5 +127,6 @@ TEST(MeasFilesPage, EventSearchPageFindsAndCopies)
     clip->click();
     const QString text = QGuiApplication::clipboard()->text();
     EXPECT_EQ(text.count("\r\n"), 81);
-    EXPECT_TRUE(text.startsWith("Ix\tTIx\tQVROut\tBAvg\r\n1\t10\t120\t10\r\n")) << text.left(60).toStdString();
+    EXPECT_TRUE(text.startsWith("Ix\tTIx\tQVROut\tBAvg\r\n1\t10\t120\t10\r\n"))
+        << text.left(60).toStdString();
 }
