@@ -245,7 +245,8 @@ bool MeasFiles::CommitTemp(const QString& temp, const QString& fileName, const Q
         perm = fi.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     QFile::setPermissions(temp, perm);
     std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(temp).toStdString(), QFile::encodeName(fileName).toStdString(), ec);
+    std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
+                            std::filesystem::path(fileName.toStdU16String()), ec);
     if (ec) {
         QFile::remove(temp);
         Panel(caption + Msg(kMsgProtected) + fileName);
