@@ -1,7 +1,11 @@
-// vmxctl capture: START, N samples, STOP, the table rows on standard output.
+// vmxctl capture, import and events: START, N samples, STOP, the table rows on standard
+// output or into an export file; the table of an export file; the bubble events of either.
 #include "cli/CliContext.h"
 #include "link/Link.h"
 #include "monitor/Acquisition.h"
+#include "monitor/EventSearch.h"
+#include "monitor/MeasArray.h"
+#include "monitor/MeasFiles.h"
 
 namespace vmx::cli {
 
@@ -10,14 +14,28 @@ namespace {
 struct CaptureArgs {
     int count = 20;
     int intervalMs = 1000;
+    std::string out;
 };
 
-int Capture(CliContext& ctx, const CaptureArgs& a)
+struct EventArgs {
+    std::string criterion = "out";
+    int count = monitor::EventSearch::kDefaultCount;
+    int threshold = monitor::EventSearch::kDefaultThreshold;
+    std::string file;
+    CaptureArgs capture;
+};
+
+bool HasExt(const QString& name, const char* ext)
 {
-    if (!ctx.StartLink()) return kExitUsage;
+    return name.endsWith(QLatin1String(ext), Qt::CaseInsensitive);
+}
+
+// START, up to `wanted` samples, STOP; false when fewer arrived. -1: no link.
+int CaptureInto(CliContext& ctx, const CaptureArgs& a, monitor::MeasurementStore& store,
+                monitor::MeasTableModel& table)
+{
+    if (!ctx.StartLink()) return -1;
     link::Link& lnk = ctx.link();
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
     monitor::Acquisition acq(ctx.session(), lnk, store, table);
     int timerMs = 200;
     acq.setTimerInterval = [&timerMs](int ms) { timerMs = ms; };
@@ -28,7 +46,7 @@ int Capture(CliContext& ctx, const CaptureArgs& a)
         return st;
     };
     acq.ALStartExecute();
-    if (acq.Stopped()) return kExitFailed;
+    if (acq.Stopped()) return 0;
     const int wanted = std::min(a.count, monitor::MeasurementStore::kSlots);
     // A sensor that falls silent must not keep the command waiting for ever.
     const qint64 deadline = ctx.clock().NowMs() + qint64(wanted) * std::max(timerMs, a.intervalMs) * 4 + 10000;
@@ -36,10 +54,74 @@ int Capture(CliContext& ctx, const CaptureArgs& a)
         ctx.clock().SleepMs(timerMs);
         acq.Timer2Timer();
     }
-    const int got = store.index();
     if (!acq.Stopped()) acq.ALStopExecute();
-    for (int row = 1; row <= got; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
-    return got >= wanted ? kExitOk : kExitFailed;
+    return store.index() >= wanted ? 1 : 0;
+}
+
+int Capture(CliContext& ctx, const CaptureArgs& a)
+{
+    const QString out = QString::fromStdString(a.out);
+    if (!out.isEmpty() && !HasExt(out, ".txt") && !HasExt(out, ".xlsx")) {
+        CliContext::Err(QStringLiteral("--out: FILE.txt or FILE.xlsx"));
+        return kExitUsage;
+    }
+    monitor::MeasurementStore store;
+    monitor::MeasTableModel table;
+    const int got = CaptureInto(ctx, a, store, table);
+    if (got < 0) return kExitUsage;
+    const int rows = std::min(store.index(), monitor::MeasurementStore::kSlots);
+    if (out.isEmpty()) {
+        for (int row = 1; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+        return got == 1 ? kExitOk : kExitFailed;
+    }
+    monitor::MeasFiles files(ctx.session(), store, table);
+    const bool written = HasExt(out, ".xlsx") ? files.ExportExcel(out) : files.ExportText(out);
+    return got == 1 && written ? kExitOk : kExitFailed;
+}
+
+// Fills store and table from an export file; false (message printed) when it failed.
+bool ImportInto(CliContext& ctx, const QString& file, monitor::MeasurementStore& store, monitor::MeasTableModel& table,
+                bool& withFailures)
+{
+    monitor::MeasFiles files(ctx.session(), store, table);
+    const bool workbook = HasExt(file, ".xlsx") || HasExt(file, ".xls");
+    const bool ok = workbook ? files.ImportExcel(file) : files.ImportText(file);
+    withFailures = files.ImportError();
+    return ok;
+}
+
+int Import(CliContext& ctx, const std::string& fileArg)
+{
+    if (!ctx.StartSession()) return kExitUsage;
+    monitor::MeasurementStore store;
+    monitor::MeasTableModel table;
+    bool failures = false;
+    if (!ImportInto(ctx, QString::fromStdString(fileArg), store, table, failures)) return kExitFailed;
+    const int last = monitor::GetMaxItem(table);
+    for (int row = 1; row <= last; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+    return failures ? kExitFailed : kExitOk;
+}
+
+int Events(CliContext& ctx, const EventArgs& a)
+{
+    monitor::MeasurementStore store;
+    monitor::MeasTableModel table;
+    bool failures = false;
+    if (!a.file.empty()) {
+        if (!ctx.StartSession()) return kExitUsage;
+        if (!ImportInto(ctx, QString::fromStdString(a.file), store, table, failures)) return kExitFailed;
+    } else {
+        const int got = CaptureInto(ctx, a.capture, store, table);
+        if (got < 0) return kExitUsage;
+        if (got == 0) return kExitFailed;
+    }
+    using monitor::EventSearch;
+    const auto hits = EventSearch::Search(
+        store, a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut, a.count,
+        a.threshold);
+    const auto grid = EventSearch::Grid(hits);
+    for (size_t r = 1; r < grid.size() && r <= hits.size(); ++r) CliContext::Out(grid[r].mid(0, 4).join(QLatin1Char('\t')));
+    return failures ? kExitFailed : kExitOk;
 }
 
 } // namespace
@@ -51,7 +133,25 @@ void AddCaptureCommands(CLI::App& app, CliContext& ctx)
     c->add_option("-n", args.count, "Number of samples")->check(CLI::Range(1, 32001));
     c->add_option("--interval", args.intervalMs, "Measuring interval of a polled sensor in ms")
         ->check(CLI::Range(10, 600000));
+    c->add_option("--out", args.out, "Write a text (.txt) or workbook (.xlsx) export instead");
     c->callback([&ctx] { ctx.run = [&ctx] { return Capture(ctx, args); }; });
+
+    static std::string importFile;
+    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table rows");
+    i->add_option("FILE", importFile, "Export file (.txt, .xlsx, .xls)")->required();
+    i->callback([&ctx] { ctx.run = [&ctx] { return Import(ctx, importFile); }; });
+
+    static EventArgs ev;
+    auto* e = app.add_subcommand("events", "Bubble events of an export file or a capture");
+    e->add_option("--criterion", ev.criterion, "out (QVROut) or bavg (BubblAvg)")
+        ->check(CLI::IsMember({"out", "bavg"}));
+    e->add_option("--count", ev.count, "Window length N in samples")->check(CLI::Range(1, 32001));
+    e->add_option("--threshold", ev.threshold, "Threshold");
+    e->add_option("--file", ev.file, "Export file to search (.txt, .xlsx, .xls); else a capture");
+    e->add_option("-n", ev.capture.count, "Samples to capture")->check(CLI::Range(1, 32001));
+    e->add_option("--interval", ev.capture.intervalMs, "Measuring interval of a polled sensor in ms")
+        ->check(CLI::Range(10, 600000));
+    e->callback([&ctx] { ctx.run = [&ctx] { return Events(ctx, ev); }; });
 }
 
 } // namespace vmx::cli

@@ -5,7 +5,7 @@
 namespace vmx::monitor {
 
 MeasTableModel::MeasTableModel(QObject* parent)
-    : QAbstractTableModel(parent), kind_(kRows, Empty), samples_(kRows, EmptySample())
+    : QAbstractTableModel(parent), kind_(kRows, Empty), samples_(kRows, EmptySample()), text_(kRows)
 {
 }
 
@@ -26,8 +26,15 @@ QString MeasTableModel::Cell(int row, int col) const
     case Full: return RowTexts(samples_[size_t(row)])[col];
     case Short: return col < 4 ? ShortRowTexts(samples_[size_t(row)])[col] : QString();
     case Text: {
-        auto it = text_.find(row);
-        return it == text_.end() ? QString() : it->second.value(col);
+        const QString& t = text_[size_t(row)];
+        qsizetype from = 0;
+        for (int k = 0; k < col && from >= 0; ++k) {
+            from = t.indexOf(QLatin1Char('\t'), from);
+            if (from >= 0) ++from;
+        }
+        if (from < 0) return {};
+        const qsizetype to = t.indexOf(QLatin1Char('\t'), from);
+        return t.mid(from, to < 0 ? -1 : to - from);
     }
     default: return {};
     }
@@ -35,6 +42,7 @@ QString MeasTableModel::Cell(int row, int col) const
 
 QStringList MeasTableModel::Row(int row) const
 {
+    if (row > 0 && row < kRows && kind_[size_t(row)] == Full) return RowTexts(samples_[size_t(row)]);
     QStringList r;
     for (int c = 0; c < kColumns; ++c) r << Cell(row, c);
     return r;
@@ -44,7 +52,7 @@ void MeasTableModel::Clear()
 {
     beginResetModel();
     std::fill(kind_.begin(), kind_.end(), Empty);
-    text_.clear();
+    for (QString& t : text_) t = QString();
     endResetModel();
 }
 
@@ -58,7 +66,7 @@ void MeasTableModel::ClearRow(int row)
     if (row <= 0 || row >= kRows) return;
     if (kind_[size_t(row)] == Empty) return;
     kind_[size_t(row)] = Empty;
-    text_.erase(row);
+    text_[size_t(row)] = QString();
     Changed(row);
 }
 
@@ -67,16 +75,19 @@ void MeasTableModel::SetSampleRow(int row, const MeasSample& s, bool shortRow)
     if (row <= 0 || row >= kRows) return;
     samples_[size_t(row)] = s;
     kind_[size_t(row)] = shortRow ? Short : Full;
-    text_.erase(row);
+    text_[size_t(row)] = QString();
     Changed(row);
 }
 
 void MeasTableModel::SetTextRow(int row, const QStringList& cells)
 {
     if (row <= 0 || row >= kRows) return;
-    QStringList c = cells.mid(0, kColumns);
-    while (c.size() < kColumns) c << QString();
-    text_[row] = c;
+    QString joined;
+    for (int i = 0; i < kColumns; ++i) {
+        if (i) joined += QLatin1Char('\t');
+        if (i < cells.size()) joined += QString(cells[i]).replace(QLatin1Char('\t'), QLatin1Char(' '));
+    }
+    text_[size_t(row)] = joined;
     kind_[size_t(row)] = Text;
     Changed(row);
 }
@@ -87,6 +98,53 @@ void MeasTableModel::SetCell(int row, int col, const QString& text)
     QStringList cells = Row(row);
     cells[col] = text;
     SetTextRow(row, cells);
+}
+
+void MeasTableModel::SetJoinedRow(int row, QString joined)
+{
+    if (row <= 0 || row >= kRows) return;
+    int tabs = 0;
+    for (qsizetype i = 0; i < joined.size(); ++i) {
+        if (joined[i] != QLatin1Char('\t')) continue;
+        if (++tabs == kColumns) {
+            joined.truncate(i);
+            --tabs;
+            break;
+        }
+    }
+    if (tabs < kColumns - 1) joined.append(QString(kColumns - 1 - tabs, QLatin1Char('\t')));
+    text_[size_t(row)] = std::move(joined);
+    kind_[size_t(row)] = Text;
+    Changed(row);
+}
+
+bool MeasTableModel::HasIndex(int row) const
+{
+    if (row <= 0 || row >= kRows) return false;
+    switch (kind_[size_t(row)]) {
+    case Full:
+    case Short: return true;
+    case Text: {
+        const QString& t = text_[size_t(row)];
+        return !t.isEmpty() && t[0] != QLatin1Char('\t');
+    }
+    default: return false;
+    }
+}
+
+const MeasSample* MeasTableModel::SampleOf(int row, bool& shortRow) const
+{
+    if (row <= 0 || row >= kRows) return nullptr;
+    const quint8 k = kind_[size_t(row)];
+    if (k != Full && k != Short) return nullptr;
+    shortRow = k == Short;
+    return &samples_[size_t(row)];
+}
+
+QStringView MeasTableModel::TextOf(int row) const
+{
+    if (row <= 0 || row >= kRows || kind_[size_t(row)] != Text) return {};
+    return text_[size_t(row)];
 }
 
 } // namespace vmx::monitor

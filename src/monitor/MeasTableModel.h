@@ -4,7 +4,6 @@
 
 #include <QAbstractTableModel>
 
-#include <unordered_map>
 #include <vector>
 
 namespace vmx::monitor {
@@ -35,13 +34,23 @@ public:
     // Row texts as an import reads them; missing cells are empty, extra ones dropped.
     void SetTextRow(int row, const QStringList& cells);
     void SetCell(int row, int col, const QString& text);
+    // An imported row given as its cells joined by tabs (cells past the 16th are dropped).
+    void SetJoinedRow(int row, QString joined);
+
+    // Whether a row's first cell ("Ix") holds text; cheap, for counting the samples.
+    bool HasIndex(int row) const;
+    // The stored form of a row, so the exporters need not build 16 strings per row: the
+    // sample of a sample row (nullptr otherwise; `shortRow` tells the four-column form), or
+    // the cells of an imported row joined by tabs.
+    const MeasSample* SampleOf(int row, bool& shortRow) const;
+    QStringView TextOf(int row) const;
 
 private:
     enum Kind : quint8 { Empty = 0, Full = 1, Short = 2, Text = 3 };
     void Changed(int row);
     std::vector<quint8> kind_;
     std::vector<MeasSample> samples_;
-    std::unordered_map<int, QStringList> text_;
+    std::vector<QString> text_; // imported rows, cells joined by tabs (a cell cannot hold one)
 };
 
 } // namespace vmx::monitor

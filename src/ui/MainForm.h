@@ -57,6 +57,9 @@ struct MainFormEnv {
     // Which links exist; unset: the system's serial ports and converters plus what the
     // command line adds (--port PATH, --simulate).
     std::optional<link::LinkOptions> linkOptions;
+    // Asks for a file name instead of a file dialog (title, Qt filter, save, preset); an empty
+    // answer is Cancel.
+    std::function<QString(const QString& title, const QString& filter, bool save, const QString& preset)> fileName;
 };
 
 // The main window: pages, menus, actions, status bar; implements Host with Qt.
@@ -210,6 +213,9 @@ public Q_SLOTS:
     void MIExportTextClick();
     void MIImportExcelClick();
     void MIImportTextClick();
+    // Event search (test page)
+    void BTTEventSearchClick();
+    void ETEventClipClick();
     // Boot loader
     void BTBootStartClick();
     void BTBootResetClick();
@@ -250,6 +256,10 @@ private:
     QWidget* CreateBootPage();
     QWidget* CreateTestPage();
     QWidget* CreateBubbleTab(QWidget* parent);
+    QWidget* CreateEventPage();
+    // The file name from the named file dialog; empty on Cancel.
+    QString AskFileName(const char* dialog, bool save, const QString& preset, bool workbook);
+    QString lastExcelName_, lastTextName_; // kept while the program runs
     void CreateStatusBar();
     void CreateFileDialogs();
     void DrawBitButtons();

@@ -787,7 +787,7 @@ QWidget* TMainForm::CreateTestPage() {
     tl->setColumnStretch(3, 1);
     PCTest->addTab(tk, QStringLiteral("Prüfmittel"));
 
-    PCTest->addTab(Make<QWidget>(nullptr, "TSEvent"), QStringLiteral("Blasensuche"));
+    PCTest->addTab(CreateEventPage(), QStringLiteral("Blasensuche"));
     PCTest->addTab(Make<QWidget>(nullptr, "TSSpecialTest"), QStringLiteral("Spezielles"));
     return TSTest;
 }

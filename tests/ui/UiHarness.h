@@ -32,6 +32,13 @@ struct Harness {
     std::deque<app::AskResult> answers;
     app::AskResult defaultAnswer = app::AskResult::No;
     std::vector<QUrl> opened;
+    // File dialogs: what they were asked (title, filter, save) and the names they answer.
+    struct FileAsk {
+        QString Title, Filter;
+        bool Save;
+    };
+    std::vector<FileAsk> fileAsks;
+    std::deque<QString> fileNames; // empty: Cancel
     // The links the window finds: none of the machine's own; tests add simulated converters
     // and pseudo-terminals.
     link::LinkOptions links = [] {
@@ -67,6 +74,13 @@ struct Harness {
             return false;
         };
         env.linkOptions = links;
+        env.fileName = [this](const QString& title, const QString& filter, bool save, const QString&) {
+            fileAsks.push_back(FileAsk{title, filter, save});
+            if (fileNames.empty()) return QString();
+            const QString n = fileNames.front();
+            fileNames.pop_front();
+            return n;
+        };
         form = std::make_unique<TMainForm>(options, env);
         return *form;
     }

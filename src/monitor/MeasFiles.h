@@ -1,0 +1,65 @@
+#pragma once
+
+#include "monitor/MeasTableModel.h"
+#include "monitor/MeasurementStore.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace vmx::app {
+class Session;
+}
+
+namespace vmx::monitor {
+
+// Export of the measurement table to a text file or a workbook, and import back from a text
+// file, a workbook (.xlsx) or a legacy workbook (.xls). Status texts go to panel 1 through the
+// session. Saves go to a temporary file beside the target, renamed into place at the end, so
+// a failed export never costs the old file.
+class MeasFiles {
+public:
+    MeasFiles(app::Session& session, MeasurementStore& store, MeasTableModel& table);
+
+    static constexpr const char* kVersionLine = "Monitor, Version: V01.50.12.09";
+
+    bool ExportText(const QString& fileName);
+    bool ImportText(const QString& fileName);
+    bool ExportExcel(const QString& fileName);
+    // .xls goes to the legacy reader, anything else to the .xlsx reader.
+    bool ImportExcel(const QString& fileName);
+
+    // The text lines of an export's header: title, "=" line, file name, date/time, version,
+    // empty, sensor, firmware, empty.
+    QStringList HeaderLines(const QString& fileName) const;
+
+    // Set by a cell that did not convert during the last import.
+    bool ImportError() const { return importError_; }
+    int LastFileVersion() const { return fileVersion_; }
+
+    // Clears table, store and diagram before an import; unset: table and store only.
+    std::function<void()> resetValues;
+    // After an import: select the store index in table and scroll bar, redraw the diagram.
+    std::function<void(int storeIndex)> afterImport;
+    // The time written into the header; unset: now.
+    std::function<QDateTime()> now;
+
+private:
+    bool ImportXlsx(const QString& fileName, const QString& caption);
+    bool ImportXls(const QString& fileName, const QString& caption);
+    bool CheckTarget(const QString& fileName, const QString& caption, bool withPath);
+    bool CommitTemp(const QString& temp, const QString& fileName, const QString& caption);
+    void Reset();
+    void Finish(const QString& caption);
+    QString Msg(int i) const;
+    void Panel(const QString& text) const;
+
+    app::Session& session_;
+    MeasurementStore& store_;
+    MeasTableModel& table_;
+    bool importError_ = false;
+    int fileVersion_ = 0;
+};
+
+} // namespace vmx::monitor

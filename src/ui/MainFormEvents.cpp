@@ -1,0 +1,106 @@
+// The event search page of the test page ("Blasensuche"). Its captions are fixed German
+// texts, not catalogue entries.
+#include "monitor/EventSearch.h"
+#include "ui/FormWidgets.h"
+#include "ui/MainForm.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace vmx::ui {
+
+namespace {
+template <class W> W* NewNamed(QWidget* parent, const char* name, const QString& text = QString()) {
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    if constexpr (std::is_base_of_v<QAbstractButton, W> || std::is_same_v<W, QLabel>) w->setText(text);
+    return w;
+}
+
+void FillGrid(QTableWidget* g, const std::vector<QStringList>& rows) {
+    for (int r = 0; r < g->rowCount() && r < int(rows.size()); ++r)
+        for (int c = 0; c < g->columnCount(); ++c) {
+            auto* item = g->item(r, c);
+            if (!item) {
+                item = new QTableWidgetItem;
+                g->setItem(r, c, item);
+            }
+            item->setText(rows[size_t(r)].value(c));
+        }
+}
+} // namespace
+
+QWidget* TMainForm::CreateEventPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TSEvent"));
+    auto* lay = new QGridLayout(page);
+    auto* controls = new QVBoxLayout;
+    controls->addWidget(NewNamed<QLabel>(page, "LTEventCriteria", QStringLiteral("Kriterium")));
+    auto* out = NewNamed<QRadioButton>(page, "RBTEventQVROut", QStringLiteral("QVROut"));
+    out->setChecked(true);
+    controls->addWidget(out);
+    controls->addWidget(NewNamed<QRadioButton>(page, "RBTEventBubbleAvg", QStringLiteral("BubblAvg")));
+    for (const auto& [name, caption] :
+         {std::pair{"ETEventCt", "Anzahl"}, std::pair{"ETEventThr", "Schwelle"}}) {
+        auto* e = new LabeledEdit(page);
+        e->setObjectName(QString::fromLatin1(name));
+        e->EditLabel()->setText(QString::fromLatin1(caption));
+        controls->addWidget(e->EditLabel());
+        controls->addWidget(e);
+    }
+    auto* search = NewNamed<QPushButton>(page, "BTTEventSearch", QStringLiteral("Blasen suchen"));
+    connect(search, &QPushButton::clicked, this, &TMainForm::BTTEventSearchClick);
+    controls->addWidget(search);
+    auto* clip = NewNamed<QPushButton>(page, "ETEventClip", QStringLiteral("ClipBoard"));
+    connect(clip, &QPushButton::clicked, this, &TMainForm::ETEventClipClick);
+    controls->addWidget(clip);
+    controls->addStretch();
+    lay->addLayout(controls, 0, 0);
+
+    auto* grid = new QTableWidget(monitor::EventSearch::kGridRows, monitor::EventSearch::kGridColumns, page);
+    grid->setObjectName(QStringLiteral("StGBubbles"));
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setMinimumSectionSize(10);
+    grid->horizontalHeader()->setDefaultSectionSize(40);
+    grid->verticalHeader()->setDefaultSectionSize(17);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FillGrid(grid, monitor::EventSearch::Grid({}));
+    lay->addWidget(grid, 0, 1);
+    lay->setColumnStretch(1, 1);
+    return page;
+}
+
+void TMainForm::BTTEventSearchClick() {
+    auto* grid = findChild<QTableWidget*>(QStringLiteral("StGBubbles"));
+    auto* count = findChild<QLineEdit*>(QStringLiteral("ETEventCt"));
+    auto* thr = findChild<QLineEdit*>(QStringLiteral("ETEventThr"));
+    auto* byAvg = findChild<QRadioButton*>(QStringLiteral("RBTEventBubbleAvg"));
+    if (!grid || !count || !thr || !byAvg) return;
+    using monitor::EventSearch;
+    const auto hits = EventSearch::Search(
+        store_, byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,
+        EventSearch::CountFrom(count->text()), EventSearch::ThresholdFrom(thr->text()));
+    FillGrid(grid, EventSearch::Grid(hits));
+}
+
+void TMainForm::ETEventClipClick() {
+    auto* grid = findChild<QTableWidget*>(QStringLiteral("StGBubbles"));
+    if (!grid) return;
+    std::vector<QStringList> rows;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            cells << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+        rows.push_back(cells);
+    }
+    SetClipboardText(monitor::EventSearch::ClipText(rows));
+}
+
+} // namespace vmx::ui
