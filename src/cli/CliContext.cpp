@@ -121,6 +121,8 @@ bool CliContext::StartLink()
     if (opts.frameCrc) fp.SetWithFrameCrc(*opts.frameCrc);
     link_->Reset_COM_USB();
     if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
+    // As the window does at start: the line of a test module goes to the sensor.
+    if (link_->IsOpen()) link_->ForceRTS(1);
     if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
     return true;
 }

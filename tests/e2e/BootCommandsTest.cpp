@@ -135,3 +135,17 @@ TEST(BootVmxctl, DownloadOnTheStreamingSensor)
     EXPECT_TRUE(r.err.contains(M(323)));
     EXPECT_TRUE(r.err.trimmed().endsWith(M(324)));
 }
+
+// Behind a test module the line must lead to the sensor; otherwise the module answers the ping
+// and the loader never starts.
+TEST(BootVmxctl, ReadBehindATestModuleReachesTheSensor)
+{
+    Vmxctl v;
+    if (!v.HasBootCommands()) GTEST_SKIP() << "vmxctl has no boot commands yet";
+    const ToolResult r = RunTool(QStringLiteral("vmxctl"),
+                                 {"--config-dir", v.dir.path(), "--simulate=tk33,stream=polled", "mem", "read", "--kind",
+                                  "code", "--range", "1A00-1A0F", "--file", v.File("t.hex")});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(Read(v.File("t.hex")).startsWith(":101A0000A5A2ABB0B9868F949D9AE3E8F1FEC7CC4E"));
+}
