@@ -3,6 +3,7 @@
 #include "UiHarness.h"
 
 #include "sim/Bench.h"
+#include "sim/Profile.h"
 #include "sim/ProtocolConstants.h"
 
 #include <QCheckBox>
@@ -292,4 +293,25 @@ TEST(BootPage, DumpScrollsTheStartLineToTheTop)
     ASSERT_TRUE(top.isValid());
     EXPECT_EQ(top.row(), 0x100);
     EXPECT_TRUE(Dump(h)->item(top.row())->text().startsWith(QStringLiteral("1000: ")));
+}
+
+TEST(BootPage, TestModuleOnlyBoxSendsThePingToTheModule)
+{
+    Harness h;
+    sim::ConverterSpec c = sim::MakeConverter(sim::ConverterKind::TestModule, 1);
+    c.sensor.mode = 3;
+    h.links.simConverters = {c};
+    TMainForm& f = h.Start();
+    sim::Bench& bench = *f.link().OpenSimBench();
+    bench.trace().Clear();
+    Click(h, "BTBootPing");
+    EXPECT_EQ(bench.trace().Of(sim::Dir::In, sim::Unit::TestModule).size(), 0u);
+    EXPECT_EQ(f.PanelTextOf(1), M(h, 260) + M(h, 250));
+    h.Find<QCheckBox>("ChBTK33Mem")->setChecked(true);
+    Click(h, "BTBootPing");
+    const auto module = bench.trace().Of(sim::Dir::In, sim::Unit::TestModule);
+    ASSERT_EQ(module.size(), 1u);
+    EXPECT_EQ(module[0].bytes, QByteArray::fromHex("f100052" "91e"));
+    EXPECT_EQ(f.PanelTextOf(1), M(h, 260) + M(h, 250));
+    EXPECT_TRUE(bench.rts()); // the line is back at the sensor
 }
