@@ -315,3 +315,19 @@ TEST(BootPage, TestModuleOnlyBoxSendsThePingToTheModule)
     EXPECT_EQ(f.PanelTextOf(1), M(h, 260) + M(h, 250));
     EXPECT_TRUE(bench.rts()); // the line is back at the sensor
 }
+
+// The page in the service mode, for the eye (test artefacts).
+TEST(BootPage, ShownInServiceModeWithAPicture)
+{
+    Harness h;
+    TMainForm& f = h.Start();
+    auto* pc1 = h.Find<QTabWidget>("PC1");
+    const int index = pc1->indexOf(h.Find<QWidget>("TSBoot"));
+    EXPECT_FALSE(pc1->isTabVisible(index));
+    f.session().mode.Service = true;
+    f.UpdateVersion();
+    EXPECT_TRUE(pc1->isTabVisible(index));
+    pc1->setCurrentWidget(h.Find<QWidget>("TSBoot"));
+    f.resize(1040, 700);
+    EXPECT_TRUE(f.grab().toImage().save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-de-TSBoot.png")));
+}
