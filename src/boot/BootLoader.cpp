@@ -147,17 +147,17 @@ bool BootLoader::BootStart()
     return true;
 }
 
-bool BootLoader::BootRestart(int channel)
+bool BootLoader::BootRestart(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgRestart);
-    if (OldLoader()) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100BootRestart, 1, 0, text); });
+    if (ShortCommands() || (oneByteForOld && OldLoader())) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100BootRestart, 1, 0, text); });
     return fp_->SendReceiveCommand(channel, cmd::Restart, 5, 0, text);
 }
 
-bool BootLoader::BootPing(int channel)
+bool BootLoader::BootPing(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgPing);
-    if (OldLoader()) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100Ping, 1, 1, text); });
+    if (ShortCommands() || (oneByteForOld && OldLoader())) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100Ping, 1, 1, text); });
     return fp_->SendReceiveCommand(channel, cmd::Ping, 5, 1, text);
 }
 
@@ -334,14 +334,16 @@ bool WalkDown(quint32 start, quint32 end, const std::function<bool(quint32, int)
 }
 } // namespace
 
-bool BootLoader::ReadMemorySub(int /*channel*/, quint32 start, const QString& text, int kind, quint32 end)
+bool BootLoader::TransferBlocks(quint32 start, const QString& text, int kind, quint32 end,
+                                bool (BootLoader::*block)(int, quint32, int, const QString&))
 {
     link_->Purge_In();
     if (end < start || !IsMemoryKind(kind) || end > KindLimit(kind)) return Status(text, kMsgBadAddresses), false;
     if (OldLoader() && !OldRangeOk(kind, start, end, kBlock, text)) return false;
     const qint64 total = qint64(end) - start + 1;
     const bool ok = WalkDown(start, end, [&](quint32 d, int count) {
-        if (!ReadBlock(kind, d, count, text)) return false;
+        if (!(this->*block)(kind, d, count, text)) return false;
+        // Long ranges report every 256 bytes only, short ones every block.
         if (total <= 255)
             Progress(text, d, d + quint32(count) - 1);
         else if (d % 256 == 0)
@@ -355,26 +357,17 @@ bool BootLoader::ReadMemorySub(int /*channel*/, quint32 start, const QString& te
     return true;
 }
 
+bool BootLoader::ReadMemorySub(int /*channel*/, quint32 start, const QString& text, int kind, quint32 end)
+{
+    return TransferBlocks(start, text, kind, end, &BootLoader::ReadBlock);
+}
+
 bool BootLoader::WriteMemorySub(int /*channel*/, quint32 start, const QString& text, int kind, quint32 end)
 {
+    const bool ok = TransferBlocks(start, text, kind, end, &BootLoader::WriteBlock);
+    // Late acknowledgements must not be taken for the next command's answer.
     link_->Purge_In();
-    if (end < start || !IsMemoryKind(kind) || end > KindLimit(kind)) return Status(text, kMsgBadAddresses), false;
-    if (OldLoader() && !OldRangeOk(kind, start, end, kBlock, text)) return false;
-    const qint64 total = qint64(end) - start + 1;
-    const bool ok = WalkDown(start, end, [&](quint32 d, int count) {
-        if (!WriteBlock(kind, d, count, text)) return false;
-        if (total <= 255)
-            Progress(text, d, d + quint32(count) - 1);
-        else if (d % 256 == 0)
-            Progress(text, d, d + 255);
-        session_->host().Progress(qint64(end) - d + 1, total);
-        session_->host().ProcessMessages();
-        return true;
-    });
-    link_->Purge_In();
-    if (!ok) return session_->host().Progress(0, 0), false;
-    Done(text, start, end);
-    return true;
+    return ok;
 }
 
 bool BootLoader::EraseMemorySub(int /*channel*/, quint32 start, const QString& text, int kind, quint32 end)

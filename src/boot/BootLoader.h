@@ -62,8 +62,10 @@ public:
 
     // --- commands -------------------------------------------------------------------------
     bool BootStart();
-    bool BootRestart(int channel = kChannelSensor);
-    bool BootPing(int channel = kChannelSensor);
+    // Framed except for firmware 110; `oneByteForOld`: the one-byte form for 100 as well (the
+    // download's ping and restart).
+    bool BootRestart(int channel = kChannelSensor, bool oneByteForOld = false);
+    bool BootPing(int channel = kChannelSensor, bool oneByteForOld = false);
     bool BootIdent();
     // Message 301 with the last identification's bytes, as BootIdent shows it after its caption.
     QString IdentLine() const;
@@ -95,6 +97,9 @@ private:
     void Progress(const QString& text, quint32 first, quint32 last);
     void Done(const QString& text, quint32 start, quint32 end);
     bool Routed(int channel, const std::function<bool()>& op);
+    // The top-down walk of a read or write with its progress lines.
+    bool TransferBlocks(quint32 start, const QString& text, int kind, quint32 end,
+                        bool (BootLoader::*block)(int, quint32, int, const QString&));
     bool ReadBlock(int kind, quint32 addr, int count, const QString& text);
     bool WriteBlock(int kind, quint32 addr, int count, const QString& text);
     bool ErasePage(quint32 page, const QString& text);

@@ -107,6 +107,7 @@ bool Download::DownLoad()
     boot_.rangeEnd[KindCode] = bootAddr - 1;
     boot_.bootStart = bootAddr;
     boot_.bootEnd = bootAddr + 511;
+    if (selectCodeFlash) selectCodeFlash();
     Redraw();
 
     // 3. ABS file converted to HEX.
@@ -128,7 +129,7 @@ bool Download::DownLoad()
     }
 
     // 5. A loader that does not answer the first ping gets a second one.
-    if (!boot_.BootPing() && !boot_.BootPing()) return false;
+    if (!boot_.BootPing(kChannelSensor, true) && !boot_.BootPing(kChannelSensor, true)) return false;
 
     const quint32 start = boot_.rangeStart[KindCode];
     const quint32 end = boot_.rangeEnd[KindCode];
@@ -145,7 +146,7 @@ bool Download::DownLoad()
     session_.PanelText(1, session_.Msg(kMsgVerified));
 
     // 9.-10. Back to the application.
-    if (!boot_.BootRestart()) return false;
+    if (!boot_.BootRestart(kChannelSensor, true)) return false;
     session_.PanelText(1, session_.Msg(kMsgSuccess));
     return true;
 }

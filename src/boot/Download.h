@@ -34,6 +34,8 @@ public:
     std::function<bool()> startReadWrite;
     // The boot page is to be redrawn.
     std::function<void()> onPageChanged;
+    // The download works on code flash: the page's memory buttons follow.
+    std::function<void()> selectCodeFlash;
 
     bool DownLoad();
 

@@ -11,6 +11,10 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace vmx::boot {
 
 namespace {
@@ -139,6 +143,11 @@ bool HexImage::ConvertAbsToHex(const QString& fileName) {
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+#ifdef Q_OS_WIN
+    // A console converter would otherwise open a window of its own.
+    process.setCreateProcessArgumentsModifier(
+        [](QProcess::CreateProcessArguments* args) { args->flags |= CREATE_NO_WINDOW; });
+#endif
     process.start();
     if (!process.waitForStarted(-1)) {
         Status(kMsgAbsImport, session_.Msg(kMsgIoError) + info.fileName());

@@ -16,6 +16,8 @@ void ConsoleHost::PanelText(int panel, const QString& text)
     if (panel == 0) lastPanel0 = text;
     // Panel 1 carries operation results; panel 0 (the link) is shown only in verbose listings.
     if (panel != 1 || opts_.quiet) return;
+    // A status line replaces the bar's line; the next block draws the bar again below it.
+    if (progressShown_) std::fputs("\r\033[K", stderr);
     CliContext::Err(text);
 }
 
@@ -119,6 +121,8 @@ bool CliContext::StartLink()
     if (opts.frameCrc) fp.SetWithFrameCrc(*opts.frameCrc);
     link_->Reset_COM_USB();
     if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
+    // As the window does at start: the line of a test module goes to the sensor.
+    if (link_->IsOpen()) link_->ForceRTS(1);
     if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
     return true;
 }

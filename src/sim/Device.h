@@ -19,6 +19,8 @@ public:
     const QByteArray& frame() const { return frame_; }
     QString reason() const { return reason_; }
     void Reset() { buf_.clear(); }
+    // No frame begun at `tUs` (nothing collected, or what was collected has timed out).
+    bool Idle(qint64 tUs) const { return buf_.isEmpty() || (lastUs_ >= 0 && tUs - lastUs_ > kGapUs); }
 
     static constexpr qint64 kGapUs = 20000;
     static constexpr int kMaxLength = 600;

@@ -392,6 +392,13 @@ void Sensor::Receive(quint8 b, qint64 t)
             UnframedBoot(b, t);
         return;
     }
+    // The V1.00 boot loader takes its memory commands (and the download's one-byte ping and
+    // restart) unframed, beside the framed start, ping, identification and restart.
+    if (profile_.generation() == Generation::V100 && run_ == Run::Boot &&
+        (pendingNeed_ > 0 || (parser_.Idle(t) && OldBootCommand(b)))) {
+        UnframedBoot(b, t);
+        return;
+    }
     const Unit unit = run_ == Run::Boot ? Unit::BootLoader : Unit::Sensor;
     switch (parser_.Feed(b, t)) {
     case FrameParser::Result::None: return;
@@ -617,6 +624,8 @@ void Sensor::UnframedBoot(quint8 b, qint64 t)
         Reply(Unit::BootLoader, one, t);
         return;
     case cmd::V100BootIdent:
+        // V1.00 identifies itself framed only.
+        if (profile_.generation() != Generation::V110) break;
         TraceIn(Unit::BootLoader, one, t, true);
         Reply(Unit::BootLoader, one + Bytes(BootIdentBlock()), t);
         return;
@@ -627,16 +636,35 @@ void Sensor::UnframedBoot(quint8 b, qint64 t)
     case cmd::ReadCode: pendingNeed_ = 2; break;
     case cmd::V100WriteBlock: pendingNeed_ = 19; break;
     case cmd::ErasePage: pendingNeed_ = 2; break;
-    default: TraceIn(Unit::BootLoader, one, t, false, QStringLiteral("unknown command")); return;
+    default: break;
+    }
+    if (pendingNeed_ == 0) {
+        TraceIn(Unit::BootLoader, one, t, false, QStringLiteral("unknown command"));
+        return;
     }
     pending_ = one;
+}
+
+bool Sensor::OldBootCommand(quint8 b)
+{
+    switch (b) {
+    case cmd::V100Ping:
+    case cmd::V100BootRestart:
+    case cmd::ReadCode:
+    case cmd::V100WriteBlock:
+    case cmd::ErasePage: return true;
+    default: return false;
+    }
 }
 
 // The boot loader's memory commands (framed, or the old unframed ones of V1.10).
 BootLoader::Result Sensor::RunBootMemory(const QByteArray& bytes, qint64 t)
 {
     if (boot_.bootAddr() != profile_.bootAddr) boot_.SetBootAddr(profile_.bootAddr);
-    const bool old = profile_.generation() == Generation::V110;
+    // Framed commands start with the address byte, the old ones with their command byte.
+    const bool old = quint8(bytes[0]) != quint8(kFrameStart + kAddress);
+    // V1.00 knows its memory commands in the old form only.
+    if (!old && profile_.generation() == Generation::V100) return {};
     const auto r = old ? boot_.Old(bytes) : boot_.Framed(bytes, profile_.generation() != Generation::G0530);
     if (!r.handled) return r;
     TraceIn(Unit::BootLoader, bytes, t, r.ok, r.note);

@@ -128,6 +128,7 @@ private:
     void BootFramed(const QByteArray& f, qint64 tUs);
     void UnframedApp(quint8 b, qint64 tUs);
     void UnframedBoot(quint8 b, qint64 tUs);
+    static bool OldBootCommand(quint8 b);
     BootLoader::Result RunBootMemory(const QByteArray& bytes, qint64 tUs);
     void Reply(Unit unit, const QByteArray& bytes, qint64 tUs);
     void SetMode(int mode, qint64 tUs);

@@ -129,6 +129,9 @@ void TMainForm::FormCreate() {
     InitGainTestGrid();
     act("ALPowerOn")->setChecked(true);
 
+    // 18: boot-loader state.
+    InitBootState();
+
     // 19-20: test page.
     PC1->setCurrentWidget(TSMonitor);
     InitTestPage();
@@ -482,16 +485,6 @@ app::DataOverflow TMainForm::DataOverflowPolicy() const {
     if (MIDataOvfRestart->isChecked()) return app::DataOverflow::Restart;
     if (MIDataOvfRollOver->isChecked()) return app::DataOverflow::RollOver;
     return app::DataOverflow::Stop;
-}
-
-void TMainForm::MIBootMode() {
-    ALStopExecute();
-    PC1->setCurrentWidget(TSBoot);
-}
-
-void TMainForm::JmpDownloadClick() {
-    ALStopExecute();
-    PC1->setCurrentWidget(TSBoot);
 }
 
 void TMainForm::ResetValues() {

@@ -4,6 +4,10 @@
 #include "app/Host.h"
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
+#include "boot/BootLoader.h"
+#include "boot/Download.h"
+#include "boot/HexImage.h"
+#include "boot/MemoryImages.h"
 #include "link/Link.h"
 #include "monitor/Acquisition.h"
 #include "monitor/DiagramRenderer.h"
@@ -30,6 +34,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
 class QScrollBar;
 class QTabWidget;
 class QTableWidget;
@@ -60,6 +66,9 @@ struct MainFormEnv {
     // Asks for a file name instead of a file dialog (title, Qt filter, save, preset); an empty
     // answer is Cancel.
     std::function<QString(const QString& title, const QString& filter, bool save, const QString& preset)> fileName;
+    // Answers a file dialog (its object name, e.g. "OpenHexFile") with a file name, empty for
+    // Cancel, instead of showing it.
+    std::function<QString(const QString& dialog, const QString& initial)> pickFile;
 };
 
 // The main window: pages, menus, actions, status bar; implements Host with Qt.
@@ -88,6 +97,7 @@ public:
     void SetClipboardText(const QString& text) override;
     QString ClipboardText() override;
     void SetBusy(bool busy) override;
+    void Progress(qint64 done, qint64 total) override;
 
     QString PanelTextOf(int panel) const;
 
@@ -141,6 +151,15 @@ public:
     void UpdateDialog();
     void SetStandardValues();
     void TestFocusChanged();
+
+    // Boot loader, memory images, HEX and ABS files, download (MainFormBoot.cpp)
+    boot::MemoryImages& images();
+    boot::BootLoader& Boot();
+    boot::HexImage& HexFiles();
+    boot::Download& Downloader();
+    bool DownLoad();
+    void UpdateBootPage();
+    QProgressBar* TransferProgress() const { return progress_; }
 
     // Production test
     void BTNextSetFocus();
@@ -229,6 +248,9 @@ public Q_SLOTS:
     void BTBootHexExportClick();
     void BTBootABSImportClick();
     void BTDownloadClick();
+    void RBMemClick();
+    void RBMCUTypeClick(QRadioButton* button);
+    void EditBootAddrExit(QLineEdit* edit);
     // Production test
     void ALNextExecute();
     void ALPriorExecute();
@@ -279,6 +301,10 @@ private:
     bool OpenTempFile();
     void InitGainTestGrid();
     void InitTestPage();
+    void InitBootState();
+    int BootChannel() const;
+    QString PickFile(const char* dialog, const QString& title, const QString& filter, bool save,
+                     const QString& initial);
     void ShowBanner();
     void CloseLink();
     void CreateLink();
@@ -318,6 +344,11 @@ private:
     TPWForm* pwForm_ = nullptr;
     TSimulatorPanel* simPanel_ = nullptr;
     void CreateSimulatorPanel();
+    std::unique_ptr<boot::MemoryImages> images_;
+    std::unique_ptr<boot::BootLoader> boot_;
+    std::unique_ptr<boot::HexImage> hex_;
+    std::unique_ptr<boot::Download> download_;
+    QProgressBar* progress_ = nullptr;
 
     // Main-window state
     bool acqStopped_ = true;

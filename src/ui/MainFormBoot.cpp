@@ -1,19 +1,389 @@
 // The boot page: boot loader, memories, HEX and ABS files, firmware download.
+#include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
+
+#include "app/TextHelpers.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <array>
 
 namespace vmx::ui {
 
-void TMainForm::BTBootStartClick() {}
-void TMainForm::BTBootResetClick() {}
-void TMainForm::BTBootPingClick() {}
-void TMainForm::BTBootIdentClick() {}
-void TMainForm::BTBootMemEraseClick() {}
-void TMainForm::BTBootMemReadClick() {}
-void TMainForm::BTBootMemWriteClick() {}
-void TMainForm::BTBootMemVerifyClick() {}
-void TMainForm::BTBootHexImportClick() {}
-void TMainForm::BTBootHexExportClick() {}
-void TMainForm::BTBootABSImportClick() {}
-void TMainForm::BTDownloadClick() {}
+using namespace vmx::boot;
+
+namespace {
+
+// The memory buttons in the order the handlers walk them.
+struct MemButton {
+    int kind;
+    const char* name;
+};
+constexpr std::array<MemButton, 4> kMemButtons{{{KindCode, "RBMemCode"},
+                                                {KindSram, "RBMemSRAM"},
+                                                {KindXram, "RBMemXRAM"},
+                                                {KindEeprom, "RBMemInEE"}}};
+
+constexpr int kMsgOkay = 250;
+constexpr int kMsgNotFound = 291;
+constexpr int kMsgOpenAbsTitle = 208;
+constexpr int kMsgAbsFilter = 209;
+constexpr int kMsgOpenHexTitle = 210;
+constexpr int kMsgHexFilter = 211;
+constexpr int kMsgSaveHexTitle = 212;
+
+const char kSeparator[] = "-----------------------------------------------------";
+
+QString Hex4(quint32 v) {
+    return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// One line of the dump: "AAAA: " and 16 bytes "BB ".
+QString DumpLine(quint32 address, const quint8* bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    QString line = Hex4(address) + QStringLiteral(": ");
+    line.reserve(6 + 16 * 3);
+    for (int i = 0; i < 16; ++i) {
+        line += QLatin1Char(digits[bytes[i] >> 4]);
+        line += QLatin1Char(digits[bytes[i] & 0x0F]);
+        line += QLatin1Char(' ');
+    }
+    return line;
+}
+
+} // namespace
+
+// ---- state ----
+
+void TMainForm::InitBootState() {
+    images_ = std::make_unique<MemoryImages>();
+    boot_ = std::make_unique<boot::BootLoader>(*session_, *link_, *images_);
+    hex_ = std::make_unique<HexImage>(*session_, *images_);
+    download_ = std::make_unique<Download>(*session_, *boot_, *hex_);
+    boot_->stopAcquisition = [this] { ALStopExecute(); };
+    boot_->onPageChanged = [this] { UpdateBootPage(); };
+    download_->onPageChanged = [this] { UpdateBootPage(); };
+    download_->selectCodeFlash = [this] {
+        if (auto* rb = findChild<QRadioButton*>(QStringLiteral("RBMemCode"))) rb->setChecked(true);
+    };
+    // Without a remembered name the download asks through the buttons; the name decides.
+    download_->hexImportButton = [this] {
+        BTBootHexImportClick();
+        return true;
+    };
+    download_->absImportButton = [this] {
+        BTBootABSImportClick();
+        return true;
+    };
+    if (!progress_) {
+        progress_ = new QProgressBar(statusBar());
+        progress_->setObjectName(QStringLiteral("PBTransfer"));
+        progress_->setMaximumWidth(160);
+        progress_->setTextVisible(true);
+        progress_->hide();
+        statusBar()->addPermanentWidget(progress_);
+    }
+    UpdateBootPage();
+}
+
+boot::MemoryImages& TMainForm::images() {
+    return *images_;
+}
+boot::BootLoader& TMainForm::Boot() {
+    return *boot_;
+}
+boot::HexImage& TMainForm::HexFiles() {
+    return *hex_;
+}
+boot::Download& TMainForm::Downloader() {
+    return *download_;
+}
+
+void TMainForm::Progress(qint64 done, qint64 total) {
+    if (!progress_) return;
+    if (total <= 0) {
+        progress_->hide();
+        progress_->reset();
+        return;
+    }
+    progress_->setRange(0, int(std::min<qint64>(total, 1 << 30)));
+    progress_->setValue(int(std::clamp<qint64>(done, 0, total)));
+    progress_->show();
+}
+
+int TMainForm::BootChannel() const {
+    auto* tk = findChild<QCheckBox*>(QStringLiteral("ChBTK33Mem"));
+    return tk && tk->isChecked() ? kChannelModule : kChannelSensor;
+}
+
+namespace {
+std::array<bool, kMemoryKindCount> CheckedKinds(const QObject* form) {
+    std::array<bool, kMemoryKindCount> checked{};
+    for (const MemButton& m : kMemButtons) {
+        auto* rb = form->findChild<QRadioButton*>(QLatin1String(m.name));
+        checked[size_t(m.kind)] = rb && rb->isChecked();
+    }
+    return checked;
+}
+
+// The kind the address edits and the dump show: the first checked in the handlers' order.
+int ShownKind(const std::array<bool, kMemoryKindCount>& checked) {
+    for (const MemButton& m : kMemButtons)
+        if (checked[size_t(m.kind)]) return m.kind;
+    return -1;
+}
+
+// The kind a HEX file goes to or comes from: the one whose limit the checked buttons give.
+int HexKind(const std::array<bool, kMemoryKindCount>& checked) {
+    for (int kind : {int(KindEeprom), int(KindXram), int(KindSram), int(KindCode)})
+        if (checked[size_t(kind)]) return kind;
+    return -1;
+}
+} // namespace
+
+// ---- the page ----
+
+void TMainForm::UpdateBootPage() {
+    if (!boot_) return;
+    const auto checked = CheckedKinds(this);
+    const int kind = ShownKind(checked);
+    const boot::BootLoader& b = *boot_;
+
+    for (const char* name : {"RBMCUType330", "RBMCUType332", "RBMCUType334"})
+        if (auto* rb = findChild<QRadioButton*>(QLatin1String(name)))
+            if (QLatin1String(name).right(3) == QString::number(b.mcuType)) rb->setChecked(true);
+    if (auto* e = findChild<QLineEdit*>(QStringLiteral("EditBootStartAddr"))) e->setText(Hex4(b.bootStart));
+    if (auto* e = findChild<QLineEdit*>(QStringLiteral("EditBootEndAddr"))) e->setText(Hex4(b.bootEnd));
+    auto* startEdit = findChild<QLineEdit*>(QStringLiteral("EditStartAddr"));
+    auto* endEdit = findChild<QLineEdit*>(QStringLiteral("EditEndAddr"));
+    auto* list = findChild<QListWidget*>(QStringLiteral("ListBoxBoot"));
+    if (!list) return;
+    list->setUpdatesEnabled(false);
+    list->clear();
+    if (kind < 0) {
+        list->setUpdatesEnabled(true);
+        return;
+    }
+    const quint32 start = b.rangeStart[size_t(kind)];
+    const quint32 end = b.rangeEnd[size_t(kind)];
+    if (startEdit) startEdit->setText(Hex4(start));
+    if (endEdit) endEdit->setText(Hex4(end));
+
+    const auto image = images_->Image(kind);
+    const quint32 last = kind == KindCode ? std::min<quint32>(b.bootEnd, kCodeLimit) : KindLimit(kind);
+    QStringList lines;
+    lines.reserve(int(last / 16 + 2));
+    int topRow = 0;
+    for (quint32 a = 0; a <= last; a += 16) {
+        if (kind == KindCode && a == (b.bootStart & ~15u)) lines << QLatin1String(kSeparator);
+        if (a == (start & ~15u)) topRow = int(lines.size());
+        lines << DumpLine(a, image.data() + a);
+    }
+    list->addItems(lines);
+    list->setUpdatesEnabled(true);
+    if (QListWidgetItem* top = list->item(topRow)) list->scrollToItem(top, QAbstractItemView::PositionAtTop);
+}
+
+void TMainForm::RBMemClick() {
+    UpdateBootPage();
+}
+
+void TMainForm::RBMCUTypeClick(QRadioButton* button) {
+    boot_->SelectMcu(button->objectName().right(3).toInt());
+    UpdateBootPage();
+}
+
+void TMainForm::EditBootAddrExit(QLineEdit* edit) {
+    const int kind = ShownKind(CheckedKinds(this));
+    if (kind < 0 || !boot_) return;
+    quint32 v = 0;
+    if (app::ParseHex(edit->text().trimmed(), v)) {
+        v = std::min(v, KindLimit(kind));
+        if (edit->objectName() == QLatin1String("EditStartAddr"))
+            boot_->rangeStart[size_t(kind)] = v;
+        else
+            boot_->rangeEnd[size_t(kind)] = v;
+    }
+    // The edit shows what is kept, also after a text that was no number.
+    UpdateBootPage();
+}
+
+// ---- loader commands ----
+
+void TMainForm::BTBootStartClick() {
+    boot_->BootStart();
+}
+
+void TMainForm::BTBootResetClick() {
+    ALStopExecute();
+    boot_->BootRestart(BootChannel());
+}
+
+void TMainForm::BTBootPingClick() {
+    ALStopExecute();
+    boot_->BootPing(BootChannel());
+}
+
+void TMainForm::BTBootIdentClick() {
+    ALStopExecute();
+    boot_->BootIdent();
+}
+
+// ---- memory commands ----
+
+void TMainForm::BTBootMemReadClick() {
+    ALStopExecute();
+    const auto checked = CheckedKinds(this);
+    for (const MemButton& m : kMemButtons) {
+        if (!checked[size_t(m.kind)]) continue;
+        const size_t k = size_t(m.kind);
+        if (!boot_->ReadMemory(BootChannel(), boot_->rangeStart[k], Msg(kMsgRead[k]), m.kind, boot_->rangeEnd[k]))
+            break;
+    }
+    UpdateBootPage();
+}
+
+void TMainForm::BTBootMemWriteClick() {
+    ALStopExecute();
+    const auto checked = CheckedKinds(this);
+    for (const MemButton& m : kMemButtons) {
+        if (!checked[size_t(m.kind)]) continue;
+        const size_t k = size_t(m.kind);
+        if (!boot_->WriteMemory(BootChannel(), boot_->rangeStart[k], Msg(kMsgWrite[k]), m.kind, boot_->rangeEnd[k]))
+            break;
+    }
+}
+
+void TMainForm::BTBootMemEraseClick() {
+    ALStopExecute();
+    const auto checked = CheckedKinds(this);
+    for (const MemButton& m : kMemButtons) {
+        if (!checked[size_t(m.kind)]) continue;
+        const size_t k = size_t(m.kind);
+        const quint32 start = boot_->rangeStart[k];
+        const quint32 end = boot_->rangeEnd[k];
+        bool ok = false;
+        if (m.kind == KindCode) {
+            ok = boot_->EraseMemory(BootChannel(), start, Msg(kMsgErase[k]), m.kind, end);
+        } else {
+            // The RAMs and the EEPROM have no erase command: their range is written with 0xFF.
+            const auto image = images_->Image(m.kind);
+            if (start <= end && end < image.size()) std::fill(image.begin() + start, image.begin() + end + 1, quint8(0xFF));
+            ok = boot_->WriteMemory(BootChannel(), start, Msg(kMsgErase[k]), m.kind, end);
+        }
+        if (!ok) break;
+    }
+    UpdateBootPage();
+}
+
+void TMainForm::BTBootMemVerifyClick() {
+    ALStopExecute();
+    const auto checked = CheckedKinds(this);
+    for (const MemButton& m : kMemButtons) {
+        if (!checked[size_t(m.kind)]) continue;
+        const size_t k = size_t(m.kind);
+        if (!boot_->VerifyMemory(BootChannel(), boot_->rangeStart[k], Msg(kMsgVerify[k]), Msg(kMsgRead[k]), m.kind,
+                                 boot_->rangeEnd[k]))
+            break;
+    }
+    UpdateBootPage();
+}
+
+// ---- files ----
+
+QString TMainForm::PickFile(const char* dialog, const QString& title, const QString& filter, bool save,
+                            const QString& initial) {
+    if (env_.pickFile) return env_.pickFile(QLatin1String(dialog), initial);
+    TFileDialogText text;
+    text.Filter = filter;
+    QFileDialog d(this, title, initial);
+    d.setObjectName(QLatin1String(dialog));
+    d.setNameFilter(text.QtFilter());
+    d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (QLatin1String(dialog) != QLatin1String("OpenAbsFile")) d.setDefaultSuffix(QStringLiteral("hex"));
+    // Qt's dialog asks before overwriting in save mode.
+    if (!initial.isEmpty()) d.selectFile(initial);
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return QString();
+    return d.selectedFiles().front();
+}
+
+void TMainForm::BTBootHexImportClick() {
+    const auto checked = CheckedKinds(this);
+    const quint32 limit = CheckedKindLimit(checked);
+    const QString file =
+        PickFile("OpenHexFile", Msg(kMsgOpenHexTitle), Msg(kMsgHexFilter), false, download_->hexFile);
+    if (file.isEmpty()) return;
+    download_->hexFile = file;
+    const QString caption = Msg(kMsgHexImport);
+    PanelText(1, caption + QFileInfo(file).fileName());
+    if (hex_->ImportHexFile(file, limit)) PanelText(1, caption + Msg(kMsgOkay));
+    // Whatever the import gave, the image of the checked kind takes the buffer.
+    const int kind = HexKind(checked);
+    if (kind >= 0) images_->BufferToImage(kind, 0, KindLimit(kind));
+    UpdateBootPage();
+}
+
+void TMainForm::BTBootHexExportClick() {
+    const auto checked = CheckedKinds(this);
+    const int kind = HexKind(checked);
+    const quint32 limit = CheckedKindLimit(checked);
+    if (kind >= 0) images_->ImageToBuffer(kind, 0, KindLimit(kind));
+    const QString file =
+        PickFile("SaveHexFile", Msg(kMsgSaveHexTitle), Msg(kMsgHexFilter), true, download_->hexFile);
+    if (file.isEmpty()) return;
+    download_->hexFile = file;
+    const QString caption = Msg(kMsgHexExport);
+    PanelText(1, caption + QFileInfo(file).fileName());
+    if (hex_->ExportHexData(file, 0, limit)) PanelText(1, caption + Msg(kMsgOkay));
+}
+
+void TMainForm::BTBootABSImportClick() {
+    const QString file =
+        PickFile("OpenAbsFile", Msg(kMsgOpenAbsTitle), Msg(kMsgAbsFilter), false, download_->absFile);
+    if (file.isEmpty()) return;
+    download_->absFile = file;
+    const QString caption = Msg(kMsgAbsImport);
+    if (!QFileInfo::exists(file)) {
+        PanelText(1, caption + Msg(kMsgNotFound) + QFileInfo(file).fileName());
+        return;
+    }
+    // The conversion reports its own result (converted, or message 288 when it cannot start).
+    hex_->ConvertAbsToHex(file);
+}
+
+// ---- download ----
+
+bool TMainForm::DownLoad() {
+    download_->absImport = false;
+    download_->hexImport = true;
+    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BABSImport"))) download_->absImport = b->isChecked();
+    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BHexImport"))) download_->hexImport = b->isChecked();
+    return download_->DownLoad();
+}
+
+void TMainForm::BTDownloadClick() {
+    DownLoad();
+}
+
+void TMainForm::JmpDownloadClick() {
+    ALStopExecute();
+    PC1->setCurrentWidget(TSBoot);
+    ProcessMessages();
+    if (DownLoad()) PC1->setCurrentWidget(TSMonitor);
+}
+
+void TMainForm::MIBootMode() {
+    ALStopExecute();
+    PC1->setCurrentWidget(TSBoot);
+}
 
 } // namespace vmx::ui

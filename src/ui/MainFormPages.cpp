@@ -615,70 +615,92 @@ QWidget* TMainForm::CreateBootPage() {
     TSBoot = Make<QWidget>(nullptr, "TSBoot");
     auto* lay = new QGridLayout(TSBoot);
 
-    QGroupBox* boot = Group(TSBoot, "GBBootBoot");
-    auto* bl = new QVBoxLayout(boot);
-    const std::pair<const char*, void (TMainForm::*)()> bootButtons[] = {
-        {"BTStartBoot", &TMainForm::BTBootStartClick},
-        {"BTBootReset", &TMainForm::BTBootResetClick},
-        {"BTBootPing", &TMainForm::BTBootPingClick},
-        {"BTBootIdent", &TMainForm::BTBootIdentClick},
-    };
-    for (const auto& [name, slot] : bootButtons) {
-        QPushButton* b = Button(boot, name);
-        connect(b, &QPushButton::clicked, this, slot);
-        bl->addWidget(b);
-    }
-    lay->addWidget(boot, 0, 0);
-
-    QGroupBox* mem = Group(TSBoot, "GBBootMem");
-    auto* ml = new QGridLayout(mem);
-    const std::pair<const char*, void (TMainForm::*)()> memButtons[] = {
-        {"BTMemErase", &TMainForm::BTBootMemEraseClick},
-        {"BTMemRead", &TMainForm::BTBootMemReadClick},
-        {"BTMemWrite", &TMainForm::BTBootMemWriteClick},
-        {"BTMemVerify", &TMainForm::BTBootMemVerifyClick},
-        {"BTOpenFileHex", &TMainForm::BTBootHexImportClick},
-        {"BTSaveHexFile", &TMainForm::BTBootHexExportClick},
+    // The commands of the loader and of the memories; the groups hold what they act on.
+    QWidget* commands = Make<QWidget>(TSBoot, "PBootCommands");
+    auto* cl = new QGridLayout(commands);
+    cl->setContentsMargins(0, 0, 0, 0);
+    const std::pair<const char*, void (TMainForm::*)()> buttons[] = {
+        {"BTStartBoot", &TMainForm::BTBootStartClick},    {"BTMemErase", &TMainForm::BTBootMemEraseClick},
+        {"BTBootReset", &TMainForm::BTBootResetClick},    {"BTMemRead", &TMainForm::BTBootMemReadClick},
+        {"BTBootPing", &TMainForm::BTBootPingClick},      {"BTMemWrite", &TMainForm::BTBootMemWriteClick},
+        {"BTBootIdent", &TMainForm::BTBootIdentClick},    {"BTMemVerify", &TMainForm::BTBootMemVerifyClick},
+        {"BTOpenFileHex", &TMainForm::BTBootHexImportClick}, {"BTSaveHexFile", &TMainForm::BTBootHexExportClick},
         {"BTABSImport", &TMainForm::BTBootABSImportClick},
     };
     int i = 0;
-    for (const auto& [name, slot] : memButtons) {
-        QPushButton* b = Button(mem, name);
+    for (const auto& [name, slot] : buttons) {
+        QPushButton* b = Button(commands, name);
         connect(b, &QPushButton::clicked, this, slot);
-        ml->addWidget(b, i / 2, i % 2);
+        cl->addWidget(b, i / 2, i % 2);
         ++i;
+    }
+    lay->addWidget(commands, 0, 0, 1, 2);
+
+    QGroupBox* mem = Group(TSBoot, "GBBootMem");
+    auto* ml = new QVBoxLayout(mem);
+    const std::pair<const char*, const char*> kinds[] = {
+        {"RBMemCode", "Code Flash"}, {"RBMemSRAM", "SRAM"}, {"RBMemXRAM", "XRAM"}, {"RBMemInEE", "EEPROM"}};
+    for (const auto& [name, text] : kinds) {
+        auto* rb = Make<QRadioButton>(mem, name);
+        rb->setText(Latin(text));
+        connect(rb, &QRadioButton::clicked, this, &TMainForm::RBMemClick);
+        ml->addWidget(rb);
+        if (rb->objectName() == QLatin1String("RBMemCode")) rb->setChecked(true);
+        // Present for the EEPROM kind, not offered to the user.
+        if (rb->objectName() == QLatin1String("RBMemInEE")) rb->setVisible(false);
     }
     lay->addWidget(mem, 1, 0);
 
+    QGroupBox* mcu = Group(TSBoot, "GBootMCU");
+    auto* mcl = new QVBoxLayout(mcu);
+    for (const char* name : {"RBMCUType330", "RBMCUType332", "RBMCUType334"}) {
+        auto* rb = Make<QRadioButton>(mcu, name);
+        rb->setText(QStringLiteral("C8051F") + Latin(name).right(3));
+        connect(rb, &QRadioButton::clicked, this, [this, rb] { RBMCUTypeClick(rb); });
+        mcl->addWidget(rb);
+        if (rb->objectName() == QLatin1String("RBMCUType330")) rb->setChecked(true);
+    }
+    lay->addWidget(mcu, 1, 1);
+
     QGroupBox* addr = Group(TSBoot, "GBBootAddr");
-    auto* al = new QGridLayout(addr);
-    const char* addrEdits[] = {"EditStartAddr", "EditEndAddr", "EditBootStartAddr", "EditBootEndAddr"};
-    for (int k = 0; k < 4; ++k) {
-        auto* e = Make<QLineEdit>(addr, addrEdits[k]);
+    auto* al = new QHBoxLayout(addr);
+    for (const char* name : {"EditStartAddr", "EditEndAddr"}) {
+        auto* e = Make<QLineEdit>(addr, name);
         e->setMaximumWidth(70);
-        e->setReadOnly(k >= 2);
-        al->addWidget(e, k / 2, k % 2);
+        connect(e, &QLineEdit::editingFinished, this, [this, e] { EditBootAddrExit(e); });
+        al->addWidget(e);
     }
     lay->addWidget(addr, 2, 0);
 
-    QGroupBox* mcu = Group(TSBoot, "GBootMCU");
-    new QVBoxLayout(mcu);
-    lay->addWidget(mcu, 3, 0);
+    QGroupBox* sector = Group(TSBoot, "GBBootBoot");
+    auto* sl = new QHBoxLayout(sector);
+    for (const char* name : {"EditBootStartAddr", "EditBootEndAddr"}) {
+        auto* e = Make<QLineEdit>(sector, name);
+        e->setMaximumWidth(70);
+        e->setReadOnly(true);
+        sl->addWidget(e);
+    }
+    lay->addWidget(sector, 2, 1);
 
     QGroupBox* download = Group(TSBoot, "GBootDownload");
     auto* dl = new QHBoxLayout(download);
     QPushButton* dlButton = Button(download, "BTDownload");
     connect(dlButton, &QPushButton::clicked, this, &TMainForm::BTDownloadClick);
     dl->addWidget(dlButton);
-    dl->addWidget(Button(download, "BABSImport"));
-    dl->addWidget(Button(download, "BHexImport"));
-    lay->addWidget(download, 4, 0);
+    dl->addWidget(Make<QCheckBox>(download, "BABSImport"));
+    auto* hexBox = Make<QCheckBox>(download, "BHexImport");
+    hexBox->setChecked(true);
+    dl->addWidget(hexBox);
+    lay->addWidget(download, 3, 0, 1, 2);
 
     auto* list = Make<QListWidget>(TSBoot, "ListBoxBoot");
-    list->setFont(QFont(QStringLiteral("Monospace")));
-    lay->addWidget(list, 0, 1, 6, 1);
-    lay->setRowStretch(5, 1);
-    lay->setColumnStretch(1, 1);
+    QFont mono(QStringLiteral("Monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    list->setFont(mono);
+    list->setUniformItemSizes(true);
+    lay->addWidget(list, 0, 2, 5, 1);
+    lay->setRowStretch(4, 1);
+    lay->setColumnStretch(2, 1);
     return TSBoot;
 }
 

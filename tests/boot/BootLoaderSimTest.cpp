@@ -261,3 +261,70 @@ TEST(BootOld, V110BlocksAndRules)
     EXPECT_EQ(r.bench().trace().entries().size(), before);
     ASSERT_TRUE(r.boot->BootRestart());
 }
+
+// Firmware 100: start, ping, identification and restart framed, the memory commands in the old
+// form; the download pings and restarts with the one-byte commands.
+TEST(BootOld, V100FramedCommandsWithOldMemoryCommands)
+{
+    BootSimRig r(33, QStringLiteral("key=6000100,stream=polled"));
+    r.session.sensor.Firmware = 100;
+    ASSERT_TRUE(r.boot->OldLoader());
+    ASSERT_FALSE(r.boot->ShortCommands());
+    ASSERT_TRUE(r.Enter());
+    ASSERT_TRUE(r.boot->BootPing());
+    ASSERT_TRUE(r.boot->BootIdent());
+    EXPECT_EQ(r.boot->bootStart, 0x0C00u);
+    EXPECT_EQ(r.BootFrames().front(), QByteArray::fromHex("f100052" "91e"));
+
+    auto code = r.images.Image(KindCode);
+    for (int i = 0; i < 0x200; ++i) code[size_t(i)] = quint8(i * 13 + 1);
+    r.target().flash().fill(0x00);
+    r.target().SetBootAddr(0x0C00);
+    ASSERT_TRUE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x1FF));
+    ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(277), KindCode, 0x1FF));
+    ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1FF)) << r.Last().toStdString();
+    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x200, r.target().flash().begin()));
+    // Old form on the wire: erase 14 00 A5, writes of 20 bytes ending in A4, reads of 3 bytes.
+    std::vector<QByteArray> erases, writes, reads;
+    for (const auto& f : r.BootFrames()) {
+        if (quint8(f[0]) == cmd::ErasePage) erases.push_back(f);
+        if (quint8(f[0]) == cmd::V100WriteBlock) writes.push_back(f);
+        if (quint8(f[0]) == cmd::ReadCode) reads.push_back(f);
+    }
+    ASSERT_EQ(erases.size(), 1u);
+    EXPECT_EQ(erases[0], QByteArray::fromHex("1400a5"));
+    ASSERT_EQ(writes.size(), 32u);
+    EXPECT_EQ(writes[0].size(), 20);
+    EXPECT_EQ(writes[0].left(3), QByteArray::fromHex("1201f0"));
+    EXPECT_EQ(quint8(writes[0][19]), 0xA4);
+    ASSERT_EQ(reads.size(), 32u);
+    EXPECT_EQ(reads.back(), QByteArray::fromHex("110000"));
+
+    // The boot loader takes the framed memory commands of the later generations for nothing.
+    const int before = r.target().blockReads;
+    r.link->Tx()[4] = 0;
+    r.link->Tx()[5] = 0;
+    r.link->Tx()[6] = 0;
+    r.link->Tx()[7] = 16;
+    EXPECT_FALSE(r.boot->protocol().SendReceiveCommand(1, cmd::ReadCode, 9, 24, r.Msg(273)));
+    EXPECT_EQ(r.target().blockReads, before);
+}
+
+TEST(BootOld, V100DownloadPingsAndRestartsWithOneByte)
+{
+    BootSimRig r(33, QStringLiteral("key=6000100,stream=polled"));
+    r.session.sensor.Firmware = 100;
+    r.download->hexImport = false;
+    auto code = r.images.Image(KindCode);
+    for (quint32 i = 0; i < 0xC00; ++i) code[i] = quint8(i ^ 0x5A);
+    ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
+    EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0xC00, r.target().flash().begin()));
+    EXPECT_EQ(r.target().pageErases, 6);
+    bool onePing = false, oneRestart = false;
+    for (const auto& f : r.BootFrames()) {
+        onePing |= f == QByteArray(1, char(cmd::V100Ping));
+        oneRestart |= f == QByteArray(1, char(cmd::V100BootRestart));
+    }
+    EXPECT_TRUE(onePing);
+    EXPECT_TRUE(oneRestart);
+}

@@ -128,3 +128,25 @@ TEST_F(BootTest, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(ReadFile(Path("fw.hex")), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"fw.hex"}); // no temporary left behind
 }
+
+TEST_F(BootTest, CodeExportReadsBackThroughSrecCatWithTheSameBytes) {
+    const QString srecCat = QStandardPaths::findExecutable("srec_cat");
+    ASSERT_FALSE(srecCat.isEmpty()) << "srec_cat (srecord) missing: run scripts/install-deps";
+    auto code = images.Image(KindCode);
+    for (size_t i = 0; i < code.size(); ++i)
+        code[i] = quint8((i * 131) ^ (i >> 7));
+    images.ImageToBuffer(KindCode);
+    ASSERT_TRUE(hex.ExportHexData(Path("code.hex"), 0, KindLimit(KindCode)));
+
+    // srec_cat checks every record's checksum while it reads.
+    QProcess p;
+    p.start(srecCat, {Path("code.hex"), "-Intel", "-o", Path("code.bin"), "-Binary"});
+    ASSERT_TRUE(p.waitForFinished(-1));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    const QByteArray bin = ReadFile(Path("code.bin"));
+    ASSERT_EQ(bin.size(), 65536);
+    EXPECT_TRUE(
+        std::equal(bin.begin(), bin.end(), code.begin(), [](char c, quint8 v) { return quint8(c) == v; }));
+    ASSERT_TRUE(hex.ImportHexFile(Path("code.hex"), 0xFFFF));
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), images.Buffer().begin()));
+}

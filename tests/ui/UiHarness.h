@@ -48,6 +48,10 @@ struct Harness {
         return o;
     }();
     MonitorOptions options;
+    // Answers the window's file dialogs (dialog name, initial name); unset: always Cancel.
+    std::function<QString(const QString&, const QString&)> pickFile = [](const QString&, const QString&) {
+        return QString();
+    };
     std::unique_ptr<TMainForm> form;
 
     void WriteIni(const QString& text) const {
@@ -81,6 +85,7 @@ struct Harness {
             fileNames.pop_front();
             return n;
         };
+        env.pickFile = [this](const QString& dialog, const QString& initial) { return pickFile(dialog, initial); };
         form = std::make_unique<TMainForm>(options, env);
         return *form;
     }

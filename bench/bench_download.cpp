@@ -1,0 +1,98 @@
+// Firmware download against the simulated sensor at 115200 baud: the time the run takes over
+// the time the protocol itself needs (bytes on the wire / 11520 per s + the waits it mandates).
+// Once on the virtual clock (the program's own time in the simulated world, exact) and once in
+// real time (also counts the computer's own work).
+#include "app/Clock.h"
+#include "app/Host.h"
+#include "app/Session.h"
+#include "boot/BootLoader.h"
+#include "boot/Download.h"
+#include "boot/HexImage.h"
+#include "link/Link.h"
+#include "sim/Bench.h"
+#include "sim/ProtocolConstants.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+
+using namespace vmx;
+
+namespace {
+
+struct Figures {
+    double runS = 0;
+    double wireS = 0;
+    double waitS = 0;
+    qint64 bytes = 0;
+    int answers = 0;
+    bool ok = false;
+};
+
+Figures RunOnce(app::Clock& clock)
+{
+    app::RecordingHost host(&clock);
+    QTemporaryDir dir;
+    app::Session session(host, clock, dir.path());
+    session.CopyValidSensorType(0);
+    link::LinkOptions o;
+    o.systemPorts = false;
+    o.realUsb = false;
+    o.simulate = QStringLiteral("stream=polled");
+    link::Link link(session, o);
+    link.Reset_COM_USB();
+    boot::MemoryImages images;
+    boot::BootLoader loader(session, link, images);
+    boot::HexImage hex(session, images);
+    boot::Download download(session, loader, hex);
+    clock.SleepMs(300); // the sensor's start
+
+    auto buf = images.Buffer();
+    for (quint32 i = 0; i < 0x1A00; ++i) buf[i] = quint8((i * 7) ^ (i >> 5));
+    const QString file = dir.filePath(QStringLiteral("fw.hex"));
+    hex.ExportHexData(file, 0, 0x19FF);
+    download.hexFile = file;
+    sim::Bench& bench = *link.OpenSimBench();
+    bench.sensor().bootLoader().flash().fill(0x00);
+    bench.sensor().bootLoader().SetBootAddr(0x1A00);
+    bench.trace().Clear();
+    host.waitedMs = 0;
+
+    Figures f;
+    const qint64 t0 = clock.NowUs();
+    f.ok = download.DownLoad();
+    f.runS = double(clock.NowUs() - t0) / 1e6;
+    for (const auto& e : bench.trace().entries()) {
+        f.bytes += e.bytes.size();
+        if (e.dir == sim::Dir::Out) ++f.answers;
+    }
+    f.wireS = double(f.bytes) / proto::kBytesPerSecond;
+    f.waitS = double(host.waitedMs) / 1000.0;
+    return f;
+}
+
+void Print(const char* what, const Figures& f)
+{
+    const double min = f.wireS + f.waitS;
+    std::printf("%-14s %s  run %.3f s  protocol minimum %.3f s (wire %.3f s for %lld bytes + waits %.3f s)  "
+                "ratio %.3f  (target <= 1.05)\n",
+                what, f.ok ? "ok  " : "FAIL", f.runS, min, f.wireS, static_cast<long long>(f.bytes), f.waitS,
+                f.runS / min);
+    std::printf("%-14s device turnaround in the simulator: %d answers x %.1f ms = %.3f s of the run\n", "",
+                f.answers, double(sim::Sensor::kProcUs) / 1000.0, f.answers * double(sim::Sensor::kProcUs) / 1e6);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    app::VirtualClock virt;
+    Print("virtual clock", RunOnce(virt));
+    app::RealClock real;
+    Print("real time", RunOnce(real));
+    return 0;
+}
