@@ -116,6 +116,7 @@ void TMainForm::FormCreate() {
     ResetValues();
     SetStandardValues();
     ImportStartParameterFile();
+    params_.CopyStandardToEdit();
 
     // 12-15: version text, language items and banner, captions, measuring interval.
     PanelText(2, QString::fromLatin1(app::kVersionText));
@@ -126,6 +127,7 @@ void TMainForm::FormCreate() {
 
     // 16-17
     InitGainTestGrid();
+    InitBubbleTabEditors();
     act("ALPowerOn")->setChecked(true);
 
     // 19-20: test page.
@@ -388,12 +390,6 @@ void TMainForm::TestFocusChanged() {
             qobject_cast<QAbstractItemView*>(w))
             return;
     EditChange(edit);
-}
-
-void TMainForm::EditChange(QObject* sender) {
-    ++editChangeCount_;
-    Q_EMIT editChanged(sender);
-    UpdateDialog();
 }
 
 void TMainForm::BTNextSetFocus() {

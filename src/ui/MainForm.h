@@ -9,6 +9,7 @@
 #include "monitor/DiagramRenderer.h"
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
+#include "sensor/ParameterBlock.h"
 #include "ui/MonitorOptions.h"
 
 #include <QHash>
@@ -130,6 +131,11 @@ public:
     void UpdateDialog();
     void SetStandardValues();
     void TestFocusChanged();
+    sensor::ParameterBlocks& params() { return params_; }
+    // Edit mask of a gain-test cell ("000;0" for the values, none for the headings).
+    QString StGainTestGetEditMask(int col, int row) const;
+    void StGainTestSelectCell();
+    void StGCalSelectCell();
 
     // Production test
     void BTNextSetFocus();
@@ -277,6 +283,13 @@ private:
     void SetShownNamed(const char* name, bool on) const;
     QString Msg(int index) const { return session_->Msg(index); }
     void UpdateLEDControls();
+    // Parameter editor pieces (MainFormParams.cpp, MainFormIdent.cpp)
+    bool EditChangeParameter(QObject* sender);
+    bool EditChangeIdent(QObject* sender);
+    void UpdateParameterPages();
+    void UpdatePanels();
+    void UpdateIdentPage();
+    void InitBubbleTabEditors();
 
     MonitorOptions options_;
     MainFormEnv env_;
@@ -308,6 +321,8 @@ private:
     int testSelection_[2] = {-1, -1};
     QImage bmBack_, bmDraw_;
     int editChangeCount_ = 0;
+    sensor::ParameterBlocks params_;
+    bool updatingDialog_ = false; // refilling the controls must not count as an edit
     bool closing_ = false;
 
     // Link state
