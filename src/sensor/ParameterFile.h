@@ -1,0 +1,85 @@
+#pragma once
+// The parameter file: a few bracketed header lines naming the sensor generation, then Intel
+// HEX records of the parameter page (and, on request, of the flash line holding the
+// calibration block), so the same file also serves the boot loader as a HEX image.
+
+#include "sensor/ParameterBlock.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace vmx::app {
+class Session;
+}
+
+namespace vmx::sensor {
+
+inline constexpr int kMsgExportParameters = 296;
+inline constexpr int kMsgImportParameters = 297;
+inline constexpr int kMsgFormatInvalid = 298;
+inline constexpr int kMsgAddressTooHigh = 299;
+inline constexpr int kMsgIncompatible = 217;
+inline constexpr int kMsgAskIncompatible = 283;
+inline constexpr int kMsgStandardValues = 117;
+inline constexpr int kMsgIoError = 288;
+inline constexpr int kMsgCantFind = 291;
+inline constexpr int kMsgCantOpen = 292;
+
+inline constexpr int kParImageSize = 0x10000;
+
+class ParameterFile {
+public:
+    ParameterFile(app::Session& session, ParameterBlocks& blocks);
+
+    // Question 283 (Yes / Cancel); true goes on. Unset: the host's warning dialog.
+    std::function<bool()> confirmIncompatible;
+    // The pages show the edit block again (UpdateDialog).
+    std::function<void()> refreshPages;
+    // ChBIdExImCal: the calibration block goes into and comes out of the file.
+    bool withCalibration = false;
+    // The name the dialogs are preset with.
+    QString lastFileName;
+
+    // --- the two buttons, after their file dialogs -------------------------------------------
+    bool BTSSaveParameterFileClick(const QString& fileName);
+    // On success the edit block, its word and (option on, type with a calibration block)
+    // the calibration block are taken from the file; the pages are refreshed either way.
+    bool BTSOpenParameterFileClick(const QString& fileName);
+
+    // --- start: standard set, optional PARFILE on top, then into the edit block --------------
+    // `parFile` empty: the built-in standard set. A file that fails keeps the built-in set
+    // (message 117).
+    bool LoadStandardParameters(const QString& parFile);
+
+    // --- the file itself ---------------------------------------------------------------------
+    bool ExportHexParameter(const QString& fileName);
+    // Reads the file into the import image; the blocks are not touched.
+    bool ImportHexParameter(const QString& fileName);
+    bool ImportHexParameterData(const QStringList& lines);
+    // The lines an export writes (without line ends).
+    QStringList ExportLines() const;
+
+    // Intel HEX data record of 16 bytes, lower-case digits.
+    static QString DataRecord(quint32 address, const quint8* data);
+
+    // The 64 KiB image the last import filled (0xFF where the file had nothing).
+    const std::array<quint8, kParImageSize>& image() const { return *image_; }
+    // What the last import's header said (-1 where it said nothing).
+    int fileIdent = -1, fileType = -1, fileSubType = -1, fileFirmware = -1;
+
+    bool HasCalibrationBlock() const;
+
+private:
+    QString Msg(int m) const;
+    bool AskIncompatible();
+
+    app::Session& session_;
+    ParameterBlocks& blocks_;
+    std::unique_ptr<std::array<quint8, kParImageSize>> image_;
+};
+
+} // namespace vmx::sensor

@@ -1,0 +1,199 @@
+#include "sensor/ParameterTransfer.h"
+
+#include "app/Session.h"
+#include "boot/BootLoader.h"
+#include "link/Link.h"
+#include "sensor/DeviceCommands.h"
+#include "sim/ProtocolConstants.h"
+
+#include <algorithm>
+
+namespace vmx::sensor {
+
+using namespace proto;
+using boot::KindCode;
+
+namespace {
+constexpr int kMsgPing = 260;
+constexpr int kBootAttempts0530 = 2;
+constexpr quint8 k0530ServiceKey = 0xA1;
+} // namespace
+
+ParameterTransfer::ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot,
+                                     ParameterBlocks& blocks, DeviceCommands* power)
+    : session_(session), link_(link), boot_(&boot), blocks_(blocks), power_(power)
+{
+}
+
+QString ParameterTransfer::Msg(int m) const { return session_.Msg(m); }
+
+void ParameterTransfer::Stop()
+{
+    if (stopAcquisition) stopAcquisition();
+}
+
+int ParameterTransfer::ParLen() const
+{
+    return int(std::min<quint32>(session_.sensor.ParLen, kParBlockSize));
+}
+
+bool ParameterTransfer::RestartSensor()
+{
+    return boot_->BootRestart();
+}
+
+// --- boot-loader entry ---------------------------------------------------------------------------
+
+bool ParameterTransfer::StartReadWrite()
+{
+    return session_.sensor.Has(app::Cap::Gen0530) ? StartReadWriteQVR0530() : StartReadWriteV130();
+}
+
+bool ParameterTransfer::CheckBootAddress()
+{
+    if (!boot_->BootIdent()) return false;
+    const quint32 reported = boot_->bootStart;
+    if (reported == session_.sensor.BootAddr) return true;
+    // 3072 is where the V1.2x generation keeps its loader: that is the likely mix-up.
+    session_.host().Ask(app::AskIcon::Error, app::AskButtons::Ok, Msg(reported == 0x0C00 ? kMsgWrongBoot12 : kMsgWrongBoot));
+    RestartSensor();
+    return false;
+}
+
+bool ParameterTransfer::StartReadWriteV130()
+{
+    Stop();
+    if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
+    if (!boot_->BootStart()) return false;
+    session_.Wait(100);
+    if (!boot_->BootPing()) {
+        session_.Wait(100);
+        RestartSensor();
+        session_.Wait(1000);
+        link_.Purge_In();
+        return false;
+    }
+    session_.Wait(100);
+    return CheckBootAddress();
+}
+
+bool ParameterTransfer::StartReadWriteQVR0530()
+{
+    Stop();
+    if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
+    auto& fp = link_.protocol();
+    bool pinged = false;
+    for (int attempt = 0; attempt < kBootAttempts0530 && !pinged; ++attempt) {
+        // The boot entry is only open from the service mode: arm it, then the key.
+        fp.SendReceiveCommand(kTargetSensor, cmd::SetSerialMode, 5, 0, Msg(271));
+        link_.Tx()[4] = k0530ServiceKey;
+        fp.SendReceiveCommand(kTargetSensor, cmd::SetSerialMode2, 6, 0, Msg(384));
+        session_.Wait(100);
+        boot_->BootStart();
+        session_.Wait(100);
+        pinged = fp.SendReceiveCommand(kTargetSensor, cmd::Ping, 5, 1, Msg(kMsgPing));
+        if (!pinged) {
+            session_.Wait(100);
+            RestartSensor();
+            session_.Wait(300);
+            link_.Purge_In();
+        }
+    }
+    if (!pinged) return false;
+    return CheckBootAddress();
+}
+
+// --- transfers -----------------------------------------------------------------------------------
+
+bool ParameterTransfer::ReadParameters()
+{
+    const int len = ParLen();
+    if (len <= 0) {
+        session_.PanelText(1, Msg(kMsgReadCode) + Msg(kMsgError));
+        return false;
+    }
+    if (!StartReadWrite()) return false;
+    const quint32 a = session_.sensor.ParAddr;
+    if (!boot_->ReadMemory(kTargetSensor, a, Msg(kMsgReadCode), KindCode, a + quint32(len) - 1)) return false;
+    const auto image = boot_->images().Image(KindCode);
+    std::copy_n(image.begin() + a, kParBlockSize, blocks_.read.bytes.begin());
+    if (!blocks_.read.CheckSumValid(len)) {
+        session_.PanelText(1, Msg(kMsgReadCode) + Msg(kMsgChecksumWrong));
+        return false;
+    }
+    const quint32 w = a + kParExtraWordOffset;
+    if (!boot_->ReadMemory(kTargetSensor, w, Msg(kMsgReadCode), KindCode, w + 1)) return false;
+    blocks_.read.word = quint16(image[w] | (image[w + 1] << 8));
+    return RestartSensor();
+}
+
+bool ParameterTransfer::WriteParameters()
+{
+    const int len = ParLen();
+    if (len <= 0) {
+        session_.PanelText(1, Msg(kMsgWriteCode) + Msg(kMsgError));
+        return false;
+    }
+    if (!StartReadWrite()) return false;
+    const quint32 a = session_.sensor.ParAddr;
+    auto& edit = blocks_.edit;
+    edit.UpdateCheckSum(len);
+    const auto image = boot_->images().Image(KindCode);
+    std::copy(edit.bytes.begin(), edit.bytes.end(), image.begin() + a);
+    // The whole page: flash can only clear bits, so what is not rewritten stays erased.
+    if (!boot_->EraseMemory(kTargetSensor, a, Msg(kMsgEraseCode), KindCode, a + kParPageSize - 1)) return false;
+    const quint32 last = a + quint32(len) - 1;
+    if (!boot_->WriteMemory(kTargetSensor, a, Msg(kMsgWriteCode), KindCode, last)) return false;
+    if (!boot_->VerifyMemory(kTargetSensor, a, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode, last)) return false;
+    const quint32 w = a + kParExtraWordOffset;
+    image[w] = quint8(edit.word);
+    image[w + 1] = quint8(edit.word >> 8);
+    if (!boot_->WriteMemory(kTargetSensor, w, Msg(kMsgWriteCode), KindCode, w + 1)) return false;
+    if (!boot_->VerifyMemory(kTargetSensor, w, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode, w + 1)) return false;
+    return RestartSensor();
+}
+
+bool ParameterTransfer::VerifyParameter()
+{
+    if (commitEdit) commitEdit();
+    if (!ReadParameters()) return false;
+    return blocks_.edit == blocks_.read; // all 256 bytes and the word
+}
+
+// --- actions -------------------------------------------------------------------------------------
+
+bool ParameterTransfer::ALReadParameterExecute()
+{
+    if (commitEdit) commitEdit();
+    const bool ok = ReadParameters();
+    if (ok) {
+        blocks_.CopyReadToEdit();
+        if (refreshPages) refreshPages();
+    }
+    session_.PanelText(1, Msg(kMsgReadParameters) + Msg(ok ? kMsgOkay : kMsgError));
+    return ok;
+}
+
+bool ParameterTransfer::ALWriteParameterExecute()
+{
+    if (commitEdit) commitEdit();
+    const bool ok = WriteParameters();
+    if (refreshPages) refreshPages();
+    session_.PanelText(1, Msg(kMsgWriteParameters) + Msg(ok ? kMsgOkay : kMsgError));
+    return ok;
+}
+
+bool ParameterTransfer::ALVerifyParameterExecute()
+{
+    const bool ok = VerifyParameter();
+    session_.PanelText(1, Msg(kMsgVerifyParameters) + Msg(ok ? kMsgOkay : kMsgError));
+    return ok;
+}
+
+void ParameterTransfer::ALSetStandardExecute()
+{
+    blocks_.CopyStandardToEdit();
+    if (refreshPages) refreshPages();
+}
+
+} // namespace vmx::sensor

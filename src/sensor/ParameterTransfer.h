@@ -1,0 +1,91 @@
+#pragma once
+// Reading, writing and verifying the parameter block through the sensor's boot loader, and
+// the entry into the boot loader with the check of its address that every flash operation of
+// the sensor pages starts with.
+
+#include "sensor/ParameterBlock.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace vmx::app {
+class Session;
+}
+namespace vmx::link {
+class Link;
+}
+namespace vmx::boot {
+class BootLoader;
+}
+
+namespace vmx::sensor {
+
+class DeviceCommands;
+
+// Operation captions of the three actions and of the code transfers.
+inline constexpr int kMsgReadParameters = 275;
+inline constexpr int kMsgWriteParameters = 279;
+inline constexpr int kMsgVerifyParameters = 281;
+inline constexpr int kMsgReadCode = 273;
+inline constexpr int kMsgChecksumWrong = 274;
+inline constexpr int kMsgEraseCode = 276;
+inline constexpr int kMsgWriteCode = 277;
+inline constexpr int kMsgVerifyCode = 278;
+inline constexpr int kMsgOkay = 250;
+inline constexpr int kMsgError = 280;
+inline constexpr int kMsgWrongBoot = 327;   // reported boot address is not the type's
+inline constexpr int kMsgWrongBoot12 = 329; // ... and it is 3072: a V1.2x sensor
+
+class ParameterTransfer {
+public:
+    // `power` (may be null) gives the automatic power cycle before the boot entry.
+    ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot, ParameterBlocks& blocks,
+                      DeviceCommands* power = nullptr);
+
+    // STOP of the acquisition, run before every operation on the sensor.
+    std::function<void()> stopAcquisition;
+    // Commit of a pending edit (TestFocusChanged) before read, write and verify.
+    std::function<void()> commitEdit;
+    // The pages show the edit block again (UpdateDialog).
+    std::function<void()> refreshPages;
+
+    // --- boot-loader entry --------------------------------------------------------------------
+    bool StartReadWrite();
+    bool StartReadWriteV130();
+    bool StartReadWriteQVR0530();
+
+    // --- transfers ----------------------------------------------------------------------------
+    bool ReadParameters();
+    bool WriteParameters();
+    bool VerifyParameter();
+
+    // --- actions: commit, run, report in panel 1 ----------------------------------------------
+    bool ALReadParameterExecute();
+    bool ALWriteParameterExecute();
+    bool ALVerifyParameterExecute();
+    // "Standard": the standard block and word into the edit block, pages refreshed.
+    void ALSetStandardExecute();
+    // At start: builds the standard set.
+    void SetStandardValues() { blocks_.SetStandardValues(); }
+
+    ParameterBlocks& blocks() { return blocks_; }
+    boot::BootLoader& boot() { return *boot_; }
+
+    // The sensor type's block length, cut to what the block can hold (0: the type has none).
+    int ParLen() const;
+
+private:
+    void Stop();
+    bool CheckBootAddress();
+    bool RestartSensor();
+    QString Msg(int m) const;
+
+    app::Session& session_;
+    link::Link& link_;
+    boot::BootLoader* boot_;
+    ParameterBlocks& blocks_;
+    DeviceCommands* power_;
+};
+
+} // namespace vmx::sensor
