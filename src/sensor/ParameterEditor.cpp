@@ -479,22 +479,4 @@ int StartCfgModeCount(quint32 flags) {
     return ModeCountOf(StartCfgModeListMessage(flags));
 }
 
-// ---- calibration grid ----------------------------------------------------------------------
-
-quint8 CalSizeFromText(const QString& text) {
-    return quint8(TestLimitsReal(text, 0, 10, 0, 10, 0xFF));
-}
-
-quint8 CalValueFromText(const QString& text) {
-    return quint8(TestLimits(text, 0, 240, 0xFF));
-}
-
-QString CalSizeText(quint8 v) {
-    return v == 0xFF ? QStringLiteral("---") : QString::asprintf("%2.1f", v / 10.0);
-}
-
-QString CalValueText(quint8 v) {
-    return v == 0xFF ? QStringLiteral("---") : QString::number(v);
-}
-
 } // namespace vmx::sensor

@@ -136,21 +136,13 @@ int StartCfgModeListMessage(quint32 flags);
 int SerialModeCount(quint32 flags);
 int StartCfgModeCount(quint32 flags);
 
-// ---- settings outside the block, and the identification edits ------------------------------
+// ---- settings outside the block -----------------------------------------------------------
 
 namespace Limits {
 inline constexpr int MaxBubbleMin = 64, MaxBubbleMax = 256;
 inline constexpr int ThresholdMin = 0, ThresholdMax = 250;
 inline constexpr int BubbleTestTimeMin = 0, BubbleTestTimeMax = 250;
 inline constexpr int AdjustingSpeedMin = 1, AdjustingSpeedMax = 65535;
-inline constexpr int YearMin = 11, YearMax = 99;
-inline constexpr int SerialMin = 0, SerialMax = 65535;
 } // namespace Limits
-
-// Calibration grid: Size (mm, 0..10, stored in tenths) and Value (0..240); unparsable 0xFF.
-quint8 CalSizeFromText(const QString& text);
-quint8 CalValueFromText(const QString& text);
-QString CalSizeText(quint8 v);  // "%2.1f", 0xFF "---"
-QString CalValueText(quint8 v); // "%d", 0xFF "---"
 
 } // namespace vmx::sensor

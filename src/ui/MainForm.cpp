@@ -2,6 +2,12 @@
 #include "ui/MainForm.h"
 
 #include "app/TextHelpers.h"
+#include "boot/BootLoader.h"
+#include "boot/MemoryImages.h"
+#include "sensor/DeviceCommands.h"
+#include "sensor/Identification.h"
+#include "sensor/ParameterFile.h"
+#include "sensor/ParameterTransfer.h"
 #include "ui/FormWidgets.h"
 #include "ui/PWForm.h"
 #include "ui/StateForm.h"
@@ -82,6 +88,7 @@ void TMainForm::FormCreate() {
     acqStopped_ = true;
     CreateLink();
     CreateAcquisition();
+    CreateSensorCore();
     Reset_COM_USB();
     act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));
     act("ALStop")->setEnabled(false);
@@ -115,8 +122,7 @@ void TMainForm::FormCreate() {
     // 9-11: store, standard parameters, the parameter file of MONITOR.INI.
     ResetValues();
     SetStandardValues();
-    ImportStartParameterFile();
-    params_.CopyStandardToEdit();
+    ImportStartParameterFile(); // and, with or without it, the standard set into the edit block
 
     // 12-15: version text, language items and banner, captions, measuring interval.
     PanelText(2, QString::fromLatin1(app::kVersionText));
@@ -178,13 +184,10 @@ void TMainForm::ApplyConfigToMenus() {
 }
 
 void TMainForm::ImportStartParameterFile() {
-    const QString file = session_->config.ParFile;
-    if (file.isEmpty()) return;
-    PanelText(1, Msg(297) + QFileInfo(file).fileName());
-    if (ImportHexParameter(file))
-        PanelText(1, Msg(297) + Msg(250));
-    else
-        PanelText(1, Msg(117));
+    QString file = session_->config.ParFile;
+    // A relative name lives in the program folder, as every name of MONITOR.INI does.
+    if (!file.isEmpty()) file = QDir(session_->programDir()).absoluteFilePath(file);
+    parFile_->LoadStandardParameters(file);
 }
 
 void TMainForm::InitGainTestGrid() {

@@ -36,6 +36,17 @@ class QTableWidget;
 class QTimer;
 class QWidget;
 
+namespace vmx::boot {
+class BootLoader;
+class MemoryImages;
+} // namespace vmx::boot
+namespace vmx::sensor {
+class DeviceCommands;
+class Identification;
+class ParameterFile;
+class ParameterTransfer;
+} // namespace vmx::sensor
+
 namespace vmx::ui {
 
 class LabeledEdit;
@@ -56,6 +67,9 @@ struct MainFormEnv {
     // Which links exist; unset: the system's serial ports and converters plus what the
     // command line adds (--port PATH, --simulate).
     std::optional<link::LinkOptions> linkOptions;
+    // Picks a file instead of the file dialog named `dialog` ("OpenHexFile", "SaveHexFile", ...),
+    // preset with `preset`; an empty name is a cancelled dialog.
+    std::function<QString(const QString& dialog, const QString& preset)> fileName;
 };
 
 // The main window: pages, menus, actions, status bar; implements Host with Qt.
@@ -132,6 +146,10 @@ public:
     void SetStandardValues();
     void TestFocusChanged();
     sensor::ParameterBlocks& params() { return params_; }
+    sensor::ParameterTransfer& parameterTransfer() { return *transfer_; }
+    sensor::ParameterFile& parameterFile() { return *parFile_; }
+    sensor::Identification& identification() { return *ident_; }
+    boot::MemoryImages& memoryImages() { return *images_; }
     // Edit mask of a gain-test cell ("000;0" for the values, none for the headings).
     QString StGainTestGetEditMask(int col, int row) const;
     void StGainTestSelectCell();
@@ -323,6 +341,16 @@ private:
     int editChangeCount_ = 0;
     sensor::ParameterBlocks params_;
     bool updatingDialog_ = false; // refilling the controls must not count as an edit
+    // The sensor core the settings and identification pages work with.
+    std::unique_ptr<boot::MemoryImages> images_;
+    std::unique_ptr<boot::BootLoader> boot_;
+    std::unique_ptr<sensor::DeviceCommands> devices_;
+    std::unique_ptr<sensor::ParameterTransfer> transfer_;
+    std::unique_ptr<sensor::ParameterFile> parFile_;
+    std::unique_ptr<sensor::Identification> ident_;
+    void CreateSensorCore();
+    void ApplyIdentifiedType(int row);
+    QString AskFileName(const char* dialog, const QString& preset, bool save);
     bool closing_ = false;
 
     // Link state

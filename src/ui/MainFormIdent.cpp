@@ -1,6 +1,5 @@
 // The identification page: identification, serial number and calibration.
-#include "lang/Messages.h"
-#include "sensor/ParameterEditor.h"
+#include "sensor/Identification.h"
 #include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
@@ -23,36 +22,26 @@ void SetIdentCell(QTableWidget* g, int row, int col, const QString& text) {
     if (it->text() != text) it->setText(text);
 }
 
-QString YearText(quint8 year) {
-    return year == 255 ? QStringLiteral("??") : QString::number(year);
-}
-
-QString SerialText(quint16 sn) {
-    return sn == 0xFFFF ? QStringLiteral("????") : QString::asprintf("%5.5d", int(sn));
-}
-
 } // namespace
 
 bool TMainForm::EditChangeIdent(QObject* sender) {
     app::CurrentSensorType& st = session_->sensor;
     const QString name = sender->objectName();
     if (name == QLatin1String("EIdYear")) {
-        st.Year = quint8(sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::YearMin,
-                                            sensor::Limits::YearMax, st.Year));
+        st.Year = sensor::Identification::ParseYear(static_cast<QLineEdit*>(sender)->text(), st.Year);
     } else if (name == QLatin1String("EIdSN")) {
-        st.SerialNo = quint16(sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
-                                                 sensor::Limits::SerialMin, sensor::Limits::SerialMax,
-                                                 st.SerialNo));
+        st.SerialNo = sensor::Identification::ParseSerial(static_cast<QLineEdit*>(sender)->text(), st.SerialNo);
     } else if (name == QLatin1String("CBIdModel")) {
         const int i = static_cast<QComboBox*>(sender)->currentIndex();
         if (i >= 0) st.ModelIndex = quint8(i);
     } else if (sender == StGCal) {
-        for (int k = 0; k < 8; ++k) {
-            const QTableWidgetItem* size = StGCal->item(k + 1, 1);
-            const QTableWidgetItem* value = StGCal->item(k + 1, 2);
-            st.Cal[std::size_t(2 * k)] = sensor::CalSizeFromText(size ? size->text() : QString());
-            st.Cal[std::size_t(2 * k + 1)] = sensor::CalValueFromText(value ? value->text() : QString());
-        }
+        std::array<std::array<QString, 2>, 8> cells;
+        for (int k = 0; k < 8; ++k)
+            for (int c = 0; c < 2; ++c) {
+                const QTableWidgetItem* it = StGCal->item(k + 1, c + 1);
+                cells[std::size_t(k)][std::size_t(c)] = it ? it->text() : QString();
+            }
+        ident_->SetCalFromGrid(cells);
     } else {
         return false;
     }
@@ -60,60 +49,93 @@ bool TMainForm::EditChangeIdent(QObject* sender) {
 }
 
 void TMainForm::UpdateIdentPage() {
-    const app::CurrentSensorType& st = session_->sensor;
-    const bool g0530 = st.Has(app::Cap::Gen0530);
-
     // The model list chosen for the type; an index beyond it stands for "unknown".
     auto* model = findChild<QComboBox*>(QStringLiteral("CBIdModel"));
+    const int modelIndex = ident_->NormalizedModelIndex();
     if (model) {
         const QSignalBlocker block(model);
-        if (model->count() > 0 && st.ModelIndex < model->count())
-            model->setCurrentIndex(st.ModelIndex);
-        else if (model->count() > 0)
-            model->setCurrentIndex(0);
+        const QStringList items = ident_->ModelList();
+        QStringList now;
+        for (int i = 0; i < model->count(); ++i)
+            now << model->itemText(i);
+        if (now != items) {
+            model->clear();
+            model->addItems(items);
+        }
+        if (items.isEmpty()) {
+            model->setEditable(true);
+            model->setEditText(QStringLiteral("?????"));
+        } else {
+            model->setEditable(false);
+            model->setCurrentIndex(qBound(0, modelIndex, int(items.size()) - 1));
+        }
     }
 
-    auto* year = findChild<QLineEdit*>(QStringLiteral("EIdYear"));
-    if (year) year->setText(YearText(st.Year));
-    auto* sn = findChild<QLineEdit*>(QStringLiteral("EIdSN"));
-    if (sn) {
-        sn->setText(SerialText(st.SerialNo));
-        sn->setToolTip(Msg(g0530 ? 392 : 377));
+    if (auto* year = findChild<QLineEdit*>(QStringLiteral("EIdYear"))) year->setText(ident_->YearText());
+    if (auto* sn = findChild<QLineEdit*>(QStringLiteral("EIdSN"))) {
+        sn->setText(ident_->SerialText());
+        sn->setToolTip(ident_->SerialHint());
     }
 
     if (auto* grid = findChild<QTableWidget*>(QStringLiteral("StGIdent"))) {
         const QSignalBlocker block(grid);
-        const QStringList labels = lang::MsgList(388, session_->language());
-        for (int r = 0; r < 5; ++r)
+        const QStringList labels = ident_->IdentGridLabels();
+        const QStringList column = ident_->IdentGridColumn(
+            model && model->count() > 0 && model->currentIndex() >= 0 ? model->currentText() : QString());
+        for (int r = 0; r < 5; ++r) {
             SetIdentCell(grid, r, 0, r < labels.size() ? labels[r] : QString());
-        SetIdentCell(grid, 0, 1, st.Model);
-        SetIdentCell(grid, 1, 1, model && model->currentIndex() >= 0 ? model->currentText() : QString());
-        SetIdentCell(grid, 2, 1, st.FirmwareText);
-        SetIdentCell(grid, 4, 1,
-                     QStringLiteral("20") + YearText(st.Year) +
-                         (g0530 ? QStringLiteral(" / 9xx") : QStringLiteral(" / ")) + SerialText(st.SerialNo));
+            SetIdentCell(grid, r, 1, r < column.size() ? column[r] : QString());
+        }
     }
 
     if (StGCal) {
         const QSignalBlocker block(StGCal);
-        const QStringList rows = lang::MsgList(418, session_->language());
-        const QStringList cols = lang::MsgList(419, session_->language());
+        const auto cal = ident_->CalGrid();
         for (int r = 0; r < 9; ++r)
-            SetIdentCell(StGCal, r, 0, r < rows.size() ? rows[r] : QString());
-        for (int c = 1; c < 3; ++c)
-            SetIdentCell(StGCal, 0, c, c < cols.size() ? cols[c] : QString());
-        for (int k = 0; k < 8; ++k) {
-            SetIdentCell(StGCal, k + 1, 1, sensor::CalSizeText(st.Cal[std::size_t(2 * k)]));
-            SetIdentCell(StGCal, k + 1, 2, sensor::CalValueText(st.Cal[std::size_t(2 * k + 1)]));
-        }
+            for (int c = 0; c < 3; ++c)
+                SetIdentCell(StGCal, r, c, cal[std::size_t(r)][std::size_t(c)]);
     }
 }
 
-void TMainForm::ALGetIdentExecute() {}
-void TMainForm::ALSetIdSNExecute() {}
-void TMainForm::BTIdClearSNClick() {}
-void TMainForm::BTIdGetCalClick() {}
-void TMainForm::BTIdSetCalClick() {}
-void TMainForm::BTIdClearCalClick() {}
+// A catalogue row found by the identification becomes the current type as a menu click
+// would make it, so the window follows its flags.
+void TMainForm::ApplyIdentifiedType(int row) {
+    session_->CopyValidSensorType(row);
+    TestValidVersion();
+    UpdateVersion();
+    // The version menu may not list the row (filters): it stays the current type anyway.
+    if (session_->sensor.Row != row) session_->CopyValidSensorType(row);
+}
+
+void TMainForm::ALGetIdentExecute() {
+    ident_->ALGetIdentExecute();
+}
+
+void TMainForm::ALSetIdSNExecute() {
+    TestFocusChanged();
+    ident_->ALSetIdSNExecute();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdClearSNClick() {
+    ident_->BTIdClearSNClick();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdGetCalClick() {
+    ident_->BTIdGetCalClick();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdSetCalClick() {
+    TestFocusChanged();
+    ident_->BTIdSetCalClick();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdClearCalClick() {
+    ident_->BTIdClearCalClick();
+    UpdateDialog();
+}
 
 } // namespace vmx::ui

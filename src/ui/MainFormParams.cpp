@@ -1,5 +1,11 @@
 // The settings pages: the parameter block, its editor and the parameter file.
+#include "boot/BootLoader.h"
+#include "boot/MemoryImages.h"
+#include "sensor/DeviceCommands.h"
+#include "sensor/Identification.h"
 #include "sensor/ParameterEditor.h"
+#include "sensor/ParameterFile.h"
+#include "sensor/ParameterTransfer.h"
 #include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
@@ -7,6 +13,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -343,18 +351,82 @@ void TMainForm::SetStandardValues() {
     params_.SetStandardValues();
 }
 
-bool TMainForm::ImportHexParameter(const QString&) {
-    return false;
+void TMainForm::CreateSensorCore() {
+    images_ = std::make_unique<boot::MemoryImages>();
+    boot_ = std::make_unique<boot::BootLoader>(*session_, *link_, *images_);
+    devices_ = std::make_unique<sensor::DeviceCommands>(*session_, *link_);
+    devices_->stopAcquisition = [this] { ALStopExecute(); };
+    transfer_ = std::make_unique<sensor::ParameterTransfer>(*session_, *link_, *boot_, params_, devices_.get());
+    transfer_->stopAcquisition = [this] { ALStopExecute(); };
+    transfer_->commitEdit = [this] { TestFocusChanged(); };
+    transfer_->refreshPages = [this] { UpdateDialog(); };
+    parFile_ = std::make_unique<sensor::ParameterFile>(*session_, params_);
+    parFile_->refreshPages = [this] { UpdateDialog(); };
+    ident_ = std::make_unique<sensor::Identification>(*session_, *link_, *boot_, *transfer_, *devices_);
+    ident_->stopAcquisition = [this] { ALStopExecute(); };
+    ident_->applyType = [this](int row) { ApplyIdentifiedType(row); };
+    ident_->setSerialModeIndex = [this](int index) {
+        if (auto* c = findChild<QComboBox*>(QStringLiteral("CBMSerialMode"))) SetComboIndex(c, index);
+    };
+    ident_->refreshPages = [this] { UpdateDialog(); };
+    ident_->showIdentPage = [this] { PC1->setCurrentWidget(TSIdent); };
 }
-void TMainForm::ALReadParameterExecute() {}
-void TMainForm::ALWriteParameterExecute() {}
-void TMainForm::ALVerifyParameterExecute() {}
+
+QString TMainForm::AskFileName(const char* dialog, const QString& preset, bool save) {
+    if (env_.fileName) return env_.fileName(QLatin1String(dialog), preset);
+    auto* d = findChild<TFileDialogText*>(QLatin1String(dialog));
+    const QString title = d ? d->Title : QString();
+    const QString filter = d ? d->QtFilter() : QString();
+    QString name = save ? QFileDialog::getSaveFileName(this, title, preset, filter)
+                        : QFileDialog::getOpenFileName(this, title, preset, filter);
+    if (save && !name.isEmpty() && QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".hex");
+    return name;
+}
+
+bool TMainForm::ImportHexParameter(const QString& fileName) {
+    return parFile_->ImportHexParameter(fileName);
+}
+
+void TMainForm::ALReadParameterExecute() {
+    transfer_->ALReadParameterExecute();
+}
+
+void TMainForm::ALWriteParameterExecute() {
+    transfer_->ALWriteParameterExecute();
+}
+
+void TMainForm::ALVerifyParameterExecute() {
+    transfer_->ALVerifyParameterExecute();
+}
+
 void TMainForm::ALSetStandardExecute() {
-    params_.CopyStandardToEdit();
-    UpdateDialog();
+    transfer_->ALSetStandardExecute();
 }
-void TMainForm::BTSOpenParameterFileClick() {}
-void TMainForm::BTSSaveParameterFileClick() {}
-void TMainForm::BTSetGainTestClick() {}
+
+void TMainForm::BTSOpenParameterFileClick() {
+    const QString name = AskFileName("OpenHexFile", parFile_->lastFileName, false);
+    if (name.isEmpty()) return;
+    auto* exim = findChild<QCheckBox*>(QStringLiteral("ChBIdExImCal"));
+    parFile_->withCalibration = exim && exim->isChecked();
+    parFile_->BTSOpenParameterFileClick(name);
+}
+
+void TMainForm::BTSSaveParameterFileClick() {
+    TestFocusChanged();
+    const QString name = AskFileName("SaveHexFile", parFile_->lastFileName, true);
+    if (name.isEmpty()) return;
+    auto* exim = findChild<QCheckBox*>(QStringLiteral("ChBIdExImCal"));
+    parFile_->withCalibration = exim && exim->isChecked();
+    parFile_->BTSSaveParameterFileClick(name);
+}
+
+void TMainForm::BTSetGainTestClick() {
+    auto* grid = findChild<QTableWidget*>(QStringLiteral("StGainTesttemp"));
+    devices_->BTSetGainTestClick(gainTestIndex_);
+    if (!grid) return;
+    const sensor::GainGrid& g = devices_->gainGrid();
+    for (int r = 0; r < int(g.cells.size()); ++r)
+        SetCell(grid, r, 1, g.cells[std::size_t(r)][1]);
+}
 
 } // namespace vmx::ui

@@ -161,7 +161,7 @@ TEST(EditorLists, SecurityByteAndItsInverse) {
     EXPECT_EQ(b.SecurityInv(), 0xBE);
 }
 
-TEST(EditorLists, GainCellsAndCalibrationCells) {
+TEST(EditorLists, GainCells) {
     EXPECT_EQ(GainCellValue(QStringLiteral("300")), 255);
     EXPECT_EQ(GainCellValue(QString()), 0);
     EXPECT_EQ(GainCellValue(QStringLiteral("17")), 17);
@@ -173,13 +173,6 @@ TEST(EditorLists, GainCellsAndCalibrationCells) {
     EXPECT_EQ(GainTestEditMask(1, 1), QStringLiteral("000;0"));
     EXPECT_TRUE(GainTestEditMask(0, 3).isEmpty());
 
-    EXPECT_EQ(CalSizeFromText(QStringLiteral("2,5")), 25);
-    EXPECT_EQ(CalSizeFromText(QStringLiteral("12")), 100);
-    EXPECT_EQ(CalSizeFromText(QString()), 0xFF);
-    EXPECT_EQ(CalSizeText(0xFF), QStringLiteral("---"));
-    EXPECT_EQ(CalSizeText(25), QStringLiteral("2.5"));
-    EXPECT_EQ(CalValueFromText(QStringLiteral("300")), 240);
-    EXPECT_EQ(CalValueFromText(QStringLiteral("-")), 0xFF);
 }
 
 TEST(EditorPanels, TagsToggleTheirBitsAndBubbleRowsAreMasked) {
