@@ -32,6 +32,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -191,6 +192,7 @@ void TMainForm::ImportStartParameterFile() {
 }
 
 void TMainForm::InitGainTestGrid() {
+    const QSignalBlocker block(StGainTest); // headings, not edits
     for (int r = 1; r <= 5; ++r)
         StGainTest->setItem(r, 0, new QTableWidgetItem(QString::number(r - 1)));
     // Upper limit: the digit with two macrons; lower limit: the digit with two underscores.

@@ -301,6 +301,7 @@ QWidget* TMainForm::CreateIdentPage() {
     StGCal->setColumnWidth(0, 60);
     StGCal->setMinimumHeight(9 * 17 + 4);
     connect(StGCal, &QTableWidget::currentCellChanged, this, &TMainForm::StGCalSelectCell);
+    connect(StGCal, &QTableWidget::itemChanged, this, &TMainForm::StGCalSelectCell);
     cl->addWidget(StGCal, 0, 0, 1, 4);
     QPushButton* getCal = Button(cal, "BTIdGetCal");
     connect(getCal, &QPushButton::clicked, this, &TMainForm::BTIdGetCalClick);
@@ -595,6 +596,8 @@ QWidget* TMainForm::CreateSettingsPage3() {
     StGainTest = Grid(gain, "StGainTest", 6, 7);
     StGainTest->setFixedSize(7 * 40 + 4, 6 * 17 + 4);
     connect(StGainTest, &QTableWidget::currentCellChanged, this, &TMainForm::StGainTestSelectCell);
+    // A committed cell (Enter, another cell, leaving the grid) is an edit as well.
+    connect(StGainTest, &QTableWidget::itemChanged, this, &TMainForm::StGainTestSelectCell);
     gl->addWidget(StGainTest, 1, 0, 1, 2);
     LabeledEdit* inc = ParamLabeledEdit(gain, "EGainTestInc");
     gl->addWidget(inc->EditLabel(), 2, 0);

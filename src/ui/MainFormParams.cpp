@@ -331,6 +331,7 @@ void TMainForm::UpdatePanels() {
 }
 
 void TMainForm::InitBubbleTabEditors() {
+    const QSignalBlocker block(StGainTest);
     // The gain-test grid: headings are fixed, the cells take three digits.
     StGainTest->setItemDelegate(
         new MaskDelegate([this](int col, int row) { return StGainTestGetEditMask(col, row); }, StGainTest));
