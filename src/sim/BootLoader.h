@@ -43,6 +43,7 @@ public:
     bool InBootSector(int addr) const { return addr >= bootAddr_ && addr < bootAddr_ + kPageSize; }
 
     std::array<quint8, kFlashSize>& flash() { return flash_; }
+    const std::array<quint8, kFlashSize>& flash() const { return flash_; }
     std::array<quint8, kSramSize>& sram() { return sram_; }
     std::array<quint8, kXramSize>& xram() { return xram_; }
     std::array<quint8, kEepromSize>& eeprom() { return eeprom_; }

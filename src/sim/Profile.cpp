@@ -97,6 +97,9 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
     else if (k == QLatin1String("model")) field = &s.model;
     else if (k == QLatin1String("mode")) field = &s.mode;
     else if (k == QLatin1String("if")) field = &s.serialIf;
+    else if (k == QLatin1String("parlen")) field = &s.parLen;
+    else if (k == QLatin1String("snoffset")) field = &s.snOffset;
+    else if (k == QLatin1String("caloffset")) field = &s.calOffset;
     if (!field) {
         error = QStringLiteral("unknown word in simulation profile: %1").arg(word);
         return false;

@@ -13,6 +13,8 @@
 //   tube=filled|empty|none              tube state
 //   power=on|off                        sensor power at start
 //   if=0|1|2                            serial interface the sensor speaks behind a test module
+//   parlen=N snoffset=N caloffset=N      parameter block length, identification and
+//                                       calibration block offsets in flash (65535 none)
 // Sensor words apply to every converter of the profile.
 
 #include "sim/Bench.h"

@@ -29,11 +29,20 @@ bool SensorProfile::SetKey(qint64 k)
     const Generation g = generation();
     serialIf = g == Generation::G0530 ? kIfRs232 : kIfMaster;
     hardware = g == Generation::G0530 ? 6 : (firmware >= 140 ? 14 : 2);
+    // Parameter block length and flash blocks by generation, as the catalogue has them.
+    if (firmware <= 110) parLen = 0;
+    else if (firmware >= 130) parLen = 256;
+    else if (type == 6 && firmware < 122) parLen = 32;
+    else parLen = 64;
+    parAddr = parLen > 0 ? 0x0A00 : 0;
+    snOffset = (firmware >= 140 || g == Generation::G0530) ? 128 : 0xFFFF;
+    calOffset = (g == Generation::G0530 && firmware >= 201) ? 144 : 0xFFFF;
     return true;
 }
 
 Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile))
 {
+    InitFlash();
     if (profile_.powered) {
         run_ = Run::App;
         mode_ = profile_.mode;
@@ -284,6 +293,17 @@ MeasValues Sensor::Measure(qint64 t)
 
 std::array<quint8, 16> Sensor::IdentBlock() const
 {
+    std::array<quint8, 16> b = IdentBlockOfProfile();
+    const int at = profile_.snOffset;
+    if (at >= 0 && at + 16 <= BootLoader::kPageSize) {
+        const auto& flash = boot_.flash();
+        for (int i = 12; i < 16; ++i) b[size_t(i)] = flash[size_t(at + i)];
+    }
+    return b;
+}
+
+std::array<quint8, 16> Sensor::IdentBlockOfProfile() const
+{
     std::array<quint8, 16> b{};
     b[0] = quint8(profile_.ident);
     b[1] = quint8(profile_.type);
@@ -296,6 +316,46 @@ std::array<quint8, 16> Sensor::IdentBlock() const
     b[14] = quint8(profile_.serialNo & 0xFF);
     b[15] = quint8(profile_.serialNo >> 8);
     return b;
+}
+
+std::array<quint8, 16> Sensor::CalBlock() const
+{
+    const int at = profile_.calOffset;
+    if (at < 0 || at + 16 > BootLoader::kPageSize) return profile_.cal;
+    std::array<quint8, 16> b{};
+    const auto& flash = boot_.flash();
+    std::copy_n(flash.begin() + at, 16, b.begin());
+    return b;
+}
+
+void Sensor::InitFlash()
+{
+    auto& flash = boot_.flash();
+    const SensorProfile& p = profile_;
+    if (p.snOffset >= 0 && p.snOffset + 16 <= BootLoader::kPageSize) {
+        const auto id = IdentBlockOfProfile();
+        std::copy(id.begin(), id.end(), flash.begin() + p.snOffset);
+    }
+    if (p.calOffset >= 0 && p.calOffset + 16 <= BootLoader::kPageSize) {
+        std::copy(p.cal.begin(), p.cal.end(), flash.begin() + p.calOffset);
+        // The stored block carries its checksum in byte 15 unless it was never written.
+        bool blank = true;
+        for (int i = 0; i < 15; ++i) blank = blank && p.cal[size_t(i)] == 0xFF;
+        if (!blank) flash[size_t(p.calOffset + 15)] = Crc6(p.cal[0], p.cal.data() + 1, 14);
+    }
+    const int len = std::clamp(p.parLen, 0, 256);
+    if (len > 0 && p.parAddr >= 0 && p.parAddr + BootLoader::kPageSize <= BootLoader::kFlashSize) {
+        quint8* page = flash.data() + p.parAddr;
+        std::fill_n(page, BootLoader::kPageSize, quint8(0xFF));
+        quint8 sum = 0;
+        for (int i = 1; i < len; ++i) {
+            page[i] = quint8(i * 7 + 3);
+            sum = quint8(sum + page[i]);
+        }
+        page[0] = quint8(~sum);
+        page[510] = quint8(kFactoryExtraWord & 0xFF);
+        page[511] = quint8(kFactoryExtraWord >> 8);
+    }
 }
 
 std::array<quint8, 16> Sensor::BootIdentBlock() const
@@ -392,13 +452,22 @@ void Sensor::App(const QByteArray& f, qint64 t)
     }
     case cmd::GetIdent:
         if (len != 5) break;
+        // The 05.30 generation answers its identity in the service mode only.
+        if (gen == Generation::G0530 && mode_ != 3) {
+            reject(QStringLiteral("not in service mode"));
+            return;
+        }
         accept();
         Reply(Unit::Sensor, Framed(c, Bytes(IdentBlock())), t);
         return;
     case cmd::ReadCal:
         if (len != 5) break;
+        if (gen == Generation::G0530 && mode_ != 3) {
+            reject(QStringLiteral("not in service mode"));
+            return;
+        }
         accept();
-        Reply(Unit::Sensor, Framed(c, Bytes(profile_.cal)), t);
+        Reply(Unit::Sensor, Framed(c, Bytes(CalBlock())), t);
         return;
     case cmd::SetLed:
         if (len != 6) break;
@@ -412,18 +481,25 @@ void Sensor::App(const QByteArray& f, qint64 t)
             return;
         }
         if (len != 6) break;
-        accept();
         if (gen == Generation::Framed && profile_.firmware >= 140) {
-            SetMode(p0, t); // V1.40: the mode index itself
+            // V1.40: the mode index itself; codes of the older command mean nothing to it.
+            if (p0 > 10) {
+                reject(QStringLiteral("unknown mode"));
+                return;
+            }
+            accept();
+            SetMode(p0, t);
         } else {
             int m = 0;
             switch (p0) {
+            case 0x00: m = 0; break;
             case 0x10: m = 1; break;
             case 0x30: m = 2; break;
             case 0x50: m = 3; break;
             case 0x80: m = 4; break;
-            default: m = 0; break;
+            default: reject(QStringLiteral("unknown mode")); return;
             }
+            accept();
             SetMode(m, t);
         }
         return;

@@ -40,6 +40,12 @@ struct SensorProfile {
     int serialIf = 1;
     Tube tube = Tube::Filled;
     bool powered = true;
+    // Where the parameter page, the identification and the calibration block lie in the code
+    // flash (0xFFFF: none), and the parameter block's length (0: none).
+    int parAddr = 0x0A00;
+    int parLen = 256;
+    int snOffset = 128;
+    int calOffset = 0xFFFF;
     std::array<quint8, 16> cal{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
@@ -90,7 +96,16 @@ public:
 
     // One measurement as the sensor sees the tube at `tUs`.
     MeasValues Measure(qint64 tUs);
+    // The identification answer: the numbers of the firmware, the production data (model,
+    // year, serial number) from the identification block in flash when the type has one.
     std::array<quint8, 16> IdentBlock() const;
+    // The calibration answer: from flash when the type has the block, else the profile's.
+    std::array<quint8, 16> CalBlock() const;
+    // The factory contents of the flash: identification and calibration blocks in the first
+    // page, a parameter block with a valid checksum and the page's extra word.
+    void InitFlash();
+    static constexpr quint16 kFactoryExtraWord = 0x5AA5;
+    std::array<quint8, 16> IdentBlockOfProfile() const;
     std::array<quint8, 16> BootIdentBlock() const;
 
     BootLoader& bootLoader() { return boot_; }
