@@ -32,6 +32,8 @@ struct Harness {
     std::deque<app::AskResult> answers;
     app::AskResult defaultAnswer = app::AskResult::No;
     std::vector<QUrl> opened;
+    // Answers the file dialogs (dialog name, preset); unset: every dialog is cancelled.
+    std::function<QString(const QString&, const QString&)> fileName;
     // The links the window finds: none of the machine's own; tests add simulated converters
     // and pseudo-terminals.
     link::LinkOptions links = [] {
@@ -67,6 +69,9 @@ struct Harness {
             return false;
         };
         env.linkOptions = links;
+        env.fileName = [this](const QString& dialog, const QString& preset) {
+            return fileName ? fileName(dialog, preset) : QString();
+        };
         form = std::make_unique<TMainForm>(options, env);
         return *form;
     }
