@@ -322,6 +322,10 @@ void TMainForm::UpdatePanels() {
         }
         p->setText(text);
         p->setAlignment(Qt::AlignCenter);
+        // "AUTO" has to fit the 17-pixel panel.
+        QFont font = p->font();
+        font.setPixelSize(look == sensor::PanelLook::Auto ? 6 : 11);
+        p->setFont(font);
         p->setProperty("look", int(look));
         QString style = colour.isEmpty() ? QString() : QStringLiteral("background-color: %1;").arg(colour);
         // The level panels of the output table keep their bold blue letters.
