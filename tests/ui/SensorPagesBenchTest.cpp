@@ -162,3 +162,31 @@ TEST(SensorPagesBench, CalibrationGridParsesSizesAndValues) {
     // The export option sits in the calibration group.
     EXPECT_TRUE(h.Find<QCheckBox>("ChBIdExImCal")->isVisible());
 }
+
+TEST(SensorPagesBench, FileOfAnotherTypeAsksAndCancelKeepsTheBlock) {
+    Harness h;
+    TMainForm& f = h.StartShown();
+    Choose(h, 5028143);
+    const QString path = h.dir.filePath(QStringLiteral("p.hex"));
+    h.fileName = [&](const QString&, const QString&) { return path; };
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSSET"));
+    h.Find<QTabWidget>("PCSet")->setCurrentWidget(h.Find<QWidget>("TSSet3"));
+    Type(h, "EBubbleFactor", QStringLiteral("9"));
+    h.Find<QAbstractButton>("BTSSaveParameterFile")->click();
+    ASSERT_EQ(f.PanelTextOf(1), Msg(h, 296) + Msg(h, 250));
+
+    Choose(h, 5063143); // another subtype
+    h.Act("ALSetStandard")->trigger();
+    const std::size_t asked = h.questions.size();
+    h.answers = {app::AskResult::Cancel};
+    h.Find<QAbstractButton>("BTSOpenParameterFile")->click();
+    ASSERT_EQ(h.questions.size(), asked + 1);
+    EXPECT_EQ(h.questions.back().Text, Msg(h, 283));
+    EXPECT_EQ(h.questions.back().Icon, app::AskIcon::Warning); // the window's warning box
+    EXPECT_EQ(f.params().edit.BubbleFactor(), 5);
+
+    h.answers = {app::AskResult::Yes};
+    h.Find<QAbstractButton>("BTSOpenParameterFile")->click();
+    EXPECT_EQ(f.params().edit.BubbleFactor(), 9);
+    EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("9"));
+}
