@@ -198,6 +198,10 @@ bool TMainForm::EditChangeParameter(QObject* sender) {
 
 void TMainForm::UpdateDialog() {
     updatingDialog_ = true;
+    // The sensor accesses power-cycle by the same flag the three boxes show.
+    if (devices_ && devices_->PowerAuto() != powerAutomatic_) {
+        devices_->SetPowerAuto(powerAutomatic_);
+    }
     sensor::NormaliseEditBlock(params_.edit, session_->sensor.Flags);
     UpdateParameterPages();
     UpdatePanels();
