@@ -185,10 +185,8 @@ void TMainForm::ApplyConfigToMenus() {
 }
 
 void TMainForm::ImportStartParameterFile() {
-    QString file = session_->config.ParFile;
-    // A relative name lives in the program folder, as every name of MONITOR.INI does.
-    if (!file.isEmpty()) file = QDir(session_->programDir()).absoluteFilePath(file);
-    parFile_->LoadStandardParameters(file);
+    // MONITOR.INI's name, already placed in the program folder when it was relative.
+    parFile_->LoadStandardParameters(session_->config.ParFile);
 }
 
 void TMainForm::InitGainTestGrid() {

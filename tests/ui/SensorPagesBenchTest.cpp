@@ -5,6 +5,10 @@
 
 #include "sensor/ParameterFile.h"
 #include "sim/Bench.h"
+#include "ui/FormWidgets.h"
+#include "ui/StateForm.h"
+
+#include <QFile>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -189,4 +193,53 @@ TEST(SensorPagesBench, FileOfAnotherTypeAsksAndCancelKeepsTheBlock) {
     h.Find<QAbstractButton>("BTSOpenParameterFile")->click();
     EXPECT_EQ(f.params().edit.BubbleFactor(), 9);
     EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("9"));
+}
+
+TEST(SensorPagesBench, StartUpParameterFileBecomesStandardAndEditBlock) {
+    Harness first;
+    TMainForm& a = first.StartShown();
+    a.params().edit.SetBubbleFactor(17);
+    a.params().edit.word = 0x4321;
+    first.fileName = [&](const QString&, const QString&) { return first.dir.filePath(QStringLiteral("p.hex")); };
+    first.Find<QAbstractButton>("BTSSaveParameterFile")->click();
+
+    Harness h;
+    ASSERT_TRUE(QFile::copy(first.dir.filePath(QStringLiteral("p.hex")), h.dir.filePath(QStringLiteral("p.hex"))));
+    h.WriteIni(QStringLiteral("[DEVICE]\nPARFILE=p.hex\n"));
+    TMainForm& f = h.Start();
+    EXPECT_EQ(f.params().edit.BubbleFactor(), 17);
+    EXPECT_EQ(f.params().standard.BubbleFactor(), 17);
+    EXPECT_EQ(f.params().edit.word, 0x4321);
+    EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("17"));
+    EXPECT_EQ(h.Find<QLineEdit>("ECRC")->text(), QStringLiteral("$4321"));
+    EXPECT_TRUE(f.StateForm()->Lines().contains(Msg(h, 297) + Msg(h, 250)));
+    // "Standard" returns to the file's block, not to the built-in one.
+    f.params().edit.SetBubbleFactor(1);
+    h.Act("ALSetStandard")->trigger();
+    EXPECT_EQ(f.params().edit.BubbleFactor(), 17);
+}
+
+TEST(SensorPagesBench, OutputTableIsBuiltAsTheStartSequenceSays) {
+    Harness h;
+    h.Start();
+    auto* tab = h.Find<QWidget>("PBubbleTab");
+    const int editLeft[] = {16, 60, 104};
+    const int panelLeft[] = {150, 178, 198, 218};
+    for (int i = 0; i < 10; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            auto* e = tab->findChild<QLineEdit*>(QStringLiteral("EBubbleTab_%1_%2").arg(i).arg(j));
+            ASSERT_NE(e, nullptr);
+            EXPECT_EQ(e->geometry(), QRect(editLeft[j], 30 + 20 * i, 43, 19)) << i << " " << j;
+        }
+        for (int j = 0; j < 4; ++j) {
+            auto* p = tab->findChild<QWidget*>(QStringLiteral("PBubbleTab_%1_%2").arg(i).arg(j));
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(p->x(), panelLeft[j]);
+            EXPECT_EQ(p->size(), QSize(17, 17));
+            EXPECT_EQ(Tag(p), j == 0 ? 10 * i + 104 : 10 * i + 100 + j - 1);
+        }
+    }
+    for (int i : {0, 7, 8, 9})
+        EXPECT_TRUE(tab->findChild<QLineEdit*>(QStringLiteral("EBubbleTab_%1_0").arg(i))->isReadOnly()) << i;
+    EXPECT_FALSE(tab->findChild<QLineEdit*>(QStringLiteral("EBubbleTab_3_0"))->isReadOnly());
 }
