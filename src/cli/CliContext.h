@@ -96,5 +96,6 @@ void AddLinkCommands(CLI::App& app, CliContext& ctx);
 void AddCaptureCommands(CLI::App& app, CliContext& ctx);
 void AddDeviceCommands(CLI::App& app, CliContext& ctx);
 void AddBootCommands(CLI::App& app, CliContext& ctx);
+void AddParamCommands(CLI::App& app, CliContext& ctx);
 
 } // namespace vmx::cli

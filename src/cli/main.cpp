@@ -37,6 +37,7 @@ int main(int argc, char** argv)
     AddCaptureCommands(app, ctx);
     AddDeviceCommands(app, ctx);
     AddBootCommands(app, ctx);
+    AddParamCommands(app, ctx);
 
     try {
         app.parse(argc, argv);
