@@ -5,6 +5,7 @@
 #include "cli/CliContext.h"
 #include "sensor/DeviceCommands.h"
 #include "sensor/Identification.h"
+#include "sensor/ParameterEditor.h"
 #include "sensor/ParameterFile.h"
 #include "sensor/ParameterTransfer.h"
 
@@ -31,13 +32,19 @@ struct SensorPagesRig {
     {
         app::Session& s = ctx.session();
         file = std::make_unique<ParameterFile>(s, blocks);
+        // Each refresh of the window's pages normalises the edit block; here the same happens
+        // at the same points, so the block written is the one the window would write.
+        const auto refresh = [this, &s] { NormaliseEditBlock(blocks.edit, s.sensor.Flags); };
+        file->refreshPages = refresh;
         // The built-in set; a PARFILE of MONITOR.INI is taken as the program does at start.
         file->LoadStandardParameters(s.config.ParFile);
+        refresh();
         if (!withLink) return;
         boot = std::make_unique<boot::BootLoader>(s, ctx.link(), images);
         dc = std::make_unique<DeviceCommands>(s, ctx.link());
         dc->SetPowerAuto(s.config.PowerAuto);
         transfer = std::make_unique<ParameterTransfer>(s, ctx.link(), *boot, blocks, dc.get());
+        transfer->refreshPages = refresh;
         ident = std::make_unique<Identification>(s, ctx.link(), *boot, *transfer, *dc);
     }
 };

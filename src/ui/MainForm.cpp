@@ -2,6 +2,12 @@
 #include "ui/MainForm.h"
 
 #include "app/TextHelpers.h"
+#include "boot/BootLoader.h"
+#include "boot/MemoryImages.h"
+#include "sensor/DeviceCommands.h"
+#include "sensor/Identification.h"
+#include "sensor/ParameterFile.h"
+#include "sensor/ParameterTransfer.h"
 #include "ui/FormWidgets.h"
 #include "ui/PWForm.h"
 #include "ui/StateForm.h"
@@ -26,6 +32,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -83,6 +90,7 @@ void TMainForm::FormCreate() {
     CreateLink();
     CreateSimulatorPanel();
     CreateAcquisition();
+    CreateSensorCore();
     Reset_COM_USB();
     act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));
     act("ALStop")->setEnabled(false);
@@ -116,7 +124,7 @@ void TMainForm::FormCreate() {
     // 9-11: store, standard parameters, the parameter file of MONITOR.INI.
     ResetValues();
     SetStandardValues();
-    ImportStartParameterFile();
+    ImportStartParameterFile(); // and, with or without it, the standard set into the edit block
 
     // 12-15: version text, language items and banner, captions, measuring interval.
     PanelText(2, QString::fromLatin1(app::kVersionText));
@@ -127,6 +135,7 @@ void TMainForm::FormCreate() {
 
     // 16-17
     InitGainTestGrid();
+    InitBubbleTabEditors();
     act("ALPowerOn")->setChecked(true);
 
     // 18: boot-loader state.
@@ -180,16 +189,12 @@ void TMainForm::ApplyConfigToMenus() {
 }
 
 void TMainForm::ImportStartParameterFile() {
-    const QString file = session_->config.ParFile;
-    if (file.isEmpty()) return;
-    PanelText(1, Msg(297) + QFileInfo(file).fileName());
-    if (ImportHexParameter(file))
-        PanelText(1, Msg(297) + Msg(250));
-    else
-        PanelText(1, Msg(117));
+    // MONITOR.INI's name, already placed in the program folder when it was relative.
+    parFile_->LoadStandardParameters(session_->config.ParFile);
 }
 
 void TMainForm::InitGainTestGrid() {
+    const QSignalBlocker block(StGainTest); // headings, not edits
     for (int r = 1; r <= 5; ++r)
         StGainTest->setItem(r, 0, new QTableWidgetItem(QString::number(r - 1)));
     // Upper limit: the digit with two macrons; lower limit: the digit with two underscores.
@@ -392,12 +397,6 @@ void TMainForm::TestFocusChanged() {
             qobject_cast<QAbstractItemView*>(w))
             return;
     EditChange(edit);
-}
-
-void TMainForm::EditChange(QObject* sender) {
-    ++editChangeCount_;
-    Q_EMIT editChanged(sender);
-    UpdateDialog();
 }
 
 void TMainForm::BTNextSetFocus() {

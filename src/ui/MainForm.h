@@ -14,6 +14,7 @@
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
 #include "sensor/DeviceCommands.h"
+#include "sensor/ParameterBlock.h"
 #include "ui/MonitorOptions.h"
 
 #include <QHash>
@@ -41,6 +42,17 @@ class QTabWidget;
 class QTableWidget;
 class QTimer;
 class QWidget;
+
+namespace vmx::boot {
+class BootLoader;
+class MemoryImages;
+} // namespace vmx::boot
+namespace vmx::sensor {
+class DeviceCommands;
+class Identification;
+class ParameterFile;
+class ParameterTransfer;
+} // namespace vmx::sensor
 
 namespace vmx::ui {
 
@@ -151,6 +163,15 @@ public:
     void UpdateDialog();
     void SetStandardValues();
     void TestFocusChanged();
+    sensor::ParameterBlocks& params() { return params_; }
+    sensor::ParameterTransfer& parameterTransfer() { return *transfer_; }
+    sensor::ParameterFile& parameterFile() { return *parFile_; }
+    sensor::Identification& identification() { return *ident_; }
+    boot::MemoryImages& memoryImages() { return *images_; }
+    // Edit mask of a gain-test cell ("000;0" for the values, none for the headings).
+    QString StGainTestGetEditMask(int col, int row) const;
+    void StGainTestSelectCell();
+    void StGCalSelectCell();
 
     // Boot loader, memory images, HEX and ABS files, download (MainFormBoot.cpp)
     boot::MemoryImages& images();
@@ -322,9 +343,17 @@ private:
     QString Msg(int index) const { return session_->Msg(index); }
     void UpdateLEDControls();
     void ShowPowerAuto();
+    void WireDeviceCommands();
     int SerialModeIndex() const;
     sensor::LedBits LedFromBoxes() const;
     int BubbleTestTime() const;
+    // Parameter editor pieces (MainFormParams.cpp, MainFormIdent.cpp)
+    bool EditChangeParameter(QObject* sender);
+    bool EditChangeIdent(QObject* sender);
+    void UpdateParameterPages();
+    void UpdatePanels();
+    void UpdateIdentPage();
+    void InitBubbleTabEditors();
 
     MonitorOptions options_;
     MainFormEnv env_;
@@ -332,7 +361,6 @@ private:
     app::Clock* clock_ = nullptr;
     std::unique_ptr<app::Session> session_;
     std::unique_ptr<link::Link> link_;
-    std::unique_ptr<sensor::DeviceCommands> dev_;
     monitor::MeasurementStore store_;
     monitor::MeasTableModel* table_ = nullptr;
     std::unique_ptr<monitor::Acquisition> acq_;
@@ -364,6 +392,16 @@ private:
     int testSelection_[2] = {-1, -1};
     QImage bmBack_, bmDraw_;
     int editChangeCount_ = 0;
+    sensor::ParameterBlocks params_;
+    bool updatingDialog_ = false; // refilling the controls must not count as an edit
+    // The sensor core the settings and identification pages work with.
+    std::unique_ptr<sensor::DeviceCommands> devices_;
+    std::unique_ptr<sensor::ParameterTransfer> transfer_;
+    std::unique_ptr<sensor::ParameterFile> parFile_;
+    std::unique_ptr<sensor::Identification> ident_;
+    void CreateSensorCore();
+    void ApplyIdentifiedType(int row);
+    QString AskFileName(const char* dialog, const QString& preset, bool save);
     bool closing_ = false;
 
     // Link state

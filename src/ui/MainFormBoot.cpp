@@ -64,8 +64,9 @@ QString DumpLine(quint32 address, const quint8* bytes) {
 // ---- state ----
 
 void TMainForm::InitBootState() {
-    images_ = std::make_unique<MemoryImages>();
-    boot_ = std::make_unique<boot::BootLoader>(*session_, *link_, *images_);
+    // The settings and identification side shares the images and the boot loader.
+    if (!images_) images_ = std::make_unique<MemoryImages>();
+    if (!boot_) boot_ = std::make_unique<boot::BootLoader>(*session_, *link_, *images_);
     hex_ = std::make_unique<HexImage>(*session_, *images_);
     download_ = std::make_unique<Download>(*session_, *boot_, *hex_);
     boot_->stopAcquisition = [this] { ALStopExecute(); };

@@ -22,32 +22,33 @@ int EditNumber(const QLineEdit* e, int fallback) {
 }
 } // namespace
 
+void TMainForm::WireDeviceCommands() {
+    sensor::DeviceCommands* d = devices_.get();
+    d->stopAcquisition = [this] { ALStopExecute(); };
+    d->onColourBoxesEnabled = [this](bool on) {
+        for (const char* n : {"CBLEDgreen", "CBLEDred", "CBLEDblue"}) SetEnabledNamed(n, on);
+    };
+    d->onPowerGlyph = [this](bool on) {
+        const QPixmap g = Glyph(on ? QStringLiteral("POWER_ON") : QStringLiteral("POWER_OFF"));
+        for (const char* n : {"BTPowerOn", "BTPowerOn2"})
+            if (auto* b = findChild<QAbstractButton*>(QLatin1String(n))) b->setIcon(g);
+    };
+    d->onPowerActionChecked = [this](bool checked) {
+        QAction* a = act("ALPowerOn");
+        const bool blocked = a->blockSignals(true);
+        a->setChecked(checked);
+        a->blockSignals(blocked);
+    };
+    d->onChannelCaption = [this](const QString& caption) { act("ALSwitchIF")->setText(caption); };
+    d->onPowerAutoChanged = [this](bool on) {
+        powerAutomatic_ = on;
+        ShowPowerAuto();
+    };
+    d->SetPowerAuto(powerAutomatic_);
+}
+
 sensor::DeviceCommands& TMainForm::Dev() {
-    if (!dev_) {
-        dev_ = std::make_unique<sensor::DeviceCommands>(*session_, *link_);
-        dev_->stopAcquisition = [this] { ALStopExecute(); };
-        dev_->onColourBoxesEnabled = [this](bool on) {
-            for (const char* n : {"CBLEDgreen", "CBLEDred", "CBLEDblue"}) SetEnabledNamed(n, on);
-        };
-        dev_->onPowerGlyph = [this](bool on) {
-            const QPixmap g = Glyph(on ? QStringLiteral("POWER_ON") : QStringLiteral("POWER_OFF"));
-            for (const char* n : {"BTPowerOn", "BTPowerOn2"})
-                if (auto* b = findChild<QAbstractButton*>(QLatin1String(n))) b->setIcon(g);
-        };
-        dev_->onPowerActionChecked = [this](bool checked) {
-            QAction* a = act("ALPowerOn");
-            const bool blocked = a->blockSignals(true);
-            a->setChecked(checked);
-            a->blockSignals(blocked);
-        };
-        dev_->onChannelCaption = [this](const QString& caption) { act("ALSwitchIF")->setText(caption); };
-        dev_->onPowerAutoChanged = [this](bool on) {
-            powerAutomatic_ = on;
-            ShowPowerAuto();
-        };
-        dev_->SetPowerAuto(powerAutomatic_);
-    }
-    return *dev_;
+    return *devices_;
 }
 
 void TMainForm::ShowPowerAuto() {

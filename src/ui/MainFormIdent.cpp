@@ -1,13 +1,141 @@
 // The identification page: identification, serial number and calibration.
+#include "sensor/Identification.h"
+#include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTableWidget>
 
 namespace vmx::ui {
 
-void TMainForm::ALGetIdentExecute() {}
-void TMainForm::ALSetIdSNExecute() {}
-void TMainForm::BTIdClearSNClick() {}
-void TMainForm::BTIdGetCalClick() {}
-void TMainForm::BTIdSetCalClick() {}
-void TMainForm::BTIdClearCalClick() {}
+namespace {
+
+void SetIdentCell(QTableWidget* g, int row, int col, const QString& text) {
+    if (!g || row >= g->rowCount() || col >= g->columnCount()) return;
+    QTableWidgetItem* it = g->item(row, col);
+    if (!it) {
+        it = new QTableWidgetItem;
+        g->setItem(row, col, it);
+    }
+    if (it->text() != text) it->setText(text);
+}
+
+} // namespace
+
+bool TMainForm::EditChangeIdent(QObject* sender) {
+    app::CurrentSensorType& st = session_->sensor;
+    const QString name = sender->objectName();
+    if (name == QLatin1String("EIdYear")) {
+        st.Year = sensor::Identification::ParseYear(static_cast<QLineEdit*>(sender)->text(), st.Year);
+    } else if (name == QLatin1String("EIdSN")) {
+        st.SerialNo = sensor::Identification::ParseSerial(static_cast<QLineEdit*>(sender)->text(), st.SerialNo);
+    } else if (name == QLatin1String("CBIdModel")) {
+        const int i = static_cast<QComboBox*>(sender)->currentIndex();
+        if (i >= 0) st.ModelIndex = quint8(i);
+    } else if (sender == StGCal) {
+        std::array<std::array<QString, 2>, 8> cells;
+        for (int k = 0; k < 8; ++k)
+            for (int c = 0; c < 2; ++c) {
+                const QTableWidgetItem* it = StGCal->item(k + 1, c + 1);
+                cells[std::size_t(k)][std::size_t(c)] = it ? it->text() : QString();
+            }
+        ident_->SetCalFromGrid(cells);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TMainForm::UpdateIdentPage() {
+    // The model list chosen for the type; an index beyond it stands for "unknown".
+    auto* model = findChild<QComboBox*>(QStringLiteral("CBIdModel"));
+    const int modelIndex = ident_->NormalizedModelIndex();
+    if (model) {
+        const QSignalBlocker block(model);
+        const QStringList items = ident_->ModelList();
+        QStringList now;
+        for (int i = 0; i < model->count(); ++i)
+            now << model->itemText(i);
+        if (now != items) {
+            model->clear();
+            model->addItems(items);
+        }
+        if (items.isEmpty()) {
+            model->setEditable(true);
+            model->setEditText(QStringLiteral("?????"));
+        } else {
+            model->setEditable(false);
+            model->setCurrentIndex(qBound(0, modelIndex, int(items.size()) - 1));
+        }
+    }
+
+    if (auto* year = findChild<QLineEdit*>(QStringLiteral("EIdYear"))) year->setText(ident_->YearText());
+    if (auto* sn = findChild<QLineEdit*>(QStringLiteral("EIdSN"))) {
+        sn->setText(ident_->SerialText());
+        sn->setToolTip(ident_->SerialHint());
+    }
+
+    if (auto* grid = findChild<QTableWidget*>(QStringLiteral("StGIdent"))) {
+        const QSignalBlocker block(grid);
+        const QStringList labels = ident_->IdentGridLabels();
+        const QStringList column = ident_->IdentGridColumn(
+            model && model->count() > 0 && model->currentIndex() >= 0 ? model->currentText() : QString());
+        for (int r = 0; r < 5; ++r) {
+            SetIdentCell(grid, r, 0, r < labels.size() ? labels[r] : QString());
+            SetIdentCell(grid, r, 1, r < column.size() ? column[r] : QString());
+        }
+    }
+
+    if (StGCal) {
+        const QSignalBlocker block(StGCal);
+        const auto cal = ident_->CalGrid();
+        for (int r = 0; r < 9; ++r)
+            for (int c = 0; c < 3; ++c)
+                SetIdentCell(StGCal, r, c, cal[std::size_t(r)][std::size_t(c)]);
+    }
+}
+
+// A catalogue row found by the identification becomes the current type as a menu click
+// would make it, so the window follows its flags.
+void TMainForm::ApplyIdentifiedType(int row) {
+    session_->CopyValidSensorType(row);
+    TestValidVersion();
+    UpdateVersion();
+    // The version menu may not list the row (filters): it stays the current type anyway.
+    if (session_->sensor.Row != row) session_->CopyValidSensorType(row);
+}
+
+void TMainForm::ALGetIdentExecute() {
+    ident_->ALGetIdentExecute();
+}
+
+void TMainForm::ALSetIdSNExecute() {
+    TestFocusChanged();
+    ident_->ALSetIdSNExecute();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdClearSNClick() {
+    ident_->BTIdClearSNClick();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdGetCalClick() {
+    ident_->BTIdGetCalClick();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdSetCalClick() {
+    TestFocusChanged();
+    ident_->BTIdSetCalClick();
+    UpdateDialog();
+}
+
+void TMainForm::BTIdClearCalClick() {
+    ident_->BTIdClearCalClick();
+    UpdateDialog();
+}
 
 } // namespace vmx::ui

@@ -297,9 +297,11 @@ QWidget* TMainForm::CreateIdentPage() {
 
     QGroupBox* cal = Group(TSIdent, "GBIdCal");
     auto* cl = new QGridLayout(cal);
-    StGCal = Grid(cal, "StGCal", 3, 9);
-    StGCal->setMinimumHeight(3 * 17 + 4);
-    connect(StGCal, &QTableWidget::currentCellChanged, this, [this] { EditChange(StGCal); });
+    StGCal = Grid(cal, "StGCal", 9, 3);
+    StGCal->setColumnWidth(0, 60);
+    StGCal->setMinimumHeight(9 * 17 + 4);
+    connect(StGCal, &QTableWidget::currentCellChanged, this, &TMainForm::StGCalSelectCell);
+    connect(StGCal, &QTableWidget::itemChanged, this, &TMainForm::StGCalSelectCell);
     cl->addWidget(StGCal, 0, 0, 1, 4);
     QPushButton* getCal = Button(cal, "BTIdGetCal");
     connect(getCal, &QPushButton::clicked, this, &TMainForm::BTIdGetCalClick);
@@ -426,7 +428,8 @@ QWidget* TMainForm::CreateSettingsPage1() {
     const char* rowLabels[] = {"LStartCfgLED", "LCfgLEDLiq", "LCfgLEDAir", "LCfgLEDErr"};
     for (int row = 0; row < 4; ++row) {
         ll->addWidget(Label(ledCfg, rowLabels[row]), row + 1, 0);
-        for (int bit = 0; bit < 4; ++bit) {
+        // Only the start configuration has an "auto" bit (bit 3).
+        for (int bit = 0; bit < (row == 0 ? 4 : 3); ++bit) {
             const int tag = 10 * row + bit;
             auto* p = Make<TPanel>(
                 ledCfg, QStringLiteral("PCfgLED%1").arg(tag, 2, 10, QLatin1Char('0')).toLatin1().constData());
@@ -592,7 +595,9 @@ QWidget* TMainForm::CreateSettingsPage3() {
     gl->addWidget(Label(gain, "LGainTest"), 0, 0, 1, 2);
     StGainTest = Grid(gain, "StGainTest", 6, 7);
     StGainTest->setFixedSize(7 * 40 + 4, 6 * 17 + 4);
-    connect(StGainTest, &QTableWidget::currentCellChanged, this, [this] { EditChange(StGainTest); });
+    connect(StGainTest, &QTableWidget::currentCellChanged, this, &TMainForm::StGainTestSelectCell);
+    // A committed cell (Enter, another cell, leaving the grid) is an edit as well.
+    connect(StGainTest, &QTableWidget::itemChanged, this, &TMainForm::StGainTestSelectCell);
     gl->addWidget(StGainTest, 1, 0, 1, 2);
     LabeledEdit* inc = ParamLabeledEdit(gain, "EGainTestInc");
     gl->addWidget(inc->EditLabel(), 2, 0);

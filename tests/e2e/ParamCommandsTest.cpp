@@ -102,3 +102,17 @@ TEST(ParamVmxctl, CalibrationAndSerialNumber)
     r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"sn", "set", "--year", "16", "--serial", "99", "--model", "9"});
     EXPECT_EQ(r.exitCode, 2);
 }
+
+TEST(ParamVmxctl, StandardFileIsNormalisedAsTheWindowShowsIt)
+{
+    Vmxctl v;
+    // V1.3x: no burst counts and no output table, so those bytes are written blank.
+    ToolResult r = v.Run(QStringLiteral("5011130"), QStringLiteral("5011130"), {"params", "standard", "--out", v.File("s.hex")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray old = Read(v.File("s.hex"));
+    EXPECT_TRUE(old.contains(":100a4000920affffffffffffffffffffffffffff18")) << old.toStdString();
+    // V1.43: the table stays, its first size fixed at 0.
+    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"params", "standard", "--out", v.File("n.hex")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(Read(v.File("n.hex")).contains(":100a4000920a5120000000010c3c1901")) << Read(v.File("n.hex")).toStdString();
+}

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
+#include <QTabWidget>
 
 using namespace vmx;
 using namespace vmx::ui;
@@ -47,5 +48,18 @@ TEST(Screenshot, MainWindowInGermanAndEnglish) {
     for (const char* page : {"TSTable", "TSIdent", "TSSET"}) {
         pc1->setCurrentWidget(h.Find<QWidget>(page));
         Render(f).save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-en-%1.png").arg(QLatin1String(page)));
+    }
+}
+
+TEST(Screenshot, SettingsPagesWithTheStandardBlock) {
+    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    Harness h;
+    TMainForm& f = h.StartShown();
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSSET"));
+    for (const char* page : {"TSSet2", "TSSet3"}) {
+        h.Find<QTabWidget>("PCSet")->setCurrentWidget(h.Find<QWidget>(page));
+        const QImage img = Render(f);
+        EXPECT_GT(Colours(img), 20);
+        img.save(QDir(QStringLiteral(VMX_TEST_ARTEFACTS)).filePath(QStringLiteral("settings_%1.png").arg(page)));
     }
 }

@@ -39,6 +39,8 @@ struct Harness {
     };
     std::vector<FileAsk> fileAsks;
     std::deque<QString> fileNames; // empty: Cancel
+    // Answers the file dialogs by name (dialog name, preset) when `pickFile` is left as it is.
+    std::function<QString(const QString&, const QString&)> fileName;
     // The links the window finds: none of the machine's own; tests add simulated converters
     // and pseudo-terminals.
     link::LinkOptions links = [] {
@@ -85,7 +87,10 @@ struct Harness {
             fileNames.pop_front();
             return n;
         };
-        env.pickFile = [this](const QString& dialog, const QString& initial) { return pickFile(dialog, initial); };
+        env.pickFile = [this](const QString& dialog, const QString& initial) {
+            const QString picked = pickFile(dialog, initial);
+            return picked.isEmpty() && fileName ? fileName(dialog, initial) : picked;
+        };
         form = std::make_unique<TMainForm>(options, env);
         return *form;
     }
