@@ -74,9 +74,9 @@ void RunMode(int mode, int ticks, int tickMs)
 {
     SCOPED_TRACE(mode);
     Harness h;
-    sim::ConverterSpec spec;
-    spec.sensor.mode = mode;
-    h.links.simConverters = {spec};
+    sim::ConverterSpec converter;
+    converter.sensor.mode = mode;
+    h.links.simConverters = {converter};
     TMainForm& f = h.Start();
     sim::Bench* bench = f.link().SimBench(0);
     ASSERT_NE(bench, nullptr);
