@@ -1,10 +1,22 @@
 #include "ui/FormWidgets.h"
 
+#include <QTableWidget>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVariant>
 
 namespace vmx::ui {
+
+void SetGridCell(QTableWidget* g, int row, int col, const QString& text) {
+    if (!g || row < 0 || col < 0 || row >= g->rowCount() || col >= g->columnCount()) return;
+    QTableWidgetItem* it = g->item(row, col);
+    if (!it) {
+        it = new QTableWidgetItem;
+        g->setItem(row, col, it);
+    }
+    if (it->text() != text) it->setText(text);
+}
 
 int Tag(const QObject* o, int fallback) {
     if (!o) return fallback;

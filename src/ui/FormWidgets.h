@@ -7,11 +7,15 @@
 #include <QString>
 #include <QWidget>
 
+class QTableWidget;
+
 namespace vmx::ui {
 
 // The tag every control and menu item may carry (menu tags, panel bit numbers, version keys).
 int Tag(const QObject* o, int fallback = -1);
 void SetTag(QObject* o, int tag);
+// Sets a grid cell's text, creating the item when there is none; outside the grid: nothing.
+void SetGridCell(QTableWidget* g, int row, int col, const QString& text);
 
 // An edit with its own caption label; the label is a sibling placed by the page's layout.
 class LabeledEdit : public QLineEdit {

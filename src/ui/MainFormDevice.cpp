@@ -1,5 +1,6 @@
 // The monitor page's device commands: the window reads its controls and hands the values to
 // the sensor layer, which does the talking; what comes back is shown through its callbacks.
+#include "ui/FormWidgets.h"
 #include "ui/Glyphs.h"
 #include "ui/MainForm.h"
 
@@ -132,13 +133,8 @@ bool TMainForm::SetPowerAutomatically() {
 void TMainForm::BTSetGainTestClick() {
     auto* grid = findChild<QTableWidget*>(QStringLiteral("StGainTesttemp"));
     auto show = [grid](const sensor::GainGrid& g) {
-        if (!grid) return;
-        for (int r = 0; r < 4 && r < grid->rowCount(); ++r)
-            for (int c = 0; c < 2 && c < grid->columnCount(); ++c) {
-                auto* item = grid->item(r, c);
-                if (!item) grid->setItem(r, c, item = new QTableWidgetItem);
-                item->setText(g.cells[size_t(r)][size_t(c)]);
-            }
+        for (int r = 0; r < int(g.cells.size()); ++r)
+            for (int c = 0; c < 2; ++c) SetGridCell(grid, r, c, g.cells[size_t(r)][size_t(c)]);
     };
     auto* cb = findChild<QComboBox*>(QStringLiteral("CBGainTest"));
     gainTestIndex_ = sensor::DeviceCommands::GainStepOfItem(cb ? cb->currentIndex() : -1);

@@ -10,20 +10,6 @@
 
 namespace vmx::ui {
 
-namespace {
-
-void SetIdentCell(QTableWidget* g, int row, int col, const QString& text) {
-    if (!g || row >= g->rowCount() || col >= g->columnCount()) return;
-    QTableWidgetItem* it = g->item(row, col);
-    if (!it) {
-        it = new QTableWidgetItem;
-        g->setItem(row, col, it);
-    }
-    if (it->text() != text) it->setText(text);
-}
-
-} // namespace
-
 bool TMainForm::EditChangeIdent(QObject* sender) {
     app::CurrentSensorType& st = session_->sensor;
     const QString name = sender->objectName();
@@ -83,8 +69,8 @@ void TMainForm::UpdateIdentPage() {
         const QStringList column = ident_->IdentGridColumn(
             model && model->count() > 0 && model->currentIndex() >= 0 ? model->currentText() : QString());
         for (int r = 0; r < 5; ++r) {
-            SetIdentCell(grid, r, 0, r < labels.size() ? labels[r] : QString());
-            SetIdentCell(grid, r, 1, r < column.size() ? column[r] : QString());
+            SetGridCell(grid, r, 0, r < labels.size() ? labels[r] : QString());
+            SetGridCell(grid, r, 1, r < column.size() ? column[r] : QString());
         }
     }
 
@@ -93,7 +79,7 @@ void TMainForm::UpdateIdentPage() {
         const auto cal = ident_->CalGrid();
         for (int r = 0; r < 9; ++r)
             for (int c = 0; c < 3; ++c)
-                SetIdentCell(StGCal, r, c, cal[std::size_t(r)][std::size_t(c)]);
+                SetGridCell(StGCal, r, c, cal[std::size_t(r)][std::size_t(c)]);
     }
 }
 

@@ -77,16 +77,6 @@ void SetChecked(QCheckBox* c, bool on) {
     c->setChecked(on);
 }
 
-void SetCell(QTableWidget* g, int row, int col, const QString& text) {
-    if (!g || row >= g->rowCount() || col >= g->columnCount()) return;
-    QTableWidgetItem* it = g->item(row, col);
-    if (!it) {
-        it = new QTableWidgetItem;
-        g->setItem(row, col, it);
-    }
-    if (it->text() != text) it->setText(text);
-}
-
 QString CellText(const QTableWidget* g, int row, int col) {
     const QTableWidgetItem* it = g->item(row, col);
     return it ? it->text() : QString();
@@ -269,7 +259,7 @@ void TMainForm::UpdateParameterPages() {
         const QSignalBlocker block(StGainTest);
         for (int r = 1; r <= Par::GainTestRows; ++r)
             for (int c = 1; c <= Par::GainTestCols; ++c)
-                SetCell(StGainTest, r, c, sensor::GainCellText(b.Byte(sensor::GainCellOffset(r, c))));
+                SetGridCell(StGainTest, r, c, sensor::GainCellText(b.Byte(sensor::GainCellOffset(r, c))));
     }
 
     // Settings outside the block.

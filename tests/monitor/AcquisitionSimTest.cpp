@@ -1,52 +1,11 @@
 // START, ticks and STOP against the simulated bench on a virtual clock.
-#include "app/Clock.h"
-#include "app/Host.h"
-#include "app/Session.h"
-#include "link/Link.h"
-#include "monitor/Acquisition.h"
-#include "sim/Bench.h"
+#include "AcquisitionRig.h"
 
 #include <gtest/gtest.h>
 
 using namespace vmx;
 
-namespace {
-
-struct Rig {
-    app::VirtualClock clock;
-    app::RecordingHost host{&clock};
-    app::Session session{host, clock, QStringLiteral("/nonexistent")};
-    std::unique_ptr<link::Link> lnk;
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
-    std::unique_ptr<monitor::Acquisition> acq;
-    int interval = -1;
-    bool startEnabled = true, stopEnabled = false;
-
-    explicit Rig(const QString& profile, int row = 0)
-    {
-        session.CopyValidSensorType(row);
-        link::LinkOptions o;
-        o.systemPorts = false;
-        o.realUsb = false;
-        o.simulate = profile;
-        lnk = std::make_unique<link::Link>(session, o);
-        lnk->Reset_COM_USB();
-        acq = std::make_unique<monitor::Acquisition>(session, *lnk, store, table);
-        acq->setTimerInterval = [this](int ms) { interval = ms; };
-        acq->onStartStopEnabled = [this](bool s, bool t) { startEnabled = s, stopEnabled = t; };
-        acq->measIntervalMs = [] { return 100; };
-    }
-    // One timer tick after the interval has passed.
-    void Tick()
-    {
-        clock.SleepMs(interval > 0 ? interval : 10);
-        acq->Timer2Timer();
-    }
-    sim::Bench& bench() { return *lnk->OpenSimBench(); }
-};
-
-} // namespace
+using Rig = vmx::test::AcquisitionRig;
 
 TEST(AcquisitionSim, PolledSamplesEqualTheSensorsAnswers)
 {
