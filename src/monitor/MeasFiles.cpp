@@ -463,7 +463,6 @@ bool MeasFiles::ImportExcel(const QString& fileName)
     return ImportXlsx(fileName, cap);
 }
 
-namespace {
 // The sheet as the import takes it: the version cell and the 16 cells of each data row.
 struct SheetRows {
     QString version;
@@ -477,7 +476,19 @@ struct SheetRows {
         rows[size_t(tableRow - 1)][size_t(col)] = std::move(text);
     }
 };
-} // namespace
+
+void MeasFiles::TakeSheet(SheetRows& sheet, const QString& cap)
+{
+    Reset();
+    fileVersion_ = FileVersion(sheet.version);
+    QStringList cells;
+    for (size_t i = 0; i < sheet.rows.size(); ++i) {
+        cells.clear();
+        for (QString& s : sheet.rows[i]) cells << std::move(s);
+        table_.SetTextRow(int(i) + 1, cells);
+    }
+    Finish(cap);
+}
 
 bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
 {
@@ -548,15 +559,7 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
             sheet.Put(rowNo, col, std::move(text));
         }
     }
-    Reset();
-    fileVersion_ = FileVersion(sheet.version);
-    QStringList cells;
-    for (size_t i = 0; i < sheet.rows.size(); ++i) {
-        cells.clear();
-        for (QString& s : sheet.rows[i]) cells << std::move(s);
-        table_.SetTextRow(int(i) + 1, cells);
-    }
-    Finish(cap);
+    TakeSheet(sheet, cap);
     return true;
 }
 
@@ -597,15 +600,7 @@ bool MeasFiles::ImportXls(const QString& fileName, const QString& cap)
         }
     }
     freexl_close(h);
-    Reset();
-    fileVersion_ = FileVersion(sheet.version);
-    QStringList cells;
-    for (size_t i = 0; i < sheet.rows.size(); ++i) {
-        cells.clear();
-        for (QString& s : sheet.rows[i]) cells << std::move(s);
-        table_.SetTextRow(int(i) + 1, cells);
-    }
-    Finish(cap);
+    TakeSheet(sheet, cap);
     return true;
 }
 

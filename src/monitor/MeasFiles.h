@@ -18,6 +18,8 @@ namespace vmx::monitor {
 // file, a workbook (.xlsx) or a legacy workbook (.xls). Status texts go to panel 1 through the
 // session. Saves go to a temporary file beside the target, renamed into place at the end, so
 // a failed export never costs the old file.
+struct SheetRows;
+
 class MeasFiles {
 public:
     MeasFiles(app::Session& session, MeasurementStore& store, MeasTableModel& table);
@@ -52,6 +54,8 @@ private:
     bool CommitTemp(const QString& temp, const QString& fileName, const QString& caption);
     void Reset();
     void Finish(const QString& caption);
+    // A read workbook into the table: the file version, the rows, then the common end.
+    void TakeSheet(SheetRows& sheet, const QString& caption);
     QString Msg(int i) const;
     void Panel(const QString& text) const;
 
