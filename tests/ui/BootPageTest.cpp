@@ -2,6 +2,8 @@
 // the download against the simulated sensor with its progress bar.
 #include "UiHarness.h"
 
+#include <QDir>
+
 #include "sim/Bench.h"
 #include "sim/Profile.h"
 #include "sim/ProtocolConstants.h"
@@ -329,5 +331,7 @@ TEST(BootPage, ShownInServiceModeWithAPicture)
     EXPECT_TRUE(pc1->isTabVisible(index));
     pc1->setCurrentWidget(h.Find<QWidget>("TSBoot"));
     f.resize(1040, 700);
+    // Tests run in parallel in a fresh build: the folder may not be there yet.
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS)));
     EXPECT_TRUE(f.grab().toImage().save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-de-TSBoot.png")));
 }
