@@ -50,6 +50,7 @@ DiagramRenderer::DiagramRenderer(int width, int height)
 {
     background_.fill(kBlack);
     drawing_.fill(kBlack);
+    runs_.reserve(8192);
 }
 
 void DiagramRenderer::DrawBitmapSchedule(const Scale& scale)
@@ -136,6 +137,9 @@ void DiagramRenderer::Restore()
         const int bpl = int(drawing_.bytesPerLine() / 4);
         QRgb* dst = reinterpret_cast<QRgb*>(drawing_.bits());
         const QRgb* src = reinterpret_cast<const QRgb*>(background_.constBits());
+        if (thresholdRow_ >= 0 && thresholdRow_ < h && w > 48)
+            std::memcpy(dst + thresholdRow_ * bpl + 48, src + thresholdRow_ * bpl + 48,
+                        size_t(std::min(w, 691) - 48) * sizeof(QRgb));
         for (const Run& r : runs_)
             for (int y = r.y0; y <= r.y1; ++y) dst[y * bpl + r.x] = src[y * bpl + r.x];
         for (const auto& r : kTextRects)
@@ -144,6 +148,7 @@ void DiagramRenderer::Restore()
                             size_t(std::max(0, std::min(w, r[0] + r[2]) - r[0])) * sizeof(QRgb));
     }
     runs_.clear();
+    thresholdRow_ = -1;
 }
 
 void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& scale, int signal)
@@ -204,19 +209,30 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
     auto poly = [&](const std::array<int, kSamples>& y, const QColor& colour) {
         const QRgb c = colour.rgb();
         // One pixel step in x per sample: each segment is two vertical runs that meet halfway.
+        // Both runs that fall into a column contain that column's own point, so the column is
+        // one run from the lowest to the highest of them.
+        std::array<int, kSamples> lo = y, hi = y;
+        auto cover = [&](int j, int a, int b) {
+            lo[size_t(j)] = std::min({lo[size_t(j)], a, b});
+            hi[size_t(j)] = std::max({hi[size_t(j)], a, b});
+        };
         for (int i = 0; i + 1 < kSamples; ++i) {
             const int y0 = y[size_t(i)], y1 = y[size_t(i) + 1];
             const int mid = (y0 + y1) / 2;
-            vline(50 + i, y0, mid, c);
-            vline(51 + i, mid + (y1 > y0 ? 1 : (y1 < y0 ? -1 : 0)), y1, c);
+            cover(i, y0, mid);
+            cover(i + 1, mid + (y1 > y0 ? 1 : (y1 < y0 ? -1 : 0)), y1);
         }
+        for (int j = 0; j < kSamples; ++j) vline(50 + j, lo[size_t(j)], hi[size_t(j)], c);
     };
     poly(ys[0], kLime);
     poly(ys[1], kYellow);
     poly(ys[2], kLime);
     const int e = t * 128 / m;
-    if (e < 130 && 488 - e >= 0 && 488 - e < h)
-        for (int x = 48; x <= 690 && x < w; ++x) vline(x, 488 - e, 488 - e, kBlue.rgb());
+    if (e < 130 && 488 - e >= 0 && 488 - e < h) {
+        thresholdRow_ = 488 - e;
+        QRgb* line = px + thresholdRow_ * bpl;
+        for (int x = 48; x <= 690 && x < w; ++x) line[x] = kBlue.rgb();
+    }
     poly(ys[3], kYellow);
     poly(ys[4], kRed);
 

@@ -56,6 +56,7 @@ private:
         short x, y0, y1;
     };
     std::vector<Run> runs_;
+    int thresholdRow_ = -1; // the threshold line, drawn and put back as one row
     bool full_ = true;
 };
 
