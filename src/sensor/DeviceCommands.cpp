@@ -19,7 +19,6 @@ constexpr int kWaitAfterRestartMs = 1000;
 constexpr int kWaitAfterModeMs = 100;
 constexpr int kWaitBetween0530StepsMs = 5;
 constexpr int kPowerCycleWaitMs = 500;
-constexpr quint8 k0530ServiceKey = 0xA1;
 } // namespace
 
 AdapterKind AdapterKindOf(const QString& s)

@@ -22,7 +22,6 @@ namespace {
 constexpr int kMsgPing = 260;
 constexpr int kMsgRestart = 268;
 constexpr int kServiceIndex = 3;
-constexpr quint8 k0530ServiceKey = 0xA1;
 constexpr quint32 kFirstPageEnd = 511;
 constexpr int kGenericV13Row = 1;
 } // namespace

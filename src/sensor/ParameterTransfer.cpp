@@ -16,7 +16,6 @@ using boot::KindCode;
 namespace {
 constexpr int kMsgPing = 260;
 constexpr int kBootAttempts0530 = 2;
-constexpr quint8 k0530ServiceKey = 0xA1;
 } // namespace
 
 ParameterTransfer::ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot,

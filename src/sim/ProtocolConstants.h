@@ -28,6 +28,8 @@ inline constexpr std::uint8_t kCrcPoly = 0xD4;
 // Targets of an exchange: they change the line routing only, not the frame.
 inline constexpr int kTargetSensor = 1;
 inline constexpr int kTargetModule = 33;
+// Payload of the second step that puts a 05.30 sensor into its service mode.
+inline constexpr std::uint8_t k0530ServiceKey = 0xA1;
 
 // Streamed measurement records.
 inline constexpr std::uint8_t kLongStart = 0xFF;

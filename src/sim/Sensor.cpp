@@ -521,7 +521,7 @@ void Sensor::App(const QByteArray& f, qint64 t)
         }
         return;
     case cmd::SetSerialMode2:
-        if (len != 6 || p0 != 0xA1) break;
+        if (len != 6 || p0 != k0530ServiceKey) break;
         if (gen == Generation::G0530 && t > serialArmUntil_) {
             reject(QStringLiteral("not armed"));
             return;

@@ -17,6 +17,25 @@ QList<QByteArray> CrLfLines(const QByteArray& text) {
 }
 } // namespace
 
+// An independent reader turns the code export into a binary: the 64 KiB must equal the image,
+// and our own import must give the image back.
+class HexReadBack : public BootTest {
+protected:
+    template <class Image>
+    void ExpectSameBytes(const QString& program, const QStringList& args, const Image& code) {
+        QProcess p;
+        p.start(program, args);
+        ASSERT_TRUE(p.waitForFinished(-1));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+        const QByteArray bin = ReadFile(Path("code.bin"));
+        ASSERT_EQ(bin.size(), 65536);
+        EXPECT_TRUE(
+            std::equal(bin.begin(), bin.end(), code.begin(), [](char c, quint8 v) { return quint8(c) == v; }));
+        ASSERT_TRUE(hex.ImportHexFile(Path("code.hex"), 0xFFFF));
+        EXPECT_TRUE(std::equal(code.begin(), code.end(), images.Buffer().begin()));
+    }
+};
+
 TEST_F(BootTest, SramExportWritesSixteenRecordsAndTheEndRecord) {
     auto sram = images.Image(KindSram);
     for (int i = 0; i < 256; ++i)
@@ -70,7 +89,7 @@ TEST_F(BootTest, DigitsAreUpperCase) {
     EXPECT_EQ(text, text.toUpper());
 }
 
-TEST_F(BootTest, CodeExportReadsBackThroughObjcopyWithTheSameBytes) {
+TEST_F(HexReadBack, CodeExportReadsBackThroughObjcopyWithTheSameBytes) {
     const QString objcopy = QStandardPaths::findExecutable("objcopy");
     ASSERT_FALSE(objcopy.isEmpty()) << "objcopy (binutils) missing: run scripts/install-deps";
     auto code = images.Image(KindCode);
@@ -83,18 +102,7 @@ TEST_F(BootTest, CodeExportReadsBackThroughObjcopyWithTheSameBytes) {
     ASSERT_TRUE(hex.ExportHexData(Path("code.hex"), 0, KindLimit(KindCode)));
     EXPECT_EQ(CrLfLines(ReadFile(Path("code.hex"))).size(), 4097);
 
-    QProcess p;
-    p.start(objcopy, {"-I", "ihex", "-O", "binary", Path("code.hex"), Path("code.bin")});
-    ASSERT_TRUE(p.waitForFinished(-1));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-    const QByteArray bin = ReadFile(Path("code.bin"));
-    ASSERT_EQ(bin.size(), 65536);
-    EXPECT_TRUE(
-        std::equal(bin.begin(), bin.end(), code.begin(), [](char c, quint8 v) { return quint8(c) == v; }));
-
-    // And our own import gives the image back.
-    ASSERT_TRUE(hex.ImportHexFile(Path("code.hex"), 0xFFFF));
-    EXPECT_TRUE(std::equal(code.begin(), code.end(), images.Buffer().begin()));
+    ExpectSameBytes(objcopy, {"-I", "ihex", "-O", "binary", Path("code.hex"), Path("code.bin")}, code);
 }
 
 TEST_F(BootTest, FileThatCannotBeCreated) {
@@ -129,7 +137,7 @@ TEST_F(BootTest, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"fw.hex"}); // no temporary left behind
 }
 
-TEST_F(BootTest, CodeExportReadsBackThroughSrecCatWithTheSameBytes) {
+TEST_F(HexReadBack, CodeExportReadsBackThroughSrecCatWithTheSameBytes) {
     const QString srecCat = QStandardPaths::findExecutable("srec_cat");
     ASSERT_FALSE(srecCat.isEmpty()) << "srec_cat (srecord) missing: run scripts/install-deps";
     auto code = images.Image(KindCode);
@@ -139,14 +147,5 @@ TEST_F(BootTest, CodeExportReadsBackThroughSrecCatWithTheSameBytes) {
     ASSERT_TRUE(hex.ExportHexData(Path("code.hex"), 0, KindLimit(KindCode)));
 
     // srec_cat checks every record's checksum while it reads.
-    QProcess p;
-    p.start(srecCat, {Path("code.hex"), "-Intel", "-o", Path("code.bin"), "-Binary"});
-    ASSERT_TRUE(p.waitForFinished(-1));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-    const QByteArray bin = ReadFile(Path("code.bin"));
-    ASSERT_EQ(bin.size(), 65536);
-    EXPECT_TRUE(
-        std::equal(bin.begin(), bin.end(), code.begin(), [](char c, quint8 v) { return quint8(c) == v; }));
-    ASSERT_TRUE(hex.ImportHexFile(Path("code.hex"), 0xFFFF));
-    EXPECT_TRUE(std::equal(code.begin(), code.end(), images.Buffer().begin()));
+    ExpectSameBytes(srecCat, {Path("code.hex"), "-Intel", "-o", Path("code.bin"), "-Binary"}, code);
 }
