@@ -4,6 +4,8 @@
 
 #include <libftdi1/ftdi.h>
 
+#include <algorithm>
+
 namespace vmx::link {
 
 FtdiDriver::FtdiDriver(app::Clock& clock) : clock_(clock) {}
@@ -75,6 +77,8 @@ int FtdiDriver::Open(int index)
     libusb_device* dev = DeviceAt(index);
     if (!dev) return ft::DeviceNotFound;
     if (ftdi_usb_open_dev(ctx_, dev) < 0) return ft::DeviceNotOpened;
+    ftdi_read_data_set_chunksize(ctx_, kChunk);
+    ahead_.clear();
     open_ = true;
     return ft::Ok;
 }
@@ -83,6 +87,7 @@ int FtdiDriver::Close()
 {
     if (!open_) return ft::InvalidHandle;
     open_ = false;
+    ahead_.clear();
     return ftdi_usb_close(ctx_) < 0 ? ft::IoError : ft::Ok;
 }
 
@@ -123,7 +128,10 @@ int FtdiDriver::Purge(int mask)
 {
     if (!open_) return ft::InvalidHandle;
     int st = ft::Ok;
-    if (mask & ft::PurgeRx) st = St(ftdi_tciflush(ctx_));
+    if (mask & ft::PurgeRx) {
+        ahead_.clear();
+        st = St(ftdi_tciflush(ctx_));
+    }
     if ((mask & ft::PurgeTx) && st == ft::Ok) st = St(ftdi_tcoflush(ctx_));
     return st;
 }
@@ -143,6 +151,11 @@ int FtdiDriver::Read(quint8* data, int n, int& got)
     got = 0;
     if (!open_) return ft::InvalidHandle;
     const qint64 deadline = clock_.NowUs() + qint64(readTimeoutMs_) * 1000;
+    if (!ahead_.empty() && n > 0) {
+        got = int(std::min(ahead_.size(), size_t(n)));
+        std::copy_n(ahead_.begin(), got, data);
+        ahead_.erase(ahead_.begin(), ahead_.begin() + got);
+    }
     while (got < n) {
         const int rc = ftdi_read_data(ctx_, data + got, n - got);
         if (rc < 0) return ft::IoError;
@@ -150,6 +163,22 @@ int FtdiDriver::Read(quint8* data, int n, int& got)
         if (got >= n || clock_.NowUs() >= deadline) break;
         if (rc == 0) clock_.SleepUs(1000);
     }
+    return ft::Ok;
+}
+
+int FtdiDriver::QueueStatus(int& count)
+{
+    count = 0;
+    if (!open_) return ft::InvalidHandle;
+    quint8 chunk[4096];
+    while (ahead_.size() < kAheadMax) {
+        const int want = int(std::min(sizeof chunk, kAheadMax - ahead_.size()));
+        const int rc = ftdi_read_data(ctx_, chunk, want);
+        if (rc < 0) return ft::IoError;
+        if (rc == 0) break;
+        ahead_.insert(ahead_.end(), chunk, chunk + rc);
+    }
+    count = int(ahead_.size());
     return ft::Ok;
 }
 

@@ -4,6 +4,8 @@
 
 #include "link/UsbDriver.h"
 
+#include <vector>
+
 struct ftdi_context;
 struct ftdi_device_list;
 struct libusb_device;
@@ -34,6 +36,7 @@ public:
     int Purge(int mask) override;
     int Write(const quint8* data, int n, int& written) override;
     int Read(quint8* data, int n, int& got) override;
+    int QueueStatus(int& count) override;
     int SetRts(bool on) override;
     int SetDtr(bool on) override;
     int SetBitMode(quint8 mask, quint8 mode) override;
@@ -50,6 +53,12 @@ private:
     bool open_ = false;
     bool noUsb_ = false; // libusb could not start (no USB on this machine): lists nothing
     int readTimeoutMs_ = 1000;
+    // What the queue query took from the chip and no read has consumed yet (libftdi has no
+    // queue status of its own). Bounded: beyond it the chip's own buffer holds the line.
+    std::vector<quint8> ahead_;
+    static constexpr size_t kAheadMax = 65536;
+    // Size of one libftdi read transfer: a few ticks of the line at once.
+    static constexpr unsigned kChunk = 16384;
 };
 
 } // namespace vmx::link

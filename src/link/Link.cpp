@@ -258,7 +258,7 @@ void Link::ComXChanged()
         if (!serial_ || !serial_->Open(ComPath(portName_))) {
             session_->PanelText(0, session_->Msg(253) + QStringLiteral(": ") + portName_);
         } else {
-            serial_->SetQueues(1024, 1024);
+            serial_->SetQueues(kInQueue, kOutQueue);
             CommTimeouts t;
             t.readIntervalMs = 1000;
             t.readTotalMultiplierMs = 1500;
@@ -332,6 +332,18 @@ int Link::Read_Buffer(int n)
     const int rest = serial_->Read(rx_.data() + 1, n - 1);
     if (rest < 0) return 0;
     return rest + 1;
+}
+
+int Link::InQueue()
+{
+    if (usbInUse_) {
+        int count = 0;
+        // No dialog: the queue is asked on every tick of a stream.
+        if (usb_->QueueStatus(count) != ft::Ok) return 0;
+        return count;
+    }
+    if (!serial_ || !serial_->IsOpen()) return 0;
+    return std::max(serial_->Available(), 0);
 }
 
 void Link::ForceRTS(int state)

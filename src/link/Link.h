@@ -60,6 +60,10 @@ inline constexpr const char* kRtsModuleCaption = "PC <-> TK";
 class Link final : public ByteLink {
 public:
     static constexpr int kBufferSize = proto::kBufferSize;
+    // The input queue asked of a serial port: several seconds of the line (11520 bytes/s),
+    // so a window busy with a dialog or a redraw loses nothing of a stream.
+    static constexpr int kInQueue = 65536;
+    static constexpr int kOutQueue = 1024;
 
     // Builds the drivers from the options (nothing is enumerated yet: call Reset_COM_USB).
     // A profile that does not parse leaves the bench out; profileError() says why.
@@ -111,6 +115,9 @@ public:
     void Purge_In() override;
     int Read_Buffer(int n) override;
     int Write_Buffer(int n) override;
+    // Bytes received and waiting in the port's input queue, without waiting (0 when no link
+    // is open or the driver failed). The stream modes read only whole blocks of these.
+    int InQueue();
     void ForceRTS(int state) override;
     void ALSwitchRTSExecute(bool checked) { ForceRTS(checked ? 1 : 0); }
     // Test-module command 0x43 and the matching radio button.

@@ -6,6 +6,7 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <limits>
 
 namespace vmx::link {
 
@@ -58,10 +59,13 @@ void QtSerialDriver::Close()
 
 bool QtSerialDriver::IsOpen() const { return port_ && port_->isOpen(); }
 
-bool QtSerialDriver::SetQueues(int, int)
+bool QtSerialDriver::SetQueues(int in, int)
 {
-    // The driver queues of Linux are fixed; Qt's own read buffer grows as needed.
-    return IsOpen();
+    // The kernel's queues are fixed; Qt's read buffer is the input queue we size. Full, it
+    // leaves the rest in the kernel until the program reads again.
+    if (!IsOpen()) return false;
+    port_->setReadBufferSize(std::max(in, 0));
+    return true;
 }
 
 bool QtSerialDriver::SetTimeouts(const CommTimeouts& t)
@@ -106,6 +110,16 @@ int QtSerialDriver::Write(const quint8* data, int n)
         if (!port_->waitForBytesWritten(ms) && port_->error() == QSerialPort::ResourceError) return -1;
     }
     return int(w - port_->bytesToWrite());
+}
+
+int QtSerialDriver::Available()
+{
+    if (!IsOpen()) return -1;
+    // Without an event loop (vmxctl) nothing moves the kernel's bytes into Qt's buffer but a
+    // wait; one that returns at once does.
+    port_->waitForReadyRead(0);
+    if (port_->error() == QSerialPort::ResourceError) return -1;
+    return int(std::min<qint64>(port_->bytesAvailable(), std::numeric_limits<int>::max()));
 }
 
 int QtSerialDriver::Read(quint8* data, int n)

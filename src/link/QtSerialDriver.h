@@ -27,6 +27,7 @@ public:
     bool Purge() override;
     int Write(const quint8* data, int n) override;
     int Read(quint8* data, int n) override;
+    int Available() override;
 
 private:
     bool Configure(QSerialPort& p);

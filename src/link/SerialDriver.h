@@ -45,6 +45,8 @@ public:
     virtual int Write(const quint8* data, int n) = 0;
     // Bytes read (fewer when a time-out ended the read), -1 when the call failed.
     virtual int Read(quint8* data, int n) = 0;
+    // Bytes received and not yet read, without waiting; -1 when the port failed.
+    virtual int Available() = 0;
 };
 
 } // namespace vmx::link

@@ -113,6 +113,14 @@ int SimUsbDriver::Read(quint8* data, int n, int& got)
     return ft::Ok;
 }
 
+int SimUsbDriver::QueueStatus(int& count)
+{
+    count = 0;
+    if (!open_) return ft::InvalidHandle;
+    count = open_->Available(clock_.NowUs());
+    return ft::Ok;
+}
+
 int SimUsbDriver::SetRts(bool on)
 {
     if (!open_) return ft::InvalidHandle;

@@ -37,6 +37,7 @@ public:
     int Purge(int mask) override;
     int Write(const quint8* data, int n, int& written) override;
     int Read(quint8* data, int n, int& got) override;
+    int QueueStatus(int& count) override;
     int SetRts(bool on) override;
     int SetDtr(bool on) override;
     int SetBitMode(quint8 mask, quint8 mode) override;

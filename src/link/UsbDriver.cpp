@@ -108,6 +108,11 @@ int UsbDriverSet::Read(quint8* data, int n, int& got)
     got = 0;
     return open_ ? open_->Read(data, n, got) : ft::InvalidHandle;
 }
+int UsbDriverSet::QueueStatus(int& count)
+{
+    count = 0;
+    return open_ ? open_->QueueStatus(count) : ft::InvalidHandle;
+}
 int UsbDriverSet::SetRts(bool on) { return open_ ? open_->SetRts(on) : ft::InvalidHandle; }
 int UsbDriverSet::SetDtr(bool on) { return open_ ? open_->SetDtr(on) : ft::InvalidHandle; }
 int UsbDriverSet::SetBitMode(quint8 mask, quint8 mode) { return open_ ? open_->SetBitMode(mask, mode) : ft::InvalidHandle; }

@@ -47,6 +47,8 @@ public:
     virtual int Write(const quint8* data, int n, int& written) = 0;
     // Returns when n bytes are in or the read time-out has passed (count below n, status 0).
     virtual int Read(quint8* data, int n, int& got) = 0;
+    // Bytes waiting in the receive queue, without waiting ("FT_GetQueueStatus").
+    virtual int QueueStatus(int& count) = 0;
     virtual int SetRts(bool on) = 0;
     virtual int SetDtr(bool on) = 0;
     virtual int SetBitMode(quint8 mask, quint8 mode) = 0;
@@ -72,6 +74,7 @@ public:
     int Purge(int mask) override;
     int Write(const quint8* data, int n, int& written) override;
     int Read(quint8* data, int n, int& got) override;
+    int QueueStatus(int& count) override;
     int SetRts(bool on) override;
     int SetDtr(bool on) override;
     int SetBitMode(quint8 mask, quint8 mode) override;

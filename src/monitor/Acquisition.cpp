@@ -1,5 +1,6 @@
 #include "monitor/Acquisition.h"
 
+#include "app/Clock.h"
 #include "app/Session.h"
 #include "link/Link.h"
 #include "sim/ProtocolConstants.h"
@@ -40,6 +41,9 @@ void Acquisition::ALStartExecute()
     if (!fp.CheckSerialProtocol()) return;
     stopped_ = false;
     shown_ = None;
+    discard_ = 0;
+    counters_ = Counters{};
+    lastBlockUs_ = session_.clock().NowUs();
     if (onStartStopEnabled) onStartStopEnabled(false, true);
 }
 
@@ -92,50 +96,105 @@ void Acquisition::Show(int prefix, int message, int state)
     session_.PanelText(1, session_.Msg(prefix) + session_.Msg(message));
 }
 
-bool Acquisition::Discard(int n, int prefix)
+void Acquisition::Resync(qint64& counter)
 {
-    if (n <= 0) return true;
-    if (link_.Read_Buffer(n) < n) {
-        Show(prefix, 263, 0); // shown every time
-        return false;
-    }
-    return true;
+    ++counter;
+    if (counters_.firstAligned >= 0) ++counters_.resyncAfterFirst;
 }
 
-void Acquisition::ReadLong()
+// Ten empty slots run ahead of the write position. Within a tick only the slot that enters
+// the gap with each stored sample needs clearing; the first call of a tick clears all ten.
+void Acquisition::ClearAhead()
 {
-    const int got = link_.Read_Buffer(proto::kLongBlock);
-    const quint8* rx = link_.Rx();
-    if (got < proto::kLongBlock) {
-        Show(kMsgDiagnose, 263, NoData);
-        return;
+    const int index = store_.index();
+    int from = index + 1;
+    if (aheadBase_ == index - 1) from = index + 10;
+    const int to = std::min(index + 10, MeasurementStore::kLastIndex - 1);
+    for (int i = from; i <= to; ++i) {
+        store_.Clear(i);
+        table_.ClearRow(i + 1);
     }
+    aheadBase_ = index;
+}
+
+void Acquisition::ReadStream(bool longBlocks)
+{
+    const int block = longBlocks ? proto::kLongBlock : proto::kShortBlock;
+    const int prefix = longBlocks ? kMsgDiagnose : kMsgStandard;
+    app::Clock& clock = session_.clock();
+    const qint64 t0 = clock.NowUs();
+    int waiting = link_.InQueue();
+    int blocks = 0;
+    while (!stopped_ && blocks < kMaxBlocksPerTick) {
+        if (discard_ > 0) {
+            const int k = std::min(discard_, waiting);
+            if (k > 0 && link_.Read_Buffer(k) < k) break;
+            discard_ -= k;
+            waiting -= k;
+            if (discard_ > 0) break;
+        }
+        // A part of a block stays in the queue until the rest has come.
+        if (waiting < block) waiting = link_.InQueue();
+        if (waiting < block) break;
+        if (link_.Read_Buffer(block) < block) break;
+        waiting -= block;
+        ++blocks;
+        ++counters_.blocks;
+        lastBlockUs_ = clock.NowUs();
+        current_ = EmptySample();
+        current_.Signal = -1;
+        if (longBlocks)
+            ProcessLong();
+        else
+            ProcessShort();
+        if (clock.NowUs() - t0 >= kMaxTickUs) break;
+    }
+    counters_.maxBlocksInTick = std::max(counters_.maxBlocksInTick, blocks);
+    if (blocks == 0 && !stopped_ && clock.NowUs() - lastBlockUs_ >= kNoDataUs) Show(prefix, 263, NoData);
+}
+
+void Acquisition::ProcessLong()
+{
+    const quint8* rx = link_.Rx();
     if (rx[0] != proto::kLongStart) {
         Show(kMsgDiagnose, 265, SyncStart);
+        Resync(counters_.syncStart);
         int k = 5;
         for (int i = 1; i <= 4; ++i)
             if (rx[i] == proto::kLongStart) {
                 k = i;
                 break;
             }
-        Discard(k, kMsgDiagnose);
+        Discard(k);
         return;
     }
     if ((rx[3] & 0x0F) != 0) {
         Show(kMsgDiagnose, 266, SyncPointer);
+        Resync(counters_.syncPointer);
         int k = 16;
         for (int r = 1; r <= 15; ++r)
             if ((rx[r * proto::kLongRecord + 3] & 0x0F) == 0) {
                 k = r;
                 break;
             }
-        Discard(proto::kLongRecord * k, kMsgDiagnose);
+        Discard(proto::kLongRecord * k);
         return;
+    }
+    // Every record in its place, or the block is not one sample: a byte lost inside it would
+    // mix this block's value bytes with the next one's.
+    for (int r = 1; r < proto::kRecordsPerBlock; ++r) {
+        const quint8* rec = rx + r * proto::kLongRecord;
+        if (rec[0] != proto::kLongStart || (rec[3] & 0x0F) != r) {
+            Show(kMsgDiagnose, 266, SyncPointer);
+            Resync(counters_.brokenRecord);
+            return;
+        }
     }
     if (link_.protocol().WithFrameCrc()) {
         for (int r = 0; r < proto::kRecordsPerBlock; ++r)
             if (link_.protocol().GetCRC_long(r) != rx[r * proto::kLongRecord + 4]) {
                 Show(kMsgDiagnose, 352, BadCrc);
+                ++counters_.badCrc;
                 return;
             }
     }
@@ -147,46 +206,57 @@ void Acquisition::ReadLong()
         out = std::max(out, rec[1]);
         v[size_t(r)] = quint8((rec[2] & 0x7F) | (rec[3] & 0x80));
     }
+    if (counters_.firstAligned < 0) counters_.firstAligned = counters_.blocks;
+    ClearAhead();
     StampCurrent();
     current_.OUT = out;
     SetMonV(current_, v);
     PutDataToMeasArray();
     IncMeasuringIndex();
+    ++counters_.stored;
 }
 
-void Acquisition::ReadShort()
+void Acquisition::ProcessShort()
 {
-    const int got = link_.Read_Buffer(proto::kShortBlock);
     const quint8* rx = link_.Rx();
-    if (got < proto::kShortBlock) {
-        Show(kMsgStandard, 263, NoData);
-        return;
-    }
     if (rx[0] != proto::kShortStart) {
         Show(kMsgStandard, 265, SyncStart);
+        Resync(counters_.syncStart);
         int k = 5;
         for (int i = 1; i <= 4; ++i)
             if (rx[i] == proto::kShortStart) {
                 k = i;
                 break;
             }
-        Discard(k, kMsgStandard);
+        Discard(k);
         return;
+    }
+    for (int r = 1; r < proto::kRecordsPerBlock; ++r) {
+        if (rx[r * proto::kShortRecord] != proto::kShortStart) {
+            Show(kMsgStandard, 265, SyncStart);
+            Resync(counters_.brokenRecord);
+            return;
+        }
     }
     if (link_.protocol().WithFrameCrc()) {
         for (int r = 0; r < proto::kRecordsPerBlock; ++r)
             if (link_.protocol().GetCRC_short(r) != rx[r * proto::kShortRecord + 2]) {
                 Show(kMsgStandard, 352, BadCrc);
+                ++counters_.badCrc;
                 return;
             }
     }
     Show(kMsgStandard, 264, Reading);
     quint8 out = 0;
-    for (int r = 0; r < proto::kRecordsPerBlock; ++r) out = std::max(out, rx[r * proto::kShortRecord + 1]);
+    for (int r = 0; r < proto::kRecordsPerBlock; ++r)
+        out = std::max(out, rx[r * proto::kShortRecord + 1]);
+    if (counters_.firstAligned < 0) counters_.firstAligned = counters_.blocks;
+    ClearAhead();
     StampCurrent();
     current_.OUT = out;
     table_.SetSampleRow(store_.index() + 1, current_, true);
     IncMeasuringIndex();
+    ++counters_.stored;
 }
 
 void Acquisition::ReadValues()
@@ -194,25 +264,39 @@ void Acquisition::ReadValues()
     readInProgress_ = true;
     current_ = EmptySample();
     current_.Signal = -1;
-    const int from = store_.index() + 1;
-    const int to = std::min(store_.index() + 10, MeasurementStore::kLastIndex - 1);
-    for (int i = from; i <= to; ++i) {
-        store_.Clear(i);
-        table_.ClearRow(i + 1);
-    }
+    aheadBase_ = -2;
+    ClearAhead();
     switch (link_.protocol().measProtocol()) {
     case link::MeasPolled:
         Interval(measIntervalMs ? measIntervalMs() : 1000);
         if (GetMeasValues()) {
             PutDataToMeasArray();
             IncMeasuringIndex();
+            ++counters_.stored;
         }
         break;
-    case link::MeasLong: ReadLong(); break;
-    case link::MeasShort: ReadShort(); break;
-    default: break;
+    case link::MeasLong:
+        ReadStream(true);
+        break;
+    case link::MeasShort:
+        ReadStream(false);
+        break;
+    default:
+        break;
     }
+    FlushRedraw();
     readInProgress_ = false;
+}
+
+// The diagram and the table selection follow once per tick, however many samples came.
+void Acquisition::FlushRedraw()
+{
+    if (!redrawDue_) return;
+    redrawDue_ = false;
+    ++counters_.redraws;
+    if (redraw) redraw();
+    if (follow) follow(redrawAt_);
+    session_.host().ProcessMessages();
 }
 
 void Acquisition::PutDataToMeasArray()
@@ -228,9 +312,9 @@ void Acquisition::IncMeasuringIndex()
     const MeasurementStore::Result r = store_.Store(current_, st);
     if (r.Beep) session_.host().Beep();
     if (r.Redraw) {
-        if (redraw) redraw();
-        if (follow) follow(at);
-        session_.host().ProcessMessages();
+        redrawDue_ = true;
+        redrawAt_ = at;
+        if (!readInProgress_) FlushRedraw();
     }
     if (!r.Full) return;
     switch (st.Policy) {

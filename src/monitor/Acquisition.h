@@ -14,13 +14,35 @@ class Link;
 
 namespace vmx::monitor {
 
-// START, STOP and the timer tick: probes the delivery mode, reads one block or polls once per
-// tick, decodes the sample and hands it to the store and the table. No widgets: the window
+// START, STOP and the timer tick: probes the delivery mode; in the stream modes each tick
+// reads every complete block that is waiting (bounded per tick), in the polled mode it polls
+// once; each sample is decoded and handed to the store and the table. No widgets: the window
 // is told through the callbacks.
 class Acquisition {
 public:
     // Intervals of CBMeasTime, by item index.
     static constexpr int kMeasIntervals[9] = {100, 200, 500, 1000, 2000, 5000, 10000, 20000, 60000};
+    // One tick's share of a stream: the rest waits for the next tick, so the window stays
+    // responsive after a pause (the line brings 1.44 long or 2.4 short blocks per 10 ms).
+    static constexpr int kMaxBlocksPerTick = 50;
+    static constexpr qint64 kMaxTickUs = 20000;
+    // Without a whole block for this long the sensor is reported silent.
+    static constexpr qint64 kNoDataUs = 1000000;
+
+    // What the stream modes met since START (for vmxctl's summary, soak tests and benches).
+    struct Counters {
+        qint64 blocks = 0;           // whole blocks read
+        qint64 stored = 0;           // samples stored
+        qint64 syncStart = 0;        // start byte not where it belongs
+        qint64 syncPointer = 0;      // record pointer of record 0 not 0
+        qint64 brokenRecord = 0;     // a later record out of place: block dropped whole
+        qint64 badCrc = 0;           // record checksum wrong ("Check Frame CRC")
+        qint64 firstAligned = -1;    // block number of the first stored one
+        qint64 resyncAfterFirst = 0; // resynchronisations after that block
+        int maxBlocksInTick = 0;
+        qint64 redraws = 0;
+    };
+    const Counters& counters() const { return counters_; }
 
     Acquisition(app::Session& session, link::Link& link, MeasurementStore& store, MeasTableModel& table);
 
@@ -53,9 +75,14 @@ public:
 private:
     enum Shown { None = 0, NoData = 1, SyncStart = 2, SyncPointer = 3, BadCrc = 4, Reading = 5 };
     void Show(int prefix, int message, int state);
-    void ReadLong();
-    void ReadShort();
-    bool Discard(int n, int prefix);
+    void ReadStream(bool longBlocks);
+    void ProcessLong();
+    void ProcessShort();
+    // Realignment: the bytes are taken from what is waiting, now or at the next ticks.
+    void Discard(int n) { discard_ = n; }
+    void Resync(qint64& counter);
+    void ClearAhead();
+    void FlushRedraw();
     void StampCurrent();
     void Interval(int ms);
 
@@ -67,6 +94,12 @@ private:
     bool stopped_ = true;
     bool readInProgress_ = false;
     int shown_ = None;
+    int discard_ = 0;        // bytes still to be dropped for a realignment
+    int aheadBase_ = -2;     // store index of the last pre-clear (-2: none this tick)
+    qint64 lastBlockUs_ = 0; // when the last whole block was read (or START)
+    bool redrawDue_ = false; // a stored sample asked for the diagram during this tick
+    int redrawAt_ = 0;
+    Counters counters_;
 };
 
 } // namespace vmx::monitor

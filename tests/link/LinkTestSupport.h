@@ -53,7 +53,11 @@ public:
     }
     void Close() override { openPath.clear(); }
     bool IsOpen() const override { return !openPath.isEmpty(); }
-    bool SetQueues(int, int) override { return true; }
+    bool SetQueues(int in, int) override
+    {
+        queueIn = in;
+        return true;
+    }
     bool SetTimeouts(const vmx::link::CommTimeouts& t) override
     {
         timeouts = t;
@@ -79,6 +83,8 @@ public:
         if (k < n && clock) clock->SleepMs(timeouts.readTotalConstantMs + qint64(timeouts.readTotalMultiplierMs) * n);
         return k;
     }
+    int Available() override { return IsOpen() ? int(input.size()) : -1; }
+    int queueIn = 0; // what SetQueues asked for
 };
 
 // USB converters with scripted statuses.
@@ -156,6 +162,11 @@ public:
         memcpy(d, input.constData(), size_t(g));
         input.remove(0, g);
         return Call("read");
+    }
+    int QueueStatus(int& c) override
+    {
+        c = open >= 0 ? int(input.size()) : 0;
+        return open >= 0 ? failing : vmx::link::ft::InvalidHandle;
     }
     int SetRts(bool on) override { return Call(on ? "rts 1" : "rts 0"); }
     int SetDtr(bool on) override { return Call(on ? "dtr 1" : "dtr 0"); }
