@@ -51,11 +51,28 @@ Device* Bench::Routed()
 void Bench::Deliver(Device& d, qint64 now, bool keep)
 {
     d.Advance(now);
+    // Stream the device skipped because nobody could have held it is lost like the rest.
+    qint64 lost = d.TakeSkipped();
+    if (!keep) lost = 0;
     auto& q = d.out.q;
     while (!q.empty() && q.front().t <= now) {
-        if (keep && int(rx_.size()) < kRxCapacity) rx_.push_back(q.front().b);
+        if (keep) {
+            if (int(rx_.size()) < rxCapacity_)
+                rx_.push_back(q.front().b);
+            else
+                ++lost;
+        }
         q.pop_front();
     }
+    NoteOverrun(lost, now, &d == &sensor_ ? Unit::Sensor : Unit::TestModule);
+}
+
+void Bench::NoteOverrun(qint64 bytes, qint64 now, Unit unit)
+{
+    if (bytes <= 0) return;
+    overrunBytes_ += bytes;
+    trace_.Add(TraceEntry{now, Dir::Out, unit, QByteArray(), false,
+                          QStringLiteral("overrun: %1 bytes lost").arg(bytes)});
 }
 
 void Bench::Pull(qint64 now)

@@ -64,8 +64,15 @@ public:
     // Whether the sensor's line reaches the PC at all (routing and the module's interface).
     bool SensorConnected() const;
 
-    // The driver buffer on the PC side; what arrives beyond it is lost (overrun).
+    // The driver buffer on the PC side; what arrives beyond it is lost (overrun): the devices
+    // send at the line's rate whether or not the PC reads.
     static constexpr int kRxCapacity = 65536;
+    void SetRxCapacity(int bytes) { rxCapacity_ = bytes > 0 ? bytes : kRxCapacity; }
+    int rxCapacity() const { return rxCapacity_; }
+    // Bytes that reached the PC side while its buffer was full, since the bench was made.
+    qint64 overrunBytes() const { return overrunBytes_; }
+    // A serving process (vmx-sim) whose own output queue refused bytes: lost the same way.
+    void NoteOverrun(qint64 bytes, qint64 nowUs, Unit unit = Unit::Sensor);
 
     // Open/close of the converter: a closed converter hears nothing from the PC; output still
     // runs into its buffer, as a real driver's would not, so the buffer is emptied at open.
@@ -81,6 +88,8 @@ private:
     Sensor sensor_;
     std::unique_ptr<TestModule> module_;
     std::deque<quint8> rx_;
+    int rxCapacity_ = kRxCapacity;
+    qint64 overrunBytes_ = 0;
     qint64 txRunStart_ = 0;
     qint64 txRunCount_ = 0;
     qint64 txFreeUs_ = 0;

@@ -148,6 +148,7 @@ void Sensor::Advance(qint64 t)
                 const qint64 rest = (BlockSize() - streamIndex_ % BlockSize()) % BlockSize();
                 for (qint64 i = 0; i < rest; ++i) EmitStreamByte();
                 streamIndex_ += skip;
+                skipped_ += skip;
                 samples_ += skip / BlockSize();
                 streamFromUs_ = std::max(out.FreeUs(), streamFromUs_) + BytesToUs(skip);
             }
@@ -357,15 +358,87 @@ void Sensor::InitFlash()
     if (len > 0 && p.parAddr >= 0 && p.parAddr + BootLoader::kPageSize <= BootLoader::kFlashSize) {
         quint8* page = flash.data() + p.parAddr;
         std::fill_n(page, BootLoader::kPageSize, quint8(0xFF));
+        const auto standard = StandardParameterPage();
+        std::copy_n(standard.begin(), len, page);
+        // The checksum covers the type's length: bytes 1 .. len - 1, one's complement.
         quint8 sum = 0;
-        for (int i = 1; i < len; ++i) {
-            page[i] = quint8(i * 7 + 3);
+        for (int i = 1; i < len; ++i)
             sum = quint8(sum + page[i]);
-        }
         page[0] = quint8(~sum);
         page[510] = quint8(kFactoryExtraWord & 0xFF);
         page[511] = quint8(kFactoryExtraWord >> 8);
     }
+}
+
+std::array<quint8, 256> Sensor::StandardParameterPage()
+{
+    // The factory set every sensor leaves production with (the program's "Standard" set);
+    // unused bytes stay erased. Words are little-endian.
+    std::array<quint8, 256> b;
+    b.fill(0xFF);
+    b[0] = 0xCF;
+    b[1] = 0x20; // send pulse
+    b[2] = 0x0C; // test send pulse
+    b[3] = 0x18; // gate begin
+    b[4] = 19;   // gate width
+    b[5] = 19;   // gate width at zero
+    auto word = [&b](int at, int v) {
+        b[size_t(at)] = quint8(v & 0xFF);
+        b[size_t(at + 1)] = quint8(v >> 8);
+    };
+    word(6, 1000);    // ADC zero, upper limit
+    word(8, 700);     // ADC zero, lower limit
+    word(10, 600);    // maximum amplitude on liquid, upper
+    word(12, 200);    // and lower
+    word(14, 0xFFFF); // amplitude increment
+    word(16, 200);    // amplitude decrement
+    b[18] = 225;      // AMax upper limit
+    b[19] = 80;       // AMax lower limit
+    b[20] = 0x31;     // bubble averaging on, index 3
+    b[21] = 0x30;     // amplitude bubble limit
+    b[22] = 5;        // bubble factor
+    b[23] = 8;        // start configuration
+    b[24] = 20;       // error output
+    b[25] = 18;       // air output
+    b[26] = 1;        // liquid output
+    word(27, 0);      // hold time
+    b[29] = 225;      // zero averaging
+    b[30] = 12;       // initial interval
+    b[31] = 100;      // gain test increment
+    static constexpr quint8 kGain[5][6] = {
+        {140, 110, 17, 0, 5, 0},       {245, 215, 127, 97, 15, 0},     {255, 250, 232, 202, 55, 0},
+        {255, 250, 255, 250, 130, 80}, {255, 250, 255, 250, 210, 170},
+    };
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 6; ++c)
+            b[size_t(32 + 6 * r + c)] = kGain[r][c];
+    b[62] = 0x16; // self tests and their inverse
+    b[63] = 0xE9;
+    b[64] = 146;  // service mode time
+    b[65] = 10;   // maximum difference
+    b[66] = 0x51; // burst
+    b[67] = 0x20; // test burst
+    for (int k = 0; k < 10; ++k) {
+        quint8* row = b.data() + 68 + 4 * k;
+        if (k < 8) {
+            const int value = std::min(240, 60 * k);
+            row[0] = quint8(std::min(48, 12 * k));
+            row[1] = quint8(value);
+            row[2] = quint8(std::min(250, 25 * k));
+            row[3] = value >= 240 ? 18 : 1;
+        } else {
+            row[0] = 0xFF;
+            row[1] = k == 8 ? 240 : 241;
+            row[2] = k == 8 ? 250 : 255;
+            row[3] = k == 8 ? 2 : 3;
+        }
+    }
+    b[108] = 0;    // bubble table not linear
+    b[109] = 0;    // start configuration mode
+    b[110] = 8;    // input configuration
+    b[111] = 48;   // amplitude test limit
+    b[112] = 0xFF; // external reset time
+    return b;
 }
 
 std::array<quint8, 16> Sensor::BootIdentBlock() const

@@ -109,6 +109,8 @@ public:
     // page, a parameter block with a valid checksum and the page's extra word.
     void InitFlash();
     static constexpr quint16 kFactoryExtraWord = 0x5AA5;
+    // The standard parameter set as the factory writes it into the parameter page.
+    static std::array<quint8, 256> StandardParameterPage();
     std::array<quint8, 16> IdentBlockOfProfile() const;
     std::array<quint8, 16> BootIdentBlock() const;
 

@@ -135,8 +135,43 @@ TEST_P(ParameterRoundTrip, StandardWriteReadVerifyAndTheFileReimports)
 
 INSTANTIATE_TEST_SUITE_P(Lengths, ParameterRoundTrip, ::testing::Values(kRow256, kRow64, kRow32));
 
-TEST(ParameterTransfer, Length64ErasesTheWholePage)
-{
+// A factory-fresh simulated sensor holds the standard set, so a read shows plausible values
+// (bubble factor 5, zero limits 700..1000) with a checksum valid for the type's length.
+class FactoryParameterPage : public ::testing::TestWithParam<int> {};
+
+TEST_P(FactoryParameterPage, HoldsTheStandardSetWithItsChecksum) {
+    const int row = GetParam();
+    const int len = int(app::kSensorTypes[row].ParLen);
+    const ParameterBlock standard = StandardParameterBlock();
+    const auto page = sim::Sensor::StandardParameterPage();
+    for (int i = 1; i < 256; ++i)
+        ASSERT_EQ(page[size_t(i)], standard[size_t(i)]) << i;
+    EXPECT_EQ(page[0], standard[0]);
+
+    SensorRig r(row, ProfileOf(row));
+    EXPECT_EQ(r.flash()[kPar], standard.ComputeCheckSum(len));
+    for (int i = len; i < 510; ++i)
+        ASSERT_EQ(r.flash()[kPar + quint32(i)], 0xFF) << i;
+    r.Pause();
+    ASSERT_TRUE(r.transfer->ALReadParameterExecute()) << r.Last().toStdString();
+    EXPECT_EQ(r.Last(), r.Msg(275) + r.Msg(250));
+    EXPECT_TRUE(r.blocks.read.CheckSumValid(len));
+    EXPECT_EQ(r.blocks.read.BubbleFactor(), 5);
+    EXPECT_EQ(r.blocks.read.SendPulse(), 0x20);
+    EXPECT_EQ(r.blocks.read.ADCZeroUpLimit(), 1000);
+    EXPECT_EQ(r.blocks.read.ADCZeroDnLimit(), 700);
+    if (len >= 64) {
+        EXPECT_EQ(r.blocks.read.Security(), 0x16);
+    }
+    if (len == 256) {
+        EXPECT_EQ(r.blocks.read.ServiceModeTime(), 146);
+        EXPECT_EQ(r.blocks.read.BubbleValue(9), 241);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, FactoryParameterPage, ::testing::Values(kRow256, kRow64, kRow32));
+
+TEST(ParameterTransfer, Length64ErasesTheWholePage) {
     SensorRig r(kRow64, ProfileOf(kRow64));
     // Bits cleared beyond the block, as an older firmware might have left them.
     for (quint32 i = 64; i < 510; ++i) r.flash()[kPar + i] = 0x00;
