@@ -6,6 +6,8 @@
 #include "monitor/EventSearch.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasFiles.h"
+#include "sensor/ParameterEditor.h"
+#include "sensor/ParameterFile.h"
 
 namespace vmx::cli {
 
@@ -40,6 +42,13 @@ int CaptureInto(CliContext& ctx, const CaptureArgs& a, monitor::MeasurementStore
     int timerMs = 200;
     acq.setTimerInterval = [&timerMs](int ms) { timerMs = ms; };
     acq.measIntervalMs = [&a] { return a.intervalMs; };
+    // The working parameter block as the window has it after start (standard set, PARFILE on
+    // top): a polled sensor below V1.24 gets its OUT from the block's bubble factor.
+    sensor::ParameterBlocks blocks;
+    sensor::ParameterFile parFile(ctx.session(), blocks);
+    parFile.LoadStandardParameters(ctx.session().config.ParFile);
+    sensor::NormaliseEditBlock(blocks.edit, ctx.session().sensor.Flags);
+    acq.bubbleFactor = [&blocks] { return blocks.edit.BubbleFactor(); };
     acq.settings = [&ctx] {
         monitor::StoreSettings st;
         st.Policy = ctx.session().config.Overflow;

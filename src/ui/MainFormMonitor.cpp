@@ -42,6 +42,8 @@ void TMainForm::CreateAcquisition() {
         const int i = CBMeasTime ? CBMeasTime->currentIndex() : 3;
         return monitor::Acquisition::kMeasIntervals[i >= 0 && i < 9 ? i : 3];
     };
+    // A polled sensor below V1.24 sends no OUT: the program derives it with this factor.
+    acq_->bubbleFactor = [this] { return params_.edit.BubbleFactor(); };
     acq_->onStartStopEnabled = [this](bool start, bool stop) {
         act("ALStart")->setEnabled(start);
         act("ALStop")->setEnabled(stop);
