@@ -57,6 +57,7 @@ int CaptureInto(CliContext& ctx, const CaptureArgs& a, monitor::MeasurementStore
     acq.ALStartExecute();
     if (acq.Stopped()) return 0;
     const int wanted = std::min(a.count, monitor::MeasurementStore::kSlots);
+    acq.wantMore = [&store, wanted] { return store.index() < wanted; };
     // A sensor that falls silent must not keep the command waiting for ever.
     const qint64 deadline = ctx.clock().NowMs() + qint64(wanted) * std::max(timerMs, a.intervalMs) * 4 + 10000;
     while (store.index() < wanted && !acq.Stopped() && ctx.clock().NowMs() < deadline) {

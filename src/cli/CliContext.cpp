@@ -77,10 +77,21 @@ void CliContext::Err(const QString& line)
     std::fflush(stderr);
 }
 
+bool CliContext::SimulateVirtual() const
+{
+    return opts.simulate &&
+           QString::fromStdString(*opts.simulate).split(QLatin1Char(',')).contains(QStringLiteral("virtual"));
+}
+
 bool CliContext::StartSession()
 {
     if (session_) return true;
-    clock_ = std::make_unique<app::RealClock>();
+    // --simulate=virtual,…: the in-process bench on the virtual clock, which jumps ahead
+    // whenever the program waits, so a capture of minutes takes a moment.
+    if (SimulateVirtual())
+        clock_ = std::make_unique<app::VirtualClock>();
+    else
+        clock_ = std::make_unique<app::RealClock>();
     host_ = std::make_unique<ConsoleHost>(*clock_, opts);
     session_ = std::make_unique<app::Session>(*host_, *clock_, ProgramDir());
     app::Session& s = *session_;
@@ -109,7 +120,11 @@ bool CliContext::StartLink()
     const QString port = QString::fromStdString(opts.port);
     // A path is opened as a serial port; anything else is a name from the link menu.
     if (port.contains(QLatin1Char('/'))) o.extraPorts << port;
-    if (opts.simulate) o.simulate = QString::fromStdString(*opts.simulate);
+    if (opts.simulate) {
+        QStringList words = QString::fromStdString(*opts.simulate).split(QLatin1Char(','));
+        words.removeAll(QStringLiteral("virtual"));
+        o.simulate = words.join(QLatin1Char(','));
+    }
     link_ = std::make_unique<link::Link>(*session_, o);
     if (!link_->profileError().isEmpty()) {
         Err(link_->profileError());

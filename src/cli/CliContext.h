@@ -65,6 +65,8 @@ public:
     // Builds the session as the program does at start: built-in defaults, MONITOR.INI, then
     // the command line's --type and --lang on top. False (message printed) on a bad option.
     bool StartSession();
+    // --simulate with the word "virtual": the session runs on the virtual clock.
+    bool SimulateVirtual() const;
     app::Session& session() { return *session_; }
     app::Host& host() { return *host_; }
     app::Clock& clock() { return *clock_; }

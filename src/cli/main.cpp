@@ -15,7 +15,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     CliOptions& o = ctx.opts;
     app.add_option("--port", o.port, "Link name as the Interface menu shows it, or a device path");
-    app.add_option("--simulate", o.simulate, "Add the simulated bench as a link (optional profile)")
+    app.add_option("--simulate", o.simulate, "Add the simulated bench as a link (optional profile; the word virtual runs it on the virtual clock)")
         ->expected(0, 1)
         ->default_str("");
     app.add_option("--type", o.type, "Sensor-type key such as 5028143");

@@ -125,7 +125,7 @@ void Acquisition::ReadStream(bool longBlocks)
     const qint64 t0 = clock.NowUs();
     int waiting = link_.InQueue();
     int blocks = 0;
-    while (!stopped_ && blocks < kMaxBlocksPerTick) {
+    while (!stopped_ && blocks < kMaxBlocksPerTick && (!wantMore || wantMore())) {
         if (discard_ > 0) {
             const int k = std::min(discard_, waiting);
             if (k > 0 && link_.Read_Buffer(k) < k) break;

@@ -71,6 +71,9 @@ public:
     std::function<void()> redraw;                  // the diagram
     std::function<void(int storeIndex)> follow;    // select table row index + 1, move the scroll bar
     std::function<void(const MeasSample&)> newMeasValue; // the test controller
+    // Asked before each further block of a tick; false leaves the rest waiting (vmxctl's
+    // capture takes exactly the samples it was asked for).
+    std::function<bool()> wantMore;
 
 private:
     enum Shown { None = 0, NoData = 1, SyncStart = 2, SyncPointer = 3, BadCrc = 4, Reading = 5 };
