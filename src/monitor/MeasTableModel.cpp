@@ -9,6 +9,13 @@ MeasTableModel::MeasTableModel(QObject* parent)
 {
 }
 
+void MeasTableModel::PutText(int row, QStringView text)
+{
+    // A row written again leaves its old text behind until the next Clear.
+    text_[size_t(row)] = Span{arena_.size(), text.size()};
+    arena_.append(text);
+}
+
 int MeasTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kRows; }
 int MeasTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
 
@@ -26,7 +33,7 @@ QString MeasTableModel::Cell(int row, int col) const
     case Full: return RowTexts(samples_[size_t(row)])[col];
     case Short: return col < 4 ? ShortRowTexts(samples_[size_t(row)])[col] : QString();
     case Text: {
-        const QString& t = text_[size_t(row)];
+        const QStringView t = TextOf(row);
         qsizetype from = 0;
         for (int k = 0; k < col && from >= 0; ++k) {
             from = t.indexOf(QLatin1Char('\t'), from);
@@ -34,7 +41,7 @@ QString MeasTableModel::Cell(int row, int col) const
         }
         if (from < 0) return {};
         const qsizetype to = t.indexOf(QLatin1Char('\t'), from);
-        return t.mid(from, to < 0 ? -1 : to - from);
+        return (to < 0 ? t.mid(from) : t.mid(from, to - from)).toString();
     }
     default: return {};
     }
@@ -52,7 +59,7 @@ void MeasTableModel::Clear()
 {
     beginResetModel();
     std::fill(kind_.begin(), kind_.end(), Empty);
-    for (QString& t : text_) t = QString();
+    arena_ = QString();
     endResetModel();
 }
 
@@ -66,7 +73,6 @@ void MeasTableModel::ClearRow(int row)
     if (row <= 0 || row >= kRows) return;
     if (kind_[size_t(row)] == Empty) return;
     kind_[size_t(row)] = Empty;
-    text_[size_t(row)] = QString();
     Changed(row);
 }
 
@@ -75,7 +81,6 @@ void MeasTableModel::SetSampleRow(int row, const MeasSample& s, bool shortRow)
     if (row <= 0 || row >= kRows) return;
     samples_[size_t(row)] = s;
     kind_[size_t(row)] = shortRow ? Short : Full;
-    text_[size_t(row)] = QString();
     Changed(row);
 }
 
@@ -87,7 +92,7 @@ void MeasTableModel::SetTextRow(int row, const QStringList& cells)
         if (i) joined += QLatin1Char('\t');
         if (i < cells.size()) joined += QString(cells[i]).replace(QLatin1Char('\t'), QLatin1Char(' '));
     }
-    text_[size_t(row)] = joined;
+    PutText(row, joined);
     kind_[size_t(row)] = Text;
     Changed(row);
 }
@@ -113,7 +118,7 @@ void MeasTableModel::SetJoinedRow(int row, QString joined)
         }
     }
     if (tabs < kColumns - 1) joined.append(QString(kColumns - 1 - tabs, QLatin1Char('\t')));
-    text_[size_t(row)] = std::move(joined);
+    PutText(row, joined);
     kind_[size_t(row)] = Text;
     Changed(row);
 }
@@ -125,7 +130,7 @@ bool MeasTableModel::HasIndex(int row) const
     case Full:
     case Short: return true;
     case Text: {
-        const QString& t = text_[size_t(row)];
+        const QStringView t = TextOf(row);
         return !t.isEmpty() && t[0] != QLatin1Char('\t');
     }
     default: return false;
@@ -144,7 +149,8 @@ const MeasSample* MeasTableModel::SampleOf(int row, bool& shortRow) const
 QStringView MeasTableModel::TextOf(int row) const
 {
     if (row <= 0 || row >= kRows || kind_[size_t(row)] != Text) return {};
-    return text_[size_t(row)];
+    const Span& sp = text_[size_t(row)];
+    return QStringView(arena_).mid(sp.at, sp.size);
 }
 
 } // namespace vmx::monitor

@@ -50,7 +50,15 @@ private:
     void Changed(int row);
     std::vector<quint8> kind_;
     std::vector<MeasSample> samples_;
-    std::vector<QString> text_; // imported rows, cells joined by tabs (a cell cannot hold one)
+    // Imported rows, cells joined by tabs (a cell cannot hold one), all in one string: clearing
+    // 32000 imported rows is one release, not 32000.
+    struct Span {
+        qsizetype at = 0;
+        qsizetype size = 0;
+    };
+    void PutText(int row, QStringView text);
+    QString arena_;
+    std::vector<Span> text_;
 };
 
 } // namespace vmx::monitor
