@@ -62,10 +62,23 @@ void Acquisition::Timer2Timer()
     ReadValues();
 }
 
+// The local date and time of a sample. Looking up the local time costs a file-system check of
+// the time zone; at 240 samples a second it is taken once a second and the milliseconds since
+// are added.
+double Acquisition::SampleTimeNow()
+{
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (stampAtMs_ < 0 || ms < stampAtMs_ || ms - stampAtMs_ >= 1000) {
+        stampBase_ = ToSampleTime(QDateTime::fromMSecsSinceEpoch(ms));
+        stampAtMs_ = ms;
+    }
+    return stampBase_ + double(ms - stampAtMs_) / 86400000.0;
+}
+
 void Acquisition::StampCurrent()
 {
     current_.Index = store_.index();
-    current_.Time = ToSampleTime(QDateTime::currentDateTime());
+    current_.Time = SampleTimeNow();
     current_.Valid = 1;
 }
 

@@ -87,6 +87,7 @@ private:
     void ClearAhead();
     void FlushRedraw();
     void StampCurrent();
+    double SampleTimeNow();
     void Interval(int ms);
 
     app::Session& session_;
@@ -103,6 +104,8 @@ private:
     bool redrawDue_ = false; // a stored sample asked for the diagram during this tick
     int redrawAt_ = 0;
     Counters counters_;
+    qint64 stampAtMs_ = -1;
+    double stampBase_ = 0;
 };
 
 } // namespace vmx::monitor
