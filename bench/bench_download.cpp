@@ -16,7 +16,9 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <memory>
 
 using namespace vmx;
@@ -27,14 +29,67 @@ struct Figures {
     double runS = 0;
     double wireS = 0;
     double waitS = 0;
+    double causalS = 0;
     qint64 bytes = 0;
     int answers = 0;
+    int purges = 0;
     bool ok = false;
 };
 
+// What the program did, in order: the link's operations and the host's waits ('d', ms).
+struct Event {
+    char op;
+    int n;
+};
+
+// Records the mandated waits beside the link's operations.
+class WaitLog final : public app::RecordingHost {
+public:
+    WaitLog(app::Clock* clock, std::vector<Event>& log) : app::RecordingHost(clock), log_(log) {}
+    void Wait(int ms) override
+    {
+        log_.push_back(Event{'d', ms});
+        app::RecordingHost::Wait(ms);
+    }
+
+private:
+    std::vector<Event>& log_;
+};
+
+// The least time the same sequence can take on the line, causally: a frame handed to the port
+// goes out at 11520 bytes/s as soon as the line is free and the program goes on at once (a wait
+// that follows overlaps the frame's transmission); an answer starts when the device has the
+// whole request plus its turnaround and is read when its last byte is in; a purge costs its
+// mandated 5 ms, an RTS switch its 5 ms, a wait its time.
+double CausalMinimumS(const std::vector<Event>& log)
+{
+    qint64 t = 0, toDevice = 0, requestEnd = 0, fromDevice = 0;
+    for (const Event& e : log) {
+        switch (e.op) {
+        case 'p': t += 5000; break;
+        case 's':
+        case 'd': t += qint64(e.n) * 1000; break;
+        case 'w':
+            toDevice = std::max(t, toDevice) + proto::BytesToUs(e.n);
+            requestEnd = toDevice;
+            break;
+        case 'r': {
+            if (e.n <= 0) break;
+            const qint64 start = std::max(requestEnd + sim::Sensor::kProcUs, fromDevice);
+            fromDevice = start + proto::BytesToUs(e.n);
+            t = std::max(t, fromDevice);
+            break;
+        }
+        default: break;
+        }
+    }
+    return double(t) / 1e6;
+}
+
 Figures RunOnce(app::Clock& clock)
 {
-    app::RecordingHost host(&clock);
+    std::vector<Event> log;
+    WaitLog host(&clock, log);
     QTemporaryDir dir;
     app::Session session(host, clock, dir.path());
     session.CopyValidSensorType(0);
@@ -60,6 +115,8 @@ Figures RunOnce(app::Clock& clock)
     bench.sensor().bootLoader().SetBootAddr(0x1A00);
     bench.trace().Clear();
     host.waitedMs = 0;
+    link.onIo = [&log](char op, int n) { log.push_back(Event{op, n}); };
+    log.clear();
 
     Figures f;
     const qint64 t0 = clock.NowUs();
@@ -71,18 +128,19 @@ Figures RunOnce(app::Clock& clock)
     }
     f.wireS = double(f.bytes) / proto::kBytesPerSecond;
     f.waitS = double(host.waitedMs) / 1000.0;
+    f.causalS = CausalMinimumS(log);
+    for (const Event& e : log) f.purges += e.op == 'p';
     return f;
 }
 
 void Print(const char* what, const Figures& f)
 {
-    const double min = f.wireS + f.waitS;
-    std::printf("%-14s %s  run %.3f s  protocol minimum %.3f s (wire %.3f s for %lld bytes + waits %.3f s)  "
-                "ratio %.3f  (target <= 1.05)\n",
-                what, f.ok ? "ok  " : "FAIL", f.runS, min, f.wireS, static_cast<long long>(f.bytes), f.waitS,
-                f.runS / min);
-    std::printf("%-14s device turnaround in the simulator: %d answers x %.1f ms = %.3f s of the run\n", "",
-                f.answers, double(sim::Sensor::kProcUs) / 1000.0, f.answers * double(sim::Sensor::kProcUs) / 1e6);
+    std::printf("%-14s %s  run %.3f s  causal minimum %.3f s  ratio %.3f  (target <= 1.05)\n", what,
+                f.ok ? "ok  " : "FAIL", f.runS, f.causalS, f.runS / f.causalS);
+    std::printf("%-14s in it: %lld bytes on the wire (%.3f s), waits %.3f s, %d purges of 5 ms, %d answers with "
+                "%.1f ms device turnaround each\n",
+                "", static_cast<long long>(f.bytes), f.wireS, f.waitS, f.purges, f.answers,
+                double(sim::Sensor::kProcUs) / 1000.0);
 }
 
 } // namespace
@@ -92,7 +150,16 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     app::VirtualClock virt;
     Print("virtual clock", RunOnce(virt));
-    app::RealClock real;
-    Print("real time", RunOnce(real));
+    std::vector<double> ratios;
+    Figures last;
+    for (int run = 0; run < 3; ++run) {
+        app::RealClock real;
+        last = RunOnce(real);
+        ratios.push_back(last.runS / last.causalS);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    Print("real time", last);
+    std::printf("%-14s ratio over 3 runs: min %.3f  median %.3f  max %.3f\n", "", ratios.front(), ratios[1],
+                ratios.back());
     return 0;
 }

@@ -283,6 +283,7 @@ bool Link::ALResetUSBExecute()
 
 void Link::Purge_In()
 {
+    if (onIo) onIo('p', 0);
     session_->clock().SleepMs(5);
     if (usbInUse_)
         Ft("FT_Purge RX", usb_->Purge(ft::PurgeRx));
@@ -299,6 +300,7 @@ void Link::NotPortOpen()
 int Link::Write_Buffer(int n)
 {
     n = std::clamp(n, 0, kBufferSize);
+    if (onIo) onIo('w', n);
     if (usbInUse_) {
         int written = 0;
         lastIoStatus_ = Ft("FT_Write", usb_->Write(tx_.data(), n, written));
@@ -315,6 +317,7 @@ int Link::Write_Buffer(int n)
 int Link::Read_Buffer(int n)
 {
     n = std::clamp(n, 0, kBufferSize);
+    if (onIo) onIo('r', n);
     if (usbInUse_) {
         int got = 0;
         lastIoStatus_ = Ft("FT_Read", usb_->Read(rx_.data(), n, got));
@@ -356,6 +359,7 @@ void Link::ForceRTS(int state)
     }
     rtsChecked_ = state == 1;
     if (onRtsChanged) onRtsChanged(RtsCaption(), rtsChecked_);
+    if (onIo) onIo('s', 5);
     session_->clock().SleepMs(5);
 }
 

@@ -140,6 +140,10 @@ public:
     std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
     std::function<void()> stopAcquisition;   // the STOP action, for SwitchSerialInterface
     std::function<void()> autoAdvance;       // AutoAdvance of the test run controller
+    // Each byte-level operation as it is made ('p' purge, 'w' write of n bytes, 'r' read of n
+    // bytes asked, 's' the n ms settling of an RTS switch): benches replay the sequence against
+    // the line's own timing.
+    std::function<void(char op, int n)> onIo;
 
     FrameProtocol& protocol() { return protocol_; }
     app::Session& session() { return *session_; }
