@@ -134,7 +134,12 @@ void Sensor::EmitStreamByte()
 void Sensor::Advance(qint64 t)
 {
     Tick(t);
-    if (!Streaming()) return;
+    if (!Streaming()) {
+        // A muted sensor sends nothing meanwhile; its stream goes on from when it speaks
+        // again, not with the time it was silent.
+        if (run_ == Run::App && faults.mute && (mode_ == 1 || mode_ == 2)) streamFromUs_ = std::max(streamFromUs_, t);
+        return;
+    }
     // A program that does not read for a long time would only find an overrun driver buffer;
     // skip whole blocks instead of producing them.
     constexpr qint64 kCap = 65536 + 4096; // beyond any driver buffer of the PC side

@@ -5,11 +5,15 @@
 // measured in bench/; the bound here is generous.
 #include "RunTool.h"
 
+#include "lang/Messages.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -32,13 +36,14 @@ public:
     ~StreamingSim() { Stop(); }
     bool ok() const { return !pty_.isEmpty() && QFileInfo(line_).isSymLink(); }
 
-    ToolResult Capture(int n)
+    ToolResult Capture(int n) { return Ctl({QStringLiteral("capture"), QStringLiteral("-n"), QString::number(n)}); }
+    ToolResult Ctl(const QStringList& args)
     {
         return RunTool(QStringLiteral("vmxctl"),
-                       {QStringLiteral("--config-dir"), cfg_.path(), QStringLiteral("--port"), line_,
-                        QStringLiteral("capture"), QStringLiteral("-n"), QString::number(n)},
+                       QStringList{QStringLiteral("--config-dir"), cfg_.path(), QStringLiteral("--port"), line_} + args,
                        120000);
     }
+    QString File(const char* name) const { return cfg_.filePath(QString::fromLatin1(name)); }
 
     // Ends vmx-sim and returns the bytes it lost to overrun (-1 when it did not say). Right
     // after the capture: from then on nobody reads, and the terminal's queue fills within a
@@ -107,4 +112,26 @@ TEST(LiveCapturePty, LongStreamOf1440BlocksInTheLinesTime) {
 
 TEST(LiveCapturePty, ShortStreamOf2400BlocksInTheLinesTime) {
     ExpectKeptPace(QStringLiteral("short"), 2400, "Standard-Mode: ");
+}
+
+// A download from a streaming sensor: the loader is started, the input purged, and the first
+// ping must find the loader's answer, not stream that waited in the simulator for a reader.
+TEST(LiveCapturePty, DownloadFromAStreamingSensorPingsTheLoaderFirstTime)
+{
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        StreamingSim sim(QStringLiteral("long"));
+        ASSERT_TRUE(sim.ok());
+        // A reader that is slow for a while first: the stream it misses is lost, not queued.
+        QThread::msleep(1500);
+        QFile f(sim.File("fw.hex"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(":0400100001020304E2\n:00000001FF\n");
+        f.close();
+        const ToolResult r = sim.Ctl({QStringLiteral("download"), sim.File("fw.hex")});
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(vmx::lang::Msg(255, 0))) << "an exchange went unanswered: " << r.err.toStdString();
+        EXPECT_TRUE(r.err.trimmed().endsWith(vmx::lang::Msg(324, 0))) << r.err.toStdString();
+    }
 }

@@ -147,3 +147,33 @@ TEST(AcquisitionEdges, V123PolledOutIs241OnErrorWhateverTheAlarm)
     EXPECT_EQ(f.Signal, f.AMax - 100 * f.Gain + 400);
     EXPECT_LT(f.OUT, 240);
 }
+
+// A tick that finds less than a block leaves it waiting: the rest arrives, the block is whole.
+// Only a sensor silent for a second is reported, once, and the stream is followed again after.
+TEST(AcquisitionEdges, PartialBlocksWaitAndASilentSensorIsReportedOnce)
+{
+    Rig r(QStringLiteral("stream=long"));
+    r.acq->ALStartExecute();
+    ASSERT_TRUE(r.TickUntilStored());
+    int partial = 0;
+    for (int i = 0; i < 50; ++i) {
+        r.Tick();
+        const int left = r.lnk->InQueue();
+        EXPECT_LT(left, 80) << "a whole block was left waiting";
+        partial += left > 0;
+    }
+    EXPECT_GT(partial, 40) << "most ticks end inside a block";
+    const qint64 syncs = r.acq->counters().resyncAfterFirst;
+    EXPECT_EQ(syncs, 0);
+
+    r.bench().sensor().faults.mute = true;
+    for (int i = 0; i < 90; ++i) r.Tick();
+    EXPECT_EQ(r.Count(261, 263), 0) << "not within the first second";
+    for (int i = 0; i < 200; ++i) r.Tick();
+    EXPECT_EQ(r.Count(261, 263), 1) << "once per change";
+    const int stored = r.store.index();
+    r.bench().sensor().faults.mute = false;
+    for (int i = 0; i < 20; ++i) r.Tick();
+    EXPECT_GT(r.store.index(), stored + 20);
+    EXPECT_EQ(r.Count(261, 264), 2) << "reading again after the silence";
+}
