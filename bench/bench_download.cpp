@@ -18,8 +18,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 #include <memory>
+#include <vector>
 
 using namespace vmx;
 
