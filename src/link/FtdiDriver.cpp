@@ -175,8 +175,9 @@ int FtdiDriver::QueueStatus(int& count)
         const int want = int(std::min(sizeof chunk, kAheadMax - ahead_.size()));
         const int rc = ftdi_read_data(ctx_, chunk, want);
         if (rc < 0) return ft::IoError;
-        if (rc == 0) break;
         ahead_.insert(ahead_.end(), chunk, chunk + rc);
+        // A short read is all the chip had: asking again would only wait out its latency.
+        if (rc < want) break;
     }
     count = int(ahead_.size());
     return ft::Ok;
