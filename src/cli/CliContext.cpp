@@ -2,6 +2,7 @@
 
 #include "app/SensorTypes.h"
 #include "app/TextHelpers.h"
+#include "sim/Profile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,7 +81,11 @@ void CliContext::Err(const QString& line)
 bool CliContext::StartSession()
 {
     if (session_) return true;
-    clock_ = std::make_unique<app::RealClock>();
+    // "--simulate=virtual,…": the in-process bench on a virtual clock, a whole run in a moment.
+    if (opts.simulate && sim::IsVirtualProfile(QString::fromStdString(*opts.simulate)))
+        clock_ = std::make_unique<app::VirtualClock>();
+    else
+        clock_ = std::make_unique<app::RealClock>();
     host_ = std::make_unique<ConsoleHost>(*clock_, opts);
     session_ = std::make_unique<app::Session>(*host_, *clock_, ProgramDir());
     app::Session& s = *session_;
@@ -121,6 +126,14 @@ bool CliContext::StartLink()
     if (opts.frameCrc) fp.SetWithFrameCrc(*opts.frameCrc);
     link_->Reset_COM_USB();
     if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
+    if (!port.isEmpty() && !link_->IsOpen()) {
+        // Named by the user and not there: say so, rather than fail later at the first frame.
+        QString text = host_->lastPanel0;
+        if (text.isEmpty() || !text.contains(port)) text = session_->Msg(252) + QStringLiteral(": ") + port;
+        Err(text);
+        startExit = kExitFailed;
+        return false;
+    }
     // As the window does at start: the line of a test module goes to the sensor.
     if (link_->IsOpen()) link_->ForceRTS(1);
     if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);

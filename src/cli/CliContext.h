@@ -61,6 +61,9 @@ class CliContext {
 public:
     CliOptions opts;
     std::function<int()> run; // set by the chosen subcommand
+    // What a command returns when StartLink failed: a usage error, or a failure when the link
+    // named by --port could not be opened.
+    int startExit = kExitUsage;
 
     // Builds the session as the program does at start: built-in defaults, MONITOR.INI, then
     // the command line's --type and --lang on top. False (message printed) on a bad option.
@@ -77,8 +80,9 @@ public:
     // Builds the link from the options as the program does at start (serial ports, real
     // converters, --port PATH, --simulate[=PROFILE], the protocol switches from MONITOR.INI and
     // --ack/--answer-check/--frame-crc), enumerates and opens the chosen link (--port NAME or
-    // the default). False (message printed) on a bad option; a link that did not open is not
-    // an error here (its panel-0 text is printed, the command then fails).
+    // the default). False (message printed) on a bad option, and when the link that --port
+    // names did not open (its panel-0 text printed, startExit a failure); the default link not
+    // opening is not an error here (the command then fails).
     bool StartLink();
     link::Link& link() { return *link_; }
     ConsoleHost& console() { return *host_; }
