@@ -96,6 +96,12 @@ SaveStatus SafeSave::Open() {
         temp_.reset();
         return SaveStatus::CannotCreate;
     }
+    // A name of its own now (not an unnamed file that a close would lose): writers that open
+    // it by name, and the rename, need one.
+    if (temp_->fileName().isEmpty()) {
+        temp_.reset();
+        return SaveStatus::CannotCreate;
+    }
     return SaveStatus::Ok;
 }
 

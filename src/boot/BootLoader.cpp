@@ -150,6 +150,7 @@ bool BootLoader::BootStart()
 bool BootLoader::BootRestart(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgRestart);
+    lastRestartUs = session_->clock().NowUs();
     if (ShortCommands() || (oneByteForOld && OldLoader())) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100BootRestart, 1, 0, text); });
     return fp_->SendReceiveCommand(channel, cmd::Restart, 5, 0, text);
 }

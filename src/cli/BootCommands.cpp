@@ -25,11 +25,17 @@ struct BootRig {
     explicit BootRig(CliContext& ctx)
         : boot(std::make_unique<BootLoader>(ctx.session(), ctx.link(), images)),
           hex(std::make_unique<HexImage>(ctx.session(), images)),
-          transfer(std::make_unique<sensor::ParameterTransfer>(ctx.session(), ctx.link(), *boot, blocks)) {}
+          transfer(std::make_unique<sensor::ParameterTransfer>(ctx.session(), ctx.link(), *boot, blocks)),
+          session(&ctx.session()), link(&ctx.link()) {}
     // Every run of the tool starts afresh: the loader is entered as the parameter transfer
     // enters it (start, wait, purge, ping), so a sensor that streams or is still restarting
     // does not answer the first command with its records.
     bool Enter() { return transfer->EnterBootLoader(); }
+    // A sensor restarted by this run is given its restart before the tool ends, so the next
+    // run finds it listening (and its first records gone).
+    ~BootRig() { SettleAfterRestart(*session, *link, *boot); }
+    app::Session* session;
+    link::Link* link;
 };
 
 int Result(bool ok) { return ok ? kExitOk : kExitFailed; }

@@ -1,6 +1,7 @@
 #include "cli/CliContext.h"
 
 #include "app/SensorTypes.h"
+#include "boot/BootLoader.h"
 #include "app/TextHelpers.h"
 #include "sim/Profile.h"
 
@@ -138,6 +139,13 @@ bool CliContext::StartLink()
     if (link_->IsOpen()) link_->ForceRTS(1);
     if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
     return true;
+}
+
+void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot)
+{
+    if (boot.lastRestartUs < 0 || !link.IsOpen()) return;
+    session.clock().SleepUntilUs(boot.lastRestartUs + 1000 * 1000);
+    link.Purge_In();
 }
 
 } // namespace vmx::cli

@@ -12,6 +12,10 @@
 #include <optional>
 #include <string>
 
+namespace vmx::boot {
+class BootLoader;
+}
+
 namespace vmx::cli {
 
 // Exit codes of vmxctl.
@@ -93,6 +97,11 @@ private:
     std::unique_ptr<app::Session> session_;
     std::unique_ptr<link::Link> link_; // after the session: it is destroyed first
 };
+
+// When `boot` restarted the sensor during this run: waits out the restart (one second from it,
+// as the monitor page's reset does) and purges, so the next run finds a listening sensor and
+// none of its first records.
+void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot);
 
 // Command groups; each adds its subcommands and sets ctx.run when chosen.
 void AddShellCommands(CLI::App& app, CliContext& ctx);

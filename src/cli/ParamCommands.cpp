@@ -49,7 +49,13 @@ struct SensorPagesRig {
         transfer = std::make_unique<ParameterTransfer>(s, ctx.link(), *boot, blocks, dc.get());
         transfer->refreshPages = refresh;
         ident = std::make_unique<Identification>(s, ctx.link(), *boot, *transfer, *dc);
+        settle = [&ctx, this] { SettleAfterRestart(ctx.session(), ctx.link(), *boot); };
     }
+    ~SensorPagesRig()
+    {
+        if (settle) settle();
+    }
+    std::function<void()> settle;
 };
 
 int Result(bool ok) { return ok ? kExitOk : kExitFailed; }

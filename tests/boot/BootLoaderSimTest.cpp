@@ -1,6 +1,7 @@
 // Boot-loader commands and block transfers against the simulated sensor.
 #include "BootSimRig.h"
 
+#include "sim/Profile.h"
 #include "sim/ProtocolConstants.h"
 
 using namespace vmx;
@@ -359,4 +360,38 @@ TEST(BootOld, V100DownloadPingsAndRestartsWithOneByte)
     }
     EXPECT_TRUE(onePing);
     EXPECT_TRUE(oneRestart);
+}
+
+// Channel 33 takes the same check: a loader reached through the line switch (here a plain
+// serial line, where the switch changes nothing) whose answers name another block.
+TEST(BootRead, AnswerForAnotherBlockOnChannel33)
+{
+    vmx::app::VirtualClock clock;
+    vmx::app::RecordingHost host{&clock};
+    QTemporaryDir dir;
+    vmx::app::Session session{host, clock, dir.path()};
+    session.CopyValidSensorType(0);
+    vmx::link::LinkOptions o;
+    o.systemPorts = false;
+    o.realUsb = false;
+    sim::ConverterSpec c = sim::MakeConverter(sim::ConverterKind::LineAdapter, 1);
+    c.sensor.mode = 3;
+    o.simConverters = {c};
+    vmx::link::Link link(session, o);
+    link.Reset_COM_USB();
+    MemoryImages images;
+    BootLoader boot(session, link, images);
+    clock.SleepMs(300);
+    ASSERT_TRUE(boot.BootStart());
+    clock.SleepMs(50);
+    sim::Bench& bench = *link.OpenSimBench();
+    // The adapter's line goes to the sensor whatever RTS says; the loader answers channel 33.
+    ASSERT_TRUE(boot.ReadMemory(kChannelModule, 0, session.Msg(303), KindSram, 0x1F)) << host.panel1Log.last().toStdString();
+    bench.sensor().bootLoader().readAddressSkew = 0x20;
+    auto img = images.Image(KindSram);
+    std::fill(img.begin(), img.end(), quint8(0x77));
+    EXPECT_FALSE(boot.VerifyMemory(kChannelModule, 0, session.Msg(311), session.Msg(303), KindSram, 0x1F));
+    EXPECT_EQ(host.panel1Log.last(), session.Msg(303) + session.Msg(256) + QStringLiteral(": 0030"));
+    EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](quint8 v) { return v == 0x77; }));
+    EXPECT_TRUE(link.RtsChecked()); // routed back to the sensor afterwards
 }
