@@ -1,8 +1,8 @@
 #include "cli/CliContext.h"
 
 #include "app/SensorTypes.h"
-#include "boot/BootLoader.h"
 #include "app/TextHelpers.h"
+#include "boot/BootLoader.h"
 #include "sim/Profile.h"
 
 #include <QCoreApplication>
@@ -141,8 +141,7 @@ bool CliContext::StartLink()
     return true;
 }
 
-void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot)
-{
+void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot) {
     if (boot.lastRestartUs < 0 || !link.IsOpen()) return;
     session.clock().SleepUntilUs(boot.lastRestartUs + 1000 * 1000);
     link.Purge_In();

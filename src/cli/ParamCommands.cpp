@@ -51,8 +51,7 @@ struct SensorPagesRig {
         ident = std::make_unique<Identification>(s, ctx.link(), *boot, *transfer, *dc);
         settle = [&ctx, this] { SettleAfterRestart(ctx.session(), ctx.link(), *boot); };
     }
-    ~SensorPagesRig()
-    {
+    ~SensorPagesRig() {
         if (settle) settle();
     }
     std::function<void()> settle;

@@ -364,8 +364,7 @@ TEST(BootOld, V100DownloadPingsAndRestartsWithOneByte)
 
 // Channel 33 takes the same check: a loader reached through the line switch (here a plain
 // serial line, where the switch changes nothing) whose answers name another block.
-TEST(BootRead, AnswerForAnotherBlockOnChannel33)
-{
+TEST(BootRead, AnswerForAnotherBlockOnChannel33) {
     vmx::app::VirtualClock clock;
     vmx::app::RecordingHost host{&clock};
     QTemporaryDir dir;
@@ -386,7 +385,8 @@ TEST(BootRead, AnswerForAnotherBlockOnChannel33)
     clock.SleepMs(50);
     sim::Bench& bench = *link.OpenSimBench();
     // The adapter's line goes to the sensor whatever RTS says; the loader answers channel 33.
-    ASSERT_TRUE(boot.ReadMemory(kChannelModule, 0, session.Msg(303), KindSram, 0x1F)) << host.panel1Log.last().toStdString();
+    ASSERT_TRUE(boot.ReadMemory(kChannelModule, 0, session.Msg(303), KindSram, 0x1F))
+        << host.panel1Log.last().toStdString();
     bench.sensor().bootLoader().readAddressSkew = 0x20;
     auto img = images.Image(KindSram);
     std::fill(img.begin(), img.end(), quint8(0x77));

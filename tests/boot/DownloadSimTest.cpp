@@ -154,8 +154,7 @@ TEST(Download, QVR0530Generation)
 
 // Nothing to write, or records the import does not understand: refused before the erase, the
 // application in flash stays as it was.
-TEST(Download, ImageWithoutDataOrWithOtherRecordTypesIsRefusedBeforeTheErase)
-{
+TEST(Download, ImageWithoutDataOrWithOtherRecordTypesIsRefusedBeforeTheErase) {
     const QByteArray data16 = ":10000000000102030405060708090A0B0C0D0E0F78\r\n";
     const struct {
         const char* name;
@@ -168,7 +167,8 @@ TEST(Download, ImageWithoutDataOrWithOtherRecordTypesIsRefusedBeforeTheErase)
          QStringLiteral(": boot.hex, von 0000 bis 19FF")},
         {"ext.hex", ":020000040000FA\r\n" + data16 + ":00000001FF\r\n", QStringLiteral(": ext.hex:1 (04)")},
         {"seg.hex", data16 + ":020000021000EC\r\n:00000001FF\r\n", QStringLiteral(": seg.hex:2 (02)")},
-        {"start.hex", data16 + ":0400000300000000F9\r\n:00000001FF\r\n", QStringLiteral(": start.hex:2 (03)")},
+        {"start.hex", data16 + ":0400000300000000F9\r\n:00000001FF\r\n",
+         QStringLiteral(": start.hex:2 (03)")},
     };
     for (const auto& c : cases) {
         BootSimRig r;

@@ -54,8 +54,7 @@ TEST(SimProfile, Errors)
     EXPECT_FALSE(ParseProfile(QStringLiteral("fw=abc"), v, e));
 }
 
-TEST(SimProfile, FaultWordsAimedAfterAnswers)
-{
+TEST(SimProfile, FaultWordsAimedAfterAnswers) {
     std::vector<ConverterSpec> v;
     QString e;
     ASSERT_TRUE(ParseProfile(QStringLiteral("virtual,fault=drop:3,fault=delay:1500,after=40,skew=-16"), v, e))
@@ -77,6 +76,7 @@ TEST(SimProfile, FaultWordsAimedAfterAnswers)
     // The sensor starts with them.
     Sensor s(v[0].sensor);
     EXPECT_TRUE(s.faults.Muted());
-    for (const char* bad : {"fault=melt", "fault=delay", "fault=mute:2", "after=-1", "after=x", "fault=drop:x"})
+    for (const char* bad :
+         {"fault=melt", "fault=delay", "fault=mute:2", "after=-1", "after=x", "fault=drop:x"})
         EXPECT_FALSE(ParseProfile(QString::fromLatin1(bad), v, e)) << bad;
 }

@@ -314,8 +314,7 @@ TEST(SimSensor, FaultsOnDemand)
 }
 
 // Faults aimed at the middle of a transfer: the first N answers go out unharmed.
-TEST(SimSensor, FaultsStrikeAfterTheAnswersTheyAreAimedBehind)
-{
+TEST(SimSensor, FaultsStrikeAfterTheAnswersTheyAreAimedBehind) {
     Pc pc(Polled());
     Faults& f = pc.bench.sensor().faults;
     f.afterAnswers = 2;
