@@ -150,6 +150,7 @@ bool BootLoader::BootStart()
 bool BootLoader::BootRestart(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgRestart);
+    lastRestartUs = session_->clock().NowUs();
     if (ShortCommands() || (oneByteForOld && OldLoader())) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100BootRestart, 1, 0, text); });
     return fp_->SendReceiveCommand(channel, cmd::Restart, 5, 0, text);
 }
@@ -224,7 +225,10 @@ bool BootLoader::ReadBlock(int kind, quint32 addr, int count, const QString& tex
         tx[2] = quint8(addr);
         if (link_->Write_Buffer(3) < 3) return Status(text, kMsgSendFailed), false;
         if (link_->Read_Buffer(kOldReadAnswer) < kOldReadAnswer) return Status(text, kMsgNoAnswer), false;
-        if (rx[0] != cmd::ReadCode) return Status(text, kMsgWrongAck, QString::asprintf(": %2.2X", rx[0])), false;
+        if (rx[0] != cmd::ReadCode)
+            return Status(text, kMsgWrongAck, QString::asprintf(": %2.2X", rx[0])), false;
+        const quint32 named = (quint32(rx[1]) << 8) | rx[2];
+        if (named != addr) return Status(text, kMsgWrongAddress, QString::asprintf(": %4.4X", named)), false;
         std::copy(rx + 3, rx + 3 + kBlock, image.begin() + addr);
         return true;
     }
@@ -245,11 +249,11 @@ bool BootLoader::ReadBlock(int kind, quint32 addr, int count, const QString& tex
     if ((rx[0] & 0x0F) != kAddress) return Status(text, kMsgWrongAddress, QString::asprintf(": %2.2X", rx[0] & 0x0F)), false;
     if (rx[3] != c) return Status(text, kMsgWrongAck, QString::asprintf(": %2.2X", rx[3])), false;
     if (fp_->WithFrameCrc() && fp_->GetCRC_In() != rx[answer - 1]) return Status(text, kMsgFrameCrc), false;
-    // The data go where the answer says they belong, but never past the image's end.
-    const quint32 at = (quint32(rx[5]) << 8) | rx[6];
-    if (at + quint32(count) > quint32(image.size()))
-        return Status(text, kMsgWrongAddress, QString::asprintf(": %4.4X", at)), false;
-    std::copy(rx + 7, rx + 7 + count, image.begin() + at);
+    // An answer for another block is a wrong answer: taking its data where it says they belong
+    // would leave the requested block unread (and a verify comparing nothing).
+    const quint32 named = (quint32(rx[4]) << 16) | (quint32(rx[5]) << 8) | rx[6];
+    if (named != addr) return Status(text, kMsgWrongAddress, QString::asprintf(": %4.4X", named)), false;
+    std::copy(rx + 7, rx + 7 + count, image.begin() + addr);
     return true;
 }
 

@@ -50,6 +50,8 @@ public:
     int mcuType = 330;    // the checked MCU button
     int bootVersion = -1; // from the last identification
     std::array<quint8, 16> identBytes{};
+    // When the last restart was sent (session clock, µs); -1 before any.
+    qint64 lastRestartUs = -1;
 
     // MCU button: the boot sector B..B+511 and the code range 0..B-1 that go with it.
     void SelectMcu(int mcu);

@@ -121,6 +121,10 @@ bool Download::DownLoad()
     if (hexImport) {
         if (hexFile.isEmpty() && hexImportButton && !hexImportButton()) return false;
         if (hexFile.isEmpty() || !hex_.ImportHexFile(hexFile, kCodeLimit)) return false;
+        // Checked before the erase: an image without data for the range, or with records this
+        // import does not understand, would replace the application by nothing or by garbage.
+        if (!hex_.CheckFirmwareFile(hexFile, boot_.rangeStart[KindCode], boot_.rangeEnd[KindCode]))
+            return false;
         const auto buffer = boot_.images().Buffer();
         std::copy(buffer.begin(), buffer.end(), boot_.images().Image(KindCode).begin());
         Redraw();

@@ -1,5 +1,6 @@
 #include "boot/HexImage.h"
 
+#include "app/SafeSave.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/HexText.h"
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -26,6 +26,7 @@ constexpr int kMsgBadFormat = 298;
 constexpr int kMsgAddressTooHigh = 299;
 constexpr int kMsgConverted = 315;
 constexpr int kMsgParameterFile = 328;
+constexpr int kMsgRange = 302;
 
 const QLatin1String kEndRecord(":00000001FF");
 
@@ -99,13 +100,52 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit) {
     return true;
 }
 
-bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end) {
-    end = std::min(end, kCodeLimit);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Status(kMsgHexExport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
+bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32 end) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
         return false;
     }
+    const QStringList lines = app::SplitLines(QString::fromLatin1(file.readAll()));
+    bool inRange = false;
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString& line = lines[n];
+        // Header lines of a parameter file are the import's question, not a record.
+        if (line.trimmed().isEmpty() || line.contains(QLatin1Char('['))) continue;
+        const quint32 type = HexField(line, 8, 2);
+        if (type == 0x01) continue;
+        if (type != 0x00) {
+            // An extended address (02, 04) or start address (03, 05) would be taken for data.
+            Status(kMsgHexImport, session_.Msg(kMsgBadFormat) + QStringLiteral(": %1:%2 (%3)")
+                                                                    .arg(ShortName(fileName))
+                                                                    .arg(n + 1)
+                                                                    .arg(QString::asprintf("%2.2X", type)));
+            return false;
+        }
+        const quint32 count = HexField(line, 2, 2);
+        const quint32 address = HexField(line, 4, 4);
+        if (count > 0 && address <= end && address + count - 1 >= start) inRange = true;
+    }
+    if (!inRange) {
+        // Nothing to write: the download would only erase the application.
+        QString range = FormatMessage(session_.Msg(kMsgRange), {qint64(start), qint64(end)}).trimmed();
+        if (range.endsWith(QLatin1Char(','))) range.chop(1);
+        Status(kMsgHexImport, session_.Msg(kMsgBadFormat) + QStringLiteral(": ") + ShortName(fileName) +
+                                  QStringLiteral(", ") + range);
+        return false;
+    }
+    return true;
+}
+
+bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end) {
+    end = std::min(end, kCodeLimit);
+    app::SafeSave save(fileName);
+    const auto failed = [&](app::SaveStatus status) {
+        const QString about = status == app::SaveStatus::FolderMissing ? save.Folder() : ShortName(fileName);
+        Status(kMsgHexExport, session_.Msg(app::SaveMessage(status, kMsgCannotOpen)) + about);
+        return false;
+    };
+    if (const app::SaveStatus s = save.Open(); s != app::SaveStatus::Ok) return failed(s);
     const auto buffer = images_.Buffer();
     QByteArray text;
     if (start <= end) text.reserve(qsizetype(end / 16 - start / 16 + 2) * 45);
@@ -124,11 +164,8 @@ bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end
     }
     text += QByteArray(kEndRecord.data(), kEndRecord.size());
     text += "\r\n";
-    if (file.write(text) != text.size() || !file.commit()) {
-        Status(kMsgHexExport, session_.Msg(kMsgIoError) + ShortName(fileName));
-        file.cancelWriting();
-        return false;
-    }
+    if (save.file().write(text) != text.size()) return failed(app::SaveStatus::WriteFailed);
+    if (const app::SaveStatus s = save.Commit(); s != app::SaveStatus::Ok) return failed(s);
     return true;
 }
 

@@ -30,6 +30,10 @@ public:
     bool ImportHexFile(const QString& fileName, quint32 limit);
     // The line parser on an opened file; stores into the import buffer as it goes.
     bool ImportHexData(QIODevice& file, quint32 limit);
+    // The download's check of a firmware file before anything is erased: every record is a data
+    // record (00) or the end record (01), and some data record puts bytes into start..end.
+    // False with the record type and line, or the empty range, in panel 1.
+    bool CheckFirmwareFile(const QString& fileName, quint32 start, quint32 end);
     // Writes the import buffer from start to end as 16-byte records and the end record.
     bool ExportHexData(const QString& fileName, quint32 start, quint32 end);
     // Runs the converter on an ABS file in the file's folder and waits for it.

@@ -6,6 +6,7 @@
 #include "boot/HexImage.h"
 #include "boot/MemoryImages.h"
 #include "cli/CliContext.h"
+#include "sensor/ParameterTransfer.h"
 
 #include <memory>
 
@@ -17,26 +18,36 @@ using namespace vmx::boot;
 
 struct BootRig {
     MemoryImages images;
+    sensor::ParameterBlocks blocks;
     std::unique_ptr<BootLoader> boot;
     std::unique_ptr<HexImage> hex;
+    std::unique_ptr<sensor::ParameterTransfer> transfer;
     explicit BootRig(CliContext& ctx)
         : boot(std::make_unique<BootLoader>(ctx.session(), ctx.link(), images)),
-          hex(std::make_unique<HexImage>(ctx.session(), images))
-    {
-    }
+          hex(std::make_unique<HexImage>(ctx.session(), images)),
+          transfer(std::make_unique<sensor::ParameterTransfer>(ctx.session(), ctx.link(), *boot, blocks)),
+          session(&ctx.session()), link(&ctx.link()) {}
+    // Every run of the tool starts afresh: the loader is entered as the parameter transfer
+    // enters it (start, wait, purge, ping), so a sensor that streams or is still restarting
+    // does not answer the first command with its records.
+    bool Enter() { return transfer->EnterBootLoader(); }
+    // A sensor restarted by this run is given its restart before the tool ends, so the next
+    // run finds it listening (and its first records gone).
+    ~BootRig() { SettleAfterRestart(*session, *link, *boot); }
+    app::Session* session;
+    link::Link* link;
 };
 
 int Result(bool ok) { return ok ? kExitOk : kExitFailed; }
 
-int Boot(CliContext& ctx, const std::string& op)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int Boot(CliContext& ctx, const std::string& op) {
+    if (!ctx.StartLink()) return ctx.startExit;
     BootRig r(ctx);
-    if (op == "start") return Result(r.boot->BootStart());
     if (op == "ping") return Result(r.boot->BootPing());
     if (op == "restart") return Result(r.boot->BootRestart());
+    if (op == "start") return Result(r.Enter());
     // Each run starts afresh, so the loader is entered first (harmless when it already runs).
-    if (!r.boot->BootStart() || !r.boot->BootIdent()) return kExitFailed;
+    if (!r.Enter() || !r.boot->BootIdent()) return kExitFailed;
     CliContext::Out(r.boot->IdentLine().trimmed());
     return kExitOk;
 }
@@ -71,7 +82,7 @@ int Mem(CliContext& ctx, const MemArgs& a)
         CliContext::Err(QStringLiteral("mem: --kind code|sram|xram|eeprom and --range A-B (hex, A <= B, inside the kind)"));
         return kExitUsage;
     }
-    if (!ctx.StartLink()) return kExitUsage;
+    if (!ctx.StartLink()) return ctx.startExit;
     BootRig r(ctx);
     app::Session& s = ctx.session();
     const QString file = QString::fromStdString(a.file);
@@ -80,8 +91,7 @@ int Mem(CliContext& ctx, const MemArgs& a)
         if (!r.hex->ImportHexFile(file, KindLimit(kind))) return kExitFailed;
         r.images.BufferToImage(kind);
     }
-    // Every run of the tool starts afresh: enter the loader (harmless when it already runs).
-    if (!r.boot->BootStart() || !r.boot->BootPing()) return kExitFailed;
+    if (!r.Enter()) return kExitFailed;
     const size_t k = size_t(kind);
     bool ok = false;
     if (a.op == "read") {
@@ -108,9 +118,8 @@ int Mem(CliContext& ctx, const MemArgs& a)
     return Result(ok);
 }
 
-int DownloadFile(CliContext& ctx, const std::string& file)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int DownloadFile(CliContext& ctx, const std::string& file) {
+    if (!ctx.StartLink()) return ctx.startExit;
     BootRig r(ctx);
     Download d(ctx.session(), *r.boot, *r.hex);
     d.hexFile = QString::fromStdString(file);

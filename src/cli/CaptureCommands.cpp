@@ -13,6 +13,8 @@ namespace vmx::cli {
 
 namespace {
 
+constexpr int kMsgNoData = 263;
+
 struct CaptureArgs {
     int count = 20;
     int intervalMs = 1000;
@@ -64,7 +66,10 @@ int CaptureInto(CliContext& ctx, const CaptureArgs& a, monitor::MeasurementStore
         ctx.clock().SleepMs(timerMs);
         acq.Timer2Timer();
     }
+    const bool silent = !acq.Stopped() && store.index() < wanted;
     if (!acq.Stopped()) acq.ALStopExecute();
+    // Ran out of time without the acquisition saying why: the samples did not come.
+    if (silent) ctx.session().PanelText(1, ctx.session().Msg(kMsgNoData));
     return store.index() >= wanted ? 1 : 0;
 }
 
@@ -78,15 +83,17 @@ int Capture(CliContext& ctx, const CaptureArgs& a)
     monitor::MeasurementStore store;
     monitor::MeasTableModel table;
     const int got = CaptureInto(ctx, a, store, table);
-    if (got < 0) return kExitUsage;
+    if (got < 0) return ctx.startExit;
     const int rows = std::min(store.index(), monitor::MeasurementStore::kSlots);
     if (out.isEmpty()) {
         for (int row = 1; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
         return got == 1 ? kExitOk : kExitFailed;
     }
+    // A capture that failed saves nothing: the file there stays as it was.
+    if (got != 1) return kExitFailed;
     monitor::MeasFiles files(ctx.session(), store, table);
     const bool written = HasExt(out, ".xlsx") ? files.ExportExcel(out) : files.ExportText(out);
-    return got == 1 && written ? kExitOk : kExitFailed;
+    return written ? kExitOk : kExitFailed;
 }
 
 // Fills store and table from an export file; false (message printed) when it failed.
@@ -122,7 +129,7 @@ int Events(CliContext& ctx, const EventArgs& a)
         if (!ImportInto(ctx, QString::fromStdString(a.file), store, table, failures)) return kExitFailed;
     } else {
         const int got = CaptureInto(ctx, a.capture, store, table);
-        if (got < 0) return kExitUsage;
+        if (got < 0) return ctx.startExit;
         if (got == 0) return kExitFailed;
     }
     using monitor::EventSearch;

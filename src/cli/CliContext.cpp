@@ -2,6 +2,8 @@
 
 #include "app/SensorTypes.h"
 #include "app/TextHelpers.h"
+#include "boot/BootLoader.h"
+#include "sim/Profile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -79,8 +81,7 @@ void CliContext::Err(const QString& line)
 
 bool CliContext::SimulateVirtual() const
 {
-    return opts.simulate &&
-           QString::fromStdString(*opts.simulate).split(QLatin1Char(',')).contains(QStringLiteral("virtual"));
+    return opts.simulate && sim::IsVirtualProfile(QString::fromStdString(*opts.simulate));
 }
 
 bool CliContext::StartSession()
@@ -136,10 +137,24 @@ bool CliContext::StartLink()
     if (opts.frameCrc) fp.SetWithFrameCrc(*opts.frameCrc);
     link_->Reset_COM_USB();
     if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
+    if (!port.isEmpty() && !link_->IsOpen()) {
+        // Named by the user and not there: say so, rather than fail later at the first frame.
+        QString text = host_->lastPanel0;
+        if (text.isEmpty() || !text.contains(port)) text = session_->Msg(252) + QStringLiteral(": ") + port;
+        Err(text);
+        startExit = kExitFailed;
+        return false;
+    }
     // As the window does at start: the line of a test module goes to the sensor.
     if (link_->IsOpen()) link_->ForceRTS(1);
     if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
     return true;
+}
+
+void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot) {
+    if (boot.lastRestartUs < 0 || !link.IsOpen()) return;
+    session.clock().SleepUntilUs(boot.lastRestartUs + 1000 * 1000);
+    link.Purge_In();
 }
 
 } // namespace vmx::cli

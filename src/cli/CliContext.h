@@ -12,6 +12,10 @@
 #include <optional>
 #include <string>
 
+namespace vmx::boot {
+class BootLoader;
+}
+
 namespace vmx::cli {
 
 // Exit codes of vmxctl.
@@ -61,6 +65,9 @@ class CliContext {
 public:
     CliOptions opts;
     std::function<int()> run; // set by the chosen subcommand
+    // What a command returns when StartLink failed: a usage error, or a failure when the link
+    // named by --port could not be opened.
+    int startExit = kExitUsage;
 
     // Builds the session as the program does at start: built-in defaults, MONITOR.INI, then
     // the command line's --type and --lang on top. False (message printed) on a bad option.
@@ -79,8 +86,9 @@ public:
     // Builds the link from the options as the program does at start (serial ports, real
     // converters, --port PATH, --simulate[=PROFILE], the protocol switches from MONITOR.INI and
     // --ack/--answer-check/--frame-crc), enumerates and opens the chosen link (--port NAME or
-    // the default). False (message printed) on a bad option; a link that did not open is not
-    // an error here (its panel-0 text is printed, the command then fails).
+    // the default). False (message printed) on a bad option, and when the link that --port
+    // names did not open (its panel-0 text printed, startExit a failure); the default link not
+    // opening is not an error here (the command then fails).
     bool StartLink();
     link::Link& link() { return *link_; }
     ConsoleHost& console() { return *host_; }
@@ -91,6 +99,11 @@ private:
     std::unique_ptr<app::Session> session_;
     std::unique_ptr<link::Link> link_; // after the session: it is destroyed first
 };
+
+// When `boot` restarted the sensor during this run: waits out the restart (one second from it,
+// as the monitor page's reset does) and purges, so the next run finds a listening sensor and
+// none of its first records.
+void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot);
 
 // Command groups; each adds its subcommands and sets ctx.run when chosen.
 void AddShellCommands(CLI::App& app, CliContext& ctx);

@@ -29,9 +29,8 @@ struct CommandArgs {
 };
 
 // Runs one command with the link open and the session's automatic-power setting.
-int Run(CliContext& ctx, const std::function<bool(sensor::DeviceCommands&)>& op)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int Run(CliContext& ctx, const std::function<bool(sensor::DeviceCommands&)>& op) {
+    if (!ctx.StartLink()) return ctx.startExit;
     sensor::DeviceCommands dc(ctx.session(), ctx.link());
     dc.SetPowerAuto(ctx.session().config.PowerAuto);
     return op(dc) ? kExitOk : kExitFailed;

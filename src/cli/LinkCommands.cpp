@@ -17,9 +17,8 @@ QString Hex(const quint8* bytes, int n)
     return parts.join(QLatin1Char(' '));
 }
 
-int Ports(CliContext& ctx)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int Ports(CliContext& ctx) {
+    if (!ctx.StartLink()) return ctx.startExit;
     for (const link::LinkMenuEntry& e : ctx.link().MenuEntries())
         CliContext::Out((e.checked ? QStringLiteral("*") : QString()) + e.caption + QLatin1Char('\t') + e.description +
                         QLatin1Char('\t') + e.serial);
@@ -28,9 +27,8 @@ int Ports(CliContext& ctx)
 
 bool OldGeneration(const app::Session& s) { return s.sensor.Firmware == 100 || s.sensor.Firmware == 110; }
 
-int Ping(CliContext& ctx)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int Ping(CliContext& ctx) {
+    if (!ctx.StartLink()) return ctx.startExit;
     app::Session& s = ctx.session();
     link::FrameProtocol& fp = ctx.link().protocol();
     // V1.10 speaks the unframed set; V1.00 pings framed like the later generations.
@@ -39,9 +37,8 @@ int Ping(CliContext& ctx)
     return ok ? kExitOk : kExitFailed;
 }
 
-int Restart(CliContext& ctx)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int Restart(CliContext& ctx) {
+    if (!ctx.StartLink()) return ctx.startExit;
     app::Session& s = ctx.session();
     link::Link& l = ctx.link();
     if (OldGeneration(s)) return l.protocol().SendReceiveCommandV100(cmd::V100Restart, 1, 0, s.Msg(268)) ? kExitOk : kExitFailed;
@@ -54,9 +51,8 @@ int Restart(CliContext& ctx)
     return ok ? kExitOk : kExitFailed;
 }
 
-int Probe(CliContext& ctx)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int Probe(CliContext& ctx) {
+    if (!ctx.StartLink()) return ctx.startExit;
     link::FrameProtocol& fp = ctx.link().protocol();
     const bool ok = fp.CheckSerialProtocol();
     static const char* const names[] = {"none", "short", "long", "polled"};
@@ -111,7 +107,7 @@ int Send(CliContext& ctx, const SendArgs& a)
         CliContext::Err(QStringLiteral("frame or answer too long"));
         return kExitUsage;
     }
-    if (!ctx.StartLink()) return kExitUsage;
+    if (!ctx.StartLink()) return ctx.startExit;
     app::Session& s = ctx.session();
     link::Link& l = ctx.link();
     for (int i = 0; i < payload.size(); ++i) l.Tx()[4 + i] = quint8(payload[i]);

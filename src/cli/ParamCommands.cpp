@@ -34,7 +34,10 @@ struct SensorPagesRig {
         file = std::make_unique<ParameterFile>(s, blocks);
         // Each refresh of the window's pages normalises the edit block; here the same happens
         // at the same points, so the block written is the one the window would write.
-        const auto refresh = [this, &s] { NormaliseEditBlock(blocks.edit, s.sensor.Flags); };
+        const auto refresh = [this, &s] {
+            NormaliseEditBlock(blocks.edit, s.sensor.Flags,
+                               int(std::min<quint32>(s.sensor.ParLen, kParBlockSize)));
+        };
         file->refreshPages = refresh;
         // The built-in set; a PARFILE of MONITOR.INI is taken as the program does at start.
         file->LoadStandardParameters(s.config.ParFile);
@@ -46,14 +49,18 @@ struct SensorPagesRig {
         transfer = std::make_unique<ParameterTransfer>(s, ctx.link(), *boot, blocks, dc.get());
         transfer->refreshPages = refresh;
         ident = std::make_unique<Identification>(s, ctx.link(), *boot, *transfer, *dc);
+        settle = [&ctx, this] { SettleAfterRestart(ctx.session(), ctx.link(), *boot); };
     }
+    ~SensorPagesRig() {
+        if (settle) settle();
+    }
+    std::function<void()> settle;
 };
 
 int Result(bool ok) { return ok ? kExitOk : kExitFailed; }
 
-int Ident(CliContext& ctx)
-{
-    if (!ctx.StartLink()) return kExitUsage;
+int Ident(CliContext& ctx) {
+    if (!ctx.StartLink()) return ctx.startExit;
     SensorPagesRig r(ctx);
     if (!r.ident->ALGetIdentExecute()) return kExitFailed;
     const auto& st = ctx.session().sensor;
@@ -98,7 +105,7 @@ int Params(CliContext& ctx, const ParamArgs& a)
         r.file->withCalibration = a.withCal;
         return Result(r.file->BTSSaveParameterFileClick(out));
     }
-    if (!ctx.StartLink()) return kExitUsage;
+    if (!ctx.StartLink()) return ctx.startExit;
     SensorPagesRig r(ctx);
     r.file->withCalibration = a.withCal;
     if (a.op == "read") {
@@ -122,7 +129,7 @@ int Cal(CliContext& ctx, const CalArgs& a)
         CliContext::Err(QStringLiteral("cal write: FILE (a parameter file with the calibration record) is required"));
         return kExitUsage;
     }
-    if (!ctx.StartLink()) return kExitUsage;
+    if (!ctx.StartLink()) return ctx.startExit;
     SensorPagesRig r(ctx);
     auto& st = ctx.session().sensor;
     if (a.op == "read") {
@@ -156,7 +163,7 @@ int Sn(CliContext& ctx, const SnArgs& a)
         CliContext::Err(QStringLiteral("sn set: --year Y --serial N --model M are required"));
         return kExitUsage;
     }
-    if (!ctx.StartLink()) return kExitUsage;
+    if (!ctx.StartLink()) return ctx.startExit;
     SensorPagesRig r(ctx);
     if (a.op == "clear") return Result(r.ident->BTIdClearSNClick());
     auto& st = ctx.session().sensor;

@@ -1,5 +1,6 @@
 #include "monitor/MeasFiles.h"
 
+#include "app/SafeSave.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "monitor/MeasArray.h"
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QTemporaryFile>
 
 #include <freexl.h>
 #include <pugixml.hpp>
@@ -19,7 +19,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -223,49 +222,22 @@ QStringList MeasFiles::HeaderLines(const QString& fileName) const
             QString()};
 }
 
-// An existing file that may not be written stops the export before anything is written.
-bool MeasFiles::CheckTarget(const QString& fileName, const QString& caption, bool withPath)
-{
-    const QFileInfo fi(fileName);
-    // A file without any write permission counts as write-protected even for a user who
-    // could override it, as the read-only attribute does.
-    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (fi.exists() && (!fi.isWritable() || fi.isDir() || !(fi.permissions() & anyWrite))) {
-        Panel(caption + Msg(kMsgProtected) + (withPath ? fileName : fi.fileName()));
-        return false;
-    }
-    return true;
-}
-
-bool MeasFiles::CommitTemp(const QString& temp, const QString& fileName, const QString& caption)
-{
-    const QFileInfo fi(fileName);
-    QFile::Permissions perm = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-    if (fi.exists())
-        perm = fi.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-    QFile::setPermissions(temp, perm);
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
-                            std::filesystem::path(fileName.toStdU16String()), ec);
-    if (ec) {
-        QFile::remove(temp);
-        Panel(caption + Msg(kMsgProtected) + fileName);
-        return false;
-    }
-    return true;
+// The export's failure in panel 1: the caption, the catalogue's text, and what it is about
+// (the missing folder, or the file).
+bool MeasFiles::SaveFailed(app::SaveStatus status, const app::SafeSave& save, const QString& fileName,
+                           const QString& caption) {
+    const QString about = status == app::SaveStatus::FolderMissing ? save.Folder() : fileName;
+    Panel(caption + Msg(app::SaveMessage(status, kMsgProtected)) + about);
+    return false;
 }
 
 bool MeasFiles::ExportText(const QString& fileName)
 {
     const QString cap = Msg(kMsgTextExport);
     Panel(cap + Msg(kMsgWrite) + fileName);
-    if (!CheckTarget(fileName, cap, true)) return false;
-    const QFileInfo fi(fileName);
-    QTemporaryFile tmp(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".XXXXXX"));
-    if (!tmp.open()) {
-        Panel(cap + Msg(kMsgProtected));
-        return false;
-    }
+    app::SafeSave save(fileName);
+    if (const app::SaveStatus s = save.Open(); s != app::SaveStatus::Ok)
+        return SaveFailed(s, save, fileName, cap);
     const int last = GetMaxItem(table_);
     QByteArray out;
     out.reserve(1024 + qsizetype(last + 1) * 110);
@@ -290,13 +262,10 @@ bool MeasFiles::ExportText(const QString& fileName)
         }
         out += "\r\n";
     }
-    if (tmp.write(out) != out.size() || !tmp.flush()) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
-        return false;
-    }
-    tmp.close();
-    if (!CommitTemp(tmp.fileName(), fileName, cap)) return false;
-    tmp.setAutoRemove(false);
+    if (save.file().write(out) != out.size())
+        return SaveFailed(app::SaveStatus::WriteFailed, save, fileName, cap);
+    if (const app::SaveStatus s = save.Commit(); s != app::SaveStatus::Ok)
+        return SaveFailed(s, save, fileName, cap);
     Panel(cap + Msg(kMsgOk));
     return true;
 }
@@ -364,20 +333,13 @@ bool MeasFiles::ExportExcel(const QString& fileName)
     const QString cap = Msg(kMsgExcelExport);
     Panel(cap + fileName);
     session_.host().ProcessMessages();
-    if (!CheckTarget(fileName, cap, false)) return false;
-    const QFileInfo fi(fileName);
-    QString tempName;
-    {
-        QTemporaryFile probe(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".XXXXXX"));
-        if (!probe.open()) {
-            Panel(cap + Msg(kMsgProtected) + fileName);
-            return false;
-        }
-        probe.setAutoRemove(false);
-        tempName = probe.fileName();
-    }
+    app::SafeSave save(fileName);
+    if (const app::SaveStatus s = save.Open(); s != app::SaveStatus::Ok)
+        return SaveFailed(s, save, QFileInfo(fileName).fileName(), cap);
+    // The workbook library writes the temporary file by its name.
+    save.CloseTemp();
+    const QString tempName = save.TempPath();
     auto fail = [&](int msg) {
-        QFile::remove(tempName);
         Panel(cap + Msg(msg) + fileName);
         return false;
     };
@@ -445,7 +407,8 @@ bool MeasFiles::ExportExcel(const QString& fileName)
         }
     }
     if (workbook_close(wb) != LXW_NO_ERROR) return fail(kMsgAnyError);
-    if (!CommitTemp(tempName, fileName, cap)) return false;
+    if (const app::SaveStatus s = save.Commit(); s != app::SaveStatus::Ok)
+        return SaveFailed(s, save, QFileInfo(fileName).fileName(), cap);
     Panel(cap + Msg(kMsgOk));
     return true;
 }

@@ -10,7 +10,9 @@
 
 namespace vmx::app {
 class Session;
-}
+class SafeSave;
+enum class SaveStatus;
+} // namespace vmx::app
 
 namespace vmx::monitor {
 
@@ -50,8 +52,8 @@ public:
 private:
     bool ImportXlsx(const QString& fileName, const QString& caption);
     bool ImportXls(const QString& fileName, const QString& caption);
-    bool CheckTarget(const QString& fileName, const QString& caption, bool withPath);
-    bool CommitTemp(const QString& temp, const QString& fileName, const QString& caption);
+    bool SaveFailed(app::SaveStatus status, const app::SafeSave& save, const QString& fileName,
+                    const QString& caption);
     void Reset();
     void Finish(const QString& caption);
     // A read workbook into the table: the file version, the rows, then the common end.

@@ -376,7 +376,7 @@ PanelLook PanelLookOf(const ParameterBlock& b, int tag) {
 
 // ---- normalisations ------------------------------------------------------------------------
 
-void NormaliseEditBlock(ParameterBlock& b, quint32 flags) {
+void NormaliseEditBlock(ParameterBlock& b, quint32 flags, int parLen) {
     const auto has = [flags](int bit) { return (flags >> bit) & 1u; };
     for (int off : {Par::BubbleAvg, Par::ZeroAvg})
         if (b.Byte(off) == 0xFF) b.SetByte(off, 0);
@@ -406,6 +406,7 @@ void NormaliseEditBlock(ParameterBlock& b, quint32 flags) {
         for (int off : {Par::BubbleTabLin, Par::StartCfgMode, Par::InputCfg})
             b.SetByte(off, 0xFF);
     }
+    if (parLen > 0) b.UpdateCheckSum(parLen);
 }
 
 QString BubbleTableCheckText(bool valid, const std::function<QString(int)>& msg) {

@@ -119,8 +119,10 @@ PanelLook PanelLookOf(const ParameterBlock& b, int tag);
 
 // ---- normalisations and the bubble-table check ---------------------------------------------
 
-// What the refresh does to the edit block before it shows it (flags: the current type's).
-void NormaliseEditBlock(ParameterBlock& b, quint32 flags);
+// What the refresh does to the edit block before it shows it (flags and block length: the
+// current type's). The checksum byte follows the contents, as the write computes it, so a file
+// saved from the block verifies against the sensor it came from.
+void NormaliseEditBlock(ParameterBlock& b, quint32 flags, int parLen);
 // "--> okay" or "--> " + message 134.
 QString BubbleTableCheckText(bool valid, const std::function<QString(int)>& msg);
 

@@ -1,12 +1,12 @@
 #include "sensor/ParameterFile.h"
 
+#include "app/SafeSave.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace vmx::sensor {
 
@@ -99,20 +99,21 @@ bool ParameterFile::ExportHexParameter(const QString& fileName)
 {
     const QString name = QFileInfo(fileName).fileName();
     // Written beside the old file and renamed into place: a failed save keeps the old one.
-    QSaveFile f(fileName);
-    if (!f.open(QIODevice::WriteOnly)) {
-        const QString text = Msg(kMsgExportParameters) + Msg(kMsgCantOpen) + name;
-        session_.PanelText(1, text);
+    app::SafeSave save(fileName);
+    app::SaveStatus status = save.Open();
+    if (status == app::SaveStatus::Ok) {
+        const QByteArray bytes =
+            app::EncodeWindows1252(ExportLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+        status = save.file().write(bytes) == bytes.size() ? save.Commit() : app::SaveStatus::WriteFailed;
+        if (status == app::SaveStatus::Ok) return true;
+    }
+    const QString about = status == app::SaveStatus::FolderMissing ? save.Folder() : name;
+    const QString text = Msg(kMsgExportParameters) + Msg(app::SaveMessage(status, kMsgCantOpen)) + about;
+    session_.PanelText(1, text);
+    // A file that cannot be made at all is told in a dialog as well; a failed write only in the panel.
+    if (status != app::SaveStatus::WriteFailed)
         session_.host().Ask(app::AskIcon::Error, app::AskButtons::Ok, text);
-        return false;
-    }
-    const QByteArray bytes = app::EncodeWindows1252(ExportLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        f.cancelWriting();
-        session_.PanelText(1, Msg(kMsgExportParameters) + Msg(kMsgIoError) + name);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool ParameterFile::ImportHexParameter(const QString& fileName)

@@ -4,6 +4,7 @@
 #include "boot/BootLoader.h"
 #include "link/Link.h"
 #include "sensor/DeviceCommands.h"
+#include "sensor/ParameterEditor.h"
 #include "sim/ProtocolConstants.h"
 
 #include <algorithm>
@@ -59,8 +60,19 @@ bool ParameterTransfer::CheckBootAddress()
     return false;
 }
 
-bool ParameterTransfer::StartReadWriteV130()
-{
+bool ParameterTransfer::EnterBootLoader() {
+    return session_.sensor.Has(app::Cap::Gen0530) ? EnterQVR0530() : EnterV130();
+}
+
+bool ParameterTransfer::StartReadWriteV130() {
+    return EnterV130() && CheckBootAddress();
+}
+
+bool ParameterTransfer::StartReadWriteQVR0530() {
+    return EnterQVR0530() && CheckBootAddress();
+}
+
+bool ParameterTransfer::EnterV130() {
     Stop();
     if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
     if (!boot_->BootStart()) return false;
@@ -73,11 +85,10 @@ bool ParameterTransfer::StartReadWriteV130()
         return false;
     }
     session_.Wait(100);
-    return CheckBootAddress();
+    return true;
 }
 
-bool ParameterTransfer::StartReadWriteQVR0530()
-{
+bool ParameterTransfer::EnterQVR0530() {
     Stop();
     if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
     auto& fp = link_.protocol();
@@ -98,8 +109,7 @@ bool ParameterTransfer::StartReadWriteQVR0530()
             link_.Purge_In();
         }
     }
-    if (!pinged) return false;
-    return CheckBootAddress();
+    return pinged;
 }
 
 // --- transfers -----------------------------------------------------------------------------------
@@ -156,7 +166,13 @@ bool ParameterTransfer::VerifyParameter()
 {
     if (commitEdit) commitEdit();
     if (!ReadParameters()) return false;
-    return blocks_.edit == blocks_.read; // all 256 bytes and the word
+    // All 256 bytes and the word: as the sensor holds them, or as the editor shows what the
+    // sensor holds (a block read and saved from the pages carries the pages' normalisation and
+    // its checksum, and must verify against the sensor it came from).
+    if (blocks_.edit == blocks_.read) return true;
+    ParameterBlock shown = blocks_.read;
+    NormaliseEditBlock(shown, session_.sensor.Flags, ParLen());
+    return blocks_.edit == shown;
 }
 
 // --- actions -------------------------------------------------------------------------------------

@@ -52,6 +52,10 @@ public:
 
     // --- boot-loader entry --------------------------------------------------------------------
     bool StartReadWrite();
+    // The entry without the check of the loader's address: start (the two-step entry of the
+    // 05.30 generation), wait, ping; a loader that does not answer gets a restart and the
+    // line is purged. What every command that talks to the loader starts with.
+    bool EnterBootLoader();
     bool StartReadWriteV130();
     bool StartReadWriteQVR0530();
 
@@ -76,6 +80,8 @@ public:
     int ParLen() const;
 
 private:
+    bool EnterV130();
+    bool EnterQVR0530();
     void Stop();
     bool CheckBootAddress();
     bool RestartSensor();

@@ -41,7 +41,15 @@ void Device::TraceIn(Unit unit, const QByteArray& bytes, qint64 tUs, bool ok, co
 void Device::Answer(Unit unit, QByteArray bytes, qint64 tUs, qint64 procUs)
 {
     QString note;
-    if (faults.mute) {
+    const bool armed = faults.Armed();
+    if (!armed) {
+        // Still before the aimed point: this answer goes out as it is.
+        --faults.afterAnswers;
+    } else if (faults.unplug) {
+        note = QStringLiteral("unplugged (fault)");
+        bytes.clear();
+        Unplugged(tUs);
+    } else if (faults.mute) {
         note = QStringLiteral("muted (fault)");
         bytes.clear();
     } else if (faults.dropAnswers > 0) {
@@ -60,7 +68,7 @@ void Device::Answer(Unit unit, QByteArray bytes, qint64 tUs, qint64 procUs)
             note = QStringLiteral("corrupted (fault)");
         }
     }
-    const qint64 at = tUs + procUs + faults.delayUs;
+    const qint64 at = tUs + procUs + (armed ? faults.delayUs : 0);
     if (trace) trace->Add(TraceEntry{at, Dir::Out, unit, bytes, !bytes.isEmpty(), note});
     if (!bytes.isEmpty()) out.Send(bytes, at);
 }

@@ -63,6 +63,8 @@ public:
 
 protected:
     qint64 skipped_ = 0;
+    // The cable is pulled at `tUs` (fault `unplug`): the device loses its supply.
+    virtual void Unplugged(qint64 tUs) { (void)tUs; }
     // Sends an answer `procUs` after `tUs` (the request's last byte), faults applied and traced.
     void Answer(Unit unit, QByteArray bytes, qint64 tUs, qint64 procUs);
     void TraceIn(Unit unit, const QByteArray& bytes, qint64 tUs, bool ok, const QString& note = QString());

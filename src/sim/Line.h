@@ -76,6 +76,10 @@ private:
 
 // Faults on demand. Counters count down as they strike; they are deterministic.
 struct Faults {
+    // The faults below strike only after this many answers went out unharmed, so they can be
+    // aimed at the middle of a transfer (counts down with every answer).
+    int afterAnswers = 0;
+    bool unplug = false;        // the cable is pulled: the device loses its supply
     bool mute = false;          // the device stops answering (streams stop too)
     int dropAnswers = 0;        // the next N answers are lost completely
     int truncateAnswers = 0;    // the next N answers lose their last byte
@@ -83,6 +87,10 @@ struct Faults {
     qint64 delayUs = 0;         // every answer starts this much later
     int dropStreamEvery = 0;    // every Nth streamed byte is lost
     int corruptStreamEvery = 0; // every Nth streamed byte has bit 0 flipped
+
+    // The aimed faults have struck (no answers left to wait for).
+    bool Armed() const { return afterAnswers <= 0; }
+    bool Muted() const { return mute && Armed(); }
 };
 
 } // namespace vmx::sim

@@ -62,6 +62,33 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
         error = QStringLiteral("bad value in simulation profile: %1").arg(word);
         return false;
     };
+    if (k == QLatin1String("fault")) {
+        // Faults of the sensor, aimed with after=N: mute, unplug, drop[:N], truncate[:N],
+        // corrupt[:N], delay:MS.
+        const QStringList parts = v.split(QLatin1Char(':'));
+        int n = 1;
+        if (parts.size() > 2 || (parts.size() == 2 && (!Int(parts[1], n) || n < 0))) return bad();
+        const QString f = parts[0];
+        if (f == QLatin1String("mute") && parts.size() == 1)
+            s.faults.mute = true;
+        else if (f == QLatin1String("unplug") && parts.size() == 1)
+            s.faults.unplug = true;
+        else if (f == QLatin1String("drop"))
+            s.faults.dropAnswers = n;
+        else if (f == QLatin1String("truncate"))
+            s.faults.truncateAnswers = n;
+        else if (f == QLatin1String("corrupt"))
+            s.faults.corruptAnswers = n;
+        else if (f == QLatin1String("delay") && parts.size() == 2)
+            s.faults.delayUs = qint64(n) * 1000;
+        else
+            return bad();
+        return true;
+    }
+    if (k == QLatin1String("after")) {
+        if (!Int(v, s.faults.afterAnswers) || s.faults.afterAnswers < 0) return bad();
+        return true;
+    }
     if (k == QLatin1String("key")) {
         bool ok = false;
         const qint64 key = v.toLongLong(&ok);
@@ -100,6 +127,7 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
     else if (k == QLatin1String("parlen")) field = &s.parLen;
     else if (k == QLatin1String("snoffset")) field = &s.snOffset;
     else if (k == QLatin1String("caloffset")) field = &s.calOffset;
+    else if (k == QLatin1String("skew")) field = &s.readAddressSkew;
     if (!field) {
         error = QStringLiteral("unknown word in simulation profile: %1").arg(word);
         return false;
@@ -145,6 +173,8 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
             add(3);
         } else if (w == QLatin1String("default")) {
             add(0);
+        } else if (w == QLatin1String("virtual")) {
+            // The clock the bench runs on is the front end's choice (see IsVirtualProfile).
         } else if (!ApplySensorWord(w, sensor, error)) {
             if (error.isEmpty()) error = QStringLiteral("unknown word in simulation profile: %1").arg(raw);
             return false;
@@ -156,6 +186,12 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
     for (ConverterSpec& c : convs) c.sensor = sensor;
     out = std::move(convs);
     return true;
+}
+
+bool IsVirtualProfile(const QString& profile) {
+    for (const QString& w : profile.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (w.trimmed().compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0) return true;
+    return false;
 }
 
 } // namespace vmx::sim

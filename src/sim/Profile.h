@@ -15,6 +15,10 @@
 //   if=0|1|2                            serial interface the sensor speaks behind a test module
 //   parlen=N snoffset=N caloffset=N      parameter block length, identification and
 //                                       calibration block offsets in flash (65535 none)
+//   fault=mute|unplug|drop[:N]|truncate[:N]|corrupt[:N]|delay:MS   a fault of the sensor
+//   after=N                             ... striking only after N answers went out unharmed
+//   skew=N                              the boot loader's read answers name address + N
+//   virtual                             run the bench on a virtual clock (vmxctl)
 // Sensor words apply to every converter of the profile.
 
 #include "sim/Bench.h"
@@ -29,6 +33,8 @@ ConverterSpec MakeConverter(ConverterKind kind, int number = 1);
 
 // False with `error` set for an unknown word or value.
 bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QString& error);
+// The profile asks for the virtual clock.
+bool IsVirtualProfile(const QString& profile);
 // Applies one sensor word ("key=…", "stream=…", …) to a profile; false when it is none.
 bool ApplySensorWord(const QString& word, SensorProfile& sensor, QString& error);
 

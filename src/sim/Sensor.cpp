@@ -40,8 +40,9 @@ bool SensorProfile::SetKey(qint64 k)
     return true;
 }
 
-Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile))
-{
+Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile)) {
+    faults = profile_.faults;
+    boot_.readAddressSkew = profile_.readAddressSkew;
     InitFlash();
     if (profile_.powered) {
         run_ = Run::App;
@@ -59,9 +60,8 @@ quint32 Sensor::Rand()
     return rng_;
 }
 
-bool Sensor::Streaming() const
-{
-    return run_ == Run::App && !faults.mute && (mode_ == 1 || mode_ == 2);
+bool Sensor::Streaming() const {
+    return run_ == Run::App && !faults.Muted() && (mode_ == 1 || mode_ == 2);
 }
 
 int Sensor::RecordSize() const { return mode_ == 1 ? kShortRecord : kLongRecord; }
@@ -162,9 +162,8 @@ void Sensor::Advance(qint64 t)
     while (out.FreeAfterUs(1, streamFromUs_) <= t) EmitStreamByte();
 }
 
-qint64 Sensor::SpontaneousUs(qint64 count, qint64 nowUs) const
-{
-    if (faults.mute) return -1;
+qint64 Sensor::SpontaneousUs(qint64 count, qint64 nowUs) const {
+    if (faults.Muted()) return -1;
     qint64 from = streamFromUs_;
     if (run_ == Run::Starting && next_ == Run::App && (profile_.mode == 1 || profile_.mode == 2))
         from = std::max(readyAt_, nowUs);

@@ -48,6 +48,10 @@ struct SensorProfile {
     int calOffset = 0xFFFF;
     std::array<quint8, 16> cal{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    // Faults from the start (a profile's fault words).
+    Faults faults;
+    // The boot loader's read answers name an address this far off the one asked for.
+    int readAddressSkew = 0;
 
     Generation generation() const;
     // Sets type, subtype and firmware from a catalogue key (type * 10^6 + subtype * 10^3 +
@@ -123,6 +127,9 @@ public:
     static constexpr qint64 kProcUs = 400;        // from a request's last byte to the answer
     static constexpr qint64 kModeChangeUs = 10000;
     static constexpr qint64 kArmUs = 200000; // two-step commands of the 05.30 generation
+
+protected:
+    void Unplugged(qint64 tUs) override { SetPower(false, tUs); }
 
 private:
     void Tick(qint64 tUs);

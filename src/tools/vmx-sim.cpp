@@ -41,8 +41,9 @@ const char* const kUsage =
     "  --stream S        output mode after restart: long, short, none/polled (mode 3)\n"
     "  --route R         with a test module: the line goes to the sensor (default) or the module\n"
     "                    (a pseudo-terminal has no RTS line to switch it)\n"
-    "  --fault F         mute | drop=N | truncate=N | corrupt=N | delay=MS |\n"
-    "                    stream-drop=N | stream-corrupt=N (applies to the device on the line)\n"
+    "  --fault F         mute | unplug | drop=N | truncate=N | corrupt=N | delay=MS |\n"
+    "                    stream-drop=N | stream-corrupt=N (applies to the device on the line);\n"
+    "                    after=N: the answer faults strike only after N answers\n"
     "  --trace           print every frame in and out on standard error\n"
     "\n"
     "The line runs at its own rate: bytes the terminal does not take in time are lost and\n"
@@ -55,6 +56,8 @@ bool ApplyFault(const QString& f, vmx::sim::Faults& faults)
     const int v = f.contains(QLatin1Char('=')) ? f.section(QLatin1Char('='), 1).toInt(&ok) : 1;
     if (!ok || v < 0) return false;
     if (k == QLatin1String("mute")) faults.mute = true;
+    else if (k == QLatin1String("unplug")) faults.unplug = true;
+    else if (k == QLatin1String("after")) faults.afterAnswers = v;
     else if (k == QLatin1String("drop")) faults.dropAnswers = v;
     else if (k == QLatin1String("truncate")) faults.truncateAnswers = v;
     else if (k == QLatin1String("corrupt")) faults.corruptAnswers = v;
@@ -130,7 +133,8 @@ int main(int argc, char** argv)
         setup.routeToModule = false;
     }
     vmx::sim::Bench bench(setup);
-    vmx::sim::Faults parsed;
+    // --fault words add to what the profile's fault words set.
+    vmx::sim::Faults parsed = setup.sensor.faults;
     for (const QString& f : faults)
         if (!ApplyFault(f, parsed)) return Fail(QStringLiteral("bad --fault: %1").arg(f));
     if (setup.routeToModule && bench.module())

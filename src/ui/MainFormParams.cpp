@@ -192,7 +192,7 @@ void TMainForm::UpdateDialog() {
     if (devices_ && devices_->PowerAuto() != powerAutomatic_) {
         devices_->SetPowerAuto(powerAutomatic_);
     }
-    sensor::NormaliseEditBlock(params_.edit, session_->sensor.Flags);
+    sensor::NormaliseEditBlock(params_.edit, session_->sensor.Flags, transfer_ ? transfer_->ParLen() : 0);
     UpdateParameterPages();
     UpdatePanels();
     UpdateIdentPage();

@@ -1,6 +1,7 @@
 // Boot-loader commands and block transfers against the simulated sensor.
 #include "BootSimRig.h"
 
+#include "sim/Profile.h"
 #include "sim/ProtocolConstants.h"
 
 using namespace vmx;
@@ -136,10 +137,42 @@ TEST(BootRead, AnswerAddressOutsideTheImageKeepsItIntact)
     EXPECT_FALSE(r.boot->ReadMemory(1, 0x1F0, r.Msg(378), KindXram, 0x1FF));
     EXPECT_EQ(r.Last(), r.Msg(378) + r.Msg(256) + QStringLiteral(": 0200"));
     EXPECT_TRUE(std::all_of(xram.begin(), xram.end(), [](quint8 v) { return v == 0x11; }));
-    // Inside the image the answer's own address decides where the data go.
-    EXPECT_TRUE(r.boot->ReadMemory(1, 0x1E0, r.Msg(378), KindXram, 0x1EF));
-    EXPECT_EQ(xram[0x1F0], 0x5A);
-    EXPECT_EQ(xram[0x1E0], 0x11);
+}
+
+// An answer naming another block inside the image is as wrong as one outside it: nothing is
+// stored, for every kind, and the failing block's address is told.
+TEST(BootRead, AnswerForAnotherBlockIsAWrongAnswerForEveryKind) {
+    for (int kind : {int(KindCode), int(KindSram), int(KindEeprom), int(KindXram)}) {
+        BootSimRig r;
+        ASSERT_TRUE(r.Enter());
+        r.target().readAddressSkew = -0x10;
+        auto img = r.images.Image(kind);
+        std::fill(img.begin(), img.end(), quint8(0x11));
+        const quint32 top = kind == KindCode ? 0x19FF : KindLimit(kind);
+        EXPECT_FALSE(r.boot->ReadMemory(1, 0, r.Msg(kMsgRead[size_t(kind)]), kind, top)) << kind;
+        EXPECT_EQ(r.Last(), r.Msg(kMsgRead[size_t(kind)]) + r.Msg(256) +
+                                QString::asprintf(": %4.4X", unsigned(top - 15 - 0x10)))
+            << kind;
+        EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](quint8 v) { return v == 0x11; })) << kind;
+        EXPECT_EQ(r.BootFrames(BootLoader::ReadCommand(kind)).size(), 1u) << kind;
+    }
+}
+
+TEST(BootVerify, AnswerForAnotherBlockFailsInsteadOfComparingNothing) {
+    BootSimRig r;
+    ASSERT_TRUE(r.Enter());
+    // The target differs from the image at 0x105; the answers name the block below the one asked.
+    r.target().sram().fill(0x00);
+    r.target().sram()[0x75] = 0x01;
+    auto img = r.images.Image(KindSram);
+    std::fill(img.begin(), img.end(), quint8(0x00));
+    r.target().readAddressSkew = -0x10;
+    EXPECT_FALSE(r.boot->VerifyMemory(1, 0x70, r.Msg(311), r.Msg(303), KindSram, 0x8F));
+    EXPECT_EQ(r.Last(), r.Msg(303) + r.Msg(256) + QStringLiteral(": 0070"));
+    EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](quint8 v) { return v == 0x00; }));
+    r.target().readAddressSkew = 0;
+    EXPECT_FALSE(r.boot->VerifyMemory(1, 0x70, r.Msg(311), r.Msg(303), KindSram, 0x8F));
+    EXPECT_EQ(r.Last(), r.Msg(311) + FormatMsg(r.Msg(313), 0x75));
 }
 
 TEST(BootRead, SilentDeviceIsAnIncompleteAnswer)
@@ -327,4 +360,38 @@ TEST(BootOld, V100DownloadPingsAndRestartsWithOneByte)
     }
     EXPECT_TRUE(onePing);
     EXPECT_TRUE(oneRestart);
+}
+
+// Channel 33 takes the same check: a loader reached through the line switch (here a plain
+// serial line, where the switch changes nothing) whose answers name another block.
+TEST(BootRead, AnswerForAnotherBlockOnChannel33) {
+    vmx::app::VirtualClock clock;
+    vmx::app::RecordingHost host{&clock};
+    QTemporaryDir dir;
+    vmx::app::Session session{host, clock, dir.path()};
+    session.CopyValidSensorType(0);
+    vmx::link::LinkOptions o;
+    o.systemPorts = false;
+    o.realUsb = false;
+    sim::ConverterSpec c = sim::MakeConverter(sim::ConverterKind::LineAdapter, 1);
+    c.sensor.mode = 3;
+    o.simConverters = {c};
+    vmx::link::Link link(session, o);
+    link.Reset_COM_USB();
+    MemoryImages images;
+    BootLoader boot(session, link, images);
+    clock.SleepMs(300);
+    ASSERT_TRUE(boot.BootStart());
+    clock.SleepMs(50);
+    sim::Bench& bench = *link.OpenSimBench();
+    // The adapter's line goes to the sensor whatever RTS says; the loader answers channel 33.
+    ASSERT_TRUE(boot.ReadMemory(kChannelModule, 0, session.Msg(303), KindSram, 0x1F))
+        << host.panel1Log.last().toStdString();
+    bench.sensor().bootLoader().readAddressSkew = 0x20;
+    auto img = images.Image(KindSram);
+    std::fill(img.begin(), img.end(), quint8(0x77));
+    EXPECT_FALSE(boot.VerifyMemory(kChannelModule, 0, session.Msg(311), session.Msg(303), KindSram, 0x1F));
+    EXPECT_EQ(host.panel1Log.last(), session.Msg(303) + session.Msg(256) + QStringLiteral(": 0030"));
+    EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](quint8 v) { return v == 0x77; }));
+    EXPECT_TRUE(link.RtsChecked()); // routed back to the sensor afterwards
 }

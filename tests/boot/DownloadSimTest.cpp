@@ -3,6 +3,8 @@
 
 #include "sim/ProtocolConstants.h"
 
+#include <QFile>
+
 using namespace vmx;
 using namespace vmx::boot;
 using namespace vmx::proto;
@@ -148,4 +150,42 @@ TEST(Download, QVR0530Generation)
     ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
     const auto& flash = r.target().flash();
     for (quint32 i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
+}
+
+// Nothing to write, or records the import does not understand: refused before the erase, the
+// application in flash stays as it was.
+TEST(Download, ImageWithoutDataOrWithOtherRecordTypesIsRefusedBeforeTheErase) {
+    const QByteArray data16 = ":10000000000102030405060708090A0B0C0D0E0F78\r\n";
+    const struct {
+        const char* name;
+        QByteArray text;
+        QString message;
+    } cases[] = {
+        {"empty.hex", ":00000001FF\r\n", QStringLiteral(": empty.hex, von 0000 bis 19FF")},
+        {"blank.hex", "\r\n\r\n", QStringLiteral(": blank.hex, von 0000 bis 19FF")},
+        {"boot.hex", ":101A0000000102030405060708090A0B0C0D0E0F5E\r\n:00000001FF\r\n",
+         QStringLiteral(": boot.hex, von 0000 bis 19FF")},
+        {"ext.hex", ":020000040000FA\r\n" + data16 + ":00000001FF\r\n", QStringLiteral(": ext.hex:1 (04)")},
+        {"seg.hex", data16 + ":020000021000EC\r\n:00000001FF\r\n", QStringLiteral(": seg.hex:2 (02)")},
+        {"start.hex", data16 + ":0400000300000000F9\r\n:00000001FF\r\n",
+         QStringLiteral(": start.hex:2 (03)")},
+    };
+    for (const auto& c : cases) {
+        BootSimRig r;
+        MakeFirmware(r);
+        const QString file = r.dir.filePath(QString::fromLatin1(c.name));
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.text);
+        f.close();
+        r.download->hexFile = file;
+        r.target().flash().fill(0x42);
+        r.target().SetBootAddr(0x1A00);
+        EXPECT_FALSE(r.download->DownLoad()) << c.name;
+        EXPECT_EQ(r.Last(), r.Msg(316) + r.Msg(298) + c.message) << c.name;
+        EXPECT_TRUE(r.BootFrames(cmd::ErasePage).empty()) << c.name;
+        EXPECT_TRUE(r.BootFrames(cmd::WriteCode).empty()) << c.name;
+        EXPECT_FALSE(r.host.panel1Log.contains(r.Msg(324))) << c.name;
+        EXPECT_EQ(r.target().flash()[0x100], 0x42) << c.name;
+    }
 }

@@ -106,8 +106,21 @@ TEST_F(HexReadBack, CodeExportReadsBackThroughObjcopyWithTheSameBytes) {
 }
 
 TEST_F(BootTest, FileThatCannotBeCreated) {
+    // A missing folder is named as what is missing.
     EXPECT_FALSE(hex.ExportHexData(Path("no/such/folder/a.hex"), 0, 0xFF));
-    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Export: Kann Datei nicht öffnen a.hex"));
+    EXPECT_EQ(LastStatus(),
+              QStringLiteral("HEX-Export: Kann Datei nicht finden ") + QDir::toNativeSeparators(Path("no")));
+    // A folder where the file should go cannot be opened as one.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    EXPECT_FALSE(hex.ExportHexData(Path("sub"), 0, 0xFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Export: Kann Datei nicht öffnen sub"));
+    // Write-protected: refused, kept.
+    WriteFile("ro.hex", "old");
+    ASSERT_TRUE(
+        QFile::setPermissions(Path("ro.hex"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    EXPECT_FALSE(hex.ExportHexData(Path("ro.hex"), 0, 0xFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Export: Datei schreibgeschützt ro.hex"));
+    EXPECT_EQ(ReadFile(Path("ro.hex")), QByteArray("old"));
 }
 
 TEST_F(BootTest, SuccessfulExportReplacesTheOldFile) {

@@ -52,9 +52,22 @@ TEST(ParamVmxctl, StandardFileWriteAndVerify)
     ToolResult r = v.Run(type, type, {"params", "standard", "--out", v.File("s.hex")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QByteArray s = Read(v.File("s.hex"));
-    EXPECT_TRUE(s.startsWith("[PARAMETER]\r\n[IDENTCODE=20]\r\n[TYPE=05]\r\n[SUBTYPE=20]\r\n[FIRMWARE=122]\r\n[CODE]\r\n"
-                             ":100a0000cf200c18"));
+    EXPECT_TRUE(s.startsWith(
+        "[PARAMETER]\r\n[IDENTCODE=20]\r\n[TYPE=05]\r\n[SUBTYPE=20]\r\n[FIRMWARE=122]\r\n[CODE]\r\n"
+        ":100a0000"));
     EXPECT_EQ(s.count("\r\n"), 6 + 32 + 1);
+    // The checksum byte is the one of the block as written (bytes 1..63 of this type), not the
+    // standard set's stored 0xCF.
+    const QList<QByteArray> lines = s.split('\n');
+    QByteArray block;
+    for (int i = 6; i < 10; ++i)
+        block += QByteArray::fromHex(lines[i].mid(9, 32));
+    ASSERT_EQ(block.size(), 64);
+    quint8 sum = 0;
+    for (int i = 1; i < 64; ++i)
+        sum = quint8(sum + quint8(block[i]));
+    EXPECT_EQ(quint8(block[0]), quint8(~sum));
+    EXPECT_EQ(block.mid(1, 3), QByteArray::fromHex("200c18"));
 
     r = v.Run(type, type, {"params", "write", v.File("s.hex")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();

@@ -324,11 +324,33 @@ TEST(MeasFilesSave, ExistingFileIsReplacedWholeAndKeepsItsPermissions)
     EXPECT_TRUE(QFileInfo(file).permissions() & QFile::WriteGroup);
     EXPECT_EQ(QDir(r.dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
-    // A folder that cannot take the temporary file: 286, nothing written.
+    // A folder that is not there is told as such (291 with the missing folder), not as a
+    // write-protected file; nothing is created.
     EXPECT_FALSE(r.files.ExportText(r.Path("no/such/folder/x.txt")));
-    EXPECT_EQ(r.Last(), "Text-Export: Datei schreibgeschützt ");
+    EXPECT_EQ(r.Last(), "Text-Export: Kann Datei nicht finden " + QDir::toNativeSeparators(r.Path("no")));
     EXPECT_FALSE(r.files.ExportExcel(r.Path("no/such/folder/x.xlsx")));
-    EXPECT_TRUE(r.Last().startsWith("Excel-Export: Datei schreibgeschützt "));
+    EXPECT_EQ(r.Last(), "Excel-Export: Kann Datei nicht finden " + QDir::toNativeSeparators(r.Path("no")));
+    EXPECT_FALSE(QFileInfo::exists(r.Path("no")));
+}
+
+// Exports follow the same save policy as every other file: a link is written through, not
+// replaced by a file of its own.
+TEST(MeasFilesSave, SymbolicLinkIsWrittenThrough) {
+    for (const char* name : {"l.txt", "l.xlsx"}) {
+        Rig r;
+        Fill(r, 3);
+        ASSERT_TRUE(QDir(r.dir.path()).mkdir("real"));
+        const QString real = r.dir.filePath(QStringLiteral("real/") + QString::fromLatin1(name));
+        WriteAll(real, "old contents");
+        const QString link = r.Path(name);
+        ASSERT_TRUE(QFile::link(real, link));
+        const bool text = QString::fromLatin1(name).endsWith(".txt");
+        ASSERT_TRUE(text ? r.files.ExportText(link) : r.files.ExportExcel(link)) << r.Last().toStdString();
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        const QByteArray now = ReadAll(real);
+        EXPECT_TRUE(text ? now.startsWith("PROTOKOLL\r\n") : now.startsWith("PK")) << name;
+        EXPECT_EQ(QDir(r.dir.filePath("real")).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
 }
 
 TEST(MeasFilesRoundTrip, FullStoreThroughTextAndWorkbookLosesNothing)

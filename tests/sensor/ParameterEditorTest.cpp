@@ -211,7 +211,7 @@ TEST(EditorNormalise, V143BlockKeepsTableAndClampsInterval) {
     b.SetInitInterval(30);
     b.SetBubbleSize(0, 7);
     b.SetBubbleOut(2, 0xFF);
-    NormaliseEditBlock(b, FlagsOfRow(0)); // V1.4x: bits 13 and 14
+    NormaliseEditBlock(b, FlagsOfRow(0), kParBlockSize); // V1.4x: bits 13 and 14
     EXPECT_EQ(b.Byte(Par::BubbleAvg), 0);
     EXPECT_EQ(b.ServiceModeTime(), 0);
     EXPECT_EQ(b.InitInterval(), 21);
@@ -220,15 +220,34 @@ TEST(EditorNormalise, V143BlockKeepsTableAndClampsInterval) {
     EXPECT_EQ(b.BubbleOut(2), 0);
     EXPECT_EQ(b.Byte(Par::Burst), 0x51);
     b.SetStartCfgMode(200);
-    NormaliseEditBlock(b, FlagsOfRow(0));
+    NormaliseEditBlock(b, FlagsOfRow(0), kParBlockSize);
     EXPECT_EQ(b.StartCfgMode(), 0);
+}
+
+// The checksum byte follows what the normalisation changed, over the type's block length only.
+TEST(EditorNormalise, ChecksumFollowsTheContents) {
+    ParameterBlock b = StandardParameterBlock();
+    b.SetByte(Par::ZeroAvg, 0xFF);
+    const quint8 before = b.CheckSum();
+    NormaliseEditBlock(b, FlagsOfRow(0), 64);
+    EXPECT_EQ(b.Byte(Par::ZeroAvg), 0);
+    EXPECT_NE(b.CheckSum(), before);
+    EXPECT_EQ(b.CheckSum(), GetParCheckSum(b.data(), 64));
+    // A change beyond the length does not move it.
+    b.SetByte(100, 0x12);
+    NormaliseEditBlock(b, FlagsOfRow(0), 64);
+    EXPECT_EQ(b.CheckSum(), GetParCheckSum(b.data(), 64));
+    b.SetBubbleSize(7, 3);
+    NormaliseEditBlock(b, FlagsOfRow(0), 256);
+    EXPECT_EQ(b.BubbleSize(7), 80);
+    EXPECT_TRUE(b.CheckSumValid(256));
 }
 
 TEST(EditorNormalise, OlderBlockLosesTheNewerFields) {
     ParameterBlock b = StandardParameterBlock();
     b.SetByte(Par::StartCfg, 0x80);
     b.SetInitInterval(9);
-    NormaliseEditBlock(b, FlagsOfRow(1)); // V1.3x: neither 13 nor 14
+    NormaliseEditBlock(b, FlagsOfRow(1), kParBlockSize); // V1.3x: neither 13 nor 14
     EXPECT_EQ(b.InitInterval(), 12);
     EXPECT_EQ(b.Byte(Par::Burst), 0xFF);
     EXPECT_EQ(b.Byte(Par::TestBurst), 0xFF);
@@ -236,7 +255,7 @@ TEST(EditorNormalise, OlderBlockLosesTheNewerFields) {
         EXPECT_EQ(b.Byte(i), 0xFF) << i;
     // Done twice it changes nothing more.
     ParameterBlock again = b;
-    NormaliseEditBlock(again, FlagsOfRow(1));
+    NormaliseEditBlock(again, FlagsOfRow(1), kParBlockSize);
     EXPECT_EQ(again, b);
 }
 

@@ -53,3 +53,30 @@ TEST(SimProfile, Errors)
     EXPECT_FALSE(ParseProfile(QStringLiteral("key=12"), v, e));
     EXPECT_FALSE(ParseProfile(QStringLiteral("fw=abc"), v, e));
 }
+
+TEST(SimProfile, FaultWordsAimedAfterAnswers) {
+    std::vector<ConverterSpec> v;
+    QString e;
+    ASSERT_TRUE(ParseProfile(QStringLiteral("virtual,fault=drop:3,fault=delay:1500,after=40,skew=-16"), v, e))
+        << e.toStdString();
+    ASSERT_EQ(v.size(), 1u);
+    const Faults& f = v[0].sensor.faults;
+    EXPECT_EQ(f.dropAnswers, 3);
+    EXPECT_EQ(f.delayUs, 1500000);
+    EXPECT_EQ(f.afterAnswers, 40);
+    EXPECT_FALSE(f.Armed());
+    EXPECT_EQ(v[0].sensor.readAddressSkew, -16);
+    EXPECT_TRUE(IsVirtualProfile(QStringLiteral("stream=polled, Virtual")));
+    EXPECT_FALSE(IsVirtualProfile(QStringLiteral("stream=polled")));
+    ASSERT_TRUE(ParseProfile(QStringLiteral("fault=mute,fault=unplug,fault=truncate,fault=corrupt:2"), v, e));
+    EXPECT_TRUE(v[0].sensor.faults.mute);
+    EXPECT_TRUE(v[0].sensor.faults.unplug);
+    EXPECT_EQ(v[0].sensor.faults.truncateAnswers, 1);
+    EXPECT_EQ(v[0].sensor.faults.corruptAnswers, 2);
+    // The sensor starts with them.
+    Sensor s(v[0].sensor);
+    EXPECT_TRUE(s.faults.Muted());
+    for (const char* bad :
+         {"fault=melt", "fault=delay", "fault=mute:2", "after=-1", "after=x", "fault=drop:x"})
+        EXPECT_FALSE(ParseProfile(QString::fromLatin1(bad), v, e)) << bad;
+}

@@ -313,6 +313,38 @@ TEST(SimSensor, FaultsOnDemand)
     EXPECT_EQ(out.back().note, QStringLiteral("muted (fault)"));
 }
 
+// Faults aimed at the middle of a transfer: the first N answers go out unharmed.
+TEST(SimSensor, FaultsStrikeAfterTheAnswersTheyAreAimedBehind) {
+    Pc pc(Polled());
+    Faults& f = pc.bench.sensor().faults;
+    f.afterAnswers = 2;
+    f.mute = true;
+    f.delayUs = 500000;
+    EXPECT_EQ(pc.Exchange(Cmd(cmd::Ping)).size(), 1);
+    EXPECT_EQ(pc.Exchange(Cmd(cmd::MeasData)).size(), 22); // not delayed either
+    EXPECT_TRUE(pc.Exchange(Cmd(cmd::Ping)).isEmpty());
+    EXPECT_TRUE(pc.Exchange(Cmd(cmd::Ping)).isEmpty());
+    EXPECT_EQ(f.afterAnswers, 0);
+
+    // A pulled cable: the answer is lost and the sensor is off until plugged back in.
+    Pc pc2(Polled());
+    Faults& g = pc2.bench.sensor().faults;
+    g.afterAnswers = 1;
+    g.unplug = true;
+    EXPECT_EQ(pc2.Exchange(Cmd(cmd::Ping)).size(), 1);
+    EXPECT_TRUE(pc2.Exchange(Cmd(cmd::MeasData)).isEmpty());
+    EXPECT_FALSE(pc2.bench.sensor().powered());
+    g.unplug = false;
+    EXPECT_TRUE(pc2.Exchange(Cmd(cmd::Ping)).isEmpty()); // nobody listens
+    pc2.bench.sensor().SetPower(true, pc2.now);
+    pc2.Pass(300000);
+    pc2.Take();
+    EXPECT_EQ(pc2.Exchange(Cmd(cmd::Ping)).size(), 1);
+    const auto out = pc2.bench.trace().Of(Dir::Out, Unit::Sensor);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[1].note, QStringLiteral("unplugged (fault)"));
+}
+
 TEST(SimSensor, StreamFaults)
 {
     ConverterSpec c;

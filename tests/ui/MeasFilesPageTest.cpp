@@ -80,6 +80,42 @@ TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu) {
     EXPECT_EQ(h.fileAsks.back().Title, "Open File for Measuring Data");
 }
 
+// The window's exports save as every other file is saved: a missing folder is named, a file
+// nobody may write is refused and kept, a link is written through.
+TEST(MeasFilesPage, ExportsFollowTheSavePolicy) {
+    Harness h;
+    TMainForm& f = h.Start();
+    FillStore(f, 5);
+
+    h.fileNames = {h.dir.filePath("gone/run.txt")};
+    h.Act("MIExText")->trigger();
+    EXPECT_EQ(f.PanelTextOf(1),
+              "Text-Export: Kann Datei nicht finden " + QDir::toNativeSeparators(h.dir.filePath("gone")));
+    EXPECT_FALSE(QFileInfo::exists(h.dir.filePath("gone")));
+
+    const QString ro = h.dir.filePath("ro.xlsx");
+    {
+        QFile old(ro);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    ASSERT_TRUE(QFile::setPermissions(ro, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    h.fileNames = {ro};
+    h.Act("MIExExcel")->trigger();
+    EXPECT_EQ(f.PanelTextOf(1), "Excel-Export: Datei schreibgeschützt ro.xlsx");
+    QFile kept(ro);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "old");
+
+    ASSERT_TRUE(QDir(h.dir.path()).mkdir("real"));
+    ASSERT_TRUE(QFile::link(h.dir.filePath("real/data.txt"), h.dir.filePath("link.txt")));
+    h.fileNames = {h.dir.filePath("link.txt")};
+    h.Act("MIExText")->trigger();
+    EXPECT_EQ(f.PanelTextOf(1), "Text-Export: alles okay");
+    EXPECT_TRUE(QFileInfo(h.dir.filePath("link.txt")).isSymLink());
+    EXPECT_TRUE(QFileInfo(h.dir.filePath("real/data.txt")).size() > 100);
+}
+
 TEST(MeasFilesPage, EventSearchPageFindsAndCopies) {
     Harness h;
     TMainForm& f = h.Start();
