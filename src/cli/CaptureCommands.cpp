@@ -9,6 +9,8 @@
 #include "sensor/ParameterEditor.h"
 #include "sensor/ParameterFile.h"
 
+#include <algorithm>
+
 namespace vmx::cli {
 
 namespace {
@@ -49,7 +51,8 @@ int CaptureInto(CliContext& ctx, const CaptureArgs& a, monitor::MeasurementStore
     sensor::ParameterBlocks blocks;
     sensor::ParameterFile parFile(ctx.session(), blocks);
     parFile.LoadStandardParameters(ctx.session().config.ParFile);
-    sensor::NormaliseEditBlock(blocks.edit, ctx.session().sensor.Flags);
+    sensor::NormaliseEditBlock(blocks.edit, ctx.session().sensor.Flags,
+                               int(std::min<quint32>(ctx.session().sensor.ParLen, sensor::kParBlockSize)));
     acq.bubbleFactor = [&blocks] { return blocks.edit.BubbleFactor(); };
     acq.settings = [&ctx] {
         monitor::StoreSettings st;
