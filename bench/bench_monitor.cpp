@@ -77,9 +77,9 @@ private:
 // spell of air, no tube for a moment.
 QByteArray RecordStream(int seconds)
 {
-    sim::ConverterSpec spec;
-    spec.sensor.mode = 2;
-    sim::Bench bench(spec);
+    sim::ConverterSpec conv;
+    conv.sensor.mode = 2;
+    sim::Bench bench(conv);
     QByteArray out;
     out.reserve(seconds * proto::kBytesPerSecond);
     quint8 buf[4096];
