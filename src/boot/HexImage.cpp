@@ -1,5 +1,6 @@
 #include "boot/HexImage.h"
 
+#include "app/InputFile.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/HexText.h"
@@ -41,18 +42,20 @@ void HexImage::Status(int caption, const QString& text) {
 }
 
 bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
-    if (!QFileInfo::exists(fileName)) {
+    QFile file(fileName);
+    switch (app::OpenInputFile(file)) {
+    case app::InputStatus::Ok: break;
+    case app::InputStatus::Missing:
         Status(kMsgHexImport, session_.Msg(kMsgNotFound) + ShortName(fileName));
         return false;
-    }
-    images_.FillBuffer();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    default:
         Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
         return false;
     }
-    const bool ok = ImportHexData(file, limit);
-    if (file.error() != QFileDevice::NoError) {
+    images_.FillBuffer();
+    bool readFailed = false;
+    const bool ok = ImportHexData(file, limit, &readFailed);
+    if (readFailed || file.error() != QFileDevice::NoError) {
         Status(kMsgHexImport, session_.Msg(kMsgIoError) + ShortName(fileName));
         file.close();
         return false;
@@ -61,14 +64,20 @@ bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
     return ok;
 }
 
-bool HexImage::ImportHexData(QIODevice& file, quint32 limit) {
+bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed) {
     // The buffer ends at 0xFFFF whatever the caller asks for.
     limit = std::min(limit, kCodeLimit);
     const auto buffer = images_.Buffer();
     // Byte positions as in the file: Latin-1 keeps one character per byte.
-    const QStringList lines = app::SplitLines(QString::fromLatin1(file.readAll()));
+    app::LineReader reader(file, app::TextEncoding::Latin1);
+    if (readFailed) *readFailed = false;
     bool asked = false;
-    for (const QString& line : lines) {
+    QString line;
+    for (;;) {
+        if (!reader.Next(line)) {
+            if (readFailed) *readFailed = reader.Failed();
+            return !reader.Failed();
+        }
         if (line.contains(QLatin1Char('['))) {
             // Bracketed header lines mark a parameter file; ask once, then skip them.
             if (!asked) {
@@ -89,14 +98,14 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit) {
                 Status(kMsgHexImport, session_.Msg(kMsgBadFormat));
                 return false;
             }
-            if (address + i > limit) {
+            // Checked against the buffer itself too, not only against the kind's limit.
+            if (address + i > limit || address + i >= buffer.size()) {
                 Status(kMsgHexImport, FormatMessage(session_.Msg(kMsgAddressTooHigh), {qint64(address + i)}));
                 return false;
             }
             buffer[address + i] = quint8(HexField(line, pos, 2));
         }
     }
-    return true;
 }
 
 bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end) {

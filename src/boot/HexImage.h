@@ -28,8 +28,9 @@ public:
     // Reads a HEX file into the import buffer (first filled with 0xFF), accepting addresses up
     // to `limit`. The images are not touched.
     bool ImportHexFile(const QString& fileName, quint32 limit);
-    // The line parser on an opened file; stores into the import buffer as it goes.
-    bool ImportHexData(QIODevice& file, quint32 limit);
+    // The line parser on an opened file, line by line as it is read; stores into the import
+    // buffer as it goes. `readFailed` (if given) tells a read error from a refused record.
+    bool ImportHexData(QIODevice& file, quint32 limit, bool* readFailed = nullptr);
     // Writes the import buffer from start to end as 16-byte records and the end record.
     bool ExportHexData(const QString& fileName, quint32 start, quint32 end);
     // Runs the converter on an ABS file in the file's folder and waits for it.
