@@ -25,8 +25,8 @@ bool ReadHexField(QStringView line, int position, int digits, quint32& value) {
 quint32 ReadHexFieldLenient(QStringView line, int position, int digits) {
     quint32 v = 0;
     for (int k = 0; k < digits && k < 8; ++k) {
-        const int p = position + k;
-        const int d = HasPosition(line, p) ? HexDigit(line[p - 1].unicode()) : 0;
+        const qint64 p = qint64(position) + k;
+        const int d = p >= 1 && p <= line.size() ? HexDigit(line[qsizetype(p - 1)].unicode()) : 0;
         v = v * 16 + quint32(d < 0 ? 0 : d);
     }
     return v;

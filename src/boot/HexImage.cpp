@@ -19,7 +19,6 @@
 namespace vmx::boot {
 
 namespace {
-constexpr int kMsgOkay = 250;
 constexpr int kMsgIoError = 288;
 constexpr int kMsgNotFound = 291;
 constexpr int kMsgCannotOpen = 292;
