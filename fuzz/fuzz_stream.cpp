@@ -14,11 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     auto serial = std::make_unique<fuzz::ByteSerial>();
     fuzz::ByteSerial* port = serial.get();
     port->clock = &env.clock;
+    // The serial driver is the input's port ("system ports" lists what the driver lists).
     link::LinkOptions o;
-    o.systemPorts = false;
     o.realUsb = false;
     link::Link lnk(env.session, std::move(serial), nullptr, o);
     lnk.Reset_COM_USB();
+    if (!lnk.IsOpen()) __builtin_trap(); // the target would test nothing
     const std::uint8_t opts = fuzz::TakeByte(data, size);
     env.session.CopyValidSensorType(fuzz::TakeByte(data, size) % app::kSensorTypeCount);
     port->input.assign(data, data + size);
