@@ -60,25 +60,18 @@ bool IsNumberColumn(int c)
     return c == 0 || (c >= 3 && c <= 10);
 }
 
-// A whole number with optional blanks around it (" 5" in the OUT column).
+// A whole number with optional blanks around it (" 5" in the OUT column), at most 15 digits
+// so a double holds it exactly.
 bool ParseInt(std::string_view s, double& v)
 {
     size_t i = 0, e = s.size();
     while (i < e && s[i] == ' ') ++i;
     while (e > i && s[e - 1] == ' ') --e;
-    if (i == e) return false;
-    bool neg = false;
-    if (s[i] == '-') {
-        neg = true;
-        ++i;
-    }
-    if (i == e || e - i > 15) return false;
-    long long n = 0;
-    for (; i < e; ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        n = n * 10 + (s[i] - '0');
-    }
-    v = double(neg ? -n : n);
+    const bool neg = i < e && s[i] == '-';
+    if (neg) ++i;
+    quint64 n = 0;
+    if (!app::ReadUnsigned(s.substr(i, e - i), 999999999999999ull, n)) return false;
+    v = double(neg ? -qint64(n) : qint64(n));
     return true;
 }
 
