@@ -17,18 +17,31 @@ inline QByteArray ZipPackage(const std::vector<std::pair<const char*, QByteArray
     zip_error_t err;
     zip_error_init(&err);
     zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &err);
-    zip_t* z = zip_open_from_source(out, ZIP_TRUNCATE, &err);
-    if (!z) return {};
+    zip_t* z = out ? zip_open_from_source(out, ZIP_TRUNCATE, &err) : nullptr;
+    if (!z) {
+        if (out) zip_source_free(out);
+        zip_error_fini(&err);
+        return {};
+    }
     zip_source_keep(out);
     for (const auto& [name, data] : entries) {
-        // libzip frees the copy when it has written the entry.
-        void* copy = std::malloc(size_t(data.size()) + 1);
-        std::memcpy(copy, data.constData(), size_t(data.size()));
-        zip_source_t* s = zip_source_buffer(z, copy, zip_uint64_t(data.size()), 1);
-        zip_file_add(z, name, s, ZIP_FL_OVERWRITE);
+        // libzip frees the copy when it has written the entry; an empty entry needs none.
+        void* copy = nullptr;
+        if (!data.isEmpty()) {
+            copy = std::malloc(size_t(data.size()));
+            std::memcpy(copy, data.constData(), size_t(data.size()));
+        }
+        zip_source_t* s = zip_source_buffer(z, copy, zip_uint64_t(data.size()), copy ? 1 : 0);
+        if (!s) {
+            std::free(copy);
+            continue;
+        }
+        if (zip_file_add(z, name, s, ZIP_FL_OVERWRITE) < 0) zip_source_free(s);
     }
     QByteArray result;
-    if (zip_close(z) == 0 && zip_source_open(out) == 0) {
+    const bool closed = zip_close(z) == 0;
+    if (!closed) zip_discard(z);
+    if (closed && zip_source_open(out) == 0) {
         zip_source_seek(out, 0, SEEK_END);
         const zip_int64_t size = zip_source_tell(out);
         zip_source_seek(out, 0, SEEK_SET);
