@@ -1,5 +1,6 @@
 // The text import on any bytes, through to the store.
 #include "FuzzSupport.h"
+#include "monitor/MeasArray.h"
 #include "monitor/MeasFiles.h"
 
 #include <QBuffer>
@@ -14,6 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     QBuffer buf;
     buf.setData(reinterpret_cast<const char*>(data), qsizetype(size));
     buf.open(QIODevice::ReadOnly);
-    files.ImportTextData(buf);
+    if (files.ImportTextData(buf)) {
+        // The store rebuilt from the table, as the import ends.
+        bool error = false;
+        monitor::SetMeasArray(table, store, files.LastFileVersion(), error);
+    }
     return 0;
 }
