@@ -42,16 +42,17 @@ void HexImage::Status(int caption, const QString& text) {
 
 bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
     QFile file(fileName);
-    switch (app::OpenInputFile(file)) {
-    case app::InputStatus::Ok: break;
-    case app::InputStatus::Missing:
+    const app::InputStatus opened = app::OpenInputFile(file);
+    if (opened == app::InputStatus::Missing) {
         Status(kMsgHexImport, session_.Msg(kMsgNotFound) + ShortName(fileName));
         return false;
-    default:
+    }
+    // Every import of a file that exists starts from an erased buffer.
+    images_.FillBuffer();
+    if (opened != app::InputStatus::Ok) {
         Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
         return false;
     }
-    images_.FillBuffer();
     bool readFailed = false;
     const bool ok = ImportHexData(file, limit, &readFailed);
     if (readFailed || file.error() != QFileDevice::NoError) {
