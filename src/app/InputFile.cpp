@@ -103,17 +103,20 @@ bool LineReader::Next(QString& line) {
     if (failed_) return false;
     qsizetype i = pos_;
     for (;;) {
-        while (i < buf_.size() && buf_[i] != '\r' && buf_[i] != '\n')
+        // Read through a const pointer: indexing the buffer itself checks for sharing each time.
+        const char* d = buf_.constData();
+        while (i < buf_.size() && d[i] != '\r' && d[i] != '\n')
             ++i;
         if (i < buf_.size()) {
             // A CR at the end of what was read may be the first half of a CR LF.
-            if (buf_[i] == '\r' && i + 1 == buf_.size()) {
+            if (d[i] == '\r' && i + 1 == buf_.size()) {
                 const qsizetype off = i - pos_;
                 if (!Fill() && failed_) return false;
                 i = pos_ + off;
+                d = buf_.constData();
             }
             qsizetype next = i + 1;
-            if (buf_[i] == '\r' && next < buf_.size() && buf_[next] == '\n') ++next;
+            if (d[i] == '\r' && next < buf_.size() && d[next] == '\n') ++next;
             line = Decode(pos_, i);
             pos_ = next;
             break;

@@ -40,6 +40,7 @@ QString RelativeToProgram(const QString& programDir, const QString& name)
 // One line of the file in the reading state `section`.
 void ApplyConfigLine(const QString& line, const QString& programDir, Section& section, MonitorConfig& cfg)
 {
+    if (line.isEmpty()) return; // neither a header nor a key: nothing to compare
     if (line.startsWith(QLatin1String("[DEVICE]"))) section = Section::Device;
     else if (line.startsWith(QLatin1String("[SETTINGS]"))) section = Section::Settings;
     else if (line.startsWith(QLatin1String("[COMMENTS]"))) section = Section::Comments;
