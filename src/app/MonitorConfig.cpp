@@ -1,6 +1,7 @@
 #include "app/MonitorConfig.h"
 
 #include "app/Host.h"
+#include "app/InputFile.h"
 #include "app/TextHelpers.h"
 #include "lang/Messages.h"
 
@@ -36,58 +37,72 @@ QString RelativeToProgram(const QString& programDir, const QString& name)
     return QDir(programDir).filePath(name);
 }
 
+// One line of the file in the reading state `section`.
+void ApplyConfigLine(const QString& line, const QString& programDir, Section& section, MonitorConfig& cfg)
+{
+    if (line.isEmpty()) return; // neither a header nor a key: nothing to compare
+    if (line.startsWith(QLatin1String("[DEVICE]"))) section = Section::Device;
+    else if (line.startsWith(QLatin1String("[SETTINGS]"))) section = Section::Settings;
+    else if (line.startsWith(QLatin1String("[COMMENTS]"))) section = Section::Comments;
+
+    if (section == Section::Device) {
+        if (line.startsWith(QLatin1String("IDENTCODE="))) cfg.IdentCode = NumberAfterKey(line, QStringLiteral("IDENTCODE="));
+        else if (line.startsWith(QLatin1String("TYPE="))) cfg.Type = NumberAfterKey(line, QStringLiteral("TYPE="));
+        else if (line.startsWith(QLatin1String("SUBTYPE="))) cfg.SubType = NumberAfterKey(line, QStringLiteral("SUBTYPE="));
+        else if (line.startsWith(QLatin1String("FIRMWARE="))) cfg.Firmware = NumberAfterKey(line, QStringLiteral("FIRMWARE="));
+        else if (line.startsWith(QLatin1String("PARFILE="))) {
+            // An empty name would make the program folder itself the file; treat it as none.
+            const QString name = line.mid(8);
+            cfg.ParFile = name.isEmpty() ? QString() : RelativeToProgram(programDir, name);
+        }
+    } else if (section == Section::Settings) {
+        if (line.startsWith(QLatin1String("LANGUAGE"))) {
+            if (Has(line, "GERMAN")) cfg.Language = lang::German;
+            if (Has(line, "ENGLISH")) cfg.Language = lang::English;
+        }
+        if (line.startsWith(QLatin1String("MODE"))) {
+            cfg.Service = Has(line, "SERVICE");
+            cfg.Manufacturer = Has(line, "MANUFACTURE");
+        }
+        if (line.startsWith(QLatin1String("REFRESHDIA"))) {
+            const int v = NumberAfterKey(line, QStringLiteral("REFRESHDIA="));
+            for (int tag : kRefreshTags)
+                if (tag == v) cfg.RefreshDia = v;
+        }
+        if (line.startsWith(QLatin1String("DATAOVERFLOW="))) {
+            if (Has(line, "STOP")) cfg.Overflow = DataOverflow::Stop;
+            if (Has(line, "ROLLOVER")) cfg.Overflow = DataOverflow::RollOver;
+            if (Has(line, "RESTART")) cfg.Overflow = DataOverflow::Restart;
+        }
+        if (line.startsWith(QLatin1String("MESSAGEWINDOW="))) cfg.MessageWindow = Has(line, "ON");
+        if (line.startsWith(QLatin1String("BEEPER="))) cfg.Beeper = Has(line, "ON");
+        if (line.startsWith(QLatin1String("WITHACK="))) cfg.WithAck = Has(line, "ON");
+        if (line.startsWith(QLatin1String("WITHANSWER="))) cfg.WithAnswer = Has(line, "ON");
+        if (line.startsWith(QLatin1String("WITHFRAMECRC="))) cfg.WithFrameCrc = Has(line, "ON");
+        if (line.startsWith(QLatin1String("TEMPFILE="))) {
+            const QString name = line.mid(9);
+            cfg.TempFile = name.isEmpty() ? QString() : RelativeToProgram(programDir, name);
+        }
+        if (line.startsWith(QLatin1String("POWERAUTO="))) cfg.PowerAuto = Has(line, "ON");
+        if (line.startsWith(QLatin1String("SHOWVERSION"))) ReadShowVersion(line, cfg.ShowVersion);
+    }
+}
+
 } // namespace
 
 void ApplyConfigLines(const QStringList& lines, const QString& programDir, MonitorConfig& cfg)
 {
     Section section = Section::None;
-    for (const QString& line : lines) {
-        if (line.startsWith(QLatin1String("[DEVICE]"))) section = Section::Device;
-        else if (line.startsWith(QLatin1String("[SETTINGS]"))) section = Section::Settings;
-        else if (line.startsWith(QLatin1String("[COMMENTS]"))) section = Section::Comments;
+    for (const QString& line : lines) ApplyConfigLine(line, programDir, section, cfg);
+}
 
-        if (section == Section::Device) {
-            if (line.startsWith(QLatin1String("IDENTCODE="))) cfg.IdentCode = NumberAfterKey(line, QStringLiteral("IDENTCODE="));
-            else if (line.startsWith(QLatin1String("TYPE="))) cfg.Type = NumberAfterKey(line, QStringLiteral("TYPE="));
-            else if (line.startsWith(QLatin1String("SUBTYPE="))) cfg.SubType = NumberAfterKey(line, QStringLiteral("SUBTYPE="));
-            else if (line.startsWith(QLatin1String("FIRMWARE="))) cfg.Firmware = NumberAfterKey(line, QStringLiteral("FIRMWARE="));
-            else if (line.startsWith(QLatin1String("PARFILE="))) {
-                // An empty name would make the program folder itself the file; treat it as none.
-                const QString name = line.mid(8);
-                cfg.ParFile = name.isEmpty() ? QString() : RelativeToProgram(programDir, name);
-            }
-        } else if (section == Section::Settings) {
-            if (line.startsWith(QLatin1String("LANGUAGE"))) {
-                if (Has(line, "GERMAN")) cfg.Language = lang::German;
-                if (Has(line, "ENGLISH")) cfg.Language = lang::English;
-            }
-            if (line.startsWith(QLatin1String("MODE"))) {
-                cfg.Service = Has(line, "SERVICE");
-                cfg.Manufacturer = Has(line, "MANUFACTURE");
-            }
-            if (line.startsWith(QLatin1String("REFRESHDIA"))) {
-                const int v = NumberAfterKey(line, QStringLiteral("REFRESHDIA="));
-                for (int tag : kRefreshTags)
-                    if (tag == v) cfg.RefreshDia = v;
-            }
-            if (line.startsWith(QLatin1String("DATAOVERFLOW="))) {
-                if (Has(line, "STOP")) cfg.Overflow = DataOverflow::Stop;
-                if (Has(line, "ROLLOVER")) cfg.Overflow = DataOverflow::RollOver;
-                if (Has(line, "RESTART")) cfg.Overflow = DataOverflow::Restart;
-            }
-            if (line.startsWith(QLatin1String("MESSAGEWINDOW="))) cfg.MessageWindow = Has(line, "ON");
-            if (line.startsWith(QLatin1String("BEEPER="))) cfg.Beeper = Has(line, "ON");
-            if (line.startsWith(QLatin1String("WITHACK="))) cfg.WithAck = Has(line, "ON");
-            if (line.startsWith(QLatin1String("WITHANSWER="))) cfg.WithAnswer = Has(line, "ON");
-            if (line.startsWith(QLatin1String("WITHFRAMECRC="))) cfg.WithFrameCrc = Has(line, "ON");
-            if (line.startsWith(QLatin1String("TEMPFILE="))) {
-                const QString name = line.mid(9);
-                cfg.TempFile = name.isEmpty() ? QString() : RelativeToProgram(programDir, name);
-            }
-            if (line.startsWith(QLatin1String("POWERAUTO="))) cfg.PowerAuto = Has(line, "ON");
-            if (line.startsWith(QLatin1String("SHOWVERSION"))) ReadShowVersion(line, cfg.ShowVersion);
-        }
-    }
+bool ApplyConfigFrom(QIODevice& device, const QString& programDir, MonitorConfig& cfg)
+{
+    Section section = Section::None;
+    LineReader reader(device, TextEncoding::Detect);
+    QString line;
+    while (reader.Next(line)) ApplyConfigLine(line, programDir, section, cfg);
+    return !reader.Failed();
 }
 
 bool ReadConfigFromFile(const QString& programDir, int language, Host& host, MonitorConfig& cfg)
@@ -95,21 +110,14 @@ bool ReadConfigFromFile(const QString& programDir, int language, Host& host, Mon
     const QString name = QString::fromLatin1(kConfigFileName);
     const QString path = QDir(programDir).filePath(name);
     const QString failed = lang::Msg(319, language) + name;
-    QFileInfo fi(path);
-    if (!fi.exists() || !fi.isFile()) {
-        host.PanelText(1, failed);
-        return false;
-    }
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    if (OpenInputFile(f) != InputStatus::Ok) {
         host.PanelText(1, failed);
         return false;
     }
-    const QByteArray bytes = f.readAll();
-    const bool readError = f.error() != QFileDevice::NoError;
+    const bool read = ApplyConfigFrom(f, programDir, cfg);
     f.close();
-    ApplyConfigLines(SplitLines(DecodeText(bytes)), programDir, cfg);
-    if (readError) {
+    if (!read) {
         host.PanelText(1, failed);
         return false;
     }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QIODevice;
+
 namespace vmx::app {
 
 class Host;
@@ -37,6 +39,10 @@ inline constexpr const char* kConfigFileName = "MONITOR.INI";
 
 // Applies the lines of a MONITOR.INI text to `cfg` (the outcome of reading the whole file).
 void ApplyConfigLines(const QStringList& lines, const QString& programDir, MonitorConfig& cfg);
+
+// The same, line by line from a device as it is read; false on a read error (what was read
+// before it stays applied).
+bool ApplyConfigFrom(QIODevice& device, const QString& programDir, MonitorConfig& cfg);
 
 // Reads `programDir`/MONITOR.INI into `cfg`, reporting in status panel 1 through `host`.
 // False when the file is missing or cannot be read; what was read before a failure stays.

@@ -1,6 +1,8 @@
 #include "app/TextHelpers.h"
 
-#include <QStringDecoder>
+#include "app/FieldReaders.h"
+#include "app/InputFile.h"
+
 #include <QStringList>
 
 namespace vmx::app {
@@ -29,17 +31,7 @@ QString CommaToPoint(const QString& s)
 
 bool ParseDecimal(const QString& s, int& value)
 {
-    if (s.isEmpty()) return false;
-    int i = 0;
-    if (s[0] == QLatin1Char('-') || s[0] == QLatin1Char('+')) i = 1;
-    if (i >= s.size()) return false;
-    for (int k = i; k < s.size(); ++k)
-        if (!s[k].isDigit() || s[k].unicode() > 0x7F) return false;
-    bool ok = false;
-    const int v = s.toInt(&ok, 10);
-    if (!ok) return false;
-    value = v;
-    return true;
+    return ReadDecimal(s, value);
 }
 
 int NumberAfterKey(const QString& line, const QString& key)
@@ -57,12 +49,7 @@ bool ParseHex(const QString& text, quint32& value)
     QString s = text.trimmed();
     if (s.startsWith(QLatin1Char('$'))) s = s.mid(1);
     else if (s.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) s = s.mid(2);
-    if (s.isEmpty() || s.size() > 8) return false;
-    bool ok = false;
-    const quint32 v = s.toUInt(&ok, 16);
-    if (!ok) return false;
-    value = v;
-    return true;
+    return ReadHex(s, value);
 }
 
 int VersionTextToNumber(const QString& text)
@@ -88,9 +75,10 @@ QString DecodeWindows1252(const QByteArray& bytes)
 
 QString DecodeText(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString s = utf8.decode(bytes);
-    if (!utf8.hasError()) {
+    Utf8Check check;
+    check.Feed(bytes.constData(), bytes.size());
+    if (check.Complete()) {
+        QString s = QString::fromUtf8(bytes);
         if (s.startsWith(QChar(0xFEFF))) s.remove(0, 1);
         return s;
     }

@@ -1,6 +1,7 @@
 #include "boot/HexImage.h"
 
 #include "app/SafeSave.h"
+#include "app/InputFile.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/HexText.h"
@@ -18,7 +19,6 @@
 namespace vmx::boot {
 
 namespace {
-constexpr int kMsgOkay = 250;
 constexpr int kMsgIoError = 288;
 constexpr int kMsgNotFound = 291;
 constexpr int kMsgCannotOpen = 292;
@@ -42,18 +42,21 @@ void HexImage::Status(int caption, const QString& text) {
 }
 
 bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
-    if (!QFileInfo::exists(fileName)) {
+    QFile file(fileName);
+    const app::InputStatus opened = app::OpenInputFile(file);
+    if (opened == app::InputStatus::Missing) {
         Status(kMsgHexImport, session_.Msg(kMsgNotFound) + ShortName(fileName));
         return false;
     }
+    // Every import of a file that exists starts from an erased buffer.
     images_.FillBuffer();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (opened != app::InputStatus::Ok) {
         Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
         return false;
     }
-    const bool ok = ImportHexData(file, limit);
-    if (file.error() != QFileDevice::NoError) {
+    bool readFailed = false;
+    const bool ok = ImportHexData(file, limit, &readFailed);
+    if (readFailed || file.error() != QFileDevice::NoError) {
         Status(kMsgHexImport, session_.Msg(kMsgIoError) + ShortName(fileName));
         file.close();
         return false;
@@ -62,14 +65,20 @@ bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
     return ok;
 }
 
-bool HexImage::ImportHexData(QIODevice& file, quint32 limit) {
+bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed) {
     // The buffer ends at 0xFFFF whatever the caller asks for.
     limit = std::min(limit, kCodeLimit);
     const auto buffer = images_.Buffer();
     // Byte positions as in the file: Latin-1 keeps one character per byte.
-    const QStringList lines = app::SplitLines(QString::fromLatin1(file.readAll()));
+    app::LineReader reader(file, app::TextEncoding::Latin1);
+    if (readFailed) *readFailed = false;
     bool asked = false;
-    for (const QString& line : lines) {
+    QString line;
+    for (;;) {
+        if (!reader.Next(line)) {
+            if (readFailed) *readFailed = reader.Failed();
+            return !reader.Failed();
+        }
         if (line.contains(QLatin1Char('['))) {
             // Bracketed header lines mark a parameter file; ask once, then skip them.
             if (!asked) {
@@ -90,26 +99,26 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit) {
                 Status(kMsgHexImport, session_.Msg(kMsgBadFormat));
                 return false;
             }
-            if (address + i > limit) {
+            // Checked against the buffer itself too, not only against the kind's limit.
+            if (address + i > limit || address + i >= buffer.size()) {
                 Status(kMsgHexImport, FormatMessage(session_.Msg(kMsgAddressTooHigh), {qint64(address + i)}));
                 return false;
             }
             buffer[address + i] = quint8(HexField(line, pos, 2));
         }
     }
-    return true;
 }
 
 bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32 end) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (app::OpenInputFile(file) != app::InputStatus::Ok) {
         Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
         return false;
     }
-    const QStringList lines = app::SplitLines(QString::fromLatin1(file.readAll()));
+    app::LineReader reader(file, app::TextEncoding::Latin1);
     bool inRange = false;
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        const QString& line = lines[n];
+    QString line;
+    for (qsizetype n = 0; reader.Next(line); ++n) {
         // Header lines of a parameter file are the import's question, not a record.
         if (line.trimmed().isEmpty() || line.contains(QLatin1Char('['))) continue;
         const quint32 type = HexField(line, 8, 2);
@@ -125,6 +134,10 @@ bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32
         const quint32 count = HexField(line, 2, 2);
         const quint32 address = HexField(line, 4, 4);
         if (count > 0 && address <= end && address + count - 1 >= start) inRange = true;
+    }
+    if (reader.Failed()) {
+        Status(kMsgHexImport, session_.Msg(kMsgIoError) + ShortName(fileName));
+        return false;
     }
     if (!inRange) {
         // Nothing to write: the download would only erase the application.

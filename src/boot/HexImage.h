@@ -28,8 +28,9 @@ public:
     // Reads a HEX file into the import buffer (first filled with 0xFF), accepting addresses up
     // to `limit`. The images are not touched.
     bool ImportHexFile(const QString& fileName, quint32 limit);
-    // The line parser on an opened file; stores into the import buffer as it goes.
-    bool ImportHexData(QIODevice& file, quint32 limit);
+    // The line parser on an opened file, line by line as it is read; stores into the import
+    // buffer as it goes. `readFailed` (if given) tells a read error from a refused record.
+    bool ImportHexData(QIODevice& file, quint32 limit, bool* readFailed = nullptr);
     // The download's check of a firmware file before anything is erased: every record is a data
     // record (00) or the end record (01), and some data record puts bytes into start..end.
     // False with the record type and line, or the empty range, in panel 1.

@@ -2,15 +2,6 @@
 
 namespace vmx::boot {
 
-quint32 HexField(QStringView line, int position, int digits) {
-    quint32 v = 0;
-    for (int k = 0; k < digits; ++k) {
-        const int p = position + k;
-        v = v * 16 + quint32(HasPosition(line, p) ? HexDigitValue(line[p - 1]) : 0);
-    }
-    return v;
-}
-
 QString FormatMessage(const QString& templ, std::initializer_list<qint64> values) {
     QString out;
     out.reserve(templ.size() + 8);

@@ -1,16 +1,22 @@
 #include "monitor/MeasFiles.h"
 
 #include "app/SafeSave.h"
+#include "app/FieldReaders.h"
+#include "app/InputFile.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasCells.h"
+#include "monitor/XlsReaderProtocol.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
+#include <QTemporaryFile>
 
-#include <freexl.h>
 #include <pugixml.hpp>
 #include <xlsxwriter.h>
 #include <zip.h>
@@ -21,6 +27,10 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 namespace vmx::monitor {
 
@@ -40,6 +50,8 @@ constexpr int kMsgTextExport = 294;
 constexpr int kMsgTextImport = 295;
 
 constexpr int kLastRow = MeasTableModel::kRows - 1;
+// Far more than a full sheet's cells in the reader's lines.
+constexpr qsizetype kMaxReaderOutput = qsizetype(64) << 20;
 constexpr int kFirstSheetRow = 12; // 1-based, as the workbook counts
 constexpr std::array<int, 4> kPaddedColumns{1, 2, 11, 12}; // Date, Time, Alarm, Flags
 
@@ -48,25 +60,18 @@ bool IsNumberColumn(int c)
     return c == 0 || (c >= 3 && c <= 10);
 }
 
-// A whole number with optional blanks around it (" 5" in the OUT column).
+// A whole number with optional blanks around it (" 5" in the OUT column), at most 15 digits
+// so a double holds it exactly.
 bool ParseInt(std::string_view s, double& v)
 {
     size_t i = 0, e = s.size();
     while (i < e && s[i] == ' ') ++i;
     while (e > i && s[e - 1] == ' ') --e;
-    if (i == e) return false;
-    bool neg = false;
-    if (s[i] == '-') {
-        neg = true;
-        ++i;
-    }
-    if (i == e || e - i > 15) return false;
-    long long n = 0;
-    for (; i < e; ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        n = n * 10 + (s[i] - '0');
-    }
-    v = double(neg ? -n : n);
+    const bool neg = i < e && s[i] == '-';
+    if (neg) ++i;
+    quint64 n = 0;
+    if (!app::ReadUnsigned(s.substr(i, e - i), 999999999999999ull, n)) return false;
+    v = double(neg ? -qint64(n) : qint64(n));
     return true;
 }
 
@@ -92,25 +97,49 @@ pugi::xml_node Child(const pugi::xml_node& n, std::string_view local)
     return {};
 }
 
-// All text of a string item (plain or rich runs), phonetic hints left out.
+// All text of a string item (plain or rich runs), phonetic hints left out. Walked without
+// recursion: a hostile file may nest runs as deep as its size allows.
 void AppendText(const pugi::xml_node& n, std::string& out)
 {
-    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+    std::vector<pugi::xml_node> open; // the runs entered, innermost last
+    pugi::xml_node c = n.first_child();
+    for (;;) {
+        if (!c) {
+            if (open.empty()) break;
+            c = open.back().next_sibling();
+            open.pop_back();
+            continue;
+        }
         const std::string_view ln = LocalName(c);
-        if (ln == "t")
-            out += c.text().get();
-        else if (ln == "r")
-            AppendText(c, out);
+        if (ln == "r" && c.first_child()) {
+            open.push_back(c);
+            c = c.first_child();
+            continue;
+        }
+        if (ln == "t") out += c.text().get();
+        c = c.next_sibling();
     }
 }
 
+// A workbook of this table holds a sheet of a few tens of MB at most.
+constexpr zip_uint64_t kMaxEntry = zip_uint64_t(128) << 20;
+
 class Zip {
 public:
-    explicit Zip(const QString& path)
+    // The package from memory; `bytes` must outlive the Zip.
+    explicit Zip(const QByteArray& bytes)
     {
-        int err = 0;
-        z_ = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &err);
+        zip_error_t err;
+        zip_error_init(&err);
+        zip_source_t* src = zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &err);
+        if (src) {
+            z_ = zip_open_from_source(src, ZIP_RDONLY, &err);
+            if (!z_) zip_source_free(src);
+        }
+        zip_error_fini(&err);
     }
+    Zip(const Zip&) = delete;
+    Zip& operator=(const Zip&) = delete;
     ~Zip()
     {
         if (z_) zip_discard(z_);
@@ -122,8 +151,7 @@ public:
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat(z_, name.c_str(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return false;
-        // A workbook of this table is a few tens of MB at most; refuse absurd entries.
-        if (st.size > (zip_uint64_t(1) << 30)) return false;
+        if (st.size > kMaxEntry) return false;
         zip_file_t* f = zip_fopen(z_, name.c_str(), 0);
         if (!f) return false;
         out.resize(size_t(st.size));
@@ -161,18 +189,35 @@ std::string FirstSheetPath(const Zip& zip)
     return fallback;
 }
 
-// Column (0-based) and row (1-based) of a cell reference such as "C12".
+// The largest row a workbook can have.
+constexpr quint64 kMaxSheetRow = 1048576;
+
+// Column (0-based) and row (1-based) of a cell reference such as "C12": one to three letters,
+// then the row within the sheet's bounds.
 bool ParseRef(const char* ref, int& col, int& row)
 {
-    col = 0;
-    row = 0;
-    int letters = 0;
-    const char* p = ref;
-    for (; *p >= 'A' && *p <= 'Z'; ++p, ++letters) col = col * 26 + (*p - 'A' + 1);
-    for (; *p >= '0' && *p <= '9'; ++p) row = row * 10 + (*p - '0');
-    if (letters == 0 || letters > 3 || *p) return false;
-    --col;
+    const std::string_view s(ref);
+    size_t letters = 0;
+    int c = 0;
+    for (; letters < s.size() && s[letters] >= 'A' && s[letters] <= 'Z'; ++letters) {
+        if (letters == 3) return false;
+        c = c * 26 + (s[letters] - 'A' + 1);
+    }
+    quint64 r = 0;
+    if (letters == 0 || !app::ReadUnsigned(s.substr(letters), kMaxSheetRow, r) || r == 0) return false;
+    col = c - 1;
+    row = int(r);
     return true;
+}
+
+// A cell's number as the workbook stores it; long digit strings are no numbers of this table.
+bool ParseNumber(const char* v, double& d)
+{
+    const size_t n = std::strlen(v);
+    if (n == 0 || n > 40) return false;
+    char* endp = nullptr;
+    d = std::strtod(v, &endp);
+    return endp && *endp == 0;
 }
 
 } // namespace
@@ -284,48 +329,46 @@ bool MeasFiles::ImportText(const QString& fileName)
     const QString cap = Msg(kMsgTextImport);
     Panel(cap + Msg(kMsgRead) + fileName);
     session_.host().ProcessMessages();
-    if (!QFileInfo::exists(fileName)) {
-        Panel(cap + Msg(kMsgNotFound) + fileName);
-        return false;
-    }
     QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly)) {
-        Panel(cap + Msg(kMsgCannotOpen) + fileName);
-        return false;
+    switch (app::OpenInputFile(f)) {
+    case app::InputStatus::Ok: break;
+    case app::InputStatus::Missing: Panel(cap + Msg(kMsgNotFound) + fileName); return false;
+    default: Panel(cap + Msg(kMsgCannotOpen) + fileName); return false;
     }
     importError_ = false;
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
+    if (!ImportTextData(f)) {
         Panel(cap + Msg(kMsgAnyError) + fileName);
         return false;
     }
     f.close();
-    const QString text = app::DecodeText(bytes);
+    Finish(cap);
+    return true;
+}
+
+bool MeasFiles::ImportTextData(QIODevice& device)
+{
+    app::LineReader reader(device, app::TextEncoding::Detect);
     Reset();
     fileVersion_ = 0;
-    const QStringView all(text);
-    qsizetype pos = 0;
     int lineNo = 0;
     int row = 1;
-    while (pos < all.size() && row <= kLastRow) {
-        qsizetype end = pos;
-        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n') ++end;
-        const QStringView line = all.mid(pos, end - pos);
-        pos = end;
-        if (pos < all.size() && all[pos] == u'\r') ++pos;
-        if (pos < all.size() && all[pos] == u'\n') ++pos;
+    QString line;
+    // Reading stops after the row that fills the table's last row.
+    while (row <= kLastRow && reader.Next(line)) {
         ++lineNo;
         if (lineNo <= 10) {
-            if (lineNo == 5) fileVersion_ = FileVersion(line.toString());
+            if (lineNo == 5) fileVersion_ = FileVersion(line);
             continue;
         }
         // Each tab stores the text before it; what follows the last tab is not a cell.
         const qsizetype lastTab = line.lastIndexOf(u'\t');
-        if (lastTab >= 0) table_.SetJoinedRow(row, line.left(lastTab).toString());
+        if (lastTab >= 0) {
+            line.truncate(lastTab);
+            table_.SetJoinedRow(row, std::move(line));
+        }
         ++row;
     }
-    Finish(cap);
-    return true;
+    return !reader.Failed();
 }
 
 bool MeasFiles::ExportExcel(const QString& fileName)
@@ -418,12 +461,29 @@ bool MeasFiles::ImportExcel(const QString& fileName)
     const QString cap = Msg(kMsgExcelImport);
     Panel(cap + Msg(kMsgRead) + fileName);
     session_.host().ProcessMessages();
-    if (!QFileInfo::exists(fileName)) {
-        Panel(cap + Msg(kMsgNotFound) + fileName);
-        return false;
+    if (fileName.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive)) {
+        // The reader process opens the file itself; here only what it is given is checked.
+        QFile f(fileName);
+        const app::InputStatus st = app::OpenInputFile(f, kMaxWorkbookInput);
+        if (st == app::InputStatus::Missing) {
+            Panel(cap + Msg(kMsgNotFound) + fileName);
+            return false;
+        }
+        if (st != app::InputStatus::Ok) {
+            Panel(cap + Msg(kMsgCannotOpen) + fileName);
+            return false;
+        }
+        f.close();
+        return ImportXls(fileName, cap);
     }
-    if (fileName.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive)) return ImportXls(fileName, cap);
-    return ImportXlsx(fileName, cap);
+    QByteArray bytes;
+    switch (app::ReadInputFile(fileName, bytes, kMaxWorkbookInput)) {
+    case app::InputStatus::Ok: break;
+    case app::InputStatus::Missing: Panel(cap + Msg(kMsgNotFound) + fileName); return false;
+    case app::InputStatus::ReadError: Panel(cap + Msg(kMsgAnyError) + fileName); return false;
+    default: Panel(cap + Msg(kMsgCannotOpen) + fileName); return false;
+    }
+    return ImportXlsxData(bytes, fileName);
 }
 
 // The sheet as the import takes it: the version cell and the 16 cells of each data row.
@@ -453,9 +513,10 @@ void MeasFiles::TakeSheet(SheetRows& sheet, const QString& cap)
     Finish(cap);
 }
 
-bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
+bool MeasFiles::ImportXlsxData(const QByteArray& bytes, const QString& fileName)
 {
-    Zip zip(fileName);
+    const QString cap = Msg(kMsgExcelImport);
+    Zip zip(bytes);
     std::string sheetXml;
     if (!zip.ok() || !zip.Read(FirstSheetPath(zip), sheetXml)) {
         Panel(cap + Msg(kMsgCannotOpen) + fileName);
@@ -488,8 +549,11 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
     std::string is;
     for (pugi::xml_node r = Child(Child(Child(doc, "worksheet"), "sheetData"), "row"); r; r = r.next_sibling()) {
         if (LocalName(r) != "row") continue;
-        const int given = r.attribute("r").as_int(0);
-        rowNo = given > 0 ? given : rowNo + 1;
+        quint64 given = 0;
+        if (r.attribute("r") && app::ReadUnsigned(r.attribute("r").value(), kMaxSheetRow, given) && given > 0)
+            rowNo = int(given);
+        else
+            ++rowNo;
         if (rowNo > kFirstSheetRow - 1 + kLastRow) break;
         int colNo = -1;
         for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
@@ -504,8 +568,8 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
             const char* v = Child(c, "v").text().get();
             QString text;
             if (t == "s") {
-                const long idx = std::strtol(v, nullptr, 10);
-                if (idx >= 0 && size_t(idx) < shared.size()) text = shared[size_t(idx)];
+                quint64 idx = 0;
+                if (!shared.empty() && app::ReadUnsigned(v, shared.size() - 1, idx)) text = shared[size_t(idx)];
             } else if (t == "inlineStr") {
                 is.clear();
                 AppendText(Child(c, "is"), is);
@@ -515,9 +579,8 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
             } else if (t == "b") {
                 text = std::strcmp(v, "1") == 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
             } else if (*v) {
-                char* endp = nullptr;
-                const double d = std::strtod(v, &endp);
-                text = (endp && *endp == 0) ? NumberText(d) : QString::fromUtf8(v);
+                double d = 0;
+                text = ParseNumber(v, d) ? NumberText(d) : QString::fromUtf8(v);
             }
             sheet.Put(rowNo, col, std::move(text));
         }
@@ -526,43 +589,108 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
     return true;
 }
 
+namespace {
+
+// What the reader process printed, into the sheet; false for anything it would not print.
+bool TakeReaderOutput(const QByteArray& out, SheetRows& sheet)
+{
+    std::string text;
+    qsizetype pos = 0;
+    while (pos < out.size()) {
+        const qsizetype nl = out.indexOf('\n', pos);
+        if (nl < 0) return false;
+        const std::string_view line(out.constData() + pos, size_t(nl - pos));
+        pos = nl + 1;
+        if (line == "E") return pos == out.size();
+        if (line.size() < 2 || (line[0] != 'C' && line[0] != 'N') || line[1] != '\t') return false;
+        const size_t t1 = line.find('\t', 2);
+        const size_t t2 = t1 == std::string_view::npos ? t1 : line.find('\t', t1 + 1);
+        if (t2 == std::string_view::npos) return false;
+        quint64 row = 0, col = 0;
+        if (!app::ReadUnsigned(line.substr(2, t1 - 2), xls::kMaxSheetRow, row) || row == 0 ||
+            !app::ReadUnsigned(line.substr(t1 + 1, t2 - t1 - 1), xls::kMaxColumns - 1, col) ||
+            !xls::Unescape(line.substr(t2 + 1), text))
+            return false;
+        QString cell;
+        if (line[0] == 'N') {
+            double d = 0;
+            if (!ParseNumber(text.c_str(), d)) return false;
+            cell = NumberText(d);
+        } else {
+            cell = QString::fromUtf8(text.data(), qsizetype(text.size()));
+        }
+        sheet.Put(int(row), int(col), std::move(cell));
+    }
+    return false; // no end line: the reader did not finish
+}
+
+} // namespace
+
+QString MeasFiles::XlsReaderPath() const
+{
+    if (!xlsReader.isEmpty()) return xlsReader;
+    // Beside the program; without an application object (a test's own main) the running
+    // executable tells where that is.
+    QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    if (dir.isEmpty()) dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    return dir + QLatin1Char('/') + QLatin1String(xls::kReaderName);
+}
+
 bool MeasFiles::ImportXls(const QString& fileName, const QString& cap)
 {
-    const void* h = nullptr;
-    if (freexl_open(QFile::encodeName(fileName).constData(), &h) != FREEXL_OK) {
-        if (h) freexl_close(h);
-        Panel(cap + Msg(kMsgCannotOpen) + fileName);
-        return false;
-    }
-    importError_ = false;
-    unsigned int rows = 0;
-    unsigned short cols = 0;
-    if (freexl_select_active_worksheet(h, 0) != FREEXL_OK || freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK) {
-        freexl_close(h);
+    QProcess p;
+    p.setProgram(XlsReaderPath());
+    p.setArguments({fileName});
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    const qint64 memoryLimit = xlsMemoryLimit;
+    p.setChildProcessModifier([memoryLimit] {
+        // No core file of a crash, and a bound on what a hostile file can make it take.
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+        if (memoryLimit > 0) {
+            const rlimit mem{rlim_t(memoryLimit), rlim_t(memoryLimit)};
+            setrlimit(RLIMIT_AS, &mem);
+        }
+    });
+#endif
+    p.start();
+    if (!p.waitForStarted(10000)) {
         Panel(cap + Msg(kMsgAnyError) + fileName);
         return false;
     }
-    SheetRows sheet;
-    const unsigned lastSheetRow = unsigned(kFirstSheetRow - 1 + kLastRow);
-    for (unsigned r = 0; r < rows && r < lastSheetRow; ++r) {
-        for (unsigned short c = 0; c < cols && c < 16; ++c) {
-            FreeXL_CellValue v;
-            if (freexl_get_cell_value(h, r, c, &v) != FREEXL_OK) continue;
-            QString text;
-            switch (v.type) {
-            case FREEXL_CELL_INT: text = QString::number(v.value.int_value); break;
-            case FREEXL_CELL_DOUBLE: text = NumberText(v.value.double_value); break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
-            case FREEXL_CELL_TIME: text = QString::fromUtf8(v.value.text_value); break;
-            default: continue;
-            }
-            sheet.Put(int(r) + 1, c, std::move(text));
+    // Read as it comes (a full pipe would stall the reader); the window stays responsive.
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    bool refused = false;
+    while (p.state() != QProcess::NotRunning) {
+        p.waitForReadyRead(50);
+        out += p.readAllStandardOutput();
+        if (out.size() > kMaxReaderOutput || clock.elapsed() > xlsTimeoutMs) {
+            refused = true;
+            p.kill();
+            p.waitForFinished(5000);
+            break;
         }
+        session_.host().ProcessMessages();
     }
-    freexl_close(h);
+    out += p.readAllStandardOutput();
+    if (refused || p.exitStatus() != QProcess::NormalExit || out.size() > kMaxReaderOutput) {
+        Panel(cap + Msg(kMsgAnyError) + fileName);
+        return false;
+    }
+    if (p.exitCode() == xls::kExitCannotOpen) {
+        Panel(cap + Msg(kMsgCannotOpen) + fileName);
+        return false;
+    }
+    SheetRows sheet;
+    if (p.exitCode() != xls::kExitOk || !TakeReaderOutput(out, sheet)) {
+        Panel(cap + Msg(kMsgAnyError) + fileName);
+        return false;
+    }
+    importError_ = false;
     TakeSheet(sheet, cap);
     return true;
 }

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QIODevice;
+
 #include <functional>
 
 namespace vmx::app {
@@ -28,8 +30,16 @@ public:
 
     static constexpr const char* kVersionLine = "Monitor, Version: V01.50.12.09";
 
+    // Workbooks above this size are refused before they are read.
+    static constexpr qint64 kMaxWorkbookInput = qint64(64) << 20;
+
     bool ExportText(const QString& fileName);
     bool ImportText(const QString& fileName);
+    // The text import's reading, line by line from a device (seekable) as it is read; false
+    // on a read error.
+    bool ImportTextData(QIODevice& device);
+    // The .xlsx import of a package already read; `fileName` only for the messages.
+    bool ImportXlsxData(const QByteArray& bytes, const QString& fileName);
     bool ExportExcel(const QString& fileName);
     // .xls goes to the legacy reader, anything else to the .xlsx reader.
     bool ImportExcel(const QString& fileName);
@@ -49,11 +59,29 @@ public:
     // The time written into the header; unset: now.
     std::function<QDateTime()> now;
 
+    // The legacy-workbook reader process and its bounds; an empty path: vmx-xls-read beside
+    // the program. A limit of 0 sets no memory limit.
+    QString xlsReader;
+    int xlsTimeoutMs = 30000;
+    qint64 xlsMemoryLimit = kDefaultReaderMemory;
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's shadow memory alone exceeds any address-space limit.
+    static constexpr qint64 kDefaultReaderMemory = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    static constexpr qint64 kDefaultReaderMemory = 0;
+#else
+    static constexpr qint64 kDefaultReaderMemory = qint64(1) << 30;
+#endif
+#else
+    static constexpr qint64 kDefaultReaderMemory = qint64(1) << 30;
+#endif
+
 private:
-    bool ImportXlsx(const QString& fileName, const QString& caption);
     bool ImportXls(const QString& fileName, const QString& caption);
     bool SaveFailed(app::SaveStatus status, const app::SafeSave& save, const QString& fileName,
                     const QString& caption);
+    QString XlsReaderPath() const;
     void Reset();
     void Finish(const QString& caption);
     // A read workbook into the table: the file version, the rows, then the common end.

@@ -1,6 +1,8 @@
 #include "sensor/ParameterFile.h"
 
 #include "app/SafeSave.h"
+#include "app/FieldReaders.h"
+#include "app/InputFile.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
@@ -15,29 +17,16 @@ constexpr int kRecordBytes = 16;
 constexpr int kEndCodeAllowed = kParImageSize - 1; // the image's last address
 const QLatin1String kEndRecord(":00000001FF");
 
-int HexByte(const QString& line, int at, bool& ok)
-{
-    // `at` is 0-based; two hex digits.
-    if (at + 2 > line.size()) {
-        ok = false;
-        return 0;
-    }
-    bool good = false;
-    const int v = line.mid(at, 2).toInt(&good, 16);
-    if (!good) ok = false;
-    return good ? v : 0;
-}
-
 // The decimal between "=" and "]" that follows `key` somewhere in the line; -1 when absent.
 int HeaderValue(const QString& line, const QString& key)
 {
     const int at = int(line.indexOf(key, 0, Qt::CaseInsensitive));
     if (at < 0) return -2;
-    QString rest = line.mid(at + key.size());
-    const int b = int(rest.indexOf(QLatin1Char(']')));
+    QStringView rest = QStringView(line).mid(at + key.size());
+    const qsizetype b = rest.indexOf(QLatin1Char(']'));
     if (b >= 0) rest = rest.left(b);
     int v = -1;
-    return app::ParseDecimal(rest.trimmed(), v) ? v : -1;
+    return app::ReadDecimal(rest, v) ? v : -1;
 }
 } // namespace
 
@@ -119,21 +108,23 @@ bool ParameterFile::ExportHexParameter(const QString& fileName)
 bool ParameterFile::ImportHexParameter(const QString& fileName)
 {
     const QString name = QFileInfo(fileName).fileName();
-    if (!QFileInfo::exists(fileName)) {
+    QFile f(fileName);
+    switch (app::OpenInputFile(f)) {
+    case app::InputStatus::Ok: break;
+    case app::InputStatus::Missing:
         session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgCantFind) + name);
         return false;
-    }
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly)) {
+    default:
         session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgCantOpen) + name);
         return false;
     }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
+    bool readFailed = false;
+    const bool ok = ImportHexParameterData(f, &readFailed);
+    if (readFailed) {
         session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgIoError) + name);
         return false;
     }
-    return ImportHexParameterData(app::SplitLines(app::DecodeText(bytes)));
+    return ok;
 }
 
 bool ParameterFile::AskIncompatible()
@@ -143,63 +134,96 @@ bool ParameterFile::AskIncompatible()
            app::AskResult::Yes;
 }
 
-bool ParameterFile::ImportHexParameterData(const QStringList& lines)
+void ParameterFile::BeginImport()
 {
     image_->fill(0xFF);
     fileIdent = fileType = fileSubType = fileFirmware = -1;
-    int highest = 0; // nothing but address 0 before "[CODE]"
+    highest_ = 0; // nothing but address 0 before "[CODE]"
+}
+
+bool ParameterFile::ImportLine(const QString& raw)
+{
+    const QString line = raw.trimmed();
+    if (line.isEmpty()) return true; // the end of the last line, or a blank one
     const QString op = Msg(kMsgImportParameters);
-    for (const QString& raw : lines) {
-        const QString line = raw.trimmed();
-        if (line.isEmpty()) continue; // the end of the last line, or a blank one
-        if (line.contains(QLatin1Char('['))) {
-            auto take = [&](const char* key, int& field) {
-                const int v = HeaderValue(line, QLatin1String(key));
-                if (v != -2) field = v;
-            };
-            take("[IDENTCODE=", fileIdent);
-            take("[IDENT=", fileIdent);
-            take("[TYPE=", fileType);
-            take("[SUBTYPE=", fileSubType);
-            take("[FIRMWARE=", fileFirmware);
-            // The image ends at 0xFFFF: a byte at 0x10000 would lie past it.
-            if (line.contains(QLatin1String("[CODE]"), Qt::CaseInsensitive)) highest = kEndCodeAllowed;
-            continue;
-        }
-        if (fileIdent != 20 && fileIdent != 35) {
-            session_.PanelText(1, op + Msg(kMsgFormatInvalid));
-            return false;
-        }
-        if (line.contains(kEndRecord, Qt::CaseInsensitive)) continue;
-        bool ok = line.startsWith(QLatin1Char(':'));
-        const int count = HexByte(line, 1, ok);
-        const int address = (HexByte(line, 3, ok) << 8) | HexByte(line, 5, ok);
-        // The record must hold the bytes its count names; a short line is no record.
-        if (ok && line.size() < 9 + 2 * count) ok = false;
-        if (!ok) {
-            session_.PanelText(1, op + Msg(kMsgFormatInvalid));
-            return false;
-        }
-        for (int i = 0; i < count; ++i) {
-            if (address + i > highest) {
-                session_.PanelText(1, op + boot::FormatMsg(Msg(kMsgAddressTooHigh), address + 1));
-                return false;
-            }
-            bool byteOk = true;
-            const int v = HexByte(line, 9 + 2 * i, byteOk);
-            if (!byteOk) {
-                session_.PanelText(1, op + Msg(kMsgFormatInvalid));
-                return false;
-            }
-            (*image_)[size_t(address + i)] = quint8(v);
-        }
+    if (line.contains(QLatin1Char('['))) {
+        auto take = [&](const char* key, int& field) {
+            const int v = HeaderValue(line, QLatin1String(key));
+            if (v != -2) field = v;
+        };
+        take("[IDENTCODE=", fileIdent);
+        take("[IDENT=", fileIdent);
+        take("[TYPE=", fileType);
+        take("[SUBTYPE=", fileSubType);
+        take("[FIRMWARE=", fileFirmware);
+        // The image ends at 0xFFFF: a byte at 0x10000 would lie past it.
+        if (line.contains(QLatin1String("[CODE]"), Qt::CaseInsensitive)) highest_ = kEndCodeAllowed;
+        return true;
     }
+    if (fileIdent != 20 && fileIdent != 35) {
+        session_.PanelText(1, op + Msg(kMsgFormatInvalid));
+        return false;
+    }
+    if (line.contains(kEndRecord, Qt::CaseInsensitive)) return true;
+    // Count and address are hex digits and nothing else: a sign or a blank is no record.
+    quint32 count = 0, address = 0;
+    bool ok = line.startsWith(QLatin1Char(':')) && app::ReadHexField(line, 2, 2, count) &&
+              app::ReadHexField(line, 4, 4, address);
+    // The record must hold the bytes its count names; a short line is no record.
+    if (ok && line.size() < 9 + 2 * qsizetype(count)) ok = false;
+    if (!ok) {
+        session_.PanelText(1, op + Msg(kMsgFormatInvalid));
+        return false;
+    }
+    for (quint32 i = 0; i < count; ++i) {
+        const quint32 at = address + i;
+        // The image's size bounds the write whatever the header allowed.
+        if (at > quint32(highest_) || at >= image_->size()) {
+            session_.PanelText(1, op + boot::FormatMsg(Msg(kMsgAddressTooHigh), address + 1));
+            return false;
+        }
+        quint32 v = 0;
+        if (!app::ReadHexField(line, int(10 + 2 * i), 2, v)) {
+            session_.PanelText(1, op + Msg(kMsgFormatInvalid));
+            return false;
+        }
+        (*image_)[at] = quint8(v);
+    }
+    return true;
+}
+
+bool ParameterFile::EndImport()
+{
     const auto& st = session_.sensor;
     if (fileIdent == st.IdentCode && fileType == st.Type && fileSubType == st.SubType && fileFirmware == st.Firmware)
         return true;
     const int fw = fileFirmware < 0 ? 0 : fileFirmware;
-    session_.PanelText(1, op + boot::FormatMsg(Msg(kMsgIncompatible), fileType, fileSubType, fw / 100, fw % 100));
+    session_.PanelText(1, Msg(kMsgImportParameters) +
+                              boot::FormatMsg(Msg(kMsgIncompatible), fileType, fileSubType, fw / 100, fw % 100));
     return AskIncompatible();
+}
+
+bool ParameterFile::ImportHexParameterData(const QStringList& lines)
+{
+    BeginImport();
+    for (const QString& line : lines)
+        if (!ImportLine(line)) return false;
+    return EndImport();
+}
+
+bool ParameterFile::ImportHexParameterData(QIODevice& device, bool* readFailed)
+{
+    BeginImport();
+    if (readFailed) *readFailed = false;
+    app::LineReader reader(device, app::TextEncoding::Detect);
+    QString line;
+    while (reader.Next(line))
+        if (!ImportLine(line)) return false;
+    if (reader.Failed()) {
+        if (readFailed) *readFailed = true;
+        return false;
+    }
+    return EndImport();
 }
 
 bool ParameterFile::BTSSaveParameterFileClick(const QString& fileName)

@@ -6,6 +6,8 @@
 #include "sensor/ParameterBlock.h"
 
 #include <QString>
+
+class QIODevice;
 #include <QStringList>
 
 #include <array>
@@ -60,6 +62,9 @@ public:
     // Reads the file into the import image; the blocks are not touched.
     bool ImportHexParameter(const QString& fileName);
     bool ImportHexParameterData(const QStringList& lines);
+    // The same, line by line from a device as it is read; `readFailed` (if given) tells a read
+    // error from a refused file.
+    bool ImportHexParameterData(QIODevice& device, bool* readFailed = nullptr);
     // The lines an export writes (without line ends).
     QStringList ExportLines() const;
 
@@ -76,10 +81,14 @@ public:
 private:
     QString Msg(int m) const;
     bool AskIncompatible();
+    void BeginImport();
+    bool ImportLine(const QString& line);
+    bool EndImport();
 
     app::Session& session_;
     ParameterBlocks& blocks_;
     std::unique_ptr<std::array<quint8, kParImageSize>> image_;
+    int highest_ = 0; // highest address a record may write: 0 until "[CODE]"
 };
 
 } // namespace vmx::sensor

@@ -1,5 +1,6 @@
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "app/InputFile.h"
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
 
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace vmx::app;
 
@@ -184,6 +187,37 @@ TEST(MonitorConfig, ReadsFileWithCrLfAndReportsInPanelOne)
     QDir(dir2.path()).mkdir("MONITOR.INI");
     Session s3(host, clock, dir2.path());
     EXPECT_FALSE(s3.ReadConfigFromFile());
+
+    // A FIFO would keep the start waiting for a writer: refused at once with message 319.
+    QTemporaryDir dir3;
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir3.filePath("MONITOR.INI")).constData(), 0600), 0);
+    Session s4(host, clock, dir3.path());
+    EXPECT_FALSE(s4.ReadConfigFromFile());
+    EXPECT_EQ(host.panel[1], QStringLiteral("Fehler beim Lesen aus Konfigurationsdatei: MONITOR.INI"));
+}
+
+TEST(MonitorConfig, LinesAreTakenAsTheyAreReadWhateverTheFileSize)
+{
+    // 20 MB of line ends around the keys: read line by line, never held as a list of lines.
+    QTemporaryDir dir;
+    QFile f(dir.filePath("MONITOR.INI"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[SETTINGS]\r\nBEEPER=ON\r\n");
+    const QByteArray mb(1 << 20, '\n');
+    for (int i = 0; i < 20; ++i) f.write(mb);
+    f.write("REFRESHDIA=20\r\n");
+    f.close();
+    VirtualClock clock;
+    RecordingHost host(&clock);
+    Session s(host, clock, dir.path());
+    EXPECT_TRUE(s.ReadConfigFromFile());
+    EXPECT_TRUE(s.config.Beeper);
+    EXPECT_EQ(s.config.RefreshDia, 20);
+    // Above the cap the file is not read at all.
+    ASSERT_TRUE(f.resize(kMaxTextInput + 1));
+    Session big(host, clock, dir.path());
+    EXPECT_FALSE(big.ReadConfigFromFile());
+    EXPECT_FALSE(big.config.Beeper);
 }
 
 TEST(MonitorConfig, ListingHasEveryKey)

@@ -1,8 +1,12 @@
 #include "BootFixture.h"
 
+#include "app/InputFile.h"
+
 #include <QBuffer>
 #include <QProcess>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 using namespace vmx::boot;
 using vmx::app::AskButtons;
@@ -202,8 +206,23 @@ TEST_F(BootTest, MissingFileNamesTheFileWithoutItsFolder) {
 
 TEST_F(BootTest, FileThatCannotBeOpened) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.hex"));
+    images.FillBuffer(0x00);
     EXPECT_FALSE(hex.ImportHexFile(Path("folder.hex"), 0xFFFF));
     EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Kann Datei nicht öffnen folder.hex"));
+    EXPECT_TRUE(BufferAllFF(0)); // it exists: the buffer was erased all the same
+}
+
+TEST_F(BootTest, FifoDeviceOrHugeFileIsRefusedAtOnce) {
+    const QString fifo = Path("fifo.hex");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(hex.ImportHexFile(fifo, 0xFFFF)); // opening it would wait for a writer
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Kann Datei nicht öffnen fifo.hex"));
+    EXPECT_FALSE(hex.ImportHexFile(QStringLiteral("/dev/zero"), 0xFFFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Kann Datei nicht öffnen zero"));
+    const QString big = WriteFile("big.hex", QByteArray());
+    ASSERT_TRUE(QFile::resize(big, vmx::app::kMaxTextInput + 1));
+    EXPECT_FALSE(hex.ImportHexFile(big, 0xFFFF));
+    EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Kann Datei nicht öffnen big.hex"));
 }
 
 // --- files from another tool ----------------------------------------------------------------

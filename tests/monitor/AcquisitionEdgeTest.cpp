@@ -39,9 +39,9 @@ TEST(AcquisitionEdges, LongBlockAtRecordPointer7IsDroppedOnceAndRealignedBy45Byt
     // The realigned samples carry a complete value set (the zero sits at 900 +- 3).
     for (int i = stored; i < r.store.index(); ++i) {
         const monitor::MeasSample& s = r.store.at(i);
-        EXPECT_GE(s.Zero, 897) << i;
-        EXPECT_LE(s.Zero, 903) << i;
-        EXPECT_EQ(s.Version, 143) << i;
+        EXPECT_GE(+s.Zero, 897) << i;
+        EXPECT_LE(+s.Zero, 903) << i;
+        EXPECT_EQ(+s.Version, 143) << i;
     }
 }
 
@@ -84,8 +84,8 @@ TEST(AcquisitionEdges, FrameCrcCheckDropsCorruptBlocksOnlyWhenChecked)
             EXPECT_EQ(r.Count(261, 352), 0);
             const monitor::MeasSample& s = r.store.at(stored + 1);
             EXPECT_EQ(s.Valid, 1);
-            EXPECT_GE(s.Zero, 897);
-            EXPECT_LE(s.Zero, 903);
+            EXPECT_GE(+s.Zero, 897);
+            EXPECT_LE(+s.Zero, 903);
         }
     }
 }
@@ -138,13 +138,13 @@ TEST(AcquisitionEdges, V123PolledOutIs241OnErrorWhateverTheAlarm)
     EXPECT_NE(s.Error, 0);
     EXPECT_NE(s.Alarm, 0);
     EXPECT_EQ(s.OUT, 241);
-    EXPECT_EQ(s.Signal, -1) << "no signal with an error";
+    EXPECT_EQ(+s.Signal, -1) << "no signal with an error";
     // A filled tube: no error, the bubble factor times the average.
     r.bench().sensor().SetTube(sim::Tube::Filled, r.clock.NowUs());
     ASSERT_TRUE(r.TickUntilStored());
     const monitor::MeasSample& f = r.store.at(r.store.index() - 1);
     EXPECT_EQ(f.Error, 0);
-    EXPECT_EQ(f.Signal, f.AMax - 100 * f.Gain + 400);
+    EXPECT_EQ(+f.Signal, f.AMax - 100 * f.Gain + 400);
     EXPECT_LT(f.OUT, 240);
 }
 

@@ -26,15 +26,15 @@ TEST(AcquisitionSim, PolledSamplesEqualTheSensorsAnswers)
         const monitor::MeasSample& s = r.store.at(i);
         auto u8 = [&](int k) { return quint8(a[k]); };
         EXPECT_EQ(s.Valid, 1);
-        EXPECT_EQ(s.Index, i);
-        EXPECT_EQ(s.Zero, (u8(4) << 8) | u8(5));
-        EXPECT_EQ(s.ADC, (u8(6) << 8) | u8(7));
+        EXPECT_EQ(+s.Index, i);
+        EXPECT_EQ(+s.Zero, (u8(4) << 8) | u8(5));
+        EXPECT_EQ(+s.ADC, (u8(6) << 8) | u8(7));
         EXPECT_EQ(s.Ampl, u8(10));
         EXPECT_EQ(s.AMax, u8(11));
         EXPECT_EQ(s.Gain, u8(12));
         EXPECT_EQ(s.Version, u8(19));
         EXPECT_EQ(s.OUT, u8(20));
-        EXPECT_EQ(r.table.Cell(i + 1, 4), QString::number(s.Zero));
+        EXPECT_EQ(r.table.Cell(i + 1, 4), QString::number(+s.Zero));
     }
     r.acq->ALStopExecute();
     EXPECT_TRUE(r.acq->Stopped());
@@ -55,8 +55,8 @@ TEST(AcquisitionSim, LongAndShortStreams)
         EXPECT_EQ(s.Valid, 1);
         // The simulated zero is 900 +- 3 (0x381..0x387): its low byte needs bit 7 from byte 3.
         for (int i = 0; i < r.store.index(); ++i) {
-            EXPECT_GE(r.store.at(i).Zero, 897) << i;
-            EXPECT_LE(r.store.at(i).Zero, 903) << i;
+            EXPECT_GE(+r.store.at(i).Zero, 897) << i;
+            EXPECT_LE(+r.store.at(i).Zero, 903) << i;
             EXPECT_GE(r.store.at(i).AMax, r.store.at(i).Ampl + 6) << i;
         }
         // The reading text is shown once, however many blocks came.
@@ -71,7 +71,7 @@ TEST(AcquisitionSim, LongAndShortStreams)
         // Only the first four columns; the value fields stay 0.
         EXPECT_FALSE(r.table.Cell(2, 3).isEmpty());
         EXPECT_TRUE(r.table.Cell(2, 4).isEmpty());
-        EXPECT_EQ(r.store.at(1).Zero, 0);
+        EXPECT_EQ(+r.store.at(1).Zero, 0);
     }
 }
 

@@ -49,7 +49,7 @@ TEST(EventSearch, StrongestSampleOfTheWindowThenSkip)
     auto hits = EventSearch::Search(st, C::QVROut, 10, 50);
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(hits[0].Position, 59);
-    EXPECT_EQ(hits[0].Index, 1059);
+    EXPECT_EQ(+hits[0].Index, 1059);
     EXPECT_EQ(hits[0].Out, 95);
     EXPECT_EQ(hits[1].Position, 71);
 
@@ -77,7 +77,7 @@ TEST(EventSearch, ThresholdZeroEveryValidRecordStartsAnEvent)
     for (size_t k = 0; k < hits.size(); ++k) {
         // All values 0: the event reports its own start, not store slot 0.
         EXPECT_EQ(hits[k].Position, int(k) * 21);
-        EXPECT_EQ(hits[k].Index, 1000 + int(k) * 21);
+        EXPECT_EQ(+hits[k].Index, 1000 + int(k) * 21);
     }
     // Empty records are passed over: a gap moves the next event to the next valid record.
     st.Clear(21);

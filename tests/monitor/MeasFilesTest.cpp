@@ -247,7 +247,7 @@ TEST(MeasFilesText, LinesWithoutTabsAndTextAfterTheLastTab)
     EXPECT_EQ(r.table.Cell(5, 0), "");
     EXPECT_EQ(GetMaxItem(r.table), 4);
     EXPECT_EQ(r.store.at(0).Valid, 1);
-    EXPECT_EQ(r.store.at(0).Index, 5);
+    EXPECT_EQ(+r.store.at(0).Index, 5);
     EXPECT_EQ(r.store.at(0).OUT, 7);
     EXPECT_EQ(r.store.at(0).BAvg, 12);
     EXPECT_EQ(r.store.at(1).Valid, 0); // the line without a tab stored nothing
@@ -377,7 +377,7 @@ TEST(MeasFilesRoundTrip, FullStoreThroughTextAndWorkbookLosesNothing)
             const MeasSample& a = src.store.at(row - 1);
             const MeasSample& b = dst.store.at(row - 1);
             ASSERT_EQ(b.Valid, 1);
-            ASSERT_EQ(b.Index, a.Index);
+            ASSERT_EQ(+b.Index, +a.Index);
             ASSERT_EQ(b.OUT, a.OUT);
             ASSERT_EQ(b.Ampl, a.Ampl);
             ASSERT_EQ(b.AMax, a.AMax);
@@ -395,7 +395,7 @@ TEST(MeasFilesRoundTrip, LastStoreSlotIsExportedToo)
     Rig dst;
     ASSERT_TRUE(dst.files.ImportText(src.Path("all.txt")));
     EXPECT_EQ(GetMaxItem(dst.table), 32001);
-    EXPECT_EQ(dst.store.at(32000).Index, 32000);
+    EXPECT_EQ(+dst.store.at(32000).Index, 32000);
     EXPECT_EQ(dst.store.index(), 32000);
 }
 

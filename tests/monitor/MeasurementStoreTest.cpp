@@ -20,19 +20,19 @@ TEST(MeasSample, DecodesValueBytesHighByteFirst)
 {
     MeasSample s = EmptySample();
     SetMonV(s, {0x03, 0x84, 0x01, 0x2C, 0x02, 0x58, 200, 210, 3, 0x00, 0x5A, 12, 0, 0xBE, 0xEF, 0x43});
-    EXPECT_EQ(s.Zero, 900);
-    EXPECT_EQ(s.ADC, 300);
-    EXPECT_EQ(s.Lin, 600);
+    EXPECT_EQ(+s.Zero, 900);
+    EXPECT_EQ(+s.ADC, 300);
+    EXPECT_EQ(+s.Lin, 600);
     EXPECT_EQ(s.Ampl, 200);
     EXPECT_EQ(s.AMax, 210);
     EXPECT_EQ(s.Gain, 3);
     EXPECT_EQ(s.Flags, 0x5A);
     EXPECT_EQ(s.BAvg, 12);
-    EXPECT_EQ(s.Test, 0xBEEF);
+    EXPECT_EQ(+s.Test, 0xBEEF);
     EXPECT_EQ(s.Version, 0x43);
-    EXPECT_EQ(s.Signal, 210 - 300 + 400);
+    EXPECT_EQ(+s.Signal, 210 - 300 + 400);
     SetMonV(s, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0});
-    EXPECT_EQ(s.Signal, -1);
+    EXPECT_EQ(+s.Signal, -1);
 
     // Firmware below V1.24: the error wins over the alarm, then the alarm, then factor * BAvg.
     s.Error = 1;

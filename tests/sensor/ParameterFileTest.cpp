@@ -230,3 +230,54 @@ TEST(ParameterFile, MissingFileAndStartUpFile)
     EXPECT_EQ(r.blocks.standard[1], 0xFF);
     EXPECT_EQ(r.blocks.edit, r.blocks.standard);
 }
+
+TEST(ParameterFile, SignedBlankOrPrefixedFieldsAreFormatErrorsNotAddresses)
+{
+    // "-1" read as a signed number was a negative address that passed the "too high" test and
+    // was written before the image. Each of these fields holds something other than hex digits.
+    const char* records[] = {
+        ":10-1000000112233445566778899aabbccddeeff00", // address "-100"
+        ":10ff-100aa",                                 // address "ff-1"
+        ":01-0010000aa00",                             // address "-001"
+        ":-1000000aa00",                               // count "-1"
+        ":01 00a00aa00",                               // a blank in the address
+        ":010x0a00aa00",                               // a prefix in the address
+        ":01+0a000aa00",                               // a sign in the address
+        ":010a0000-100",                               // a signed data byte
+        ":010a0000 a00",                               // a blank in a data byte
+    };
+    for (const char* rec : records) {
+        FileRig r;
+        const ParameterBlock before = r.blocks.edit;
+        const QString path = r.Write(QStringLiteral("s.hex"), kHeader + QStringLiteral("[CODE]\r\n") +
+                                                                 QString::fromLatin1(rec) + QStringLiteral("\r\n"));
+        EXPECT_FALSE(r.file.BTSOpenParameterFileClick(path)) << rec;
+        EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(298)) << rec;
+        EXPECT_EQ(r.blocks.edit, before) << rec;
+    }
+}
+
+TEST(ParameterFile, HeaderNumbersAreWholeDecimalsOnly)
+{
+    FileRig r;
+    ASSERT_TRUE(r.file.ImportHexParameterData(
+        (kHeader + QStringLiteral("[CODE]\r\n")).split(QStringLiteral("\r\n"))));
+    EXPECT_EQ(r.file.fileFirmware, 143);
+    r.answer = false;
+    for (const char* bad : {"[FIRMWARE= 143]", "[FIRMWARE=0x8F]", "[FIRMWARE=99999999999]", "[FIRMWARE=1 43]"}) {
+        QString text = kHeader;
+        text.replace(QStringLiteral("[FIRMWARE=143]"), QString::fromLatin1(bad));
+        EXPECT_FALSE(r.file.ImportHexParameterData((text + QStringLiteral("[CODE]\r\n")).split(QStringLiteral("\r\n"))))
+            << bad;
+        EXPECT_EQ(r.file.fileFirmware, -1) << bad;
+    }
+}
+
+TEST(ParameterFile, NotARegularFileIsRefusedAtOnce)
+{
+    FileRig r;
+    EXPECT_FALSE(r.file.BTSOpenParameterFileClick(QStringLiteral("/dev/zero")));
+    EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(292) + QStringLiteral("zero"));
+    EXPECT_FALSE(r.file.BTSOpenParameterFileClick(r.dir.path()));
+    EXPECT_TRUE(r.Last().startsWith(r.Msg(297) + r.Msg(292)));
+}

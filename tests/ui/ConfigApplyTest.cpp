@@ -128,3 +128,21 @@ TEST(ConfigApplied, NamedParameterFileIsReportedAndStandardValuesStay) {
     EXPECT_TRUE(log.contains(lang::Msg(297, 0) + QStringLiteral("QVR.hex")));
     EXPECT_TRUE(log.contains(lang::Msg(117, 0)));
 }
+
+TEST(ConfigApplied, ParameterFileWithASignedAddressDoesNotBreakTheStart) {
+    // "-100" in the address field was read as a negative address and written before the
+    // parameter image: the window crashed at every start with this PARFILE.
+    Harness h;
+    h.WriteIni(QStringLiteral("[DEVICE]\nPARFILE=bad.hex\n"));
+    QFile par(h.dir.filePath(QStringLiteral("bad.hex")));
+    ASSERT_TRUE(par.open(QIODevice::WriteOnly));
+    par.write("[PARAMETER]\r\n[IDENTCODE=20]\r\n[TYPE=05]\r\n[SUBTYPE=28]\r\n[FIRMWARE=143]\r\n[CODE]\r\n"
+              ":10-1000000112233445566778899aabbccddeeff00\r\n:0aff-10000112233445566778899\r\n:00000001FF\r\n");
+    par.close();
+    TMainForm& f = h.Start();
+    const QStringList log = f.StateForm()->Lines();
+    EXPECT_TRUE(log.contains(lang::Msg(297, 0) + lang::Msg(298, 0))) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains(lang::Msg(117, 0)));
+    EXPECT_EQ(f.params().standard, sensor::StandardParameterBlock());
+    EXPECT_EQ(f.params().edit.word, f.params().standard.word);
+}

@@ -108,7 +108,7 @@ void RunMode(int mode, int ticks, int tickMs)
     for (int i = 0; i < n; ++i) {
         const monitor::MeasSample& m = f.store().at(i);
         ASSERT_EQ(m.Valid, 1) << i;
-        EXPECT_EQ(m.Index, i);
+        EXPECT_EQ(+m.Index, i);
         if (mode == 1) {
             EXPECT_TRUE(Matches(m, Sent{m.OUT, false, {}})) << "no values in the short stream: " << i;
             auto windowMax = [&](size_t p) { return *std::max_element(records.begin() + long(p), records.begin() + long(p) + 16); };
@@ -142,7 +142,7 @@ void RunMode(int mode, int ticks, int tickMs)
         if (mode == 1) {
             EXPECT_TRUE(model->index(i + 1, 4).data().toString().isEmpty());
         } else {
-            EXPECT_EQ(model->index(i + 1, 4).data().toString(), QString::number(m.Zero));
+            EXPECT_EQ(model->index(i + 1, 4).data().toString(), QString::number(+m.Zero));
         }
     }
 
