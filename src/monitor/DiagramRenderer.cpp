@@ -173,10 +173,12 @@ void DiagramRenderer::Restore() {
         // This chart's runs of the same band are drawn anyway: only the rest of the old ones
         // needs the background.
         constexpr int kPartner[5] = {0, 2, 1, 4, 3};
+        const Runs& oldRuns = runs_[size_t(1 - fresh_)];
+        const Runs& newRuns = runs_[size_t(fresh_)];
         for (int c = 0; c < 5; ++c) {
-            const auto &olo = old_.lo[size_t(c)], &ohi = old_.hi[size_t(c)];
-            const auto &nlo = new_.lo[size_t(c)], &nhi = new_.hi[size_t(c)];
-            const auto &plo = new_.lo[size_t(kPartner[c])], &phi = new_.hi[size_t(kPartner[c])];
+            const auto &olo = oldRuns.lo[size_t(c)], &ohi = oldRuns.hi[size_t(c)];
+            const auto &nlo = newRuns.lo[size_t(c)], &nhi = newRuns.hi[size_t(c)];
+            const auto &plo = newRuns.lo[size_t(kPartner[c])], &phi = newRuns.hi[size_t(kPartner[c])];
             for (int j = 0; j < kSamples; ++j) {
                 const int a = olo[size_t(j)], b = ohi[size_t(j)];
                 if (a > b) continue;
@@ -223,6 +225,7 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
     std::array<std::array<int, kSamples>, 5> ys{};
     std::array<QRgb, kSamples> strip{};
     const QRgb grey = kGrey.rgb(), blue = kBlue.rgb(), green = kGreen.rgb(), red = kRed.rgb();
+    Runs& newRuns = runs_[size_t(fresh_)];
     for (int i = 0; i < kSamples; ++i) {
         const int idx = s + i;
         const bool beyond = idx > MeasurementStore::kLastIndex;
@@ -241,8 +244,8 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
     // from the lowest to the highest of them.
     for (size_t c = 0; c < 5; ++c) {
         const auto& y = ys[c];
-        auto& lo = new_.lo[c];
-        auto& hi = new_.hi[c];
+        auto& lo = newRuns.lo[c];
+        auto& hi = newRuns.hi[c];
         for (int j = 0; j < kSamples; ++j)
             lo[size_t(j)] = hi[size_t(j)] = short(y[size_t(j)]);
         auto cover = [&](int j, int a, int b) {
@@ -290,7 +293,7 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
     auto poly = [&](size_t c, const QColor& colour) {
         const QRgb rgb = colour.rgb();
         for (int j = 0; j < kSamples; ++j)
-            vline(50 + j, new_.lo[c][size_t(j)], new_.hi[c][size_t(j)], rgb);
+            vline(50 + j, newRuns.lo[c][size_t(j)], newRuns.hi[c][size_t(j)], rgb);
     };
     poly(0, kLime);
     poly(1, kYellow);
@@ -300,7 +303,7 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
         thresholdRow_ = 488 - e;
         QRgb* line = px + thresholdRow_ * bpl;
         for (int x = 48; x <= 690 && x < w; ++x)
-            line[x] = kBlue.rgb();
+            line[x] = blue;
     }
     poly(3, kYellow);
     poly(4, kRed);
@@ -308,7 +311,7 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
     Text(700, 15, TextKind::Alarms, store.alarmCount(), kRed.rgb());
     if (signal != -1) Text(580, 300, TextKind::Signal, signal, kWhite.rgb(), true);
 
-    std::swap(old_, new_);
+    fresh_ = 1 - fresh_;
     std::swap(oldGrid_, newGrid_);
     oldValid_ = true;
 }

@@ -68,7 +68,8 @@ private:
     struct Runs {
         std::array<std::array<short, kSamples>, 5> lo, hi;
     };
-    Runs old_{}, new_{};
+    std::array<Runs, 2> runs_{};
+    int fresh_ = 0; // which of runs_ this chart fills; the other holds the last one
     bool oldValid_ = false;
     std::vector<short> oldGrid_, newGrid_;
     std::vector<int> textPixels_;
