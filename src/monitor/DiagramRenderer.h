@@ -3,10 +3,10 @@
 #include "monitor/MeasurementStore.h"
 
 #include <QFont>
-#include <QHash>
 #include <QImage>
 
 #include <array>
+#include <unordered_map>
 #include <vector>
 
 namespace vmx::monitor {
@@ -40,22 +40,39 @@ public:
     static QString HintAt(int x, int storeIndex);
 
 private:
-    // Text by its top-left corner, from a cache of pre-rendered texts: the chart's texts stand
-    // on black, and the painter's text path costs more than all of the chart's pixels.
-    void Text(int x, int y, const QString& text, const QColor& colour, bool large = false);
-    // Puts back the background where the last chart drew (or everything after a new background).
+    // Texts by their top-left corner. The chart's texts stand on black and the painter's text
+    // path costs more than all of the chart's pixels, so each text is rendered once and kept as
+    // the list of its glyph pixels, found by a number key without building a string.
+    enum class TextKind : quint8 { Index, IxLabel, Alarms, Signal };
+    void Text(int x, int y, TextKind kind, int value, QRgb colour, bool large = false);
+    // Puts back the background where the last chart drew (or everything after a new background),
+    // except where this chart draws anyway.
     void Restore();
+    // Notes which background rows are one colour across the chart.
+    void NoteBackground();
 
+    struct GlyphPixel {
+        short dx, dy;
+        QRgb colour;
+    };
     QImage background_;
     QImage drawing_;
     QFont font8_;
     QFont font12_;
-    QHash<QString, QImage> texts_;
-    // The column runs the last chart drew (the state strip is drawn whole every time).
-    struct Run {
-        short x, y0, y1;
+    std::unordered_map<quint64, std::vector<GlyphPixel>> texts_;
+    // Per background row: its colour where the row is one colour across the chart's columns,
+    // else 0 (never a pixel of an opaque image), so restoring mostly needs no read.
+    std::vector<QRgb> rowFill_;
+    // What the last chart drew: per curve and column its run (lo > hi: none), the grid columns,
+    // the threshold row and the texts' pixels. The state strip is drawn whole every time.
+    struct Runs {
+        std::array<std::array<short, kSamples>, 5> lo, hi;
     };
-    std::vector<Run> runs_;
+    std::array<Runs, 2> runs_{};
+    int fresh_ = 0; // which of runs_ this chart fills; the other holds the last one
+    bool oldValid_ = false;
+    std::vector<short> oldGrid_, newGrid_;
+    std::vector<int> textPixels_;
     int thresholdRow_ = -1; // the threshold line, drawn and put back as one row
     bool full_ = true;
 };
