@@ -4,6 +4,7 @@
 // real time (also counts the computer's own work).
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "boot/Download.h"
@@ -34,7 +35,7 @@ struct Figures {
 
 Figures RunOnce(app::Clock& clock)
 {
-    app::RecordingHost host(&clock);
+    test::RecordingHost host(&clock);
     QTemporaryDir dir;
     app::Session session(host, clock, dir.path());
     session.CopyValidSensorType(0);

@@ -1,8 +1,6 @@
 // vmxctl capture, import and events: START, N samples, STOP, the table rows on standard
 // output or into an export file; the table of an export file; the bubble events of either.
 #include "cli/CliContext.h"
-#include "link/Link.h"
-#include "monitor/Acquisition.h"
 #include "monitor/EventSearch.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasFiles.h"
@@ -30,32 +28,22 @@ bool HasExt(const QString& name, const char* ext)
     return name.endsWith(QLatin1String(ext), Qt::CaseInsensitive);
 }
 
-// START, up to `wanted` samples, STOP; false when fewer arrived. -1: no link.
-int CaptureInto(CliContext& ctx, const CaptureArgs& a, monitor::MeasurementStore& store,
-                monitor::MeasTableModel& table)
+// START, up to `count` samples, STOP on the station; 1 when all arrived, 0 when fewer did,
+// -1: no link.
+int CaptureInto(CliContext& ctx, const CaptureArgs& a)
 {
     if (!ctx.StartLink()) return -1;
-    link::Link& lnk = ctx.link();
-    monitor::Acquisition acq(ctx.session(), lnk, store, table);
-    int timerMs = 200;
-    acq.setTimerInterval = [&timerMs](int ms) { timerMs = ms; };
-    acq.measIntervalMs = [&a] { return a.intervalMs; };
-    acq.settings = [&ctx] {
-        monitor::StoreSettings st;
-        st.Policy = ctx.session().config.Overflow;
-        return st;
-    };
-    acq.ALStartExecute();
-    if (acq.Stopped()) return 0;
-    const int wanted = std::min(a.count, monitor::MeasurementStore::kSlots);
-    // A sensor that falls silent must not keep the command waiting for ever.
-    const qint64 deadline = ctx.clock().NowMs() + qint64(wanted) * std::max(timerMs, a.intervalMs) * 4 + 10000;
-    while (store.index() < wanted && !acq.Stopped() && ctx.clock().NowMs() < deadline) {
-        ctx.clock().SleepMs(timerMs);
-        acq.Timer2Timer();
-    }
-    if (!acq.Stopped()) acq.ALStopExecute();
-    return store.index() >= wanted ? 1 : 0;
+    station::Station& st = ctx.station();
+    st.settings.measIntervalMs = a.intervalMs;
+    return st.Capture(a.count) ? 1 : 0;
+}
+
+// The table's rows 1..rows on standard output, after the table page's header (row 0), so
+// the columns can be read; nothing at all when there is no row.
+void PrintRows(const monitor::MeasTableModel& table, int rows)
+{
+    if (rows <= 0) return;
+    for (int row = 0; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
 }
 
 int Capture(CliContext& ctx, const CaptureArgs& a)
@@ -65,25 +53,26 @@ int Capture(CliContext& ctx, const CaptureArgs& a)
         CliContext::Err(QStringLiteral("--out: FILE.txt or FILE.xlsx"));
         return kExitUsage;
     }
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
-    const int got = CaptureInto(ctx, a, store, table);
+    const int got = CaptureInto(ctx, a);
     if (got < 0) return kExitUsage;
-    const int rows = std::min(store.index(), monitor::MeasurementStore::kSlots);
+    station::Station& st = ctx.station();
+    const int rows = std::min(st.store().index(), monitor::MeasurementStore::kSlots);
     if (out.isEmpty()) {
-        for (int row = 1; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+        PrintRows(st.table(), rows);
         return got == 1 ? kExitOk : kExitFailed;
     }
-    monitor::MeasFiles files(ctx.session(), store, table);
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
     const bool written = HasExt(out, ".xlsx") ? files.ExportExcel(out) : files.ExportText(out);
     return got == 1 && written ? kExitOk : kExitFailed;
 }
 
-// Fills store and table from an export file; false (message printed) when it failed.
-bool ImportInto(CliContext& ctx, const QString& file, monitor::MeasurementStore& store, monitor::MeasTableModel& table,
-                bool& withFailures)
+// Fills the station's store and table from an export file; false (message printed) when it
+// failed.
+bool ImportInto(CliContext& ctx, const QString& file, bool& withFailures)
 {
-    monitor::MeasFiles files(ctx.session(), store, table);
+    if (!ctx.StartStation()) return false;
+    station::Station& st = ctx.station();
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
     const bool workbook = HasExt(file, ".xlsx") || HasExt(file, ".xls");
     const bool ok = workbook ? files.ImportExcel(file) : files.ImportText(file);
     withFailures = files.ImportError();
@@ -92,32 +81,27 @@ bool ImportInto(CliContext& ctx, const QString& file, monitor::MeasurementStore&
 
 int Import(CliContext& ctx, const std::string& fileArg)
 {
-    if (!ctx.StartSession()) return kExitUsage;
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
+    if (!ctx.StartStation()) return kExitUsage;
     bool failures = false;
-    if (!ImportInto(ctx, QString::fromStdString(fileArg), store, table, failures)) return kExitFailed;
-    const int last = monitor::GetMaxItem(table);
-    for (int row = 1; row <= last; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+    if (!ImportInto(ctx, QString::fromStdString(fileArg), failures)) return kExitFailed;
+    PrintRows(ctx.station().table(), monitor::GetMaxItem(ctx.station().table()));
     return failures ? kExitFailed : kExitOk;
 }
 
 int Events(CliContext& ctx, const EventArgs& a)
 {
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
     bool failures = false;
     if (!a.file.empty()) {
-        if (!ctx.StartSession()) return kExitUsage;
-        if (!ImportInto(ctx, QString::fromStdString(a.file), store, table, failures)) return kExitFailed;
+        if (!ctx.StartStation()) return kExitUsage;
+        if (!ImportInto(ctx, QString::fromStdString(a.file), failures)) return kExitFailed;
     } else {
-        const int got = CaptureInto(ctx, a.capture, store, table);
+        const int got = CaptureInto(ctx, a.capture);
         if (got < 0) return kExitUsage;
         if (got == 0) return kExitFailed;
     }
     using monitor::EventSearch;
     const auto hits = EventSearch::Search(
-        store, a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut, a.count,
+        ctx.station().store(), a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut, a.count,
         a.threshold);
     const auto grid = EventSearch::Grid(hits);
     for (size_t r = 1; r < grid.size() && r <= hits.size(); ++r) CliContext::Out(grid[r].mid(0, 4).join(QLatin1Char('\t')));
@@ -129,7 +113,7 @@ int Events(CliContext& ctx, const EventArgs& a)
 void AddCaptureCommands(CLI::App& app, CliContext& ctx)
 {
     static CaptureArgs args;
-    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table rows");
+    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table's header and rows");
     c->add_option("-n", args.count, "Number of samples")->check(CLI::Range(1, 32001));
     c->add_option("--interval", args.intervalMs, "Measuring interval of a polled sensor in ms")
         ->check(CLI::Range(10, 600000));
@@ -137,7 +121,7 @@ void AddCaptureCommands(CLI::App& app, CliContext& ctx)
     c->callback([&ctx] { ctx.run = [&ctx] { return Capture(ctx, args); }; });
 
     static std::string importFile;
-    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table rows");
+    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table's header and rows");
     i->add_option("FILE", importFile, "Export file (.txt, .xlsx, .xls)")->required();
     i->callback([&ctx] { ctx.run = [&ctx] { return Import(ctx, importFile); }; });
 

@@ -101,29 +101,37 @@ bool CliContext::StartSession()
     return true;
 }
 
-bool CliContext::StartLink()
+bool CliContext::StartStation()
 {
-    if (link_) return true;
+    if (station_) return true;
     if (!StartSession()) return false;
     link::LinkOptions o;
     const QString port = QString::fromStdString(opts.port);
     // A path is opened as a serial port; anything else is a name from the link menu.
     if (port.contains(QLatin1Char('/'))) o.extraPorts << port;
     if (opts.simulate) o.simulate = QString::fromStdString(*opts.simulate);
-    link_ = std::make_unique<link::Link>(*session_, o);
-    if (!link_->profileError().isEmpty()) {
-        Err(link_->profileError());
+    station_ = std::make_unique<station::Station>(*session_, o);
+    station_->ApplyConfig(session_->config);
+    station_->LoadStartParameters();
+    return true;
+}
+
+bool CliContext::StartLink()
+{
+    if (linkStarted_) return true;
+    if (!StartStation()) return false;
+    link::Link& lnk = station_->link();
+    if (!lnk.profileError().isEmpty()) {
+        Err(lnk.profileError());
         return false;
     }
-    link::FrameProtocol& fp = link_->protocol();
+    link::FrameProtocol& fp = lnk.protocol();
     if (opts.ack) fp.SetWithAck(*opts.ack);
     if (opts.answerCheck) fp.SetWithAnswer(*opts.answerCheck);
     if (opts.frameCrc) fp.SetWithFrameCrc(*opts.frameCrc);
-    link_->Reset_COM_USB();
-    if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
-    // As the window does at start: the line of a test module goes to the sensor.
-    if (link_->IsOpen()) link_->ForceRTS(1);
-    if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
+    linkStarted_ = true;
+    const bool open = station_->OpenLink(QString::fromStdString(opts.port));
+    if (!open && !opts.quiet && lnk.HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
     return true;
 }
 

@@ -3,7 +3,7 @@
 #include "app/Clock.h"
 #include "app/Host.h"
 #include "app/Session.h"
-#include "link/Link.h"
+#include "station/Station.h"
 
 #include <CLI/CLI.hpp>
 
@@ -56,7 +56,8 @@ private:
     bool progressShown_ = false;
 };
 
-// What every command works with: the options, the clock, the host and the session.
+// What every command works with: the options, the clock, the host, the session and the
+// station the program's core lives in.
 class CliContext {
 public:
     CliOptions opts;
@@ -74,20 +75,25 @@ public:
     static void Out(const QString& line);
     static void Err(const QString& line);
 
-    // Builds the link from the options as the program does at start (serial ports, real
-    // converters, --port PATH, --simulate[=PROFILE], the protocol switches from MONITOR.INI and
-    // --ack/--answer-check/--frame-crc), enumerates and opens the chosen link (--port NAME or
-    // the default). False (message printed) on a bad option; a link that did not open is not
-    // an error here (its panel-0 text is printed, the command then fails).
+    // Builds the station on the session as the program does at start: its link from the
+    // options (serial ports, real converters, --port PATH, --simulate[=PROFILE]; nothing is
+    // enumerated yet), MONITOR.INI's menu switches, the standard parameters (with PARFILE).
+    bool StartStation();
+    station::Station& station() { return *station_; }
+    // The station, then the link enumerated and the chosen one opened (--port NAME or the
+    // default) with the protocol switches of --ack/--answer-check/--frame-crc on top. False
+    // (message printed) on a bad option; a link that did not open is not an error here (its
+    // panel-0 text is printed, the command then fails).
     bool StartLink();
-    link::Link& link() { return *link_; }
+    link::Link& link() { return station_->link(); }
     ConsoleHost& console() { return *host_; }
 
 private:
     std::unique_ptr<app::Clock> clock_;
     std::unique_ptr<ConsoleHost> host_;
     std::unique_ptr<app::Session> session_;
-    std::unique_ptr<link::Link> link_; // after the session: it is destroyed first
+    std::unique_ptr<station::Station> station_; // after the session: it is destroyed first
+    bool linkStarted_ = false;
 };
 
 // Command groups; each adds its subcommands and sets ctx.run when chosen.
