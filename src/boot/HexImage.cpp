@@ -1,5 +1,7 @@
 #include "boot/HexImage.h"
 
+#include "lang/MessageIds.h"
+
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/HexText.h"
@@ -17,15 +19,10 @@
 
 namespace vmx::boot {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 namespace {
-constexpr int kMsgOkay = 250;
-constexpr int kMsgIoError = 288;
-constexpr int kMsgNotFound = 291;
-constexpr int kMsgCannotOpen = 292;
-constexpr int kMsgBadFormat = 298;
-constexpr int kMsgAddressTooHigh = 299;
-constexpr int kMsgConverted = 315;
-constexpr int kMsgParameterFile = 328;
 
 const QLatin1String kEndRecord(":00000001FF");
 
@@ -48,7 +45,7 @@ bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
     images_.FillBuffer();
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
+        Status(kMsgHexImport, session_.Msg(kMsgCantOpen) + ShortName(fileName));
         return false;
     }
     const bool ok = ImportHexData(file, limit);
@@ -86,7 +83,7 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit) {
             const int pos = int(10 + 2 * i);
             // A record cut short (truncated copy, hand edit) would otherwise fill in zeros.
             if (!HasPosition(line, pos + 1)) {
-                Status(kMsgHexImport, session_.Msg(kMsgBadFormat));
+                Status(kMsgHexImport, session_.Msg(kMsgFormatInvalid));
                 return false;
             }
             if (address + i > limit) {
@@ -103,7 +100,7 @@ bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end
     end = std::min(end, kCodeLimit);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        Status(kMsgHexExport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
+        Status(kMsgHexExport, session_.Msg(kMsgCantOpen) + ShortName(fileName));
         return false;
     }
     const auto buffer = images_.Buffer();

@@ -1,5 +1,7 @@
 #include "monitor/MeasFiles.h"
 
+#include "lang/MessageIds.h"
+
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "monitor/MeasArray.h"
@@ -25,20 +27,11 @@
 
 namespace vmx::monitor {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 namespace {
 
-constexpr int kMsgOk = 250;
-constexpr int kMsgWrite = 285;
-constexpr int kMsgProtected = 286;
-constexpr int kMsgExcelExport = 287;
-constexpr int kMsgAnyError = 288;
-constexpr int kMsgExcelImport = 289;
-constexpr int kMsgRead = 290;
-constexpr int kMsgNotFound = 291;
-constexpr int kMsgCannotOpen = 292;
-constexpr int kMsgReadFailures = 293;
-constexpr int kMsgTextExport = 294;
-constexpr int kMsgTextImport = 295;
 
 constexpr int kLastRow = MeasTableModel::kRows - 1;
 constexpr int kFirstSheetRow = 12; // 1-based, as the workbook counts
@@ -258,7 +251,7 @@ bool MeasFiles::CommitTemp(const QString& temp, const QString& fileName, const Q
 bool MeasFiles::ExportText(const QString& fileName)
 {
     const QString cap = Msg(kMsgTextExport);
-    Panel(cap + Msg(kMsgWrite) + fileName);
+    Panel(cap + Msg(kMsgWriteFile) + fileName);
     if (!CheckTarget(fileName, cap, true)) return false;
     const QFileInfo fi(fileName);
     QTemporaryFile tmp(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".XXXXXX"));
@@ -291,13 +284,13 @@ bool MeasFiles::ExportText(const QString& fileName)
         out += "\r\n";
     }
     if (tmp.write(out) != out.size() || !tmp.flush()) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     tmp.close();
     if (!CommitTemp(tmp.fileName(), fileName, cap)) return false;
     tmp.setAutoRemove(false);
-    Panel(cap + Msg(kMsgOk));
+    Panel(cap + Msg(kMsgOkay));
     return true;
 }
 
@@ -307,13 +300,13 @@ void MeasFiles::Finish(const QString& caption)
     const int index = SetMeasArray(table_, store_, fileVersion_, error);
     importError_ = error;
     if (afterImport) afterImport(index);
-    Panel(caption + Msg(importError_ ? kMsgReadFailures : kMsgOk));
+    Panel(caption + Msg(importError_ ? kMsgReadFailures : kMsgOkay));
 }
 
 bool MeasFiles::ImportText(const QString& fileName)
 {
     const QString cap = Msg(kMsgTextImport);
-    Panel(cap + Msg(kMsgRead) + fileName);
+    Panel(cap + Msg(kMsgReadFile) + fileName);
     session_.host().ProcessMessages();
     if (!QFileInfo::exists(fileName)) {
         Panel(cap + Msg(kMsgNotFound) + fileName);
@@ -321,13 +314,13 @@ bool MeasFiles::ImportText(const QString& fileName)
     }
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
-        Panel(cap + Msg(kMsgCannotOpen) + fileName);
+        Panel(cap + Msg(kMsgCantOpen) + fileName);
         return false;
     }
     importError_ = false;
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     f.close();
@@ -404,7 +397,7 @@ bool MeasFiles::ExportExcel(const QString& fileName)
     format_set_font_color(columns, 0x800080);
     if (!ws || !num || !txt || !title || !heading || !columns) {
         workbook_close(wb);
-        return fail(kMsgAnyError);
+        return fail(kMsgIoError);
     }
     for (int c = 0; c < MeasTableModel::kColumns; ++c)
         worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), 15, IsNumberColumn(c) ? num : txt);
@@ -444,16 +437,16 @@ bool MeasFiles::ExportExcel(const QString& fileName)
             }
         }
     }
-    if (workbook_close(wb) != LXW_NO_ERROR) return fail(kMsgAnyError);
+    if (workbook_close(wb) != LXW_NO_ERROR) return fail(kMsgIoError);
     if (!CommitTemp(tempName, fileName, cap)) return false;
-    Panel(cap + Msg(kMsgOk));
+    Panel(cap + Msg(kMsgOkay));
     return true;
 }
 
 bool MeasFiles::ImportExcel(const QString& fileName)
 {
     const QString cap = Msg(kMsgExcelImport);
-    Panel(cap + Msg(kMsgRead) + fileName);
+    Panel(cap + Msg(kMsgReadFile) + fileName);
     session_.host().ProcessMessages();
     if (!QFileInfo::exists(fileName)) {
         Panel(cap + Msg(kMsgNotFound) + fileName);
@@ -495,7 +488,7 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
     Zip zip(fileName);
     std::string sheetXml;
     if (!zip.ok() || !zip.Read(FirstSheetPath(zip), sheetXml)) {
-        Panel(cap + Msg(kMsgCannotOpen) + fileName);
+        Panel(cap + Msg(kMsgCantOpen) + fileName);
         return false;
     }
     importError_ = false;
@@ -504,7 +497,7 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
     if (zip.Read("xl/sharedStrings.xml", sstXml)) {
         pugi::xml_document sst;
         if (!sst.load_buffer(sstXml.data(), sstXml.size())) {
-            Panel(cap + Msg(kMsgAnyError) + fileName);
+            Panel(cap + Msg(kMsgIoError) + fileName);
             return false;
         }
         std::string s;
@@ -517,7 +510,7 @@ bool MeasFiles::ImportXlsx(const QString& fileName, const QString& cap)
     }
     pugi::xml_document doc;
     if (!doc.load_buffer_inplace(sheetXml.data(), sheetXml.size())) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     SheetRows sheet;
@@ -568,7 +561,7 @@ bool MeasFiles::ImportXls(const QString& fileName, const QString& cap)
     const void* h = nullptr;
     if (freexl_open(QFile::encodeName(fileName).constData(), &h) != FREEXL_OK) {
         if (h) freexl_close(h);
-        Panel(cap + Msg(kMsgCannotOpen) + fileName);
+        Panel(cap + Msg(kMsgCantOpen) + fileName);
         return false;
     }
     importError_ = false;
@@ -576,7 +569,7 @@ bool MeasFiles::ImportXls(const QString& fileName, const QString& cap)
     unsigned short cols = 0;
     if (freexl_select_active_worksheet(h, 0) != FREEXL_OK || freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK) {
         freexl_close(h);
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     SheetRows sheet;

@@ -1,5 +1,7 @@
 #include "sensor/ParameterFile.h"
 
+#include "lang/Format.h"
+
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
@@ -119,7 +121,7 @@ bool ParameterFile::ImportHexParameter(const QString& fileName)
 {
     const QString name = QFileInfo(fileName).fileName();
     if (!QFileInfo::exists(fileName)) {
-        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgCantFind) + name);
+        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgNotFound) + name);
         return false;
     }
     QFile f(fileName);
@@ -181,7 +183,7 @@ bool ParameterFile::ImportHexParameterData(const QStringList& lines)
         }
         for (int i = 0; i < count; ++i) {
             if (address + i > highest) {
-                session_.PanelText(1, op + boot::FormatMsg(Msg(kMsgAddressTooHigh), address + 1));
+                session_.PanelText(1, op + lang::FormatMsg(Msg(kMsgAddressTooHigh), address + 1));
                 return false;
             }
             bool byteOk = true;
@@ -197,7 +199,7 @@ bool ParameterFile::ImportHexParameterData(const QStringList& lines)
     if (fileIdent == st.IdentCode && fileType == st.Type && fileSubType == st.SubType && fileFirmware == st.Firmware)
         return true;
     const int fw = fileFirmware < 0 ? 0 : fileFirmware;
-    session_.PanelText(1, op + boot::FormatMsg(Msg(kMsgIncompatible), fileType, fileSubType, fw / 100, fw % 100));
+    session_.PanelText(1, op + lang::FormatMsg(Msg(kMsgIncompatible), fileType, fileSubType, fw / 100, fw % 100));
     return AskIncompatible();
 }
 
@@ -206,7 +208,7 @@ bool ParameterFile::BTSSaveParameterFileClick(const QString& fileName)
     lastFileName = fileName;
     session_.PanelText(1, Msg(kMsgExportParameters) + QFileInfo(fileName).fileName());
     if (!ExportHexParameter(fileName)) return false;
-    session_.PanelText(1, Msg(kMsgExportParameters) + Msg(250));
+    session_.PanelText(1, Msg(kMsgExportParameters) + Msg(kMsgOkay));
     return true;
 }
 
@@ -216,7 +218,7 @@ bool ParameterFile::BTSOpenParameterFileClick(const QString& fileName)
     session_.PanelText(1, Msg(kMsgImportParameters) + QFileInfo(fileName).fileName());
     const bool ok = ImportHexParameter(fileName);
     if (ok) {
-        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(250));
+        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgOkay));
         const quint32 a = session_.sensor.ParAddr;
         if (a + kParPageSize <= kParImageSize) {
             std::copy_n(image_->begin() + a, kParBlockSize, blocks_.edit.bytes.begin());
@@ -238,7 +240,7 @@ bool ParameterFile::LoadStandardParameters(const QString& parFile)
         ok = ImportHexParameter(parFile);
         const quint32 a = session_.sensor.ParAddr;
         if (ok && a + kParPageSize <= kParImageSize) {
-            session_.PanelText(1, Msg(kMsgImportParameters) + Msg(250));
+            session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgOkay));
             std::copy_n(image_->begin() + a, kParBlockSize, blocks_.standard.bytes.begin());
             blocks_.standard.word =
                 quint16((*image_)[a + kParExtraWordOffset] | ((*image_)[a + kParExtraWordOffset + 1] << 8));

@@ -1,20 +1,24 @@
 #include "sensor/ParameterTransfer.h"
 
+#include "lang/MessageIds.h"
+
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "link/Link.h"
 #include "sensor/DeviceCommands.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <algorithm>
 
 namespace vmx::sensor {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 using namespace proto;
 using boot::KindCode;
 
 namespace {
-constexpr int kMsgPing = 260;
 constexpr int kBootAttempts0530 = 2;
 } // namespace
 

@@ -1,7 +1,7 @@
 // Boot-loader commands and block transfers against the simulated sensor.
 #include "BootSimRig.h"
 
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 using namespace vmx;
 using namespace vmx::boot;
