@@ -4,7 +4,6 @@
 
 #include "app/Session.h"
 #include "app/TextHelpers.h"
-#include "boot/BootLoader.h"
 
 #include <QFile>
 #include <QFileInfo>
