@@ -202,7 +202,7 @@ bool ParameterFile::ImportHexParameterData(const QStringList& lines)
     return AskIncompatible();
 }
 
-bool ParameterFile::BTSSaveParameterFileClick(const QString& fileName)
+bool ParameterFile::Save(const QString& fileName)
 {
     lastFileName = fileName;
     session_.PanelText(1, Msg(kMsgExportParameters) + QFileInfo(fileName).fileName());
@@ -211,7 +211,7 @@ bool ParameterFile::BTSSaveParameterFileClick(const QString& fileName)
     return true;
 }
 
-bool ParameterFile::BTSOpenParameterFileClick(const QString& fileName)
+bool ParameterFile::Open(const QString& fileName)
 {
     lastFileName = fileName;
     session_.PanelText(1, Msg(kMsgImportParameters) + QFileInfo(fileName).fileName());
