@@ -61,8 +61,9 @@ void Rearrange(MeasTableModel& table, int row, bool& error)
     QStringList n = old;
     n[12] = old[11];
     n[11] = old[10];
-    // BAvg was on a 0..80 scale.
-    n[10] = old[9].trimmed().isEmpty() ? QString() : QString::number(CellValue(old[9], error) * 256 / 80);
+    // BAvg was on a 0..80 scale. Scaled in 64 bits: a damaged file may hold any int here, and
+    // what does not fit a byte then fails as a cell of its own.
+    n[10] = old[9].trimmed().isEmpty() ? QString() : QString::number(qint64(CellValue(old[9], error)) * 256 / 80);
     n[9] = old[6];
     n[8] = old[5];
     n[7] = old[4];

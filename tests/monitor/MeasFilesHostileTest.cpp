@@ -193,3 +193,21 @@ TEST(HostileFiles, TextAboveTheCapIsRefusedAndBelowItIsReadLineByLine) {
     EXPECT_EQ(GetMaxItem(r.table), 0);
     EXPECT_EQ(r.Last(), "Text-Import: alles okay");
 }
+
+TEST(HostileFiles, OldLayoutBubbleAverageOfAnySizeIsAFailedCell)
+{
+    // The old 0..80 scale is converted by * 256 / 80: a huge value once overflowed an int.
+    Rig r;
+    QByteArray text = "PROTOKOLL\r\n=\r\nx\r\ny\r\nMonitor, Version: V1.10\r\n\r\n\r\n\r\n\r\ntitles\r\n";
+    text += "0\t900\t500\t400\t190\t200\t2\t\t5\t2147483647\t00\t01\t\r\n";
+    text += "1\t900\t500\t400\t190\t200\t2\t\t5\t-2147483648\t00\t01\t\r\n";
+    text += "2\t900\t500\t400\t190\t200\t2\t\t5\t40\t00\t01\t\r\n";
+    const QString file = r.Write("old.txt", text);
+    ASSERT_TRUE(r.files.ImportText(file));
+    EXPECT_EQ(r.files.LastFileVersion(), 110);
+    EXPECT_EQ(r.Last(), "Text-Import: Daten nicht fehlerfrei gelesen!");
+    EXPECT_EQ(r.table.Cell(1, 10), "6871947670");
+    EXPECT_EQ(r.table.Cell(2, 10), "-6871947673");
+    EXPECT_EQ(r.table.Cell(3, 10), "128");
+    EXPECT_EQ(r.store.at(2).BAvg, 128);
+}
