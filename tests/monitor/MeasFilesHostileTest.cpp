@@ -194,8 +194,7 @@ TEST(HostileFiles, TextAboveTheCapIsRefusedAndBelowItIsReadLineByLine) {
     EXPECT_EQ(r.Last(), "Text-Import: alles okay");
 }
 
-TEST(HostileFiles, OldLayoutBubbleAverageOfAnySizeIsAFailedCell)
-{
+TEST(HostileFiles, OldLayoutBubbleAverageOfAnySizeIsAFailedCell) {
     // The old 0..80 scale is converted by * 256 / 80: a huge value once overflowed an int.
     Rig r;
     QByteArray text = "PROTOKOLL\r\n=\r\nx\r\ny\r\nMonitor, Version: V1.10\r\n\r\n\r\n\r\n\r\ntitles\r\n";
