@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -66,6 +67,8 @@ public:
     }
     bool Purge() override { return true; }
     int Write(const quint8*, int n) override { return n; }
+    // The rest of the input is waiting at once, as a full receive queue would hold it.
+    int Available() override { return int(std::min<size_t>(input.size() - at, size_t(INT_MAX))); }
     int Read(quint8* d, int n) override {
         const int k = int(std::min<size_t>(size_t(std::max(n, 0)), input.size() - at));
         if (k > 0) std::memcpy(d, input.data() + at, size_t(k));
