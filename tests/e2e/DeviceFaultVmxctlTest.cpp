@@ -3,6 +3,7 @@
 // Each run ends with exit 1 and the failing step's message (and no file written), or with
 // exit 0 and the same data as a clean run. The table of outcomes is printed.
 #include "RunTool.h"
+#include "TestFiles.h"
 
 #include "lang/Messages.h"
 
@@ -15,20 +16,9 @@
 
 namespace {
 
-QString M(int i) {
-    return vmx::lang::Msg(i, 0);
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using vmx::e2e::M;
+using vmx::e2e::Read;
+using vmx::e2e::Write;
 
 QByteArray Firmware() {
     // 0x0000..0x19FF of varied bytes: the download's whole range.

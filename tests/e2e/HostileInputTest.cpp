@@ -2,6 +2,7 @@
 // things that are no file or far too big, a workbook nested deep, a parameter file named in
 // MONITOR.INI whose record address carries a sign.
 #include "RunTool.h"
+#include "TestFiles.h"
 #include "XlsBuilder.h"
 #include "ZipPackage.h"
 
@@ -19,20 +20,9 @@
 
 namespace {
 
-QString M(int i) {
-    return vmx::lang::Msg(i, 0);
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using vmx::e2e::M;
+using vmx::e2e::Read;
+using vmx::e2e::Write;
 
 } // namespace
 

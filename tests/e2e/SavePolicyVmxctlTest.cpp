@@ -1,6 +1,7 @@
 // Every file vmxctl writes (text and workbook exports, parameter files, HEX files) follows the
 // one save policy, and a command whose operation failed writes nothing.
 #include "RunTool.h"
+#include "TestFiles.h"
 
 #include "lang/Messages.h"
 
@@ -15,20 +16,9 @@
 
 namespace {
 
-QString M(int i) {
-    return vmx::lang::Msg(i, 0);
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using vmx::e2e::M;
+using vmx::e2e::Read;
+using vmx::e2e::Write;
 
 struct Writer {
     const char* name;

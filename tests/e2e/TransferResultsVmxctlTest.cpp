@@ -2,6 +2,7 @@
 // through vmxctl as a user runs them: on the virtual-clock bench, and on vmx-sim's
 // pseudo-terminal where the sensor has to keep its state from one command to the next.
 #include "RunTool.h"
+#include "TestFiles.h"
 
 #include "lang/Messages.h"
 
@@ -15,20 +16,9 @@
 
 namespace {
 
-QString M(int i) {
-    return vmx::lang::Msg(i, 0);
-}
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using vmx::e2e::M;
+using vmx::e2e::Read;
+using vmx::e2e::Write;
 
 // Intel HEX data records of `data` from `address` on, then the end record.
 QByteArray HexRecords(quint32 address, const QByteArray& data) {
