@@ -4,6 +4,7 @@
 // real time (also counts the computer's own work).
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "boot/Download.h"
@@ -43,13 +44,13 @@ struct Event {
 };
 
 // Records the mandated waits beside the link's operations.
-class WaitLog final : public app::RecordingHost {
+class WaitLog final : public test::RecordingHost {
 public:
-    WaitLog(app::Clock* clock, std::vector<Event>& log) : app::RecordingHost(clock), log_(log) {}
+    WaitLog(app::Clock* clock, std::vector<Event>& log) : test::RecordingHost(clock), log_(log) {}
     void Wait(int ms) override
     {
         log_.push_back(Event{'d', ms});
-        app::RecordingHost::Wait(ms);
+        test::RecordingHost::Wait(ms);
     }
 
 private:

@@ -2,6 +2,7 @@
 // main; figures against the design targets.
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "monitor/MeasFiles.h"
 
@@ -35,7 +36,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     app::VirtualClock clock;
-    app::RecordingHost host(&clock);
+    test::RecordingHost host(&clock);
     app::Session session(host, clock, QString());
     session.CopyValidSensorType(0);
     MeasurementStore store;

@@ -3,6 +3,7 @@
 // the link and the acquisition into the store, the table model (attached to a view) and the
 // chart (every 10th sample). Then clearing store and table after an import of 32000 rows, and
 // one chart redraw. Plain timing main; each figure as min / median / max of several runs.
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
 #include "app/Session.h"
@@ -115,7 +116,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
     app::VirtualClock clock;
-    app::RecordingHost host(&clock);
+    test::RecordingHost host(&clock);
     app::Session session(host, clock, QString());
     session.CopyValidSensorType(0);
 

@@ -3,13 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <deque>
-#include <functional>
-#include <vector>
-
 namespace vmx::app {
-
-class Clock;
 
 enum class CommentColour { Blue, Red };
 enum class AskIcon { None, Information, Warning, Error, Question };
@@ -37,45 +31,6 @@ public:
     virtual void SetBusy(bool busy) { (void)busy; }
     // Progress of a long transfer; total 0 ends it.
     virtual void Progress(qint64 done, qint64 total) { (void)done, (void)total; }
-};
-
-// A Host that records everything and answers questions from a script; its Wait advances the
-// given clock. Used by tests and by the command line's quiet paths.
-class RecordingHost : public Host {
-public:
-    explicit RecordingHost(Clock* clock = nullptr) : clock_(clock) {}
-
-    struct Question {
-        AskIcon Icon;
-        AskButtons Buttons;
-        QString Text;
-        QString Caption;
-    };
-
-    void PanelText(int panel, const QString& text) override;
-    void ShowLComment(CommentColour colour, const QString& text) override;
-    AskResult Ask(AskIcon icon, AskButtons buttons, const QString& text, const QString& caption) override;
-    void Wait(int ms) override;
-    void ProcessMessages() override { ++pumps; }
-    void Beep() override { ++beeps; }
-    void SetClipboardText(const QString& text) override { clipboard = text; }
-    QString ClipboardText() override { return clipboard; }
-
-    QString panel[3];
-    QStringList panel1Log; // every text written to panel 1, in order
-    QStringList panel0Log;
-    std::vector<std::pair<CommentColour, QString>> comments;
-    std::vector<Question> questions;
-    std::deque<AskResult> answers; // scripted answers; when empty the default below is used
-    AskResult defaultAnswer = AskResult::No;
-    qint64 waitedMs = 0;
-    int pumps = 0;
-    int beeps = 0;
-    QString clipboard;
-    std::function<void(int)> onWait; // optional hook, called with the wait's length
-
-private:
-    Clock* clock_;
 };
 
 } // namespace vmx::app

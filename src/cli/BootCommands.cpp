@@ -1,14 +1,8 @@
 // vmxctl commands of the boot loader: boot start|ping|ident|restart, mem read|write|erase|verify,
 // download.
 #include "app/TextHelpers.h"
-#include "boot/BootLoader.h"
-#include "boot/Download.h"
-#include "boot/HexImage.h"
-#include "boot/MemoryImages.h"
 #include "cli/CliContext.h"
 #include "sensor/ParameterTransfer.h"
-
-#include <memory>
 
 namespace vmx::cli {
 
@@ -16,39 +10,19 @@ namespace {
 
 using namespace vmx::boot;
 
-struct BootRig {
-    MemoryImages images;
-    sensor::ParameterBlocks blocks;
-    std::unique_ptr<BootLoader> boot;
-    std::unique_ptr<HexImage> hex;
-    std::unique_ptr<sensor::ParameterTransfer> transfer;
-    explicit BootRig(CliContext& ctx)
-        : boot(std::make_unique<BootLoader>(ctx.session(), ctx.link(), images)),
-          hex(std::make_unique<HexImage>(ctx.session(), images)),
-          transfer(std::make_unique<sensor::ParameterTransfer>(ctx.session(), ctx.link(), *boot, blocks)),
-          session(&ctx.session()), link(&ctx.link()) {}
-    // Every run of the tool starts afresh: the loader is entered as the parameter transfer
-    // enters it (start, wait, purge, ping), so a sensor that streams or is still restarting
-    // does not answer the first command with its records.
-    bool Enter() { return transfer->EnterBootLoader(); }
-    // A sensor restarted by this run is given its restart before the tool ends, so the next
-    // run finds it listening (and its first records gone).
-    ~BootRig() { SettleAfterRestart(*session, *link, *boot); }
-    app::Session* session;
-    link::Link* link;
-};
-
 int Result(bool ok) { return ok ? kExitOk : kExitFailed; }
 
-int Boot(CliContext& ctx, const std::string& op) {
+int Boot(CliContext& ctx, const std::string& op)
+{
     if (!ctx.StartLink()) return ctx.startExit;
-    BootRig r(ctx);
-    if (op == "ping") return Result(r.boot->BootPing());
-    if (op == "restart") return Result(r.boot->BootRestart());
-    if (op == "start") return Result(r.Enter());
+    SensorRun run(ctx);
+    BootLoader& boot = ctx.station().bootLoader();
+    if (op == "ping") return Result(boot.BootPing());
+    if (op == "restart") return Result(boot.BootRestart());
+    if (op == "start") return Result(run.EnterBootLoader());
     // Each run starts afresh, so the loader is entered first (harmless when it already runs).
-    if (!r.Enter() || !r.boot->BootIdent()) return kExitFailed;
-    CliContext::Out(r.boot->IdentLine().trimmed());
+    if (!run.EnterBootLoader() || !boot.BootIdent()) return kExitFailed;
+    CliContext::Out(boot.IdentLine().trimmed());
     return kExitOk;
 }
 
@@ -83,47 +57,38 @@ int Mem(CliContext& ctx, const MemArgs& a)
         return kExitUsage;
     }
     if (!ctx.StartLink()) return ctx.startExit;
-    BootRig r(ctx);
-    app::Session& s = ctx.session();
+    SensorRun run(ctx);
+    station::Station& st = ctx.station();
     const QString file = QString::fromStdString(a.file);
     // The file (HEX) is the source of a write or verify, and where a read is saved.
     if ((a.op == "write" || a.op == "verify") && !file.isEmpty()) {
-        if (!r.hex->ImportHexFile(file, KindLimit(kind))) return kExitFailed;
-        r.images.BufferToImage(kind);
+        if (!st.hex().ImportHexFile(file, KindLimit(kind))) return kExitFailed;
+        st.images().BufferToImage(kind);
     }
-    if (!r.Enter()) return kExitFailed;
-    const size_t k = size_t(kind);
+    if (!run.EnterBootLoader()) return kExitFailed;
     bool ok = false;
     if (a.op == "read") {
-        ok = r.boot->ReadMemory(kChannelSensor, start, s.Msg(kMsgRead[k]), kind, end);
+        ok = st.ReadMemory(kChannelSensor, kind, start, end);
         if (ok && !file.isEmpty()) {
-            r.images.FillBuffer(0xFF);
-            r.images.ImageToBuffer(kind, start, end);
-            ok = r.hex->ExportHexData(file, start, end);
+            st.images().FillBuffer(0xFF);
+            st.images().ImageToBuffer(kind, start, end);
+            ok = st.hex().ExportHexData(file, start, end);
         }
     } else if (a.op == "write") {
-        ok = r.boot->WriteMemory(kChannelSensor, start, s.Msg(kMsgWrite[k]), kind, end);
+        ok = st.WriteMemory(kChannelSensor, kind, start, end);
     } else if (a.op == "erase") {
-        if (kind == KindCode) {
-            ok = r.boot->EraseMemory(kChannelSensor, start, s.Msg(kMsgErase[k]), kind, end);
-        } else {
-            // The RAMs and the EEPROM have no erase command: they are written with 0xFF.
-            auto img = r.images.Image(kind);
-            std::fill(img.begin() + start, img.begin() + end + 1, quint8(0xFF));
-            ok = r.boot->WriteMemory(kChannelSensor, start, s.Msg(kMsgErase[k]), kind, end);
-        }
+        ok = st.EraseMemory(kChannelSensor, kind, start, end);
     } else {
-        ok = r.boot->VerifyMemory(kChannelSensor, start, s.Msg(kMsgVerify[k]), s.Msg(kMsgRead[k]), kind, end);
+        ok = st.VerifyMemory(kChannelSensor, kind, start, end);
     }
     return Result(ok);
 }
 
-int DownloadFile(CliContext& ctx, const std::string& file) {
+int DownloadFile(CliContext& ctx, const std::string& file)
+{
     if (!ctx.StartLink()) return ctx.startExit;
-    BootRig r(ctx);
-    Download d(ctx.session(), *r.boot, *r.hex);
-    d.hexFile = QString::fromStdString(file);
-    return Result(d.DownLoad());
+    SensorRun run(ctx);
+    return Result(ctx.station().DownloadFirmware(QString::fromStdString(file)));
 }
 
 } // namespace

@@ -1,21 +1,15 @@
 // vmxctl capture, import and events: START, N samples, STOP, the table rows on standard
 // output or into an export file; the table of an export file; the bubble events of either.
 #include "cli/CliContext.h"
-#include "link/Link.h"
-#include "monitor/Acquisition.h"
 #include "monitor/EventSearch.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasFiles.h"
-#include "sensor/ParameterEditor.h"
-#include "sensor/ParameterFile.h"
 
 #include <algorithm>
 
 namespace vmx::cli {
 
 namespace {
-
-constexpr int kMsgNoData = 263;
 
 struct CaptureArgs {
     int count = 20;
@@ -36,44 +30,22 @@ bool HasExt(const QString& name, const char* ext)
     return name.endsWith(QLatin1String(ext), Qt::CaseInsensitive);
 }
 
-// START, up to `wanted` samples, STOP; false when fewer arrived. -1: no link.
-int CaptureInto(CliContext& ctx, const CaptureArgs& a, monitor::MeasurementStore& store,
-                monitor::MeasTableModel& table)
+// START, up to `count` samples, STOP on the station; 1 when all arrived, 0 when fewer did,
+// -1: no link.
+int CaptureInto(CliContext& ctx, const CaptureArgs& a)
 {
     if (!ctx.StartLink()) return -1;
-    link::Link& lnk = ctx.link();
-    monitor::Acquisition acq(ctx.session(), lnk, store, table);
-    int timerMs = 200;
-    acq.setTimerInterval = [&timerMs](int ms) { timerMs = ms; };
-    acq.measIntervalMs = [&a] { return a.intervalMs; };
-    // The working parameter block as the window has it after start (standard set, PARFILE on
-    // top): a polled sensor below V1.24 gets its OUT from the block's bubble factor.
-    sensor::ParameterBlocks blocks;
-    sensor::ParameterFile parFile(ctx.session(), blocks);
-    parFile.LoadStandardParameters(ctx.session().config.ParFile);
-    sensor::NormaliseEditBlock(blocks.edit, ctx.session().sensor.Flags,
-                               int(std::min<quint32>(ctx.session().sensor.ParLen, sensor::kParBlockSize)));
-    acq.bubbleFactor = [&blocks] { return blocks.edit.BubbleFactor(); };
-    acq.settings = [&ctx] {
-        monitor::StoreSettings st;
-        st.Policy = ctx.session().config.Overflow;
-        return st;
-    };
-    acq.ALStartExecute();
-    if (acq.Stopped()) return 0;
-    const int wanted = std::min(a.count, monitor::MeasurementStore::kSlots);
-    acq.wantMore = [&store, wanted] { return store.index() < wanted; };
-    // A sensor that falls silent must not keep the command waiting for ever.
-    const qint64 deadline = ctx.clock().NowMs() + qint64(wanted) * std::max(timerMs, a.intervalMs) * 4 + 10000;
-    while (store.index() < wanted && !acq.Stopped() && ctx.clock().NowMs() < deadline) {
-        ctx.clock().SleepMs(timerMs);
-        acq.Timer2Timer();
-    }
-    const bool silent = !acq.Stopped() && store.index() < wanted;
-    if (!acq.Stopped()) acq.ALStopExecute();
-    // Ran out of time without the acquisition saying why: the samples did not come.
-    if (silent) ctx.session().PanelText(1, ctx.session().Msg(kMsgNoData));
-    return store.index() >= wanted ? 1 : 0;
+    station::Station& st = ctx.station();
+    st.settings.measIntervalMs = a.intervalMs;
+    return st.Capture(a.count) ? 1 : 0;
+}
+
+// The table's rows 1..rows on standard output, after the table page's header (row 0), so
+// the columns can be read; nothing at all when there is no row.
+void PrintRows(const monitor::MeasTableModel& table, int rows)
+{
+    if (rows <= 0) return;
+    for (int row = 0; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
 }
 
 int Capture(CliContext& ctx, const CaptureArgs& a)
@@ -83,27 +55,28 @@ int Capture(CliContext& ctx, const CaptureArgs& a)
         CliContext::Err(QStringLiteral("--out: FILE.txt or FILE.xlsx"));
         return kExitUsage;
     }
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
-    const int got = CaptureInto(ctx, a, store, table);
+    const int got = CaptureInto(ctx, a);
     if (got < 0) return ctx.startExit;
-    const int rows = std::min(store.index(), monitor::MeasurementStore::kSlots);
+    station::Station& st = ctx.station();
+    const int rows = std::min(st.store().index(), monitor::MeasurementStore::kSlots);
     if (out.isEmpty()) {
-        for (int row = 1; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+        PrintRows(st.table(), rows);
         return got == 1 ? kExitOk : kExitFailed;
     }
     // A capture that failed saves nothing: the file there stays as it was.
     if (got != 1) return kExitFailed;
-    monitor::MeasFiles files(ctx.session(), store, table);
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
     const bool written = HasExt(out, ".xlsx") ? files.ExportExcel(out) : files.ExportText(out);
     return written ? kExitOk : kExitFailed;
 }
 
-// Fills store and table from an export file; false (message printed) when it failed.
-bool ImportInto(CliContext& ctx, const QString& file, monitor::MeasurementStore& store, monitor::MeasTableModel& table,
-                bool& withFailures)
+// Fills the station's store and table from an export file; false (message printed) when it
+// failed.
+bool ImportInto(CliContext& ctx, const QString& file, bool& withFailures)
 {
-    monitor::MeasFiles files(ctx.session(), store, table);
+    if (!ctx.StartStation()) return false;
+    station::Station& st = ctx.station();
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
     const bool workbook = HasExt(file, ".xlsx") || HasExt(file, ".xls");
     const bool ok = workbook ? files.ImportExcel(file) : files.ImportText(file);
     withFailures = files.ImportError();
@@ -112,32 +85,27 @@ bool ImportInto(CliContext& ctx, const QString& file, monitor::MeasurementStore&
 
 int Import(CliContext& ctx, const std::string& fileArg)
 {
-    if (!ctx.StartSession()) return kExitUsage;
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
+    if (!ctx.StartStation()) return kExitUsage;
     bool failures = false;
-    if (!ImportInto(ctx, QString::fromStdString(fileArg), store, table, failures)) return kExitFailed;
-    const int last = monitor::GetMaxItem(table);
-    for (int row = 1; row <= last; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+    if (!ImportInto(ctx, QString::fromStdString(fileArg), failures)) return kExitFailed;
+    PrintRows(ctx.station().table(), monitor::GetMaxItem(ctx.station().table()));
     return failures ? kExitFailed : kExitOk;
 }
 
 int Events(CliContext& ctx, const EventArgs& a)
 {
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
     bool failures = false;
     if (!a.file.empty()) {
-        if (!ctx.StartSession()) return kExitUsage;
-        if (!ImportInto(ctx, QString::fromStdString(a.file), store, table, failures)) return kExitFailed;
+        if (!ctx.StartStation()) return kExitUsage;
+        if (!ImportInto(ctx, QString::fromStdString(a.file), failures)) return kExitFailed;
     } else {
-        const int got = CaptureInto(ctx, a.capture, store, table);
+        const int got = CaptureInto(ctx, a.capture);
         if (got < 0) return ctx.startExit;
         if (got == 0) return kExitFailed;
     }
     using monitor::EventSearch;
     const auto hits = EventSearch::Search(
-        store, a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut, a.count,
+        ctx.station().store(), a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut, a.count,
         a.threshold);
     const auto grid = EventSearch::Grid(hits);
     for (size_t r = 1; r < grid.size() && r <= hits.size(); ++r) CliContext::Out(grid[r].mid(0, 4).join(QLatin1Char('\t')));
@@ -149,7 +117,7 @@ int Events(CliContext& ctx, const EventArgs& a)
 void AddCaptureCommands(CLI::App& app, CliContext& ctx)
 {
     static CaptureArgs args;
-    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table rows");
+    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table's header and rows");
     c->add_option("-n", args.count, "Number of samples")->check(CLI::Range(1, 32001));
     c->add_option("--interval", args.intervalMs, "Measuring interval of a polled sensor in ms")
         ->check(CLI::Range(10, 600000));
@@ -157,7 +125,7 @@ void AddCaptureCommands(CLI::App& app, CliContext& ctx)
     c->callback([&ctx] { ctx.run = [&ctx] { return Capture(ctx, args); }; });
 
     static std::string importFile;
-    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table rows");
+    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table's header and rows");
     i->add_option("FILE", importFile, "Export file (.txt, .xlsx, .xls)")->required();
     i->callback([&ctx] { ctx.run = [&ctx] { return Import(ctx, importFile); }; });
 

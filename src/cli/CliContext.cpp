@@ -113,31 +113,43 @@ bool CliContext::StartSession()
     return true;
 }
 
-bool CliContext::StartLink()
+bool CliContext::StartStation()
 {
-    if (link_) return true;
+    if (station_) return true;
     if (!StartSession()) return false;
     link::LinkOptions o;
     const QString port = QString::fromStdString(opts.port);
     // A path is opened as a serial port; anything else is a name from the link menu.
     if (port.contains(QLatin1Char('/'))) o.extraPorts << port;
     if (opts.simulate) {
+        // "virtual" picks the clock, not the simulator's profile.
         QStringList words = QString::fromStdString(*opts.simulate).split(QLatin1Char(','));
         words.removeAll(QStringLiteral("virtual"));
         o.simulate = words.join(QLatin1Char(','));
     }
-    link_ = std::make_unique<link::Link>(*session_, o);
-    if (!link_->profileError().isEmpty()) {
-        Err(link_->profileError());
+    station_ = std::make_unique<station::Station>(*session_, o);
+    station_->ApplyConfig(session_->config);
+    station_->LoadStartParameters();
+    return true;
+}
+
+bool CliContext::StartLink()
+{
+    if (linkStarted_) return true;
+    const QString port = QString::fromStdString(opts.port);
+    if (!StartStation()) return false;
+    link::Link& lnk = station_->link();
+    if (!lnk.profileError().isEmpty()) {
+        Err(lnk.profileError());
         return false;
     }
-    link::FrameProtocol& fp = link_->protocol();
+    link::FrameProtocol& fp = lnk.protocol();
     if (opts.ack) fp.SetWithAck(*opts.ack);
     if (opts.answerCheck) fp.SetWithAnswer(*opts.answerCheck);
     if (opts.frameCrc) fp.SetWithFrameCrc(*opts.frameCrc);
-    link_->Reset_COM_USB();
-    if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
-    if (!port.isEmpty() && !link_->IsOpen()) {
+    linkStarted_ = true;
+    const bool open = station_->OpenLink(port);
+    if (!port.isEmpty() && !open) {
         // Named by the user and not there: say so, rather than fail later at the first frame.
         QString text = host_->lastPanel0;
         if (text.isEmpty() || !text.contains(port)) text = session_->Msg(252) + QStringLiteral(": ") + port;
@@ -145,9 +157,7 @@ bool CliContext::StartLink()
         startExit = kExitFailed;
         return false;
     }
-    // As the window does at start: the line of a test module goes to the sensor.
-    if (link_->IsOpen()) link_->ForceRTS(1);
-    if (!link_->IsOpen() && !opts.quiet && link_->HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
+    if (!open && !opts.quiet && lnk.HasPort() && !host_->lastPanel0.isEmpty()) Err(host_->lastPanel0);
     return true;
 }
 

@@ -3,7 +3,7 @@
 #include "app/Clock.h"
 #include "app/Host.h"
 #include "app/Session.h"
-#include "link/Link.h"
+#include "station/Station.h"
 
 #include <CLI/CLI.hpp>
 
@@ -60,7 +60,8 @@ private:
     bool progressShown_ = false;
 };
 
-// What every command works with: the options, the clock, the host and the session.
+// What every command works with: the options, the clock, the host, the session and the
+// station the program's core lives in.
 class CliContext {
 public:
     CliOptions opts;
@@ -83,27 +84,49 @@ public:
     static void Out(const QString& line);
     static void Err(const QString& line);
 
-    // Builds the link from the options as the program does at start (serial ports, real
-    // converters, --port PATH, --simulate[=PROFILE], the protocol switches from MONITOR.INI and
-    // --ack/--answer-check/--frame-crc), enumerates and opens the chosen link (--port NAME or
-    // the default). False (message printed) on a bad option, and when the link that --port
-    // names did not open (its panel-0 text printed, startExit a failure); the default link not
-    // opening is not an error here (the command then fails).
+    // Builds the station on the session as the program does at start: its link from the
+    // options (serial ports, real converters, --port PATH, --simulate[=PROFILE]; nothing is
+    // enumerated yet), MONITOR.INI's menu switches, the standard parameters (with PARFILE).
+    bool StartStation();
+    station::Station& station() { return *station_; }
+    // The station, then the link enumerated and the chosen one opened (--port NAME or the
+    // default) with the protocol switches of --ack/--answer-check/--frame-crc on top. False
+    // (message printed) on a bad option, and when the link that --port names did not open (its
+    // panel-0 text printed, startExit a failure); the default link not opening is not an error
+    // here (the command then fails).
     bool StartLink();
-    link::Link& link() { return *link_; }
+    link::Link& link() { return station_->link(); }
     ConsoleHost& console() { return *host_; }
 
 private:
     std::unique_ptr<app::Clock> clock_;
     std::unique_ptr<ConsoleHost> host_;
     std::unique_ptr<app::Session> session_;
-    std::unique_ptr<link::Link> link_; // after the session: it is destroyed first
+    std::unique_ptr<station::Station> station_; // after the session: it is destroyed first
+    bool linkStarted_ = false;
 };
 
 // When `boot` restarted the sensor during this run: waits out the restart (one second from it,
 // as the monitor page's reset does) and purges, so the next run finds a listening sensor and
 // none of its first records.
 void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot);
+
+// One run of a command that talks to the sensor (after StartLink): a sensor restarted by it is
+// given its restart before the tool ends, so the next run finds it listening.
+class SensorRun {
+public:
+    explicit SensorRun(CliContext& ctx) : ctx_(ctx) {}
+    ~SensorRun() { SettleAfterRestart(ctx_.session(), ctx_.link(), ctx_.station().bootLoader()); }
+    SensorRun(const SensorRun&) = delete;
+    SensorRun& operator=(const SensorRun&) = delete;
+    // The loader entered as the parameter transfer enters it (start, wait, purge, ping), so a
+    // sensor that streams or is still restarting does not answer the first command with its
+    // records.
+    bool EnterBootLoader() { return ctx_.station().transfer().EnterBootLoader(); }
+
+private:
+    CliContext& ctx_;
+};
 
 // Command groups; each adds its subcommands and sets ctx.run when chosen.
 void AddShellCommands(CLI::App& app, CliContext& ctx);

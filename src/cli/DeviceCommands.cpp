@@ -28,12 +28,11 @@ struct CommandArgs {
     }
 };
 
-// Runs one command with the link open and the session's automatic-power setting.
-int Run(CliContext& ctx, const std::function<bool(sensor::DeviceCommands&)>& op) {
+// Runs one command on the station with the link open.
+int Run(CliContext& ctx, const std::function<bool(station::Station&)>& op)
+{
     if (!ctx.StartLink()) return ctx.startExit;
-    sensor::DeviceCommands dc(ctx.session(), ctx.link());
-    dc.SetPowerAuto(ctx.session().config.PowerAuto);
-    return op(dc) ? kExitOk : kExitFailed;
+    return op(ctx.station()) ? kExitOk : kExitFailed;
 }
 
 void LedFlags(CLI::App* sub, CommandArgs& a)
@@ -56,7 +55,7 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx)
     LedFlags(led, a);
     led->add_option("--mode", a.serialMode, "Output mode, for the V1.10 configuration byte")->check(CLI::Range(0, 10));
     led->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](sensor::DeviceCommands& dc) { return dc.ALSetLEDExecute(a.serialMode, a.Led()); }); };
+        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SetLed(a.serialMode, a.Led()); }); };
     });
 
     auto* bubble = command->add_subcommand("bubble", "Bubble test (sensor command, or the test-input pulse in modes 4-7)");
@@ -64,7 +63,10 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx)
     bubble->add_option("--mode", a.serialMode, "Output mode the sensor is in (4-7: test input)")->check(CLI::Range(0, 10));
     bubble->callback([&ctx] {
         ctx.run = [&ctx] {
-            return Run(ctx, [](sensor::DeviceCommands& dc) { return dc.ALBubbleTestExecute(a.serialMode, a.bubbleTime); });
+            return Run(ctx, [](station::Station& st) {
+                st.settings.bubbleTestTime = a.bubbleTime;
+                return st.BubbleTest(a.serialMode);
+            });
         };
     });
 
@@ -72,13 +74,16 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx)
     config->add_option("MODE", a.configMode, "Mode index 0..10")->required()->check(CLI::Range(0, 10));
     LedFlags(config, a);
     config->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](sensor::DeviceCommands& dc) { return dc.ALSetConfigExecute(a.configMode, a.Led()); }); };
+        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SetOutputMode(a.configMode, a.Led()); }); };
     });
 
     auto* adjust = command->add_subcommand("adjust", "Temporary adjusting speed (command 0x34)");
     adjust->add_option("SPEED", a.speed, "1..65535")->required()->check(CLI::Range(1, 65535));
     adjust->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](sensor::DeviceCommands& dc) { return dc.ALAmplDecExecute(a.speed); }); };
+        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) {
+            st.settings.amplControlTime = a.speed;
+            return st.AdjustTemporarily();
+        }); };
     });
 
     auto* gain = command->add_subcommand("gain", "Gain test: fixed gain step and test signals");
@@ -86,20 +91,23 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx)
     gain->callback([&ctx] {
         ctx.run = [&ctx] {
             const int step = a.gain == "auto" || a.gain == "255" ? sensor::DeviceCommands::kGainAuto : std::stoi(a.gain);
-            return Run(ctx, [step](sensor::DeviceCommands& dc) { return dc.BTSetGainTestClick(step); });
+            return Run(ctx, [step](station::Station& st) {
+                st.settings.gainTestIndex = step;
+                return st.SetGainTest();
+            });
         };
     });
 
     auto* power = command->add_subcommand("power", "Switch the sensor power");
     power->add_option("STATE", a.power, "on or off")->required()->check(CLI::IsMember({"on", "off"}));
     power->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](sensor::DeviceCommands& dc) { return dc.SetPower(a.power == "on"); }); };
+        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SetPower(a.power == "on"); }); };
     });
 
     auto* channel = command->add_subcommand("channel", "Channel of a dual sensor (test module with digital port)");
     channel->add_option("N", a.channel, "1 or 2")->required()->check(CLI::IsMember({1, 2}));
     channel->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](sensor::DeviceCommands& dc) { return dc.SetIF(a.channel == 1); }); };
+        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SelectChannel(a.channel == 1); }); };
     });
 }
 

@@ -1,15 +1,6 @@
 // vmxctl commands of the settings and identification pages: ident, params read|write|verify|
 // standard, cal read|write|clear, sn set|clear.
-#include "boot/BootLoader.h"
-#include "boot/MemoryImages.h"
 #include "cli/CliContext.h"
-#include "sensor/DeviceCommands.h"
-#include "sensor/Identification.h"
-#include "sensor/ParameterEditor.h"
-#include "sensor/ParameterFile.h"
-#include "sensor/ParameterTransfer.h"
-
-#include <memory>
 
 namespace vmx::cli {
 
@@ -17,56 +8,18 @@ namespace {
 
 using namespace vmx::sensor;
 
-// Everything the sensor pages work with, built as the program builds it at start: the
-// standard set (with PARFILE on top) in the edit block.
-struct SensorPagesRig {
-    boot::MemoryImages images;
-    ParameterBlocks blocks;
-    std::unique_ptr<boot::BootLoader> boot;
-    std::unique_ptr<DeviceCommands> dc;
-    std::unique_ptr<ParameterTransfer> transfer;
-    std::unique_ptr<ParameterFile> file;
-    std::unique_ptr<Identification> ident;
-
-    explicit SensorPagesRig(CliContext& ctx, bool withLink = true)
-    {
-        app::Session& s = ctx.session();
-        file = std::make_unique<ParameterFile>(s, blocks);
-        // Each refresh of the window's pages normalises the edit block; here the same happens
-        // at the same points, so the block written is the one the window would write.
-        const auto refresh = [this, &s] {
-            NormaliseEditBlock(blocks.edit, s.sensor.Flags,
-                               int(std::min<quint32>(s.sensor.ParLen, kParBlockSize)));
-        };
-        file->refreshPages = refresh;
-        // The built-in set; a PARFILE of MONITOR.INI is taken as the program does at start.
-        file->LoadStandardParameters(s.config.ParFile);
-        refresh();
-        if (!withLink) return;
-        boot = std::make_unique<boot::BootLoader>(s, ctx.link(), images);
-        dc = std::make_unique<DeviceCommands>(s, ctx.link());
-        dc->SetPowerAuto(s.config.PowerAuto);
-        transfer = std::make_unique<ParameterTransfer>(s, ctx.link(), *boot, blocks, dc.get());
-        transfer->refreshPages = refresh;
-        ident = std::make_unique<Identification>(s, ctx.link(), *boot, *transfer, *dc);
-        settle = [&ctx, this] { SettleAfterRestart(ctx.session(), ctx.link(), *boot); };
-    }
-    ~SensorPagesRig() {
-        if (settle) settle();
-    }
-    std::function<void()> settle;
-};
-
 int Result(bool ok) { return ok ? kExitOk : kExitFailed; }
 
-int Ident(CliContext& ctx) {
+int Ident(CliContext& ctx)
+{
     if (!ctx.StartLink()) return ctx.startExit;
-    SensorPagesRig r(ctx);
-    if (!r.ident->ALGetIdentExecute()) return kExitFailed;
+    SensorRun run(ctx);
+    station::Station& r = ctx.station();
+    if (!r.Identify()) return kExitFailed;
     const auto& st = ctx.session().sensor;
     // The sensor's own numbers when it answered them, else the type it was matched to.
     const bool answered = st.Firmware != 110;
-    const IdentRecord& a = r.ident->lastIdent();
+    const IdentRecord& a = r.identification().lastIdent();
     auto line = [](const char* k, qint64 v) { CliContext::Out(QStringLiteral("%1=%2").arg(QLatin1String(k)).arg(v)); };
     line("identcode", answered ? a.IdentCode : st.IdentCode);
     line("type", answered ? a.Type : st.Type);
@@ -100,22 +53,20 @@ int Params(CliContext& ctx, const ParamArgs& a)
         return kExitUsage;
     }
     if (a.op == "standard") {
-        if (!ctx.StartSession()) return kExitUsage;
-        SensorPagesRig r(ctx, false);
-        r.file->withCalibration = a.withCal;
-        return Result(r.file->BTSSaveParameterFileClick(out));
+        if (!ctx.StartStation()) return kExitUsage;
+        return Result(ctx.station().SaveParameterFile(out, a.withCal));
     }
     if (!ctx.StartLink()) return ctx.startExit;
-    SensorPagesRig r(ctx);
-    r.file->withCalibration = a.withCal;
+    SensorRun run(ctx);
+    station::Station& r = ctx.station();
     if (a.op == "read") {
-        if (!r.transfer->ALReadParameterExecute()) return kExitFailed;
-        return Result(r.file->BTSSaveParameterFileClick(out));
+        if (!r.ReadParameters()) return kExitFailed;
+        return Result(r.SaveParameterFile(out, a.withCal));
     }
     // write and verify take the edit block from the file, as "Öffnen" does.
-    if (!r.file->BTSOpenParameterFileClick(file)) return kExitFailed;
-    if (a.op == "write") return Result(r.transfer->ALWriteParameterExecute());
-    return Result(r.transfer->ALVerifyParameterExecute());
+    if (!r.OpenParameterFile(file, a.withCal)) return kExitFailed;
+    if (a.op == "write") return Result(r.WriteParameters());
+    return Result(r.VerifyParameters());
 }
 
 struct CalArgs {
@@ -130,26 +81,26 @@ int Cal(CliContext& ctx, const CalArgs& a)
         return kExitUsage;
     }
     if (!ctx.StartLink()) return ctx.startExit;
-    SensorPagesRig r(ctx);
+    SensorRun run(ctx);
+    station::Station& r = ctx.station();
     auto& st = ctx.session().sensor;
     if (a.op == "read") {
-        if (!r.ident->BTIdGetCalClick()) return kExitFailed;
+        if (!r.ReadCalibration()) return kExitFailed;
         QString hex;
         for (quint8 b : st.Cal) hex += QString::asprintf("%2.2X ", b);
         CliContext::Out(hex.trimmed());
         return kExitOk;
     }
-    if (a.op == "clear") return Result(r.ident->BTIdClearCalClick());
+    if (a.op == "clear") return Result(r.ClearCalibration());
     // The calibration block comes out of a parameter file, as with the export option on.
-    r.file->withCalibration = true;
-    const auto edit = r.blocks.edit;
-    if (!r.file->BTSOpenParameterFileClick(QString::fromStdString(a.file))) return kExitFailed;
-    r.blocks.edit = edit;
-    if (!r.file->HasCalibrationBlock()) {
-        ctx.session().PanelText(1, ctx.session().Msg(kMsgWriteCal) + ctx.session().Msg(280));
+    const auto edit = r.params().edit;
+    if (!r.OpenParameterFile(QString::fromStdString(a.file), true)) return kExitFailed;
+    r.params().edit = edit;
+    if (!r.parameterFile().HasCalibrationBlock()) {
+        ctx.session().PanelText(1, ctx.session().Msg(kMsgWriteCal) + ctx.session().Msg(kMsgError));
         return kExitFailed;
     }
-    return Result(r.ident->BTIdSetCalClick());
+    return Result(r.WriteCalibration());
 }
 
 struct SnArgs {
@@ -164,8 +115,9 @@ int Sn(CliContext& ctx, const SnArgs& a)
         return kExitUsage;
     }
     if (!ctx.StartLink()) return ctx.startExit;
-    SensorPagesRig r(ctx);
-    if (a.op == "clear") return Result(r.ident->BTIdClearSNClick());
+    SensorRun run(ctx);
+    station::Station& r = ctx.station();
+    if (a.op == "clear") return Result(r.ClearSerialNumber());
     auto& st = ctx.session().sensor;
     // The same rules as the page's edits: the year 11..99, the serial number 0..65535, the
     // model an index of the type's list.
@@ -173,13 +125,13 @@ int Sn(CliContext& ctx, const SnArgs& a)
     st.SerialNo = Identification::ParseSerial(QString::fromStdString(a.serial), st.SerialNo);
     bool ok = false;
     const int model = QString::fromStdString(a.model).toInt(&ok);
-    if (!ok || model < 0 || model >= r.ident->ModelList().size()) {
+    if (!ok || model < 0 || model >= r.identification().ModelList().size()) {
         CliContext::Err(QStringLiteral("sn set: --model must be an index of the type's model list (0..%1)")
-                            .arg(std::max<qsizetype>(0, r.ident->ModelList().size() - 1)));
+                            .arg(std::max<qsizetype>(0, r.identification().ModelList().size() - 1)));
         return kExitUsage;
     }
     st.ModelIndex = quint8(model);
-    return Result(r.ident->ALSetIdSNExecute());
+    return Result(r.SetSerialNumber());
 }
 
 } // namespace

@@ -2,12 +2,6 @@
 #include "ui/MainForm.h"
 
 #include "app/TextHelpers.h"
-#include "boot/BootLoader.h"
-#include "boot/MemoryImages.h"
-#include "sensor/DeviceCommands.h"
-#include "sensor/Identification.h"
-#include "sensor/ParameterFile.h"
-#include "sensor/ParameterTransfer.h"
 #include "ui/FormWidgets.h"
 #include "ui/PWForm.h"
 #include "ui/StateForm.h"
@@ -34,6 +28,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -65,6 +60,12 @@ TMainForm::TMainForm(const MonitorOptions& options, MainFormEnv env, QWidget* pa
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
+    // The station (and its table model) goes before the widgets: the grid lets go of it first.
+    if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) {
+        if (grid->selectionModel()) grid->selectionModel()->disconnect(this);
+        grid->setModel(nullptr);
+    }
+    if (station_) station_->SetView(nullptr);
 }
 
 void TMainForm::FormCreate() {
@@ -85,31 +86,16 @@ void TMainForm::FormCreate() {
     }
     pwForm_->hide();
 
-    // 3: the link.
-    acqStopped_ = true;
+    // 3: the station with its link.
     CreateLink();
     CreateSimulatorPanel();
     CreateAcquisition();
-    CreateSensorCore();
     Reset_COM_USB();
     act("ALStart")->setEnabled(portName_ != QLatin1String("nix"));
     act("ALStop")->setEnabled(false);
 
-    // 4-6: flags, diagram bitmaps, defaults.
-    readInProgress_ = false;
-    powerAutomatic_ = false;
-    outputConfigKind_ = 0;
-    bmBack_ = QImage(PB->size(), QImage::Format_RGB32);
-    bmDraw_ = QImage(PB->size(), QImage::Format_RGB32);
-    bmBack_.fill(Qt::black);
-    bmDraw_.fill(Qt::black);
+    // 4-6: the diagram; the defaults are the station's.
     PB->SetBitmap(&diagram_.image());
-    refreshDivisor_ = 10;
-    maxBubble_ = 250;
-    bubbleThreshold_ = 240;
-    bubbleTestTime_ = 10;
-    amplControlTime_ = 10000;
-    gainTestIndex_ = 255;
 
     // 7-8: sensor type, language, MONITOR.INI, version menu.
     session_->CopyValidSensorType(0);
@@ -123,7 +109,6 @@ void TMainForm::FormCreate() {
 
     // 9-11: store, standard parameters, the parameter file of MONITOR.INI.
     ResetValues();
-    SetStandardValues();
     ImportStartParameterFile(); // and, with or without it, the standard set into the edit block
 
     // 12-15: version text, language items and banner, captions, measuring interval.
@@ -166,7 +151,7 @@ void TMainForm::ApplyConfigToMenus() {
     for (QAction* a : drawDiaItems_)
         if (Tag(a) == cfg.RefreshDia) {
             a->setChecked(true);
-            refreshDivisor_ = cfg.RefreshDia;
+            station_->settings.refreshDivisor = cfg.RefreshDia;
         }
     switch (cfg.Overflow) {
     case app::DataOverflow::Stop:
@@ -185,12 +170,12 @@ void TMainForm::ApplyConfigToMenus() {
     MIWithACK->setChecked(cfg.WithAck);
     MIWithAnswer->setChecked(cfg.WithAnswer);
     MIWithFrameCRC->setChecked(cfg.WithFrameCrc);
-    powerAutomatic_ = cfg.PowerAuto;
+    station_->SetPowerAutomatic(cfg.PowerAuto);
 }
 
 void TMainForm::ImportStartParameterFile() {
     // MONITOR.INI's name, already placed in the program folder when it was relative.
-    parFile_->LoadStandardParameters(session_->config.ParFile);
+    station_->LoadStartParameters();
 }
 
 void TMainForm::InitGainTestGrid() {
@@ -228,8 +213,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     // The end sequence runs once, however often the window is asked to close.
     if (!closing_) {
         closing_ = true;
-        acqStopped_ = true;
-        acq_->SetStopped(true);
+        station_->acquisition().SetStopped(true);
         Timer2->stop();
         CloseLink();
         if (!TestDataSaved &&
@@ -238,8 +222,6 @@ void TMainForm::closeEvent(QCloseEvent* e) {
                 app::AskResult::Yes)
             act("ALTestSave")->trigger();
         PB->SetBitmap(nullptr);
-        bmBack_ = QImage();
-        bmDraw_ = QImage();
         pwForm_->hide();
         if (stateForm_) {
             stateForm_->close();
@@ -436,7 +418,8 @@ void TMainForm::MIOptMessageWindowClick() {
         stateForm_->hide();
 }
 
-// The check mark itself is the beeper setting; the item has already toggled it.
+// The check mark itself is the beeper setting; the item has already toggled it (and the
+// station follows the check mark).
 void TMainForm::MIBeepClick() {}
 
 bool TMainForm::BeeperOn() const {
@@ -473,7 +456,7 @@ void TMainForm::MIHelpDocClick() {
 
 void TMainForm::MIDrawDiaClick(QAction* item) {
     item->setChecked(true);
-    refreshDivisor_ = Tag(item, 10);
+    station_->settings.refreshDivisor = Tag(item, 10);
 }
 
 void TMainForm::MIDataOverflowClick(QAction* item) {
@@ -487,7 +470,7 @@ app::DataOverflow TMainForm::DataOverflowPolicy() const {
 }
 
 void TMainForm::ResetValues() {
-    acq_->ResetValues();
+    station_->ResetValues();
 }
 
 void TMainForm::UpdateLEDControls() {

@@ -4,17 +4,8 @@
 #include "app/Host.h"
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
-#include "boot/BootLoader.h"
-#include "boot/Download.h"
-#include "boot/HexImage.h"
-#include "boot/MemoryImages.h"
-#include "link/Link.h"
-#include "monitor/Acquisition.h"
 #include "monitor/DiagramRenderer.h"
-#include "monitor/MeasTableModel.h"
-#include "monitor/MeasurementStore.h"
-#include "sensor/DeviceCommands.h"
-#include "sensor/ParameterBlock.h"
+#include "station/Station.h"
 #include "ui/MonitorOptions.h"
 
 #include <QHash>
@@ -42,17 +33,6 @@ class QTabWidget;
 class QTableWidget;
 class QTimer;
 class QWidget;
-
-namespace vmx::boot {
-class BootLoader;
-class MemoryImages;
-} // namespace vmx::boot
-namespace vmx::sensor {
-class DeviceCommands;
-class Identification;
-class ParameterFile;
-class ParameterTransfer;
-} // namespace vmx::sensor
 
 namespace vmx::ui {
 
@@ -83,15 +63,16 @@ struct MainFormEnv {
     std::function<QString(const QString& dialog, const QString& initial)> pickFile;
 };
 
-// The main window: pages, menus, actions, status bar; implements Host with Qt.
-class TMainForm : public QMainWindow, public app::Host {
+// The main window: pages, menus, actions, status bar; implements Host with Qt. It builds the
+// station (the program's core) and shows what the station tells it.
+class TMainForm : public QMainWindow, public app::Host, private station::StationView {
     Q_OBJECT
 public:
     explicit TMainForm(const MonitorOptions& options, MainFormEnv env = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     app::Session& session() { return *session_; }
-    link::Link& link() { return *link_; }
+    station::Station& station() { return *station_; }
     const MonitorOptions& options() const { return options_; }
     TStateForm* StateForm() const { return stateForm_; }
     TPWForm* PWForm() const { return pwForm_; }
@@ -134,21 +115,13 @@ public:
 
     // Measurements
     void ResetValues();
-    int RefreshDivisor() const { return refreshDivisor_; }
     app::DataOverflow DataOverflowPolicy() const;
     bool BeeperOn() const;
     bool WithAck() const;
     bool WithAnswer() const;
     bool WithFrameCRC() const;
-    bool PowerAutomatic() const { return powerAutomatic_; }
     // Power cycle before sensor access when automatic power is on.
     bool SetPowerAutomatically();
-    // The single commands of the monitor page (created on first use, on the window's link).
-    sensor::DeviceCommands& Dev();
-    bool AcquisitionStopped() const { return acqStopped_; }
-    monitor::MeasurementStore& store() { return store_; }
-    monitor::MeasTableModel& table() { return *table_; }
-    monitor::Acquisition& acquisition() { return *acq_; }
     const monitor::DiagramRenderer& diagram() const { return diagram_; }
     void DrawBitmapSchedule();
     void DrawDiagram();
@@ -163,21 +136,12 @@ public:
     void UpdateDialog();
     void SetStandardValues();
     void TestFocusChanged();
-    sensor::ParameterBlocks& params() { return params_; }
-    sensor::ParameterTransfer& parameterTransfer() { return *transfer_; }
-    sensor::ParameterFile& parameterFile() { return *parFile_; }
-    sensor::Identification& identification() { return *ident_; }
-    boot::MemoryImages& memoryImages() { return *images_; }
     // Edit mask of a gain-test cell ("000;0" for the values, none for the headings).
     QString StGainTestGetEditMask(int col, int row) const;
     void StGainTestSelectCell();
     void StGCalSelectCell();
 
     // Boot loader, memory images, HEX and ABS files, download (MainFormBoot.cpp)
-    boot::MemoryImages& images();
-    boot::BootLoader& Boot();
-    boot::HexImage& HexFiles();
-    boot::Download& Downloader();
     bool DownLoad();
     void UpdateBootPage();
     QProgressBar* TransferProgress() const { return progress_; }
@@ -189,10 +153,7 @@ public:
     bool TestDataSaved = true;
     int TestStep = 0;
 
-    // The bitmaps of the diagram (background and drawing), the paint box's size.
-    QImage& BackgroundBitmap() { return bmBack_; }
-    QImage& DrawingBitmap() { return bmDraw_; }
-
+    // The paint box's size.
     static constexpr int kDiagramWidth = 740;
     static constexpr int kDiagramHeight = 521;
 
@@ -285,6 +246,20 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    // StationView: what the core tells the window.
+    void AcquisitionChanged() override;
+    void TimerIntervalChanged(int ms) override;
+    void Redraw() override { DrawDiagram(); }
+    void Follow(int storeIndex) override;
+    void PagesChanged() override { UpdateDialog(); }
+    void BootPageChanged() override { UpdateBootPage(); }
+    void DeviceStateChanged(DeviceField field) override;
+    void LinkChanged(LinkField field) override;
+    void TypeApplied(int row) override { ApplyIdentifiedType(row); }
+    void CommitEdit() override { TestFocusChanged(); }
+    void ShowIdentPage() override;
+    bool PickDownloadFile(bool abs) override;
+
     // Building (MainFormMenus.cpp, MainFormPages.cpp)
     void CreateActions();
     void CreateMenus();
@@ -343,10 +318,10 @@ private:
     QString Msg(int index) const { return session_->Msg(index); }
     void UpdateLEDControls();
     void ShowPowerAuto();
-    void WireDeviceCommands();
     int SerialModeIndex() const;
     sensor::LedBits LedFromBoxes() const;
     int BubbleTestTime() const;
+    bool WithCalibrationInFile() const; // ChBIdExImCal
     // Parameter editor pieces (MainFormParams.cpp, MainFormIdent.cpp)
     bool EditChangeParameter(QObject* sender);
     bool EditChangeIdent(QObject* sender);
@@ -360,46 +335,20 @@ private:
     std::unique_ptr<app::Clock> ownClock_;
     app::Clock* clock_ = nullptr;
     std::unique_ptr<app::Session> session_;
-    std::unique_ptr<link::Link> link_;
-    monitor::MeasurementStore store_;
-    monitor::MeasTableModel* table_ = nullptr;
-    std::unique_ptr<monitor::Acquisition> acq_;
+    std::unique_ptr<station::Station> station_;
     monitor::DiagramRenderer diagram_;
     bool drawingGuard_ = true; // the program itself moves the scroll bar and the selection
     void CreateAcquisition();
-    void Follow(int storeIndex);
     TStateForm* stateForm_ = nullptr;
     TPWForm* pwForm_ = nullptr;
     TSimulatorPanel* simPanel_ = nullptr;
     void CreateSimulatorPanel();
-    std::unique_ptr<boot::MemoryImages> images_;
-    std::unique_ptr<boot::BootLoader> boot_;
-    std::unique_ptr<boot::HexImage> hex_;
-    std::unique_ptr<boot::Download> download_;
     QProgressBar* progress_ = nullptr;
 
-    // Main-window state
-    bool acqStopped_ = true;
-    bool readInProgress_ = false;
-    bool powerAutomatic_ = false;
-    int refreshDivisor_ = 10;
-    int maxBubble_ = 250;
-    int bubbleThreshold_ = 240;
-    int bubbleTestTime_ = 10;
-    int amplControlTime_ = 10000;
-    int gainTestIndex_ = 255;
-    int outputConfigKind_ = 0;
+    // Main-window state (the program's own state lives in the station)
     int testSelection_[2] = {-1, -1};
-    QImage bmBack_, bmDraw_;
     int editChangeCount_ = 0;
-    sensor::ParameterBlocks params_;
     bool updatingDialog_ = false; // refilling the controls must not count as an edit
-    // The sensor core the settings and identification pages work with.
-    std::unique_ptr<sensor::DeviceCommands> devices_;
-    std::unique_ptr<sensor::ParameterTransfer> transfer_;
-    std::unique_ptr<sensor::ParameterFile> parFile_;
-    std::unique_ptr<sensor::Identification> ident_;
-    void CreateSensorCore();
     void ApplyIdentifiedType(int row);
     QString AskFileName(const char* dialog, const QString& preset, bool save);
     bool closing_ = false;

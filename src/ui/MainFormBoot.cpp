@@ -64,26 +64,6 @@ QString DumpLine(quint32 address, const quint8* bytes) {
 // ---- state ----
 
 void TMainForm::InitBootState() {
-    // The settings and identification side shares the images and the boot loader.
-    if (!images_) images_ = std::make_unique<MemoryImages>();
-    if (!boot_) boot_ = std::make_unique<boot::BootLoader>(*session_, *link_, *images_);
-    hex_ = std::make_unique<HexImage>(*session_, *images_);
-    download_ = std::make_unique<Download>(*session_, *boot_, *hex_);
-    boot_->stopAcquisition = [this] { ALStopExecute(); };
-    boot_->onPageChanged = [this] { UpdateBootPage(); };
-    download_->onPageChanged = [this] { UpdateBootPage(); };
-    download_->selectCodeFlash = [this] {
-        if (auto* rb = findChild<QRadioButton*>(QStringLiteral("RBMemCode"))) rb->setChecked(true);
-    };
-    // Without a remembered name the download asks through the buttons; the name decides.
-    download_->hexImportButton = [this] {
-        BTBootHexImportClick();
-        return true;
-    };
-    download_->absImportButton = [this] {
-        BTBootABSImportClick();
-        return true;
-    };
     if (!progress_) {
         progress_ = new QProgressBar(statusBar());
         progress_->setObjectName(QStringLiteral("PBTransfer"));
@@ -95,17 +75,13 @@ void TMainForm::InitBootState() {
     UpdateBootPage();
 }
 
-boot::MemoryImages& TMainForm::images() {
-    return *images_;
-}
-boot::BootLoader& TMainForm::Boot() {
-    return *boot_;
-}
-boot::HexImage& TMainForm::HexFiles() {
-    return *hex_;
-}
-boot::Download& TMainForm::Downloader() {
-    return *download_;
+// Without a remembered name the download asks through the import buttons; the name decides.
+bool TMainForm::PickDownloadFile(bool abs) {
+    if (abs)
+        BTBootABSImportClick();
+    else
+        BTBootHexImportClick();
+    return true;
 }
 
 void TMainForm::Progress(qint64 done, qint64 total) {
@@ -153,10 +129,13 @@ int HexKind(const std::array<bool, kMemoryKindCount>& checked) {
 // ---- the page ----
 
 void TMainForm::UpdateBootPage() {
-    if (!boot_) return;
+    if (!station_) return;
+    // The download works on code flash: the memory buttons follow.
+    if (station_->TakeCodeFlashSelected())
+        if (auto* rb = findChild<QRadioButton*>(QStringLiteral("RBMemCode"))) rb->setChecked(true);
     const auto checked = CheckedKinds(this);
     const int kind = ShownKind(checked);
-    const boot::BootLoader& b = *boot_;
+    const boot::BootLoader& b = station_->bootLoader();
 
     for (const char* name : {"RBMCUType330", "RBMCUType332", "RBMCUType334"})
         if (auto* rb = findChild<QRadioButton*>(QLatin1String(name)))
@@ -178,7 +157,7 @@ void TMainForm::UpdateBootPage() {
     if (startEdit) startEdit->setText(Hex4(start));
     if (endEdit) endEdit->setText(Hex4(end));
 
-    const auto image = images_->Image(kind);
+    const auto image = station_->images().Image(kind);
     const quint32 last = kind == KindCode ? std::min<quint32>(b.bootEnd, kCodeLimit) : KindLimit(kind);
     QStringList lines;
     lines.reserve(int(last / 16 + 2));
@@ -198,20 +177,21 @@ void TMainForm::RBMemClick() {
 }
 
 void TMainForm::RBMCUTypeClick(QRadioButton* button) {
-    boot_->SelectMcu(button->objectName().right(3).toInt());
+    station_->bootLoader().SelectMcu(button->objectName().right(3).toInt());
     UpdateBootPage();
 }
 
 void TMainForm::EditBootAddrExit(QLineEdit* edit) {
     const int kind = ShownKind(CheckedKinds(this));
-    if (kind < 0 || !boot_) return;
+    if (kind < 0 || !station_) return;
+    boot::BootLoader& boot = station_->bootLoader();
     quint32 v = 0;
     if (app::ParseHex(edit->text().trimmed(), v)) {
         v = std::min(v, KindLimit(kind));
         if (edit->objectName() == QLatin1String("EditStartAddr"))
-            boot_->rangeStart[size_t(kind)] = v;
+            boot.rangeStart[size_t(kind)] = v;
         else
-            boot_->rangeEnd[size_t(kind)] = v;
+            boot.rangeEnd[size_t(kind)] = v;
     }
     // The edit shows what is kept, also after a text that was no number.
     UpdateBootPage();
@@ -220,81 +200,66 @@ void TMainForm::EditBootAddrExit(QLineEdit* edit) {
 // ---- loader commands ----
 
 void TMainForm::BTBootStartClick() {
-    boot_->BootStart();
+    station_->bootLoader().BootStart();
 }
 
 void TMainForm::BTBootResetClick() {
     ALStopExecute();
-    boot_->BootRestart(BootChannel());
+    station_->bootLoader().BootRestart(BootChannel());
 }
 
 void TMainForm::BTBootPingClick() {
     ALStopExecute();
-    boot_->BootPing(BootChannel());
+    station_->bootLoader().BootPing(BootChannel());
 }
 
 void TMainForm::BTBootIdentClick() {
     ALStopExecute();
-    boot_->BootIdent();
+    station_->bootLoader().BootIdent();
 }
 
-// ---- memory commands ----
+// ---- memory commands: each checked kind in turn, its range, until one fails ----
 
-void TMainForm::BTBootMemReadClick() {
-    ALStopExecute();
-    const auto checked = CheckedKinds(this);
+namespace {
+template <class Op> void EachCheckedKind(const QObject* form, station::Station& st, Op op) {
+    const auto checked = CheckedKinds(form);
+    const boot::BootLoader& b = st.bootLoader();
     for (const MemButton& m : kMemButtons) {
         if (!checked[size_t(m.kind)]) continue;
         const size_t k = size_t(m.kind);
-        if (!boot_->ReadMemory(BootChannel(), boot_->rangeStart[k], Msg(kMsgRead[k]), m.kind, boot_->rangeEnd[k]))
-            break;
+        if (!op(m.kind, b.rangeStart[k], b.rangeEnd[k])) break;
     }
+}
+} // namespace
+
+void TMainForm::BTBootMemReadClick() {
+    ALStopExecute();
+    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
+        return station_->ReadMemory(BootChannel(), kind, start, end);
+    });
     UpdateBootPage();
 }
 
 void TMainForm::BTBootMemWriteClick() {
     ALStopExecute();
-    const auto checked = CheckedKinds(this);
-    for (const MemButton& m : kMemButtons) {
-        if (!checked[size_t(m.kind)]) continue;
-        const size_t k = size_t(m.kind);
-        if (!boot_->WriteMemory(BootChannel(), boot_->rangeStart[k], Msg(kMsgWrite[k]), m.kind, boot_->rangeEnd[k]))
-            break;
-    }
+    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
+        return station_->WriteMemory(BootChannel(), kind, start, end);
+    });
 }
 
 void TMainForm::BTBootMemEraseClick() {
     ALStopExecute();
-    const auto checked = CheckedKinds(this);
-    for (const MemButton& m : kMemButtons) {
-        if (!checked[size_t(m.kind)]) continue;
-        const size_t k = size_t(m.kind);
-        const quint32 start = boot_->rangeStart[k];
-        const quint32 end = boot_->rangeEnd[k];
-        bool ok = false;
-        if (m.kind == KindCode) {
-            ok = boot_->EraseMemory(BootChannel(), start, Msg(kMsgErase[k]), m.kind, end);
-        } else {
-            // The RAMs and the EEPROM have no erase command: their range is written with 0xFF.
-            const auto image = images_->Image(m.kind);
-            if (start <= end && end < image.size()) std::fill(image.begin() + start, image.begin() + end + 1, quint8(0xFF));
-            ok = boot_->WriteMemory(BootChannel(), start, Msg(kMsgErase[k]), m.kind, end);
-        }
-        if (!ok) break;
-    }
+    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
+        return station_->EraseMemory(BootChannel(), kind, start, end);
+    });
     UpdateBootPage();
 }
 
 void TMainForm::BTBootMemVerifyClick() {
     ALStopExecute();
-    const auto checked = CheckedKinds(this);
-    for (const MemButton& m : kMemButtons) {
-        if (!checked[size_t(m.kind)]) continue;
-        const size_t k = size_t(m.kind);
-        if (!boot_->VerifyMemory(BootChannel(), boot_->rangeStart[k], Msg(kMsgVerify[k]), Msg(kMsgRead[k]), m.kind,
-                                 boot_->rangeEnd[k]))
-            break;
-    }
+    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
+        return station_->VerifyMemory(BootChannel(), kind, start, end);
+    });
     UpdateBootPage();
 }
 
@@ -321,15 +286,15 @@ void TMainForm::BTBootHexImportClick() {
     const auto checked = CheckedKinds(this);
     const quint32 limit = CheckedKindLimit(checked);
     const QString file =
-        PickFile("OpenHexFile", Msg(kMsgOpenHexTitle), Msg(kMsgHexFilter), false, download_->hexFile);
+        PickFile("OpenHexFile", Msg(kMsgOpenHexTitle), Msg(kMsgHexFilter), false, station_->download().hexFile);
     if (file.isEmpty()) return;
-    download_->hexFile = file;
+    station_->download().hexFile = file;
     const QString caption = Msg(kMsgHexImport);
     PanelText(1, caption + QFileInfo(file).fileName());
-    if (hex_->ImportHexFile(file, limit)) PanelText(1, caption + Msg(kMsgOkay));
+    if (station_->hex().ImportHexFile(file, limit)) PanelText(1, caption + Msg(kMsgOkay));
     // Whatever the import gave, the image of the checked kind takes the buffer.
     const int kind = HexKind(checked);
-    if (kind >= 0) images_->BufferToImage(kind, 0, KindLimit(kind));
+    if (kind >= 0) station_->images().BufferToImage(kind, 0, KindLimit(kind));
     UpdateBootPage();
 }
 
@@ -337,38 +302,38 @@ void TMainForm::BTBootHexExportClick() {
     const auto checked = CheckedKinds(this);
     const int kind = HexKind(checked);
     const quint32 limit = CheckedKindLimit(checked);
-    if (kind >= 0) images_->ImageToBuffer(kind, 0, KindLimit(kind));
+    if (kind >= 0) station_->images().ImageToBuffer(kind, 0, KindLimit(kind));
     const QString file =
-        PickFile("SaveHexFile", Msg(kMsgSaveHexTitle), Msg(kMsgHexFilter), true, download_->hexFile);
+        PickFile("SaveHexFile", Msg(kMsgSaveHexTitle), Msg(kMsgHexFilter), true, station_->download().hexFile);
     if (file.isEmpty()) return;
-    download_->hexFile = file;
+    station_->download().hexFile = file;
     const QString caption = Msg(kMsgHexExport);
     PanelText(1, caption + QFileInfo(file).fileName());
-    if (hex_->ExportHexData(file, 0, limit)) PanelText(1, caption + Msg(kMsgOkay));
+    if (station_->hex().ExportHexData(file, 0, limit)) PanelText(1, caption + Msg(kMsgOkay));
 }
 
 void TMainForm::BTBootABSImportClick() {
     const QString file =
-        PickFile("OpenAbsFile", Msg(kMsgOpenAbsTitle), Msg(kMsgAbsFilter), false, download_->absFile);
+        PickFile("OpenAbsFile", Msg(kMsgOpenAbsTitle), Msg(kMsgAbsFilter), false, station_->download().absFile);
     if (file.isEmpty()) return;
-    download_->absFile = file;
+    station_->download().absFile = file;
     const QString caption = Msg(kMsgAbsImport);
     if (!QFileInfo::exists(file)) {
         PanelText(1, caption + Msg(kMsgNotFound) + QFileInfo(file).fileName());
         return;
     }
     // The conversion reports its own result (converted, or message 288 when it cannot start).
-    hex_->ConvertAbsToHex(file);
+    station_->hex().ConvertAbsToHex(file);
 }
 
 // ---- download ----
 
 bool TMainForm::DownLoad() {
-    download_->absImport = false;
-    download_->hexImport = true;
-    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BABSImport"))) download_->absImport = b->isChecked();
-    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BHexImport"))) download_->hexImport = b->isChecked();
-    return download_->DownLoad();
+    station_->download().absImport = false;
+    station_->download().hexImport = true;
+    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BABSImport"))) station_->download().absImport = b->isChecked();
+    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BHexImport"))) station_->download().hexImport = b->isChecked();
+    return station_->download().DownLoad();
 }
 
 void TMainForm::BTDownloadClick() {

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QTableWidget>
 
 namespace vmx::ui {
@@ -23,38 +24,46 @@ int EditNumber(const QLineEdit* e, int fallback) {
 }
 } // namespace
 
-void TMainForm::WireDeviceCommands() {
-    sensor::DeviceCommands* d = devices_.get();
-    d->stopAcquisition = [this] { ALStopExecute(); };
-    d->onColourBoxesEnabled = [this](bool on) {
-        for (const char* n : {"CBLEDgreen", "CBLEDred", "CBLEDblue"}) SetEnabledNamed(n, on);
-    };
-    d->onPowerGlyph = [this](bool on) {
-        const QPixmap g = Glyph(on ? QStringLiteral("POWER_ON") : QStringLiteral("POWER_OFF"));
+// What the device commands left to show: glyphs, check marks, captions, enabling.
+void TMainForm::DeviceStateChanged(DeviceField field) {
+    const station::DeviceState& d = station_->deviceState();
+    switch (field) {
+    case DeviceField::PowerGlyph: {
+        const QPixmap g = Glyph(d.powerGlyphOn ? QStringLiteral("POWER_ON") : QStringLiteral("POWER_OFF"));
         for (const char* n : {"BTPowerOn", "BTPowerOn2"})
             if (auto* b = findChild<QAbstractButton*>(QLatin1String(n))) b->setIcon(g);
-    };
-    d->onPowerActionChecked = [this](bool checked) {
+        break;
+    }
+    case DeviceField::PowerAction: {
         QAction* a = act("ALPowerOn");
         const bool blocked = a->blockSignals(true);
-        a->setChecked(checked);
+        a->setChecked(d.powerActionChecked);
         a->blockSignals(blocked);
-    };
-    d->onChannelCaption = [this](const QString& caption) { act("ALSwitchIF")->setText(caption); };
-    d->onPowerAutoChanged = [this](bool on) {
-        powerAutomatic_ = on;
+        break;
+    }
+    case DeviceField::ColourBoxes:
+        for (const char* n : {"CBLEDgreen", "CBLEDred", "CBLEDblue"})
+            SetEnabledNamed(n, d.colourBoxesEnabled);
+        break;
+    case DeviceField::Channel:
+        act("ALSwitchIF")->setText(d.channelCaption);
+        break;
+    case DeviceField::SerialMode:
+        if (auto* c = findChild<QComboBox*>(QStringLiteral("CBMSerialMode"))) {
+            const QSignalBlocker block(c);
+            c->setCurrentIndex(d.serialModeIndex < c->count() ? d.serialModeIndex : c->count() - 1);
+        }
+        station_->SerialModeIndexShown();
+        break;
+    case DeviceField::PowerAutomatic:
         ShowPowerAuto();
-    };
-    d->SetPowerAuto(powerAutomatic_);
-}
-
-sensor::DeviceCommands& TMainForm::Dev() {
-    return *devices_;
+        break;
+    }
 }
 
 void TMainForm::ShowPowerAuto() {
     for (const char* n : {"ChBPowerOnAutoId", "ChBPowerOnAutoMon", "ChBPowerOnAutoSet"})
-        if (auto* b = findChild<QCheckBox*>(QLatin1String(n))) b->setChecked(powerAutomatic_);
+        if (auto* b = findChild<QCheckBox*>(QLatin1String(n))) b->setChecked(station_->PowerAutomatic());
 }
 
 int TMainForm::SerialModeIndex() const {
@@ -76,70 +85,68 @@ sensor::LedBits TMainForm::LedFromBoxes() const {
 }
 
 int TMainForm::BubbleTestTime() const {
-    const int t = EditNumber(findChild<QLineEdit*>(QStringLiteral("EBubbleTestTime")), bubbleTestTime_);
+    const int t =
+        EditNumber(findChild<QLineEdit*>(QStringLiteral("EBubbleTestTime")), station_->settings.bubbleTestTime);
     return qBound(0, t, 250);
 }
 
 void TMainForm::ALQVRResetExecute() {
-    Dev().ALQVRResetExecute();
+    station_->Restart();
 }
 
 void TMainForm::ALSetConfigExecute() {
-    powerAutomatic_ = Dev().PowerAuto();
-    Dev().ALSetConfigExecute(SerialModeIndex(), LedFromBoxes());
+    station_->SetOutputMode(SerialModeIndex(), LedFromBoxes());
 }
 
 void TMainForm::ALSetLEDExecute() {
     UpdateLEDControls();
     if (!session_->sensor.Has(app::Cap::Led)) return;
-    Dev().ALSetLEDExecute(SerialModeIndex(), LedFromBoxes());
+    station_->SetLed(SerialModeIndex(), LedFromBoxes());
 }
 
 void TMainForm::ALBubbleTestExecute() {
-    bubbleTestTime_ = BubbleTestTime();
-    Dev().ALBubbleTestExecute(SerialModeIndex(), bubbleTestTime_);
+    station_->settings.bubbleTestTime = BubbleTestTime();
+    station_->BubbleTest(SerialModeIndex());
 }
 
 void TMainForm::ALAmplDecExecute() {
-    const int speed = EditNumber(findChild<QLineEdit*>(QStringLiteral("EAmplDecTemp")), amplControlTime_);
-    amplControlTime_ = qBound(1, speed, 65535);
-    Dev().ALAmplDecExecute(amplControlTime_);
+    station::StationSettings& st = station_->settings;
+    const int speed = EditNumber(findChild<QLineEdit*>(QStringLiteral("EAmplDecTemp")), st.amplControlTime);
+    st.amplControlTime = qBound(1, speed, 65535);
+    station_->AdjustTemporarily();
 }
 
 void TMainForm::ALPowerOnExecute() {
-    Dev().ALPowerOnExecute(act("ALPowerOn")->isChecked());
+    station_->SetPower(act("ALPowerOn")->isChecked());
 }
 
 void TMainForm::ALSwitchIFExecute() {
-    Dev().ALSwitchIFExecute(act("ALSwitchIF")->isChecked());
+    station_->SelectChannel(act("ALSwitchIF")->isChecked());
 }
 
 void TMainForm::BTStartServiceClick() {
     if (auto* cb = findChild<QComboBox*>(QStringLiteral("CBMSerialMode")))
         if (cb->count() > sensor::DeviceCommands::kServiceMode) cb->setCurrentIndex(sensor::DeviceCommands::kServiceMode);
-    Dev().BTStartServiceClick(LedFromBoxes());
+    station_->StartService(LedFromBoxes());
 }
 
 void TMainForm::ChBPowerOnAutoSetMouseUp() {
-    Dev().ChBPowerOnAutoSetMouseUp();
-    powerAutomatic_ = Dev().PowerAuto();
+    station_->TogglePowerAutomatic();
     ShowPowerAuto();
 }
 
 bool TMainForm::SetPowerAutomatically() {
-    return Dev().SetPowerAutomatically();
+    return station_->devices().SetPowerAutomatically();
 }
 
 void TMainForm::BTSetGainTestClick() {
     auto* grid = findChild<QTableWidget*>(QStringLiteral("StGainTesttemp"));
-    auto show = [grid](const sensor::GainGrid& g) {
-        for (int r = 0; r < int(g.cells.size()); ++r)
-            for (int c = 0; c < 2; ++c) SetGridCell(grid, r, c, g.cells[size_t(r)][size_t(c)]);
-    };
     auto* cb = findChild<QComboBox*>(QStringLiteral("CBGainTest"));
-    gainTestIndex_ = sensor::DeviceCommands::GainStepOfItem(cb ? cb->currentIndex() : -1);
-    Dev().BTSetGainTestClick(gainTestIndex_);
-    show(Dev().gainGrid());
+    station_->settings.gainTestIndex = sensor::DeviceCommands::GainStepOfItem(cb ? cb->currentIndex() : -1);
+    station_->SetGainTest();
+    const sensor::GainGrid& g = station_->devices().gainGrid();
+    for (int r = 0; r < int(g.cells.size()); ++r)
+        for (int c = 0; c < 2; ++c) SetGridCell(grid, r, c, g.cells[size_t(r)][size_t(c)]);
 }
 
 } // namespace vmx::ui

@@ -85,7 +85,7 @@ void TMainForm::BTTEventSearchClick() {
     if (!grid || !count || !thr || !byAvg) return;
     using monitor::EventSearch;
     const auto hits = EventSearch::Search(
-        store_, byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,
+        station_->store(), byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,
         EventSearch::CountFrom(count->text()), EventSearch::ThresholdFrom(thr->text()));
     FillGrid(grid, EventSearch::Grid(hits));
 }

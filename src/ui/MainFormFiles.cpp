@@ -38,7 +38,7 @@ QString TMainForm::AskFileName(const char* dialog, bool save, const QString& pre
 namespace {
 std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f, std::function<void()> reset,
                                           std::function<void(int)> follow) {
-    auto files = std::make_unique<monitor::MeasFiles>(f.session(), f.store(), f.table());
+    auto files = std::make_unique<monitor::MeasFiles>(f.session(), f.station().store(), f.station().table());
     files->resetValues = std::move(reset);
     files->afterImport = std::move(follow);
     return files;

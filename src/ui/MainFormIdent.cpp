@@ -27,7 +27,7 @@ bool TMainForm::EditChangeIdent(QObject* sender) {
                 const QTableWidgetItem* it = StGCal->item(k + 1, c + 1);
                 cells[std::size_t(k)][std::size_t(c)] = it ? it->text() : QString();
             }
-        ident_->SetCalFromGrid(cells);
+        station_->identification().SetCalFromGrid(cells);
     } else {
         return false;
     }
@@ -35,12 +35,13 @@ bool TMainForm::EditChangeIdent(QObject* sender) {
 }
 
 void TMainForm::UpdateIdentPage() {
+    sensor::Identification& ident = station_->identification();
     // The model list chosen for the type; an index beyond it stands for "unknown".
     auto* model = findChild<QComboBox*>(QStringLiteral("CBIdModel"));
-    const int modelIndex = ident_->NormalizedModelIndex();
+    const int modelIndex = ident.NormalizedModelIndex();
     if (model) {
         const QSignalBlocker block(model);
-        const QStringList items = ident_->ModelList();
+        const QStringList items = ident.ModelList();
         QStringList now;
         for (int i = 0; i < model->count(); ++i)
             now << model->itemText(i);
@@ -57,16 +58,16 @@ void TMainForm::UpdateIdentPage() {
         }
     }
 
-    if (auto* year = findChild<QLineEdit*>(QStringLiteral("EIdYear"))) year->setText(ident_->YearText());
+    if (auto* year = findChild<QLineEdit*>(QStringLiteral("EIdYear"))) year->setText(ident.YearText());
     if (auto* sn = findChild<QLineEdit*>(QStringLiteral("EIdSN"))) {
-        sn->setText(ident_->SerialText());
-        sn->setToolTip(ident_->SerialHint());
+        sn->setText(ident.SerialText());
+        sn->setToolTip(ident.SerialHint());
     }
 
     if (auto* grid = findChild<QTableWidget*>(QStringLiteral("StGIdent"))) {
         const QSignalBlocker block(grid);
-        const QStringList labels = ident_->IdentGridLabels();
-        const QStringList column = ident_->IdentGridColumn(
+        const QStringList labels = ident.IdentGridLabels();
+        const QStringList column = ident.IdentGridColumn(
             model && model->count() > 0 && model->currentIndex() >= 0 ? model->currentText() : QString());
         for (int r = 0; r < 5; ++r) {
             SetGridCell(grid, r, 0, r < labels.size() ? labels[r] : QString());
@@ -76,7 +77,7 @@ void TMainForm::UpdateIdentPage() {
 
     if (StGCal) {
         const QSignalBlocker block(StGCal);
-        const auto cal = ident_->CalGrid();
+        const auto cal = ident.CalGrid();
         for (int r = 0; r < 9; ++r)
             for (int c = 0; c < 3; ++c)
                 SetGridCell(StGCal, r, c, cal[std::size_t(r)][std::size_t(c)]);
@@ -93,34 +94,38 @@ void TMainForm::ApplyIdentifiedType(int row) {
     if (session_->sensor.Row != row) session_->CopyValidSensorType(row);
 }
 
+void TMainForm::ShowIdentPage() {
+    PC1->setCurrentWidget(TSIdent);
+}
+
 void TMainForm::ALGetIdentExecute() {
-    ident_->ALGetIdentExecute();
+    station_->Identify();
 }
 
 void TMainForm::ALSetIdSNExecute() {
     TestFocusChanged();
-    ident_->ALSetIdSNExecute();
+    station_->SetSerialNumber();
     UpdateDialog();
 }
 
 void TMainForm::BTIdClearSNClick() {
-    ident_->BTIdClearSNClick();
+    station_->ClearSerialNumber();
     UpdateDialog();
 }
 
 void TMainForm::BTIdGetCalClick() {
-    ident_->BTIdGetCalClick();
+    station_->ReadCalibration();
     UpdateDialog();
 }
 
 void TMainForm::BTIdSetCalClick() {
     TestFocusChanged();
-    ident_->BTIdSetCalClick();
+    station_->WriteCalibration();
     UpdateDialog();
 }
 
 void TMainForm::BTIdClearCalClick() {
-    ident_->BTIdClearCalClick();
+    station_->ClearCalibration();
     UpdateDialog();
 }
 

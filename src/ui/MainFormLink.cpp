@@ -19,39 +19,46 @@ void TMainForm::CreateLink() {
         if (options_.port.contains(QLatin1Char('/'))) o.extraPorts << options_.port;
         o.simulate = options_.simulate;
     }
-    link_ = std::make_unique<link::Link>(*session_, o);
-    if (!link_->profileError().isEmpty()) PanelText(1, link_->profileError());
-    link_->onMenuChanged = [this] {
-        RebuildLinkMenu();
-        if (simPanel_) simPanel_->Refresh();
-    };
-    link_->onRtsChanged = [this](const QString& caption, bool checked) {
-        QAction* rts = act("ALSwitchRTS");
-        rts->setChecked(checked);
-        rts->setText(caption);
-    };
-    link_->onSerialIfChanged = [this](const QString& radio) {
-        if (auto* rb = findChild<QRadioButton*>(radio)) rb->setChecked(true);
-    };
-    link_->onMonitoringStop = [this] { acqStopped_ = true; };
-    link_->onStartStopEnabled = [this](bool start, bool stop) {
-        act("ALStart")->setEnabled(start);
-        act("ALStop")->setEnabled(stop);
-    };
-    link::FrameProtocol& fp = link_->protocol();
-    connect(MIWithACK, &QAction::toggled, this, [this](bool on) { link_->protocol().SetWithAck(on); });
-    connect(MIWithAnswer, &QAction::toggled, this, [this](bool on) { link_->protocol().SetWithAnswer(on); });
-    connect(MIWithFrameCRC, &QAction::toggled, this, [this](bool on) { link_->protocol().SetWithFrameCrc(on); });
+    station_ = std::make_unique<station::Station>(*session_, o);
+    station_->SetView(this);
+    link::Link& lnk = station_->link();
+    if (!lnk.profileError().isEmpty()) PanelText(1, lnk.profileError());
+    link::FrameProtocol& fp = lnk.protocol();
+    connect(MIWithACK, &QAction::toggled, this, [this](bool on) { station_->link().protocol().SetWithAck(on); });
+    connect(MIWithAnswer, &QAction::toggled, this,
+            [this](bool on) { station_->link().protocol().SetWithAnswer(on); });
+    connect(MIWithFrameCRC, &QAction::toggled, this,
+            [this](bool on) { station_->link().protocol().SetWithFrameCrc(on); });
     fp.SetWithAck(MIWithACK->isChecked());
     fp.SetWithAnswer(MIWithAnswer->isChecked());
     fp.SetWithFrameCrc(MIWithFrameCRC->isChecked());
 }
 
+// The link menu, the routing action and the serial-interface radio show the link's state.
+void TMainForm::LinkChanged(LinkField field) {
+    link::Link& lnk = station_->link();
+    switch (field) {
+    case LinkField::Menu:
+        RebuildLinkMenu();
+        if (simPanel_) simPanel_->Refresh();
+        break;
+    case LinkField::Routing: {
+        QAction* rts = act("ALSwitchRTS");
+        rts->setChecked(lnk.RtsChecked());
+        rts->setText(lnk.RtsCaption());
+        break;
+    }
+    case LinkField::SerialInterface:
+        if (auto* rb = findChild<QRadioButton*>(lnk.SerialIfRadio())) rb->setChecked(true);
+        break;
+    }
+}
+
 void TMainForm::CreateSimulatorPanel() {
-    if (link_->SimCount() == 0) return;
+    if (station_->link().SimCount() == 0) return;
     auto bench = [this]() -> sim::Bench* {
-        if (sim::Bench* open = link_->OpenSimBench()) return open;
-        return link_->SimCount() > 0 ? link_->SimBench(0) : nullptr;
+        if (sim::Bench* open = station_->link().OpenSimBench()) return open;
+        return station_->link().SimCount() > 0 ? station_->link().SimBench(0) : nullptr;
     };
     simPanel_ = new TSimulatorPanel(bench, *clock_, this);
     addDockWidget(Qt::RightDockWidgetArea, simPanel_);
@@ -62,7 +69,7 @@ void TMainForm::RebuildLinkMenu() {
         MIInterfaceSelect->removeAction(a);
         delete a;
     }
-    for (const link::LinkMenuEntry& e : link_->MenuEntries()) {
+    for (const link::LinkMenuEntry& e : station_->link().MenuEntries()) {
         auto* a = new QAction(e.caption, MIInterfaceSelect);
         a->setObjectName(QStringLiteral("MILink_") + e.caption);
         a->setCheckable(true);
@@ -72,56 +79,56 @@ void TMainForm::RebuildLinkMenu() {
         MIInterfaceSelect->addAction(a);
         connect(a, &QAction::triggered, this, [this, a] { NewComX(a); });
     }
-    portName_ = link_->PortName();
+    portName_ = station_->link().PortName();
 }
 
 void TMainForm::Reset_COM_USB() {
     enumerating_ = true;
-    link_->Reset_COM_USB();
+    station_->link().Reset_COM_USB();
     RebuildLinkMenu();
     // The command line may name a link other than the preferred one.
-    if (!options_.port.isEmpty() && !env_.linkOptions && link_->PortName() != options_.port &&
-        link_->SelectPort(options_.port))
+    if (!options_.port.isEmpty() && !env_.linkOptions && station_->link().PortName() != options_.port &&
+        station_->link().SelectPort(options_.port))
         RebuildLinkMenu();
     enumerating_ = false;
 }
 
 void TMainForm::NewComX(QAction* item) {
-    if (enumerating_ || link_->Enumerating() || !item) return;
-    link_->NewComX(Tag(item));
+    if (enumerating_ || station_->link().Enumerating() || !item) return;
+    station_->link().NewComX(Tag(item));
     RebuildLinkMenu();
 }
 
 void TMainForm::ComXChanged() {
-    link_->ComXChanged();
-    portName_ = link_->PortName();
+    station_->link().ComXChanged();
+    portName_ = station_->link().PortName();
 }
 
 void TMainForm::CloseLink() {
-    if (link_) link_->CloseAll();
+    if (station_) station_->link().CloseAll();
 }
 
 void TMainForm::ALResetUSBExecute() {
-    const bool start = link_->ALResetUSBExecute();
+    const bool start = station_->link().ALResetUSBExecute();
     RebuildLinkMenu();
     act("ALStart")->setEnabled(start);
     act("ALStop")->setEnabled(false);
 }
 
 void TMainForm::ForceRTS(int state) {
-    link_->ForceRTS(state);
+    station_->link().ForceRTS(state);
 }
 
 void TMainForm::ALSwitchRTSExecute() {
-    link_->ALSwitchRTSExecute(act("ALSwitchRTS")->isChecked());
+    station_->link().ALSwitchRTSExecute(act("ALSwitchRTS")->isChecked());
 }
 
 bool TMainForm::SwitchSerialIF(int type) {
-    return link_->SwitchSerialIF(type);
+    return station_->link().SwitchSerialIF(type);
 }
 
 void TMainForm::RBTK_IFClick(QObject* sender) {
-    link_->RBTK_IFClick(Tag(sender));
+    station_->link().RBTK_IFClick(Tag(sender));
 }
 
 } // namespace vmx::ui

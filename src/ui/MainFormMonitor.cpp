@@ -14,9 +14,8 @@
 namespace vmx::ui {
 
 void TMainForm::CreateAcquisition() {
-    table_ = new monitor::MeasTableModel(this);
     if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) {
-        grid->setModel(table_);
+        grid->setModel(&station_->table());
         grid->horizontalHeader()->hide();
         grid->verticalHeader()->hide();
         grid->verticalHeader()->setDefaultSectionSize(15);
@@ -28,62 +27,62 @@ void TMainForm::CreateAcquisition() {
         connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 [this](const QModelIndex& cur) { StGReadSelectCell(cur.row()); });
     }
-    acq_ = std::make_unique<monitor::Acquisition>(*session_, *link_, store_, *table_);
-    acq_->settings = [this] {
-        monitor::StoreSettings st;
-        st.Threshold = bubbleThreshold_;
-        st.Beeper = BeeperOn();
-        st.RefreshDivisor = refreshDivisor_;
-        st.DialogOutput = outputConfigKind_ == 3;
-        st.Policy = DataOverflowPolicy();
-        return st;
+    // The menu check marks and the interval list are the station's settings.
+    station::StationSettings& st = station_->settings;
+    connect(MIBeep, &QAction::toggled, this, [this](bool on) { station_->settings.beeper = on; });
+    for (QAction* a : {MIDataOvfStop, MIDataOvfRollOver, MIDataOvfRestart})
+        connect(a, &QAction::toggled, this, [this] { station_->settings.overflow = DataOverflowPolicy(); });
+    for (QAction* a : drawDiaItems_)
+        connect(a, &QAction::toggled, this, [this, a](bool on) {
+            if (on) station_->settings.refreshDivisor = Tag(a, 10);
+        });
+    const auto interval = [this](int i) {
+        station_->settings.measIntervalMs = monitor::Acquisition::kMeasIntervals[i >= 0 && i < 9 ? i : 3];
     };
-    acq_->measIntervalMs = [this] {
-        const int i = CBMeasTime ? CBMeasTime->currentIndex() : 3;
-        return monitor::Acquisition::kMeasIntervals[i >= 0 && i < 9 ? i : 3];
-    };
-    // A polled sensor below V1.24 sends no OUT: the program derives it with this factor.
-    acq_->bubbleFactor = [this] { return params_.edit.BubbleFactor(); };
-    acq_->onStartStopEnabled = [this](bool start, bool stop) {
-        act("ALStart")->setEnabled(start);
-        act("ALStop")->setEnabled(stop);
-    };
-    acq_->setTimerInterval = [this](int ms) {
-        if (Timer2->interval() != ms) Timer2->setInterval(ms);
-    };
-    acq_->redraw = [this] { DrawDiagram(); };
-    acq_->follow = [this](int index) { Follow(index); };
+    connect(CBMeasTime, &QComboBox::currentIndexChanged, this, interval);
+    interval(CBMeasTime->currentIndex());
+    st.beeper = BeeperOn();
+    st.overflow = DataOverflowPolicy();
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
     connect(ScrollBar, &QScrollBar::valueChanged, this, &TMainForm::ScrollBarChange);
     PB->setMouseTracking(true);
-    diagram_.DrawBitmapSchedule({maxBubble_, bubbleThreshold_});
+    diagram_.DrawBitmapSchedule({st.maxBubble, st.bubbleThreshold});
     Timer2->start();
 }
 
+void TMainForm::AcquisitionChanged() {
+    act("ALStart")->setEnabled(station_->StartEnabled());
+    act("ALStop")->setEnabled(station_->StopEnabled());
+}
+
+void TMainForm::TimerIntervalChanged(int ms) {
+    if (Timer2->interval() != ms) Timer2->setInterval(ms);
+}
+
 void TMainForm::ALStartExecute() {
-    acq_->ALStartExecute();
-    acqStopped_ = acq_->Stopped();
+    station_->Start();
 }
 
 void TMainForm::ALStopExecute() {
-    if (!acq_) return;
-    acq_->ALStopExecute();
-    acqStopped_ = true;
+    if (!station_) return;
+    station_->Stop();
 }
 
 void TMainForm::Timer2Timer() {
-    if (acqStopped_ && !acq_->Stopped()) acq_->SetStopped(true); // a port failure stopped it
-    acq_->Timer2Timer();
-    acqStopped_ = acq_->Stopped();
+    station_->Tick();
 }
 
 void TMainForm::DrawBitmapSchedule() {
-    diagram_.DrawBitmapSchedule({maxBubble_, bubbleThreshold_});
+    const station::StationSettings& st = station_->settings;
+    diagram_.DrawBitmapSchedule({st.maxBubble, st.bubbleThreshold});
     DrawDiagram();
 }
 
 void TMainForm::DrawDiagram() {
-    diagram_.DrawDiagram(store_, {maxBubble_, bubbleThreshold_}, acq_ ? acq_->Current().Signal : -1);
+    if (!station_) return;
+    const station::StationSettings& st = station_->settings;
+    diagram_.DrawDiagram(station_->store(), {st.maxBubble, st.bubbleThreshold},
+                         station_->acquisition().Current().Signal);
     PB->SetBitmap(&diagram_.image());
 }
 
@@ -99,7 +98,7 @@ void TMainForm::Follow(int storeIndex) {
 
 void TMainForm::ScrollBarChange(int position) {
     if (!drawingGuard_) return;
-    store_.setIndex(position);
+    station_->store().setIndex(position);
     drawingGuard_ = false;
     if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) grid->selectRow(position + 1);
     drawingGuard_ = true;
@@ -108,7 +107,7 @@ void TMainForm::ScrollBarChange(int position) {
 
 void TMainForm::StGReadSelectCell(int row) {
     if (!drawingGuard_ || row < 1) return;
-    store_.setIndex(row - 1);
+    station_->store().setIndex(row - 1);
     drawingGuard_ = false;
     ScrollBar->setValue(row - 1);
     drawingGuard_ = true;
@@ -116,7 +115,7 @@ void TMainForm::StGReadSelectCell(int row) {
 }
 
 void TMainForm::PBMouseMove(int x) {
-    PB->setToolTip(monitor::DiagramRenderer::HintAt(x, store_.index()));
+    PB->setToolTip(monitor::DiagramRenderer::HintAt(x, station_->store().index()));
 }
 
 } // namespace vmx::ui

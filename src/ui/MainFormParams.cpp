@@ -122,7 +122,8 @@ void TMainForm::EditChange(QObject* sender) {
 }
 
 bool TMainForm::EditChangeParameter(QObject* sender) {
-    ParameterBlock& b = params_.edit;
+    ParameterBlock& b = station_->params().edit;
+    station::StationSettings& st = station_->settings;
     const QString name = sender->objectName();
     if (const sensor::EditField* f = sensor::FindEditField(name)) {
         if (auto* e = qobject_cast<QLineEdit*>(sender)) sensor::ApplyEditText(b, *f, e->text());
@@ -156,7 +157,7 @@ bool TMainForm::EditChangeParameter(QObject* sender) {
     } else if (name == QLatin1String("CBMSerialMode")) {
         // The index is the setting itself; the refresh shows its labels.
     } else if (name == QLatin1String("CBGainTest")) {
-        if (item >= 0) gainTestIndex_ = item <= 4 ? item : 255;
+        if (item >= 0) st.gainTestIndex = item <= 4 ? item : 255;
     } else if (name == QLatin1String("ChBBubbleTabLin")) {
         b.SetBubbleTabLinear(static_cast<QCheckBox*>(sender)->isChecked());
     } else if (name == QLatin1String("CBLSecurity")) {
@@ -166,20 +167,20 @@ bool TMainForm::EditChangeParameter(QObject* sender) {
             checked.push_back(list->item(k)->checkState() == Qt::Checked);
         sensor::SetSecurityItems(b, checked);
     } else if (name == QLatin1String("EMaxBubble")) {
-        maxBubble_ = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::MaxBubbleMin,
-                                        sensor::Limits::MaxBubbleMax, maxBubble_);
+        st.maxBubble = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::MaxBubbleMin,
+                                          sensor::Limits::MaxBubbleMax, st.maxBubble);
     } else if (name == QLatin1String("ENThr")) {
-        bubbleThreshold_ = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
-                                              sensor::Limits::ThresholdMin, sensor::Limits::ThresholdMax,
-                                              bubbleThreshold_);
+        st.bubbleThreshold = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
+                                                sensor::Limits::ThresholdMin, sensor::Limits::ThresholdMax,
+                                                st.bubbleThreshold);
     } else if (name == QLatin1String("EBubbleTestTime") || name == QLatin1String("EBubbleTestTime2")) {
-        bubbleTestTime_ = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
-                                             sensor::Limits::BubbleTestTimeMin,
-                                             sensor::Limits::BubbleTestTimeMax, bubbleTestTime_);
+        st.bubbleTestTime = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
+                                               sensor::Limits::BubbleTestTimeMin,
+                                               sensor::Limits::BubbleTestTimeMax, st.bubbleTestTime);
     } else if (name == QLatin1String("EAmplDecTemp")) {
-        amplControlTime_ = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
-                                              sensor::Limits::AdjustingSpeedMin,
-                                              sensor::Limits::AdjustingSpeedMax, amplControlTime_);
+        st.amplControlTime = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
+                                                sensor::Limits::AdjustingSpeedMin,
+                                                sensor::Limits::AdjustingSpeedMax, st.amplControlTime);
     } else {
         return false;
     }
@@ -188,11 +189,8 @@ bool TMainForm::EditChangeParameter(QObject* sender) {
 
 void TMainForm::UpdateDialog() {
     updatingDialog_ = true;
-    // The sensor accesses power-cycle by the same flag the three boxes show.
-    if (devices_ && devices_->PowerAuto() != powerAutomatic_) {
-        devices_->SetPowerAuto(powerAutomatic_);
-    }
-    sensor::NormaliseEditBlock(params_.edit, session_->sensor.Flags, transfer_ ? transfer_->ParLen() : 0);
+    sensor::NormaliseEditBlock(station_->params().edit, session_->sensor.Flags,
+                               station_->transfer().ParLen());
     UpdateParameterPages();
     UpdatePanels();
     UpdateIdentPage();
@@ -202,7 +200,7 @@ void TMainForm::UpdateDialog() {
 }
 
 void TMainForm::UpdateParameterPages() {
-    const ParameterBlock& b = params_.edit;
+    const ParameterBlock& b = station_->params().edit;
     const quint32 flags = session_->sensor.Flags;
     const bool g140 = session_->sensor.Has(app::Cap::Gen140);
     const auto msg = [this](int i) { return Msg(i); };
@@ -269,18 +267,19 @@ void TMainForm::UpdateParameterPages() {
             if (e->text() != t) e->setText(t);
         }
     };
-    setNumber("EMaxBubble", maxBubble_);
-    setNumber("ENThr", bubbleThreshold_);
-    setNumber("EBubbleTestTime", bubbleTestTime_);
-    setNumber("EBubbleTestTime2", bubbleTestTime_);
-    setNumber("EAmplDecTemp", amplControlTime_);
-    SetComboIndex(findChild<QComboBox*>(QStringLiteral("CBGainTest")), gainTestIndex_ <= 4 ? gainTestIndex_ : 5);
+    const station::StationSettings& st = station_->settings;
+    setNumber("EMaxBubble", st.maxBubble);
+    setNumber("ENThr", st.bubbleThreshold);
+    setNumber("EBubbleTestTime", st.bubbleTestTime);
+    setNumber("EBubbleTestTime2", st.bubbleTestTime);
+    setNumber("EAmplDecTemp", st.amplControlTime);
+    SetComboIndex(findChild<QComboBox*>(QStringLiteral("CBGainTest")), st.gainTestIndex <= 4 ? st.gainTestIndex : 5);
     for (const char* n : {"ChBPowerOnAutoMon", "ChBPowerOnAutoSet", "ChBPowerOnAutoId"})
-        SetChecked(findChild<QCheckBox*>(QLatin1String(n)), powerAutomatic_);
+        SetChecked(findChild<QCheckBox*>(QLatin1String(n)), station_->PowerAutomatic());
 }
 
 void TMainForm::UpdatePanels() {
-    const ParameterBlock& b = params_.edit;
+    const ParameterBlock& b = station_->params().edit;
     const bool g140 = session_->sensor.Has(app::Cap::Gen140);
     const QList<TPanel*> panels = findChildren<TPanel*>();
     for (TPanel* p : panels) {
@@ -342,33 +341,12 @@ void TMainForm::InitBubbleTabEditors() {
 }
 
 void TMainForm::SetCfgLED_Out(QObject* sender) {
-    if (sender) sensor::ToggleCfgBit(params_.edit, Tag(sender));
+    if (sender) sensor::ToggleCfgBit(station_->params().edit, Tag(sender));
     UpdateDialog();
 }
 
 void TMainForm::SetStandardValues() {
-    params_.SetStandardValues();
-}
-
-void TMainForm::CreateSensorCore() {
-    images_ = std::make_unique<boot::MemoryImages>();
-    boot_ = std::make_unique<boot::BootLoader>(*session_, *link_, *images_);
-    devices_ = std::make_unique<sensor::DeviceCommands>(*session_, *link_);
-    WireDeviceCommands();
-    transfer_ = std::make_unique<sensor::ParameterTransfer>(*session_, *link_, *boot_, params_, devices_.get());
-    transfer_->stopAcquisition = [this] { ALStopExecute(); };
-    transfer_->commitEdit = [this] { TestFocusChanged(); };
-    transfer_->refreshPages = [this] { UpdateDialog(); };
-    parFile_ = std::make_unique<sensor::ParameterFile>(*session_, params_);
-    parFile_->refreshPages = [this] { UpdateDialog(); };
-    ident_ = std::make_unique<sensor::Identification>(*session_, *link_, *boot_, *transfer_, *devices_);
-    ident_->stopAcquisition = [this] { ALStopExecute(); };
-    ident_->applyType = [this](int row) { ApplyIdentifiedType(row); };
-    ident_->setSerialModeIndex = [this](int index) {
-        if (auto* c = findChild<QComboBox*>(QStringLiteral("CBMSerialMode"))) SetComboIndex(c, index);
-    };
-    ident_->refreshPages = [this] { UpdateDialog(); };
-    ident_->showIdentPage = [this] { PC1->setCurrentWidget(TSIdent); };
+    station_->params().SetStandardValues();
 }
 
 QString TMainForm::AskFileName(const char* dialog, const QString& preset, bool save) {
@@ -383,41 +361,41 @@ QString TMainForm::AskFileName(const char* dialog, const QString& preset, bool s
 }
 
 bool TMainForm::ImportHexParameter(const QString& fileName) {
-    return parFile_->ImportHexParameter(fileName);
+    return station_->parameterFile().ImportHexParameter(fileName);
 }
 
 void TMainForm::ALReadParameterExecute() {
-    transfer_->ALReadParameterExecute();
+    station_->ReadParameters();
 }
 
 void TMainForm::ALWriteParameterExecute() {
-    transfer_->ALWriteParameterExecute();
+    station_->WriteParameters();
 }
 
 void TMainForm::ALVerifyParameterExecute() {
-    transfer_->ALVerifyParameterExecute();
+    station_->VerifyParameters();
 }
 
 void TMainForm::ALSetStandardExecute() {
-    transfer_->ALSetStandardExecute();
+    station_->SetStandardParameters();
+}
+
+bool TMainForm::WithCalibrationInFile() const {
+    auto* exim = findChild<QCheckBox*>(QStringLiteral("ChBIdExImCal"));
+    return exim && exim->isChecked();
 }
 
 void TMainForm::BTSOpenParameterFileClick() {
-    const QString name = AskFileName("OpenHexFile", parFile_->lastFileName, false);
+    const QString name = AskFileName("OpenHexFile", station_->parameterFile().lastFileName, false);
     if (name.isEmpty()) return;
-    auto* exim = findChild<QCheckBox*>(QStringLiteral("ChBIdExImCal"));
-    parFile_->withCalibration = exim && exim->isChecked();
-    parFile_->BTSOpenParameterFileClick(name);
+    station_->OpenParameterFile(name, WithCalibrationInFile());
 }
 
 void TMainForm::BTSSaveParameterFileClick() {
     TestFocusChanged();
-    const QString name = AskFileName("SaveHexFile", parFile_->lastFileName, true);
+    const QString name = AskFileName("SaveHexFile", station_->parameterFile().lastFileName, true);
     if (name.isEmpty()) return;
-    auto* exim = findChild<QCheckBox*>(QStringLiteral("ChBIdExImCal"));
-    parFile_->withCalibration = exim && exim->isChecked();
-    parFile_->BTSSaveParameterFileClick(name);
+    station_->SaveParameterFile(name, WithCalibrationInFile());
 }
-
 
 } // namespace vmx::ui

@@ -1,5 +1,6 @@
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/InputFile.h"
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
@@ -153,7 +154,7 @@ TEST(MonitorConfig, ReadsFileWithCrLfAndReportsInPanelOne)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     VirtualClock clock;
-    RecordingHost host(&clock);
+    vmx::test::RecordingHost host(&clock);
 
     // Missing file: message 319, defaults stay.
     {

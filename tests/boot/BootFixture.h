@@ -2,6 +2,7 @@
 
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "boot/HexImage.h"
 #include "boot/MemoryImages.h"
@@ -21,7 +22,7 @@
 class BootTest : public ::testing::Test {
 protected:
     vmx::app::VirtualClock clock;
-    vmx::app::RecordingHost host{&clock};
+    vmx::test::RecordingHost host{&clock};
     QTemporaryDir dir;
     vmx::app::Session session{host, clock, dir.path()};
     vmx::boot::MemoryImages images;

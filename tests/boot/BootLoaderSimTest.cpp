@@ -1,4 +1,5 @@
 // Boot-loader commands and block transfers against the simulated sensor.
+#include "RecordingHost.h"
 #include "BootSimRig.h"
 
 #include "sim/Profile.h"
@@ -366,7 +367,7 @@ TEST(BootOld, V100DownloadPingsAndRestartsWithOneByte)
 // serial line, where the switch changes nothing) whose answers name another block.
 TEST(BootRead, AnswerForAnotherBlockOnChannel33) {
     vmx::app::VirtualClock clock;
-    vmx::app::RecordingHost host{&clock};
+    vmx::test::RecordingHost host{&clock};
     QTemporaryDir dir;
     vmx::app::Session session{host, clock, dir.path()};
     session.CopyValidSensorType(0);

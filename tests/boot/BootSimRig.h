@@ -3,12 +3,10 @@
 
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/Session.h"
-#include "boot/BootLoader.h"
-#include "boot/Download.h"
-#include "boot/HexImage.h"
-#include "link/Link.h"
 #include "sim/Bench.h"
+#include "station/Station.h"
 
 #include <QTemporaryDir>
 
@@ -16,31 +14,42 @@
 
 #include <memory>
 
-struct BootSimRig {
+struct BootSimRig : vmx::station::StationView {
     vmx::app::VirtualClock clock;
-    vmx::app::RecordingHost host{&clock};
+    vmx::test::RecordingHost host{&clock};
     QTemporaryDir dir;
     vmx::app::Session session{host, clock, dir.path()};
-    vmx::boot::MemoryImages images;
-    std::unique_ptr<vmx::link::Link> link;
-    std::unique_ptr<vmx::boot::BootLoader> boot;
-    vmx::boot::HexImage hex{session, images};
-    std::unique_ptr<vmx::boot::Download> download;
+    std::unique_ptr<vmx::station::Station> station;
+    vmx::link::Link* link;
+    vmx::boot::MemoryImages& images;
+    vmx::boot::BootLoader* boot;
+    vmx::boot::HexImage& hex;
+    vmx::boot::Download* download;
 
     // `row` of the sensor-type catalogue, the bench's sensor from `profile`.
     explicit BootSimRig(int row = 0, const QString& profile = QStringLiteral("stream=polled"))
+        : station(Build(session, row, profile)), link(&station->link()), images(station->images()),
+          boot(&station->bootLoader()), hex(station->hex()), download(&station->download())
     {
-        session.CopyValidSensorType(row);
+        EXPECT_TRUE(link->profileError().isEmpty()) << link->profileError().toStdString();
+        station->SetView(this);
+        link->Reset_COM_USB();
+        clock.SleepMs(300); // the sensor's start
+    }
+    ~BootSimRig() override { station->SetView(nullptr); }
+
+    // The person at the download's file question: sets download->hexFile (or absFile).
+    std::function<bool(bool abs)> pick;
+    bool PickDownloadFile(bool abs) override { return pick ? pick(abs) : false; }
+
+    static std::unique_ptr<vmx::station::Station> Build(vmx::app::Session& s, int row, const QString& profile)
+    {
+        s.CopyValidSensorType(row);
         vmx::link::LinkOptions o;
         o.systemPorts = false;
         o.realUsb = false;
         o.simulate = profile;
-        link = std::make_unique<vmx::link::Link>(session, o);
-        EXPECT_TRUE(link->profileError().isEmpty()) << link->profileError().toStdString();
-        link->Reset_COM_USB();
-        boot = std::make_unique<vmx::boot::BootLoader>(session, *link, images);
-        download = std::make_unique<vmx::boot::Download>(session, *boot, hex);
-        clock.SleepMs(300); // the sensor's start
+        return std::make_unique<vmx::station::Station>(s, o);
     }
 
     vmx::sim::Bench& bench() { return *link->OpenSimBench(); }

@@ -84,7 +84,7 @@ TEST(Download, FirstPingMayFail)
     const QString file = MakeFirmware(r);
     r.download->hexFile.clear();
     // The file is picked in step 4; the very next answer (the first ping's) is lost.
-    r.download->hexImportButton = [&] {
+    r.pick = [&](bool) {
         r.download->hexFile = file;
         r.sensor().faults.dropAnswers = 1;
         return true;
@@ -98,7 +98,7 @@ TEST(Download, TwoFailedPingsEndTheRun)
     BootSimRig r;
     const QString file = MakeFirmware(r);
     r.download->hexFile.clear();
-    r.download->hexImportButton = [&] {
+    r.pick = [&](bool) {
         r.download->hexFile = file;
         r.sensor().faults.dropAnswers = 2;
         return true;

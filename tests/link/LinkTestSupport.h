@@ -3,6 +3,7 @@
 
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "link/SerialDriver.h"
 #include "link/UsbDriver.h"
@@ -21,7 +22,7 @@ namespace linktest {
 
 struct Env {
     vmx::app::VirtualClock clock;
-    vmx::app::RecordingHost host{&clock};
+    vmx::test::RecordingHost host{&clock};
     vmx::app::Session session{host, clock, QStringLiteral("/nonexistent")};
 };
 

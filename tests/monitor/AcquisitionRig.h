@@ -1,47 +1,52 @@
 #pragma once
-// The acquisition on the simulated bench, through the program's own link, on a virtual clock.
+// The acquisition on the simulated bench, in the station the program builds, through its own
+// link, on a virtual clock.
 #include "app/Clock.h"
-#include "app/Host.h"
 #include "app/Session.h"
-#include "link/Link.h"
-#include "monitor/Acquisition.h"
+#include "RecordingHost.h"
 #include "sim/Bench.h"
+#include "station/Station.h"
 
 #include <memory>
 
 namespace vmx::test {
 
-struct AcquisitionRig {
+struct AcquisitionRig : station::StationView {
     app::VirtualClock clock;
-    app::RecordingHost host{&clock};
+    RecordingHost host{&clock};
     app::Session session{host, clock, QStringLiteral("/nonexistent")};
-    std::unique_ptr<link::Link> lnk;
-    monitor::MeasurementStore store;
-    monitor::MeasTableModel table;
-    std::unique_ptr<monitor::Acquisition> acq;
+    std::unique_ptr<station::Station> station;
+    link::Link* lnk;
+    monitor::MeasurementStore& store;
+    monitor::MeasTableModel& table;
+    monitor::Acquisition* acq;
     int interval = -1;
-    int selected = 100; // the CBMeasTime interval
+    int& selected; // the CBMeasTime interval
     bool startEnabled = true, stopEnabled = false;
 
     explicit AcquisitionRig(const QString& profile, int row = 0)
+        : station(Build(session, profile, row)), lnk(&station->link()), store(station->store()),
+          table(station->table()), acq(&station->acquisition()), selected(station->settings.measIntervalMs)
     {
-        session.CopyValidSensorType(row);
-        link::LinkOptions o;
-        o.systemPorts = false;
-        o.realUsb = false;
-        o.simulate = profile;
-        lnk = std::make_unique<link::Link>(session, o);
+        selected = 100;
+        station->SetView(this);
         lnk->Reset_COM_USB();
-        acq = std::make_unique<monitor::Acquisition>(session, *lnk, store, table);
-        acq->setTimerInterval = [this](int ms) { interval = ms; };
-        acq->onStartStopEnabled = [this](bool s, bool t) { startEnabled = s, stopEnabled = t; };
-        acq->measIntervalMs = [this] { return selected; };
     }
+    ~AcquisitionRig() override { station->SetView(nullptr); }
+
+    // StationView
+    void TimerIntervalChanged(int ms) override { interval = ms; }
+    void AcquisitionChanged() override
+    {
+        startEnabled = station->StartEnabled();
+        stopEnabled = station->StopEnabled();
+    }
+
     // One timer tick after the interval has passed.
     void Tick()
     {
         clock.SleepMs(interval > 0 ? interval : 10);
-        acq->Timer2Timer();
+        station->Tick();
     }
     // Ticks until the acquisition stores, at most `limit` ticks.
     bool TickUntilStored(int limit = 40)
@@ -55,6 +60,17 @@ struct AcquisitionRig {
         return int(host.panel1Log.count(session.Msg(prefix) + session.Msg(message)));
     }
     sim::Bench& bench() { return *lnk->OpenSimBench(); }
+
+private:
+    static std::unique_ptr<station::Station> Build(app::Session& s, const QString& profile, int row)
+    {
+        s.CopyValidSensorType(row);
+        link::LinkOptions o;
+        o.systemPorts = false;
+        o.realUsb = false;
+        o.simulate = profile;
+        return std::make_unique<station::Station>(s, o);
+    }
 };
 
 } // namespace vmx::test

@@ -78,7 +78,7 @@ TEST(AcquisitionSim, LongAndShortStreams)
 TEST(AcquisitionSim, NoPortAndStorageFull)
 {
     app::VirtualClock clock;
-    app::RecordingHost host{&clock};
+    test::RecordingHost host{&clock};
     app::Session session{host, clock, QStringLiteral("/nonexistent")};
     link::LinkOptions o;
     o.systemPorts = false;

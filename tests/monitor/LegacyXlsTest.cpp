@@ -1,5 +1,6 @@
 // Import of a legacy .xls workbook. The file is built here byte by byte (a compound document
 // holding a BIFF8 "Workbook" stream), so the test needs no spreadsheet program.
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasFiles.h"
@@ -47,7 +48,7 @@ TEST(LegacyXls, OldLayoutRowsFromSheetRow12)
         f.write(CompoundFile(stream));
     }
     app::VirtualClock clock;
-    app::RecordingHost host(&clock);
+    test::RecordingHost host(&clock);
     app::Session session(host, clock, QString());
     MeasurementStore store;
     MeasTableModel table;
@@ -73,7 +74,7 @@ TEST(LegacyXls, DamagedWorkbooksFailAsTheImportNeverAsTheProgram)
     QTemporaryDir dir;
     const QString file = dir.filePath("m.xls");
     app::VirtualClock clock;
-    app::RecordingHost host(&clock);
+    test::RecordingHost host(&clock);
     app::Session session(host, clock, QString());
     MeasurementStore store;
     MeasTableModel table;

@@ -1,6 +1,7 @@
 // Imports of files from outside that try to hurt: a reader process that crashes, hangs, floods
 // or talks nonsense, workbooks nested deep or with references and numbers out of any bound,
 // text that is no file at all.
+#include "RecordingHost.h"
 #include "ZipPackage.h"
 
 #include "app/Session.h"
@@ -22,7 +23,7 @@ namespace {
 
 struct Rig {
     app::VirtualClock clock;
-    app::RecordingHost host{&clock};
+    test::RecordingHost host{&clock};
     app::Session session{host, clock, QString()};
     MeasurementStore store;
     MeasTableModel table;

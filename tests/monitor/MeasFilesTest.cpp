@@ -1,4 +1,5 @@
 // Text and workbook export and import of the measurement table, and the store rebuilt from it.
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasCells.h"
@@ -21,7 +22,7 @@ namespace {
 
 struct Rig {
     app::VirtualClock clock;
-    app::RecordingHost host{&clock};
+    test::RecordingHost host{&clock};
     app::Session session{host, clock, QString()};
     MeasurementStore store;
     MeasTableModel table;

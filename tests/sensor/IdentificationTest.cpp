@@ -20,8 +20,7 @@ constexpr int kRowV110 = 33; // 6000110
 TEST(Identification, CurrentKeyTakesTheFieldsWithoutAQuestion)
 {
     SensorRig r(kRow143, QStringLiteral("stream=long,key=5028143,serial=4321,year=14,model=1,hw=14"));
-    int modeIndex = -1;
-    r.ident->setSerialModeIndex = [&](int i) { modeIndex = i; };
+    const int& modeIndex = r.modeIndex;
     ASSERT_TRUE(r.ident->ALGetIdentExecute()) << r.Last().toStdString();
     EXPECT_EQ(modeIndex, 3);
     EXPECT_TRUE(r.env.host.questions.empty());
@@ -87,8 +86,7 @@ TEST(Identification, SilentSensorSaysError)
 {
     SensorRig r(kRow143, QStringLiteral("stream=polled,key=5028143"));
     r.sensor().faults.mute = true;
-    bool shown = false;
-    r.ident->showIdentPage = [&] { shown = true; };
+    const bool& shown = r.identShown;
     EXPECT_FALSE(r.ident->ALGetIdentExecute());
     EXPECT_EQ(r.Last(), r.Msg(kMsgGetIdent) + r.Msg(280));
     EXPECT_TRUE(shown);

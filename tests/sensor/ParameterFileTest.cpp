@@ -1,6 +1,7 @@
 // The parameter file: what an export writes, and how an import reads headers and records.
 #include "app/Clock.h"
 #include "app/Host.h"
+#include "RecordingHost.h"
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "sensor/ParameterFile.h"
@@ -20,7 +21,7 @@ constexpr int kRowCal = 10; // 5030201, calibration block at 144
 
 struct FileRig {
     app::VirtualClock clock;
-    app::RecordingHost host{&clock};
+    test::RecordingHost host{&clock};
     QTemporaryDir dir;
     app::Session session{host, clock, dir.path()};
     ParameterBlocks blocks;

@@ -1,17 +1,12 @@
 #pragma once
 // Parameter transfer, parameter file and identification against the in-process simulated
-// bench through the program's own link, boot loader and device commands, on a virtual clock.
+// bench, in the station the program builds (its link, boot loader and device commands), on a
+// virtual clock.
 
 #include "link/LinkTestSupport.h"
 
-#include "boot/BootLoader.h"
-#include "boot/MemoryImages.h"
-#include "link/Link.h"
-#include "sensor/DeviceCommands.h"
-#include "sensor/Identification.h"
-#include "sensor/ParameterFile.h"
-#include "sensor/ParameterTransfer.h"
 #include "sim/Bench.h"
+#include "station/Station.h"
 
 #include <QTemporaryDir>
 
@@ -19,40 +14,41 @@
 
 #include <memory>
 
-struct SensorRig {
+struct SensorRig : vmx::station::StationView {
     linktest::Env env;
-    std::unique_ptr<vmx::link::Link> link;
-    vmx::boot::MemoryImages images;
-    std::unique_ptr<vmx::boot::BootLoader> boot;
-    std::unique_ptr<vmx::sensor::DeviceCommands> dc;
-    vmx::sensor::ParameterBlocks blocks;
-    std::unique_ptr<vmx::sensor::ParameterTransfer> transfer;
-    std::unique_ptr<vmx::sensor::ParameterFile> file;
-    std::unique_ptr<vmx::sensor::Identification> ident;
-    int stops = 0, commits = 0, refreshes = 0;
+    std::unique_ptr<vmx::station::Station> station;
+    vmx::link::Link* link;
+    vmx::boot::MemoryImages& images;
+    vmx::boot::BootLoader* boot;
+    vmx::sensor::DeviceCommands* dc;
+    vmx::sensor::ParameterBlocks& blocks;
+    vmx::sensor::ParameterTransfer* transfer;
+    vmx::sensor::ParameterFile* file;
+    vmx::sensor::Identification* ident;
+    int commits = 0, refreshes = 0;
+    int modeIndex = -1;      // the serial-mode index the pages were told to show
+    bool identShown = false; // the identification page was brought to the front
 
     // `row` of the catalogue is the current type; the bench's sensor from `profile`.
     SensorRig(int row, const QString& profile)
+        : station(Build(env.session, row, profile)), link(&station->link()), images(station->images()),
+          boot(&station->bootLoader()), dc(&station->devices()), blocks(station->params()),
+          transfer(&station->transfer()), file(&station->parameterFile()), ident(&station->identification())
     {
-        env.session.CopyValidSensorType(row);
-        vmx::link::LinkOptions o;
-        o.systemPorts = false;
-        o.realUsb = false;
-        o.simulate = profile;
-        link = std::make_unique<vmx::link::Link>(env.session, o);
         EXPECT_TRUE(link->profileError().isEmpty()) << link->profileError().toStdString();
+        station->SetView(this);
         link->Reset_COM_USB();
-        boot = std::make_unique<vmx::boot::BootLoader>(env.session, *link, images);
-        dc = std::make_unique<vmx::sensor::DeviceCommands>(env.session, *link);
-        transfer = std::make_unique<vmx::sensor::ParameterTransfer>(env.session, *link, *boot, blocks, dc.get());
-        file = std::make_unique<vmx::sensor::ParameterFile>(env.session, blocks);
-        ident = std::make_unique<vmx::sensor::Identification>(env.session, *link, *boot, *transfer, *dc);
-        transfer->stopAcquisition = [this] { ++stops; };
-        transfer->commitEdit = [this] { ++commits; };
-        transfer->refreshPages = [this] { ++refreshes; };
-        ident->refreshPages = [this] { ++refreshes; };
-        transfer->SetStandardValues();
         env.clock.SleepMs(300); // the sensor's start
+    }
+    ~SensorRig() override { station->SetView(nullptr); }
+
+    // StationView: what the pages would have been told.
+    void CommitEdit() override { ++commits; }
+    void PagesChanged() override { ++refreshes; }
+    void ShowIdentPage() override { identShown = true; }
+    void DeviceStateChanged(DeviceField f) override
+    {
+        if (f == DeviceField::SerialMode) modeIndex = station->deviceState().serialModeIndex;
     }
 
     // Time between two operations, as a person takes it: the sensor's restart is over.
@@ -67,4 +63,15 @@ struct SensorRig {
     // Valid incoming frames of one unit with this command byte.
     int In(quint8 command, vmx::sim::Unit unit) { return bench().trace().CountIn(command, unit); }
     size_t TraceSize() { return bench().trace().entries().size(); }
+
+private:
+    static std::unique_ptr<vmx::station::Station> Build(vmx::app::Session& s, int row, const QString& profile)
+    {
+        s.CopyValidSensorType(row);
+        vmx::link::LinkOptions o;
+        o.systemPorts = false;
+        o.realUsb = false;
+        o.simulate = profile;
+        return std::make_unique<vmx::station::Station>(s, o);
+    }
 };

@@ -37,7 +37,7 @@ void PolledSensor(Harness& h)
     c.sensor.mode = 3;
     h.links.simConverters = {c};
 }
-sim::BootLoader& Target(Harness& h) { return h.form->link().OpenSimBench()->sensor().bootLoader(); }
+sim::BootLoader& Target(Harness& h) { return h.form->station().link().OpenSimBench()->sensor().bootLoader(); }
 
 void WriteText(const QString& path, const QByteArray& text)
 {
@@ -95,7 +95,7 @@ TEST(BootPage, KindsMcuButtonsAndAddressEdits)
     auto* start = h.Find<QLineEdit>("EditStartAddr");
     start->setText(QStringLiteral("a0"));
     Q_EMIT start->editingFinished();
-    EXPECT_EQ(h.form->Boot().rangeStart[boot::KindSram], 0xA0u);
+    EXPECT_EQ(h.form->station().bootLoader().rangeStart[boot::KindSram], 0xA0u);
     start->setText(QStringLiteral("zz"));
     Q_EMIT start->editingFinished();
     EXPECT_EQ(Text(h, "EditStartAddr"), QStringLiteral("00A0"));
@@ -118,7 +118,7 @@ TEST(BootPage, IdentificationReadAndEraseThroughTheButtons)
     Harness h;
     PolledSensor(h);
     TMainForm& f = h.Start();
-    h.form->Boot().SelectMcu(334);
+    h.form->station().bootLoader().SelectMcu(334);
     Click(h, "BTStartBoot");
     h.clock.SleepMs(50);
     Click(h, "BTBootIdent");
@@ -130,7 +130,7 @@ TEST(BootPage, IdentificationReadAndEraseThroughTheButtons)
     for (int i = 0; i < 0x1A00; ++i) flash[size_t(i)] = quint8(i * 3);
     Click(h, "BTMemRead");
     EXPECT_EQ(f.PanelTextOf(1), f.session().Msg(273) + QStringLiteral("von 0000 bis 19FF, ") + f.session().Msg(250));
-    EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 0x1A00, f.images().Image(boot::KindCode).begin()));
+    EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 0x1A00, f.station().images().Image(boot::KindCode).begin()));
     EXPECT_EQ(Dump(h)->item(1)->text(), QStringLiteral("0010: 30 33 36 39 3C 3F 42 45 48 4B 4E 51 54 57 5A 5D "));
 
     // SRAM has no erase command: its range is written with 0xFF.
@@ -161,7 +161,7 @@ TEST(BootPage, HexImportAsksOnceAndFillsTheCheckedImage)
     EXPECT_EQ(h.questions[0].Text, M(h, 328));
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0], QStringLiteral("OpenHexFile"));
-    const auto xram = h.form->images().Image(boot::KindXram);
+    const auto xram = h.form->station().images().Image(boot::KindXram);
     EXPECT_EQ(xram[0x10], 0x11);
     EXPECT_EQ(xram[0x12], 0x33);
     EXPECT_EQ(xram[0x13], 0xFF);
@@ -276,7 +276,7 @@ TEST(BootPage, DownloadFromTheMenuWithProgressAndThePageAfterwards)
     EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("TSMonitor")); // success: back to the monitor
 
     // A failing run stays on the boot page; the file name is remembered.
-    h.form->link().OpenSimBench()->sensor().faults.mute = true;
+    h.form->station().link().OpenSimBench()->sensor().faults.mute = true;
     h.Act("MIDownload")->trigger();
     EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("TSBoot"));
     EXPECT_EQ(picks, 1);
@@ -304,7 +304,7 @@ TEST(BootPage, TestModuleOnlyBoxSendsThePingToTheModule)
     c.sensor.mode = 3;
     h.links.simConverters = {c};
     TMainForm& f = h.Start();
-    sim::Bench& bench = *f.link().OpenSimBench();
+    sim::Bench& bench = *f.station().link().OpenSimBench();
     bench.trace().Clear();
     Click(h, "BTBootPing");
     EXPECT_EQ(bench.trace().Of(sim::Dir::In, sim::Unit::TestModule).size(), 0u);

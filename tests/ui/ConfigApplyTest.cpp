@@ -33,7 +33,7 @@ TEST(ConfigApplied, MissingFileLeavesEveryDefault) {
     EXPECT_EQ(f.session().language(), 0);
     EXPECT_TRUE(h.Act("MILDt")->isChecked());
     EXPECT_EQ(CheckedRefresh(h), QStringLiteral("10"));
-    EXPECT_EQ(f.RefreshDivisor(), 10);
+    EXPECT_EQ(f.station().settings.refreshDivisor, 10);
     EXPECT_TRUE(h.Act("MIDataOvfStop")->isChecked());
     EXPECT_EQ(f.DataOverflowPolicy(), app::DataOverflow::Stop);
     EXPECT_FALSE(h.Act("MIOptMessageWindow")->isChecked());
@@ -42,7 +42,7 @@ TEST(ConfigApplied, MissingFileLeavesEveryDefault) {
     EXPECT_TRUE(h.Act("MIWithACK")->isChecked());
     EXPECT_TRUE(h.Act("MIWithAnswer")->isChecked());
     EXPECT_FALSE(h.Act("MIWithFrameCRC")->isChecked());
-    EXPECT_FALSE(f.PowerAutomatic());
+    EXPECT_FALSE(f.station().PowerAutomatic());
     // Standard mode: no boot or test page.
     EXPECT_FALSE(TabShown(h, "TSBoot"));
     EXPECT_FALSE(TabShown(h, "TSTest"));
@@ -73,7 +73,7 @@ TEST(ConfigApplied, EnglishManufacturerAndEveryMenuSetting) {
     EXPECT_TRUE(h.Find<QMenu>("MIBootMenu")->menuAction()->isEnabled());
 
     EXPECT_EQ(CheckedRefresh(h), QStringLiteral("50"));
-    EXPECT_EQ(f.RefreshDivisor(), 50);
+    EXPECT_EQ(f.station().settings.refreshDivisor, 50);
     EXPECT_TRUE(h.Act("MIDataOvfRollOver")->isChecked());
     EXPECT_FALSE(h.Act("MIDataOvfStop")->isChecked());
     EXPECT_EQ(f.DataOverflowPolicy(), app::DataOverflow::RollOver);
@@ -83,7 +83,7 @@ TEST(ConfigApplied, EnglishManufacturerAndEveryMenuSetting) {
     EXPECT_FALSE(f.WithAck());
     EXPECT_FALSE(f.WithAnswer());
     EXPECT_TRUE(f.WithFrameCRC());
-    EXPECT_TRUE(f.PowerAutomatic());
+    EXPECT_TRUE(f.station().PowerAutomatic());
 }
 
 TEST(ConfigApplied, RefreshValueThatIsNoMenuTagChangesNothing) {
@@ -91,7 +91,7 @@ TEST(ConfigApplied, RefreshValueThatIsNoMenuTagChangesNothing) {
     h.WriteIni(QStringLiteral("[SETTINGS]\nREFRESHDIA=7\nDATAOVERFLOW=RESTART\n"));
     TMainForm& f = h.Start();
     EXPECT_EQ(CheckedRefresh(h), QStringLiteral("10"));
-    EXPECT_EQ(f.RefreshDivisor(), 10);
+    EXPECT_EQ(f.station().settings.refreshDivisor, 10);
     EXPECT_EQ(f.DataOverflowPolicy(), app::DataOverflow::Restart);
 }
 

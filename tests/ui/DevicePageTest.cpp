@@ -57,7 +57,7 @@ TEST(DevicePage, LedBoxesBubbleTimeAndAdjustingSpeedReachTheSensor)
     h.links.simConverters = {Polled()};
     TMainForm& f = h.Start();
     ChooseType(h, kKeyV143);
-    sim::Bench& b = *f.link().SimBench(0);
+    sim::Bench& b = *f.station().link().SimBench(0);
 
     // Checking a colour box sends the whole LED byte at once.
     h.Find<QCheckBox>("CBLEDred")->setChecked(true);
@@ -97,7 +97,7 @@ TEST(DevicePage, GainTestFillsTheGridAndTheClipboard)
     ASSERT_EQ(cb->count(), 6);
     cb->setCurrentIndex(2);
     h.Find<QPushButton>("BTSetGainTest")->click();
-    EXPECT_EQ(f.link().SimBench(0)->sensor().gainStep(), 2);
+    EXPECT_EQ(f.station().link().SimBench(0)->sensor().gainStep(), 2);
     auto* grid = h.Find<QTableWidget>("StGainTesttemp");
     ASSERT_NE(grid->item(0, 1), nullptr);
     EXPECT_EQ(grid->item(0, 1)->text(), QStringLiteral("2"));
@@ -113,7 +113,7 @@ TEST(DevicePage, PowerButtonSilencesTheSensorAndChannelNeedsTheDigitalTestModule
     sim::ConverterSpec adapter = Polled(); // the line adapter switches power on CBUS lines
     h.links.simConverters = {adapter};
     TMainForm& f = h.Start();
-    sim::Bench& b = *f.link().SimBench(0);
+    sim::Bench& b = *f.station().link().SimBench(0);
     QAction* power = h.Act("ALPowerOn");
     ASSERT_TRUE(power->isChecked());
     power->trigger(); // unchecks: off
@@ -134,11 +134,11 @@ TEST(DevicePage, PowerButtonSilencesTheSensorAndChannelNeedsTheDigitalTestModule
 
     // The three automatic-power boxes show one flag.
     h.Find<QCheckBox>("ChBPowerOnAutoMon")->click();
-    EXPECT_TRUE(f.PowerAutomatic());
+    EXPECT_TRUE(f.station().PowerAutomatic());
     EXPECT_TRUE(h.Find<QCheckBox>("ChBPowerOnAutoId")->isChecked());
     EXPECT_TRUE(h.Find<QCheckBox>("ChBPowerOnAutoSet")->isChecked());
     h.Find<QCheckBox>("ChBPowerOnAutoSet")->click();
-    EXPECT_FALSE(f.PowerAutomatic());
+    EXPECT_FALSE(f.station().PowerAutomatic());
     EXPECT_FALSE(h.Find<QCheckBox>("ChBPowerOnAutoMon")->isChecked());
 }
 
@@ -151,7 +151,7 @@ TEST(DevicePage, SimulatorDockMovesTheChart)
     ASSERT_NE(dock, nullptr);
     EXPECT_EQ(dock->windowTitle(), QStringLiteral("Simulator"));
     h.Act("ALStart")->trigger();
-    ASSERT_FALSE(f.AcquisitionStopped());
+    ASSERT_FALSE(f.station().Stopped());
     auto tick = [&](int n) {
         for (int i = 0; i < n; ++i) {
             h.clock.SleepMs(1000);
@@ -161,32 +161,32 @@ TEST(DevicePage, SimulatorDockMovesTheChart)
     tick(3);
     // No tube: the sensor reports an error, OUT 241, the strip turns blue.
     dock->findChild<QRadioButton*>(QStringLiteral("RBSimTubeNone"))->click();
-    EXPECT_EQ(f.link().SimBench(0)->sensor().tube(), sim::Tube::None);
+    EXPECT_EQ(f.station().link().SimBench(0)->sensor().tube(), sim::Tube::None);
     tick(2);
-    const int last = f.store().index() - 1;
-    EXPECT_EQ(f.store().at(last).OUT, 241);
+    const int last = f.station().store().index() - 1;
+    EXPECT_EQ(f.station().store().at(last).OUT, 241);
     f.DrawDiagram();
     EXPECT_EQ(f.diagram().image().pixel(50 + last, 20), qRgb(0, 0, 255));
     dock->findChild<QRadioButton*>(QStringLiteral("RBSimTubeFilled"))->click();
     tick(2);
-    EXPECT_LT(f.store().at(f.store().index() - 1).OUT, 240);
+    EXPECT_LT(f.station().store().at(f.station().store().index() - 1).OUT, 240);
 
     // A bubble: the alarm value while it passes.
     dock->findChild<QPushButton*>(QStringLiteral("BTSimBubble"))->click();
     h.clock.SleepMs(100);
     f.Timer2Timer();
-    EXPECT_EQ(f.store().at(f.store().index() - 1).OUT, 240);
+    EXPECT_EQ(f.station().store().at(f.station().store().index() - 1).OUT, 240);
 
     // Unplugged: no answers, nothing stored; plugged back in, samples come again.
     auto* plugged = dock->findChild<QCheckBox*>(QStringLiteral("ChBSimPlugged"));
     ASSERT_TRUE(plugged->isChecked());
     plugged->click();
-    const int stored = f.store().index();
+    const int stored = f.station().store().index();
     tick(3);
-    EXPECT_EQ(f.store().index(), stored);
+    EXPECT_EQ(f.station().store().index(), stored);
     plugged->click();
     tick(3);
-    EXPECT_GT(f.store().index(), stored);
+    EXPECT_GT(f.station().store().index(), stored);
 
     // A picture of the page with the dock, kept for a look.
     QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));

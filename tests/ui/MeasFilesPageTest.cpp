@@ -27,8 +27,8 @@ void FillStore(TMainForm& f, int n) {
         s.OUT = quint8(i % 7 == 3 ? 120 : 5);
         s.BAvg = quint8(i % 11);
         s.Ampl = 190;
-        f.table().SetSampleRow(i + 1, s);
-        f.store().at(i) = s;
+        f.station().table().SetSampleRow(i + 1, s);
+        f.station().store().at(i) = s;
     }
 }
 } // namespace
@@ -65,17 +65,17 @@ TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu) {
     EXPECT_FALSE(h.fileAsks.back().Save);
     EXPECT_EQ(h.fileAsks.back().Title, "Öffne Datei für Messwerte");
     EXPECT_EQ(f.PanelTextOf(1), "Text-Import: alles okay");
-    EXPECT_EQ(f.table().Cell(30, 0), "29");
-    EXPECT_EQ(f.store().at(10).OUT, 120);
-    EXPECT_EQ(f.store().index(), 29);
+    EXPECT_EQ(f.station().table().Cell(30, 0), "29");
+    EXPECT_EQ(f.station().store().at(10).OUT, 120);
+    EXPECT_EQ(f.station().store().index(), 29);
     EXPECT_EQ(h.Find<QScrollBar>("ScrollBar")->value(), 29);
 
     f.ResetValues();
     h.fileNames = {h.dir.filePath("run1.xlsx")};
     h.Act("MIImportExcel")->trigger();
     EXPECT_EQ(f.PanelTextOf(1), "Excel-Import: alles okay");
-    EXPECT_EQ(f.table().Cell(30, 0), "29");
-    EXPECT_EQ(f.store().at(17).OUT, 120);
+    EXPECT_EQ(f.station().table().Cell(30, 0), "29");
+    EXPECT_EQ(f.station().store().at(17).OUT, 120);
 
     // English captions on the dialogs come from the catalogue as well.
     f.ApplyLanguage(1);

@@ -78,11 +78,11 @@ void RunMode(int mode, int ticks, int tickMs)
     converter.sensor.mode = mode;
     h.links.simConverters = {converter};
     TMainForm& f = h.Start();
-    sim::Bench* bench = f.link().SimBench(0);
+    sim::Bench* bench = f.station().link().SimBench(0);
     ASSERT_NE(bench, nullptr);
     bench->sensor().traceStreamBlocks = true;
     h.Act("ALStart")->trigger();
-    ASSERT_FALSE(f.AcquisitionStopped());
+    ASSERT_FALSE(f.station().Stopped());
     for (int i = 0; i < ticks; ++i) {
         // A bubble now and then, so OUT and the state strip change during the run.
         if (i % 15 == 5) bench->sensor().Bubble(h.clock.NowUs(), 150000);
@@ -90,7 +90,7 @@ void RunMode(int mode, int ticks, int tickMs)
         f.Timer2Timer();
     }
     h.Act("ALStop")->trigger();
-    const int n = f.store().index();
+    const int n = f.station().store().index();
     ASSERT_GE(n, 20);
     ASSERT_LT(n, monitor::DiagramRenderer::kSamples);
 
@@ -106,7 +106,7 @@ void RunMode(int mode, int ticks, int tickMs)
     size_t at = 0;
     bool sawAlarm = false, sawClear = false;
     for (int i = 0; i < n; ++i) {
-        const monitor::MeasSample& m = f.store().at(i);
+        const monitor::MeasSample& m = f.station().store().at(i);
         ASSERT_EQ(m.Valid, 1) << i;
         EXPECT_EQ(+m.Index, i);
         if (mode == 1) {
@@ -136,7 +136,7 @@ void RunMode(int mode, int ticks, int tickMs)
     auto* grid = h.Find<QTableView>("StGRead");
     QAbstractItemModel* model = grid->model();
     for (int i = 0; i < n; ++i) {
-        const monitor::MeasSample& m = f.store().at(i);
+        const monitor::MeasSample& m = f.station().store().at(i);
         EXPECT_EQ(model->index(i + 1, 0).data().toString(), QString::number(i));
         EXPECT_EQ(model->index(i + 1, 3).data().toString(), QString::asprintf("%2d", m.OUT));
         if (mode == 1) {
@@ -151,10 +151,10 @@ void RunMode(int mode, int ticks, int tickMs)
     f.DrawDiagram();
     const QImage& img = f.diagram().image();
     for (int i = 0; i < n; ++i) {
-        const monitor::MeasSample& m = f.store().at(i);
+        const monitor::MeasSample& m = f.station().store().at(i);
         EXPECT_EQ(img.pixel(50 + i, 20), StateColour(m.OUT, 240)) << i;
         // Only where the AMax polyline, drawn later, does not cross the point.
-        auto yMax = [&](int j) { return 288 - std::min(128, f.store().at(std::max(j, 0)).AMax / 2); };
+        auto yMax = [&](int j) { return 288 - std::min(128, f.station().store().at(std::max(j, 0)).AMax / 2); };
         const int y = 288 - std::min(128, m.Ampl / 2);
         auto crosses = [&](int a, int b) { return y >= std::min(yMax(a), yMax(b)) && y <= std::max(yMax(a), yMax(b)); };
         if (mode != 1 && !crosses(i - 1, i) && !crosses(i, i + 1)) {

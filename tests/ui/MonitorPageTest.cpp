@@ -30,11 +30,11 @@ TEST(MonitorPage, PolledSamplesReachTableAndChart)
     ASSERT_TRUE(h.Act("ALStart")->isEnabled());
     const QImage before = f.diagram().image().copy();
     h.Act("ALStart")->trigger();
-    EXPECT_FALSE(f.AcquisitionStopped());
+    EXPECT_FALSE(f.station().Stopped());
     EXPECT_FALSE(h.Act("ALStart")->isEnabled());
     EXPECT_TRUE(h.Act("ALStop")->isEnabled());
     Ticks(h, 25, 1000);
-    EXPECT_EQ(f.store().index(), 25);
+    EXPECT_EQ(f.station().store().index(), 25);
     auto* grid = h.Find<QTableView>("StGRead");
     EXPECT_EQ(grid->model()->rowCount(), 32002);
     EXPECT_EQ(grid->model()->index(0, 3).data().toString(), QStringLiteral("OUT"));
@@ -45,14 +45,14 @@ TEST(MonitorPage, PolledSamplesReachTableAndChart)
     EXPECT_EQ(h.Find<QScrollBar>("ScrollBar")->value(), 20);
 
     h.Act("ALStop")->trigger();
-    EXPECT_TRUE(f.AcquisitionStopped());
+    EXPECT_TRUE(f.station().Stopped());
     EXPECT_TRUE(h.Act("ALStart")->isEnabled());
     EXPECT_EQ(f.PanelTextOf(1), QStringLiteral("Abbruch"));
 
     // The scroll bar moves the write position; the next sample goes there.
     h.Find<QScrollBar>("ScrollBar")->setValue(5);
-    EXPECT_EQ(f.store().index(), 5);
+    EXPECT_EQ(f.station().store().index(), 5);
     h.Act("ALClear")->trigger();
-    EXPECT_EQ(f.store().index(), 0);
+    EXPECT_EQ(f.station().store().index(), 0);
     EXPECT_TRUE(grid->model()->index(1, 0).data().toString().isEmpty());
 }

@@ -52,7 +52,7 @@ TEST(ParameterPages, GateBeginWithCommaSendPulseOffAndIncrementClamp) {
     Harness h;
     TMainForm& f = h.StartShown();
     ShowPage(h, "TSSet2"); // row 0 (V1.4x) has the V1.40 page
-    sensor::ParameterBlock& b = f.params().edit;
+    sensor::ParameterBlock& b = f.station().params().edit;
 
     Type(h, "EGateBegin2", QStringLiteral("1,0"));
     EXPECT_EQ(b.GateBegin(), 8);
@@ -92,10 +92,10 @@ TEST(ParameterPages, ServiceModeTimeBelowTheLimitShowsNoLimit) {
     ShowPage(h, "TSSet3");
     Type(h, "EServiceModeTime", QStringLiteral("3"));
     // 3 s * 0.25 stores 1, which the refresh turns into 0.
-    EXPECT_EQ(f.params().edit.ServiceModeTime(), 0);
+    EXPECT_EQ(f.station().params().edit.ServiceModeTime(), 0);
     EXPECT_EQ(Text(h, "EServiceModeTime"), lang::Msg(400, 0));
     Type(h, "EServiceModeTime", QStringLiteral("100"));
-    EXPECT_EQ(f.params().edit.ServiceModeTime(), 25);
+    EXPECT_EQ(f.station().params().edit.ServiceModeTime(), 25);
     EXPECT_EQ(Text(h, "EServiceModeTime"), QStringLiteral("100"));
 }
 
@@ -121,13 +121,13 @@ TEST(ParameterPages, GainTestCellsClampAndEmptyIsZero) {
     QTest::keyClicks(editor, QStringLiteral("300"));
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents(); // the editor hands its text over after the key
-    EXPECT_EQ(f.params().edit.Byte(32 + 6 * 1 + 2), 255);
+    EXPECT_EQ(f.station().params().edit.Byte(32 + 6 * 1 + 2), 255);
     EXPECT_EQ(grid->item(2, 3)->text(), QStringLiteral("255"));
 
     // An emptied cell stores 0 once another cell is selected.
     grid->item(3, 2)->setText(QString());
     grid->setCurrentCell(4, 4);
-    EXPECT_EQ(f.params().edit.Byte(32 + 6 * 2 + 1), 0);
+    EXPECT_EQ(f.station().params().edit.Byte(32 + 6 * 2 + 1), 0);
     EXPECT_EQ(grid->item(3, 2)->text(), QStringLiteral("000"));
 }
 
@@ -145,8 +145,8 @@ TEST(ParameterPages, BubbleTableSizesThatDecreaseShowTheError) {
 
     Type(h, "EBubbleTab_1_0", QStringLiteral("1,0"));
     Type(h, "EBubbleTab_2_0", QStringLiteral("0.5"));
-    EXPECT_EQ(f.params().edit.BubbleSize(1), 10);
-    EXPECT_EQ(f.params().edit.BubbleSize(2), 5);
+    EXPECT_EQ(f.station().params().edit.BubbleSize(1), 10);
+    EXPECT_EQ(f.station().params().edit.BubbleSize(2), 5);
     EXPECT_EQ(err->text(), QStringLiteral("--> ") + lang::Msg(134, 0));
     EXPECT_TRUE(err->styleSheet().contains(QStringLiteral("red")));
 
@@ -155,10 +155,10 @@ TEST(ParameterPages, BubbleTableSizesThatDecreaseShowTheError) {
 
     // Percentages and values of the alarm row.
     Type(h, "EBubbleTab_8_2", QStringLiteral("33"));
-    EXPECT_EQ(f.params().edit.BubblePercent(8), 84); // 33 * 2.55 = 84.15
+    EXPECT_EQ(f.station().params().edit.BubblePercent(8), 84); // 33 * 2.55 = 84.15
     EXPECT_EQ(Text(h, "EBubbleTab_8_2"), QStringLiteral("32.9"));
     Type(h, "EBubbleTab_8_1", QStringLiteral("300"));
-    EXPECT_EQ(f.params().edit.BubbleValue(8), 241);
+    EXPECT_EQ(f.station().params().edit.BubbleValue(8), 241);
     EXPECT_EQ(Text(h, "EBubbleTab_8_0"), lang::Msg(458, 0));
 }
 
@@ -168,19 +168,19 @@ TEST(ParameterPages, SecurityListShowsAndWritesTheByteAndItsInverse) {
     ShowPage(h, "TSSet3");
     auto* list = h.Find<QListWidget>("CBLSecurity");
     ASSERT_EQ(list->count(), 7);
-    EXPECT_EQ(f.params().edit.Security(), 0x16);
-    EXPECT_EQ(f.params().edit.SecurityInv(), 0xE9);
+    EXPECT_EQ(f.station().params().edit.Security(), 0x16);
+    EXPECT_EQ(f.station().params().edit.SecurityInv(), 0xE9);
     std::vector<int> checked;
     for (int k = 0; k < list->count(); ++k)
         if (list->item(k)->checkState() == Qt::Checked) checked.push_back(k);
     EXPECT_EQ(checked, (std::vector<int>{1, 2, 4})); // RAM, CPU and gain test
 
     list->item(0)->setCheckState(Qt::Checked); // as a click on the box does
-    EXPECT_EQ(f.params().edit.Security(), 0x17);
-    EXPECT_EQ(f.params().edit.SecurityInv(), 0xE8);
+    EXPECT_EQ(f.station().params().edit.Security(), 0x17);
+    EXPECT_EQ(f.station().params().edit.SecurityInv(), 0xE8);
     list->item(2)->setCheckState(Qt::Unchecked);
-    EXPECT_EQ(f.params().edit.Security(), 0x13);
-    EXPECT_EQ(f.params().edit.SecurityInv(), 0xEC);
+    EXPECT_EQ(f.station().params().edit.Security(), 0x13);
+    EXPECT_EQ(f.station().params().edit.SecurityInv(), 0xEC);
 }
 
 TEST(ParameterPages, PanelsToggleTheirBitsAndShowColourAndLevel) {
@@ -188,7 +188,7 @@ TEST(ParameterPages, PanelsToggleTheirBitsAndShowColourAndLevel) {
     TMainForm& f = h.StartShown();
     Choose(h, 5011131); // V1.31: the older page with the LED and output groups
     ShowPage(h, "TSSet1");
-    sensor::ParameterBlock& b = f.params().edit;
+    sensor::ParameterBlock& b = f.station().params().edit;
     auto* start = h.Find<TPanel>("PCfgLED03"); // start "auto"
     EXPECT_EQ(start->text(), QStringLiteral("AUTO"));
     QTest::mouseClick(start, Qt::LeftButton);
@@ -212,19 +212,19 @@ TEST(ParameterPages, PanelsToggleTheirBitsAndShowColourAndLevel) {
     // The output table on the V1.40 page: masked with 0x17 after the toggle.
     Choose(h, 5028143);
     ShowPage(h, "TSSet2");
-    f.params().edit.SetBubbleOut(3, 0x1F);
+    f.station().params().edit.SetBubbleOut(3, 0x1F);
     f.UpdateDialog();
     auto* level = h.Find<TPanel>("PBubbleTab_3_0"); // tag 134
     EXPECT_EQ(level->text(), QStringLiteral("H"));
     QTest::mouseClick(level, Qt::LeftButton);
-    EXPECT_EQ(f.params().edit.BubbleOut(3), 0x07);
+    EXPECT_EQ(f.station().params().edit.BubbleOut(3), 0x07);
     EXPECT_EQ(level->text(), QStringLiteral("L"));
 }
 
 TEST(ParameterPages, ListsCheckBoxesAndTheStartConfiguration) {
     Harness h;
     TMainForm& f = h.StartShown();
-    sensor::ParameterBlock& b = f.params().edit;
+    sensor::ParameterBlock& b = f.station().params().edit;
     // Standard set: bubble averaging 0x31 -> index 3 with M, zero averaging 225 -> index 14 with M.
     EXPECT_EQ(h.Find<QComboBox>("CBBubbleAvg2")->currentIndex(), 3);
     EXPECT_TRUE(h.Find<QCheckBox>("ChBBubbleAvgM2")->isChecked());
@@ -278,7 +278,7 @@ TEST(ParameterPages, OlderTypesClearTheNewerFieldsAndLeaveTheSecondSetAlone) {
     Harness h;
     TMainForm& f = h.Start();
     Choose(h, 5011131);
-    const sensor::ParameterBlock& b = f.params().edit;
+    const sensor::ParameterBlock& b = f.station().params().edit;
     for (int i = Par::BubbleTab; i <= Par::InputCfg; ++i)
         EXPECT_EQ(b.Byte(i), 0xFF) << i;
     EXPECT_EQ(b.Byte(Par::Burst), 0xFF); // no bit 14
@@ -292,9 +292,9 @@ TEST(ParameterPages, StandardRestoresTheStandardBlock) {
     TMainForm& f = h.StartShown();
     ShowPage(h, "TSSet3");
     Type(h, "EBubbleFactor", QStringLiteral("12"));
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 12);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 12);
     h.Act("ALSetStandard")->trigger();
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 5);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 5);
     EXPECT_EQ(Text(h, "EBubbleFactor"), QStringLiteral("5"));
     EXPECT_EQ(Text(h, "ECRC"), QStringLiteral("$FFFF"));
 }

@@ -49,7 +49,7 @@ TEST(SensorPagesBench, EditWriteReadVerifyAndTheFileRoundTrip) {
     Choose(h, 5028143); // QVR05.28 V1.43
     h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSSET"));
     h.Find<QTabWidget>("PCSet")->setCurrentWidget(h.Find<QWidget>("TSSet3"));
-    sim::Bench* bench = f.link().OpenSimBench();
+    sim::Bench* bench = f.station().link().OpenSimBench();
     ASSERT_NE(bench, nullptr);
     h.clock.SleepMs(300);
 
@@ -59,18 +59,18 @@ TEST(SensorPagesBench, EditWriteReadVerifyAndTheFileRoundTrip) {
     ASSERT_EQ(f.PanelTextOf(1), Msg(h, 279) + Msg(h, 250));
     auto& flash = bench->sensor().bootLoader().flash();
     EXPECT_EQ(flash[0x0A00 + sensor::Par::BubbleFactor], 12);
-    EXPECT_EQ(flash[0x0A00], f.params().edit.ComputeCheckSum(256));
+    EXPECT_EQ(flash[0x0A00], f.station().params().edit.ComputeCheckSum(256));
 
     // Changed in the window, then read back: the sensor's block returns.
     h.clock.SleepMs(300);
     Type(h, "EBubbleFactor", QStringLiteral("3"));
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 3);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 3);
     h.Act("ALVerifyParameter")->trigger();
     EXPECT_EQ(f.PanelTextOf(1), Msg(h, 281) + Msg(h, 280));
     h.clock.SleepMs(300);
     h.Act("ALReadParameter")->trigger();
     ASSERT_EQ(f.PanelTextOf(1), Msg(h, 275) + Msg(h, 250));
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 12);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 12);
     EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("12"));
     h.clock.SleepMs(300);
     h.Act("ALVerifyParameter")->trigger();
@@ -85,14 +85,14 @@ TEST(SensorPagesBench, EditWriteReadVerifyAndTheFileRoundTrip) {
     };
     h.Find<QAbstractButton>("BTSSaveParameterFile")->click();
     EXPECT_EQ(f.PanelTextOf(1), Msg(h, 296) + Msg(h, 250));
-    const sensor::ParameterBlock saved = f.params().edit;
+    const sensor::ParameterBlock saved = f.station().params().edit;
     Type(h, "EBubbleFactor", QStringLiteral("7"));
     h.Find<QAbstractButton>("BTSOpenParameterFile")->click();
     EXPECT_EQ(f.PanelTextOf(1), Msg(h, 297) + Msg(h, 250));
-    EXPECT_EQ(f.params().edit, saved);
+    EXPECT_EQ(f.station().params().edit, saved);
     EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("12"));
     EXPECT_EQ(dialogs, (QStringList{QStringLiteral("SaveHexFile"), QStringLiteral("OpenHexFile")}));
-    EXPECT_EQ(f.parameterFile().lastFileName, path);
+    EXPECT_EQ(f.station().parameterFile().lastFileName, path);
 
     // A cancelled dialog does nothing.
     h.fileName = nullptr;
@@ -187,19 +187,19 @@ TEST(SensorPagesBench, FileOfAnotherTypeAsksAndCancelKeepsTheBlock) {
     ASSERT_EQ(h.questions.size(), asked + 1);
     EXPECT_EQ(h.questions.back().Text, Msg(h, 283));
     EXPECT_EQ(h.questions.back().Icon, app::AskIcon::Warning); // the window's warning box
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 5);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 5);
 
     h.answers = {app::AskResult::Yes};
     h.Find<QAbstractButton>("BTSOpenParameterFile")->click();
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 9);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 9);
     EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("9"));
 }
 
 TEST(SensorPagesBench, StartUpParameterFileBecomesStandardAndEditBlock) {
     Harness first;
     TMainForm& a = first.StartShown();
-    a.params().edit.SetBubbleFactor(17);
-    a.params().edit.word = 0x4321;
+    a.station().params().edit.SetBubbleFactor(17);
+    a.station().params().edit.word = 0x4321;
     first.fileName = [&](const QString&, const QString&) { return first.dir.filePath(QStringLiteral("p.hex")); };
     first.Find<QAbstractButton>("BTSSaveParameterFile")->click();
 
@@ -207,16 +207,16 @@ TEST(SensorPagesBench, StartUpParameterFileBecomesStandardAndEditBlock) {
     ASSERT_TRUE(QFile::copy(first.dir.filePath(QStringLiteral("p.hex")), h.dir.filePath(QStringLiteral("p.hex"))));
     h.WriteIni(QStringLiteral("[DEVICE]\nPARFILE=p.hex\n"));
     TMainForm& f = h.Start();
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 17);
-    EXPECT_EQ(f.params().standard.BubbleFactor(), 17);
-    EXPECT_EQ(f.params().edit.word, 0x4321);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 17);
+    EXPECT_EQ(f.station().params().standard.BubbleFactor(), 17);
+    EXPECT_EQ(f.station().params().edit.word, 0x4321);
     EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("17"));
     EXPECT_EQ(h.Find<QLineEdit>("ECRC")->text(), QStringLiteral("$4321"));
     EXPECT_TRUE(f.StateForm()->Lines().contains(Msg(h, 297) + Msg(h, 250)));
     // "Standard" returns to the file's block, not to the built-in one.
-    f.params().edit.SetBubbleFactor(1);
+    f.station().params().edit.SetBubbleFactor(1);
     h.Act("ALSetStandard")->trigger();
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 17);
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 17);
 }
 
 TEST(SensorPagesBench, OutputTableIsBuiltAsTheStartSequenceSays) {

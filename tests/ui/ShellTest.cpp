@@ -246,7 +246,7 @@ TEST(Link, ProtocolSwitchesFollowMonitorIniAndTheMenu) {
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\r\nWITHACK=OFF\r\nWITHFRAMECRC=ON\r\n"));
     TMainForm& f = h.Start();
-    link::FrameProtocol& fp = f.link().protocol();
+    link::FrameProtocol& fp = f.station().link().protocol();
     EXPECT_FALSE(fp.WithAck());
     EXPECT_TRUE(fp.WithAnswer());
     EXPECT_TRUE(fp.WithFrameCrc());
@@ -263,10 +263,10 @@ TEST(Link, PingThroughTheWindowsLink) {
     h.links.simConverters = {polled};
     TMainForm& f = h.Start();
     ASSERT_EQ(f.portName(), QStringLiteral("USB1"));
-    EXPECT_TRUE(f.link().protocol().SendReceiveCommand(1, 0x29, 5, 1, f.session().Msg(260)));
+    EXPECT_TRUE(f.station().link().protocol().SendReceiveCommand(1, 0x29, 5, 1, f.session().Msg(260)));
     EXPECT_EQ(f.PanelTextOf(1), QStringLiteral("Ping: alles okay"));
     // The frame went out byte for byte through the simulated converter.
-    const auto in = f.link().OpenSimBench()->trace().Of(vmx::sim::Dir::In, vmx::sim::Unit::Sensor);
+    const auto in = f.station().link().OpenSimBench()->trace().Of(vmx::sim::Dir::In, vmx::sim::Unit::Sensor);
     ASSERT_FALSE(in.empty());
     EXPECT_EQ(in.back().bytes, QByteArray::fromHex("f10005291e"));
 }
@@ -345,7 +345,7 @@ TEST(Pages, StartSetsTheGridsAndTheTestPage) {
     EXPECT_EQ(h.Find<QLineEdit>("ETK_PICConfig")->text(), QStringLiteral("$FFF"));
     EXPECT_EQ(h.Find<QTableWidget>("StGStart")->columnWidth(0), 120);
     EXPECT_TRUE(h.form->TestDataSaved);
-    EXPECT_EQ(h.form->DrawingBitmap().width(), 740);
+    EXPECT_EQ(h.form->diagram().image().width(), 740);
     EXPECT_EQ(h.Find<QWidget>("ScrollBar")->width(), 740);
     // Output table: ten rows at their places, panel tags by row and column.
     EXPECT_EQ(h.Find<QWidget>("EBubbleTab_3_1")->geometry(), QRect(60, 90, 43, 19));

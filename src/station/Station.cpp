@@ -1,0 +1,306 @@
+#include "station/Station.h"
+
+#include "app/Session.h"
+#include "sensor/ParameterEditor.h"
+
+#include <algorithm>
+
+namespace vmx::station {
+
+namespace {
+constexpr int kMsgNoData = 263; // "No data have been read from sensor."
+}
+
+Station::Station(app::Session& session, const link::LinkOptions& links)
+    : session_(session), link_(std::make_unique<link::Link>(session, links)),
+      table_(std::make_unique<monitor::MeasTableModel>()),
+      acq_(std::make_unique<monitor::Acquisition>(session, *link_, store_, *table_)),
+      boot_(std::make_unique<boot::BootLoader>(session, *link_, images_)),
+      hex_(std::make_unique<boot::HexImage>(session, images_)),
+      download_(std::make_unique<boot::Download>(session, *boot_, *hex_)),
+      devices_(std::make_unique<sensor::DeviceCommands>(session, *link_)),
+      transfer_(
+          std::make_unique<sensor::ParameterTransfer>(session, *link_, *boot_, params_, devices_.get())),
+      parFile_(std::make_unique<sensor::ParameterFile>(session, params_)),
+      ident_(std::make_unique<sensor::Identification>(session, *link_, *boot_, *transfer_, *devices_)) {
+    // The program starts with the standard set in the working block.
+    params_.SetStandardValues();
+    params_.CopyStandardToEdit();
+    WireLink();
+    WireAcquisition();
+    WireSensor();
+    WireBoot();
+}
+
+Station::~Station() {
+    // The link's callbacks reach the parts below; nothing may call them while they go.
+    link_->onMenuChanged = nullptr;
+    link_->onRtsChanged = nullptr;
+    link_->onSerialIfChanged = nullptr;
+    link_->onMonitoringStop = nullptr;
+    link_->onStartStopEnabled = nullptr;
+    link_->stopAcquisition = nullptr;
+}
+
+// ---- wiring: every hook between the parts, once ----
+
+void Station::WireLink() {
+    link::Link& l = *link_;
+    using Field = StationView::LinkField;
+    l.onMenuChanged = [this] {
+        if (view_) view_->LinkChanged(Field::Menu);
+    };
+    l.onRtsChanged = [this](const QString&, bool) {
+        if (view_) view_->LinkChanged(Field::Routing);
+    };
+    l.onSerialIfChanged = [this](const QString&) {
+        if (view_) view_->LinkChanged(Field::SerialInterface);
+    };
+    // A read or write that found no port stops the acquisition at its next tick.
+    l.onMonitoringStop = [this] { linkFailed_ = true; };
+    l.onStartStopEnabled = [this](bool start, bool stop) { StartStop(start, stop); };
+    l.stopAcquisition = [this] { Stop(); };
+}
+
+void Station::WireAcquisition() {
+    monitor::Acquisition& a = *acq_;
+    a.settings = [this] {
+        monitor::StoreSettings st;
+        st.Threshold = settings.bubbleThreshold;
+        st.Beeper = settings.beeper;
+        st.RefreshDivisor = settings.refreshDivisor;
+        st.DialogOutput = settings.outputConfigKind == 3;
+        st.Policy = settings.overflow;
+        return st;
+    };
+    a.measIntervalMs = [this] { return settings.measIntervalMs; };
+    // Sensors below V1.24 send no OUT: it is derived from the working block's bubble factor.
+    a.bubbleFactor = [this] { return params_.edit.BubbleFactor(); };
+    a.onStartStopEnabled = [this](bool start, bool stop) { StartStop(start, stop); };
+    a.setTimerInterval = [this](int ms) {
+        timerMs_ = ms;
+        if (view_) view_->TimerIntervalChanged(ms);
+    };
+    a.redraw = [this] {
+        if (view_) view_->Redraw();
+    };
+    a.follow = [this](int index) {
+        if (view_) view_->Follow(index);
+    };
+    // The new-sample fan-out: the table is filled by the acquisition itself, the diagram
+    // redraws through `redraw`; the front end (and later the test controller) hears it here.
+    a.newMeasValue = [this](const monitor::MeasSample& s) {
+        if (view_) view_->NewSample(s);
+    };
+}
+
+void Station::WireSensor() {
+    using Field = StationView::DeviceField;
+    sensor::DeviceCommands& d = *devices_;
+    d.stopAcquisition = [this] { Stop(); };
+    d.onColourBoxesEnabled = [this](bool on) {
+        device_.colourBoxesEnabled = on;
+        DeviceChanged(Field::ColourBoxes);
+    };
+    d.onPowerGlyph = [this](bool on) {
+        device_.powerGlyphOn = on;
+        DeviceChanged(Field::PowerGlyph);
+    };
+    d.onPowerActionChecked = [this](bool checked) {
+        device_.powerActionChecked = checked;
+        DeviceChanged(Field::PowerAction);
+    };
+    d.onChannelCaption = [this](const QString& caption) {
+        device_.channelCaption = caption;
+        DeviceChanged(Field::Channel);
+    };
+    d.onPowerAutoChanged = [this](bool) { DeviceChanged(Field::PowerAutomatic); };
+
+    sensor::ParameterTransfer& t = *transfer_;
+    t.stopAcquisition = [this] { Stop(); };
+    t.commitEdit = [this] {
+        if (view_) view_->CommitEdit();
+    };
+    t.refreshPages = [this] { PagesChanged(); };
+
+    parFile_->refreshPages = [this] { PagesChanged(); };
+
+    sensor::Identification& i = *ident_;
+    i.stopAcquisition = [this] { Stop(); };
+    i.applyType = [this](int row) {
+        session_.CopyValidSensorType(row);
+        if (view_) view_->TypeApplied(row);
+    };
+    i.setSerialModeIndex = [this](int index) {
+        device_.serialModeIndex = index;
+        DeviceChanged(Field::SerialMode);
+    };
+    i.refreshPages = [this] { PagesChanged(); };
+    i.showIdentPage = [this] {
+        if (view_) view_->ShowIdentPage();
+    };
+}
+
+void Station::WireBoot() {
+    boot_->stopAcquisition = [this] { Stop(); };
+    boot_->onPageChanged = [this] {
+        if (view_) view_->BootPageChanged();
+    };
+    download_->onPageChanged = [this] {
+        if (view_) view_->BootPageChanged();
+    };
+    download_->selectCodeFlash = [this] {
+        codeFlashSelected_ = true;
+        if (view_) view_->BootPageChanged();
+    };
+    download_->hexImportButton = [this] { return view_ ? view_->PickDownloadFile(false) : false; };
+    download_->absImportButton = [this] { return view_ ? view_->PickDownloadFile(true) : false; };
+}
+
+void Station::PagesChanged() {
+    // Every refresh of the pages normalises the edit block, also without a window, so the
+    // block written is the one the window would write.
+    sensor::NormaliseEditBlock(params_.edit, session_.sensor.Flags, transfer_->ParLen());
+    if (view_) view_->PagesChanged();
+}
+
+void Station::DeviceChanged(StationView::DeviceField field) {
+    if (view_) view_->DeviceStateChanged(field);
+}
+
+void Station::StartStop(bool start, bool stop) {
+    startEnabled_ = start;
+    stopEnabled_ = stop;
+    if (view_) view_->AcquisitionChanged();
+}
+
+// ---- start ----
+
+bool Station::OpenLink(const QString& port) {
+    link_->Reset_COM_USB();
+    // The command line may name a link other than the preferred one.
+    if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
+    // The line of a test module goes to the sensor.
+    if (link_->IsOpen()) link_->ForceRTS(1);
+    StartStop(link_->HasPort(), false);
+    return link_->IsOpen();
+}
+
+void Station::ApplyConfig(const app::MonitorConfig& config) {
+    settings.refreshDivisor = config.RefreshDia > 0 ? config.RefreshDia : settings.refreshDivisor;
+    settings.overflow = config.Overflow;
+    settings.beeper = config.Beeper;
+    link_->protocol().ApplyConfig(config);
+    devices_->SetPowerAuto(config.PowerAuto);
+}
+
+bool Station::LoadStartParameters() {
+    const bool ok = parFile_->LoadStandardParameters(session_.config.ParFile);
+    PagesChanged();
+    return ok;
+}
+
+// ---- acquisition ----
+
+void Station::Start() {
+    acq_->ALStartExecute();
+    // What failed before or while the probe ran is the probe's own result.
+    linkFailed_ = false;
+}
+
+void Station::Stop() {
+    acq_->ALStopExecute();
+    linkFailed_ = false;
+}
+
+void Station::Tick() {
+    if (linkFailed_) {
+        // The port went away under the running acquisition: it stops.
+        linkFailed_ = false;
+        acq_->SetStopped(true);
+        StartStop(link_->HasPort(), false);
+        return;
+    }
+    acq_->Timer2Timer();
+}
+
+bool Station::Capture(int count) {
+    Start();
+    if (acq_->Stopped()) return false;
+    const int wanted = std::min(count, monitor::MeasurementStore::kSlots);
+    // The drain stops at the wanted count, so the store holds exactly that many.
+    acq_->wantMore = [this, wanted] { return store_.index() < wanted; };
+    app::Clock& clock = session_.clock();
+    // A sensor that falls silent must not keep the run waiting for ever.
+    const qint64 deadline =
+        clock.NowMs() + qint64(wanted) * std::max(timerMs_, settings.measIntervalMs) * 4 + 10000;
+    while (store_.index() < wanted && !acq_->Stopped() && clock.NowMs() < deadline) {
+        clock.SleepMs(timerMs_);
+        Tick();
+    }
+    acq_->wantMore = nullptr;
+    const bool silent = !acq_->Stopped() && store_.index() < wanted;
+    if (!acq_->Stopped()) Stop();
+    // Ran out of time without the acquisition saying why: the samples did not come.
+    if (silent) session_.PanelText(1, session_.Msg(kMsgNoData));
+    return store_.index() >= wanted;
+}
+
+// ---- device commands ----
+
+bool Station::SetLed(int serialMode, const sensor::LedBits& led) {
+    return devices_->ALSetLEDExecute(serialMode, led);
+}
+
+bool Station::StartService(const sensor::LedBits& led) {
+    return devices_->BTStartServiceClick(led);
+}
+
+// ---- parameter file ----
+
+bool Station::SaveParameterFile(const QString& fileName, bool withCalibration) {
+    parFile_->withCalibration = withCalibration;
+    return parFile_->BTSSaveParameterFileClick(fileName);
+}
+
+bool Station::OpenParameterFile(const QString& fileName, bool withCalibration) {
+    parFile_->withCalibration = withCalibration;
+    return parFile_->BTSOpenParameterFileClick(fileName);
+}
+
+// ---- memories ----
+
+bool Station::ReadMemory(int channel, int kind, quint32 start, quint32 end) {
+    if (!boot::IsMemoryKind(kind)) return false;
+    return boot_->ReadMemory(channel, start, session_.Msg(boot::kMsgRead[size_t(kind)]), kind, end);
+}
+
+bool Station::WriteMemory(int channel, int kind, quint32 start, quint32 end) {
+    if (!boot::IsMemoryKind(kind)) return false;
+    return boot_->WriteMemory(channel, start, session_.Msg(boot::kMsgWrite[size_t(kind)]), kind, end);
+}
+
+bool Station::EraseMemory(int channel, int kind, quint32 start, quint32 end) {
+    if (!boot::IsMemoryKind(kind)) return false;
+    const QString text = session_.Msg(boot::kMsgErase[size_t(kind)]);
+    if (kind == boot::KindCode) return boot_->EraseMemory(channel, start, text, kind, end);
+    // The RAMs and the EEPROM have no erase command: their range is written with 0xFF.
+    const auto image = images_.Image(kind);
+    if (start <= end && end < image.size())
+        std::fill(image.begin() + start, image.begin() + end + 1, quint8(0xFF));
+    return boot_->WriteMemory(channel, start, text, kind, end);
+}
+
+bool Station::VerifyMemory(int channel, int kind, quint32 start, quint32 end) {
+    if (!boot::IsMemoryKind(kind)) return false;
+    const size_t k = size_t(kind);
+    return boot_->VerifyMemory(channel, start, session_.Msg(boot::kMsgVerify[k]),
+                               session_.Msg(boot::kMsgRead[k]), kind, end);
+}
+
+bool Station::DownloadFirmware(const QString& hexFile) {
+    if (!hexFile.isEmpty()) download_->hexFile = hexFile;
+    return download_->DownLoad();
+}
+
+} // namespace vmx::station

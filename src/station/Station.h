@@ -1,0 +1,232 @@
+#pragma once
+// The composition root: one object that owns the program's core (link, store and table,
+// acquisition, memory images, boot loader, HEX, download, parameter blocks, device commands,
+// parameter transfer and file, identification) and wires every hook between them exactly once.
+// The window, vmxctl and the integration tests all build on it; nothing else wires subsystems.
+
+#include "app/MonitorConfig.h"
+#include "boot/BootLoader.h"
+#include "boot/Download.h"
+#include "boot/HexImage.h"
+#include "boot/MemoryImages.h"
+#include "link/Link.h"
+#include "monitor/Acquisition.h"
+#include "monitor/MeasTableModel.h"
+#include "monitor/MeasurementStore.h"
+#include "sensor/DeviceCommands.h"
+#include "sensor/Identification.h"
+#include "sensor/ParameterBlock.h"
+#include "sensor/ParameterFile.h"
+#include "sensor/ParameterTransfer.h"
+
+#include <QString>
+
+#include <memory>
+#include <utility>
+
+namespace vmx::app {
+class Session;
+}
+
+namespace vmx::station {
+
+// What a front end is told. Every method has an empty default, so vmxctl and the tests
+// implement only what they watch; the window implements them by refreshing its controls.
+class StationView {
+public:
+    virtual ~StationView() = default;
+    // START/STOP enabling or the stopped state changed (read StartEnabled/StopEnabled).
+    virtual void AcquisitionChanged() {}
+    // The acquisition's timer is to run at this interval.
+    virtual void TimerIntervalChanged(int ms) { (void)ms; }
+    // The diagram is to be redrawn.
+    virtual void Redraw() {}
+    // The views follow the store's newest sample.
+    virtual void Follow(int storeIndex) { (void)storeIndex; }
+    // A decoded sample went into the store and the table.
+    virtual void NewSample(const monitor::MeasSample& sample) { (void)sample; }
+    // The parameter and identification pages show the blocks again.
+    virtual void PagesChanged() {}
+    // The boot page shows images, ranges and MCU again.
+    virtual void BootPageChanged() {}
+    // One field of DeviceState (or the automatic-power flag) changed.
+    enum class DeviceField { PowerGlyph, PowerAction, ColourBoxes, Channel, SerialMode, PowerAutomatic };
+    virtual void DeviceStateChanged(DeviceField field) { (void)field; }
+    // The link menu, the RTS routing or the test module's serial-interface switch changed
+    // (read them from link()).
+    enum class LinkField { Menu, Routing, SerialInterface };
+    virtual void LinkChanged(LinkField field) { (void)field; }
+    // An identification made a catalogue row the current type (the session already has it).
+    virtual void TypeApplied(int row) { (void)row; }
+    // A pending edit of the pages is to be committed before a transfer.
+    virtual void CommitEdit() {}
+    // The identification page is to be shown (after an identification).
+    virtual void ShowIdentPage() {}
+    // The download found no remembered file name: ask for one (ABS or HEX) and set it on
+    // download(); false ends the download. Without a view there is nobody to ask.
+    virtual bool PickDownloadFile(bool abs) {
+        (void)abs;
+        return false;
+    }
+};
+
+// The program's state that is not a widget's: the window's controls show it and write it.
+struct StationSettings {
+    int refreshDivisor = 10;   // redraw every N samples (menu "Diagramm")
+    int maxBubble = 250;       // diagram scale (EMaxBubble)
+    int bubbleThreshold = 240; // alarm band (ENThr)
+    int bubbleTestTime = sensor::DeviceCommands::kDefaultBubbleTestTime;  // EBubbleTestTime
+    int amplControlTime = sensor::DeviceCommands::kDefaultAdjustingSpeed; // EAmplDecTemp
+    int gainTestIndex = sensor::DeviceCommands::kGainAuto;                // CBGainTest
+    int outputConfigKind = 0;                                             // 3: every sample redraws
+    int measIntervalMs = 1000; // polled mode's interval (CBMeasTime)
+    bool beeper = false;       // "Pieper"
+    app::DataOverflow overflow = app::DataOverflow::Stop;
+};
+
+// What the device commands left for the window to show.
+struct DeviceState {
+    bool powerGlyphOn = true;                        // BTPowerOn / BTPowerOn2 glyph
+    bool powerActionChecked = true;                  // ALPowerOn
+    bool colourBoxesEnabled = true;                  // CBLEDgreen / red / blue
+    QString channelCaption = QStringLiteral("CH 1"); // ALSwitchIF
+    int serialModeIndex = -1;                        // CBMSerialMode to select; -1: leave it
+};
+
+class Station {
+public:
+    // The link is built from `links` (nothing is enumerated yet: call OpenLink or
+    // link().Reset_COM_USB()).
+    Station(app::Session& session, const link::LinkOptions& links);
+    ~Station();
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    void SetView(StationView* view) { view_ = view; }
+
+    // --- the parts ---------------------------------------------------------------------------
+    app::Session& session() { return session_; }
+    link::Link& link() { return *link_; }
+    monitor::MeasurementStore& store() { return store_; }
+    monitor::MeasTableModel& table() { return *table_; }
+    monitor::Acquisition& acquisition() { return *acq_; }
+    boot::MemoryImages& images() { return images_; }
+    boot::BootLoader& bootLoader() { return *boot_; }
+    boot::HexImage& hex() { return *hex_; }
+    boot::Download& download() { return *download_; }
+    sensor::ParameterBlocks& params() { return params_; }
+    sensor::DeviceCommands& devices() { return *devices_; }
+    sensor::ParameterTransfer& transfer() { return *transfer_; }
+    sensor::ParameterFile& parameterFile() { return *parFile_; }
+    sensor::Identification& identification() { return *ident_; }
+
+    StationSettings settings;
+    const DeviceState& deviceState() const { return device_; }
+    // The serial-mode index the identification asked for has been shown.
+    void SerialModeIndexShown() { device_.serialModeIndex = -1; }
+    // The download selected the code flash; true once, for the boot page's refresh.
+    bool TakeCodeFlashSelected() { return std::exchange(codeFlashSelected_, false); }
+
+    // --- start --------------------------------------------------------------------------------
+    // As the program does at start: enumerate the links and open the preferred one (or `port`:
+    // a menu caption or a device path), the protocol switches from MONITOR.INI, the line of a
+    // test module to the sensor. False when the chosen link did not open.
+    bool OpenLink(const QString& port = QString());
+    // The menu switches MONITOR.INI gives that the core keeps (overflow, beeper, divisor,
+    // automatic power, protocol switches).
+    void ApplyConfig(const app::MonitorConfig& config);
+    // The standard set, with MONITOR.INI's parameter file on top, into the edit block.
+    bool LoadStartParameters();
+
+    // --- acquisition --------------------------------------------------------------------------
+    void Start();
+    void Stop();
+    // One timer tick.
+    void Tick();
+    void ResetValues() { acq_->ResetValues(); }
+    bool Stopped() const { return acq_->Stopped(); }
+    bool StartEnabled() const { return startEnabled_; }
+    bool StopEnabled() const { return stopEnabled_; }
+    int TimerIntervalMs() const { return timerMs_; }
+    // START, up to `count` samples, STOP: the program's own timer run on the session clock.
+    // True when all of them arrived.
+    bool Capture(int count);
+
+    // --- device commands (the monitor page) ---------------------------------------------------
+    bool Restart() { return devices_->ALQVRResetExecute(); }
+    bool SetLed(int serialMode, const sensor::LedBits& led);
+    bool BubbleTest(int serialMode) {
+        return devices_->ALBubbleTestExecute(serialMode, settings.bubbleTestTime);
+    }
+    bool SetOutputMode(int serialMode, const sensor::LedBits& led) {
+        return devices_->ALSetConfigExecute(serialMode, led);
+    }
+    bool StartService(const sensor::LedBits& led);
+    bool AdjustTemporarily() { return devices_->ALAmplDecExecute(settings.amplControlTime); }
+    bool SetGainTest() { return devices_->BTSetGainTestClick(settings.gainTestIndex); }
+    bool SetPower(bool on) { return devices_->SetPower(on); }
+    bool SelectChannel(bool channel1) { return devices_->SetIF(channel1); }
+    bool PowerAutomatic() const { return devices_->PowerAuto(); }
+    void SetPowerAutomatic(bool on) { devices_->SetPowerAuto(on); }
+    void TogglePowerAutomatic() { devices_->ChBPowerOnAutoSetMouseUp(); }
+
+    // --- parameters, parameter file -----------------------------------------------------------
+    bool ReadParameters() { return transfer_->ALReadParameterExecute(); }
+    bool WriteParameters() { return transfer_->ALWriteParameterExecute(); }
+    bool VerifyParameters() { return transfer_->ALVerifyParameterExecute(); }
+    void SetStandardParameters() { transfer_->ALSetStandardExecute(); }
+    bool SaveParameterFile(const QString& fileName, bool withCalibration);
+    bool OpenParameterFile(const QString& fileName, bool withCalibration);
+
+    // --- identification, production data, calibration ----------------------------------------
+    bool Identify() { return ident_->ALGetIdentExecute(); }
+    bool SetSerialNumber() { return ident_->ALSetIdSNExecute(); }
+    bool ClearSerialNumber() { return ident_->BTIdClearSNClick(); }
+    bool ReadCalibration() { return ident_->BTIdGetCalClick(); }
+    bool WriteCalibration() { return ident_->BTIdSetCalClick(); }
+    bool ClearCalibration() { return ident_->BTIdClearCalClick(); }
+
+    // --- boot loader, memories, download ------------------------------------------------------
+    // Erase of one kind's range: the code flash by its erase command; the RAMs and the EEPROM
+    // have none, so their range is written with 0xFF.
+    bool EraseMemory(int channel, int kind, quint32 start, quint32 end);
+    bool ReadMemory(int channel, int kind, quint32 start, quint32 end);
+    bool WriteMemory(int channel, int kind, quint32 start, quint32 end);
+    bool VerifyMemory(int channel, int kind, quint32 start, quint32 end);
+    // The firmware download of `hexFile` (empty: the remembered name, else the import button).
+    bool DownloadFirmware(const QString& hexFile = QString());
+
+private:
+    void WireLink();
+    void WireAcquisition();
+    void WireSensor();
+    void WireBoot();
+    void PagesChanged();
+    void DeviceChanged(StationView::DeviceField field);
+    void StartStop(bool start, bool stop);
+
+    app::Session& session_;
+    std::unique_ptr<link::Link> link_;
+    monitor::MeasurementStore store_;
+    std::unique_ptr<monitor::MeasTableModel> table_;
+    std::unique_ptr<monitor::Acquisition> acq_;
+    boot::MemoryImages images_;
+    std::unique_ptr<boot::BootLoader> boot_;
+    std::unique_ptr<boot::HexImage> hex_;
+    std::unique_ptr<boot::Download> download_;
+    sensor::ParameterBlocks params_;
+    std::unique_ptr<sensor::DeviceCommands> devices_;
+    std::unique_ptr<sensor::ParameterTransfer> transfer_;
+    std::unique_ptr<sensor::ParameterFile> parFile_;
+    std::unique_ptr<sensor::Identification> ident_;
+
+    StationView* view_ = nullptr;
+    DeviceState device_;
+    bool linkFailed_ = false;
+    bool startEnabled_ = false;
+    bool stopEnabled_ = false;
+    int timerMs_ = 200;
+    bool codeFlashSelected_ = false;
+};
+
+} // namespace vmx::station
