@@ -11,7 +11,7 @@
 #include "boot/HexImage.h"
 #include "link/Link.h"
 #include "sim/Bench.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

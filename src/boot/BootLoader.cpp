@@ -1,46 +1,28 @@
 #include "boot/BootLoader.h"
 
+#include "lang/MessageIds.h"
+
 #include "app/Session.h"
 #include "link/FrameProtocol.h"
 #include "link/Link.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <algorithm>
 
 namespace vmx::boot {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 using namespace proto;
+using lang::FormatMsg;
 
 namespace {
-constexpr int kMsgOkay = 250;
-constexpr int kMsgSendFailed = 254;
-constexpr int kMsgNoAnswer = 255;
-constexpr int kMsgWrongAddress = 256;
-constexpr int kMsgWrongAck = 257;
-constexpr int kMsgIdentLine = 301;
-constexpr int kMsgRange = 302;
-constexpr int kMsgBadAddresses = 305;
-constexpr int kMsgPagesOnly = 310;
-constexpr int kMsgDiffers = 313;
-constexpr int kMsgFrameCrc = 352;
-constexpr int kBlock = 16;
-constexpr quint32 kPage = 512;
-constexpr int kOldReadAnswer = 19;
-constexpr int kOldWriteLength = 20;
+constexpr int kBlock = proto::loader::kBlock;
+constexpr quint32 kPage = proto::loader::kPageSize;
+constexpr int kOldReadAnswer = proto::loader::kOldReadAnswer;
+constexpr int kOldWriteLength = proto::loader::kOldWriteLength;
 } // namespace
-
-QString UpperHexFormat(const QString& format)
-{
-    QString f = format;
-    for (int i = 0; i + 1 < f.size(); ++i) {
-        if (f[i] != QLatin1Char('%')) continue;
-        int j = i + 1;
-        while (j < f.size() && (f[j].isDigit() || f[j] == QLatin1Char('.'))) ++j;
-        if (j < f.size() && f[j] == QLatin1Char('x')) f[j] = QLatin1Char('X');
-        i = j;
-    }
-    return f;
-}
 
 BootLoader::BootLoader(app::Session& session, link::Link& link, MemoryImages& images)
     : BootLoader(session, link, link.protocol(), images)

@@ -3,7 +3,9 @@
 // block transfers of the four memory kinds between the images and the target, for the framed
 // boot loader and the old unframed one of firmware V1.00/V1.10.
 
+#include "lang/MessageIds.h"
 #include "boot/MemoryImages.h"
+#include "lang/Format.h"
 
 #include <QString>
 
@@ -21,18 +23,8 @@ class Link;
 
 namespace vmx::boot {
 
-// Captions of the operations (catalogue messages ending in ": ").
-inline constexpr int kMsgStartBoot = 272;
-inline constexpr int kMsgStartBoot2 = 385;
-inline constexpr int kMsgRestart = 268;
-inline constexpr int kMsgPing = 260;
-inline constexpr int kMsgBootIdent = 300;
-
-// Read, write, erase and verify captions per kind (indexed by MemoryKind).
-inline constexpr std::array<int, kMemoryKindCount> kMsgRead{273, 303, 304, 378};
-inline constexpr std::array<int, kMemoryKindCount> kMsgWrite{277, 306, 307, 379};
-inline constexpr std::array<int, kMemoryKindCount> kMsgErase{276, 308, 309, 381};
-inline constexpr std::array<int, kMemoryKindCount> kMsgVerify{278, 311, 312, 380};
+// The catalogue numbers by name.
+using namespace lang::ids;
 
 inline constexpr int kChannelSensor = 1;
 inline constexpr int kChannelModule = 33;
@@ -113,16 +105,5 @@ private:
     link::FrameProtocol* fp_;
     MemoryImages* images_;
 };
-
-// Catalogue text with its printf conversions, hex digits in upper case.
-QString UpperHexFormat(const QString& format);
-template <typename... Args> QString FormatMsg(const QString& format, Args... args)
-{
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-    return QString::asprintf(UpperHexFormat(format).toUtf8().constData(), args...);
-#pragma GCC diagnostic pop
-}
 
 } // namespace vmx::boot

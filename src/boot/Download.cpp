@@ -1,25 +1,20 @@
 #include "boot/Download.h"
 
+#include "lang/MessageIds.h"
+
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "boot/HexImage.h"
 #include "link/ByteLink.h"
 #include "link/FrameProtocol.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <algorithm>
 
 namespace vmx::boot {
 
-namespace {
-constexpr int kMsgHexLoaded = 320;
-constexpr int kMsgErased = 321;
-constexpr int kMsgWritten = 322;
-constexpr int kMsgVerified = 323;
-constexpr int kMsgSuccess = 324;
-constexpr int kMsgMismatch12 = 329;
-constexpr int kMsgMismatch = 327;
-} // namespace
+// The catalogue numbers by name.
+using namespace lang::ids;
 
 Download::Download(app::Session& session, BootLoader& boot, HexImage& hex) : session_(session), boot_(boot), hex_(hex)
 {
@@ -34,7 +29,7 @@ bool Download::CheckBootSector()
 {
     if (boot_.bootStart == session_.sensor.BootAddr) return true;
     session_.host().Ask(app::AskIcon::Error, app::AskButtons::OkCancel,
-                        session_.Msg(boot_.bootStart == 0x0C00 ? kMsgMismatch12 : kMsgMismatch));
+                        session_.Msg(boot_.bootStart == 0x0C00 ? kMsgWrongBoot12 : kMsgWrongBoot));
     boot_.BootRestart();
     return false;
 }

@@ -1,7 +1,8 @@
 #include "boot/HexImage.h"
 
-#include "app/SafeSave.h"
 #include "app/InputFile.h"
+#include "app/SafeSave.h"
+#include "lang/MessageIds.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/HexText.h"
@@ -18,15 +19,10 @@
 
 namespace vmx::boot {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 namespace {
-constexpr int kMsgIoError = 288;
-constexpr int kMsgNotFound = 291;
-constexpr int kMsgCannotOpen = 292;
-constexpr int kMsgBadFormat = 298;
-constexpr int kMsgAddressTooHigh = 299;
-constexpr int kMsgConverted = 315;
-constexpr int kMsgParameterFile = 328;
-constexpr int kMsgRange = 302;
 
 const QLatin1String kEndRecord(":00000001FF");
 
@@ -51,7 +47,7 @@ bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
     // Every import of a file that exists starts from an erased buffer.
     images_.FillBuffer();
     if (opened != app::InputStatus::Ok) {
-        Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
+        Status(kMsgHexImport, session_.Msg(kMsgCantOpen) + ShortName(fileName));
         return false;
     }
     bool readFailed = false;
@@ -96,7 +92,7 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed) {
             const int pos = int(10 + 2 * i);
             // A record cut short (truncated copy, hand edit) would otherwise fill in zeros.
             if (!HasPosition(line, pos + 1)) {
-                Status(kMsgHexImport, session_.Msg(kMsgBadFormat));
+                Status(kMsgHexImport, session_.Msg(kMsgFormatInvalid));
                 return false;
             }
             // Checked against the buffer itself too, not only against the kind's limit.
@@ -112,7 +108,7 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed) {
 bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32 end) {
     QFile file(fileName);
     if (app::OpenInputFile(file) != app::InputStatus::Ok) {
-        Status(kMsgHexImport, session_.Msg(kMsgCannotOpen) + ShortName(fileName));
+        Status(kMsgHexImport, session_.Msg(kMsgCantOpen) + ShortName(fileName));
         return false;
     }
     app::LineReader reader(file, app::TextEncoding::Latin1);
@@ -125,7 +121,7 @@ bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32
         if (type == 0x01) continue;
         if (type != 0x00) {
             // An extended address (02, 04) or start address (03, 05) would be taken for data.
-            Status(kMsgHexImport, session_.Msg(kMsgBadFormat) + QStringLiteral(": %1:%2 (%3)")
+            Status(kMsgHexImport, session_.Msg(kMsgFormatInvalid) + QStringLiteral(": %1:%2 (%3)")
                                                                     .arg(ShortName(fileName))
                                                                     .arg(n + 1)
                                                                     .arg(QString::asprintf("%2.2X", type)));
@@ -143,7 +139,7 @@ bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32
         // Nothing to write: the download would only erase the application.
         QString range = FormatMessage(session_.Msg(kMsgRange), {qint64(start), qint64(end)}).trimmed();
         if (range.endsWith(QLatin1Char(','))) range.chop(1);
-        Status(kMsgHexImport, session_.Msg(kMsgBadFormat) + QStringLiteral(": ") + ShortName(fileName) +
+        Status(kMsgHexImport, session_.Msg(kMsgFormatInvalid) + QStringLiteral(": ") + ShortName(fileName) +
                                   QStringLiteral(", ") + range);
         return false;
     }
@@ -155,7 +151,7 @@ bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end
     app::SafeSave save(fileName);
     const auto failed = [&](app::SaveStatus status) {
         const QString about = status == app::SaveStatus::FolderMissing ? save.Folder() : ShortName(fileName);
-        Status(kMsgHexExport, session_.Msg(app::SaveMessage(status, kMsgCannotOpen)) + about);
+        Status(kMsgHexExport, session_.Msg(app::SaveMessage(status, kMsgCantOpen)) + about);
         return false;
     };
     if (const app::SaveStatus s = save.Open(); s != app::SaveStatus::Ok) return failed(s);

@@ -1,6 +1,7 @@
 #pragma once
 // Intel HEX files to and from the import buffer, and the ABS converter.
 
+#include "lang/MessageIds.h"
 #include "boot/MemoryImages.h"
 
 #include <QString>
@@ -13,10 +14,8 @@ class Session;
 
 namespace vmx::boot {
 
-// Captions of the status lines.
-inline constexpr int kMsgHexImport = 316;
-inline constexpr int kMsgHexExport = 317;
-inline constexpr int kMsgAbsImport = 314;
+// The catalogue numbers by name.
+using namespace lang::ids;
 
 // The external ABS-to-HEX converter, found on the search path.
 inline constexpr const char* kAbsConverter = "OH51";

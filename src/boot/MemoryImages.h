@@ -2,6 +2,8 @@
 // The PC-side images of the sensor's four memories and the 64 KiB buffer that HEX import
 // fills and verify compares against.
 
+#include "proto/Protocol.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -10,14 +12,19 @@
 namespace vmx::boot {
 
 // The number is what every memory operation is given.
-enum MemoryKind : int { KindCode = 0, KindSram = 1, KindEeprom = 2, KindXram = 3 };
-inline constexpr int kMemoryKindCount = 4;
+enum MemoryKind : int {
+    KindCode = proto::loader::kCode,
+    KindSram = proto::loader::kSram,
+    KindEeprom = proto::loader::kEeprom,
+    KindXram = proto::loader::kXram
+};
+inline constexpr int kMemoryKindCount = proto::loader::kKindCount;
 
-inline constexpr quint32 kCodeLimit = 0xFFFF;
-inline constexpr quint32 kSramLimit = 0xFF;
-inline constexpr quint32 kEepromLimit = 0xFF;
-inline constexpr quint32 kXramLimit = 0x1FF;
-inline constexpr int kBufferSize = 0x10000;
+inline constexpr quint32 kCodeLimit = proto::loader::kCodeSize - 1;
+inline constexpr quint32 kSramLimit = proto::loader::kSramSize - 1;
+inline constexpr quint32 kEepromLimit = proto::loader::kEepromSize - 1;
+inline constexpr quint32 kXramLimit = proto::loader::kXramSize - 1;
+inline constexpr int kBufferSize = int(proto::loader::kCodeSize);
 
 // Highest address of a kind (also the clamp of the address edits); 0 for an unknown kind.
 constexpr quint32 KindLimit(int kind) {

@@ -1,6 +1,6 @@
 #include "link/Checksums.h"
 
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 namespace vmx::link {
 

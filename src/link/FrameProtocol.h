@@ -3,7 +3,7 @@
 // checks and messages, the three protocol switches, and the probe of the measurement protocol.
 
 #include "link/ByteLink.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QString>
 

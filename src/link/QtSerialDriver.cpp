@@ -1,7 +1,7 @@
 #include "link/QtSerialDriver.h"
 
 #include "app/Clock.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QSerialPortInfo>
 

@@ -1,9 +1,10 @@
 #include "monitor/Acquisition.h"
 
 #include "app/Clock.h"
+#include "lang/MessageIds.h"
 #include "app/Session.h"
 #include "link/Link.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QDateTime>
 
@@ -11,10 +12,8 @@
 
 namespace vmx::monitor {
 
-namespace {
-constexpr int kMsgDiagnose = 261; // "Diagnose-Mode: "
-constexpr int kMsgStandard = 262; // "Standard-Mode: "
-} // namespace
+// The catalogue numbers by name.
+using namespace lang::ids;
 
 Acquisition::Acquisition(app::Session& session, link::Link& link, MeasurementStore& store, MeasTableModel& table)
     : session_(session), link_(link), store_(store), table_(table)

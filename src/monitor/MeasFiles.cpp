@@ -1,8 +1,9 @@
 #include "monitor/MeasFiles.h"
 
-#include "app/SafeSave.h"
 #include "app/FieldReaders.h"
 #include "app/InputFile.h"
+#include "app/SafeSave.h"
+#include "lang/MessageIds.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "monitor/MeasArray.h"
@@ -34,20 +35,11 @@
 
 namespace vmx::monitor {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 namespace {
 
-constexpr int kMsgOk = 250;
-constexpr int kMsgWrite = 285;
-constexpr int kMsgProtected = 286;
-constexpr int kMsgExcelExport = 287;
-constexpr int kMsgAnyError = 288;
-constexpr int kMsgExcelImport = 289;
-constexpr int kMsgRead = 290;
-constexpr int kMsgNotFound = 291;
-constexpr int kMsgCannotOpen = 292;
-constexpr int kMsgReadFailures = 293;
-constexpr int kMsgTextExport = 294;
-constexpr int kMsgTextImport = 295;
 
 constexpr int kLastRow = MeasTableModel::kRows - 1;
 // Far more than a full sheet's cells in the reader's lines.
@@ -279,7 +271,7 @@ bool MeasFiles::SaveFailed(app::SaveStatus status, const app::SafeSave& save, co
 bool MeasFiles::ExportText(const QString& fileName)
 {
     const QString cap = Msg(kMsgTextExport);
-    Panel(cap + Msg(kMsgWrite) + fileName);
+    Panel(cap + Msg(kMsgWriteFile) + fileName);
     app::SafeSave save(fileName);
     if (const app::SaveStatus s = save.Open(); s != app::SaveStatus::Ok)
         return SaveFailed(s, save, fileName, cap);
@@ -311,7 +303,7 @@ bool MeasFiles::ExportText(const QString& fileName)
         return SaveFailed(app::SaveStatus::WriteFailed, save, fileName, cap);
     if (const app::SaveStatus s = save.Commit(); s != app::SaveStatus::Ok)
         return SaveFailed(s, save, fileName, cap);
-    Panel(cap + Msg(kMsgOk));
+    Panel(cap + Msg(kMsgOkay));
     return true;
 }
 
@@ -321,23 +313,23 @@ void MeasFiles::Finish(const QString& caption)
     const int index = SetMeasArray(table_, store_, fileVersion_, error);
     importError_ = error;
     if (afterImport) afterImport(index);
-    Panel(caption + Msg(importError_ ? kMsgReadFailures : kMsgOk));
+    Panel(caption + Msg(importError_ ? kMsgReadFailures : kMsgOkay));
 }
 
 bool MeasFiles::ImportText(const QString& fileName)
 {
     const QString cap = Msg(kMsgTextImport);
-    Panel(cap + Msg(kMsgRead) + fileName);
+    Panel(cap + Msg(kMsgReadFile) + fileName);
     session_.host().ProcessMessages();
     QFile f(fileName);
     switch (app::OpenInputFile(f)) {
     case app::InputStatus::Ok: break;
     case app::InputStatus::Missing: Panel(cap + Msg(kMsgNotFound) + fileName); return false;
-    default: Panel(cap + Msg(kMsgCannotOpen) + fileName); return false;
+    default: Panel(cap + Msg(kMsgCantOpen) + fileName); return false;
     }
     importError_ = false;
     if (!ImportTextData(f)) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     f.close();
@@ -409,7 +401,7 @@ bool MeasFiles::ExportExcel(const QString& fileName)
     format_set_font_color(columns, 0x800080);
     if (!ws || !num || !txt || !title || !heading || !columns) {
         workbook_close(wb);
-        return fail(kMsgAnyError);
+        return fail(kMsgIoError);
     }
     for (int c = 0; c < MeasTableModel::kColumns; ++c)
         worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), 15, IsNumberColumn(c) ? num : txt);
@@ -449,17 +441,17 @@ bool MeasFiles::ExportExcel(const QString& fileName)
             }
         }
     }
-    if (workbook_close(wb) != LXW_NO_ERROR) return fail(kMsgAnyError);
+    if (workbook_close(wb) != LXW_NO_ERROR) return fail(kMsgIoError);
     if (const app::SaveStatus s = save.Commit(); s != app::SaveStatus::Ok)
         return SaveFailed(s, save, QFileInfo(fileName).fileName(), cap);
-    Panel(cap + Msg(kMsgOk));
+    Panel(cap + Msg(kMsgOkay));
     return true;
 }
 
 bool MeasFiles::ImportExcel(const QString& fileName)
 {
     const QString cap = Msg(kMsgExcelImport);
-    Panel(cap + Msg(kMsgRead) + fileName);
+    Panel(cap + Msg(kMsgReadFile) + fileName);
     session_.host().ProcessMessages();
     if (fileName.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive)) {
         // The reader process opens the file itself; here only what it is given is checked.
@@ -470,7 +462,7 @@ bool MeasFiles::ImportExcel(const QString& fileName)
             return false;
         }
         if (st != app::InputStatus::Ok) {
-            Panel(cap + Msg(kMsgCannotOpen) + fileName);
+            Panel(cap + Msg(kMsgCantOpen) + fileName);
             return false;
         }
         f.close();
@@ -480,8 +472,8 @@ bool MeasFiles::ImportExcel(const QString& fileName)
     switch (app::ReadInputFile(fileName, bytes, kMaxWorkbookInput)) {
     case app::InputStatus::Ok: break;
     case app::InputStatus::Missing: Panel(cap + Msg(kMsgNotFound) + fileName); return false;
-    case app::InputStatus::ReadError: Panel(cap + Msg(kMsgAnyError) + fileName); return false;
-    default: Panel(cap + Msg(kMsgCannotOpen) + fileName); return false;
+    case app::InputStatus::ReadError: Panel(cap + Msg(kMsgIoError) + fileName); return false;
+    default: Panel(cap + Msg(kMsgCantOpen) + fileName); return false;
     }
     return ImportXlsxData(bytes, fileName);
 }
@@ -519,7 +511,7 @@ bool MeasFiles::ImportXlsxData(const QByteArray& bytes, const QString& fileName)
     Zip zip(bytes);
     std::string sheetXml;
     if (!zip.ok() || !zip.Read(FirstSheetPath(zip), sheetXml)) {
-        Panel(cap + Msg(kMsgCannotOpen) + fileName);
+        Panel(cap + Msg(kMsgCantOpen) + fileName);
         return false;
     }
     importError_ = false;
@@ -528,7 +520,7 @@ bool MeasFiles::ImportXlsxData(const QByteArray& bytes, const QString& fileName)
     if (zip.Read("xl/sharedStrings.xml", sstXml)) {
         pugi::xml_document sst;
         if (!sst.load_buffer(sstXml.data(), sstXml.size())) {
-            Panel(cap + Msg(kMsgAnyError) + fileName);
+            Panel(cap + Msg(kMsgIoError) + fileName);
             return false;
         }
         std::string s;
@@ -541,7 +533,7 @@ bool MeasFiles::ImportXlsxData(const QByteArray& bytes, const QString& fileName)
     }
     pugi::xml_document doc;
     if (!doc.load_buffer_inplace(sheetXml.data(), sheetXml.size())) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     SheetRows sheet;
@@ -657,7 +649,7 @@ bool MeasFiles::ImportXls(const QString& fileName, const QString& cap)
 #endif
     p.start();
     if (!p.waitForStarted(10000)) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     // Read as it comes (a full pipe would stall the reader); the window stays responsive.
@@ -678,16 +670,16 @@ bool MeasFiles::ImportXls(const QString& fileName, const QString& cap)
     }
     out += p.readAllStandardOutput();
     if (refused || p.exitStatus() != QProcess::NormalExit || out.size() > kMaxReaderOutput) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     if (p.exitCode() == xls::kExitCannotOpen) {
-        Panel(cap + Msg(kMsgCannotOpen) + fileName);
+        Panel(cap + Msg(kMsgCantOpen) + fileName);
         return false;
     }
     SheetRows sheet;
     if (p.exitCode() != xls::kExitOk || !TakeReaderOutput(out, sheet)) {
-        Panel(cap + Msg(kMsgAnyError) + fileName);
+        Panel(cap + Msg(kMsgIoError) + fileName);
         return false;
     }
     importError_ = false;

@@ -1,7 +1,7 @@
 #include "sensor/DeviceCommands.h"
 
 #include "lang/Messages.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <algorithm>
 
@@ -11,14 +11,14 @@ using namespace proto;
 
 namespace {
 // Bit-bang settings of the line adapter: high nibble outputs, low nibble levels, all CBUS.
-constexpr quint8 kCbusInputs = 0x0C;
-constexpr quint8 kCbusTestHigh = 0x8C; // CBUS3 an output, driven high
-constexpr quint8 kCbusPowerOff = 0x4C; // CBUS2 an output, driven high
+constexpr quint8 kCbusInputs = proto::kCbusInputs;
+constexpr quint8 kCbusTestHigh = proto::kCbusTestHighMask;
+constexpr quint8 kCbusPowerOff = proto::kCbusPowerOffMask;
 constexpr int kTestModuleIdent = 99;
-constexpr int kWaitAfterRestartMs = 1000;
-constexpr int kWaitAfterModeMs = 100;
-constexpr int kWaitBetween0530StepsMs = 5;
-constexpr int kPowerCycleWaitMs = 500;
+constexpr int kWaitAfterRestartMs = proto::pause::kAfterRestart;
+constexpr int kWaitAfterModeMs = proto::pause::kAfterMode;
+constexpr int kWaitBetween0530StepsMs = proto::pause::kBetween0530Steps;
+constexpr int kPowerCycleWaitMs = proto::pause::kPowerCycle;
 } // namespace
 
 AdapterKind AdapterKindOf(const QString& s)

@@ -1,5 +1,9 @@
 #include "sensor/Identification.h"
 
+#include "lang/MessageIds.h"
+
+#include "lang/Format.h"
+
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
@@ -8,19 +12,20 @@
 #include "link/Link.h"
 #include "sensor/DeviceCommands.h"
 #include "sensor/ParameterTransfer.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace vmx::sensor {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 using namespace proto;
 using boot::KindCode;
 
 namespace {
-constexpr int kMsgPing = 260;
-constexpr int kMsgRestart = 268;
 constexpr int kServiceIndex = 3;
 constexpr quint32 kFirstPageEnd = 511;
 constexpr int kGenericV13Row = 1;
@@ -91,14 +96,14 @@ void Identification::TakeIdentFields()
 void Identification::ApplyIdent()
 {
     const int fw = ident_.Firmware;
-    session_.PanelText(1, boot::FormatMsg(Msg(kMsgIdentType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
+    session_.PanelText(1, lang::FormatMsg(Msg(kMsgIdentType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
     if (ident_.Key() == session_.sensor.Key) {
         TakeIdentFields();
     } else {
         if (!AskApply()) return;
         const int row = app::LastRowWithKey(ident_.Key());
         if (row < 0) {
-            session_.PanelText(1, boot::FormatMsg(Msg(kMsgUnknownType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
+            session_.PanelText(1, lang::FormatMsg(Msg(kMsgUnknownType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
         } else {
             Apply(row);
             TakeIdentFields();

@@ -3,6 +3,7 @@
 // its production data and calibration block in the first flash page: reading them, writing
 // them through the boot loader, clearing them; plus the texts the identification page shows.
 
+#include "lang/MessageIds.h"
 #include "app/SensorTypes.h"
 
 #include <QString>
@@ -23,21 +24,12 @@ class BootLoader;
 
 namespace vmx::sensor {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 class DeviceCommands;
 class ParameterTransfer;
 
-inline constexpr int kMsgGetIdent = 349;
-inline constexpr int kMsgAskApplyType = 350;
-inline constexpr int kMsgUnknownType = 351;
-inline constexpr int kMsgIdentType = 354;
-inline constexpr int kMsgSetIdSN = 395;
-inline constexpr int kMsgReadIdSN = 396;
-inline constexpr int kMsgVerifyIdSN = 397;
-inline constexpr int kMsgReadCal = 421;
-inline constexpr int kMsgWriteCal = 422;
-inline constexpr int kMsgClearIdent = 423;
-inline constexpr int kMsgVerifyCal = 436;
-inline constexpr int kMsgClearCal = 437;
 
 // The 16-byte identification block as the sensor answers it (and keeps it at SNOffset).
 struct IdentRecord {

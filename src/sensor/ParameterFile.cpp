@@ -1,8 +1,9 @@
 #include "sensor/ParameterFile.h"
 
-#include "app/SafeSave.h"
 #include "app/FieldReaders.h"
 #include "app/InputFile.h"
+#include "app/SafeSave.h"
+#include "lang/Format.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
@@ -179,7 +180,7 @@ bool ParameterFile::ImportLine(const QString& raw)
         const quint32 at = address + i;
         // The image's size bounds the write whatever the header allowed.
         if (at > quint32(highest_) || at >= image_->size()) {
-            session_.PanelText(1, op + boot::FormatMsg(Msg(kMsgAddressTooHigh), address + 1));
+            session_.PanelText(1, op + lang::FormatMsg(Msg(kMsgAddressTooHigh), address + 1));
             return false;
         }
         quint32 v = 0;
@@ -199,7 +200,7 @@ bool ParameterFile::EndImport()
         return true;
     const int fw = fileFirmware < 0 ? 0 : fileFirmware;
     session_.PanelText(1, Msg(kMsgImportParameters) +
-                              boot::FormatMsg(Msg(kMsgIncompatible), fileType, fileSubType, fw / 100, fw % 100));
+                              lang::FormatMsg(Msg(kMsgIncompatible), fileType, fileSubType, fw / 100, fw % 100));
     return AskIncompatible();
 }
 
@@ -231,7 +232,7 @@ bool ParameterFile::BTSSaveParameterFileClick(const QString& fileName)
     lastFileName = fileName;
     session_.PanelText(1, Msg(kMsgExportParameters) + QFileInfo(fileName).fileName());
     if (!ExportHexParameter(fileName)) return false;
-    session_.PanelText(1, Msg(kMsgExportParameters) + Msg(250));
+    session_.PanelText(1, Msg(kMsgExportParameters) + Msg(kMsgOkay));
     return true;
 }
 
@@ -241,7 +242,7 @@ bool ParameterFile::BTSOpenParameterFileClick(const QString& fileName)
     session_.PanelText(1, Msg(kMsgImportParameters) + QFileInfo(fileName).fileName());
     const bool ok = ImportHexParameter(fileName);
     if (ok) {
-        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(250));
+        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgOkay));
         const quint32 a = session_.sensor.ParAddr;
         if (a + kParPageSize <= kParImageSize) {
             std::copy_n(image_->begin() + a, kParBlockSize, blocks_.edit.bytes.begin());
@@ -263,7 +264,7 @@ bool ParameterFile::LoadStandardParameters(const QString& parFile)
         ok = ImportHexParameter(parFile);
         const quint32 a = session_.sensor.ParAddr;
         if (ok && a + kParPageSize <= kParImageSize) {
-            session_.PanelText(1, Msg(kMsgImportParameters) + Msg(250));
+            session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgOkay));
             std::copy_n(image_->begin() + a, kParBlockSize, blocks_.standard.bytes.begin());
             blocks_.standard.word =
                 quint16((*image_)[a + kParExtraWordOffset] | ((*image_)[a + kParExtraWordOffset + 1] << 8));

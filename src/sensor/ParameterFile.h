@@ -3,6 +3,7 @@
 // HEX records of the parameter page (and, on request, of the flash line holding the
 // calibration block), so the same file also serves the boot loader as a HEX image.
 
+#include "lang/MessageIds.h"
 #include "sensor/ParameterBlock.h"
 
 #include <QString>
@@ -20,16 +21,9 @@ class Session;
 
 namespace vmx::sensor {
 
-inline constexpr int kMsgExportParameters = 296;
-inline constexpr int kMsgImportParameters = 297;
-inline constexpr int kMsgFormatInvalid = 298;
-inline constexpr int kMsgAddressTooHigh = 299;
-inline constexpr int kMsgIncompatible = 217;
-inline constexpr int kMsgAskIncompatible = 283;
-inline constexpr int kMsgStandardValues = 117;
-inline constexpr int kMsgIoError = 288;
-inline constexpr int kMsgCantFind = 291;
-inline constexpr int kMsgCantOpen = 292;
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 
 inline constexpr int kParImageSize = 0x10000;
 

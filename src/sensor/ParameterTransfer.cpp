@@ -1,21 +1,25 @@
 #include "sensor/ParameterTransfer.h"
 
+#include "lang/MessageIds.h"
+
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "link/Link.h"
 #include "sensor/DeviceCommands.h"
+#include "proto/Protocol.h"
 #include "sensor/ParameterEditor.h"
-#include "sim/ProtocolConstants.h"
 
 #include <algorithm>
 
 namespace vmx::sensor {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 using namespace proto;
 using boot::KindCode;
 
 namespace {
-constexpr int kMsgPing = 260;
 constexpr int kBootAttempts0530 = 2;
 } // namespace
 

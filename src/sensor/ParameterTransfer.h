@@ -3,6 +3,7 @@
 // the entry into the boot loader with the check of its address that every flash operation of
 // the sensor pages starts with.
 
+#include "lang/MessageIds.h"
 #include "sensor/ParameterBlock.h"
 
 #include <QString>
@@ -21,21 +22,10 @@ class BootLoader;
 
 namespace vmx::sensor {
 
-class DeviceCommands;
+// The catalogue numbers by name.
+using namespace lang::ids;
 
-// Operation captions of the three actions and of the code transfers.
-inline constexpr int kMsgReadParameters = 275;
-inline constexpr int kMsgWriteParameters = 279;
-inline constexpr int kMsgVerifyParameters = 281;
-inline constexpr int kMsgReadCode = 273;
-inline constexpr int kMsgChecksumWrong = 274;
-inline constexpr int kMsgEraseCode = 276;
-inline constexpr int kMsgWriteCode = 277;
-inline constexpr int kMsgVerifyCode = 278;
-inline constexpr int kMsgOkay = 250;
-inline constexpr int kMsgError = 280;
-inline constexpr int kMsgWrongBoot = 327;   // reported boot address is not the type's
-inline constexpr int kMsgWrongBoot12 = 329; // ... and it is 3072: a V1.2x sensor
+class DeviceCommands;
 
 class ParameterTransfer {
 public:

@@ -1,6 +1,6 @@
 #include "sim/BootLoader.h"
 
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 namespace vmx::sim {
 

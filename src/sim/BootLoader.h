@@ -3,6 +3,8 @@
 // (erase sets 0xFF, writes only clear bits, the boot sector is protected), SRAM, XRAM and
 // EEPROM; the framed command set and the old unframed one of firmware V1.00/V1.10.
 
+#include "proto/Protocol.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,11 +15,11 @@ namespace vmx::sim {
 
 class BootLoader {
 public:
-    static constexpr int kFlashSize = 0x10000;
-    static constexpr int kPageSize = 512;
-    static constexpr int kSramSize = 256;
-    static constexpr int kXramSize = 512;
-    static constexpr int kEepromSize = 256;
+    static constexpr int kFlashSize = int(proto::loader::kCodeSize);
+    static constexpr int kPageSize = int(proto::loader::kPageSize);
+    static constexpr int kSramSize = int(proto::loader::kSramSize);
+    static constexpr int kXramSize = int(proto::loader::kXramSize);
+    static constexpr int kEepromSize = int(proto::loader::kEepromSize);
 
     // The boot sector starts at `bootAddr` and holds the loader's own code (a fixed pattern).
     explicit BootLoader(int bootAddr = 0x1A00);

@@ -2,7 +2,7 @@
 // One direction of a serial line at 115200 baud 8N1, the frame trace and the fault switches of
 // the simulated devices. Times are microseconds of whatever clock the caller runs.
 
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,6 @@
 // The boot page: boot loader, memories, HEX and ABS files, firmware download.
 #include "ui/FormWidgets.h"
+#include "lang/MessageIds.h"
 #include "ui/MainForm.h"
 
 #include "app/TextHelpers.h"
@@ -18,6 +19,9 @@
 
 namespace vmx::ui {
 
+// The catalogue numbers by name.
+using namespace lang::ids;
+
 using namespace vmx::boot;
 
 namespace {
@@ -32,13 +36,6 @@ constexpr std::array<MemButton, 4> kMemButtons{{{KindCode, "RBMemCode"},
                                                 {KindXram, "RBMemXRAM"},
                                                 {KindEeprom, "RBMemInEE"}}};
 
-constexpr int kMsgOkay = 250;
-constexpr int kMsgNotFound = 291;
-constexpr int kMsgOpenAbsTitle = 208;
-constexpr int kMsgAbsFilter = 209;
-constexpr int kMsgOpenHexTitle = 210;
-constexpr int kMsgHexFilter = 211;
-constexpr int kMsgSaveHexTitle = 212;
 
 const char kSeparator[] = "-----------------------------------------------------";
 

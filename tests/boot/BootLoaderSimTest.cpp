@@ -2,8 +2,8 @@
 #include "RecordingHost.h"
 #include "BootSimRig.h"
 
+#include "proto/Protocol.h"
 #include "sim/Profile.h"
-#include "sim/ProtocolConstants.h"
 
 using namespace vmx;
 using namespace vmx::boot;

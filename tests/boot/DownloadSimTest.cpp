@@ -1,7 +1,7 @@
 // The whole firmware download against the simulated sensor.
 #include "BootSimRig.h"
 
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QFile>
 

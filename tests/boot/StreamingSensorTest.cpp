@@ -1,7 +1,7 @@
 // The boot loader entered from a sensor that streams long records (the default sensor).
 #include "BootSimRig.h"
 
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 using namespace vmx;
 using namespace vmx::boot;

@@ -3,7 +3,7 @@
 #include "SensorRig.h"
 
 #include "boot/BootLoader.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 using namespace vmx;
 using namespace vmx::sensor;
@@ -28,7 +28,7 @@ TEST(Identification, CurrentKeyTakesTheFieldsWithoutAQuestion)
     EXPECT_EQ(r.st().Year, 14);
     EXPECT_EQ(r.st().ModelIndex, 1);
     EXPECT_EQ(r.st().Hardware, 14);
-    EXPECT_TRUE(r.Logged(boot::FormatMsg(r.Msg(kMsgIdentType), 5, 28, 1, 43)));
+    EXPECT_TRUE(r.Logged(lang::FormatMsg(r.Msg(kMsgIdentType), 5, 28, 1, 43)));
     EXPECT_EQ(r.refreshes, 1);
     EXPECT_EQ(r.ident->SerialText(), QStringLiteral("04321"));
     EXPECT_EQ(r.ident->IdentGridColumn(QStringLiteral("Model V1.0"))[4], QStringLiteral("2014 / 04321"));
@@ -55,7 +55,7 @@ TEST(Identification, UnknownKeyOrCancelKeepsTheType)
     SensorRig r(kRow143, QStringLiteral("stream=polled,key=5099143"));
     r.env.host.answers.push_back(app::AskResult::Ok);
     ASSERT_TRUE(r.ident->GetIdent());
-    EXPECT_EQ(r.Last(), boot::FormatMsg(r.Msg(kMsgUnknownType), 5, 99, 1, 43));
+    EXPECT_EQ(r.Last(), lang::FormatMsg(r.Msg(kMsgUnknownType), 5, 99, 1, 43));
     EXPECT_EQ(r.st().Row, kRow143);
     EXPECT_EQ(r.st().SerialNo, 0xFFFF);
 

@@ -136,7 +136,7 @@ TEST(ParameterFile, RecordBeforeCodeIsRefusedAbove0)
     const QString path =
         r.Write(QStringLiteral("a.hex"), kHeader + QStringLiteral(":020a0000aabb00\r\n[CODE]\r\n:00000001FF\r\n"));
     EXPECT_FALSE(r.file.BTSOpenParameterFileClick(path));
-    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) + boot::FormatMsg(r.Msg(299), 0x0A01)));
+    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) + lang::FormatMsg(r.Msg(299), 0x0A01)));
     EXPECT_EQ(r.blocks.edit, before);
     // Address 0 itself is still allowed before the gate.
     EXPECT_TRUE(r.file.ImportHexParameterData(
@@ -192,7 +192,7 @@ TEST(ParameterFile, AByteAt65536IsRefusedNotStored)
     const QString path =
         r.Write(QStringLiteral("h.hex"), kHeader + QStringLiteral("[CODE]\r\n:02ffff00a1b2ff\r\n:00000001FF\r\n"));
     EXPECT_FALSE(r.file.ImportHexParameter(path));
-    EXPECT_EQ(r.Last(), r.Msg(297) + boot::FormatMsg(r.Msg(299), 0x10000));
+    EXPECT_EQ(r.Last(), r.Msg(297) + lang::FormatMsg(r.Msg(299), 0x10000));
     EXPECT_TRUE(r.Last().endsWith(QLatin1String("10000")));
     // A single byte at 0xFFFF is fine.
     const QString ok = r.Write(QStringLiteral("i.hex"), kHeader + QStringLiteral("[CODE]\r\n:01ffff00a1ff\r\n"));

@@ -3,7 +3,7 @@
 #include "SensorRig.h"
 #include "sensor/ParameterEditor.h"
 
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 using namespace vmx;
 using namespace vmx::sensor;

@@ -1,5 +1,5 @@
 // The wire format shared by the link and the simulator: checksums and line timing.
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <gtest/gtest.h>
 

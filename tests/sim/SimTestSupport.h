@@ -2,7 +2,7 @@
 // A PC end for a simulated bench: writes frames, lets time pass, collects what came back.
 
 #include "sim/Bench.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QByteArray>
 

@@ -6,7 +6,7 @@
 
 #include "sim/Bench.h"
 #include "sim/Profile.h"
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QCheckBox>
 #include <QFile>

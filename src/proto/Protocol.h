@@ -1,7 +1,8 @@
 #pragma once
-// The wire format of the command frames and the streamed records: one
-// header for the program's link layer and the simulated devices, so both speak from the same
-// table. Header-only and QtCore-free on purpose: sim/ includes it without pulling in link/.
+// The wire format: command frames, streamed records, command codes, answer lengths and the
+// boot loader's memory layout and pauses. One header for the program and the simulated
+// devices, so both speak from the same table. Header-only and QtCore-free on purpose: the
+// lowest layer, included by sim/ without pulling in anything else.
 
 #include <cstdint>
 
@@ -12,7 +13,9 @@ inline constexpr int kBaudRate = 115200;
 // 8N1: ten bit times per byte.
 inline constexpr int kBytesPerSecond = kBaudRate / 10; // 11520
 // Time the n-th byte of a run needs to be complete, in microseconds (exact, no drift).
-inline constexpr std::int64_t BytesToUs(std::int64_t n) { return (n * 1000000 + kBytesPerSecond - 1) / kBytesPerSecond; }
+inline constexpr std::int64_t BytesToUs(std::int64_t n) {
+    return (n * 1000000 + kBytesPerSecond - 1) / kBytesPerSecond;
+}
 
 inline constexpr int kBufferSize = 32768;
 
@@ -43,24 +46,22 @@ inline constexpr std::uint8_t kLongCrcStart = 0xFF;
 inline constexpr std::uint8_t kShortCrcStart = 0xFE;
 
 // The checksum step of the frames: one XOR and exactly one shift per byte.
-inline constexpr std::uint8_t CrcStep(std::uint8_t c, std::uint8_t byte)
-{
+inline constexpr std::uint8_t CrcStep(std::uint8_t c, std::uint8_t byte) {
     c = std::uint8_t(c ^ byte);
     return (c & 0x80) ? std::uint8_t(std::uint8_t(c << 1) ^ kCrcPoly) : std::uint8_t(c << 1);
 }
 
 // Steps `n` bytes from `start` and keeps the 6-bit result.
-inline constexpr std::uint8_t Crc6(std::uint8_t start, const std::uint8_t* bytes, int n)
-{
+inline constexpr std::uint8_t Crc6(std::uint8_t start, const std::uint8_t* bytes, int n) {
     std::uint8_t c = start;
-    for (int i = 0; i < n; ++i) c = CrcStep(c, bytes[i]);
+    for (int i = 0; i < n; ++i)
+        c = CrcStep(c, bytes[i]);
     return std::uint8_t(c & 0x3F);
 }
 
 // Frame checksum of a frame whose length field (bytes 1-2) says N: bytes 1 .. N-2. A length of
 // 2 or less steps nothing (0x31). `available` bounds the bytes that may be read.
-inline constexpr std::uint8_t FrameCrc(const std::uint8_t* frame, int available)
-{
+inline constexpr std::uint8_t FrameCrc(const std::uint8_t* frame, int available) {
     const int n = (int(frame[1]) << 8) | frame[2];
     int last = n - 2;
     if (last > available - 1) last = available - 1;
@@ -140,16 +141,48 @@ inline constexpr int kV100BootIdentAnswer = 17;
 inline constexpr int kGainAnswer = 9;
 // The polled measurement answer: 21 bytes below firmware V1.24, 22 from it on.
 inline constexpr int kMeasFirmwareWithOut = 124;
-inline constexpr int MeasAnswerLength(int firmware) { return firmware < kMeasFirmwareWithOut ? 21 : 22; }
+inline constexpr int MeasAnswerLength(int firmware) {
+    return firmware < kMeasFirmwareWithOut ? 21 : 22;
+}
+
+// The boot loader's memories. The kind number is what every memory operation is given.
+namespace loader {
+inline constexpr int kCode = 0;
+inline constexpr int kSram = 1;
+inline constexpr int kEeprom = 2;
+inline constexpr int kXram = 3;
+inline constexpr int kKindCount = 4;
+inline constexpr std::uint32_t kCodeSize = 0x10000;
+inline constexpr std::uint32_t kSramSize = 256;
+inline constexpr std::uint32_t kEepromSize = 256;
+inline constexpr std::uint32_t kXramSize = 512;
+// Flash is erased and written in pages; transfers move blocks of 16 bytes.
+inline constexpr std::uint32_t kPageSize = 512;
+inline constexpr int kBlock = 16;
+// The unframed loader of V1.00/V1.10: a read answers 19 bytes, a write frame is 20 long.
+inline constexpr int kOldReadAnswer = 19;
+inline constexpr int kOldWriteLength = 20;
+} // namespace loader
+
+// Pauses the sensor needs (ms).
+namespace pause {
+inline constexpr int kAfterRestart = 1000;  // a restart until the application answers
+inline constexpr int kAfterMode = 100;      // a new output mode is taken
+inline constexpr int kBetween0530Steps = 5; // the two steps of the 05.30 generation's commands
+inline constexpr int kPowerCycle = 500;     // power off, then on again
+} // namespace pause
 
 // Serial interface types of the test module's command 0x43.
 inline constexpr int kIfSlave = 0;
 inline constexpr int kIfMaster = 1;
 inline constexpr int kIfRs232 = 2;
 
-// CBUS bit-bang of the line adapter.
+// CBUS bit-bang of the line adapter: high nibble the outputs, low nibble the directions.
 inline constexpr std::uint8_t kBitModeCbus = 0x20;
-inline constexpr std::uint8_t kCbusPowerOff = 0x40; // CBUS2 driven high
-inline constexpr std::uint8_t kCbusTestPulse = 0x80; // CBUS3 driven high
+inline constexpr std::uint8_t kCbusPowerOff = 0x40;                      // CBUS2 driven high
+inline constexpr std::uint8_t kCbusTestPulse = 0x80;                     // CBUS3 driven high
+inline constexpr std::uint8_t kCbusInputs = 0x0C;                        // CBUS2 and CBUS3 released
+inline constexpr std::uint8_t kCbusTestHighMask = kCbusTestPulse | 0x0C; // CBUS3 an output, high
+inline constexpr std::uint8_t kCbusPowerOffMask = kCbusPowerOff | 0x0C;  // CBUS2 an output, high
 
 } // namespace vmx::proto
