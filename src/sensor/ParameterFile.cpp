@@ -6,7 +6,6 @@
 #include "lang/Format.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
-#include "boot/BootLoader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -113,7 +112,7 @@ bool ParameterFile::ImportHexParameter(const QString& fileName)
     switch (app::OpenInputFile(f)) {
     case app::InputStatus::Ok: break;
     case app::InputStatus::Missing:
-        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgCantFind) + name);
+        session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgNotFound) + name);
         return false;
     default:
         session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgCantOpen) + name);
