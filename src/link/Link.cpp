@@ -272,7 +272,7 @@ void Link::ComXChanged()
     host.SetBusy(false);
 }
 
-bool Link::ALResetUSBExecute()
+bool Link::ResetLinks()
 {
     CloseAll();
     Reset_COM_USB();

@@ -111,7 +111,7 @@ public:
     void CloseAll();
     // "Reset USB": close, re-enumerate; returns whether START is to be enabled (STOP is
     // disabled either way; onStartStopEnabled is told both).
-    bool ALResetUSBExecute();
+    bool ResetLinks();
     void Purge_In() override;
     int Read_Buffer(int n) override;
     int Write_Buffer(int n) override;
@@ -119,10 +119,10 @@ public:
     // is open or the driver failed). The stream modes read only whole blocks of these.
     int InQueue();
     void ForceRTS(int state) override;
-    void ALSwitchRTSExecute(bool checked) { ForceRTS(checked ? 1 : 0); }
+    // The routing action: checked routes the line to the sensor.
+    void RouteToSensor(bool on) { ForceRTS(on ? 1 : 0); }
     // Test-module command 0x43 and the matching radio button.
     bool SwitchSerialIF(int type);
-    void RBTK_IFClick(int tag) { SwitchSerialIF(tag); }
     // Production-test form: STOP first, then SwitchSerialIF; on success autoAdvance.
     bool SwitchSerialInterface(int type);
     // "FT_SetBitMode " on the open converter; false on a serial link or error.

@@ -81,7 +81,7 @@ void DeviceCommands::Glyph(bool on)
 
 // --- restart, bubble test, LED ---------------------------------------------------------------
 
-bool DeviceCommands::ALQVRResetExecute()
+bool DeviceCommands::Restart()
 {
     Stop();
     const int fw = session_.sensor.Firmware;
@@ -122,7 +122,7 @@ bool DeviceCommands::BubblePulse(bool high, int time)
     }
 }
 
-bool DeviceCommands::ALBubbleTestExecute(int serialMode, int time)
+bool DeviceCommands::BubbleTest(int serialMode, int time)
 {
     Stop();
     time = std::clamp(time, 0, 250);
@@ -132,7 +132,7 @@ bool DeviceCommands::ALBubbleTestExecute(int serialMode, int time)
     return Sensor(cmd::BubbleTest, 6, 0, 269);
 }
 
-bool DeviceCommands::ALSetLEDExecute(int serialMode, const LedBits& led)
+bool DeviceCommands::SetLed(int serialMode, const LedBits& led)
 {
     Stop();
     if (session_.sensor.Firmware == 110) return SetConfigV110(serialMode, led);
@@ -143,7 +143,7 @@ bool DeviceCommands::ALSetLEDExecute(int serialMode, const LedBits& led)
 
 // --- output mode -----------------------------------------------------------------------------
 
-bool DeviceCommands::ALSetConfigExecute(int serialMode, const LedBits& led)
+bool DeviceCommands::SetOutputMode(int serialMode, const LedBits& led)
 {
     Stop();
     if (powerAuto_) SetPowerAutomatically();
@@ -156,7 +156,7 @@ bool DeviceCommands::ALSetConfigExecute(int serialMode, const LedBits& led)
     return SetConfigV120(serialMode);
 }
 
-bool DeviceCommands::BTStartServiceClick(const LedBits& led) { return ALSetConfigExecute(kServiceMode, led); }
+bool DeviceCommands::StartService(const LedBits& led) { return SetOutputMode(kServiceMode, led); }
 
 bool DeviceCommands::ModeAllowed(int mode, ConfigFamily family) const
 {
@@ -270,7 +270,7 @@ bool DeviceCommands::SetConfigQVR0530(int mode)
 
 // --- adjusting, gain test --------------------------------------------------------------------
 
-bool DeviceCommands::ALAmplDecExecute(int speed)
+bool DeviceCommands::AdjustTemporarily(int speed)
 {
     Stop();
     speed = std::clamp(speed, 1, 65535);
@@ -289,7 +289,7 @@ bool DeviceCommands::SetGainTest(int step)
     return true;
 }
 
-bool DeviceCommands::BTSetGainTestClick(int step)
+bool DeviceCommands::RunGainTest(int step)
 {
     Stop();
     for (auto& row : gain_.cells) row[1].clear();

@@ -69,16 +69,16 @@ public:
     ConfigFamily configFamily() const;
 
     // --- restart, bubble test, LED ----------------------------------------------------------
-    bool ALQVRResetExecute();
+    bool Restart();
     // serialMode: CBMSerialMode index; time: EBubbleTestTime (0..250).
-    bool ALBubbleTestExecute(int serialMode, int bubbleTestTime);
-    bool ALSetLEDExecute(int serialMode, const LedBits& led);
+    bool BubbleTest(int serialMode, int bubbleTestTime);
+    bool SetLed(int serialMode, const LedBits& led);
 
     // --- output mode ------------------------------------------------------------------------
     // Power cycle first when automatic power is on, then the generation's routine.
-    bool ALSetConfigExecute(int serialMode, const LedBits& led);
+    bool SetOutputMode(int serialMode, const LedBits& led);
     // Serial mode 3, then ALSetConfig; the window sets CBMSerialMode to 3.
-    bool BTStartServiceClick(const LedBits& led);
+    bool StartService(const LedBits& led);
     static constexpr int kServiceMode = 3;
     // The mode check shared by V1.10, V1.20 and V1.40 (message 427 when refused).
     bool ModeAllowed(int mode, ConfigFamily family) const;
@@ -90,9 +90,9 @@ public:
     static quint8 V120ModeByte(int serialMode);
 
     // --- adjusting, gain test ---------------------------------------------------------------
-    bool ALAmplDecExecute(int adjustingSpeed);
+    bool AdjustTemporarily(int adjustingSpeed);
     // gainStep: 0..4 or 255 (CBGainTest item "Auto").
-    bool BTSetGainTestClick(int gainStep);
+    bool RunGainTest(int gainStep);
     bool SetGainTest(int gainStep);
     const GainGrid& gainGrid() const { return gain_; }
     // CBGainTest item index (0..4 steps, 5 "Auto") to the command's step.
@@ -100,13 +100,11 @@ public:
 
     // --- channel, power ---------------------------------------------------------------------
     bool SetIF(bool channel1);
-    bool ALSwitchIFExecute(bool checked) { return SetIF(checked); }
     bool SetPower(bool on);
-    bool ALPowerOnExecute(bool checked) { return SetPower(checked); }
     bool PowerAuto() const { return powerAuto_; }
     void SetPowerAuto(bool on);
     // Left-button release on one of the three "Power automatisch " boxes.
-    void ChBPowerOnAutoSetMouseUp() { SetPowerAuto(!powerAuto_); }
+    void TogglePowerAuto() { SetPowerAuto(!powerAuto_); }
     bool SetPowerAutomatically();
     // Last test-module identification byte read for the power route (-1 before).
     int testModuleIdent() const { return tmIdent_; }

@@ -115,7 +115,7 @@ void Identification::ApplyIdent()
 
 // --- identification ------------------------------------------------------------------------------
 
-bool Identification::ALGetIdentExecute()
+bool Identification::Identify()
 {
     const auto& st = session_.sensor;
     bool ok = false;
@@ -279,11 +279,11 @@ bool Identification::ReportAnd(int opMessage, bool ok)
     return ok;
 }
 
-bool Identification::ALSetIdSNExecute() { return ReportAnd(kMsgSetIdSN, SetIdSN()); }
-bool Identification::BTIdClearSNClick() { return ReportAnd(kMsgClearIdent, IdClearSN()); }
-bool Identification::BTIdGetCalClick() { return ReportAnd(kMsgReadCal, GetCalQVR0530()); }
-bool Identification::BTIdSetCalClick() { return ReportAnd(kMsgWriteCal, SetIdCal()); }
-bool Identification::BTIdClearCalClick() { return ReportAnd(kMsgClearCal, IdClearCal()); }
+bool Identification::WriteSerialNumber() { return ReportAnd(kMsgSetIdSN, SetIdSN()); }
+bool Identification::ClearSerialNumber() { return ReportAnd(kMsgClearIdent, IdClearSN()); }
+bool Identification::ReadCalibration() { return ReportAnd(kMsgReadCal, GetCalQVR0530()); }
+bool Identification::WriteCalibration() { return ReportAnd(kMsgWriteCal, SetIdCal()); }
+bool Identification::ClearCalibration() { return ReportAnd(kMsgClearCal, IdClearCal()); }
 
 // --- texts -------------------------------------------------------------------------------------
 

@@ -65,12 +65,12 @@ public:
     std::function<void()> showIdentPage;
 
     // --- actions and buttons: run, report op text + okay / ERROR ------------------------------
-    bool ALGetIdentExecute();
-    bool ALSetIdSNExecute();
-    bool BTIdClearSNClick();
-    bool BTIdGetCalClick();
-    bool BTIdSetCalClick();
-    bool BTIdClearCalClick();
+    bool Identify();
+    bool WriteSerialNumber();
+    bool ClearSerialNumber();
+    bool ReadCalibration();
+    bool WriteCalibration();
+    bool ClearCalibration();
 
     // --- operations ---------------------------------------------------------------------------
     bool GetIdent();

@@ -226,7 +226,7 @@ bool ParameterFile::ImportHexParameterData(QIODevice& device, bool* readFailed)
     return EndImport();
 }
 
-bool ParameterFile::BTSSaveParameterFileClick(const QString& fileName)
+bool ParameterFile::Save(const QString& fileName)
 {
     lastFileName = fileName;
     session_.PanelText(1, Msg(kMsgExportParameters) + QFileInfo(fileName).fileName());
@@ -235,7 +235,7 @@ bool ParameterFile::BTSSaveParameterFileClick(const QString& fileName)
     return true;
 }
 
-bool ParameterFile::BTSOpenParameterFileClick(const QString& fileName)
+bool ParameterFile::Open(const QString& fileName)
 {
     lastFileName = fileName;
     session_.PanelText(1, Msg(kMsgImportParameters) + QFileInfo(fileName).fileName());

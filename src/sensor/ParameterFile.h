@@ -41,10 +41,10 @@ public:
     QString lastFileName;
 
     // --- the two buttons, after their file dialogs -------------------------------------------
-    bool BTSSaveParameterFileClick(const QString& fileName);
+    bool Save(const QString& fileName);
     // On success the edit block, its word and (option on, type with a calibration block)
     // the calibration block are taken from the file; the pages are refreshed either way.
-    bool BTSOpenParameterFileClick(const QString& fileName);
+    bool Open(const QString& fileName);
 
     // --- start: standard set, optional PARFILE on top, then into the edit block --------------
     // `parFile` empty: the built-in standard set. A file that fails keeps the built-in set

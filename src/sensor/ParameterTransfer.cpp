@@ -181,7 +181,7 @@ bool ParameterTransfer::VerifyParameter()
 
 // --- actions -------------------------------------------------------------------------------------
 
-bool ParameterTransfer::ALReadParameterExecute()
+bool ParameterTransfer::Read()
 {
     if (commitEdit) commitEdit();
     const bool ok = ReadParameters();
@@ -193,7 +193,7 @@ bool ParameterTransfer::ALReadParameterExecute()
     return ok;
 }
 
-bool ParameterTransfer::ALWriteParameterExecute()
+bool ParameterTransfer::Write()
 {
     if (commitEdit) commitEdit();
     const bool ok = WriteParameters();
@@ -202,14 +202,14 @@ bool ParameterTransfer::ALWriteParameterExecute()
     return ok;
 }
 
-bool ParameterTransfer::ALVerifyParameterExecute()
+bool ParameterTransfer::Verify()
 {
     const bool ok = VerifyParameter();
     session_.PanelText(1, Msg(kMsgVerifyParameters) + Msg(ok ? kMsgOkay : kMsgError));
     return ok;
 }
 
-void ParameterTransfer::ALSetStandardExecute()
+void ParameterTransfer::SetStandard()
 {
     blocks_.CopyStandardToEdit();
     if (refreshPages) refreshPages();

@@ -55,11 +55,11 @@ public:
     bool VerifyParameter();
 
     // --- actions: commit, run, report in panel 1 ----------------------------------------------
-    bool ALReadParameterExecute();
-    bool ALWriteParameterExecute();
-    bool ALVerifyParameterExecute();
+    bool Read();
+    bool Write();
+    bool Verify();
     // "Standard": the standard block and word into the edit block, pages refreshed.
-    void ALSetStandardExecute();
+    void SetStandard();
     // At start: builds the standard set.
     void SetStandardValues() { blocks_.SetStandardValues(); }
 

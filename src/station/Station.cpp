@@ -249,23 +249,23 @@ bool Station::Capture(int count) {
 // ---- device commands ----
 
 bool Station::SetLed(int serialMode, const sensor::LedBits& led) {
-    return devices_->ALSetLEDExecute(serialMode, led);
+    return devices_->SetLed(serialMode, led);
 }
 
 bool Station::StartService(const sensor::LedBits& led) {
-    return devices_->BTStartServiceClick(led);
+    return devices_->StartService(led);
 }
 
 // ---- parameter file ----
 
 bool Station::SaveParameterFile(const QString& fileName, bool withCalibration) {
     parFile_->withCalibration = withCalibration;
-    return parFile_->BTSSaveParameterFileClick(fileName);
+    return parFile_->Save(fileName);
 }
 
 bool Station::OpenParameterFile(const QString& fileName, bool withCalibration) {
     parFile_->withCalibration = withCalibration;
-    return parFile_->BTSOpenParameterFileClick(fileName);
+    return parFile_->Open(fileName);
 }
 
 // ---- memories ----

@@ -153,38 +153,38 @@ public:
     bool Capture(int count);
 
     // --- device commands (the monitor page) ---------------------------------------------------
-    bool Restart() { return devices_->ALQVRResetExecute(); }
+    bool Restart() { return devices_->Restart(); }
     bool SetLed(int serialMode, const sensor::LedBits& led);
     bool BubbleTest(int serialMode) {
-        return devices_->ALBubbleTestExecute(serialMode, settings.bubbleTestTime);
+        return devices_->BubbleTest(serialMode, settings.bubbleTestTime);
     }
     bool SetOutputMode(int serialMode, const sensor::LedBits& led) {
-        return devices_->ALSetConfigExecute(serialMode, led);
+        return devices_->SetOutputMode(serialMode, led);
     }
     bool StartService(const sensor::LedBits& led);
-    bool AdjustTemporarily() { return devices_->ALAmplDecExecute(settings.amplControlTime); }
-    bool SetGainTest() { return devices_->BTSetGainTestClick(settings.gainTestIndex); }
+    bool AdjustTemporarily() { return devices_->AdjustTemporarily(settings.amplControlTime); }
+    bool SetGainTest() { return devices_->RunGainTest(settings.gainTestIndex); }
     bool SetPower(bool on) { return devices_->SetPower(on); }
     bool SelectChannel(bool channel1) { return devices_->SetIF(channel1); }
     bool PowerAutomatic() const { return devices_->PowerAuto(); }
     void SetPowerAutomatic(bool on) { devices_->SetPowerAuto(on); }
-    void TogglePowerAutomatic() { devices_->ChBPowerOnAutoSetMouseUp(); }
+    void TogglePowerAutomatic() { devices_->TogglePowerAuto(); }
 
     // --- parameters, parameter file -----------------------------------------------------------
-    bool ReadParameters() { return transfer_->ALReadParameterExecute(); }
-    bool WriteParameters() { return transfer_->ALWriteParameterExecute(); }
-    bool VerifyParameters() { return transfer_->ALVerifyParameterExecute(); }
-    void SetStandardParameters() { transfer_->ALSetStandardExecute(); }
+    bool ReadParameters() { return transfer_->Read(); }
+    bool WriteParameters() { return transfer_->Write(); }
+    bool VerifyParameters() { return transfer_->Verify(); }
+    void SetStandardParameters() { transfer_->SetStandard(); }
     bool SaveParameterFile(const QString& fileName, bool withCalibration);
     bool OpenParameterFile(const QString& fileName, bool withCalibration);
 
     // --- identification, production data, calibration ----------------------------------------
-    bool Identify() { return ident_->ALGetIdentExecute(); }
-    bool SetSerialNumber() { return ident_->ALSetIdSNExecute(); }
-    bool ClearSerialNumber() { return ident_->BTIdClearSNClick(); }
-    bool ReadCalibration() { return ident_->BTIdGetCalClick(); }
-    bool WriteCalibration() { return ident_->BTIdSetCalClick(); }
-    bool ClearCalibration() { return ident_->BTIdClearCalClick(); }
+    bool Identify() { return ident_->Identify(); }
+    bool SetSerialNumber() { return ident_->WriteSerialNumber(); }
+    bool ClearSerialNumber() { return ident_->ClearSerialNumber(); }
+    bool ReadCalibration() { return ident_->ReadCalibration(); }
+    bool WriteCalibration() { return ident_->WriteCalibration(); }
+    bool ClearCalibration() { return ident_->ClearCalibration(); }
 
     // --- boot loader, memories, download ------------------------------------------------------
     // Erase of one kind's range: the code flash by its erase command; the RAMs and the EEPROM

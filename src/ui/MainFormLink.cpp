@@ -109,7 +109,7 @@ void TMainForm::CloseLink() {
 }
 
 void TMainForm::ALResetUSBExecute() {
-    const bool start = station_->link().ALResetUSBExecute();
+    const bool start = station_->link().ResetLinks();
     RebuildLinkMenu();
     act("ALStart")->setEnabled(start);
     act("ALStop")->setEnabled(false);
@@ -120,7 +120,7 @@ void TMainForm::ForceRTS(int state) {
 }
 
 void TMainForm::ALSwitchRTSExecute() {
-    station_->link().ALSwitchRTSExecute(act("ALSwitchRTS")->isChecked());
+    station_->link().RouteToSensor(act("ALSwitchRTS")->isChecked());
 }
 
 bool TMainForm::SwitchSerialIF(int type) {
@@ -128,7 +128,7 @@ bool TMainForm::SwitchSerialIF(int type) {
 }
 
 void TMainForm::RBTK_IFClick(QObject* sender) {
-    station_->link().RBTK_IFClick(Tag(sender));
+    station_->link().SwitchSerialIF(Tag(sender));
 }
 
 } // namespace vmx::ui

@@ -181,7 +181,7 @@ TEST(LinkSim, SerialInterfaceOfTheTestModule)
     ASSERT_TRUE(r.link->SwitchSerialIF(1));
     EXPECT_EQ(radio, QStringLiteral("RBTK_IF0"));
     EXPECT_TRUE(r.Ping());
-    r.link->RBTK_IFClick(2);
+    r.link->SwitchSerialIF(2);
     EXPECT_EQ(radio, QStringLiteral("RBTK_IF2"));
     EXPECT_EQ(r.bench().module()->serialIf(), 2);
     // Identification of the module itself.

@@ -228,7 +228,7 @@ TEST(LinkPorts, ResetUsbWithNothingAttached)
         start = a;
         stop = b;
     };
-    EXPECT_FALSE(r.link->ALResetUSBExecute());
+    EXPECT_FALSE(r.link->ResetLinks());
     EXPECT_FALSE(start);
     EXPECT_FALSE(stop);
     EXPECT_EQ(r.link->PortName(), QStringLiteral("nix"));
@@ -245,7 +245,7 @@ TEST(LinkPorts, ResetUsbClosesAndFindsAgain)
     r.link->Reset_COM_USB();
     ASSERT_TRUE(r.link->UsbInUse());
     r.usb->calls.clear();
-    EXPECT_TRUE(r.link->ALResetUSBExecute());
+    EXPECT_TRUE(r.link->ResetLinks());
     EXPECT_EQ(r.usb->calls.front(), "close");
     EXPECT_TRUE(r.link->UsbInUse());
 }
@@ -286,7 +286,7 @@ TEST(LinkPorts, ForceRtsCaptionsAndCallbacks)
     r.link->onRtsChanged = [&](const QString& c, bool on) { seen.emplace_back(c, on); };
     EXPECT_EQ(r.link->RtsCaption(), QStringLiteral("PC <-> TK"));
     const qint64 t0 = r.env.clock.NowUs();
-    r.link->ALSwitchRTSExecute(true);
+    r.link->RouteToSensor(true);
     EXPECT_EQ(r.env.clock.NowUs() - t0, 5000);
     EXPECT_EQ(r.usb->calls.back(), "rts 1");
     EXPECT_TRUE(r.link->RtsChecked());

@@ -122,7 +122,7 @@ TEST(ConfigV110, Mode2GreenAutoIsTheSingleByte0x79)
     bool& boxes = r.boxes;
     boxes = true;
     r.link->protocol().setMeasProtocol(link::MeasNone);
-    ASSERT_TRUE(r.dc->ALSetConfigExecute(2, led));
+    ASSERT_TRUE(r.dc->SetOutputMode(2, led));
     const auto in = r.In(0x79);
     ASSERT_EQ(in.size(), 1u);
     EXPECT_EQ(in[0], QByteArray(1, char(0x79)));
@@ -140,7 +140,7 @@ TEST(ConfigV110, OtherModesLeaveTheProtocolStateAndLedGoesThroughConfiguration)
     r.link->protocol().setMeasProtocol(link::MeasPolled);
     LedBits red;
     red.red = true;
-    ASSERT_TRUE(r.dc->ALSetLEDExecute(0, red)); // row 33 allows mode 0
+    ASSERT_TRUE(r.dc->SetLed(0, red)); // row 33 allows mode 0
     ASSERT_EQ(r.In(0x42).size(), 1u);           // 64 + red
     EXPECT_EQ(r.link->protocol().measProtocol(), link::MeasPolled);
     EXPECT_TRUE(r.In(cmd::SetLed).empty());
@@ -152,7 +152,7 @@ TEST(ConfigV120, Mode4SendsPayload0x80AndClearsTheProtocolState)
     Rig r(QStringLiteral("adapter,key=120,stream=polled"), kRowV120);
     EXPECT_EQ(r.dc->configFamily(), ConfigFamily::V120);
     r.link->protocol().setMeasProtocol(link::MeasLong);
-    ASSERT_TRUE(r.dc->ALSetConfigExecute(4, {}));
+    ASSERT_TRUE(r.dc->SetOutputMode(4, {}));
     const auto in = r.In(cmd::SetSerialMode);
     ASSERT_EQ(in.size(), 1u);
     EXPECT_EQ(in[0].size(), 6);
@@ -184,7 +184,7 @@ TEST(ConfigModes, Mode5IsSentOnV140AndRefusedOnV120)
     {
         Rig r(QStringLiteral("adapter,key=5063140,stream=polled"), kRowV140);
         EXPECT_EQ(r.dc->configFamily(), ConfigFamily::V140);
-        ASSERT_TRUE(r.dc->ALSetConfigExecute(5, {}));
+        ASSERT_TRUE(r.dc->SetOutputMode(5, {}));
         const auto in = r.In(cmd::SetSerialMode);
         ASSERT_EQ(in.size(), 1u);
         EXPECT_EQ(quint8(in[0][4]), 5);
@@ -193,7 +193,7 @@ TEST(ConfigModes, Mode5IsSentOnV140AndRefusedOnV120)
     }
     {
         Rig r(QStringLiteral("adapter,key=120,stream=polled"), kRowV120);
-        EXPECT_FALSE(r.dc->ALSetConfigExecute(5, {}));
+        EXPECT_FALSE(r.dc->SetOutputMode(5, {}));
         EXPECT_EQ(r.Last(), r.Msg(427));
         EXPECT_TRUE(r.In(cmd::SetSerialMode).empty());
         EXPECT_EQ(r.sensor().mode(), 3);
@@ -224,7 +224,7 @@ TEST(Config0530, ServiceStartEntersThePolledModeInTwoSteps)
 {
     Rig r(QStringLiteral("adapter,key=5030200,stream=long"), kRow0530);
     EXPECT_EQ(r.dc->configFamily(), ConfigFamily::QVR0530);
-    ASSERT_TRUE(r.dc->BTStartServiceClick({}));
+    ASSERT_TRUE(r.dc->StartService({}));
     EXPECT_EQ(r.In(cmd::SetSerialMode).size(), 1u);
     const auto key = r.In(cmd::SetSerialMode2);
     ASSERT_EQ(key.size(), 1u);
@@ -239,14 +239,14 @@ TEST(Restart, FramedWaitsAndPurgesUnframedIsOneByte)
     {
         Rig r(QStringLiteral("adapter,stream=long"), kRowV143);
         const qint64 waited = r.env.host.waitedMs;
-        ASSERT_TRUE(r.dc->ALQVRResetExecute());
+        ASSERT_TRUE(r.dc->Restart());
         EXPECT_EQ(r.In(cmd::Restart).size(), 1u);
         EXPECT_GE(r.env.host.waitedMs - waited, 1000);
         EXPECT_EQ(r.sensor().run(), sim::Sensor::Run::App);
     }
     {
         Rig r(QStringLiteral("adapter,key=6000110,stream=none"), kRowV110);
-        ASSERT_TRUE(r.dc->ALQVRResetExecute());
+        ASSERT_TRUE(r.dc->Restart());
         EXPECT_EQ(r.In(cmd::V100Restart).size(), 1u);
         EXPECT_EQ(r.Last(), r.Msg(268) + r.Msg(250));
     }
@@ -259,7 +259,7 @@ TEST(Led, TheByteReachesTheSensor)
     LedBits led;
     led.blue = true;
     led.red = true;
-    ASSERT_TRUE(r.dc->ALSetLEDExecute(3, led));
+    ASSERT_TRUE(r.dc->SetLed(3, led));
     const auto in = r.In(cmd::SetLed);
     ASSERT_EQ(in.size(), 1u);
     EXPECT_EQ(quint8(in[0][4]), 6);
@@ -274,7 +274,7 @@ TEST(BubbleTest, SensorCommandRaisesTheOutputValue)
     const int before = r.PolledOut();
     ASSERT_GE(before, 0);
     EXPECT_LE(before, 25);
-    ASSERT_TRUE(r.dc->ALBubbleTestExecute(3, 10));
+    ASSERT_TRUE(r.dc->BubbleTest(3, 10));
     const auto in = r.In(cmd::BubbleTest);
     ASSERT_EQ(in.size(), 1u);
     EXPECT_EQ(quint8(in[0][4]), 10);
@@ -288,7 +288,7 @@ TEST(BubbleTest, LineAdapterPulsesCbus3)
 {
     Rig r(QStringLiteral("adapter,stream=polled"), kRowV143);
     const qint64 waited = r.env.host.waitedMs;
-    ASSERT_TRUE(r.dc->ALBubbleTestExecute(4, 7)); // 7 / 5 = 1 ms
+    ASSERT_TRUE(r.dc->BubbleTest(4, 7)); // 7 / 5 = 1 ms
     // STOP of the acquisition settles for its 50 ms first; the pulse itself is 1 ms.
     EXPECT_EQ(r.env.host.waitedMs - waited, kStopSettleMs + 1);
     EXPECT_EQ(r.Last(), r.Msg(189));
@@ -300,7 +300,7 @@ TEST(BubbleTest, ZeroTimeGivesNoWaitAndTestHighStartsReleased)
 {
     Rig r(QStringLiteral("adapter,stream=polled"), kRowV143);
     const qint64 waited = r.env.host.waitedMs;
-    ASSERT_TRUE(r.dc->ALBubbleTestExecute(5, 0));
+    ASSERT_TRUE(r.dc->BubbleTest(5, 0));
     EXPECT_EQ(r.env.host.waitedMs, waited + kStopSettleMs); // STOP's settling only, no pulse wait
     // Test H leaves CBUS3 driven high afterwards: the pulse's rising edge reached the sensor.
     EXPECT_GT(r.PolledOut(), 25);
@@ -310,7 +310,7 @@ TEST(BubbleTest, DigitalTestPortOfTheTestModule)
 {
     Rig r(QStringLiteral("vo40,stream=polled"), kRowV143);
     ASSERT_EQ(r.dc->adapterKind(), AdapterKind::TestModuleDigital);
-    ASSERT_TRUE(r.dc->ALBubbleTestExecute(7, 20));
+    ASSERT_TRUE(r.dc->BubbleTest(7, 20));
     const auto in = r.In(cmd::TmBubbleTest, sim::Unit::TestModule);
     ASSERT_EQ(in.size(), 1u);
     EXPECT_EQ(quint8(in[0][4]), 3);
@@ -330,13 +330,13 @@ TEST(BubbleTest, TestInputNeedsAUsbLinkAndIsIgnoredOnOtherAdapters)
     link.Reset_COM_USB();
     ASSERT_TRUE(link.IsOpen());
     DeviceCommands dc(env.session, link);
-    EXPECT_FALSE(dc.ALBubbleTestExecute(4, 10));
+    EXPECT_FALSE(dc.BubbleTest(4, 10));
     EXPECT_EQ(env.host.panel1Log.last(), env.session.Msg(119));
     EXPECT_TRUE(s->written.isEmpty());
 
     Rig r(QStringLiteral("converter,stream=polled"), kRowV143);
     const int texts = int(r.env.host.panel1Log.size());
-    EXPECT_FALSE(r.dc->ALBubbleTestExecute(6, 10));
+    EXPECT_FALSE(r.dc->BubbleTest(6, 10));
     // Only STOP's own line: the bubble test itself says nothing.
     EXPECT_EQ(r.env.host.panel1Log.mid(texts), QStringList{r.Msg(259)});
 }
@@ -344,7 +344,7 @@ TEST(BubbleTest, TestInputNeedsAUsbLinkAndIsIgnoredOnOtherAdapters)
 TEST(Adjusting, SpeedTravelsHighByteFirst)
 {
     Rig r(QStringLiteral("adapter,stream=polled"), kRowV143);
-    ASSERT_TRUE(r.dc->ALAmplDecExecute(0x1234));
+    ASSERT_TRUE(r.dc->AdjustTemporarily(0x1234));
     const auto in = r.In(cmd::TempAdjusting);
     ASSERT_EQ(in.size(), 1u);
     EXPECT_EQ(in[0].size(), 7);
@@ -356,7 +356,7 @@ TEST(Adjusting, SpeedTravelsHighByteFirst)
 TEST(GainTest, GridAndClipboard)
 {
     Rig r(QStringLiteral("adapter,stream=polled"), kRowV143);
-    ASSERT_TRUE(r.dc->BTSetGainTestClick(DeviceCommands::GainStepOfItem(3)));
+    ASSERT_TRUE(r.dc->RunGainTest(DeviceCommands::GainStepOfItem(3)));
     EXPECT_EQ(r.sensor().gainStep(), 3);
     const GainGrid& g = r.dc->gainGrid();
     EXPECT_EQ(g.cells[0][0], QStringLiteral("Gain"));
@@ -367,7 +367,7 @@ TEST(GainTest, GridAndClipboard)
     EXPECT_TRUE(r.env.host.clipboard.startsWith(QStringLiteral("Gain\t3\r\nSig1\t")));
     EXPECT_EQ(r.Last(), r.Msg(462) + r.Msg(250));
 
-    ASSERT_TRUE(r.dc->BTSetGainTestClick(DeviceCommands::GainStepOfItem(5)));
+    ASSERT_TRUE(r.dc->RunGainTest(DeviceCommands::GainStepOfItem(5)));
     EXPECT_EQ(r.dc->gainGrid().cells[0][1], QStringLiteral("auto"));
     EXPECT_EQ(r.sensor().gainStep(), 255);
 }
@@ -375,9 +375,9 @@ TEST(GainTest, GridAndClipboard)
 TEST(GainTest, FailureClearsTheValuesAndSays280)
 {
     Rig r(QStringLiteral("adapter,stream=polled"), kRowV143);
-    ASSERT_TRUE(r.dc->BTSetGainTestClick(1));
+    ASSERT_TRUE(r.dc->RunGainTest(1));
     r.sensor().faults.mute = true;
-    EXPECT_FALSE(r.dc->BTSetGainTestClick(2));
+    EXPECT_FALSE(r.dc->RunGainTest(2));
     EXPECT_TRUE(r.dc->gainGrid().cells[0][1].isEmpty());
     EXPECT_EQ(r.Last(), r.Msg(462) + r.Msg(280));
     EXPECT_EQ(r.env.host.clipboard, QStringLiteral("Gain\t\r\nSig1\t\r\nSig2\t\r\nSig3\t\r\n"));
@@ -396,7 +396,7 @@ TEST(Channel, OnAComLinkShows375AndSendsNothing)
     DeviceCommands dc(env.session, link);
     QString caption;
     dc.onChannelCaption = [&](const QString& c) { caption = c; };
-    EXPECT_FALSE(dc.ALSwitchIFExecute(true));
+    EXPECT_FALSE(dc.SetIF(true));
     EXPECT_EQ(env.host.panel1Log.last(), env.session.Msg(375));
     EXPECT_TRUE(s->written.isEmpty());
     EXPECT_TRUE(caption.isEmpty());
@@ -423,7 +423,7 @@ TEST(Power, LineAdapterOffSilencesTheSensorOnBringsItBack)
     Rig r(QStringLiteral("adapter,stream=polled"), kRowV143);
     std::vector<bool>& glyphs = r.glyphs;
     ASSERT_TRUE(r.Ping());
-    ASSERT_TRUE(r.dc->ALPowerOnExecute(false));
+    ASSERT_TRUE(r.dc->SetPower(false));
     EXPECT_EQ(r.Last(), r.Msg(108));
     EXPECT_FALSE(r.sensor().powered());
     EXPECT_FALSE(r.Ping());
@@ -463,14 +463,14 @@ TEST(Power, AutomaticPowerCyclesBeforeTheConfiguration)
     Rig r(QStringLiteral("adapter,stream=polled"), kRowV143);
     std::vector<bool>& checks = r.checks;
     bool& shown = r.shown;
-    r.dc->ChBPowerOnAutoSetMouseUp();
+    r.dc->TogglePowerAuto();
     EXPECT_TRUE(r.dc->PowerAuto());
     EXPECT_TRUE(shown);
-    ASSERT_TRUE(r.dc->ALSetConfigExecute(2, {}));
+    ASSERT_TRUE(r.dc->SetOutputMode(2, {}));
     EXPECT_EQ(checks, (std::vector<bool>{false, true}));
     // The restarted sensor took the new mode.
     EXPECT_EQ(r.sensor().mode(), 2);
     EXPECT_EQ(r.link->protocol().measProtocol(), link::MeasLong);
-    r.dc->ChBPowerOnAutoSetMouseUp();
+    r.dc->TogglePowerAuto();
     EXPECT_FALSE(r.dc->PowerAuto());
 }

@@ -21,7 +21,7 @@ TEST(Identification, CurrentKeyTakesTheFieldsWithoutAQuestion)
 {
     SensorRig r(kRow143, QStringLiteral("stream=long,key=5028143,serial=4321,year=14,model=1,hw=14"));
     const int& modeIndex = r.modeIndex;
-    ASSERT_TRUE(r.ident->ALGetIdentExecute()) << r.Last().toStdString();
+    ASSERT_TRUE(r.ident->Identify()) << r.Last().toStdString();
     EXPECT_EQ(modeIndex, 3);
     EXPECT_TRUE(r.env.host.questions.empty());
     EXPECT_EQ(r.st().SerialNo, 4321);
@@ -69,7 +69,7 @@ TEST(Identification, UnknownKeyOrCancelKeepsTheType)
 TEST(Identification, QVR0530AndV110)
 {
     SensorRig r(kRow0530, QStringLiteral("stream=polled,key=5030200,serial=900,year=15"));
-    ASSERT_TRUE(r.ident->ALGetIdentExecute()) << r.Last().toStdString();
+    ASSERT_TRUE(r.ident->Identify()) << r.Last().toStdString();
     EXPECT_EQ(r.st().SerialNo, 900);
     EXPECT_EQ(r.st().Year, 15);
     EXPECT_EQ(r.ident->IdentGridColumn(QString())[4], QStringLiteral("2015 / 9xx00900"));
@@ -77,7 +77,7 @@ TEST(Identification, QVR0530AndV110)
 
     SensorRig v(kRowV110, QStringLiteral("stream=none,key=6000110"));
     v.env.host.answers.push_back(app::AskResult::Ok);
-    ASSERT_TRUE(v.ident->ALGetIdentExecute()) << v.Last().toStdString();
+    ASSERT_TRUE(v.ident->Identify()) << v.Last().toStdString();
     EXPECT_EQ(v.st().Row, 1);
     EXPECT_EQ(v.Last(), QStringLiteral("Sensor: QVRxx.xx, Version: V1.3x"));
 }
@@ -87,7 +87,7 @@ TEST(Identification, SilentSensorSaysError)
     SensorRig r(kRow143, QStringLiteral("stream=polled,key=5028143"));
     r.sensor().faults.mute = true;
     const bool& shown = r.identShown;
-    EXPECT_FALSE(r.ident->ALGetIdentExecute());
+    EXPECT_FALSE(r.ident->Identify());
     EXPECT_EQ(r.Last(), r.Msg(kMsgGetIdent) + r.Msg(280));
     EXPECT_TRUE(shown);
 }
@@ -99,16 +99,16 @@ TEST(Identification, SerialNumberIsWrittenOnlyOntoClearedBytes)
     r.st().Year = 16;
     r.st().SerialNo = 0x4321;
     // The factory data are still there: programming cannot set bits back, verify fails.
-    EXPECT_FALSE(r.ident->ALSetIdSNExecute());
+    EXPECT_FALSE(r.ident->WriteSerialNumber());
     EXPECT_EQ(r.Last(), r.Msg(kMsgSetIdSN) + r.Msg(280));
     r.Pause();
     r.Pause();
-    ASSERT_TRUE(r.ident->BTIdClearSNClick()) << r.Last().toStdString();
+    ASSERT_TRUE(r.ident->ClearSerialNumber()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(kMsgClearIdent) + r.Msg(250));
     for (int i = 140; i < 144; ++i) EXPECT_EQ(r.flash()[size_t(i)], 0xFF);
     EXPECT_EQ(r.flash()[128], 20); // the rest of the page survives
     r.Pause();
-    ASSERT_TRUE(r.ident->ALSetIdSNExecute()) << r.Last().toStdString();
+    ASSERT_TRUE(r.ident->WriteSerialNumber()) << r.Last().toStdString();
     EXPECT_EQ(r.flash()[140], 2);
     EXPECT_EQ(r.flash()[141], 16);
     EXPECT_EQ(r.flash()[142], 0x21);
@@ -136,17 +136,17 @@ TEST(Identification, CalibrationWrittenWithChecksumReadAndCleared)
     EXPECT_EQ(grid[1][1], QStringLiteral("2.5"));
     EXPECT_EQ(grid[3][1], QStringLiteral("---"));
     EXPECT_EQ(grid[3][2], QStringLiteral("---"));
-    ASSERT_TRUE(r.ident->BTIdSetCalClick()) << r.Last().toStdString();
+    ASSERT_TRUE(r.ident->WriteCalibration()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(kMsgWriteCal) + r.Msg(250));
     EXPECT_EQ(r.flash()[144], 25);
     EXPECT_EQ(r.flash()[159], proto::Crc6(cal[0], cal.data() + 1, 14));
     const auto written = cal;
     cal.fill(0);
     r.Pause();
-    ASSERT_TRUE(r.ident->BTIdGetCalClick()) << r.Last().toStdString();
+    ASSERT_TRUE(r.ident->ReadCalibration()) << r.Last().toStdString();
     EXPECT_EQ(cal, written);
     r.Pause();
-    ASSERT_TRUE(r.ident->BTIdClearCalClick()) << r.Last().toStdString();
+    ASSERT_TRUE(r.ident->ClearCalibration()) << r.Last().toStdString();
     for (int i = 144; i < 160; ++i) EXPECT_EQ(r.flash()[size_t(i)], 0xFF);
 }
 
@@ -154,12 +154,12 @@ TEST(Identification, TypeWithoutBlocksFailsWithoutTraffic)
 {
     SensorRig r(kRow130, QStringLiteral("stream=polled,key=5011130"));
     const size_t before = r.TraceSize();
-    EXPECT_FALSE(r.ident->ALSetIdSNExecute());
+    EXPECT_FALSE(r.ident->WriteSerialNumber());
     EXPECT_EQ(r.Last(), r.Msg(kMsgSetIdSN) + r.Msg(280));
-    EXPECT_FALSE(r.ident->BTIdClearSNClick());
+    EXPECT_FALSE(r.ident->ClearSerialNumber());
     EXPECT_EQ(r.Last(), r.Msg(kMsgClearIdent) + r.Msg(280));
-    EXPECT_FALSE(r.ident->BTIdSetCalClick());
-    EXPECT_FALSE(r.ident->BTIdClearCalClick());
+    EXPECT_FALSE(r.ident->WriteCalibration());
+    EXPECT_FALSE(r.ident->ClearCalibration());
     EXPECT_EQ(r.TraceSize(), before);
 }
 

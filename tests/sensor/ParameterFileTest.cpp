@@ -98,7 +98,7 @@ TEST(ParameterFile, ExportedFileUsesCrLfAndReimports)
     r.session.sensor.Cal = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x11};
     r.blocks.edit[100] = 0x42;
     const QString path = r.dir.filePath(QStringLiteral("p.hex"));
-    ASSERT_TRUE(r.file.BTSSaveParameterFileClick(path));
+    ASSERT_TRUE(r.file.Save(path));
     EXPECT_EQ(r.Last(), r.Msg(296) + r.Msg(250));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -109,7 +109,7 @@ TEST(ParameterFile, ExportedFileUsesCrLfAndReimports)
     const auto cal = r.session.sensor.Cal;
     r.blocks.edit.Clear();
     r.session.sensor.Cal.fill(0xFF);
-    ASSERT_TRUE(r.file.BTSOpenParameterFileClick(path));
+    ASSERT_TRUE(r.file.Open(path));
     EXPECT_EQ(r.blocks.edit, saved);
     EXPECT_EQ(r.session.sensor.Cal, cal);
     EXPECT_EQ(r.asked, 0);
@@ -124,7 +124,7 @@ TEST(ParameterFile, CalibrationOptionOffLeavesTheBlock)
     ASSERT_TRUE(r.file.ExportHexParameter(path));
     r.session.sensor.Cal.fill(0xFF);
     r.file.withCalibration = false;
-    ASSERT_TRUE(r.file.BTSOpenParameterFileClick(path));
+    ASSERT_TRUE(r.file.Open(path));
     EXPECT_EQ(r.file.image()[144], 33); // in the image all the same
     EXPECT_EQ(r.session.sensor.Cal[0], 0xFF);
 }
@@ -135,7 +135,7 @@ TEST(ParameterFile, RecordBeforeCodeIsRefusedAbove0)
     const ParameterBlock before = r.blocks.edit;
     const QString path =
         r.Write(QStringLiteral("a.hex"), kHeader + QStringLiteral(":020a0000aabb00\r\n[CODE]\r\n:00000001FF\r\n"));
-    EXPECT_FALSE(r.file.BTSOpenParameterFileClick(path));
+    EXPECT_FALSE(r.file.Open(path));
     EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) + lang::FormatMsg(r.Msg(299), 0x0A01)));
     EXPECT_EQ(r.blocks.edit, before);
     // Address 0 itself is still allowed before the gate.
@@ -161,12 +161,12 @@ TEST(ParameterFile, OtherSubtypeImportsAfterYesOnly)
     const QString path = r.Write(QStringLiteral("o.hex"), text);
     r.answer = false;
     const ParameterBlock before = r.blocks.edit;
-    EXPECT_FALSE(r.file.BTSOpenParameterFileClick(path));
+    EXPECT_FALSE(r.file.Open(path));
     EXPECT_EQ(r.asked, 1);
     EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) + QStringLiteral("Inkompatibel: Typ 05, Subtyp 63, Firmware V1.43")));
     EXPECT_EQ(r.blocks.edit, before);
     r.answer = true;
-    ASSERT_TRUE(r.file.BTSOpenParameterFileClick(path));
+    ASSERT_TRUE(r.file.Open(path));
     EXPECT_EQ(r.asked, 2);
     EXPECT_EQ(r.blocks.edit[0], 0x11);
     EXPECT_EQ(r.blocks.edit[15], 0x20);
@@ -177,7 +177,7 @@ TEST(ParameterFile, PartialPageLeavesTheRest0xFF)
     FileRig r;
     const QString path = r.Write(QStringLiteral("p.hex"),
                                  kHeader + QStringLiteral("[CODE]\r\n:040a1000deadbeef00\r\n:00000001FF\r\n"));
-    ASSERT_TRUE(r.file.BTSOpenParameterFileClick(path));
+    ASSERT_TRUE(r.file.Open(path));
     for (int i = 0; i < 256; ++i) {
         const quint8 want = i == 16 ? 0xDE : i == 17 ? 0xAD : i == 18 ? 0xBE : i == 19 ? 0xEF : 0xFF;
         ASSERT_EQ(r.blocks.edit[size_t(i)], want) << i;
@@ -214,7 +214,7 @@ TEST(ParameterFile, MissingFileAndStartUpFile)
 {
     FileRig r;
     const ParameterBlock before = r.blocks.edit;
-    EXPECT_FALSE(r.file.BTSOpenParameterFileClick(r.dir.filePath(QStringLiteral("none.hex"))));
+    EXPECT_FALSE(r.file.Open(r.dir.filePath(QStringLiteral("none.hex"))));
     EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) + r.Msg(291) + QStringLiteral("none.hex")));
     EXPECT_EQ(r.blocks.edit, before);
     // Start: a missing PARFILE keeps the built-in set.

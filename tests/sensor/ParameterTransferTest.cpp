@@ -95,15 +95,15 @@ TEST_P(ParameterRoundTrip, StandardWriteReadVerifyAndTheFileReimports)
     const int len = int(app::kSensorTypes[row].ParLen);
     // What the sensor held before: a valid factory block.
     r.Pause();
-    ASSERT_TRUE(r.transfer->ALReadParameterExecute()) << r.Last().toStdString();
+    ASSERT_TRUE(r.transfer->Read()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(275) + r.Msg(250));
     EXPECT_EQ(r.blocks.edit.word, sim::Sensor::kFactoryExtraWord);
     EXPECT_EQ(r.blocks.edit[1], r.flash()[kPar + 1]);
 
-    r.transfer->ALSetStandardExecute();
+    r.transfer->SetStandard();
     r.blocks.edit.word = 0x1234;
     r.Pause();
-    ASSERT_TRUE(r.transfer->ALWriteParameterExecute()) << r.Last().toStdString();
+    ASSERT_TRUE(r.transfer->Write()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(279) + r.Msg(250));
     // The checksum was recomputed for this length, over the standard block as the pages hold it
     // (every refresh normalises the edit block).
@@ -119,17 +119,17 @@ TEST_P(ParameterRoundTrip, StandardWriteReadVerifyAndTheFileReimports)
     EXPECT_FALSE(r.sensor().InBootLoader());
 
     r.Pause();
-    ASSERT_TRUE(r.transfer->ALVerifyParameterExecute()) << r.Last().toStdString();
+    ASSERT_TRUE(r.transfer->Verify()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(281) + r.Msg(250));
     EXPECT_EQ(r.blocks.read, r.blocks.edit);
 
     // A file the program wrote brings back the same block.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("par.hex"));
-    ASSERT_TRUE(r.file->BTSSaveParameterFileClick(path));
+    ASSERT_TRUE(r.file->Save(path));
     const ParameterBlock written = r.blocks.edit;
     r.blocks.edit.Clear();
-    ASSERT_TRUE(r.file->BTSOpenParameterFileClick(path)) << r.Last().toStdString();
+    ASSERT_TRUE(r.file->Open(path)) << r.Last().toStdString();
     EXPECT_EQ(r.blocks.edit, written);
     EXPECT_TRUE(r.env.host.questions.empty());
     // ... and it verifies against the sensor.
@@ -179,7 +179,7 @@ TEST(ParameterTransfer, Length64ErasesTheWholePage) {
     SensorRig r(kRow64, ProfileOf(kRow64));
     // Bits cleared beyond the block, as an older firmware might have left them.
     for (quint32 i = 64; i < 510; ++i) r.flash()[kPar + i] = 0x00;
-    r.transfer->ALSetStandardExecute();
+    r.transfer->SetStandard();
     r.Pause();
     ASSERT_TRUE(r.transfer->WriteParameters()) << r.Last().toStdString();
     for (quint32 i = 64; i < 510; ++i) ASSERT_EQ(r.flash()[kPar + i], 0xFF) << i;
@@ -194,14 +194,14 @@ TEST(ParameterTransfer, Length64ErasesTheWholePage) {
 TEST(ParameterTransfer, VerifyComparesAllBytesAndTheWord)
 {
     SensorRig r(kRow64, ProfileOf(kRow64));
-    r.transfer->ALSetStandardExecute();
+    r.transfer->SetStandard();
     r.Pause();
     ASSERT_TRUE(r.transfer->WriteParameters());
     r.Pause();
     ASSERT_TRUE(r.transfer->VerifyParameter());
     r.blocks.edit[200] = 0x00; // beyond L = 64: not on the sensor, still compared
     r.Pause();
-    EXPECT_FALSE(r.transfer->ALVerifyParameterExecute());
+    EXPECT_FALSE(r.transfer->Verify());
     EXPECT_EQ(r.Last(), r.Msg(281) + r.Msg(280));
     r.blocks.edit[200] = r.blocks.read[200];
     r.Pause();
@@ -218,7 +218,7 @@ TEST(ParameterTransfer, WrongChecksumOnReadLeavesTheEditBlock)
     r.flash()[kPar + 5] &= 0x0F; // one bit less: the checksum no longer fits
     const ParameterBlock before = r.blocks.edit;
     r.Pause();
-    EXPECT_FALSE(r.transfer->ALReadParameterExecute());
+    EXPECT_FALSE(r.transfer->Read());
     EXPECT_TRUE(r.Logged(r.Msg(273) + r.Msg(274)));
     EXPECT_EQ(r.Last(), r.Msg(275) + r.Msg(280));
     EXPECT_EQ(r.blocks.edit, before);
@@ -256,7 +256,7 @@ TEST(ParameterTransfer, SilentSensorFailsAfterOneAttemptWithARestart)
     SensorRig r(kRow256, ProfileOf(kRow256));
     r.sensor().faults.mute = true;
     r.Pause();
-    EXPECT_FALSE(r.transfer->ALWriteParameterExecute());
+    EXPECT_FALSE(r.transfer->Write());
     EXPECT_EQ(r.Last(), r.Msg(279) + r.Msg(280));
     EXPECT_EQ(r.refreshes, 1); // refreshed whatever the result
     EXPECT_EQ(r.In(proto::cmd::ErasePage, Unit::BootLoader), 0);
@@ -265,7 +265,7 @@ TEST(ParameterTransfer, SilentSensorFailsAfterOneAttemptWithARestart)
 TEST(ParameterTransfer, QVR0530EntersThroughTheServiceMode)
 {
     SensorRig r(9, QStringLiteral("stream=polled,key=5030200"));
-    r.transfer->ALSetStandardExecute();
+    r.transfer->SetStandard();
     r.Pause();
     ASSERT_TRUE(r.transfer->WriteParameters()) << r.Last().toStdString();
     EXPECT_GE(r.In(proto::cmd::SetSerialMode2, Unit::Sensor), 1);
@@ -278,6 +278,6 @@ TEST(ParameterTransfer, TypeWithoutBlockFailsWithoutTraffic)
     SensorRig r(33, QStringLiteral("stream=polled,key=6000110"));
     const size_t before = r.TraceSize();
     r.Pause();
-    EXPECT_FALSE(r.transfer->ALReadParameterExecute());
+    EXPECT_FALSE(r.transfer->Read());
     EXPECT_EQ(r.TraceSize(), before);
 }
