@@ -76,7 +76,8 @@ bool DeviceCommands::Module(quint8 command, int frameLength, int answerLength, c
 
 void DeviceCommands::Glyph(bool on)
 {
-    if (onPowerGlyph) onPowerGlyph(on);
+    powerGlyphOn_ = on;
+    Show(Shown::PowerGlyph);
 }
 
 // --- restart, bubble test, LED ---------------------------------------------------------------
@@ -136,7 +137,8 @@ bool DeviceCommands::SetLed(int serialMode, const LedBits& led)
 {
     Stop();
     if (session_.sensor.Firmware == 110) return SetConfigV110(serialMode, led);
-    if (onColourBoxesEnabled) onColourBoxesEnabled(led.ColourBoxesEnabled());
+    colourBoxesEnabled_ = led.ColourBoxesEnabled();
+    Show(Shown::ColourBoxes);
     link_.Tx()[4] = led.Byte();
     return Sensor(cmd::SetLed, 6, 0, 270);
 }
@@ -213,7 +215,8 @@ bool DeviceCommands::SetConfigV110(int mode, const LedBits& led)
         Panel(427);
         return false;
     }
-    if (onColourBoxesEnabled) onColourBoxesEnabled(led.ColourBoxesEnabled());
+    colourBoxesEnabled_ = led.ColourBoxesEnabled();
+    Show(Shown::ColourBoxes);
     // The exchange reports "Set Serial Mode: " with its outcome; a failed write is not okay.
     if (!link_.protocol().SendReceiveCommandV100(V110ConfigByte(mode, led), 1, 0, session_.Msg(271))) return false;
     SetProtocolForMode(mode, ConfigFamily::V110);
@@ -308,7 +311,8 @@ bool DeviceCommands::SetIF(bool channel1)
         Panel(375);
         return false;
     }
-    if (onChannelCaption) onChannelCaption(channel1 ? QStringLiteral("CH 1") : QStringLiteral("CH 2"));
+    channelCaption_ = channel1 ? QStringLiteral("CH 1") : QStringLiteral("CH 2");
+    Show(Shown::Channel);
     link_.Tx()[4] = channel1 ? 1 : 0;
     return Module(cmd::TmSerialIf, 6, 1, session_.Msg(376));
 }
@@ -343,15 +347,17 @@ bool DeviceCommands::SetPower(bool on)
 void DeviceCommands::SetPowerAuto(bool on)
 {
     powerAuto_ = on;
-    if (onPowerAutoChanged) onPowerAutoChanged(on);
+    Show(Shown::PowerAutomatic);
 }
 
 bool DeviceCommands::SetPowerAutomatically()
 {
-    if (onPowerActionChecked) onPowerActionChecked(false);
+    powerActionChecked_ = false;
+    Show(Shown::PowerAction);
     const bool off = SetPower(false);
     session_.Wait(kPowerCycleWaitMs);
-    if (onPowerActionChecked) onPowerActionChecked(true);
+    powerActionChecked_ = true;
+    Show(Shown::PowerAction);
     const bool on = SetPower(true);
     session_.Wait(kPowerCycleWaitMs);
     return off && on;

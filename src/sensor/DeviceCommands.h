@@ -2,7 +2,7 @@
 // The single commands of the monitor and service pages: restart, bubble test, LED, output
 // (serial) mode per firmware generation, service start, temporary adjusting, gain test,
 // channel selection and sensor power. The window reads its controls and passes their values;
-// what it has to show back comes through the callbacks.
+// what it has to show back is state it reads when the events say so.
 
 #include "app/Session.h"
 #include "link/Link.h"
@@ -54,16 +54,23 @@ public:
 
     // STOP of the acquisition; run before every operation on the sensor.
     std::function<void()> stopAcquisition;
-    // The colour boxes' enabling after an LED or V1.10 configuration command.
-    std::function<void(bool enabled)> onColourBoxesEnabled;
+
+    // What the commands leave for a front end to show; it reads the state below when told.
+    enum class Shown { PowerGlyph, PowerAction, ColourBoxes, Channel, PowerAutomatic };
+    class Events {
+    public:
+        virtual ~Events() = default;
+        virtual void Changed(Shown what) = 0;
+    };
+    void SetEvents(Events* events) { events_ = events; }
     // Glyph "POWER_ON" / "POWER_OFF" of both power buttons.
-    std::function<void(bool on)> onPowerGlyph;
+    bool PowerGlyphOn() const { return powerGlyphOn_; }
     // The check of ALPowerOn (SetPowerAutomatically unchecks and checks it).
-    std::function<void(bool checked)> onPowerActionChecked;
+    bool PowerActionChecked() const { return powerActionChecked_; }
+    // The colour boxes' enabling after an LED or V1.10 configuration command.
+    bool ColourBoxesEnabled() const { return colourBoxesEnabled_; }
     // Caption of ALSwitchIF: "CH 1" / "CH 2".
-    std::function<void(const QString& caption)> onChannelCaption;
-    // The automatic-power flag changed: all three boxes show it, the pages refresh.
-    std::function<void(bool on)> onPowerAutoChanged;
+    const QString& ChannelCaption() const { return channelCaption_; }
 
     AdapterKind adapterKind() const;
     ConfigFamily configFamily() const;
@@ -123,6 +130,15 @@ private:
     GainGrid gain_;
     bool powerAuto_ = false;
     int tmIdent_ = -1;
+    Events* events_ = nullptr;
+    bool powerGlyphOn_ = true;
+    bool powerActionChecked_ = true;
+    bool colourBoxesEnabled_ = true;
+    QString channelCaption_ = QStringLiteral("CH 1");
+    void Show(Shown what)
+    {
+        if (events_) events_->Changed(what);
+    }
 };
 
 } // namespace vmx::sensor

@@ -40,6 +40,7 @@ Station::~Station() {
     link_->onMonitoringStop = nullptr;
     link_->onStartStopEnabled = nullptr;
     link_->stopAcquisition = nullptr;
+    devices_->SetEvents(nullptr);
 }
 
 // ---- wiring: every hook between the parts, once ----
@@ -98,23 +99,7 @@ void Station::WireSensor() {
     using Field = StationView::DeviceField;
     sensor::DeviceCommands& d = *devices_;
     d.stopAcquisition = [this] { Stop(); };
-    d.onColourBoxesEnabled = [this](bool on) {
-        device_.colourBoxesEnabled = on;
-        DeviceChanged(Field::ColourBoxes);
-    };
-    d.onPowerGlyph = [this](bool on) {
-        device_.powerGlyphOn = on;
-        DeviceChanged(Field::PowerGlyph);
-    };
-    d.onPowerActionChecked = [this](bool checked) {
-        device_.powerActionChecked = checked;
-        DeviceChanged(Field::PowerAction);
-    };
-    d.onChannelCaption = [this](const QString& caption) {
-        device_.channelCaption = caption;
-        DeviceChanged(Field::Channel);
-    };
-    d.onPowerAutoChanged = [this](bool) { DeviceChanged(Field::PowerAutomatic); };
+    d.SetEvents(this);
 
     sensor::ParameterTransfer& t = *transfer_;
     t.stopAcquisition = [this] { Stop(); };
@@ -162,6 +147,30 @@ void Station::PagesChanged() {
     // block written is the one the window would write.
     sensor::NormaliseEditBlock(params_.edit, session_.sensor.Flags, transfer_->ParLen());
     if (view_) view_->PagesChanged();
+}
+
+// What the device commands left to show, kept for the front end's refresh.
+void Station::Changed(sensor::DeviceCommands::Shown what)
+{
+    using Shown = sensor::DeviceCommands::Shown;
+    using Field = StationView::DeviceField;
+    const sensor::DeviceCommands& d = *devices_;
+    switch (what) {
+    case Shown::PowerGlyph:
+        device_.powerGlyphOn = d.PowerGlyphOn();
+        return DeviceChanged(Field::PowerGlyph);
+    case Shown::PowerAction:
+        device_.powerActionChecked = d.PowerActionChecked();
+        return DeviceChanged(Field::PowerAction);
+    case Shown::ColourBoxes:
+        device_.colourBoxesEnabled = d.ColourBoxesEnabled();
+        return DeviceChanged(Field::ColourBoxes);
+    case Shown::Channel:
+        device_.channelCaption = d.ChannelCaption();
+        return DeviceChanged(Field::Channel);
+    case Shown::PowerAutomatic:
+        return DeviceChanged(Field::PowerAutomatic);
+    }
 }
 
 void Station::DeviceChanged(StationView::DeviceField field) {

@@ -93,12 +93,12 @@ struct DeviceState {
     int serialModeIndex = -1;                        // CBMSerialMode to select; -1: leave it
 };
 
-class Station {
+class Station : private sensor::DeviceCommands::Events {
 public:
     // The link is built from `links` (nothing is enumerated yet: call OpenLink or
     // link().Reset_COM_USB()).
     Station(app::Session& session, const link::LinkOptions& links);
-    ~Station();
+    ~Station() override;
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
 
@@ -203,6 +203,7 @@ private:
     void WireBoot();
     void PagesChanged();
     void DeviceChanged(StationView::DeviceField field);
+    void Changed(sensor::DeviceCommands::Shown what) override;
     void StartStop(bool start, bool stop);
 
     app::Session& session_;

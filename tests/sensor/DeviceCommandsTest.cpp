@@ -394,12 +394,16 @@ TEST(Channel, OnAComLinkShows375AndSendsNothing)
     link.Reset_COM_USB();
     ASSERT_TRUE(link.IsOpen());
     DeviceCommands dc(env.session, link);
-    QString caption;
-    dc.onChannelCaption = [&](const QString& c) { caption = c; };
+    struct Seen : DeviceCommands::Events {
+        int changes = 0;
+        void Changed(DeviceCommands::Shown) override { ++changes; }
+    } seen;
+    dc.SetEvents(&seen);
     EXPECT_FALSE(dc.SetIF(true));
     EXPECT_EQ(env.host.panel1Log.last(), env.session.Msg(375));
     EXPECT_TRUE(s->written.isEmpty());
-    EXPECT_TRUE(caption.isEmpty());
+    EXPECT_EQ(seen.changes, 0); // the caption stays as it was
+    EXPECT_EQ(dc.ChannelCaption(), QStringLiteral("CH 1"));
 }
 
 TEST(Channel, TestModuleWithDigitalPortSwitches)
