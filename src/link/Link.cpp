@@ -363,23 +363,14 @@ void Link::ForceRTS(int state)
     session_->clock().SleepMs(5);
 }
 
-QString Link::RadioForSerialIf(int type)
-{
-    switch (type) {
-    case 0: return QStringLiteral("RBTK_IF1");
-    case 1: return QStringLiteral("RBTK_IF0");
-    case 2: return QStringLiteral("RBTK_IF2");
-    default: return QString();
-    }
-}
-
 bool Link::SwitchSerialIF(int type)
 {
     tx_[4] = quint8(type);
     const bool ok = protocol_.SendReceiveCommand(proto::kTargetModule, proto::cmd::TmSerialIf, 6, 1, session_->Msg(376));
-    // The radio button follows the request, whatever the module answered.
-    serialIfRadio_ = RadioForSerialIf(type);
-    if (!serialIfRadio_.isEmpty() && onSerialIfChanged) onSerialIfChanged(serialIfRadio_);
+    // The selection follows the request, whatever the module answered.
+    if (type < proto::kIfSlave || type > proto::kIfRs232) return ok;
+    serialIfType_ = type;
+    if (onSerialIfChanged) onSerialIfChanged(type);
     return ok;
 }
 

@@ -95,8 +95,9 @@ public:
     // ALSwitchRTS: caption "PC <-> QVR" (checked) or "PC <-> TK" (unchecked).
     QString RtsCaption() const { return QString::fromLatin1(rtsChecked_ ? kRtsSensorCaption : kRtsModuleCaption); }
     bool RtsChecked() const { return rtsChecked_; }
-    // The RBTK_IF radio button last set by SwitchSerialIF ("RBTK_IF0/1/2"), empty before.
-    const QString& SerialIfRadio() const { return serialIfRadio_; }
+    // The serial interface SwitchSerialIF last asked the test module for (proto::kIfSlave,
+    // kIfMaster, kIfRs232), -1 before.
+    int SerialIfType() const { return serialIfType_; }
 
     // --- buffers (ByteLink) ----------------------------------------------------------------
     quint8* Tx() override { return tx_.data(); }
@@ -135,7 +136,7 @@ public:
     // --- callbacks (set by the window or the command line) ----------------------------------
     std::function<void()> onMenuChanged;                                // entries or check marks changed
     std::function<void(const QString& caption, bool checked)> onRtsChanged; // ALSwitchRTS
-    std::function<void(const QString& radioName)> onSerialIfChanged;    // RBTK_IF0/1/2 to check
+    std::function<void(int type)> onSerialIfChanged;                    // SerialIfType changed
     std::function<void()> onMonitoringStop;  // a read/write found no port: set the stop flag
     std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
     std::function<void()> stopAcquisition;   // the STOP action, for SwitchSerialInterface
@@ -155,7 +156,6 @@ public:
     // The bench behind the open link, or null.
     sim::Bench* OpenSimBench();
 
-    static QString RadioForSerialIf(int type);
 
 private:
     struct ComCandidate {
@@ -196,7 +196,7 @@ private:
     std::vector<LinkMenuEntry> entries_;
     std::vector<ComCandidate> comTable_;
     bool rtsChecked_ = false;
-    QString serialIfRadio_;
+    int serialIfType_ = -1;
 };
 
 } // namespace vmx::link

@@ -54,7 +54,7 @@ void Station::WireLink() {
     l.onRtsChanged = [this](const QString&, bool) {
         if (view_) view_->LinkChanged(Field::Routing);
     };
-    l.onSerialIfChanged = [this](const QString&) {
+    l.onSerialIfChanged = [this](int) {
         if (view_) view_->LinkChanged(Field::SerialInterface);
     };
     // A read or write that found no port stops the acquisition at its next tick.

@@ -48,9 +48,13 @@ void TMainForm::LinkChanged(LinkField field) {
         rts->setText(lnk.RtsCaption());
         break;
     }
-    case LinkField::SerialInterface:
-        if (auto* rb = findChild<QRadioButton*>(lnk.SerialIfRadio())) rb->setChecked(true);
+    case LinkField::SerialInterface: {
+        // The radio buttons by the interface type they send (their tags).
+        for (const char* n : {"RBTK_IF0", "RBTK_IF1", "RBTK_IF2"})
+            if (auto* rb = findChild<QRadioButton*>(QLatin1String(n)))
+                if (Tag(rb) == lnk.SerialIfType()) rb->setChecked(true);
         break;
+    }
     }
 }
 

@@ -167,22 +167,22 @@ TEST(LinkSim, SerialInterfaceOfTheTestModule)
 {
     SimRig r(QStringLiteral("tk33,stream=polled"));
     std::vector<QString> rts;
-    QString radio;
+    int told = -1;
     r.link->onRtsChanged = [&](const QString& c, bool) { rts.push_back(c); };
-    r.link->onSerialIfChanged = [&](const QString& n) { radio = n; };
+    r.link->onSerialIfChanged = [&](int type) { told = type; };
     ASSERT_TRUE(r.link->SwitchSerialIF(0));
-    EXPECT_EQ(radio, QStringLiteral("RBTK_IF1"));
-    EXPECT_EQ(r.link->SerialIfRadio(), QStringLiteral("RBTK_IF1"));
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(r.link->SerialIfType(), 0);
     EXPECT_EQ(r.bench().module()->serialIf(), 0);
     EXPECT_EQ(rts, (std::vector<QString>{"PC <-> TK", "PC <-> QVR"}));
     // The sensor speaks TTL master: on the slave interface it cannot be reached.
     EXPECT_TRUE(r.bench().rts());
     EXPECT_FALSE(r.Ping());
     ASSERT_TRUE(r.link->SwitchSerialIF(1));
-    EXPECT_EQ(radio, QStringLiteral("RBTK_IF0"));
+    EXPECT_EQ(told, 1);
     EXPECT_TRUE(r.Ping());
     r.link->SwitchSerialIF(2);
-    EXPECT_EQ(radio, QStringLiteral("RBTK_IF2"));
+    EXPECT_EQ(told, 2);
     EXPECT_EQ(r.bench().module()->serialIf(), 2);
     // Identification of the module itself.
     ASSERT_TRUE(r.fp().SendReceiveCommand(33, cmd::TmIdent, 5, 21, r.Msg(349)));
@@ -206,7 +206,7 @@ TEST(LinkSim, SwitchSerialInterfaceStopsAndAdvances)
     a.link->autoAdvance = [&] { order.push_back("advance"); };
     EXPECT_FALSE(a.link->SwitchSerialInterface(2));
     EXPECT_EQ(order, (std::vector<std::string>{"stop"}));
-    EXPECT_EQ(a.link->SerialIfRadio(), QStringLiteral("RBTK_IF2"));
+    EXPECT_EQ(a.link->SerialIfType(), 2);
     EXPECT_EQ(a.Last(), a.Msg(376) + a.Msg(255));
 }
 
