@@ -5,6 +5,8 @@
 #include "sim/Bench.h"
 #include "sim/Profile.h"
 
+#include <CLI/CLI.hpp>
+
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +19,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -27,27 +30,11 @@ namespace {
 volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
-const char* const kUsage =
-    "usage: vmx-sim [--link PATH] [--profile PROFILE] [--stream long|short|none|polled]\n"
-    "               [--route sensor|module] [--fault FAULT]... [--trace]\n"
-    "\n"
+const char* const kDescription =
     "Serves the simulated bench on a pseudo-terminal and prints its path on the first line of\n"
     "standard output. Runs until SIGTERM or SIGINT.\n"
-    "\n"
-    "  --link PATH       also make PATH a symbolic link to the pseudo-terminal\n"
-    "  --profile P       sensor and bench as for --simulate (sim/Profile.h): e.g. key=5028143,\n"
-    "                    stream=short, tube=empty, fw=124; tk33 or vo40 put a test module on the\n"
-    "                    line (see --route)\n"
-    "  --stream S        output mode after restart: long, short, none/polled (mode 3)\n"
-    "  --route R         with a test module: the line goes to the sensor (default) or the module\n"
-    "                    (a pseudo-terminal has no RTS line to switch it)\n"
-    "  --fault F         mute | unplug | drop=N | truncate=N | corrupt=N | delay=MS |\n"
-    "                    stream-drop=N | stream-corrupt=N (applies to the device on the line);\n"
-    "                    after=N: the answer faults strike only after N answers\n"
-    "  --trace           print every frame in and out on standard error\n"
-    "\n"
     "The line runs at its own rate: bytes the terminal does not take in time are lost and\n"
-    "counted; on exit \"vmx-sim: overrun N bytes\" goes to standard error.\n";
+    "counted; on exit \"vmx-sim: overrun N bytes\" goes to standard error.";
 
 bool ApplyFault(const QString& f, vmx::sim::Faults& faults)
 {
@@ -78,44 +65,39 @@ int Fail(const QString& text)
 
 int main(int argc, char** argv)
 {
-    QString linkPath, profile, stream, route = QStringLiteral("sensor");
-    QStringList faults;
+    std::string linkArg, profileArg, streamArg, routeArg = "sensor";
+    std::vector<std::string> faultArgs;
     bool trace = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString a = QString::fromLocal8Bit(argv[i]);
-        auto value = [&](QString& out) {
-            const int eq = int(a.indexOf(QLatin1Char('=')));
-            if (a.startsWith(QLatin1String("--")) && eq > 0) {
-                out = a.mid(eq + 1);
-                return true;
-            }
-            if (i + 1 >= argc) return false;
-            out = QString::fromLocal8Bit(argv[++i]);
-            return true;
-        };
-        const QString name = a.section(QLatin1Char('='), 0, 0);
-        QString v;
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (name == QLatin1String("--link")) {
-            if (!value(linkPath)) return Fail(QStringLiteral("--link needs a path"));
-        } else if (name == QLatin1String("--profile")) {
-            if (!value(profile)) return Fail(QStringLiteral("--profile needs a value"));
-        } else if (name == QLatin1String("--stream")) {
-            if (!value(stream)) return Fail(QStringLiteral("--stream needs a value"));
-        } else if (name == QLatin1String("--route")) {
-            if (!value(route)) return Fail(QStringLiteral("--route needs a value"));
-        } else if (name == QLatin1String("--fault")) {
-            if (!value(v)) return Fail(QStringLiteral("--fault needs a value"));
-            faults << v;
-        } else if (a == QLatin1String("--trace")) {
-            trace = true;
-        } else {
-            std::fputs(kUsage, stderr);
-            return 2;
-        }
+    CLI::App app(kDescription, "vmx-sim");
+    app.add_option("--link", linkArg, "Also make PATH a symbolic link to the pseudo-terminal");
+    app.add_option("--profile", profileArg,
+                   "Sensor and bench as for --simulate: e.g. key=5028143, stream=short, tube=empty, fw=124; "
+                   "tk33 or vo40 put a test module on the line (see --route)");
+    app.add_option("--stream", streamArg, "Output mode after restart: long, short, none/polled (mode 3)");
+    app.add_option("--route", routeArg,
+                   "With a test module: the line goes to the sensor (default) or the module (a pseudo-terminal "
+                   "has no RTS line to switch it)")
+        ->check(CLI::IsMember({"sensor", "module"}));
+    app.add_option("--fault", faultArgs,
+                   "mute | unplug | drop=N | truncate=N | corrupt=N | delay=MS | stream-drop=N | "
+                   "stream-corrupt=N (applies to the device on the line); after=N: the answer faults strike "
+                   "only after N answers; may be given more than once");
+    app.add_flag("--trace", trace, "Print every frame in and out on standard error");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "vmx-sim: %s\n%s", e.what(), app.help().c_str());
+        return 2;
     }
+    const QString linkPath = QString::fromStdString(linkArg);
+    const QString profile = QString::fromStdString(profileArg);
+    const QString stream = QString::fromStdString(streamArg);
+    const QString route = QString::fromStdString(routeArg);
+    QStringList faults;
+    for (const std::string& f : faultArgs) faults << QString::fromStdString(f);
 
     std::vector<vmx::sim::ConverterSpec> convs;
     QString error;
