@@ -40,12 +40,10 @@ int CaptureInto(CliContext& ctx, const CaptureArgs& a)
     return st.Capture(a.count) ? 1 : 0;
 }
 
-// The table's rows 1..rows on standard output, after the table page's header (row 0), so
-// the columns can be read; nothing at all when there is no row.
+// The table's rows 1..rows on standard output, one per line, cells separated by tabs.
 void PrintRows(const monitor::MeasTableModel& table, int rows)
 {
-    if (rows <= 0) return;
-    for (int row = 0; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+    for (int row = 1; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
 }
 
 int Capture(CliContext& ctx, const CaptureArgs& a)
@@ -117,7 +115,7 @@ int Events(CliContext& ctx, const EventArgs& a)
 void AddCaptureCommands(CLI::App& app, CliContext& ctx)
 {
     static CaptureArgs args;
-    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table's header and rows");
+    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table's rows");
     c->add_option("-n", args.count, "Number of samples")->check(CLI::Range(1, 32001));
     c->add_option("--interval", args.intervalMs, "Measuring interval of a polled sensor in ms")
         ->check(CLI::Range(10, 600000));
@@ -125,7 +123,7 @@ void AddCaptureCommands(CLI::App& app, CliContext& ctx)
     c->callback([&ctx] { ctx.run = [&ctx] { return Capture(ctx, args); }; });
 
     static std::string importFile;
-    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table's header and rows");
+    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table's rows");
     i->add_option("FILE", importFile, "Export file (.txt, .xlsx, .xls)")->required();
     i->callback([&ctx] { ctx.run = [&ctx] { return Import(ctx, importFile); }; });
 

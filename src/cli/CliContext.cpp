@@ -3,7 +3,6 @@
 #include "app/SensorTypes.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
-#include "sim/Profile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,7 +80,10 @@ void CliContext::Err(const QString& line)
 
 bool CliContext::SimulateVirtual() const
 {
-    return opts.simulate && sim::IsVirtualProfile(QString::fromStdString(*opts.simulate));
+    if (!opts.simulate) return false;
+    link::LinkOptions o;
+    o.simulate = QString::fromStdString(*opts.simulate);
+    return o.VirtualClock();
 }
 
 bool CliContext::StartSession()

@@ -84,6 +84,8 @@ void Link::Init()
 
 Link::~Link() { CloseAll(); }
 
+bool LinkOptions::VirtualClock() const { return simulate && sim::IsVirtualProfile(*simulate); }
+
 bool Link::IsOpen() const { return usbInUse_ || (serial_ && serial_->IsOpen()); }
 
 std::vector<Link::ComCandidate> Link::ComCandidates() const
@@ -345,7 +347,11 @@ int Link::InQueue()
         if (usb_->QueueStatus(count) != ft::Ok) return 0;
         return count;
     }
-    if (!serial_ || !serial_->IsOpen()) return 0;
+    // Like a read: a port gone under a running stream stops the acquisition.
+    if (!serial_ || !serial_->IsOpen()) {
+        NotPortOpen();
+        return 0;
+    }
     return std::max(serial_->Available(), 0);
 }
 

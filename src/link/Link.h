@@ -51,6 +51,8 @@ struct LinkOptions {
     std::optional<QString> simulate;
     // Tests: these simulated converters instead of (or with) the profile's.
     std::vector<sim::ConverterSpec> simConverters;
+    // The simulated bench asks for the virtual clock (--simulate=virtual,…).
+    bool VirtualClock() const;
 };
 
 // The captions of the routing action ALSwitchRTS.

@@ -209,7 +209,7 @@ TEST(MonitorConfig, LinesAreTakenAsTheyAreReadWhateverTheFileSize)
     f.write("REFRESHDIA=20\r\n");
     f.close();
     VirtualClock clock;
-    RecordingHost host(&clock);
+    vmx::test::RecordingHost host(&clock);
     Session s(host, clock, dir.path());
     EXPECT_TRUE(s.ReadConfigFromFile());
     EXPECT_TRUE(s.config.Beeper);

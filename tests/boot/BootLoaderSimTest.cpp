@@ -2,6 +2,7 @@
 #include "RecordingHost.h"
 #include "BootSimRig.h"
 
+#include "lang/Format.h"
 #include "proto/Protocol.h"
 #include "sim/Profile.h"
 
@@ -173,7 +174,7 @@ TEST(BootVerify, AnswerForAnotherBlockFailsInsteadOfComparingNothing) {
     EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](quint8 v) { return v == 0x00; }));
     r.target().readAddressSkew = 0;
     EXPECT_FALSE(r.boot->VerifyMemory(1, 0x70, r.Msg(311), r.Msg(303), KindSram, 0x8F));
-    EXPECT_EQ(r.Last(), r.Msg(311) + FormatMsg(r.Msg(313), 0x75));
+    EXPECT_EQ(r.Last(), r.Msg(311) + lang::FormatMsg(r.Msg(313), 0x75));
 }
 
 TEST(BootRead, SilentDeviceIsAnIncompleteAnswer)

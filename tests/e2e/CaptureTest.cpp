@@ -12,10 +12,7 @@ TEST(VmxctlCapture, StreamedAndPolledSamplesAsTableRows)
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
-    // The table page's header first, so the columns can be read.
-    ASSERT_EQ(rows.size(), 1 + 6);
-    EXPECT_EQ(rows.takeFirst(), QStringLiteral("Ix\tDate\tTime\tOUT\tZero\tADC\tLin\tAmpl\tAMax\tGain\tBAvg\tAlarm\t"
-                                               "Flags\tError\tTest\tVersion"));
+    ASSERT_EQ(rows.size(), 6);
     for (int i = 0; i < 6; ++i) {
         const QStringList cells = rows[i].split('\t');
         ASSERT_EQ(cells.size(), 16) << rows[i].toStdString();
@@ -26,7 +23,7 @@ TEST(VmxctlCapture, StreamedAndPolledSamplesAsTableRows)
     r = RunTool("vmxctl", {"--config-dir", dir.path(), "--simulate=stream=polled", "capture", "-n", "3",
                            "--interval", "100"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 1 + 3);
+    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 3);
     EXPECT_TRUE(r.err.contains("Messwerte: ")); // the poll's answer bytes in the status texts
 
     // A sensor without power: the probe finds nothing, "Abbruch", exit 1, no rows.

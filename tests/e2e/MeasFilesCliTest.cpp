@@ -34,10 +34,8 @@ TEST(VmxctlMeasFiles, CaptureToFilesImportAndEvents)
     for (const QString& file : {txt, xlsx}) {
         r = RunTool("vmxctl", {"--config-dir", dir.path(), "import", file});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        QStringList rows = Lines(r.out);
-        // The header first, then the rows.
-        ASSERT_EQ(rows.size(), 1 + 8) << file.toStdString();
-        EXPECT_TRUE(rows.takeFirst().startsWith(QStringLiteral("Ix\tDate\tTime\tOUT\t")));
+        const QStringList rows = Lines(r.out);
+        ASSERT_EQ(rows.size(), 8) << file.toStdString();
         for (int i = 0; i < 8; ++i) {
             const QStringList cells = rows[i].split('\t');
             ASSERT_EQ(cells.size(), 16);

@@ -252,7 +252,7 @@ TEST(ParameterFile, SignedBlankOrPrefixedFieldsAreFormatErrorsNotAddresses)
         const ParameterBlock before = r.blocks.edit;
         const QString path = r.Write(QStringLiteral("s.hex"), kHeader + QStringLiteral("[CODE]\r\n") +
                                                                  QString::fromLatin1(rec) + QStringLiteral("\r\n"));
-        EXPECT_FALSE(r.file.BTSOpenParameterFileClick(path)) << rec;
+        EXPECT_FALSE(r.file.Open(path)) << rec;
         EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(298)) << rec;
         EXPECT_EQ(r.blocks.edit, before) << rec;
     }
@@ -277,8 +277,8 @@ TEST(ParameterFile, HeaderNumbersAreWholeDecimalsOnly)
 TEST(ParameterFile, NotARegularFileIsRefusedAtOnce)
 {
     FileRig r;
-    EXPECT_FALSE(r.file.BTSOpenParameterFileClick(QStringLiteral("/dev/zero")));
+    EXPECT_FALSE(r.file.Open(QStringLiteral("/dev/zero")));
     EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(292) + QStringLiteral("zero"));
-    EXPECT_FALSE(r.file.BTSOpenParameterFileClick(r.dir.path()));
+    EXPECT_FALSE(r.file.Open(r.dir.path()));
     EXPECT_TRUE(r.Last().startsWith(r.Msg(297) + r.Msg(292)));
 }

@@ -108,7 +108,7 @@ TEST_P(ParameterRoundTrip, StandardWriteReadVerifyAndTheFileReimports)
     // The checksum was recomputed for this length, over the standard block as the pages hold it
     // (every refresh normalises the edit block).
     ParameterBlock standard = StandardParameterBlock();
-    NormaliseEditBlock(standard, r.st().Flags);
+    NormaliseEditBlock(standard, r.st().Flags, len);
     const quint8 expected = standard.ComputeCheckSum(len);
     EXPECT_EQ(r.blocks.edit[0], expected);
     EXPECT_EQ(r.flash()[kPar], expected);
@@ -157,7 +157,7 @@ TEST_P(FactoryParameterPage, HoldsTheStandardSetWithItsChecksum) {
     for (int i = len; i < 510; ++i)
         ASSERT_EQ(r.flash()[kPar + quint32(i)], 0xFF) << i;
     r.Pause();
-    ASSERT_TRUE(r.transfer->ALReadParameterExecute()) << r.Last().toStdString();
+    ASSERT_TRUE(r.transfer->Read()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(275) + r.Msg(250));
     EXPECT_TRUE(r.blocks.read.CheckSumValid(len));
     EXPECT_EQ(r.blocks.read.BubbleFactor(), 5);

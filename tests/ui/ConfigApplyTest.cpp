@@ -143,6 +143,6 @@ TEST(ConfigApplied, ParameterFileWithASignedAddressDoesNotBreakTheStart) {
     const QStringList log = f.StateForm()->Lines();
     EXPECT_TRUE(log.contains(lang::Msg(297, 0) + lang::Msg(298, 0))) << log.join('\n').toStdString();
     EXPECT_TRUE(log.contains(lang::Msg(117, 0)));
-    EXPECT_EQ(f.params().standard, sensor::StandardParameterBlock());
-    EXPECT_EQ(f.params().edit.word, f.params().standard.word);
+    EXPECT_EQ(f.station().params().standard, sensor::StandardParameterBlock());
+    EXPECT_EQ(f.station().params().edit.word, f.station().params().standard.word);
 }

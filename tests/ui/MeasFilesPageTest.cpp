@@ -196,7 +196,7 @@ TEST(MeasFilesPage, LegacyWorkbookThatKillsTheReaderLeavesTheWindowAndTheTable) 
     h.fileNames = {file};
     h.Act("MIImportExcel")->trigger();
     EXPECT_EQ(f.PanelTextOf(1), "Excel-Import: Irgendein Fehler aufgetreten " + file);
-    EXPECT_EQ(f.table().Cell(30, 0), "29");
+    EXPECT_EQ(f.station().table().Cell(30, 0), "29");
     // And the next import works as ever.
     h.fileNames = {h.dir.filePath("run")};
     h.Act("MIExText")->trigger();
@@ -204,5 +204,5 @@ TEST(MeasFilesPage, LegacyWorkbookThatKillsTheReaderLeavesTheWindowAndTheTable) 
     h.fileNames = {h.dir.filePath("run.txt")};
     h.Act("MIImportText")->trigger();
     EXPECT_EQ(f.PanelTextOf(1), "Text-Import: alles okay");
-    EXPECT_EQ(f.table().Cell(30, 0), "29");
+    EXPECT_EQ(f.station().table().Cell(30, 0), "29");
 }

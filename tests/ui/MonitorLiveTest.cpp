@@ -66,7 +66,7 @@ TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
     converter.sensor.mode = 2;
     h.links.simConverters = {converter};
     TMainForm& f = h.Start();
-    sim::Bench* bench = f.link().SimBench(0);
+    sim::Bench* bench = f.station().link().SimBench(0);
     ASSERT_NE(bench, nullptr);
     bench->sensor().traceStreamBlocks = true;
     bench->trace().limit = 64;
@@ -81,7 +81,7 @@ TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
     // Ten minutes are 86400 blocks: the store rolls over.
     h.Act("MIDataOvfRollOver")->trigger();
     h.Act("ALStart")->trigger();
-    ASSERT_FALSE(f.AcquisitionStopped());
+    ASSERT_FALSE(f.station().Stopped());
 
     // The block complete on the line at `now` (80 bytes after its start).
     auto lastComplete = [&](qint64 now) -> const Block* {
@@ -97,23 +97,23 @@ TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
         ++tick;
         h.clock.SleepUntilUs(t0 + qint64(tick) * 10000);
         f.Timer2Timer();
-        lastRedraws = f.acquisition().counters().redraws;
+        lastRedraws = f.station().acquisition().counters().redraws;
     }
-    ASSERT_FALSE(f.AcquisitionStopped());
-    const auto& c = f.acquisition().counters();
+    ASSERT_FALSE(f.station().Stopped());
+    const auto& c = f.station().acquisition().counters();
     EXPECT_EQ(c.resyncAfterFirst, 0);
     EXPECT_EQ(bench->overrunBytes(), 0);
     // Every block sent since the first stored one is stored, but the one on the wire.
     EXPECT_NEAR(double(c.stored), double(sent), 16);
     EXPECT_NEAR(double(c.stored), 600.0 * 144, 20);
-    EXPECT_EQ(f.store().index(), int(c.stored % monitor::MeasurementStore::kSlots));
+    EXPECT_EQ(f.station().store().index(), int(c.stored % monitor::MeasurementStore::kSlots));
 
     // The store's last sample is the simulator's last complete block; the table's last row
     // shows it.
     const Block* last = lastComplete(h.clock.NowUs());
     ASSERT_NE(last, nullptr);
-    const int slot = LastSlot(f.store());
-    const monitor::MeasSample& stored = f.store().at(slot);
+    const int slot = LastSlot(f.station().store());
+    const monitor::MeasSample& stored = f.station().store().at(slot);
     EXPECT_TRUE(SameFields(stored, last->sample))
         << monitor::RowTexts(stored).join(' ').toStdString() << " / "
         << monitor::RowTexts(last->sample).join(' ').toStdString();
@@ -126,16 +126,16 @@ TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
         << "the gap runs ahead of the write position";
 
     // The chart of the last redraw ends with the sample stored last in that tick.
-    while (f.acquisition().counters().redraws == lastRedraws) {
+    while (f.station().acquisition().counters().redraws == lastRedraws) {
         ++tick;
         h.clock.SleepUntilUs(t0 + qint64(tick) * 10000);
         f.Timer2Timer();
     }
     const QImage& img = f.diagram().image();
-    const int right = f.store().index() >= monitor::DiagramRenderer::kSamples
+    const int right = f.station().store().index() >= monitor::DiagramRenderer::kSamples
                           ? 50 + monitor::DiagramRenderer::kSamples - 1
-                          : 50 + f.store().index() - 1;
-    const monitor::MeasSample& drawn = f.store().at(LastSlot(f.store()));
+                          : 50 + f.station().store().index() - 1;
+    const monitor::MeasSample& drawn = f.station().store().at(LastSlot(f.station().store()));
     EXPECT_EQ(img.pixel(right, 20), StateColour(drawn.OUT));
     EXPECT_TRUE(SameFields(drawn, lastComplete(h.clock.NowUs())->sample));
 
@@ -146,7 +146,7 @@ TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
     const qint64 emptiedAt = h.clock.NowUs();
     dock->findChild<QRadioButton*>(QStringLiteral("RBSimTubeEmpty"))->click();
     int ticksToStore = 0;
-    while (f.store().at(LastSlot(f.store())).OUT != 240 && ticksToStore < 100) {
+    while (f.station().store().at(LastSlot(f.station().store())).OUT != 240 && ticksToStore < 100) {
         ++tick;
         ++ticksToStore;
         h.clock.SleepUntilUs(t0 + qint64(tick) * 10000);
@@ -156,13 +156,13 @@ TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
     // complete 2 x 6.9 ms later, within two ticks.
     EXPECT_LE(ticksToStore, 2);
     EXPECT_GE(lastComplete(h.clock.NowUs())->startUs, emptiedAt);
-    const qint64 redraws = f.acquisition().counters().redraws;
-    while (f.acquisition().counters().redraws == redraws) {
+    const qint64 redraws = f.station().acquisition().counters().redraws;
+    while (f.station().acquisition().counters().redraws == redraws) {
         ++tick;
         h.clock.SleepUntilUs(t0 + qint64(tick) * 10000);
         f.Timer2Timer();
     }
-    EXPECT_EQ(f.store().at(LastSlot(f.store())).OUT, 240);
+    EXPECT_EQ(f.station().store().at(LastSlot(f.station().store())).OUT, 240);
     EXPECT_EQ(f.diagram().image().pixel(right, 20), qRgb(255, 0, 0)) << "air shows in the state strip";
     EXPECT_LE(h.clock.NowUs() - emptiedAt, 100000) << "within ten samples of the change";
     h.Act("ALStop")->trigger();
@@ -179,21 +179,21 @@ TEST(MonitorLive, PolledV123OutIsTheBubbleFactorTimesTheAverage) {
     h.links.simConverters = {converter};
     TMainForm& f = h.Start();
     ASSERT_EQ(f.session().sensor.Firmware, 123);
-    EXPECT_EQ(f.params().edit.BubbleFactor(), 5) << "the standard set";
+    EXPECT_EQ(f.station().params().edit.BubbleFactor(), 5) << "the standard set";
     for (const quint8 factor : {quint8(5), quint8(3)}) {
         SCOPED_TRACE(int(factor));
-        f.params().edit.SetBubbleFactor(factor);
+        f.station().params().edit.SetBubbleFactor(factor);
         h.Act("ALStart")->trigger();
-        ASSERT_FALSE(f.AcquisitionStopped());
-        const int from = f.store().index();
+        ASSERT_FALSE(f.station().Stopped());
+        const int from = f.station().store().index();
         for (int i = 0; i < 5; ++i) {
             h.clock.SleepMs(1000);
             f.Timer2Timer();
         }
         h.Act("ALStop")->trigger();
-        ASSERT_GE(f.store().index(), from + 5);
-        for (int i = from; i < f.store().index(); ++i) {
-            const monitor::MeasSample& s = f.store().at(i);
+        ASSERT_GE(f.station().store().index(), from + 5);
+        for (int i = from; i < f.station().store().index(); ++i) {
+            const monitor::MeasSample& s = f.station().store().at(i);
             ASSERT_EQ(s.Error, 0);
             ASSERT_EQ(s.Alarm, 0);
             EXPECT_GE(s.BAvg, 1);

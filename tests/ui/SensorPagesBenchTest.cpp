@@ -252,7 +252,7 @@ TEST(SensorPagesBench, ReadSaveOpenVerifyWriteVerifyOfTheSensorsOwnBlock) {
     h.links.simulate = QStringLiteral("stream=polled,key=5028143");
     TMainForm& f = h.StartShown();
     Choose(h, 5028143);
-    sim::Bench* bench = f.link().OpenSimBench();
+    sim::Bench* bench = f.station().link().OpenSimBench();
     ASSERT_NE(bench, nullptr);
     h.clock.SleepMs(300);
     auto& flash = bench->sensor().bootLoader().flash();
@@ -260,7 +260,7 @@ TEST(SensorPagesBench, ReadSaveOpenVerifyWriteVerifyOfTheSensorsOwnBlock) {
 
     h.Act("ALReadParameter")->trigger();
     ASSERT_EQ(f.PanelTextOf(1), Msg(h, 275) + Msg(h, 250));
-    const sensor::ParameterBlock& edit = f.params().edit;
+    const sensor::ParameterBlock& edit = f.station().params().edit;
     EXPECT_NE(QByteArray(reinterpret_cast<const char*>(edit.data()), 256), factory); // normalised
     EXPECT_TRUE(edit.CheckSumValid(256));
 
