@@ -2,16 +2,16 @@
 // the time the protocol itself needs (bytes on the wire / 11520 per s + the waits it mandates).
 // Once on the virtual clock (the program's own time in the simulated world, exact) and once in
 // real time (also counts the computer's own work).
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
-#include "RecordingHost.h"
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "boot/Download.h"
 #include "boot/HexImage.h"
 #include "link/Link.h"
-#include "sim/Bench.h"
 #include "proto/Protocol.h"
+#include "sim/Bench.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -67,9 +67,13 @@ double CausalMinimumS(const std::vector<Event>& log)
     qint64 t = 0, toDevice = 0, requestEnd = 0, fromDevice = 0;
     for (const Event& e : log) {
         switch (e.op) {
-        case 'p': t += 5000; break;
+        case 'p':
+            t += 5000;
+            break;
         case 's':
-        case 'd': t += qint64(e.n) * 1000; break;
+        case 'd':
+            t += qint64(e.n) * 1000;
+            break;
         case 'w':
             toDevice = std::max(t, toDevice) + proto::BytesToUs(e.n);
             requestEnd = toDevice;
@@ -81,7 +85,8 @@ double CausalMinimumS(const std::vector<Event>& log)
             t = std::max(t, fromDevice);
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
     return double(t) / 1e6;
@@ -107,7 +112,8 @@ Figures RunOnce(app::Clock& clock)
     clock.SleepMs(300); // the sensor's start
 
     auto buf = images.Buffer();
-    for (quint32 i = 0; i < 0x1A00; ++i) buf[i] = quint8((i * 7) ^ (i >> 5));
+    for (quint32 i = 0; i < 0x1A00; ++i)
+        buf[i] = quint8((i * 7) ^ (i >> 5));
     const QString file = dir.filePath(QStringLiteral("fw.hex"));
     hex.ExportHexData(file, 0, 0x19FF);
     download.hexFile = file;
@@ -130,7 +136,8 @@ Figures RunOnce(app::Clock& clock)
     f.wireS = double(f.bytes) / proto::kBytesPerSecond;
     f.waitS = double(host.waitedMs) / 1000.0;
     f.causalS = CausalMinimumS(log);
-    for (const Event& e : log) f.purges += e.op == 'p';
+    for (const Event& e : log)
+        f.purges += e.op == 'p';
     return f;
 }
 
@@ -138,10 +145,11 @@ void Print(const char* what, const Figures& f)
 {
     std::printf("%-14s %s  run %.3f s  causal minimum %.3f s  ratio %.3f  (target <= 1.05)\n", what,
                 f.ok ? "ok  " : "FAIL", f.runS, f.causalS, f.runS / f.causalS);
-    std::printf("%-14s in it: %lld bytes on the wire (%.3f s), waits %.3f s, %d purges of 5 ms, %d answers with "
-                "%.1f ms device turnaround each\n",
-                "", static_cast<long long>(f.bytes), f.wireS, f.waitS, f.purges, f.answers,
-                double(sim::Sensor::kProcUs) / 1000.0);
+    std::printf(
+        "%-14s in it: %lld bytes on the wire (%.3f s), waits %.3f s, %d purges of 5 ms, %d answers with "
+        "%.1f ms device turnaround each\n",
+        "", static_cast<long long>(f.bytes), f.wireS, f.waitS, f.purges, f.answers,
+        double(sim::Sensor::kProcUs) / 1000.0);
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // Export and import of a full table (32000 samples): text file and workbook. Plain timing
 // main; figures against the design targets.
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
-#include "RecordingHost.h"
 #include "app/Session.h"
 #include "monitor/MeasFiles.h"
 

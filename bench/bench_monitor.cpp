@@ -153,8 +153,9 @@ int main(int argc, char** argv)
     // with the chart as the window draws it, once without (where the time goes).
     const double lineRate = double(proto::kBytesPerSecond) / proto::kLongBlock;
     for (const bool chart : {true, false}) {
-        acq.redraw = chart ? std::function<void()>([&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); })
-                           : std::function<void()>();
+        acq.redraw =
+            chart ? std::function<void()>([&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); })
+                  : std::function<void()>();
         Stats rate;
         qint64 samples = 0;
         for (int run = 0; run < 5; ++run) {
@@ -174,11 +175,12 @@ int main(int argc, char** argv)
             samples = acq.counters().stored - before;
             rate.Add(double(samples) / (double(busyNs) / 1e9));
         }
-        std::printf("samples/s (link read, decode, store, table row on a view%s; %lld samples of simulated "
-                    "stream per run): min %.0f  median %.0f  max %.0f  = %.0f .. %.0f x the line's %.0f/s  target "
-                    ">= 1000 x\n",
-                    chart ? ", chart every 10th" : ", no chart", static_cast<long long>(samples), rate.Min(),
-                    rate.Median(), rate.Max(), rate.Min() / lineRate, rate.Max() / lineRate, lineRate);
+        std::printf(
+            "samples/s (link read, decode, store, table row on a view%s; %lld samples of simulated "
+            "stream per run): min %.0f  median %.0f  max %.0f  = %.0f .. %.0f x the line's %.0f/s  target "
+            ">= 1000 x\n",
+            chart ? ", chart every 10th" : ", no chart", static_cast<long long>(samples), rate.Min(),
+            rate.Median(), rate.Max(), rate.Min() / lineRate, rate.Max() / lineRate, lineRate);
     }
     acq.redraw = [&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); };
 

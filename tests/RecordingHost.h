@@ -26,17 +26,20 @@ public:
         QString Caption;
     };
 
-    void PanelText(int p, const QString& text) override {
+    void PanelText(int p, const QString& text) override
+    {
         if (p < 0 || p > 2) return;
         panel[p] = text;
         if (p == 1) panel1Log << text;
         if (p == 0) panel0Log << text;
     }
-    void ShowLComment(app::CommentColour colour, const QString& text) override {
+    void ShowLComment(app::CommentColour colour, const QString& text) override
+    {
         comments.emplace_back(colour, text);
     }
     app::AskResult Ask(app::AskIcon icon, app::AskButtons buttons, const QString& text,
-                       const QString& caption) override {
+                       const QString& caption) override
+    {
         questions.push_back(Question{icon, buttons, text, caption});
         if (!answers.empty()) {
             const app::AskResult a = answers.front();
@@ -46,7 +49,8 @@ public:
         if (buttons == app::AskButtons::Ok) return app::AskResult::Ok;
         return defaultAnswer;
     }
-    void Wait(int ms) override {
+    void Wait(int ms) override
+    {
         waitedMs += ms;
         if (clock_) clock_->SleepMs(ms);
         if (ms > 20) ++pumps;

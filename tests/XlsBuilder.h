@@ -11,20 +11,24 @@
 
 namespace xlsbuild {
 
-inline void Le16(QByteArray& b, quint16 v) {
+inline void Le16(QByteArray& b, quint16 v)
+{
     b.append(char(v & 0xFF));
     b.append(char(v >> 8));
 }
-inline void Le32(QByteArray& b, quint32 v) {
+inline void Le32(QByteArray& b, quint32 v)
+{
     Le16(b, quint16(v & 0xFFFF));
     Le16(b, quint16(v >> 16));
 }
-inline void Record(QByteArray& s, quint16 type, const QByteArray& body) {
+inline void Record(QByteArray& s, quint16 type, const QByteArray& body)
+{
     Le16(s, type);
     Le16(s, quint16(body.size()));
     s += body;
 }
-inline QByteArray Bof(quint16 kind) {
+inline QByteArray Bof(quint16 kind)
+{
     QByteArray b;
     Le16(b, 0x0600);
     Le16(b, kind);
@@ -43,7 +47,8 @@ struct Cell {
 };
 
 // BIFF8: globals (BOF, code page, one sheet, EOF), then the sheet (BOF, dimensions, cells, EOF).
-inline QByteArray WorkbookStream(const QList<Cell>& cells, int rows) {
+inline QByteArray WorkbookStream(const QList<Cell>& cells, int rows)
+{
     QByteArray globals;
     Record(globals, 0x0809, Bof(0x0005));
     QByteArray cp;
@@ -94,7 +99,8 @@ inline QByteArray WorkbookStream(const QList<Cell>& cells, int rows) {
 
 // A compound document of 512-byte sectors: FAT in sector 0, directory in sector 1, the stream
 // from sector 2 on. Streams under 4096 bytes would belong in the mini stream; callers give more.
-inline QByteArray CompoundFile(const QByteArray& stream) {
+inline QByteArray CompoundFile(const QByteArray& stream)
+{
     const int streamSectors = int((stream.size() + 511) / 512);
     QByteArray h;
     h += QByteArray::fromHex("D0CF11E0A1B11AE1");
@@ -157,7 +163,8 @@ inline QByteArray CompoundFile(const QByteArray& stream) {
 }
 
 // An old-layout export of `rows` samples as the old stations wrote it, file version 110.
-inline QByteArray SampleWorkbook(int rows) {
+inline QByteArray SampleWorkbook(int rows)
+{
     QList<Cell> cells;
     cells << Cell{0, 0, true, 0, "PROTOKOLL"} << Cell{3, 0, true, 0, "Monitor, Version: V1.10"};
     for (int i = 0; i < rows; ++i) {
@@ -176,7 +183,8 @@ inline QByteArray SampleWorkbook(int rows) {
 
 // Bytes of a workbook changed as a damaged copy or a hostile sender would: a few bytes
 // overwritten, or the file cut short.
-inline QByteArray Mutated(const QByteArray& good, QRandomGenerator& rng) {
+inline QByteArray Mutated(const QByteArray& good, QRandomGenerator& rng)
+{
     QByteArray b = good;
     if (rng.bounded(8) == 0) {
         b.truncate(qsizetype(rng.bounded(quint32(b.size()))));

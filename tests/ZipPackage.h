@@ -13,7 +13,8 @@
 #include <utility>
 #include <vector>
 
-inline QByteArray ZipPackage(const std::vector<std::pair<const char*, QByteArray>>& entries) {
+inline QByteArray ZipPackage(const std::vector<std::pair<const char*, QByteArray>>& entries)
+{
     zip_error_t err;
     zip_error_init(&err);
     zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &err);
@@ -55,20 +56,23 @@ inline QByteArray ZipPackage(const std::vector<std::pair<const char*, QByteArray
 }
 
 // A sheet whose rows are given as raw XML.
-inline QByteArray SheetXml(const QByteArray& rows) {
+inline QByteArray SheetXml(const QByteArray& rows)
+{
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>" +
            rows + "</sheetData></worksheet>";
 }
 
-inline QByteArray SharedStringsXml(const QByteArray& items) {
+inline QByteArray SharedStringsXml(const QByteArray& items)
+{
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst "
            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
            items + "</sst>";
 }
 
 // One shared string whose text sits `depth` rich-text runs deep.
-inline QByteArray NestedRuns(int depth, const QByteArray& text) {
+inline QByteArray NestedRuns(int depth, const QByteArray& text)
+{
     QByteArray s;
     s.reserve(depth * 7 + text.size() + 16);
     s += "<si>";

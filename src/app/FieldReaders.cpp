@@ -4,7 +4,8 @@
 
 namespace vmx::app {
 
-bool ReadHex(QStringView s, quint32& value) {
+bool ReadHex(QStringView s, quint32& value)
+{
     if (s.isEmpty() || s.size() > 8) return false;
     quint32 v = 0;
     for (QChar c : s) {
@@ -16,13 +17,15 @@ bool ReadHex(QStringView s, quint32& value) {
     return true;
 }
 
-bool ReadHexField(QStringView line, int position, int digits, quint32& value) {
+bool ReadHexField(QStringView line, int position, int digits, quint32& value)
+{
     if (digits < 1 || digits > 8 || position < 1 || position - 1 + qsizetype(digits) > line.size())
         return false;
     return ReadHex(line.mid(position - 1, digits), value);
 }
 
-quint32 ReadHexFieldLenient(QStringView line, int position, int digits) {
+quint32 ReadHexFieldLenient(QStringView line, int position, int digits)
+{
     quint32 v = 0;
     for (int k = 0; k < digits && k < 8; ++k) {
         const qint64 p = qint64(position) + k;
@@ -32,7 +35,8 @@ quint32 ReadHexFieldLenient(QStringView line, int position, int digits) {
     return v;
 }
 
-bool ReadDecimal(QStringView s, int& value) {
+bool ReadDecimal(QStringView s, int& value)
+{
     qsizetype i = 0;
     bool negative = false;
     if (!s.isEmpty() && (s[0] == u'-' || s[0] == u'+')) {
@@ -53,7 +57,8 @@ bool ReadDecimal(QStringView s, int& value) {
     return true;
 }
 
-bool ReadUnsigned(std::string_view s, quint64 max, quint64& value) {
+bool ReadUnsigned(std::string_view s, quint64 max, quint64& value)
+{
     if (s.empty()) return false;
     quint64 v = 0;
     for (char c : s) {

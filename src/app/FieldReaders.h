@@ -13,7 +13,8 @@
 namespace vmx::app {
 
 // 0..15 for 0-9, A-F, a-f; -1 for any other character.
-constexpr int HexDigit(char16_t c) {
+constexpr int HexDigit(char16_t c)
+{
     if (c >= u'0' && c <= u'9') return c - u'0';
     if (c >= u'A' && c <= u'F') return c - u'A' + 10;
     if (c >= u'a' && c <= u'f') return c - u'a' + 10;
@@ -32,7 +33,8 @@ bool ReadHexField(QStringView line, int position, int digits, quint32& value);
 quint32 ReadHexFieldLenient(QStringView line, int position, int digits);
 
 // True when `line` holds every character up to `position` (1 = first character).
-inline bool HasPosition(QStringView line, int position) {
+inline bool HasPosition(QStringView line, int position)
+{
     return position >= 1 && position <= line.size();
 }
 

@@ -10,7 +10,8 @@ namespace {
 constexpr qint64 kChunk = 64 * 1024;
 } // namespace
 
-InputStatus OpenInputFile(QFile& file, qint64 maxBytes) {
+InputStatus OpenInputFile(QFile& file, qint64 maxBytes)
+{
     const QFileInfo info(file.fileName());
     if (!info.exists()) return InputStatus::Missing;
     // Decided before opening: opening a FIFO without a writer does not return.
@@ -24,7 +25,8 @@ InputStatus OpenInputFile(QFile& file, qint64 maxBytes) {
     return InputStatus::Ok;
 }
 
-InputStatus ReadInputFile(const QString& path, QByteArray& bytes, qint64 maxBytes) {
+InputStatus ReadInputFile(const QString& path, QByteArray& bytes, qint64 maxBytes)
+{
     QFile f(path);
     const InputStatus st = OpenInputFile(f, maxBytes);
     if (st != InputStatus::Ok) return st;
@@ -35,7 +37,8 @@ InputStatus ReadInputFile(const QString& path, QByteArray& bytes, qint64 maxByte
     return InputStatus::Ok;
 }
 
-bool Utf8Check::Feed(const char* bytes, qsizetype n) {
+bool Utf8Check::Feed(const char* bytes, qsizetype n)
+{
     for (qsizetype i = 0; i < n && valid_; ++i) {
         const quint8 b = quint8(bytes[i]);
         if (pending_ > 0) {
@@ -62,7 +65,8 @@ bool Utf8Check::Feed(const char* bytes, qsizetype n) {
     return valid_;
 }
 
-LineReader::LineReader(QIODevice& device, TextEncoding encoding) : dev_(device), encoding_(encoding) {
+LineReader::LineReader(QIODevice& device, TextEncoding encoding) : dev_(device), encoding_(encoding)
+{
     if (encoding == TextEncoding::Latin1) return;
     Utf8Check check;
     const qint64 start = dev_.pos();
@@ -74,7 +78,8 @@ LineReader::LineReader(QIODevice& device, TextEncoding encoding) : dev_(device),
     if (!dev_.seek(start)) failed_ = true;
 }
 
-bool LineReader::Fill() {
+bool LineReader::Fill()
+{
     if (eof_ || failed_) return false;
     if (pos_ > 0) {
         buf_.remove(0, pos_);
@@ -92,14 +97,16 @@ bool LineReader::Fill() {
     return true;
 }
 
-QString LineReader::Decode(qsizetype from, qsizetype to) const {
+QString LineReader::Decode(qsizetype from, qsizetype to) const
+{
     const QByteArrayView raw(buf_.constData() + from, to - from);
     if (encoding_ == TextEncoding::Latin1) return QString::fromLatin1(raw);
     if (utf8_) return QString::fromUtf8(raw);
     return DecodeWindows1252(QByteArray::fromRawData(raw.data(), raw.size()));
 }
 
-bool LineReader::Next(QString& line) {
+bool LineReader::Next(QString& line)
+{
     if (failed_) return false;
     qsizetype i = pos_;
     for (;;) {

@@ -17,7 +17,10 @@ enum class Section { None, Device, Settings, Comments };
 
 const int kRefreshTags[] = {1, 2, 5, 10, 20, 50, 100, 200};
 
-bool Has(const QString& line, const char* word) { return line.contains(QLatin1String(word)); }
+bool Has(const QString& line, const char* word)
+{
+    return line.contains(QLatin1String(word));
+}
 
 // "SHOWVERSION" by fixed columns: type 13-14, subtype 15-17, firmware 18-20 (1-based).
 void ReadShowVersion(const QString& raw, VersionFilter& f)
@@ -41,15 +44,22 @@ QString RelativeToProgram(const QString& programDir, const QString& name)
 void ApplyConfigLine(const QString& line, const QString& programDir, Section& section, MonitorConfig& cfg)
 {
     if (line.isEmpty()) return; // neither a header nor a key: nothing to compare
-    if (line.startsWith(QLatin1String("[DEVICE]"))) section = Section::Device;
-    else if (line.startsWith(QLatin1String("[SETTINGS]"))) section = Section::Settings;
-    else if (line.startsWith(QLatin1String("[COMMENTS]"))) section = Section::Comments;
+    if (line.startsWith(QLatin1String("[DEVICE]")))
+        section = Section::Device;
+    else if (line.startsWith(QLatin1String("[SETTINGS]")))
+        section = Section::Settings;
+    else if (line.startsWith(QLatin1String("[COMMENTS]")))
+        section = Section::Comments;
 
     if (section == Section::Device) {
-        if (line.startsWith(QLatin1String("IDENTCODE="))) cfg.IdentCode = NumberAfterKey(line, QStringLiteral("IDENTCODE="));
-        else if (line.startsWith(QLatin1String("TYPE="))) cfg.Type = NumberAfterKey(line, QStringLiteral("TYPE="));
-        else if (line.startsWith(QLatin1String("SUBTYPE="))) cfg.SubType = NumberAfterKey(line, QStringLiteral("SUBTYPE="));
-        else if (line.startsWith(QLatin1String("FIRMWARE="))) cfg.Firmware = NumberAfterKey(line, QStringLiteral("FIRMWARE="));
+        if (line.startsWith(QLatin1String("IDENTCODE=")))
+            cfg.IdentCode = NumberAfterKey(line, QStringLiteral("IDENTCODE="));
+        else if (line.startsWith(QLatin1String("TYPE=")))
+            cfg.Type = NumberAfterKey(line, QStringLiteral("TYPE="));
+        else if (line.startsWith(QLatin1String("SUBTYPE=")))
+            cfg.SubType = NumberAfterKey(line, QStringLiteral("SUBTYPE="));
+        else if (line.startsWith(QLatin1String("FIRMWARE=")))
+            cfg.Firmware = NumberAfterKey(line, QStringLiteral("FIRMWARE="));
         else if (line.startsWith(QLatin1String("PARFILE="))) {
             // An empty name would make the program folder itself the file; treat it as none.
             const QString name = line.mid(8);
@@ -93,7 +103,8 @@ void ApplyConfigLine(const QString& line, const QString& programDir, Section& se
 void ApplyConfigLines(const QStringList& lines, const QString& programDir, MonitorConfig& cfg)
 {
     Section section = Section::None;
-    for (const QString& line : lines) ApplyConfigLine(line, programDir, section, cfg);
+    for (const QString& line : lines)
+        ApplyConfigLine(line, programDir, section, cfg);
 }
 
 bool ApplyConfigFrom(QIODevice& device, const QString& programDir, MonitorConfig& cfg)
@@ -101,7 +112,8 @@ bool ApplyConfigFrom(QIODevice& device, const QString& programDir, MonitorConfig
     Section section = Section::None;
     LineReader reader(device, TextEncoding::Detect);
     QString line;
-    while (reader.Next(line)) ApplyConfigLine(line, programDir, section, cfg);
+    while (reader.Next(line))
+        ApplyConfigLine(line, programDir, section, cfg);
     return !reader.Failed();
 }
 

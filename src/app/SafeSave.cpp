@@ -20,7 +20,8 @@ constexpr int kMaxLinks = 32;
 
 // The file a path stands for: symbolic links followed, also a link to a file not yet there.
 // Empty for a loop of links.
-QString FollowLinks(const QString& path) {
+QString FollowLinks(const QString& path)
+{
     QString p = QFileInfo(path).absoluteFilePath();
     for (int i = 0; i < kMaxLinks; ++i) {
         const QFileInfo fi(p);
@@ -34,7 +35,8 @@ QString FollowLinks(const QString& path) {
 
 // Write permission as the read-only attribute means it: a file that grants writing to nobody
 // is protected for every user, root included; otherwise the system decides.
-bool Writable(const QString& path) {
+bool Writable(const QString& path)
+{
 #ifdef Q_OS_UNIX
     struct stat st {};
     const QByteArray p = QFile::encodeName(path);
@@ -46,7 +48,8 @@ bool Writable(const QString& path) {
 #endif
 }
 
-SaveStatus CheckDestination(const QString& dest) {
+SaveStatus CheckDestination(const QString& dest)
+{
     if (dest.isEmpty()) return SaveStatus::CannotCreate;
     const QFileInfo fi(dest);
     const QFileInfo folder(fi.absolutePath());
@@ -63,14 +66,16 @@ SaveStatus CheckDestination(const QString& dest) {
 
 SafeSave::SafeSave(const QString& target) : target_(target), destination_(FollowLinks(target)) {}
 
-SafeSave::~SafeSave() {
+SafeSave::~SafeSave()
+{
     if (temp_ && !committed_) {
         temp_->close();
         QFile::remove(temp_->fileName());
     }
 }
 
-QString SafeSave::Folder() const {
+QString SafeSave::Folder() const
+{
     // The first folder on the way that is not there.
     QString dir = QFileInfo(destination_.isEmpty() ? target_ : destination_).absolutePath();
     while (true) {
@@ -80,11 +85,13 @@ QString SafeSave::Folder() const {
     }
 }
 
-SaveStatus SafeSave::Check(const QString& target) {
+SaveStatus SafeSave::Check(const QString& target)
+{
     return CheckDestination(FollowLinks(target));
 }
 
-SaveStatus SafeSave::Open() {
+SaveStatus SafeSave::Open()
+{
     const SaveStatus s = CheckDestination(destination_);
     if (s != SaveStatus::Ok) return s;
     const QFileInfo fi(destination_);
@@ -105,19 +112,23 @@ SaveStatus SafeSave::Open() {
     return SaveStatus::Ok;
 }
 
-QFile& SafeSave::file() {
+QFile& SafeSave::file()
+{
     return *temp_;
 }
 
-QString SafeSave::TempPath() const {
+QString SafeSave::TempPath() const
+{
     return temp_ ? temp_->fileName() : QString();
 }
 
-void SafeSave::CloseTemp() {
+void SafeSave::CloseTemp()
+{
     if (temp_) temp_->close();
 }
 
-SaveStatus SafeSave::Commit() {
+SaveStatus SafeSave::Commit()
+{
     if (!temp_) return SaveStatus::WriteFailed;
     const QString tempPath = temp_->fileName();
     if (temp_->isOpen()) {
@@ -156,7 +167,8 @@ SaveStatus SafeSave::Commit() {
     return SaveStatus::Ok;
 }
 
-SaveStatus SafeSave::Save(const QString& target, const QByteArray& bytes) {
+SaveStatus SafeSave::Save(const QString& target, const QByteArray& bytes)
+{
     SafeSave save(target);
     const SaveStatus s = save.Open();
     if (s != SaveStatus::Ok) return s;
@@ -164,7 +176,8 @@ SaveStatus SafeSave::Save(const QString& target, const QByteArray& bytes) {
     return save.Commit();
 }
 
-int SaveMessage(SaveStatus status, int cannotCreate) {
+int SaveMessage(SaveStatus status, int cannotCreate)
+{
     switch (status) {
     case SaveStatus::Ok:
         return 250;

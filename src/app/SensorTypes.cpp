@@ -49,7 +49,10 @@ int LastRowWithKey(qint32 key)
     return found;
 }
 
-QString FlagsText(quint32 flags) { return QString::asprintf("0x%05X", flags); }
+QString FlagsText(quint32 flags)
+{
+    return QString::asprintf("0x%05X", flags);
+}
 
 bool VersionFilter::Passes(const SensorTypeRow& r) const
 {

@@ -10,7 +10,10 @@ Session::Session(Host& host, Clock& clock, QString programDir)
     CopyValidSensorType(0);
 }
 
-QString Session::Msg(int index) const { return lang::Msg(index, language_); }
+QString Session::Msg(int index) const
+{
+    return lang::Msg(index, language_);
+}
 
 bool Session::ReadConfigFromFile()
 {

@@ -9,10 +9,10 @@ namespace vmx::app {
 
 namespace {
 // Windows-1252 code points 0x80..0x9F; 0 where the code page leaves a byte undefined.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 } // namespace
 
 QString RemoveBlanks(const QString& s)
@@ -47,8 +47,10 @@ int NumberAfterKey(const QString& line, const QString& key)
 bool ParseHex(const QString& text, quint32& value)
 {
     QString s = text.trimmed();
-    if (s.startsWith(QLatin1Char('$'))) s = s.mid(1);
-    else if (s.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) s = s.mid(2);
+    if (s.startsWith(QLatin1Char('$')))
+        s = s.mid(1);
+    else if (s.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        s = s.mid(2);
     return ReadHex(s, value);
 }
 
@@ -67,8 +69,10 @@ QString DecodeWindows1252(const QByteArray& bytes)
     out.reserve(bytes.size());
     for (char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0) out += QChar(kCp1252High[b - 0x80]);
-        else out += QChar(char16_t(b));
+        if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0)
+            out += QChar(kCp1252High[b - 0x80]);
+        else
+            out += QChar(char16_t(b));
     }
     return out;
 }

@@ -35,39 +35,62 @@ BootLoader::BootLoader(app::Session& session, link::ByteLink& link, link::FrameP
 {
 }
 
-bool BootLoader::OldLoader() const { return session_->sensor.Firmware == 100 || session_->sensor.Firmware == 110; }
-bool BootLoader::ShortCommands() const { return session_->sensor.Firmware == 110; }
-bool BootLoader::TwoStep() const { return session_->sensor.Has(app::Cap::Gen0530); }
+bool BootLoader::OldLoader() const
+{
+    return session_->sensor.Firmware == 100 || session_->sensor.Firmware == 110;
+}
+bool BootLoader::ShortCommands() const
+{
+    return session_->sensor.Firmware == 110;
+}
+bool BootLoader::TwoStep() const
+{
+    return session_->sensor.Has(app::Cap::Gen0530);
+}
 
 quint8 BootLoader::ReadCommand(int kind)
 {
     switch (kind) {
-    case KindCode: return cmd::ReadCode;
-    case KindSram: return cmd::ReadSram;
-    case KindEeprom: return cmd::ReadEeprom;
-    case KindXram: return cmd::ReadXram;
-    default: return 0;
+    case KindCode:
+        return cmd::ReadCode;
+    case KindSram:
+        return cmd::ReadSram;
+    case KindEeprom:
+        return cmd::ReadEeprom;
+    case KindXram:
+        return cmd::ReadXram;
+    default:
+        return 0;
     }
 }
 
 quint8 BootLoader::WriteCommand(int kind)
 {
     switch (kind) {
-    case KindCode: return cmd::WriteCode;
-    case KindSram: return cmd::WriteSram;
-    case KindEeprom: return cmd::WriteEeprom;
-    case KindXram: return cmd::WriteXram;
-    default: return 0;
+    case KindCode:
+        return cmd::WriteCode;
+    case KindSram:
+        return cmd::WriteSram;
+    case KindEeprom:
+        return cmd::WriteEeprom;
+    case KindXram:
+        return cmd::WriteXram;
+    default:
+        return 0;
     }
 }
 
 quint32 BootLoader::McuBootStart(int mcu)
 {
     switch (mcu) {
-    case 330: return 0x1A00;
-    case 332: return 0x0C00;
-    case 334: return 0x0400;
-    default: return 0;
+    case 330:
+        return 0x1A00;
+    case 332:
+        return 0x0C00;
+    case 334:
+        return 0x0400;
+    default:
+        return 0;
     }
 }
 
@@ -124,7 +147,8 @@ bool BootLoader::BootStart()
     if (!fp_->SendReceiveCommand(kTargetSensor, cmd::StartBoot, 5, 0, text)) return false;
     session_->Wait(5);
     link_->Tx()[4] = 0xA0;
-    if (!fp_->SendReceiveCommand(kTargetSensor, cmd::StartBoot2, 6, 0, session_->Msg(kMsgStartBoot2))) return false;
+    if (!fp_->SendReceiveCommand(kTargetSensor, cmd::StartBoot2, 6, 0, session_->Msg(kMsgStartBoot2)))
+        return false;
     link_->Purge_In();
     return true;
 }
@@ -133,14 +157,16 @@ bool BootLoader::BootRestart(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgRestart);
     lastRestartUs = session_->clock().NowUs();
-    if (ShortCommands() || (oneByteForOld && OldLoader())) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100BootRestart, 1, 0, text); });
+    if (ShortCommands() || (oneByteForOld && OldLoader()))
+        return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100BootRestart, 1, 0, text); });
     return fp_->SendReceiveCommand(channel, cmd::Restart, 5, 0, text);
 }
 
 bool BootLoader::BootPing(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgPing);
-    if (ShortCommands() || (oneByteForOld && OldLoader())) return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100Ping, 1, 1, text); });
+    if (ShortCommands() || (oneByteForOld && OldLoader()))
+        return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100Ping, 1, 1, text); });
     return fp_->SendReceiveCommand(channel, cmd::Ping, 5, 1, text);
 }
 
@@ -153,7 +179,8 @@ bool BootLoader::BootIdent()
         link_->Purge_In();
         link_->Tx()[0] = cmd::V100BootIdent;
         if (link_->Write_Buffer(1) < 1) return Status(text, kMsgSendFailed), false;
-        if (link_->Read_Buffer(kV100BootIdentAnswer) < kV100BootIdentAnswer) return Status(text, kMsgNoAnswer), false;
+        if (link_->Read_Buffer(kV100BootIdentAnswer) < kV100BootIdentAnswer)
+            return Status(text, kMsgNoAnswer), false;
         if (rx[0] != cmd::V100BootIdent) return Status(text, 258, QString::asprintf(": %2.2X", rx[0])), false;
         at = 1;
     } else if (!fp_->SendReceiveCommand(kTargetSensor, cmd::BootIdent, 5, kBootIdentAnswer, text, true)) {
@@ -178,7 +205,8 @@ QString BootLoader::IdentLine() const
     const auto& b = identBytes;
     const int mcu = (int(b[4]) << 8) | b[5];
     QString line = FormatMsg(session_->Msg(kMsgIdentLine), b[0], b[1], b[2], b[3], mcu);
-    for (int i = 6; i < 16; ++i) line += QString::asprintf("%2.2X ", b[size_t(i)]);
+    for (int i = 6; i < 16; ++i)
+        line += QString::asprintf("%2.2X ", b[size_t(i)]);
     return line;
 }
 
@@ -190,8 +218,10 @@ bool BootLoader::ReadAck(const QString& text)
     if (link_->Read_Buffer(1) < 1) return Status(text, kMsgNoAnswer), false;
     if (fp_->WithAck()) {
         const quint8 b = link_->Rx()[0];
-        if ((b & 0x0F) != kAddress) return Status(text, kMsgWrongAddress, QString::asprintf(": %2.2X", b & 0x0F)), false;
-        if (b < 0x10 || b > 0x1F) return Status(text, kMsgWrongAck, QString::asprintf(": %2.2X", b & 0xF0)), false;
+        if ((b & 0x0F) != kAddress)
+            return Status(text, kMsgWrongAddress, QString::asprintf(": %2.2X", b & 0x0F)), false;
+        if (b < 0x10 || b > 0x1F)
+            return Status(text, kMsgWrongAck, QString::asprintf(": %2.2X", b & 0xF0)), false;
     }
     return true;
 }
@@ -228,7 +258,8 @@ bool BootLoader::ReadBlock(int kind, quint32 addr, int count, const QString& tex
     tx[8] = fp_->GetCRC_Out();
     if (link_->Write_Buffer(length) < length) return Status(text, kMsgSendFailed), false;
     if (link_->Read_Buffer(answer) < answer) return Status(text, kMsgNoAnswer), false;
-    if ((rx[0] & 0x0F) != kAddress) return Status(text, kMsgWrongAddress, QString::asprintf(": %2.2X", rx[0] & 0x0F)), false;
+    if ((rx[0] & 0x0F) != kAddress)
+        return Status(text, kMsgWrongAddress, QString::asprintf(": %2.2X", rx[0] & 0x0F)), false;
     if (rx[3] != c) return Status(text, kMsgWrongAck, QString::asprintf(": %2.2X", rx[3])), false;
     if (fp_->WithFrameCrc() && fp_->GetCRC_In() != rx[answer - 1]) return Status(text, kMsgFrameCrc), false;
     // An answer for another block is a wrong answer: taking its data where it says they belong
@@ -249,7 +280,8 @@ bool BootLoader::WriteBlock(int kind, quint32 addr, int count, const QString& te
         tx[2] = quint8(addr);
         std::copy(image.begin() + addr, image.begin() + addr + kBlock, tx + 3);
         tx[3 + kBlock] = cmd::V100WriteEnd;
-        if (link_->Write_Buffer(kOldWriteLength) < kOldWriteLength) return Status(text, kMsgSendFailed), false;
+        if (link_->Write_Buffer(kOldWriteLength) < kOldWriteLength)
+            return Status(text, kMsgSendFailed), false;
         session_->Wait(1);
         return true;
     }
@@ -284,7 +316,8 @@ bool BootLoader::ErasePage(quint32 page, const QString& text)
 
 bool BootLoader::OldRangeOk(int kind, quint32 start, quint32 end, int align, const QString& text)
 {
-    if (kind == KindCode && start % quint32(align) == 0 && end % quint32(align) == quint32(align - 1)) return true;
+    if (kind == KindCode && start % quint32(align) == 0 && end % quint32(align) == quint32(align - 1))
+        return true;
     Status(text, kMsgPagesOnly);
     return false;
 }
@@ -324,7 +357,8 @@ bool BootLoader::TransferBlocks(quint32 start, const QString& text, int kind, qu
                                 bool (BootLoader::*block)(int, quint32, int, const QString&))
 {
     link_->Purge_In();
-    if (end < start || !IsMemoryKind(kind) || end > KindLimit(kind)) return Status(text, kMsgBadAddresses), false;
+    if (end < start || !IsMemoryKind(kind) || end > KindLimit(kind))
+        return Status(text, kMsgBadAddresses), false;
     if (OldLoader() && !OldRangeOk(kind, start, end, kBlock, text)) return false;
     const qint64 total = qint64(end) - start + 1;
     const bool ok = WalkDown(start, end, [&](quint32 d, int count) {
@@ -372,10 +406,11 @@ bool BootLoader::EraseMemorySub(int /*channel*/, quint32 start, const QString& t
     return true;
 }
 
-bool BootLoader::VerifyMemory(int channel, quint32 start, const QString& verifyText, const QString& readText, int kind,
-                              quint32 end)
+bool BootLoader::VerifyMemory(int channel, quint32 start, const QString& verifyText, const QString& readText,
+                              int kind, quint32 end)
 {
-    if (!IsMemoryKind(kind) || end < start || end > KindLimit(kind)) return Status(verifyText, kMsgBadAddresses), false;
+    if (!IsMemoryKind(kind) || end < start || end > KindLimit(kind))
+        return Status(verifyText, kMsgBadAddresses), false;
     const auto image = images_->Image(kind);
     auto saved = images_->Buffer();
     std::copy(image.begin() + start, image.begin() + end + 1, saved.begin() + start);
@@ -388,7 +423,8 @@ bool BootLoader::VerifyMemory(int channel, quint32 start, const QString& verifyT
             return false;
         }
     }
-    session_->PanelText(1, verifyText + FormatMsg(session_->Msg(kMsgRange), start, end) + session_->Msg(kMsgOkay));
+    session_->PanelText(1, verifyText + FormatMsg(session_->Msg(kMsgRange), start, end) +
+                               session_->Msg(kMsgOkay));
     return true;
 }
 

@@ -3,9 +3,9 @@
 // block transfers of the four memory kinds between the images and the target, for the framed
 // boot loader and the old unframed one of firmware V1.00/V1.10.
 
-#include "lang/MessageIds.h"
 #include "boot/MemoryImages.h"
 #include "lang/Format.h"
+#include "lang/MessageIds.h"
 
 #include <QString>
 
@@ -32,7 +32,8 @@ inline constexpr int kChannelModule = 33;
 class BootLoader {
 public:
     BootLoader(app::Session& session, link::Link& link, MemoryImages& images);
-    BootLoader(app::Session& session, link::ByteLink& link, link::FrameProtocol& protocol, MemoryImages& images);
+    BootLoader(app::Session& session, link::ByteLink& link, link::FrameProtocol& protocol,
+               MemoryImages& images);
 
     // --- state of the boot page ----------------------------------------------------------
     std::array<quint32, kMemoryKindCount> rangeStart{0x0000, 0x00, 0x00, 0x000};
@@ -67,17 +68,17 @@ public:
     bool ReadMemory(int channel, quint32 start, const QString& text, int kind, quint32 end);
     bool WriteMemory(int channel, quint32 start, const QString& text, int kind, quint32 end);
     bool EraseMemory(int channel, quint32 start, const QString& text, int kind, quint32 end);
-    bool VerifyMemory(int channel, quint32 start, const QString& verifyText, const QString& readText, int kind,
-                      quint32 end);
+    bool VerifyMemory(int channel, quint32 start, const QString& verifyText, const QString& readText,
+                      int kind, quint32 end);
 
     bool ReadMemorySub(int channel, quint32 start, const QString& text, int kind, quint32 end);
     bool WriteMemorySub(int channel, quint32 start, const QString& text, int kind, quint32 end);
     bool EraseMemorySub(int channel, quint32 start, const QString& text, int kind, quint32 end);
 
     // The firmware generation of the selected sensor type.
-    bool OldLoader() const;    // Firmware 100 or 110: old memory commands
+    bool OldLoader() const;     // Firmware 100 or 110: old memory commands
     bool ShortCommands() const; // Firmware 110: one-byte start, restart, ping, identification
-    bool TwoStep() const;      // Flags bit 12
+    bool TwoStep() const;       // Flags bit 12
 
     static quint8 ReadCommand(int kind);
     static quint8 WriteCommand(int kind);

@@ -16,7 +16,8 @@ namespace vmx::boot {
 // The catalogue numbers by name.
 using namespace lang::ids;
 
-Download::Download(app::Session& session, BootLoader& boot, HexImage& hex) : session_(session), boot_(boot), hex_(hex)
+Download::Download(app::Session& session, BootLoader& boot, HexImage& hex)
+    : session_(session), boot_(boot), hex_(hex)
 {
 }
 
@@ -58,9 +59,11 @@ bool Download::StartReadWriteQVR0530()
     for (int attempt = 0; attempt < 2 && !pinged; ++attempt) {
         // The generation first needs its serial mode set; the answers do not matter here.
         auto& fp = boot_.protocol();
-        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode, 5, 0, session_.Msg(kMsgStartBoot), true);
+        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode, 5, 0,
+                              session_.Msg(kMsgStartBoot), true);
         boot_.link().Tx()[4] = 0xA1;
-        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode2, 6, 0, session_.Msg(kMsgStartBoot), true);
+        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode2, 6, 0,
+                              session_.Msg(kMsgStartBoot), true);
         session_.Wait(100);
         if (!boot_.BootStart()) {
             session_.Wait(100);
@@ -133,14 +136,16 @@ bool Download::DownLoad()
     const quint32 start = boot_.rangeStart[KindCode];
     const quint32 end = boot_.rangeEnd[KindCode];
     // 6.-8. Erase, write and verify below the boot sector.
-    if (!boot_.EraseMemory(kChannelSensor, start, session_.Msg(kMsgErase[KindCode]), KindCode, end)) return false;
+    if (!boot_.EraseMemory(kChannelSensor, start, session_.Msg(kMsgErase[KindCode]), KindCode, end))
+        return false;
     session_.PanelText(1, session_.Msg(kMsgErased));
     session_.Wait(500);
-    if (!boot_.WriteMemory(kChannelSensor, start, session_.Msg(kMsgWrite[KindCode]), KindCode, end)) return false;
+    if (!boot_.WriteMemory(kChannelSensor, start, session_.Msg(kMsgWrite[KindCode]), KindCode, end))
+        return false;
     session_.PanelText(1, session_.Msg(kMsgWritten));
     session_.Wait(500);
-    if (!boot_.VerifyMemory(kChannelSensor, start, session_.Msg(kMsgVerify[KindCode]), session_.Msg(kMsgRead[KindCode]),
-                            KindCode, end))
+    if (!boot_.VerifyMemory(kChannelSensor, start, session_.Msg(kMsgVerify[KindCode]),
+                            session_.Msg(kMsgRead[KindCode]), KindCode, end))
         return false;
     session_.PanelText(1, session_.Msg(kMsgVerified));
 

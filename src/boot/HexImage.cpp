@@ -2,10 +2,10 @@
 
 #include "app/InputFile.h"
 #include "app/SafeSave.h"
-#include "lang/MessageIds.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
 #include "boot/HexText.h"
+#include "lang/MessageIds.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,18 +26,21 @@ namespace {
 
 const QLatin1String kEndRecord(":00000001FF");
 
-QString ShortName(const QString& fileName) {
+QString ShortName(const QString& fileName)
+{
     return QFileInfo(fileName).fileName();
 }
 } // namespace
 
 HexImage::HexImage(app::Session& session, MemoryImages& images) : session_(session), images_(images) {}
 
-void HexImage::Status(int caption, const QString& text) {
+void HexImage::Status(int caption, const QString& text)
+{
     session_.host().PanelText(1, session_.Msg(caption) + text);
 }
 
-bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
+bool HexImage::ImportHexFile(const QString& fileName, quint32 limit)
+{
     QFile file(fileName);
     const app::InputStatus opened = app::OpenInputFile(file);
     if (opened == app::InputStatus::Missing) {
@@ -61,7 +64,8 @@ bool HexImage::ImportHexFile(const QString& fileName, quint32 limit) {
     return ok;
 }
 
-bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed) {
+bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed)
+{
     // The buffer ends at 0xFFFF whatever the caller asks for.
     limit = std::min(limit, kCodeLimit);
     const auto buffer = images_.Buffer();
@@ -105,7 +109,8 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed) {
     }
 }
 
-bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32 end) {
+bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32 end)
+{
     QFile file(fileName);
     if (app::OpenInputFile(file) != app::InputStatus::Ok) {
         Status(kMsgHexImport, session_.Msg(kMsgCantOpen) + ShortName(fileName));
@@ -121,10 +126,11 @@ bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32
         if (type == 0x01) continue;
         if (type != 0x00) {
             // An extended address (02, 04) or start address (03, 05) would be taken for data.
-            Status(kMsgHexImport, session_.Msg(kMsgFormatInvalid) + QStringLiteral(": %1:%2 (%3)")
-                                                                    .arg(ShortName(fileName))
-                                                                    .arg(n + 1)
-                                                                    .arg(QString::asprintf("%2.2X", type)));
+            Status(kMsgHexImport,
+                   session_.Msg(kMsgFormatInvalid) + QStringLiteral(": %1:%2 (%3)")
+                                                         .arg(ShortName(fileName))
+                                                         .arg(n + 1)
+                                                         .arg(QString::asprintf("%2.2X", type)));
             return false;
         }
         const quint32 count = HexField(line, 2, 2);
@@ -146,7 +152,8 @@ bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32
     return true;
 }
 
-bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end) {
+bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end)
+{
     end = std::min(end, kCodeLimit);
     app::SafeSave save(fileName);
     const auto failed = [&](app::SaveStatus status) {
@@ -178,7 +185,8 @@ bool HexImage::ExportHexData(const QString& fileName, quint32 start, quint32 end
     return true;
 }
 
-bool HexImage::ConvertAbsToHex(const QString& fileName) {
+bool HexImage::ConvertAbsToHex(const QString& fileName)
+{
     const QFileInfo info(fileName);
     QProcess process;
     // Program and argument go to the system directly: a file name is never seen by a shell.

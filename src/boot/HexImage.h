@@ -1,8 +1,8 @@
 #pragma once
 // Intel HEX files to and from the import buffer, and the ABS converter.
 
-#include "lang/MessageIds.h"
 #include "boot/MemoryImages.h"
+#include "lang/MessageIds.h"
 
 #include <QString>
 

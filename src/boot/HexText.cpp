@@ -2,7 +2,8 @@
 
 namespace vmx::boot {
 
-QString FormatMessage(const QString& templ, std::initializer_list<qint64> values) {
+QString FormatMessage(const QString& templ, std::initializer_list<qint64> values)
+{
     QString out;
     out.reserve(templ.size() + 8);
     auto next = values.begin();

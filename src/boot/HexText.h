@@ -13,7 +13,8 @@ namespace vmx::boot {
 
 // 0..15 for 0-9, A-F, a-f. Any other character counts as 0: the old files were read that
 // way and some carry blanks or stray characters inside their fields.
-constexpr int HexDigitValue(QChar c) {
+constexpr int HexDigitValue(QChar c)
+{
     const int d = app::HexDigit(c.unicode());
     return d < 0 ? 0 : d;
 }
@@ -21,7 +22,8 @@ constexpr int HexDigitValue(QChar c) {
 // The `digits` characters of `line` from character `position` on (1 = first character) read as
 // one hexadecimal number. Characters past the end of the line count as 0 like any non-digit,
 // so a short line is never read beyond its end.
-inline quint32 HexField(QStringView line, int position, int digits) {
+inline quint32 HexField(QStringView line, int position, int digits)
+{
     return app::ReadHexFieldLenient(line, position, digits);
 }
 

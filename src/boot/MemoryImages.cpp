@@ -4,19 +4,22 @@
 
 namespace vmx::boot {
 
-quint32 CheckedKindLimit(const std::array<bool, kMemoryKindCount>& checked) {
+quint32 CheckedKindLimit(const std::array<bool, kMemoryKindCount>& checked)
+{
     for (int kind : {KindEeprom, KindXram, KindSram, KindCode})
         if (checked[size_t(kind)]) return KindLimit(kind);
     return 0;
 }
 
-MemoryImages::MemoryImages() {
+MemoryImages::MemoryImages()
+{
     for (int kind = 0; kind < kMemoryKindCount; ++kind)
         FillImage(kind);
     FillBuffer();
 }
 
-std::span<quint8> MemoryImages::Image(int kind) {
+std::span<quint8> MemoryImages::Image(int kind)
+{
     switch (kind) {
     case KindCode:
         return code_;
@@ -31,20 +34,24 @@ std::span<quint8> MemoryImages::Image(int kind) {
     }
 }
 
-std::span<const quint8> MemoryImages::Image(int kind) const {
+std::span<const quint8> MemoryImages::Image(int kind) const
+{
     return const_cast<MemoryImages*>(this)->Image(kind);
 }
 
-void MemoryImages::FillImage(int kind, quint8 value) {
+void MemoryImages::FillImage(int kind, quint8 value)
+{
     const auto image = Image(kind);
     std::fill(image.begin(), image.end(), value);
 }
 
-void MemoryImages::FillBuffer(quint8 value) {
+void MemoryImages::FillBuffer(quint8 value)
+{
     buffer_.fill(value);
 }
 
-bool MemoryImages::BufferToImage(int kind, quint32 start, quint32 end) {
+bool MemoryImages::BufferToImage(int kind, quint32 start, quint32 end)
+{
     if (!IsMemoryKind(kind)) return false;
     end = std::min(end, KindLimit(kind));
     if (start > end) return false;
@@ -53,7 +60,8 @@ bool MemoryImages::BufferToImage(int kind, quint32 start, quint32 end) {
     return true;
 }
 
-bool MemoryImages::ImageToBuffer(int kind, quint32 start, quint32 end) {
+bool MemoryImages::ImageToBuffer(int kind, quint32 start, quint32 end)
+{
     if (!IsMemoryKind(kind)) return false;
     end = std::min(end, KindLimit(kind));
     if (start > end) return false;

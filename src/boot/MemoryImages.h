@@ -27,7 +27,8 @@ inline constexpr quint32 kXramLimit = proto::loader::kXramSize - 1;
 inline constexpr int kBufferSize = int(proto::loader::kCodeSize);
 
 // Highest address of a kind (also the clamp of the address edits); 0 for an unknown kind.
-constexpr quint32 KindLimit(int kind) {
+constexpr quint32 KindLimit(int kind)
+{
     switch (kind) {
     case KindCode:
         return kCodeLimit;
@@ -42,7 +43,8 @@ constexpr quint32 KindLimit(int kind) {
     }
 }
 
-constexpr bool IsMemoryKind(int kind) {
+constexpr bool IsMemoryKind(int kind)
+{
     return kind >= KindCode && kind <= KindXram;
 }
 

@@ -10,7 +10,10 @@ namespace {
 
 using namespace vmx::boot;
 
-int Result(bool ok) { return ok ? kExitOk : kExitFailed; }
+int Result(bool ok)
+{
+    return ok ? kExitOk : kExitFailed;
+}
 
 int Boot(CliContext& ctx, const std::string& op)
 {
@@ -45,7 +48,8 @@ int KindOf(const std::string& name)
 bool ParseRange(const std::string& text, quint32& start, quint32& end)
 {
     const QStringList parts = QString::fromStdString(text).split(QLatin1Char('-'));
-    return parts.size() == 2 && app::ParseHex(parts[0].trimmed(), start) && app::ParseHex(parts[1].trimmed(), end);
+    return parts.size() == 2 && app::ParseHex(parts[0].trimmed(), start) &&
+           app::ParseHex(parts[1].trimmed(), end);
 }
 
 int Mem(CliContext& ctx, const MemArgs& a)
@@ -53,7 +57,8 @@ int Mem(CliContext& ctx, const MemArgs& a)
     const int kind = KindOf(a.kind);
     quint32 start = 0, end = 0;
     if (kind < 0 || !ParseRange(a.range, start, end) || end > KindLimit(kind) || start > end) {
-        CliContext::Err(QStringLiteral("mem: --kind code|sram|xram|eeprom and --range A-B (hex, A <= B, inside the kind)"));
+        CliContext::Err(QStringLiteral(
+            "mem: --kind code|sram|xram|eeprom and --range A-B (hex, A <= B, inside the kind)"));
         return kExitUsage;
     }
     if (!ctx.StartLink()) return ctx.startExit;
@@ -97,13 +102,18 @@ void AddBootCommands(CLI::App& app, CliContext& ctx)
 {
     static std::string bootOp;
     auto* boot = app.add_subcommand("boot", "Boot-loader commands: start, ping, ident, restart");
-    boot->add_option("OP", bootOp, "start|ping|ident|restart")->required()->check(CLI::IsMember({"start", "ping", "ident", "restart"}));
+    boot->add_option("OP", bootOp, "start|ping|ident|restart")
+        ->required()
+        ->check(CLI::IsMember({"start", "ping", "ident", "restart"}));
     boot->callback([&ctx] { ctx.run = [&ctx] { return Boot(ctx, bootOp); }; });
 
     static MemArgs memArgs;
     auto* mem = app.add_subcommand("mem", "Memory transfers through the boot loader (hex addresses)");
-    mem->add_option("OP", memArgs.op, "read|write|erase|verify")->required()->check(CLI::IsMember({"read", "write", "erase", "verify"}));
-    mem->add_option("--kind", memArgs.kind, "code|sram|xram|eeprom")->check(CLI::IsMember({"code", "sram", "xram", "eeprom"}));
+    mem->add_option("OP", memArgs.op, "read|write|erase|verify")
+        ->required()
+        ->check(CLI::IsMember({"read", "write", "erase", "verify"}));
+    mem->add_option("--kind", memArgs.kind, "code|sram|xram|eeprom")
+        ->check(CLI::IsMember({"code", "sram", "xram", "eeprom"}));
     mem->add_option("--range", memArgs.range, "A-B, hexadecimal")->required();
     mem->add_option("--file", memArgs.file, "HEX file: saved after a read, source of a write or verify");
     mem->callback([&ctx] { ctx.run = [&ctx] { return Mem(ctx, memArgs); }; });

@@ -43,7 +43,8 @@ int CaptureInto(CliContext& ctx, const CaptureArgs& a)
 // The table's rows 1..rows on standard output, one per line, cells separated by tabs.
 void PrintRows(const monitor::MeasTableModel& table, int rows)
 {
-    for (int row = 1; row <= rows; ++row) CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
+    for (int row = 1; row <= rows; ++row)
+        CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
 }
 
 int Capture(CliContext& ctx, const CaptureArgs& a)
@@ -102,11 +103,13 @@ int Events(CliContext& ctx, const EventArgs& a)
         if (got == 0) return kExitFailed;
     }
     using monitor::EventSearch;
-    const auto hits = EventSearch::Search(
-        ctx.station().store(), a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut, a.count,
-        a.threshold);
+    const auto hits = EventSearch::Search(ctx.station().store(),
+                                          a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg
+                                                                : EventSearch::Criterion::QVROut,
+                                          a.count, a.threshold);
     const auto grid = EventSearch::Grid(hits);
-    for (size_t r = 1; r < grid.size() && r <= hits.size(); ++r) CliContext::Out(grid[r].mid(0, 4).join(QLatin1Char('\t')));
+    for (size_t r = 1; r < grid.size() && r <= hits.size(); ++r)
+        CliContext::Out(grid[r].mid(0, 4).join(QLatin1Char('\t')));
     return failures ? kExitFailed : kExitOk;
 }
 

@@ -34,10 +34,14 @@ app::AskResult ConsoleHost::Ask(app::AskIcon, app::AskButtons buttons, const QSt
     CliContext::Err(shown);
     const bool yes = opts_.yes;
     switch (buttons) {
-    case app::AskButtons::Ok: return app::AskResult::Ok;
-    case app::AskButtons::OkCancel: return yes ? app::AskResult::Ok : app::AskResult::Cancel;
-    case app::AskButtons::YesNo: return yes ? app::AskResult::Yes : app::AskResult::No;
-    case app::AskButtons::YesNoCancel: return yes ? app::AskResult::Yes : app::AskResult::Cancel;
+    case app::AskButtons::Ok:
+        return app::AskResult::Ok;
+    case app::AskButtons::OkCancel:
+        return yes ? app::AskResult::Ok : app::AskResult::Cancel;
+    case app::AskButtons::YesNo:
+        return yes ? app::AskResult::Yes : app::AskResult::No;
+    case app::AskButtons::YesNoCancel:
+        return yes ? app::AskResult::Yes : app::AskResult::Cancel;
     }
     return app::AskResult::Cancel;
 }
@@ -163,7 +167,8 @@ bool CliContext::StartLink()
     return true;
 }
 
-void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot) {
+void SettleAfterRestart(app::Session& session, link::Link& link, const boot::BootLoader& boot)
+{
     if (boot.lastRestartUs < 0 || !link.IsOpen()) return;
     session.clock().SleepUntilUs(boot.lastRestartUs + 1000 * 1000);
     link.Purge_In();

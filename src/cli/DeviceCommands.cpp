@@ -1,6 +1,6 @@
 // vmxctl command …: the single device commands of the monitor page.
-#include "cli/CliContext.h"
 #include "sensor/DeviceCommands.h"
+#include "cli/CliContext.h"
 
 #include <string>
 
@@ -53,14 +53,19 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx)
 
     auto* led = command->add_subcommand("led", "Set the LEDs (V1.10: through the configuration byte)");
     LedFlags(led, a);
-    led->add_option("--mode", a.serialMode, "Output mode, for the V1.10 configuration byte")->check(CLI::Range(0, 10));
+    led->add_option("--mode", a.serialMode, "Output mode, for the V1.10 configuration byte")
+        ->check(CLI::Range(0, 10));
     led->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SetLed(a.serialMode, a.Led()); }); };
+        ctx.run = [&ctx] {
+            return Run(ctx, [](station::Station& st) { return st.SetLed(a.serialMode, a.Led()); });
+        };
     });
 
-    auto* bubble = command->add_subcommand("bubble", "Bubble test (sensor command, or the test-input pulse in modes 4-7)");
+    auto* bubble = command->add_subcommand(
+        "bubble", "Bubble test (sensor command, or the test-input pulse in modes 4-7)");
     bubble->add_option("--time", a.bubbleTime, "Bubble test time 0..250")->check(CLI::Range(0, 250));
-    bubble->add_option("--mode", a.serialMode, "Output mode the sensor is in (4-7: test input)")->check(CLI::Range(0, 10));
+    bubble->add_option("--mode", a.serialMode, "Output mode the sensor is in (4-7: test input)")
+        ->check(CLI::Range(0, 10));
     bubble->callback([&ctx] {
         ctx.run = [&ctx] {
             return Run(ctx, [](station::Station& st) {
@@ -74,23 +79,30 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx)
     config->add_option("MODE", a.configMode, "Mode index 0..10")->required()->check(CLI::Range(0, 10));
     LedFlags(config, a);
     config->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SetOutputMode(a.configMode, a.Led()); }); };
+        ctx.run = [&ctx] {
+            return Run(ctx, [](station::Station& st) { return st.SetOutputMode(a.configMode, a.Led()); });
+        };
     });
 
     auto* adjust = command->add_subcommand("adjust", "Temporary adjusting speed (command 0x34)");
     adjust->add_option("SPEED", a.speed, "1..65535")->required()->check(CLI::Range(1, 65535));
     adjust->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) {
-            st.settings.amplControlTime = a.speed;
-            return st.AdjustTemporarily();
-        }); };
+        ctx.run = [&ctx] {
+            return Run(ctx, [](station::Station& st) {
+                st.settings.amplControlTime = a.speed;
+                return st.AdjustTemporarily();
+            });
+        };
     });
 
     auto* gain = command->add_subcommand("gain", "Gain test: fixed gain step and test signals");
-    gain->add_option("STEP", a.gain, "0..4 or auto")->required()->check(CLI::IsMember({"0", "1", "2", "3", "4", "auto", "255"}));
+    gain->add_option("STEP", a.gain, "0..4 or auto")
+        ->required()
+        ->check(CLI::IsMember({"0", "1", "2", "3", "4", "auto", "255"}));
     gain->callback([&ctx] {
         ctx.run = [&ctx] {
-            const int step = a.gain == "auto" || a.gain == "255" ? sensor::DeviceCommands::kGainAuto : std::stoi(a.gain);
+            const int step =
+                a.gain == "auto" || a.gain == "255" ? sensor::DeviceCommands::kGainAuto : std::stoi(a.gain);
             return Run(ctx, [step](station::Station& st) {
                 st.settings.gainTestIndex = step;
                 return st.SetGainTest();
@@ -101,13 +113,18 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx)
     auto* power = command->add_subcommand("power", "Switch the sensor power");
     power->add_option("STATE", a.power, "on or off")->required()->check(CLI::IsMember({"on", "off"}));
     power->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SetPower(a.power == "on"); }); };
+        ctx.run = [&ctx] {
+            return Run(ctx, [](station::Station& st) { return st.SetPower(a.power == "on"); });
+        };
     });
 
-    auto* channel = command->add_subcommand("channel", "Channel of a dual sensor (test module with digital port)");
+    auto* channel =
+        command->add_subcommand("channel", "Channel of a dual sensor (test module with digital port)");
     channel->add_option("N", a.channel, "1 or 2")->required()->check(CLI::IsMember({1, 2}));
     channel->callback([&ctx] {
-        ctx.run = [&ctx] { return Run(ctx, [](station::Station& st) { return st.SelectChannel(a.channel == 1); }); };
+        ctx.run = [&ctx] {
+            return Run(ctx, [](station::Station& st) { return st.SelectChannel(a.channel == 1); });
+        };
     });
 }
 

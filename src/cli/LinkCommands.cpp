@@ -13,35 +13,45 @@ using namespace vmx::proto;
 QString Hex(const quint8* bytes, int n)
 {
     QStringList parts;
-    for (int i = 0; i < n; ++i) parts << QString::asprintf("%02X", bytes[i]);
+    for (int i = 0; i < n; ++i)
+        parts << QString::asprintf("%02X", bytes[i]);
     return parts.join(QLatin1Char(' '));
 }
 
-int Ports(CliContext& ctx) {
+int Ports(CliContext& ctx)
+{
     if (!ctx.StartLink()) return ctx.startExit;
     for (const link::LinkMenuEntry& e : ctx.link().MenuEntries())
-        CliContext::Out((e.checked ? QStringLiteral("*") : QString()) + e.caption + QLatin1Char('\t') + e.description +
-                        QLatin1Char('\t') + e.serial);
+        CliContext::Out((e.checked ? QStringLiteral("*") : QString()) + e.caption + QLatin1Char('\t') +
+                        e.description + QLatin1Char('\t') + e.serial);
     return kExitOk;
 }
 
-bool OldGeneration(const app::Session& s) { return s.sensor.Firmware == 100 || s.sensor.Firmware == 110; }
+bool OldGeneration(const app::Session& s)
+{
+    return s.sensor.Firmware == 100 || s.sensor.Firmware == 110;
+}
 
-int Ping(CliContext& ctx) {
+int Ping(CliContext& ctx)
+{
     if (!ctx.StartLink()) return ctx.startExit;
     app::Session& s = ctx.session();
     link::FrameProtocol& fp = ctx.link().protocol();
     // V1.10 speaks the unframed set; V1.00 pings framed like the later generations.
-    const bool ok = s.sensor.Firmware == 110 ? fp.SendReceiveCommandV100(cmd::V100Ping, 1, 1, s.Msg(260))
-                                             : fp.SendReceiveCommand(kTargetSensor, cmd::Ping, 5, 1, s.Msg(260));
+    const bool ok = s.sensor.Firmware == 110
+                        ? fp.SendReceiveCommandV100(cmd::V100Ping, 1, 1, s.Msg(260))
+                        : fp.SendReceiveCommand(kTargetSensor, cmd::Ping, 5, 1, s.Msg(260));
     return ok ? kExitOk : kExitFailed;
 }
 
-int Restart(CliContext& ctx) {
+int Restart(CliContext& ctx)
+{
     if (!ctx.StartLink()) return ctx.startExit;
     app::Session& s = ctx.session();
     link::Link& l = ctx.link();
-    if (OldGeneration(s)) return l.protocol().SendReceiveCommandV100(cmd::V100Restart, 1, 0, s.Msg(268)) ? kExitOk : kExitFailed;
+    if (OldGeneration(s))
+        return l.protocol().SendReceiveCommandV100(cmd::V100Restart, 1, 0, s.Msg(268)) ? kExitOk
+                                                                                       : kExitFailed;
     // As the monitor page's QVR RESET: restart, give the sensor a second, drop what it said.
     const bool ok = l.protocol().SendReceiveCommand(kTargetSensor, cmd::Restart, 5, 0, s.Msg(268));
     if (ok) {
@@ -51,7 +61,8 @@ int Restart(CliContext& ctx) {
     return ok ? kExitOk : kExitFailed;
 }
 
-int Probe(CliContext& ctx) {
+int Probe(CliContext& ctx)
+{
     if (!ctx.StartLink()) return ctx.startExit;
     link::FrameProtocol& fp = ctx.link().protocol();
     const bool ok = fp.CheckSerialProtocol();
@@ -77,7 +88,8 @@ int Send(CliContext& ctx, const SendArgs& a)
 {
     quint32 code = 0;
     if (!ParseByte(a.code, code)) {
-        CliContext::Err(QStringLiteral("not a command code (hex byte): %1").arg(QString::fromStdString(a.code)));
+        CliContext::Err(
+            QStringLiteral("not a command code (hex byte): %1").arg(QString::fromStdString(a.code)));
         return kExitUsage;
     }
     QByteArray payload;
@@ -110,7 +122,8 @@ int Send(CliContext& ctx, const SendArgs& a)
     if (!ctx.StartLink()) return ctx.startExit;
     app::Session& s = ctx.session();
     link::Link& l = ctx.link();
-    for (int i = 0; i < payload.size(); ++i) l.Tx()[4 + i] = quint8(payload[i]);
+    for (int i = 0; i < payload.size(); ++i)
+        l.Tx()[4 + i] = quint8(payload[i]);
     const int m = link::OperationMessage(a.target, quint8(code));
     const QString op = m >= 0 ? s.Msg(m) : QString::asprintf("Command %02X: ", code);
     const bool ok = l.protocol().SendReceiveCommand(a.target, quint8(code), L, a.answer, op);
@@ -142,7 +155,8 @@ void AddLinkCommands(CLI::App& app, CliContext& ctx)
     send->add_option("--answer", sendArgs.answer, "Answer length A (0: none, 1: acknowledge)")
         ->required()
         ->check(CLI::Range(0, kBufferSize));
-    send->add_option("--target", sendArgs.target, "1 = sensor, 33 = test module")->check(CLI::IsMember({1, 33}));
+    send->add_option("--target", sendArgs.target, "1 = sensor, 33 = test module")
+        ->check(CLI::IsMember({1, 33}));
     send->callback([&ctx] { ctx.run = [&ctx] { return Send(ctx, sendArgs); }; });
 }
 

@@ -8,7 +8,10 @@ namespace {
 
 using namespace vmx::sensor;
 
-int Result(bool ok) { return ok ? kExitOk : kExitFailed; }
+int Result(bool ok)
+{
+    return ok ? kExitOk : kExitFailed;
+}
 
 int Ident(CliContext& ctx)
 {
@@ -20,7 +23,9 @@ int Ident(CliContext& ctx)
     // The sensor's own numbers when it answered them, else the type it was matched to.
     const bool answered = st.Firmware != 110;
     const IdentRecord& a = r.identification().lastIdent();
-    auto line = [](const char* k, qint64 v) { CliContext::Out(QStringLiteral("%1=%2").arg(QLatin1String(k)).arg(v)); };
+    auto line = [](const char* k, qint64 v) {
+        CliContext::Out(QStringLiteral("%1=%2").arg(QLatin1String(k)).arg(v));
+    };
     line("identcode", answered ? a.IdentCode : st.IdentCode);
     line("type", answered ? a.Type : st.Type);
     line("subtype", answered ? a.SubType : st.SubType);
@@ -45,7 +50,8 @@ int Params(CliContext& ctx, const ParamArgs& a)
     const QString file = QString::fromStdString(a.file);
     const QString out = QString::fromStdString(a.out);
     if ((a.op == "read" || a.op == "standard") && out.isEmpty()) {
-        CliContext::Err(QStringLiteral("params %1: --out FILE is required").arg(QString::fromStdString(a.op)));
+        CliContext::Err(
+            QStringLiteral("params %1: --out FILE is required").arg(QString::fromStdString(a.op)));
         return kExitUsage;
     }
     if ((a.op == "write" || a.op == "verify") && file.isEmpty()) {
@@ -77,7 +83,8 @@ struct CalArgs {
 int Cal(CliContext& ctx, const CalArgs& a)
 {
     if (a.op == "write" && a.file.empty()) {
-        CliContext::Err(QStringLiteral("cal write: FILE (a parameter file with the calibration record) is required"));
+        CliContext::Err(
+            QStringLiteral("cal write: FILE (a parameter file with the calibration record) is required"));
         return kExitUsage;
     }
     if (!ctx.StartLink()) return ctx.startExit;
@@ -87,7 +94,8 @@ int Cal(CliContext& ctx, const CalArgs& a)
     if (a.op == "read") {
         if (!r.ReadCalibration()) return kExitFailed;
         QString hex;
-        for (quint8 b : st.Cal) hex += QString::asprintf("%2.2X ", b);
+        for (quint8 b : st.Cal)
+            hex += QString::asprintf("%2.2X ", b);
         CliContext::Out(hex.trimmed());
         return kExitOk;
     }
@@ -148,12 +156,15 @@ void AddParamCommands(CLI::App& app, CliContext& ctx)
         ->check(CLI::IsMember({"read", "write", "verify", "standard"}));
     params->add_option("FILE", pa.file, "Parameter file to write or verify");
     params->add_option("--out", pa.out, "Parameter file to save (read, standard)");
-    params->add_flag("--with-cal", pa.withCal, "Calibration record in the file (types with a calibration block)");
+    params->add_flag("--with-cal", pa.withCal,
+                     "Calibration record in the file (types with a calibration block)");
     params->callback([&ctx] { ctx.run = [&ctx] { return Params(ctx, pa); }; });
 
     static CalArgs ca;
     auto* cal = app.add_subcommand("cal", "Calibration block: read, write from a parameter file, clear");
-    cal->add_option("OP", ca.op, "read|write|clear")->required()->check(CLI::IsMember({"read", "write", "clear"}));
+    cal->add_option("OP", ca.op, "read|write|clear")
+        ->required()
+        ->check(CLI::IsMember({"read", "write", "clear"}));
     cal->add_option("FILE", ca.file, "Parameter file with the calibration record (write)");
     cal->callback([&ctx] { ctx.run = [&ctx] { return Cal(ctx, ca); }; });
 

@@ -16,7 +16,10 @@ QString Escaped(const char* text)
     return s;
 }
 
-QString Offset(quint32 v) { return v == app::kNoOffset ? QStringLiteral("none") : QString::number(v); }
+QString Offset(quint32 v)
+{
+    return v == app::kNoOffset ? QStringLiteral("none") : QString::number(v);
+}
 
 int Messages()
 {
@@ -27,7 +30,10 @@ int Messages()
     return kExitOk;
 }
 
-QString Hex4(quint32 v) { return QString::asprintf("0x%04X", v); }
+QString Hex4(quint32 v)
+{
+    return QString::asprintf("0x%04X", v);
+}
 
 int Types(CliContext& ctx, bool menu)
 {
@@ -55,7 +61,8 @@ int Types(CliContext& ctx, bool menu)
         }
         CliContext::Out(e.Caption);
         for (const app::VersionMenuItem& it : e.Items)
-            CliContext::Out((it.Key == checkedKey ? QStringLiteral("*  ") : QStringLiteral("  ")) + it.Caption);
+            CliContext::Out((it.Key == checkedKey ? QStringLiteral("*  ") : QStringLiteral("  ")) +
+                            it.Caption);
     }
     return kExitOk;
 }
@@ -64,7 +71,8 @@ int Config(CliContext& ctx)
 {
     if (!ctx.StartSession()) return kExitUsage;
     app::Session& s = ctx.session();
-    for (const QString& line : app::ConfigListing(s.config, s.sensor.Row, s.sensor.Key)) CliContext::Out(line);
+    for (const QString& line : app::ConfigListing(s.config, s.sensor.Row, s.sensor.Key))
+        CliContext::Out(line);
     return kExitOk;
 }
 

@@ -15,7 +15,9 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     CliOptions& o = ctx.opts;
     app.add_option("--port", o.port, "Link name as the Interface menu shows it, or a device path");
-    app.add_option("--simulate", o.simulate, "Add the simulated bench as a link (optional profile; the word virtual runs it on the virtual clock)")
+    app.add_option("--simulate", o.simulate,
+                   "Add the simulated bench as a link (optional profile; the word virtual runs it on the "
+                   "virtual clock)")
         ->expected(0, 1)
         ->default_str("");
     app.add_option("--type", o.type, "Sensor-type key such as 5028143");
@@ -23,8 +25,10 @@ int main(int argc, char** argv)
     app.add_option("--lang", o.lang, "Language of the status texts")->check(CLI::IsMember({"de", "en"}));
     // On/off pairs that leave the MONITOR.INI setting alone when neither is given.
     auto onOff = [&app](const std::string& name, std::optional<bool>& target, const std::string& what) {
-        app.add_flag_callback("--" + name, [&target] { target = true; }, what);
-        app.add_flag_callback("--no-" + name, [&target] { target = false; }, "Do not: " + what);
+        app.add_flag_callback(
+            "--" + name, [&target] { target = true; }, what);
+        app.add_flag_callback(
+            "--no-" + name, [&target] { target = false; }, "Do not: " + what);
     };
     onOff("ack", o.ack, "check the acknowledge byte");
     onOff("answer-check", o.answerCheck, "read one-byte answers");

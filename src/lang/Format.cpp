@@ -2,7 +2,8 @@
 
 namespace vmx::lang {
 
-QString UpperHexFormat(const QString& format) {
+QString UpperHexFormat(const QString& format)
+{
     QString f = format;
     for (int i = 0; i + 1 < f.size(); ++i) {
         if (f[i] != QLatin1Char('%')) continue;
@@ -15,7 +16,8 @@ QString UpperHexFormat(const QString& format) {
     return f;
 }
 
-QString Hex(quint32 value, int digits) {
+QString Hex(quint32 value, int digits)
+{
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
 }
 

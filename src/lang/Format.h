@@ -10,7 +10,8 @@ namespace vmx::lang {
 QString UpperHexFormat(const QString& format);
 
 // A catalogue text with its printf conversions filled in, hex digits in upper case.
-template <typename... Args> QString FormatMsg(const QString& format, Args... args) {
+template <typename... Args> QString FormatMsg(const QString& format, Args... args)
+{
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"

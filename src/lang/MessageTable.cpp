@@ -52,7 +52,9 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /*  44 */ {"Power", "Power"},
     /*  45 */ {"Betriebsspannung für Sensor ein-/ ausschalten", "Switch On/ Off Power Supply for Sensor"},
     /*  46 */ {"Lese IDENT", "Get IDENT"},
-    /*  47 */ {"liest Identifikation vom Sensor (Funktion erst ab V1.30 verfügbar)", "read identification of the sensor (function available V1.30 or higher only)"},
+    /*  47 */
+    {"liest Identifikation vom Sensor (Funktion erst ab V1.30 verfügbar)",
+     "read identification of the sensor (function available V1.30 or higher only)"},
     /*  48 */ {"REGELUNG", "ADJUSTING"},
     /*  49 */ {"setzt temporär Regelgeschwindigkeit", "set value for speed of adjusting down temporarily"},
     /*  50 */ {"Datei", "File"},
@@ -104,10 +106,14 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /*  96 */ {"grün", "green"},
     /*  97 */ {"rot", "red"},
     /*  98 */ {"Serieller Mode", "Serial Mode"},
-    /*  99 */ {"\"100 ms\",\"200 ms\",\"500 ms\",\"1 s\",\"2 s\",\"5 s\",\"10 s\",\"20 s\",\"1 min\"", "\"100 ms\",\"200 ms\",\"500 ms\",\"1 s\",\"2 s\",\"5 s\",\"10 s\",\"20 s\",\"1 min\""},
+    /*  99 */
+    {"\"100 ms\",\"200 ms\",\"500 ms\",\"1 s\",\"2 s\",\"5 s\",\"10 s\",\"20 s\",\"1 min\"",
+     "\"100 ms\",\"200 ms\",\"500 ms\",\"1 s\",\"2 s\",\"5 s\",\"10 s\",\"20 s\",\"1 min\""},
     /* 100 */ {"Dialog: Messintervall", "Dialog: Meas. Interval"},
     /* 101 */ {"Blasentest Dauer [0,2ms]", "Bubble Test Duration [0.2 ms]"},
-    /* 102 */ {"Fehler: QVR Monitor unterstützt H-aktiven Blasentest nicht!", "Error: QVR Monitor does not support H active bubble test!"},
+    /* 102 */
+    {"Fehler: QVR Monitor unterstützt H-aktiven Blasentest nicht!",
+     "Error: QVR Monitor does not support H active bubble test!"},
     /* 103 */ {"", ""},
     /* 104 */ {"", ""},
     /* 105 */ {"", ""},
@@ -117,14 +123,20 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 109 */ {"Power automatisch ein-/ und ausschalten", "Switch Power On/ Off automatically"},
     /* 110 */ {"Öffne Datei für Messwerte", "Open File for Measuring Data"},
     /* 111 */ {"Speichere Messwerte in Datei", "Save Measuring Data in File"},
-    /* 112 */ {"Excel-Dateien (*.xls)|*.xls|Alle Dateien (*.*)|*.*", "Excel (*.xls)|*.xls|All Files (*.*)|*.*"},
+    /* 112 */
+    {"Excel-Dateien (*.xls)|*.xls|Alle Dateien (*.*)|*.*", "Excel (*.xls)|*.xls|All Files (*.*)|*.*"},
     /* 113 */ {"Text-Dateien (*.txt)|*.txt|Alle Dateien (*.*)|*.*", "Text (*.txt)|*.txt|All Files (*.*)|*.*"},
     /* 114 */ {"Öffne Datei für Parameter", "Open File for Parameters"},
     /* 115 */ {"Speichere Parameter in Datei", "Save Parameters into File"},
-    /* 116 */ {"Intel Hex (*.hex)|*.hex|Alle Dateien (*.*)|*.*", "Intel Hex (*.hex)|*.hex|All Files (*.*)|*.*"},
+    /* 116 */
+    {"Intel Hex (*.hex)|*.hex|Alle Dateien (*.*)|*.*", "Intel Hex (*.hex)|*.hex|All Files (*.*)|*.*"},
     /* 117 */ {"Parameter: Standardwerte", "Parameters: Standard Values"},
-    /* 118 */ {"Fehler: Angeschlossenes Interface unterstützt Power On/ Off nicht!", "Error: Connected Interface Device doesn´t support power on/off commands!"},
-    /* 119 */ {"Fehler: Angeschlossenes Interface unterstützt digitalen Testport nicht!", "Error: Connected Interface Device doesn´t support digital test port!"},
+    /* 118 */
+    {"Fehler: Angeschlossenes Interface unterstützt Power On/ Off nicht!",
+     "Error: Connected Interface Device doesn´t support power on/off commands!"},
+    /* 119 */
+    {"Fehler: Angeschlossenes Interface unterstützt digitalen Testport nicht!",
+     "Error: Connected Interface Device doesn´t support digital test port!"},
     /* 120 */ {"Einstellungen", "Settings"},
     /* 121 */ {"Befehle", "Commands"},
     /* 122 */ {"MONITOR", "MONITOR"},
@@ -135,7 +147,9 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 127 */ {"Speichern Parameter in Datei", "Save Parameters in File"},
     /* 128 */ {"Einstellungen", "Settings"},
     /* 129 */ {"Ein-/ Ausgang", "Input/ Output"},
-    /* 130 */ {"\"Schalt\",\"Seriell Standard\",\"Seriell Diagnose\",\"Seriell Dialog\",\"Digit. Testeingang\"", "\"Switch\",\"Serial Standard\",\"Serial Diagnosis\",\"Serial Dialogue\", \"Digital Test Input\""},
+    /* 130 */
+    {"\"Schalt\",\"Seriell Standard\",\"Seriell Diagnose\",\"Seriell Dialog\",\"Digit. Testeingang\"",
+     "\"Switch\",\"Serial Standard\",\"Serial Diagnosis\",\"Serial Dialogue\", \"Digital Test Input\""},
     /* 131 */ {"Haltezeit", "Hold Time"},
     /* 132 */ {"0 ... 10000 ms", "0 ... 10000 ms"},
     /* 133 */ {"Luft", "Bubble"},
@@ -180,15 +194,27 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 172 */ {"Test Sendeimpuls [µs]", "Test Send Pulse [µs]"},
     /* 173 */ {"0 = OFF / 1 ... 10 µs", "0 = OFF / 1 ... 10 µs"},
     /* 174 */ {"Verstärker-Test", "Gain Step Test"},
-    /* 175 */ {"\"??\",\"0s\",\"0,05s\",\"0,1s\",\"0,2s\",\"0,5s\",\"1s\",\"1,5s\",\"3s\",\"6s\",\"12s\",\"25s\",\"50s\",\"100s\",\"200s\",\"400s\"", "\"??\",\"0s\",\"0.05s\",\"0.1s\",\"0.2s\",\"0.5s\",\"1s\",\"1.5s\",\"3s\",\"6s\",\"12s\",\"25s\",\"50s\",\"100s\",\"200s\",\"400s\""},
+    /* 175 */
+    {"\"??\",\"0s\",\"0,05s\",\"0,1s\",\"0,2s\",\"0,5s\",\"1s\",\"1,5s\",\"3s\",\"6s\",\"12s\",\"25s\","
+     "\"50s\",\"100s\",\"200s\",\"400s\"",
+     "\"??\",\"0s\",\"0.05s\",\"0.1s\",\"0.2s\",\"0.5s\",\"1s\",\"1.5s\",\"3s\",\"6s\",\"12s\",\"25s\","
+     "\"50s\",\"100s\",\"200s\",\"400s\""},
     /* 176 */ {"Blasensensitivität", "Sensitivity of Bubbles"},
-    /* 177 */ {"\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"ca. 125\",\"ca. 250\",\"ca. 500\",\"ca. 1000\",\"ca. 2000\",\"ca. 4000\",\"ca. 8000\",\"ca. 16000\"", "\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"appr. 125\",\"appr. 250\",\"appr. 500\",\"appr. 1000\",\"appr. 2000\",\"appr. 4000\",\"appr. 8000\",\"appr. 16000\""},
+    /* 177 */
+    {"\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"ca. 125\",\"ca. 250\",\"ca. 500\",\"ca. "
+     "1000\",\"ca. 2000\",\"ca. 4000\",\"ca. 8000\",\"ca. 16000\"",
+     "\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"appr. 125\",\"appr. 250\",\"appr. 500\",\"appr. "
+     "1000\",\"appr. 2000\",\"appr. 4000\",\"appr. 8000\",\"appr. 16000\""},
     /* 178 */ {"Mittelung der Blasen", "Averaging of Bubbles"},
     /* 179 */ {"Blase: Gleitender Mittelwert", "Bubble: Moving Averaging"},
     /* 180 */ {"Blasengrenze [dB]", "Limit of Bubbles [dB]"},
     /* 181 */ {"0 ... 25,5 dB", "0 ... 25.5 dB"},
     /* 182 */ {"Blasen Mittelung", "Bubble Averaging"},
-    /* 183 */ {"\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"ca. 125\",\"ca. 250\",\"ca. 500\",\"ca. 1000\",\"ca. 2000\",\"ca. 4000\",\"ca. 8000\",\"ca. 16000\"", "\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"appr. 125\",\"appr. 250\",\"appr. 500\",\"appr. 1000\",\"appr. 2000\",\"appr. 4000\",\"appr. 8000\",\"appr. 16000\""},
+    /* 183 */
+    {"\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"ca. 125\",\"ca. 250\",\"ca. 500\",\"ca. "
+     "1000\",\"ca. 2000\",\"ca. 4000\",\"ca. 8000\",\"ca. 16000\"",
+     "\"1 (OFF)\",\"2\",\"4\",\"8\",\"16\",\"32\",\"64\",\"appr. 125\",\"appr. 250\",\"appr. 500\",\"appr. "
+     "1000\",\"appr. 2000\",\"appr. 4000\",\"appr. 8000\",\"appr. 16000\""},
     /* 184 */ {"Mittelung des Nullpunkts", "Averaging of Zero"},
     /* 185 */ {"Zero: Gleitender Mittelwert", "Zero: Moving Averaging"},
     /* 186 */ {"Zero Mittelung", "Zero Averaging"},
@@ -216,13 +242,20 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 208 */ {"Öffne ABS-Datei", "Open ABS File"},
     /* 209 */ {"ABS (*.abs)|*.abs|Alle Dateien (*.*)|*.*", "ABS (*.abs)|*.abs|All Files (*.*)|*.*"},
     /* 210 */ {"Öffne HEX-Datei", "Open HEX File"},
-    /* 211 */ {"Intel Hex (*.hex)|*.hex|Alle Dateien (*.*)|*.*", "Intel Hex (*.hex)|*.hex|All Files (*.*)|*.*"},
+    /* 211 */
+    {"Intel Hex (*.hex)|*.hex|Alle Dateien (*.*)|*.*", "Intel Hex (*.hex)|*.hex|All Files (*.*)|*.*"},
     /* 212 */ {"Schreibe HEX-Datei", "Write HEX File"},
     /* 213 */ {"Verstärker-Test Fehler", "Gain Test Error"},
-    /* 214 */ {"V.12x: Inkrement bei fehlgeschlagenem Verstärker-Test, Schwelle=128 (0 .. 255)\rV.13x: Anzahl der Wiederholungen bei fehlgeschlagenem Verstärker-Test (0 .. 255)", "V.12x: Inkrement in case of Gain Test Error, Threshold=128 (0 .. 255)\rV.13x: Count of repetitions of tests in case of Gain Test Error (0 .. 255)"},
+    /* 214 */
+    {"V.12x: Inkrement bei fehlgeschlagenem Verstärker-Test, Schwelle=128 (0 .. 255)\rV.13x: Anzahl der "
+     "Wiederholungen bei fehlgeschlagenem Verstärker-Test (0 .. 255)",
+     "V.12x: Inkrement in case of Gain Test Error, Threshold=128 (0 .. 255)\rV.13x: Count of repetitions of "
+     "tests in case of Gain Test Error (0 .. 255)"},
     /* 215 */ {"Download", "Download"},
     /* 216 */ {"ABS-Import", "ABS-Import"},
-    /* 217 */ {"Inkompatibel: Typ %2.2d, Subtyp %2.2d, Firmware V%d.%2.2d", "Inkompatible: Type %2.2d, Subtype %2.2d, Firmware V%d.%2.2d"},
+    /* 217 */
+    {"Inkompatibel: Typ %2.2d, Subtyp %2.2d, Firmware V%d.%2.2d",
+     "Inkompatible: Type %2.2d, Subtype %2.2d, Firmware V%d.%2.2d"},
     /* 218 */ {"Hex-Import", "Hex-Import"},
     /* 219 */ {"", ""},
     /* 220 */ {"Tabelle", "Table"},
@@ -232,19 +265,44 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 224 */ {"Hilfe aus", "Help OFF"},
     /* 225 */ {"Legende für Daten:", "Notes to Data:"},
     /* 226 */ {"==================", "=============="},
-    /* 227 */ {"OUT:     Ausgabewert: 0 .. 25 Flüssigk. / 25..150 kl. Blasen / 240 gr. Blasen, Luft / 241 Fehler", "OUT:     Output value: 0 .. 25 Liquid / 25 ... 150 Small Bubbles / 240 Large Bubbles, Air / 241 Fault"},
-    /* 228 */ {"Zero:    Nullwert des ADC (10-bit/ 0 ... 1023), wird vor dem Sendeimpuls aufgenommen, in der Regel ca. 900", "Zero:    Zero value of ADC (10-bit/ 0 ... 1023), will be measured before sent pulse, normally ca. 900"},
-    /* 229 */ {"ADC:     negatives Signal, Wert des ADC (10-bit/ 0 ... 1023), je kleiner der Wert, desto größer das Signal", "ADC:     Value of ADC, inverted signal (10-bit/ 0 ... 1023), the smaller the higher is the signal"},
-    /* 230 */ {"Lin:     Lin = Zero - ADC, Differenz entspricht der linear gemessenen Signalamplitude", "Lin:     Lin = Zero - ADC, difference according to linear measured signal amplitude"},
-    /* 231 */ {"Ampl:    Logarithmischer Wert von Lin in 0,1 dB-Schritten (0 ... 255 -> 0 ... 25,5dB)", "Ampl:    Logarithm value of Lin in 0.1 dB-steps (0 ... 255 -> 0 ... 25.5dB)"},
-    /* 232 */ {"AMax:    Referenzwert der Amplitude, Bezugspunkt für Blasenmessung", "AMax:    Reference of amplitude, for measurement of bubbles"},
-    /* 233 */ {"Gain:    Verstärkerstufe in 10 dB-Schritten, je größer Gain, desto mehr wird das Signal verstärkt", "Gain:    Step of gain in 10 dB steps, the higher the more the signal will be amplified"},
-    /* 234 */ {"BAvg:    gemittelter Wert der Differenz von AMax - Ampl in 0,1 dB, Maß für Blasengröße", "BAvg:    Averaged value of the difference between AMax - Ampl in 0.1 dB, bubble size"},
-    /* 235 */ {"Alarm:   falls ein Fehler auftritt, normalerweise 0, [Hex]", "Alarm:   If a failure is occurred state of error flags, normally 0, [Hex]"},
+    /* 227 */
+    {"OUT:     Ausgabewert: 0 .. 25 Flüssigk. / 25..150 kl. Blasen / 240 gr. Blasen, Luft / 241 Fehler",
+     "OUT:     Output value: 0 .. 25 Liquid / 25 ... 150 Small Bubbles / 240 Large Bubbles, Air / 241 Fault"},
+    /* 228 */
+    {"Zero:    Nullwert des ADC (10-bit/ 0 ... 1023), wird vor dem Sendeimpuls aufgenommen, in der Regel ca. "
+     "900",
+     "Zero:    Zero value of ADC (10-bit/ 0 ... 1023), will be measured before sent pulse, normally ca. 900"},
+    /* 229 */
+    {"ADC:     negatives Signal, Wert des ADC (10-bit/ 0 ... 1023), je kleiner der Wert, desto größer das "
+     "Signal",
+     "ADC:     Value of ADC, inverted signal (10-bit/ 0 ... 1023), the smaller the higher is the signal"},
+    /* 230 */
+    {"Lin:     Lin = Zero - ADC, Differenz entspricht der linear gemessenen Signalamplitude",
+     "Lin:     Lin = Zero - ADC, difference according to linear measured signal amplitude"},
+    /* 231 */
+    {"Ampl:    Logarithmischer Wert von Lin in 0,1 dB-Schritten (0 ... 255 -> 0 ... 25,5dB)",
+     "Ampl:    Logarithm value of Lin in 0.1 dB-steps (0 ... 255 -> 0 ... 25.5dB)"},
+    /* 232 */
+    {"AMax:    Referenzwert der Amplitude, Bezugspunkt für Blasenmessung",
+     "AMax:    Reference of amplitude, for measurement of bubbles"},
+    /* 233 */
+    {"Gain:    Verstärkerstufe in 10 dB-Schritten, je größer Gain, desto mehr wird das Signal verstärkt",
+     "Gain:    Step of gain in 10 dB steps, the higher the more the signal will be amplified"},
+    /* 234 */
+    {"BAvg:    gemittelter Wert der Differenz von AMax - Ampl in 0,1 dB, Maß für Blasengröße",
+     "BAvg:    Averaged value of the difference between AMax - Ampl in 0.1 dB, bubble size"},
+    /* 235 */
+    {"Alarm:   falls ein Fehler auftritt, normalerweise 0, [Hex]",
+     "Alarm:   If a failure is occurred state of error flags, normally 0, [Hex]"},
     /* 236 */ {"Flags:   Zustand der Flags, Status, LED .. [Hex]", "Flags:   State, LED, alarms .. [Hex]"},
-    /* 237 */ {"Error:   falls ein Fehler auftritt [Hex], normalerweise 0", "Error:   If a failure is occurred error code [Hex], normally 0"},
-    /* 238 */ {"Test:    nur interessant bei aufgetretenem Fehler, interne Testwerte [Hex]", "Test:    Only relevant in case of errors, internal test values [Hex]"},
-    /* 239 */ {"Version: Versionskontrolle [Hex]", "Version: Special code for version of hard- and firmware [Hex]"},
+    /* 237 */
+    {"Error:   falls ein Fehler auftritt [Hex], normalerweise 0",
+     "Error:   If a failure is occurred error code [Hex], normally 0"},
+    /* 238 */
+    {"Test:    nur interessant bei aufgetretenem Fehler, interne Testwerte [Hex]",
+     "Test:    Only relevant in case of errors, internal test values [Hex]"},
+    /* 239 */
+    {"Version: Versionskontrolle [Hex]", "Version: Special code for version of hard- and firmware [Hex]"},
     /* 240 */ {"", ""},
     /* 241 */ {"", ""},
     /* 242 */ {"", ""},
@@ -288,7 +346,9 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 280 */ {"FEHLER", "ERROR"},
     /* 281 */ {"Vergleiche Parameter: ", "Verify Parameters: "},
     /* 282 */ {"", ""},
-    /* 283 */ {"Typ des Sensors oder Firmware inkompatibel zur Parameterdatei. \rSoll Vorgang fortgesetzt werden?", "Type of sensor or firmware inkompatibel to parameter file. \rContinue?"},
+    /* 283 */
+    {"Typ des Sensors oder Firmware inkompatibel zur Parameterdatei. \rSoll Vorgang fortgesetzt werden?",
+     "Type of sensor or firmware inkompatibel to parameter file. \rContinue?"},
     /* 284 */ {"Messwerte: ", "Measuring Data: "},
     /* 285 */ {"Schreibe in Datei ", "Write in File "},
     /* 286 */ {"Datei schreibgeschützt ", "File is write protected "},
@@ -306,7 +366,9 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 298 */ {"Dateiformat ungültig", "Format of file not valid"},
     /* 299 */ {"Adresse zu hoch: %4.4x", "Address too high: %4.4x"},
     /* 300 */ {"Boot Ident: ", "Boot Ident: "},
-    /* 301 */ {"SW-Typ: %2.2x / Version: %2.2x / Boot-Adresse: %2.2x%2.2x / MCU-Typ: %3d / Rest: ", "SW-Type: %2.2x / Version: %2.2x / Boot-Address: %2.2x%2.2x / MCU-Type: %3d / Other: "},
+    /* 301 */
+    {"SW-Typ: %2.2x / Version: %2.2x / Boot-Adresse: %2.2x%2.2x / MCU-Typ: %3d / Rest: ",
+     "SW-Type: %2.2x / Version: %2.2x / Boot-Address: %2.2x%2.2x / MCU-Type: %3d / Other: "},
     /* 302 */ {"von %4.4x bis %4.4x, ", "from %4.4x to %4.4x, "},
     /* 303 */ {"Lese SRAM: ", "Read SRAM: "},
     /* 304 */ {"Lese EEPROM: ", "Read EEPROM: "},
@@ -315,7 +377,9 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 307 */ {"Schreibe EEPROM: ", "Write EEPROM: "},
     /* 308 */ {"Lösche SRAM: ", "Erase SRAM: "},
     /* 309 */ {"Lösche EEPROM: ", "Erase EEPROM: "},
-    /* 310 */ {"unzulässiger Programmaufruf (nur Codepage $200 möglich)", "Illegal call! Only entire Codepages possibel ($200)"},
+    /* 310 */
+    {"unzulässiger Programmaufruf (nur Codepage $200 möglich)",
+     "Illegal call! Only entire Codepages possibel ($200)"},
     /* 311 */ {"Vergleiche SRAM: ", "Verify SRAM: "},
     /* 312 */ {"Vergleiche EEPROM: ", "Verify EEPROM: "},
     /* 313 */ {"Daten ungleich bei Adresse %4.4x", "Data not correct at address %4.4x"},
@@ -324,17 +388,36 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 316 */ {"HEX-Import: ", "HEX-Import: "},
     /* 317 */ {"HEX-Export: ", "HEX-Export: "},
     /* 318 */ {"Lese Konfiguration aus Datei: ", "Read Configuration from File: "},
-    /* 319 */ {"Fehler beim Lesen aus Konfigurationsdatei: ", "Error occured during reading from Configuration File: "},
+    /* 319 */
+    {"Fehler beim Lesen aus Konfigurationsdatei: ", "Error occured during reading from Configuration File: "},
     /* 320 */ {"Download: Hexfile geladen", "Download: Hexfile loaded"},
     /* 321 */ {"Download: Codespeicher gelöscht", "Download: Code Memory cleared"},
     /* 322 */ {"Download: Speicher beschrieben", "Download: all Code Segments written"},
     /* 323 */ {"Download: alle Code-Segmente verifiziert", "Download: all Code Segments verified"},
-    /* 324 */ {"Download: Erfolgreich abgschlossen. Herzlichen Glückwunsch!", "Download: Everything done succesfully. Congratulations!"},
-    /* 325 */ {"Speicher voll (32000 Daten), Daten werden überschrieben (roll over)", "Data storage overfilled (32000 items), data will be overwritten (roll over)"},
-    /* 326 */ {"Speicher voll (32000 Daten), Daten wurden gelöscht, Neustart der Messung", "Data storage overfilled (32000 items), restart measuring"},
-    /* 327 */ {"Typ des Sensors bzw. Version der Firmware ist inkompatibel mit aktueller Monitoreinstellung.\rBitte Gerätetyp und Version korrekt setzen (Menü/Option/Version..)!\rVersuchen Sie es mit Version V1.3x!", "Type of sensor or version of firmware is inkompatibel with current setting of monitor\rPlease select correct device/ version (Menu/Option/Version..)!\rIt should work with version V1.3x."},
-    /* 328 */ {"Download: Hex-Datei ist wahrscheinlich eine Parameterdatei und ungeeignet für ein Download einer Firmware .\rImport fortsetzen?", "Download: This HEX-file is likely a parameter file and not a correct file for downloading a firmware.\rAre you sure to continue?"},
-    /* 329 */ {"Typ des Sensors bzw. Version der Firmware ist inkompatibel mit aktueller Monitoreinstellung.\rBitte Gerätetyp und Version korrekt setzen (Menü/Option/Version..)!\rVersuchen Sie es mit Version V1.2x!", "Type of sensor or version of firmware is inkompatibel with current setting of monitor\rPlease select correct device/ version (Menu/Option/Version..)!\rIt should work with version V1.2x."},
+    /* 324 */
+    {"Download: Erfolgreich abgschlossen. Herzlichen Glückwunsch!",
+     "Download: Everything done succesfully. Congratulations!"},
+    /* 325 */
+    {"Speicher voll (32000 Daten), Daten werden überschrieben (roll over)",
+     "Data storage overfilled (32000 items), data will be overwritten (roll over)"},
+    /* 326 */
+    {"Speicher voll (32000 Daten), Daten wurden gelöscht, Neustart der Messung",
+     "Data storage overfilled (32000 items), restart measuring"},
+    /* 327 */
+    {"Typ des Sensors bzw. Version der Firmware ist inkompatibel mit aktueller Monitoreinstellung.\rBitte "
+     "Gerätetyp und Version korrekt setzen (Menü/Option/Version..)!\rVersuchen Sie es mit Version V1.3x!",
+     "Type of sensor or version of firmware is inkompatibel with current setting of monitor\rPlease select "
+     "correct device/ version (Menu/Option/Version..)!\rIt should work with version V1.3x."},
+    /* 328 */
+    {"Download: Hex-Datei ist wahrscheinlich eine Parameterdatei und ungeeignet für ein Download einer "
+     "Firmware .\rImport fortsetzen?",
+     "Download: This HEX-file is likely a parameter file and not a correct file for downloading a "
+     "firmware.\rAre you sure to continue?"},
+    /* 329 */
+    {"Typ des Sensors bzw. Version der Firmware ist inkompatibel mit aktueller Monitoreinstellung.\rBitte "
+     "Gerätetyp und Version korrekt setzen (Menü/Option/Version..)!\rVersuchen Sie es mit Version V1.2x!",
+     "Type of sensor or version of firmware is inkompatibel with current setting of monitor\rPlease select "
+     "correct device/ version (Menu/Option/Version..)!\rIt should work with version V1.2x."},
     /* 330 */ {"PROTOKOLL", "REPORT"},
     /* 331 */ {"Dateiname: ", "Filename: "},
     /* 332 */ {"aufgezeichnet am: %s / Zeit: %s", "Recorded on: %s / Time: %s"},
@@ -347,19 +430,32 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 339 */ {"", ""},
     /* 340 */ {"Statusmeldungen", "Messages"},
     /* 341 */ {"", ""},
-    /* 342 */ {"Im Statusfeld sind mehr als 10000 Meldungen vorhanden. Bitte löschen!", "There are more then 10000 messages in the status field. Please clear it!"},
+    /* 342 */
+    {"Im Statusfeld sind mehr als 10000 Meldungen vorhanden. Bitte löschen!",
+     "There are more then 10000 messages in the status field. Please clear it!"},
     /* 343 */ {"Statusmeldungen gelöscht!", "Status field was cleared!"},
     /* 344 */ {"", ""},
     /* 345 */ {"Tor Breite Zero [µs]", "Gate Width Zero [µs]"},
     /* 346 */ {"0,8 ... 20 us", "0.8 ... 20 us"},
     /* 347 */ {"Selbsttests", "Self Tests"},
-    /* 348 */ {"\"CRC-Test\",\"RAM-Test\",\"CPU-Test\",\"Watchdog-Test\",\"Verstärker-Test\",\"Ampl Test\",\"Schalt Test\"", "\"CRC Test\",\"RAM Test\",\"CPU Test\",\"Watchdog Test\",\"Gain Test\",\"Ampl Test\",\"Switch Test\""},
+    /* 348 */
+    {"\"CRC-Test\",\"RAM-Test\",\"CPU-Test\",\"Watchdog-Test\",\"Verstärker-Test\",\"Ampl Test\",\"Schalt "
+     "Test\"",
+     "\"CRC Test\",\"RAM Test\",\"CPU Test\",\"Watchdog Test\",\"Gain Test\",\"Ampl Test\",\"Switch Test\""},
     /* 349 */ {"Lese Ident: ", "Get Ident: "},
-    /* 350 */ {"Typ des Sensors bzw. Version der Firmware unterscheidet sich von der aktuellen Einstellung des Monitors!\rKorrekte Version übernehmen?", "Type of sensor or version of firmware different from current settings of monitor!\rApply correct version?"},
-    /* 351 */ {"unbekannter Typ: %2.2d / Subtyp: %2.2d / Firmware: V%d.%2.2d", "Unknown Type: %2.2d / Subtype: %2.2d / Firmware: V%d.%2.2d"},
+    /* 350 */
+    {"Typ des Sensors bzw. Version der Firmware unterscheidet sich von der aktuellen Einstellung des "
+     "Monitors!\rKorrekte Version übernehmen?",
+     "Type of sensor or version of firmware different from current settings of monitor!\rApply correct "
+     "version?"},
+    /* 351 */
+    {"unbekannter Typ: %2.2d / Subtyp: %2.2d / Firmware: V%d.%2.2d",
+     "Unknown Type: %2.2d / Subtype: %2.2d / Firmware: V%d.%2.2d"},
     /* 352 */ {"Frame-CRC fehlerhaft", "Wrong CRC of frame"},
     /* 353 */ {"Kontrolle Frame-CRC", "Check CRC of Frame"},
-    /* 354 */ {"Lese Ident: Typ: %2.2d / Subtyp: %2.2d / Firmware: V%d.%2.2d", "Get Ident: Type: %2.2d / Subtype: %2.2d / Firmware: V%d.%2.2d"},
+    /* 354 */
+    {"Lese Ident: Typ: %2.2d / Subtyp: %2.2d / Firmware: V%d.%2.2d",
+     "Get Ident: Type: %2.2d / Subtype: %2.2d / Firmware: V%d.%2.2d"},
     /* 355 */ {"Seite 1", "Page 1"},
     /* 356 */ {"Seite 2", "Page 2"},
     /* 357 */ {"Monitor Einstellungen", "Monitor Settings"},
@@ -380,7 +476,9 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 372 */ {"", ""},
     /* 373 */ {"", ""},
     /* 374 */ {"Kanalumschaltung bei zweikanailgen Sensoren", "Selection of Channel in Dual Sensors"},
-    /* 375 */ {"Fehler: Angeschlossenes Interface unterstützt Kanalumschaltung nicht!", "Error: Connected Interface Device doesn´t support power on/off commands!"},
+    /* 375 */
+    {"Fehler: Angeschlossenes Interface unterstützt Kanalumschaltung nicht!",
+     "Error: Connected Interface Device doesn´t support power on/off commands!"},
     /* 376 */ {"Kanalumschaltung: ", "Selection Channel of Sensor: "},
     /* 377 */ {"Serien-Nummer: 00000 ... 65535", "Serial Number: 00000 ... 65535"},
     /* 378 */ {"Lese XRAM: ", "Read XRAM: "},
@@ -388,18 +486,25 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 380 */ {"Vergleiche XRAM: ", "Verify XRAM: "},
     /* 381 */ {"Lösche XRAM: ", "Erase XRAM: "},
     /* 382 */ {"temp. Regelung: ", "Temporary Adjusting: "},
-    /* 383 */ {"temporäre Regelgeschwindigkeit Ab, 1 ... 65535 ($1 ... $ffff)", "Speed of Adjusting Down, temporarily, 1 .. 65535 ($1 .. $ffff)"},
+    /* 383 */
+    {"temporäre Regelgeschwindigkeit Ab, 1 ... 65535 ($1 ... $ffff)",
+     "Speed of Adjusting Down, temporarily, 1 .. 65535 ($1 .. $ffff)"},
     /* 384 */ {"Setze seriellen Mode (2): ", "Set Serial Mode (2): "},
     /* 385 */ {"Start Boot (2): ", "Start Boot (2): "},
     /* 386 */ {"Identifikation", "Identification"},
     /* 387 */ {"Identifikation", "Identification"},
-    /* 388 */ {"\"Sensor Typ\",\"Variante\",\"Software\",\"Hardware\",\"Jahr und SN\"", "\"Sensor Type\",\"Model\",\"Software\",\"Hardware\",\"Year and SN\""},
+    /* 388 */
+    {"\"Sensor Typ\",\"Variante\",\"Software\",\"Hardware\",\"Jahr und SN\"",
+     "\"Sensor Type\",\"Model\",\"Software\",\"Hardware\",\"Year and SN\""},
     /* 389 */ {"Jahr", "Year"},
     /* 390 */ {"Herstellungsjahr: 11 .. 99 (=2011 ..)", "Year of manufacturing: 11 .. 99 (=2011 ..)"},
     /* 391 */ {"SN", "SN"},
-    /* 392 */ {"Serien-Nummer: 00000 ... 65535 (40000 = 900 40000 .., Eingabe ohne: 9xx)", "Serial Number: 00000 ... 65535 (40000 = 900 40000 .., enter without prefix: 9xx)"},
+    /* 392 */
+    {"Serien-Nummer: 00000 ... 65535 (40000 = 900 40000 .., Eingabe ohne: 9xx)",
+     "Serial Number: 00000 ... 65535 (40000 = 900 40000 .., enter without prefix: 9xx)"},
     /* 393 */ {"Set", "Set"},
-    /* 394 */ {"Schreibe SubTyp, Herstellungsjahr und Serien-Nummer", "Set Subtype, year of manufacturing and SN"},
+    /* 394 */
+    {"Schreibe SubTyp, Herstellungsjahr und Serien-Nummer", "Set Subtype, year of manufacturing and SN"},
     /* 395 */ {"Schreibe SubTyp/ Jahr/ SN: ", "Set SubType/ Year/ SN: "},
     /* 396 */ {"Lese SubTyp/ Jahr/ SN: ", "Read SubType/ Year/ SN: "},
     /* 397 */ {"Vergleiche SubTyp/ Jahr/ SN: ", "Verify SubType/ Year/ SN: "},
@@ -408,31 +513,50 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 400 */ {"kein Limit", "no Limit"},
     /* 401 */ {"(nur für Service)", "(Service only)"},
     /* 402 */ {"Max. Differenz [dB]", "Max. Difference [dB]"},
-    /* 403 */ {"0 .. 25,5dB, max. Ausgleich bei Umschaltung der Verstärkung", "0 .. 25.5dB, max. compensation at switching of gain steps"},
+    /* 403 */
+    {"0 .. 25,5dB, max. Ausgleich bei Umschaltung der Verstärkung",
+     "0 .. 25.5dB, max. compensation at switching of gain steps"},
     /* 404 */ {"Start Service", "Start Service"},
     /* 405 */ {"startet Service-Mode", "starts Service Mode"},
     /* 406 */ {"Service Mode", "Service Mode"},
     /* 407 */ {"Variante", "Model"},
     /* 408 */ {"Variante auswählen", "Select Model"},
-    /* 409 */ {"\"unbekannt\",\"Variante 1 | 12mm\",\"Variante 2 | 9,5mm\",\"Variante 3 | 8mm\",\"Variante 4 | 6,5mm\",\"Variante 5 | 12mm\",\"Variante 6 | 9,5mm\"", "\"unknown\",\"Variant 1 | 12mm\",\"Variant 2 | 9.5mm\",\"Variant 3 | 8mm\",\"Variant 4 | 6.5mm\",\"Variant 5 | 12mm\",\"Variant 6 | 9.5mm\""},
+    /* 409 */
+    {"\"unbekannt\",\"Variante 1 | 12mm\",\"Variante 2 | 9,5mm\",\"Variante 3 | 8mm\",\"Variante 4 | "
+     "6,5mm\",\"Variante 5 | 12mm\",\"Variante 6 | 9,5mm\"",
+     "\"unknown\",\"Variant 1 | 12mm\",\"Variant 2 | 9.5mm\",\"Variant 3 | 8mm\",\"Variant 4 | "
+     "6.5mm\",\"Variant 5 | 12mm\",\"Variant 6 | 9.5mm\""},
     /* 410 */ {"Test", "Test"},
     /* 411 */ {"Kalibrierung", "Calibration"},
     /* 412 */ {"Get CAL", "Get CAL"},
-    /* 413 */ {"lese Kalibrierwerte (Grenzwerte für Blasen-Sensitivität)", "read calibration values (thresholds for bubble sensitivity)"},
+    /* 413 */
+    {"lese Kalibrierwerte (Grenzwerte für Blasen-Sensitivität)",
+     "read calibration values (thresholds for bubble sensitivity)"},
     /* 414 */ {"Set", "Set"},
-    /* 415 */ {"Setze Kalibrierwerte (Grenzwerte für Blasen-Sensitivität)", "Set calibration values (thresholds for bubble sensitivity)"},
+    /* 415 */
+    {"Setze Kalibrierwerte (Grenzwerte für Blasen-Sensitivität)",
+     "Set calibration values (thresholds for bubble sensitivity)"},
     /* 416 */ {"Löschen", "Clear"},
     /* 417 */ {"Lösche Identwerte", "Clear ident values"},
-    /* 418 */ {"\"Nr.\",\"Cal 0\",\"Cal 1\",\"Cal 2\",\"Cal 3\",\"Cal 4\",\"Cal 5\",\"Cal 6\",\"---/CRC\"", "\"No.\",\"Cal 0\",\"Cal 1\",\"Cal 2\",\"Cal 3\",\"Cal 4\",\"Cal 5\",\"Cal 6\",\"---/CRC\""},
+    /* 418 */
+    {"\"Nr.\",\"Cal 0\",\"Cal 1\",\"Cal 2\",\"Cal 3\",\"Cal 4\",\"Cal 5\",\"Cal 6\",\"---/CRC\"",
+     "\"No.\",\"Cal 0\",\"Cal 1\",\"Cal 2\",\"Cal 3\",\"Cal 4\",\"Cal 5\",\"Cal 6\",\"---/CRC\""},
     /* 419 */ {"\"Nr.\",\"Größe\",\"Wert\"", "\"No.\",\"Size\",\"Value\""},
-    /* 420 */ {"Größe: Durchmesser einer Blase in [mm] / Wert: 0 .. 240", "Size: Diameter of bubble in [mm] / Value: 0 .. 240"},
+    /* 420 */
+    {"Größe: Durchmesser einer Blase in [mm] / Wert: 0 .. 240",
+     "Size: Diameter of bubble in [mm] / Value: 0 .. 240"},
     /* 421 */ {"Lese Cal: ", "Read Cal: "},
     /* 422 */ {"Schreibe Cal: ", "Write Cal: "},
     /* 423 */ {"Lösche Ident: ", "Clear Ident: "},
-    /* 424 */ {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\"", "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\""},
-    /* 425 */ {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\"", "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\""},
+    /* 424 */
+    {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\"",
+     "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\""},
+    /* 425 */
+    {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\"",
+     "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\""},
     /* 426 */ {"?????", "????????"},
-    /* 427 */ {"SetConfig: FEHLER, Dieser Mode ist nicht erlaubt!", "SetConfig: ERROR, this Mode is not allowed!"},
+    /* 427 */
+    {"SetConfig: FEHLER, Dieser Mode ist nicht erlaubt!", "SetConfig: ERROR, this Mode is not allowed!"},
     /* 428 */ {"IN : Test L", "IN : Test L"},
     /* 429 */ {"IN : Test H", "IN : Test H"},
     /* 430 */ {"IN : Seriell", "IN : Serial"},
@@ -457,7 +581,9 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 449 */ {"PWM-Ausgabe in [%]", "PWM Output in [%]"},
     /* 450 */ {"Schaltausgang", "Switching Output"},
     /* 451 */ {"Zustand der LED", "Stae of LED"},
-    /* 452 */ {"Bei Alarm: Blase/ EMV/ Plausibilität/ Messfehler", "at Alarm: Bubble/ EMI/ Plausibility/ Wrong Measuring"},
+    /* 452 */
+    {"Bei Alarm: Blase/ EMV/ Plausibilität/ Messfehler",
+     "at Alarm: Bubble/ EMI/ Plausibility/ Wrong Measuring"},
     /* 453 */ {"Bei schwerem Fehler", "at Fault"},
     /* 454 */ {"dB", "dB"},
     /* 455 */ {"OUT", "OUT"},
@@ -466,27 +592,54 @@ const MessageEntry kMessageTable[kMessageCount] = {
     /* 458 */ {"Alarm", "Alarm"},
     /* 459 */ {"Fehler", "Fault"},
     /* 460 */ {"linear", "linear"},
-    /* 461 */ {"AUS: Berechnung in Stufen / EIN: lineare Berechnung", "OFF: Calculation in steps / ON: linear calculation"},
+    /* 461 */
+    {"AUS: Berechnung in Stufen / EIN: lineare Berechnung",
+     "OFF: Calculation in steps / ON: linear calculation"},
     /* 462 */ {"Set Gain: ", "Set Gain: "},
     /* 463 */ {"Feste Verstärkung für Signaltest", "Fix Gain for Signal Test"},
     /* 464 */ {"\"0\",\"1\",\"2\",\"3\",\"4\",\"Auto\"", "\"0\",\"1\",\"2\",\"3\",\"4\",\"Auto\""},
     /* 465 */ {"TEST", "TEST"},
-    /* 466 */ {"Test: setze feste Verstärkung und lese Testergebnisse (-> Zwischenablage)", "Test: set fix gain step and read test results (-> Clip Board))"},
+    /* 466 */
+    {"Test: setze feste Verstärkung und lese Testergebnisse (-> Zwischenablage)",
+     "Test: set fix gain step and read test results (-> Clip Board))"},
     /* 467 */ {"\"Gain\",\"Sig1\",\"Sig2\",\"Sig3\"", "\"Gain\",\"Sig1\",\"Sig2\",\"Sig3\""},
-    /* 468 */ {"\"unbekannt\",\"QVR 05.50\",\"QVR 05.51\",\"QVR 05.52\",\"QVR 05.53\",\"QVR 05.54\",\"QVR 05.55\",\"QVR 05.56\",\"QVR 05.57\"", "\"unknwon\",\"QVR 05.50\",\"QVR 05.51\",\"QVR 05.52\",\"QVR 05.53\",\"QVR 05.54\",\"QVR 05.55\",\"QVR 05.56\",\"QVR 05.57\""},
-    /* 469 */ {"\"unbekannt\",\"QVR 07/25-0\",\"QVR 07/30-0\",\"QVR 07/50-0\",\"QVR 07/80-0\",\"QVR 07/25-1\",\"QVR 07/30-1\",\"QVR 07/50-1\",\"QVR 07/80-1\"", "\"unknwon\",\"QVR 07/25-0\",\"QVR 07/30-0\",\"QVR 07/50-0\",\"QVR 07/80-0\",\"QVR 07/25-1\",\"QVR 07/30-1\",\"QVR 07/50-1\",\"QVR 07/80-1\""},
-    /* 470 */ {"\"unbekannt\",\"WSK02.22 [H]\",\"WSK02.22 [L]\"", "\"unknown\",\"WSK02.22 [H]\",\"WSK02.22 [L]\""},
-    /* 471 */ {"\"unbekannt\",\"WSK01.155 mit Bügel\",\"WSK01.155 Tavelund\",\"WSK01.100 Tavelund\"", "\"unknown\",\"WSK01.155 with Clip\",\"WSK01.155 Tavelund\",\"WSK01.100 Tavelund\""},
+    /* 468 */
+    {"\"unbekannt\",\"QVR 05.50\",\"QVR 05.51\",\"QVR 05.52\",\"QVR 05.53\",\"QVR 05.54\",\"QVR "
+     "05.55\",\"QVR 05.56\",\"QVR 05.57\"",
+     "\"unknwon\",\"QVR 05.50\",\"QVR 05.51\",\"QVR 05.52\",\"QVR 05.53\",\"QVR 05.54\",\"QVR 05.55\",\"QVR "
+     "05.56\",\"QVR 05.57\""},
+    /* 469 */
+    {"\"unbekannt\",\"QVR 07/25-0\",\"QVR 07/30-0\",\"QVR 07/50-0\",\"QVR 07/80-0\",\"QVR 07/25-1\",\"QVR "
+     "07/30-1\",\"QVR 07/50-1\",\"QVR 07/80-1\"",
+     "\"unknwon\",\"QVR 07/25-0\",\"QVR 07/30-0\",\"QVR 07/50-0\",\"QVR 07/80-0\",\"QVR 07/25-1\",\"QVR "
+     "07/30-1\",\"QVR 07/50-1\",\"QVR 07/80-1\""},
+    /* 470 */
+    {"\"unbekannt\",\"WSK02.22 [H]\",\"WSK02.22 [L]\"", "\"unknown\",\"WSK02.22 [H]\",\"WSK02.22 [L]\""},
+    /* 471 */
+    {"\"unbekannt\",\"WSK01.155 mit Bügel\",\"WSK01.155 Tavelund\",\"WSK01.100 Tavelund\"",
+     "\"unknown\",\"WSK01.155 with Clip\",\"WSK01.155 Tavelund\",\"WSK01.100 Tavelund\""},
     /* 472 */ {"\"unbekannt\",\"Sample B\", \"Sample C\"", "\"unknown\",\"Sample B\", \"Sample C\""},
     /* 473 */ {"\"unbekannt\",\"Sample B\", \"Sample C\"", "\"unknown\",\"Sample B\", \"Sample C\""},
     /* 474 */ {"OUT: Alarm", "OUT: Alarm"},
-    /* 475 */ {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\",\"Mode 9\"", "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\",\"Mode 9\""},
-    /* 476 */ {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\",\"Mode 9\",\"Mode 10\"", "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode 8\",\"Mode 9\",\"Mode 10\""},
+    /* 475 */
+    {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode "
+     "8\",\"Mode 9\"",
+     "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode "
+     "8\",\"Mode 9\""},
+    /* 476 */
+    {"\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode "
+     "8\",\"Mode 9\",\"Mode 10\"",
+     "\"Mode 0\",\"Mode 1\",\"Mode 2\",\"Mode 3\",\"Mode 4\",\"Mode 5\",\"Mode 6\",\"Mode 7\",\"Mode "
+     "8\",\"Mode 9\",\"Mode 10\""},
     /* 477 */ {"Externe Reset Zeit [ms]", "External Reset Time [ms]"},
-    /* 478 */ {"nur Mode 10: Auslösezeit für Reset, 1 .. 255ms", "Mode 10 only: Time to release external Reset, 1 .. 255ms"},
+    /* 478 */
+    {"nur Mode 10: Auslösezeit für Reset, 1 .. 255ms",
+     "Mode 10 only: Time to release external Reset, 1 .. 255ms"},
     /* 479 */ {"IN : RESET", "IN : RESET"},
     /* 480 */ {"\"unbekannt\",\"MASTER\",\"SLAVE\"", "\"unknown\",\"MASTER\",\"SLAVE\""},
-    /* 481 */ {"\"unbekannt\",\"FuMu #1\",\"FuMu #2\",\"FuMu #3\",\"FuMu #4\"", "\"unknown\",\"Sample #1\",\"Sample #2\",\"Sample #3\",\"Sample #4\""},
+    /* 481 */
+    {"\"unbekannt\",\"FuMu #1\",\"FuMu #2\",\"FuMu #3\",\"FuMu #4\"",
+     "\"unknown\",\"Sample #1\",\"Sample #2\",\"Sample #3\",\"Sample #4\""},
     /* 482 */ {"Ausgangsspezifikation", "Output Specification"},
     /* 483 */ {"\"unbekannt\",\"1. Muster\"", "\"unknown\",\"1st Sample\""},
     /* 484 */ {"\"unbekannt\",\"Modell V1.0\",\"Modell V1.1\"", "\"unknown\",\"Model V1.0\",\"Model V1.1\""},

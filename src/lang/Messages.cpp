@@ -25,7 +25,8 @@ QStringList SplitCommaText(const QString& text)
     const int n = int(text.size());
     int i = 0;
     while (i < n) {
-        while (i < n && text[i] == QLatin1Char(' ')) ++i;
+        while (i < n && text[i] == QLatin1Char(' '))
+            ++i;
         if (i >= n) break;
         QString item;
         if (text[i] == QLatin1Char('"')) {
@@ -42,9 +43,11 @@ QStringList SplitCommaText(const QString& text)
                 }
                 item += text[i++];
             }
-            while (i < n && text[i] != QLatin1Char(',')) ++i;
+            while (i < n && text[i] != QLatin1Char(','))
+                ++i;
         } else {
-            while (i < n && text[i] != QLatin1Char(',')) item += text[i++];
+            while (i < n && text[i] != QLatin1Char(','))
+                item += text[i++];
             item = item.trimmed();
         }
         items << item;
@@ -53,6 +56,9 @@ QStringList SplitCommaText(const QString& text)
     return items;
 }
 
-QStringList MsgList(int index, int language) { return SplitCommaText(Msg(index, language)); }
+QStringList MsgList(int index, int language)
+{
+    return SplitCommaText(Msg(index, language));
+}
 
 } // namespace vmx::lang

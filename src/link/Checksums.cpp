@@ -4,7 +4,10 @@
 
 namespace vmx::link {
 
-quint8 FrameChecksum(const quint8* buffer) { return proto::FrameCrc(buffer, proto::kBufferSize); }
+quint8 FrameChecksum(const quint8* buffer)
+{
+    return proto::FrameCrc(buffer, proto::kBufferSize);
+}
 
 quint8 LongRecordChecksum(const quint8* buffer, int record)
 {
@@ -16,6 +19,9 @@ quint8 ShortRecordChecksum(const quint8* buffer, int record)
     return proto::Crc6(proto::kShortCrcStart, buffer + record * proto::kShortRecord + 1, 1);
 }
 
-quint8 CalChecksum(const quint8* block16) { return proto::Crc6(block16[0], block16 + 1, 14); }
+quint8 CalChecksum(const quint8* block16)
+{
+    return proto::Crc6(block16[0], block16 + 1, 14);
+}
 
 } // namespace vmx::link

@@ -12,38 +12,67 @@ int OperationMessage(int target, quint8 c)
 {
     if (target == kTargetModule) {
         switch (c) {
-        case cmd::TmIdent: return 349;
-        case cmd::TmPing: return 260;
-        case cmd::TmLed: return 270;
-        case cmd::TmSerialIf: return 376;
-        default: return -1;
+        case cmd::TmIdent:
+            return 349;
+        case cmd::TmPing:
+            return 260;
+        case cmd::TmLed:
+            return 270;
+        case cmd::TmSerialIf:
+            return 376;
+        default:
+            return -1;
         }
     }
     switch (c) {
-    case cmd::BootIdent: return 300;
-    case cmd::Restart: return 268;
-    case cmd::StartBoot: return 272;
-    case cmd::MeasData: return 284;
-    case cmd::GetIdent: return 349;
-    case cmd::Ping: return 260;
-    case cmd::SetLed: return 270;
-    case cmd::SetSerialMode: return 271;
-    case cmd::BubbleTest: return 269;
-    case cmd::TempAdjusting: return 382;
-    case cmd::SetSerialMode2: return 384;
-    case cmd::StartBoot2: return 385;
-    case cmd::ReadCal: return 421;
-    case cmd::SetGain: return 462;
-    case cmd::ReadCode: return 273;
-    case cmd::WriteCode: return 277;
-    case cmd::ErasePage: return 276;
-    case cmd::ReadSram: return 303;
-    case cmd::WriteSram: return 306;
-    case cmd::ReadEeprom: return 304;
-    case cmd::WriteEeprom: return 307;
-    case cmd::ReadXram: return 378;
-    case cmd::WriteXram: return 379;
-    default: return -1;
+    case cmd::BootIdent:
+        return 300;
+    case cmd::Restart:
+        return 268;
+    case cmd::StartBoot:
+        return 272;
+    case cmd::MeasData:
+        return 284;
+    case cmd::GetIdent:
+        return 349;
+    case cmd::Ping:
+        return 260;
+    case cmd::SetLed:
+        return 270;
+    case cmd::SetSerialMode:
+        return 271;
+    case cmd::BubbleTest:
+        return 269;
+    case cmd::TempAdjusting:
+        return 382;
+    case cmd::SetSerialMode2:
+        return 384;
+    case cmd::StartBoot2:
+        return 385;
+    case cmd::ReadCal:
+        return 421;
+    case cmd::SetGain:
+        return 462;
+    case cmd::ReadCode:
+        return 273;
+    case cmd::WriteCode:
+        return 277;
+    case cmd::ErasePage:
+        return 276;
+    case cmd::ReadSram:
+        return 303;
+    case cmd::WriteSram:
+        return 306;
+    case cmd::ReadEeprom:
+        return 304;
+    case cmd::WriteEeprom:
+        return 307;
+    case cmd::ReadXram:
+        return 378;
+    case cmd::WriteXram:
+        return 379;
+    default:
+        return -1;
     }
 }
 
@@ -75,7 +104,8 @@ void FrameProtocol::SetWithFrameCrc(bool on)
 
 void FrameProtocol::ApplyConfig(const app::MonitorConfig& c)
 {
-    const bool changed = withAck_ != c.WithAck || withAnswer_ != c.WithAnswer || withFrameCrc_ != c.WithFrameCrc;
+    const bool changed =
+        withAck_ != c.WithAck || withAnswer_ != c.WithAnswer || withFrameCrc_ != c.WithFrameCrc;
     withAck_ = c.WithAck;
     withAnswer_ = c.WithAnswer;
     withFrameCrc_ = c.WithFrameCrc;
@@ -87,11 +117,26 @@ void FrameProtocol::Status(const QString& opText, int message, const QString& ex
     session_->PanelText(1, opText + session_->Msg(message) + extra);
 }
 
-quint8 FrameProtocol::GetCRC_Out() const { return FrameChecksum(link_->Tx()); }
-quint8 FrameProtocol::GetCRC_In() const { return FrameChecksum(link_->Rx()); }
-quint8 FrameProtocol::GetCRC_long(int record) const { return LongRecordChecksum(link_->Rx(), record); }
-quint8 FrameProtocol::GetCRC_short(int record) const { return ShortRecordChecksum(link_->Rx(), record); }
-quint8 FrameProtocol::GetCRC_Cal(const quint8* block16) { return CalChecksum(block16); }
+quint8 FrameProtocol::GetCRC_Out() const
+{
+    return FrameChecksum(link_->Tx());
+}
+quint8 FrameProtocol::GetCRC_In() const
+{
+    return FrameChecksum(link_->Rx());
+}
+quint8 FrameProtocol::GetCRC_long(int record) const
+{
+    return LongRecordChecksum(link_->Rx(), record);
+}
+quint8 FrameProtocol::GetCRC_short(int record) const
+{
+    return ShortRecordChecksum(link_->Rx(), record);
+}
+quint8 FrameProtocol::GetCRC_Cal(const quint8* block16)
+{
+    return CalChecksum(block16);
+}
 
 bool FrameProtocol::SendReceiveCommand(int target, quint8 command, int frameLength, int answerLength,
                                        const QString& opText, bool quiet)

@@ -41,10 +41,10 @@ public:
     // One exchange; target 33 routes the line to the test module around it (ForceRTS 0, then
     // 1 whatever the result). The request payload is at Tx()[4..] before the call; the answer
     // lies in Rx() from 0 afterwards. Quiet suppresses only the success text.
-    bool SendReceiveCommand(int target, quint8 command, int frameLength, int answerLength, const QString& opText,
-                            bool quiet = false);
-    bool SendReceiveCommandSub(int address, quint8 command, int frameLength, int answerLength, const QString& opText,
-                               bool quiet = false);
+    bool SendReceiveCommand(int target, quint8 command, int frameLength, int answerLength,
+                            const QString& opText, bool quiet = false);
+    bool SendReceiveCommandSub(int address, quint8 command, int frameLength, int answerLength,
+                               const QString& opText, bool quiet = false);
     // Unframed (firmware V1.00/V1.10): payload at Tx()[1..n-1].
     bool SendReceiveCommandV100(quint8 command, int n, int answerLength, const QString& opText);
 

@@ -50,7 +50,8 @@ libusb_device* FtdiDriver::DeviceAt(int index) const
 {
     if (index < 0 || index >= count_) return nullptr;
     ftdi_device_list* p = list_;
-    for (int i = 0; p && i < index; ++i) p = p->next;
+    for (int i = 0; p && i < index; ++i)
+        p = p->next;
     return p ? p->dev : nullptr;
 }
 
@@ -67,8 +68,14 @@ int FtdiDriver::Strings(int index, QString* description, QString* serial)
     return ft::Ok;
 }
 
-int FtdiDriver::Description(int index, QString& text) { return Strings(index, &text, nullptr); }
-int FtdiDriver::SerialNumber(int index, QString& text) { return Strings(index, nullptr, &text); }
+int FtdiDriver::Description(int index, QString& text)
+{
+    return Strings(index, &text, nullptr);
+}
+int FtdiDriver::SerialNumber(int index, QString& text)
+{
+    return Strings(index, nullptr, &text);
+}
 
 int FtdiDriver::Open(int index)
 {
@@ -92,7 +99,10 @@ int FtdiDriver::Close()
 }
 
 namespace {
-int St(int rc) { return rc < 0 ? ft::IoError : ft::Ok; }
+int St(int rc)
+{
+    return rc < 0 ? ft::IoError : ft::Ok;
+}
 } // namespace
 
 int FtdiDriver::SetBaudRate(int baud)
@@ -106,7 +116,11 @@ int FtdiDriver::SetDataCharacteristics(int bits, int stopBits, int parity)
     if (!open_) return ft::InvalidHandle;
     const ftdi_bits_type b = bits == 7 ? BITS_7 : BITS_8;
     const ftdi_stopbits_type s = stopBits == 2 ? STOP_BIT_2 : (stopBits == 1 ? STOP_BIT_15 : STOP_BIT_1);
-    const ftdi_parity_type p = parity == 1 ? ODD : parity == 2 ? EVEN : parity == 3 ? MARK : parity == 4 ? SPACE : NONE;
+    const ftdi_parity_type p = parity == 1   ? ODD
+                               : parity == 2 ? EVEN
+                               : parity == 3 ? MARK
+                               : parity == 4 ? SPACE
+                                             : NONE;
     return St(ftdi_set_line_property(ctx_, b, s, p));
 }
 

@@ -17,7 +17,8 @@ bool NaturalLess(const QString& a, const QString& b)
 {
     auto split = [](const QString& s, QString& stem, qint64& num) {
         int i = int(s.size());
-        while (i > 0 && s[i - 1].isDigit()) --i;
+        while (i > 0 && s[i - 1].isDigit())
+            --i;
         stem = s.left(i);
         bool ok = false;
         num = s.mid(i).toLongLong(&ok);
@@ -65,7 +66,8 @@ void Link::Init()
             convs.clear();
         }
     }
-    for (const sim::ConverterSpec& c : options_.simConverters) convs.push_back(c);
+    for (const sim::ConverterSpec& c : options_.simConverters)
+        convs.push_back(c);
     if (convs.empty()) return;
     auto driver = std::make_unique<SimUsbDriver>(session_->clock(), convs);
     SimUsbDriver* raw = driver.get();
@@ -82,11 +84,20 @@ void Link::Init()
     }
 }
 
-Link::~Link() { CloseAll(); }
+Link::~Link()
+{
+    CloseAll();
+}
 
-bool LinkOptions::VirtualClock() const { return simulate && sim::IsVirtualProfile(*simulate); }
+bool LinkOptions::VirtualClock() const
+{
+    return simulate && sim::IsVirtualProfile(*simulate);
+}
 
-bool Link::IsOpen() const { return usbInUse_ || (serial_ && serial_->IsOpen()); }
+bool Link::IsOpen() const
+{
+    return usbInUse_ || (serial_ && serial_->IsOpen());
+}
 
 std::vector<Link::ComCandidate> Link::ComCandidates() const
 {
@@ -94,10 +105,13 @@ std::vector<Link::ComCandidate> Link::ComCandidates() const
     if (options_.systemPorts && serial_) {
         for (const SerialPortEntry& e : serial_->List())
             v.push_back(ComCandidate{e.name, e.path.isEmpty() ? e.name : e.path, e.description, e.serial});
-        std::sort(v.begin(), v.end(), [](const ComCandidate& a, const ComCandidate& b) { return NaturalLess(a.caption, b.caption); });
+        std::sort(v.begin(), v.end(), [](const ComCandidate& a, const ComCandidate& b) {
+            return NaturalLess(a.caption, b.caption);
+        });
     }
     for (const QString& p : options_.extraPorts) {
-        const bool known = std::any_of(v.begin(), v.end(), [&](const ComCandidate& c) { return c.path == p || c.caption == p; });
+        const bool known = std::any_of(v.begin(), v.end(),
+                                       [&](const ComCandidate& c) { return c.path == p || c.caption == p; });
         if (!known) v.push_back(ComCandidate{p, p, QString(), QString()});
     }
     if (v.size() > size_t(kMaxComTag)) v.resize(size_t(kMaxComTag));
@@ -108,7 +122,8 @@ bool Link::IsUsbName(const QString& name) const
 {
     // Windows tests for "USB" anywhere; Linux has ttyUSB0, which is a serial port.
     if (!name.startsWith(QLatin1String("USB"))) return false;
-    return std::none_of(comTable_.begin(), comTable_.end(), [&](const ComCandidate& c) { return c.caption == name; });
+    return std::none_of(comTable_.begin(), comTable_.end(),
+                        [&](const ComCandidate& c) { return c.caption == name; });
 }
 
 QString Link::ComPath(const QString& name) const
@@ -122,14 +137,15 @@ QString Link::ComPath(const QString& name) const
 int Link::Ft(const char* name, int status)
 {
     if (status != ft::Ok && d2xxDialogs_)
-        session_->host().Ask(app::AskIcon::Error, app::AskButtons::Ok, QString::fromLatin1(name) + FtStatusText(status),
-                             QString());
+        session_->host().Ask(app::AskIcon::Error, app::AskButtons::Ok,
+                             QString::fromLatin1(name) + FtStatusText(status), QString());
     return status;
 }
 
 void Link::UpdateChecks()
 {
-    for (LinkMenuEntry& e : entries_) e.checked = e.caption == portName_;
+    for (LinkMenuEntry& e : entries_)
+        e.checked = e.caption == portName_;
 }
 
 void Link::MenuChanged()
@@ -170,7 +186,8 @@ void Link::Reset_COM_USB()
         const QString caption = QStringLiteral("USB%1").arg(n);
         entries_.insert(entries_.begin(), LinkMenuEntry{caption, kUsbTagBase + n, true, description, serial});
         portName_ = caption;
-        session_->PanelText(0, caption + QStringLiteral(": ") + description + QStringLiteral(" / SN: ") + serial);
+        session_->PanelText(0, caption + QStringLiteral(": ") + description + QStringLiteral(" / SN: ") +
+                                   serial);
         usb_->Close(); // errors of the close are of no interest
     }
 
@@ -254,7 +271,8 @@ void Link::ComXChanged()
         usbDescription_ = description.left(49);
         usbSerial_ = serial.left(49);
         usbIndex_ = index;
-        session_->PanelText(0, portName_ + QStringLiteral(": ") + usbDescription_ + QStringLiteral(" / SN: ") + usbSerial_);
+        session_->PanelText(0, portName_ + QStringLiteral(": ") + usbDescription_ +
+                                   QStringLiteral(" / SN: ") + usbSerial_);
         usbInUse_ = true;
     } else {
         if (!serial_ || !serial_->Open(ComPath(portName_))) {
@@ -372,7 +390,8 @@ void Link::ForceRTS(int state)
 bool Link::SwitchSerialIF(int type)
 {
     tx_[4] = quint8(type);
-    const bool ok = protocol_.SendReceiveCommand(proto::kTargetModule, proto::cmd::TmSerialIf, 6, 1, session_->Msg(376));
+    const bool ok =
+        protocol_.SendReceiveCommand(proto::kTargetModule, proto::cmd::TmSerialIf, 6, 1, session_->Msg(376));
     // The selection follows the request, whatever the module answered.
     if (type < proto::kIfSlave || type > proto::kIfRs232) return ok;
     serialIfType_ = type;
@@ -394,10 +413,19 @@ bool Link::SetBitMode(quint8 mask, quint8 mode)
     return Ft("FT_SetBitMode ", usb_->SetBitMode(mask, mode)) == ft::Ok;
 }
 
-size_t Link::SimCount() const { return sim_ ? sim_->size() : 0; }
+size_t Link::SimCount() const
+{
+    return sim_ ? sim_->size() : 0;
+}
 
-sim::Bench* Link::SimBench(size_t i) { return sim_ && i < sim_->size() ? &sim_->bench(i) : nullptr; }
+sim::Bench* Link::SimBench(size_t i)
+{
+    return sim_ && i < sim_->size() ? &sim_->bench(i) : nullptr;
+}
 
-sim::Bench* Link::OpenSimBench() { return usbInUse_ && sim_ ? sim_->openBench() : nullptr; }
+sim::Bench* Link::OpenSimBench()
+{
+    return usbInUse_ && sim_ ? sim_->openBench() : nullptr;
+}
 
 } // namespace vmx::link

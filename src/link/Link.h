@@ -95,7 +95,10 @@ public:
     const std::vector<LinkMenuEntry>& MenuEntries() const { return entries_; }
 
     // ALSwitchRTS: caption "PC <-> QVR" (checked) or "PC <-> TK" (unchecked).
-    QString RtsCaption() const { return QString::fromLatin1(rtsChecked_ ? kRtsSensorCaption : kRtsModuleCaption); }
+    QString RtsCaption() const
+    {
+        return QString::fromLatin1(rtsChecked_ ? kRtsSensorCaption : kRtsModuleCaption);
+    }
     bool RtsChecked() const { return rtsChecked_; }
     // The serial interface SwitchSerialIF last asked the test module for (proto::kIfSlave,
     // kIfMaster, kIfRs232), -1 before.
@@ -136,13 +139,13 @@ public:
     bool SelectPort(const QString& name);
 
     // --- callbacks (set by the window or the command line) ----------------------------------
-    std::function<void()> onMenuChanged;                                // entries or check marks changed
+    std::function<void()> onMenuChanged;                                    // entries or check marks changed
     std::function<void(const QString& caption, bool checked)> onRtsChanged; // ALSwitchRTS
-    std::function<void(int type)> onSerialIfChanged;                    // SerialIfType changed
-    std::function<void()> onMonitoringStop;  // a read/write found no port: set the stop flag
+    std::function<void(int type)> onSerialIfChanged;                        // SerialIfType changed
+    std::function<void()> onMonitoringStop; // a read/write found no port: set the stop flag
     std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
-    std::function<void()> stopAcquisition;   // the STOP action, for SwitchSerialInterface
-    std::function<void()> autoAdvance;       // AutoAdvance of the test run controller
+    std::function<void()> stopAcquisition; // the STOP action, for SwitchSerialInterface
+    std::function<void()> autoAdvance;     // AutoAdvance of the test run controller
     // Each byte-level operation as it is made ('p' purge, 'w' write of n bytes, 'r' read of n
     // bytes asked, 's' the n ms settling of an RTS switch): benches replay the sequence against
     // the line's own timing.
@@ -157,7 +160,6 @@ public:
     sim::Bench* SimBench(size_t i);
     // The bench behind the open link, or null.
     sim::Bench* OpenSimBench();
-
 
 private:
     struct ComCandidate {

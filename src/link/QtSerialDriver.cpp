@@ -12,7 +12,10 @@ namespace vmx::link {
 
 QtSerialDriver::QtSerialDriver(app::Clock& clock) : clock_(clock) {}
 
-QtSerialDriver::~QtSerialDriver() { Close(); }
+QtSerialDriver::~QtSerialDriver()
+{
+    Close();
+}
 
 std::vector<SerialPortEntry> QtSerialDriver::List()
 {
@@ -24,8 +27,9 @@ std::vector<SerialPortEntry> QtSerialDriver::List()
 
 bool QtSerialDriver::Configure(QSerialPort& p)
 {
-    return p.setBaudRate(proto::kBaudRate) && p.setDataBits(QSerialPort::Data8) && p.setParity(QSerialPort::NoParity) &&
-           p.setStopBits(QSerialPort::OneStop) && p.setFlowControl(QSerialPort::NoFlowControl);
+    return p.setBaudRate(proto::kBaudRate) && p.setDataBits(QSerialPort::Data8) &&
+           p.setParity(QSerialPort::NoParity) && p.setStopBits(QSerialPort::OneStop) &&
+           p.setFlowControl(QSerialPort::NoFlowControl);
 }
 
 bool QtSerialDriver::Probe(const QString& path)
@@ -57,7 +61,10 @@ void QtSerialDriver::Close()
     port_ = nullptr;
 }
 
-bool QtSerialDriver::IsOpen() const { return port_ && port_->isOpen(); }
+bool QtSerialDriver::IsOpen() const
+{
+    return port_ && port_->isOpen();
+}
 
 bool QtSerialDriver::SetQueues(int in, int)
 {

@@ -6,9 +6,11 @@
 
 namespace vmx::link {
 
-SimUsbDriver::SimUsbDriver(app::Clock& clock, const std::vector<sim::ConverterSpec>& converters) : clock_(clock)
+SimUsbDriver::SimUsbDriver(app::Clock& clock, const std::vector<sim::ConverterSpec>& converters)
+    : clock_(clock)
 {
-    for (const sim::ConverterSpec& c : converters) benches_.push_back(std::make_unique<sim::Bench>(c));
+    for (const sim::ConverterSpec& c : converters)
+        benches_.push_back(std::make_unique<sim::Bench>(c));
 }
 
 int SimUsbDriver::ListCount(int& count)
@@ -59,11 +61,15 @@ int SimUsbDriver::SetBaudRate(int baud)
 int SimUsbDriver::SetDataCharacteristics(int bits, int stopBits, int parity)
 {
     if (!open_) return ft::InvalidHandle;
-    if ((bits != 7 && bits != 8) || stopBits < 0 || stopBits > 2 || parity < 0 || parity > 4) return ft::InvalidParameter;
+    if ((bits != 7 && bits != 8) || stopBits < 0 || stopBits > 2 || parity < 0 || parity > 4)
+        return ft::InvalidParameter;
     return ft::Ok;
 }
 
-int SimUsbDriver::SetFlowControl(int, quint8, quint8) { return open_ ? ft::Ok : ft::InvalidHandle; }
+int SimUsbDriver::SetFlowControl(int, quint8, quint8)
+{
+    return open_ ? ft::Ok : ft::InvalidHandle;
+}
 
 int SimUsbDriver::SetTimeouts(int readMs, int writeMs)
 {

@@ -5,14 +5,22 @@ namespace vmx::link {
 QString FtStatusText(int status)
 {
     switch (status) {
-    case 0: return QString();
-    case 1: return QStringLiteral(" - Invalid Handle...");
-    case 2: return QStringLiteral(" - Device Not Found....");
-    case 3: return QStringLiteral(" - Device Not Opened...");
-    case 4: return QStringLiteral(" - General IO Error...");
-    case 5: return QStringLiteral(" - Insufficient Resources...");
-    case 6: return QStringLiteral(" - Invalid Parameter ...");
-    default: return QStringLiteral(" - Error %1...").arg(status);
+    case 0:
+        return QString();
+    case 1:
+        return QStringLiteral(" - Invalid Handle...");
+    case 2:
+        return QStringLiteral(" - Device Not Found....");
+    case 3:
+        return QStringLiteral(" - Device Not Opened...");
+    case 4:
+        return QStringLiteral(" - General IO Error...");
+    case 5:
+        return QStringLiteral(" - Insufficient Resources...");
+    case 6:
+        return QStringLiteral(" - Invalid Parameter ...");
+    default:
+        return QStringLiteral(" - Error %1...").arg(status);
     }
 }
 
@@ -87,7 +95,10 @@ int UsbDriverSet::Close()
     return d->Close();
 }
 
-int UsbDriverSet::SetBaudRate(int baud) { return open_ ? open_->SetBaudRate(baud) : ft::InvalidHandle; }
+int UsbDriverSet::SetBaudRate(int baud)
+{
+    return open_ ? open_->SetBaudRate(baud) : ft::InvalidHandle;
+}
 int UsbDriverSet::SetDataCharacteristics(int bits, int stopBits, int parity)
 {
     return open_ ? open_->SetDataCharacteristics(bits, stopBits, parity) : ft::InvalidHandle;
@@ -96,8 +107,14 @@ int UsbDriverSet::SetFlowControl(int flow, quint8 xon, quint8 xoff)
 {
     return open_ ? open_->SetFlowControl(flow, xon, xoff) : ft::InvalidHandle;
 }
-int UsbDriverSet::SetTimeouts(int readMs, int writeMs) { return open_ ? open_->SetTimeouts(readMs, writeMs) : ft::InvalidHandle; }
-int UsbDriverSet::Purge(int mask) { return open_ ? open_->Purge(mask) : ft::InvalidHandle; }
+int UsbDriverSet::SetTimeouts(int readMs, int writeMs)
+{
+    return open_ ? open_->SetTimeouts(readMs, writeMs) : ft::InvalidHandle;
+}
+int UsbDriverSet::Purge(int mask)
+{
+    return open_ ? open_->Purge(mask) : ft::InvalidHandle;
+}
 int UsbDriverSet::Write(const quint8* data, int n, int& written)
 {
     written = 0;
@@ -113,8 +130,17 @@ int UsbDriverSet::QueueStatus(int& count)
     count = 0;
     return open_ ? open_->QueueStatus(count) : ft::InvalidHandle;
 }
-int UsbDriverSet::SetRts(bool on) { return open_ ? open_->SetRts(on) : ft::InvalidHandle; }
-int UsbDriverSet::SetDtr(bool on) { return open_ ? open_->SetDtr(on) : ft::InvalidHandle; }
-int UsbDriverSet::SetBitMode(quint8 mask, quint8 mode) { return open_ ? open_->SetBitMode(mask, mode) : ft::InvalidHandle; }
+int UsbDriverSet::SetRts(bool on)
+{
+    return open_ ? open_->SetRts(on) : ft::InvalidHandle;
+}
+int UsbDriverSet::SetDtr(bool on)
+{
+    return open_ ? open_->SetDtr(on) : ft::InvalidHandle;
+}
+int UsbDriverSet::SetBitMode(quint8 mask, quint8 mode)
+{
+    return open_ ? open_->SetBitMode(mask, mode) : ft::InvalidHandle;
+}
 
 } // namespace vmx::link

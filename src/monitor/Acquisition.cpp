@@ -1,8 +1,8 @@
 #include "monitor/Acquisition.h"
 
 #include "app/Clock.h"
-#include "lang/MessageIds.h"
 #include "app/Session.h"
+#include "lang/MessageIds.h"
 #include "link/Link.h"
 #include "proto/Protocol.h"
 
@@ -15,7 +15,8 @@ namespace vmx::monitor {
 // The catalogue numbers by name.
 using namespace lang::ids;
 
-Acquisition::Acquisition(app::Session& session, link::Link& link, MeasurementStore& store, MeasTableModel& table)
+Acquisition::Acquisition(app::Session& session, link::Link& link, MeasurementStore& store,
+                         MeasTableModel& table)
     : session_(session), link_(link), store_(store), table_(table)
 {
     current_.Signal = -1;
@@ -89,7 +90,8 @@ bool Acquisition::GetMeasValues()
     if (!fp.SendReceiveCommand(1, proto::cmd::MeasData, 5, answer, op, true)) return false;
     const quint8* rx = link_.Rx();
     QString dump = op;
-    for (int i = 0; i <= answer - 2; ++i) dump += QString::asprintf("%2.2x ", rx[i]);
+    for (int i = 0; i <= answer - 2; ++i)
+        dump += QString::asprintf("%2.2x ", rx[i]);
     session_.PanelText(1, dump);
     std::array<quint8, 16> v{};
     std::copy(rx + 4, rx + 20, v.begin());
@@ -334,7 +336,9 @@ void Acquisition::IncMeasuringIndex()
         session_.PanelText(1, session_.Msg(267));
         ALStopExecute();
         break;
-    case app::DataOverflow::RollOver: session_.PanelText(1, session_.Msg(325)); break;
+    case app::DataOverflow::RollOver:
+        session_.PanelText(1, session_.Msg(325));
+        break;
     case app::DataOverflow::Restart:
         session_.PanelText(1, session_.Msg(326));
         ResetValues();

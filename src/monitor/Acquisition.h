@@ -63,13 +63,13 @@ public:
     MeasSample& Current() { return current_; }
 
     // --- what the rest of the program provides --------------------------------------------
-    std::function<StoreSettings()> settings;      // threshold, beeper, divisor, policy
-    std::function<int()> measIntervalMs;           // the selected CBMeasTime interval
-    std::function<quint8()> bubbleFactor;          // parameter byte 22 of the working block
+    std::function<StoreSettings()> settings; // threshold, beeper, divisor, policy
+    std::function<int()> measIntervalMs;     // the selected CBMeasTime interval
+    std::function<quint8()> bubbleFactor;    // parameter byte 22 of the working block
     std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
-    std::function<void(int ms)> setTimerInterval;  // Timer2's interval
-    std::function<void()> redraw;                  // the diagram
-    std::function<void(int storeIndex)> follow;    // select table row index + 1, move the scroll bar
+    std::function<void(int ms)> setTimerInterval;        // Timer2's interval
+    std::function<void()> redraw;                        // the diagram
+    std::function<void(int storeIndex)> follow;          // select table row index + 1, move the scroll bar
     std::function<void(const MeasSample&)> newMeasValue; // the test controller
     // Asked before each further block of a tick; false leaves the rest waiting (vmxctl's
     // capture takes exactly the samples it was asked for).

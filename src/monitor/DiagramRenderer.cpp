@@ -21,12 +21,14 @@ const QColor kYellow(0xFF, 0xFF, 0x00);
 const QColor kWhite(0xFF, 0xFF, 0xFF);
 
 // Text placed by its top-left corner, as the old canvas did.
-void TextAt(QPainter& p, int x, int y, const QString& text, const QColor& colour) {
+void TextAt(QPainter& p, int x, int y, const QString& text, const QColor& colour)
+{
     p.setPen(colour);
     p.drawText(x, y + p.fontMetrics().ascent(), text);
 }
 
-void HLine(QPainter& p, int x0, int x1, int y, const QColor& colour, int width) {
+void HLine(QPainter& p, int x0, int x1, int y, const QColor& colour, int width)
+{
     QPen pen(colour);
     pen.setWidth(width);
     pen.setCapStyle(Qt::FlatCap);
@@ -34,7 +36,8 @@ void HLine(QPainter& p, int x0, int x1, int y, const QColor& colour, int width) 
     p.drawLine(x0, y, x1, y);
 }
 
-QFont ChartFont(int pointSize) {
+QFont ChartFont(int pointSize)
+{
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(pointSize + 3);
     return f;
@@ -43,13 +46,15 @@ QFont ChartFont(int pointSize) {
 
 DiagramRenderer::DiagramRenderer(int width, int height)
     : background_(width, height, QImage::Format_RGB32), drawing_(width, height, QImage::Format_RGB32),
-      font8_(ChartFont(8)), font12_(ChartFont(12)) {
+      font8_(ChartFont(8)), font12_(ChartFont(12))
+{
     background_.fill(kBlack);
     drawing_.fill(kBlack);
     textPixels_.reserve(4096);
 }
 
-void DiagramRenderer::DrawBitmapSchedule(const Scale& scale) {
+void DiagramRenderer::DrawBitmapSchedule(const Scale& scale)
+{
     full_ = true;
     QPainter p(&background_);
     p.setFont(ChartFont(8));
@@ -85,7 +90,8 @@ void DiagramRenderer::DrawBitmapSchedule(const Scale& scale) {
     TextAt(p, 600, 335, QStringLiteral("Limit= "), kBlue);
 }
 
-void DiagramRenderer::NoteBackground() {
+void DiagramRenderer::NoteBackground()
+{
     const int w = background_.width(), h = background_.height();
     rowFill_.assign(size_t(std::max(0, h)), 0);
     for (int y = 0; y < h; ++y) {
@@ -97,7 +103,8 @@ void DiagramRenderer::NoteBackground() {
     }
 }
 
-void DiagramRenderer::Text(int x, int y, TextKind kind, int value, QRgb colour, bool large) {
+void DiagramRenderer::Text(int x, int y, TextKind kind, int value, QRgb colour, bool large)
+{
     const quint64 key =
         (quint64(kind) << 58) | (quint64(large) << 57) | (quint64(colour & 0xFFFFFF) << 32) | quint32(value);
     auto it = texts_.find(key);
@@ -147,7 +154,8 @@ void DiagramRenderer::Text(int x, int y, TextKind kind, int value, QRgb colour, 
     }
 }
 
-void DiagramRenderer::Restore() {
+void DiagramRenderer::Restore()
+{
     const int w = drawing_.width(), h = drawing_.height();
     if (full_) {
         std::memcpy(drawing_.bits(), background_.constBits(), size_t(background_.sizeInBytes()));
@@ -210,7 +218,8 @@ void DiagramRenderer::Restore() {
     thresholdRow_ = -1;
 }
 
-void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& scale, int signal) {
+void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& scale, int signal)
+{
     if (drawing_.size() != background_.size() || drawing_.format() != background_.format()) {
         drawing_ = QImage(background_.size(), background_.format());
         full_ = true;
@@ -316,7 +325,8 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
     oldValid_ = true;
 }
 
-QString DiagramRenderer::HintAt(int x, int storeIndex) {
+QString DiagramRenderer::HintAt(int x, int storeIndex)
+{
     return QStringLiteral("Ix = ") + QString::number(std::max(0, x + WindowStart(storeIndex) - 50));
 }
 

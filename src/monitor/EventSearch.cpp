@@ -19,8 +19,8 @@ int EventSearch::ThresholdFrom(const QString& text)
     return app::ParseDecimal(text.trimmed(), t) ? t : kDefaultThreshold;
 }
 
-std::vector<EventSearch::Hit> EventSearch::Search(const MeasurementStore& store, Criterion criterion, int count,
-                                                  int threshold)
+std::vector<EventSearch::Hit> EventSearch::Search(const MeasurementStore& store, Criterion criterion,
+                                                  int count, int threshold)
 {
     auto value = [&](int c) {
         const MeasSample& s = store.at(c);
@@ -55,8 +55,8 @@ std::vector<EventSearch::Hit> EventSearch::Search(const MeasurementStore& store,
 std::vector<QStringList> EventSearch::Grid(const std::vector<Hit>& hits)
 {
     std::vector<QStringList> g(kGridRows, QStringList(kGridColumns));
-    g[0] = QStringList{QStringLiteral("Ix"), QStringLiteral("TIx"), QStringLiteral("QVROut"), QStringLiteral("BAvg"),
-                       QStringLiteral("---"), QStringLiteral("--")};
+    g[0] = QStringList{QStringLiteral("Ix"),   QStringLiteral("TIx"), QStringLiteral("QVROut"),
+                       QStringLiteral("BAvg"), QStringLiteral("---"), QStringLiteral("--")};
     for (size_t i = 0; i < hits.size() && i + 1 < size_t(kGridRows); ++i) {
         QStringList& r = g[i + 1];
         r[0] = QString::number(i + 1);

@@ -32,7 +32,8 @@ public:
     static int ThresholdFrom(const QString& text);
 
     // All events of the store in order (the grid shows the first 80 of them).
-    static std::vector<Hit> Search(const MeasurementStore& store, Criterion criterion, int count, int threshold);
+    static std::vector<Hit> Search(const MeasurementStore& store, Criterion criterion, int count,
+                                   int threshold);
 
     // The result grid: 81 rows of 6 cells, the heading in row 0, empty rows after the hits.
     static std::vector<QStringList> Grid(const std::vector<Hit>& hits);

@@ -63,7 +63,8 @@ void Rearrange(MeasTableModel& table, int row, bool& error)
     n[11] = old[10];
     // BAvg was on a 0..80 scale. Scaled in 64 bits: a damaged file may hold any int here, and
     // what does not fit a byte then fails as a cell of its own.
-    n[10] = old[9].trimmed().isEmpty() ? QString() : QString::number(qint64(CellValue(old[9], error)) * 256 / 80);
+    n[10] =
+        old[9].trimmed().isEmpty() ? QString() : QString::number(qint64(CellValue(old[9], error)) * 256 / 80);
     n[9] = old[6];
     n[8] = old[5];
     n[7] = old[4];
@@ -82,15 +83,18 @@ int SetMeasArray(MeasTableModel& table, MeasurementStore& store, int fileVersion
 {
     const int last = GetMaxItem(table);
     if (IsOldLayout(fileVersion))
-        for (int row = 1; row <= last; ++row) Rearrange(table, row, error);
+        for (int row = 1; row <= last; ++row)
+            Rearrange(table, row, error);
     QStringList cells;
     for (int row = 1; row <= last; ++row) {
         if (!table.HasIndex(row)) continue;
         cells.clear();
         const QStringView text = table.TextOf(row);
         if (!text.isNull()) {
-            for (QStringView c : text.tokenize(u'\t')) cells << c.toString();
-            while (cells.size() < MeasTableModel::kColumns) cells << QString();
+            for (QStringView c : text.tokenize(u'\t'))
+                cells << c.toString();
+            while (cells.size() < MeasTableModel::kColumns)
+                cells << QString();
         } else {
             cells = table.Row(row);
         }

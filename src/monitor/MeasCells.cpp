@@ -19,14 +19,16 @@ char* Dec(char* p, long long v)
         u /= 10;
     } while (u);
     if (neg) *p++ = '-';
-    while (n) *p++ = tmp[--n];
+    while (n)
+        *p++ = tmp[--n];
     return p;
 }
 
 char* Hex(char* p, unsigned v, int digits)
 {
     static const char kDigits[] = "0123456789ABCDEF";
-    for (int i = digits - 1; i >= 0; --i) *p++ = kDigits[(v >> (4 * i)) & 0xF];
+    for (int i = digits - 1; i >= 0; --i)
+        *p++ = kDigits[(v >> (4 * i)) & 0xF];
     return p;
 }
 
@@ -74,7 +76,8 @@ void SplitBytes(RowCells& out)
 
 void GetRowCells(const MeasTableModel& table, int row, CellEncoding enc, RowCells& out)
 {
-    for (auto& c : out.cell) c = {};
+    for (auto& c : out.cell)
+        c = {};
     auto encode = [enc](QStringView s) {
         return enc == CellEncoding::Utf8 ? s.toUtf8() : app::EncodeWindows1252(s.toString());
     };

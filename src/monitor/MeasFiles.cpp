@@ -3,9 +3,9 @@
 #include "app/FieldReaders.h"
 #include "app/InputFile.h"
 #include "app/SafeSave.h"
-#include "lang/MessageIds.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
+#include "lang/MessageIds.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasCells.h"
 #include "monitor/XlsReaderProtocol.h"
@@ -40,11 +40,10 @@ using namespace lang::ids;
 
 namespace {
 
-
 constexpr int kLastRow = MeasTableModel::kRows - 1;
 // Far more than a full sheet's cells in the reader's lines.
 constexpr qsizetype kMaxReaderOutput = qsizetype(64) << 20;
-constexpr int kFirstSheetRow = 12; // 1-based, as the workbook counts
+constexpr int kFirstSheetRow = 12;                         // 1-based, as the workbook counts
 constexpr std::array<int, 4> kPaddedColumns{1, 2, 11, 12}; // Date, Time, Alarm, Flags
 
 bool IsNumberColumn(int c)
@@ -57,8 +56,10 @@ bool IsNumberColumn(int c)
 bool ParseInt(std::string_view s, double& v)
 {
     size_t i = 0, e = s.size();
-    while (i < e && s[i] == ' ') ++i;
-    while (e > i && s[e - 1] == ' ') --e;
+    while (i < e && s[i] == ' ')
+        ++i;
+    while (e > i && s[e - 1] == ' ')
+        --e;
     const bool neg = i < e && s[i] == '-';
     if (neg) ++i;
     quint64 n = 0;
@@ -161,7 +162,8 @@ std::string FirstSheetPath(const Zip& zip)
 {
     const std::string fallback = "xl/worksheets/sheet1.xml";
     std::string wbXml, relsXml;
-    if (!zip.Read("xl/workbook.xml", wbXml) || !zip.Read("xl/_rels/workbook.xml.rels", relsXml)) return fallback;
+    if (!zip.Read("xl/workbook.xml", wbXml) || !zip.Read("xl/_rels/workbook.xml.rels", relsXml))
+        return fallback;
     pugi::xml_document wb, rels;
     if (!wb.load_buffer(wbXml.data(), wbXml.size()) || !rels.load_buffer(relsXml.data(), relsXml.size()))
         return fallback;
@@ -262,7 +264,8 @@ QStringList MeasFiles::HeaderLines(const QString& fileName) const
 // The export's failure in panel 1: the caption, the catalogue's text, and what it is about
 // (the missing folder, or the file).
 bool MeasFiles::SaveFailed(app::SaveStatus status, const app::SafeSave& save, const QString& fileName,
-                           const QString& caption) {
+                           const QString& caption)
+{
     const QString about = status == app::SaveStatus::FolderMissing ? save.Folder() : fileName;
     Panel(caption + Msg(app::SaveMessage(status, kMsgProtected)) + about);
     return false;
@@ -323,9 +326,14 @@ bool MeasFiles::ImportText(const QString& fileName)
     session_.host().ProcessMessages();
     QFile f(fileName);
     switch (app::OpenInputFile(f)) {
-    case app::InputStatus::Ok: break;
-    case app::InputStatus::Missing: Panel(cap + Msg(kMsgNotFound) + fileName); return false;
-    default: Panel(cap + Msg(kMsgCantOpen) + fileName); return false;
+    case app::InputStatus::Ok:
+        break;
+    case app::InputStatus::Missing:
+        Panel(cap + Msg(kMsgNotFound) + fileName);
+        return false;
+    default:
+        Panel(cap + Msg(kMsgCantOpen) + fileName);
+        return false;
     }
     importError_ = false;
     if (!ImportTextData(f)) {
@@ -420,7 +428,8 @@ bool MeasFiles::ExportExcel(const QString& fileName)
     put(8, head[7], nullptr);
     put(10, Msg(334), heading);
     for (int c = 0; c < MeasTableModel::kColumns; ++c)
-        worksheet_write_string(ws, lxw_row_t(10), lxw_col_t(c), TableHeadings()[c].toUtf8().constData(), columns);
+        worksheet_write_string(ws, lxw_row_t(10), lxw_col_t(c), TableHeadings()[c].toUtf8().constData(),
+                               columns);
 
     // What a text paste does: whole numbers become numbers in the "0" columns, the rest text.
     const int last = std::max(1, GetMaxItem(table_));
@@ -470,10 +479,17 @@ bool MeasFiles::ImportExcel(const QString& fileName)
     }
     QByteArray bytes;
     switch (app::ReadInputFile(fileName, bytes, kMaxWorkbookInput)) {
-    case app::InputStatus::Ok: break;
-    case app::InputStatus::Missing: Panel(cap + Msg(kMsgNotFound) + fileName); return false;
-    case app::InputStatus::ReadError: Panel(cap + Msg(kMsgIoError) + fileName); return false;
-    default: Panel(cap + Msg(kMsgCantOpen) + fileName); return false;
+    case app::InputStatus::Ok:
+        break;
+    case app::InputStatus::Missing:
+        Panel(cap + Msg(kMsgNotFound) + fileName);
+        return false;
+    case app::InputStatus::ReadError:
+        Panel(cap + Msg(kMsgIoError) + fileName);
+        return false;
+    default:
+        Panel(cap + Msg(kMsgCantOpen) + fileName);
+        return false;
     }
     return ImportXlsxData(bytes, fileName);
 }
@@ -499,7 +515,8 @@ void MeasFiles::TakeSheet(SheetRows& sheet, const QString& cap)
     QStringList cells;
     for (size_t i = 0; i < sheet.rows.size(); ++i) {
         cells.clear();
-        for (QString& s : sheet.rows[i]) cells << std::move(s);
+        for (QString& s : sheet.rows[i])
+            cells << std::move(s);
         table_.SetTextRow(int(i) + 1, cells);
     }
     Finish(cap);
@@ -539,7 +556,8 @@ bool MeasFiles::ImportXlsxData(const QByteArray& bytes, const QString& fileName)
     SheetRows sheet;
     int rowNo = 0;
     std::string is;
-    for (pugi::xml_node r = Child(Child(Child(doc, "worksheet"), "sheetData"), "row"); r; r = r.next_sibling()) {
+    for (pugi::xml_node r = Child(Child(Child(doc, "worksheet"), "sheetData"), "row"); r;
+         r = r.next_sibling()) {
         if (LocalName(r) != "row") continue;
         quint64 given = 0;
         if (r.attribute("r") && app::ReadUnsigned(r.attribute("r").value(), kMaxSheetRow, given) && given > 0)
@@ -561,7 +579,8 @@ bool MeasFiles::ImportXlsxData(const QByteArray& bytes, const QString& fileName)
             QString text;
             if (t == "s") {
                 quint64 idx = 0;
-                if (!shared.empty() && app::ReadUnsigned(v, shared.size() - 1, idx)) text = shared[size_t(idx)];
+                if (!shared.empty() && app::ReadUnsigned(v, shared.size() - 1, idx))
+                    text = shared[size_t(idx)];
             } else if (t == "inlineStr") {
                 is.clear();
                 AppendText(Child(c, "is"), is);

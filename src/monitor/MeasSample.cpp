@@ -49,16 +49,16 @@ QDateTime FromSampleTime(double days)
 QStringList ShortRowTexts(const MeasSample& s)
 {
     const QDateTime t = FromSampleTime(s.Time);
-    return {QString::number(s.Index), t.toString(QStringLiteral("dd.MM.yyyy")), t.toString(QStringLiteral("hh:mm:ss")),
-            QString::asprintf("%2d", s.OUT)};
+    return {QString::number(s.Index), t.toString(QStringLiteral("dd.MM.yyyy")),
+            t.toString(QStringLiteral("hh:mm:ss")), QString::asprintf("%2d", s.OUT)};
 }
 
 QStringList RowTexts(const MeasSample& s)
 {
     QStringList r = ShortRowTexts(s);
-    r << QString::number(s.Zero) << QString::number(s.ADC) << QString::number(s.Lin) << QString::number(s.Ampl)
-      << QString::number(s.AMax) << QString::number(s.Gain) << QString::number(s.BAvg)
-      << QString::asprintf("%2.2X", s.Alarm) << QString::asprintf("%2.2X", s.Flags)
+    r << QString::number(s.Zero) << QString::number(s.ADC) << QString::number(s.Lin)
+      << QString::number(s.Ampl) << QString::number(s.AMax) << QString::number(s.Gain)
+      << QString::number(s.BAvg) << QString::asprintf("%2.2X", s.Alarm) << QString::asprintf("%2.2X", s.Flags)
       << QString::asprintf("%2.2X", s.Error) << QString::asprintf("%4.4X", s.Test)
       << QString::asprintf("%2.2X", s.Version);
     return r;

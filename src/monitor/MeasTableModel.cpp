@@ -16,8 +16,14 @@ void MeasTableModel::PutText(int row, QStringView text)
     arena_.append(text);
 }
 
-int MeasTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kRows; }
-int MeasTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+int MeasTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kRows;
+}
+int MeasTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
 
 QVariant MeasTableModel::data(const QModelIndex& index, int role) const
 {
@@ -30,8 +36,10 @@ QString MeasTableModel::Cell(int row, int col) const
     if (row < 0 || row >= kRows || col < 0 || col >= kColumns) return {};
     if (row == 0) return TableHeadings()[col];
     switch (kind_[size_t(row)]) {
-    case Full: return RowTexts(samples_[size_t(row)])[col];
-    case Short: return col < 4 ? ShortRowTexts(samples_[size_t(row)])[col] : QString();
+    case Full:
+        return RowTexts(samples_[size_t(row)])[col];
+    case Short:
+        return col < 4 ? ShortRowTexts(samples_[size_t(row)])[col] : QString();
     case Text: {
         const QStringView t = TextOf(row);
         qsizetype from = 0;
@@ -43,7 +51,8 @@ QString MeasTableModel::Cell(int row, int col) const
         const qsizetype to = t.indexOf(QLatin1Char('\t'), from);
         return (to < 0 ? t.mid(from) : t.mid(from, to - from)).toString();
     }
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -51,7 +60,8 @@ QStringList MeasTableModel::Row(int row) const
 {
     if (row > 0 && row < kRows && kind_[size_t(row)] == Full) return RowTexts(samples_[size_t(row)]);
     QStringList r;
-    for (int c = 0; c < kColumns; ++c) r << Cell(row, c);
+    for (int c = 0; c < kColumns; ++c)
+        r << Cell(row, c);
     return r;
 }
 
@@ -128,12 +138,14 @@ bool MeasTableModel::HasIndex(int row) const
     if (row <= 0 || row >= kRows) return false;
     switch (kind_[size_t(row)]) {
     case Full:
-    case Short: return true;
+    case Short:
+        return true;
     case Text: {
         const QStringView t = TextOf(row);
         return !t.isEmpty() && t[0] != QLatin1Char('\t');
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 

@@ -34,9 +34,14 @@ MeasurementStore::Result MeasurementStore::Store(const MeasSample& s, const Stor
     }
     r.Full = true;
     switch (st.Policy) {
-    case app::DataOverflow::Stop: break;
-    case app::DataOverflow::RollOver: index_ = 0; break;
-    case app::DataOverflow::Restart: Reset(); break;
+    case app::DataOverflow::Stop:
+        break;
+    case app::DataOverflow::RollOver:
+        index_ = 0;
+        break;
+    case app::DataOverflow::Restart:
+        Reset();
+        break;
     }
     return r;
 }

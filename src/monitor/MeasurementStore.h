@@ -9,9 +9,9 @@ namespace vmx::monitor {
 
 // What storing one sample needs from the rest of the program.
 struct StoreSettings {
-    int Threshold = 240;     // lower bound of the alarm band
-    bool Beeper = false;     // "Pieper" checked
-    int RefreshDivisor = 10; // redraw every N samples
+    int Threshold = 240;       // lower bound of the alarm band
+    bool Beeper = false;       // "Pieper" checked
+    int RefreshDivisor = 10;   // redraw every N samples
     bool DialogOutput = false; // output configuration mode 3 redraws on every sample
     app::DataOverflow Policy = app::DataOverflow::Stop;
 };

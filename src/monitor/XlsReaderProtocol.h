@@ -26,7 +26,8 @@ inline constexpr int kExitBadSheet = 4;   // no first sheet, or its size cannot 
 inline constexpr unsigned kMaxSheetRow = 11 + 32000;
 inline constexpr unsigned kMaxColumns = 16;
 
-inline void AppendEscaped(std::string& out, std::string_view text) {
+inline void AppendEscaped(std::string& out, std::string_view text)
+{
     for (char c : text) {
         switch (c) {
         case '\\':
@@ -48,7 +49,8 @@ inline void AppendEscaped(std::string& out, std::string_view text) {
 }
 
 // False for a backslash that is not one of the four escapes.
-inline bool Unescape(std::string_view text, std::string& out) {
+inline bool Unescape(std::string_view text, std::string& out)
+{
     out.clear();
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\\') {

@@ -13,7 +13,8 @@ inline constexpr int kBaudRate = 115200;
 // 8N1: ten bit times per byte.
 inline constexpr int kBytesPerSecond = kBaudRate / 10; // 11520
 // Time the n-th byte of a run needs to be complete, in microseconds (exact, no drift).
-inline constexpr std::int64_t BytesToUs(std::int64_t n) {
+inline constexpr std::int64_t BytesToUs(std::int64_t n)
+{
     return (n * 1000000 + kBytesPerSecond - 1) / kBytesPerSecond;
 }
 
@@ -46,13 +47,15 @@ inline constexpr std::uint8_t kLongCrcStart = 0xFF;
 inline constexpr std::uint8_t kShortCrcStart = 0xFE;
 
 // The checksum step of the frames: one XOR and exactly one shift per byte.
-inline constexpr std::uint8_t CrcStep(std::uint8_t c, std::uint8_t byte) {
+inline constexpr std::uint8_t CrcStep(std::uint8_t c, std::uint8_t byte)
+{
     c = std::uint8_t(c ^ byte);
     return (c & 0x80) ? std::uint8_t(std::uint8_t(c << 1) ^ kCrcPoly) : std::uint8_t(c << 1);
 }
 
 // Steps `n` bytes from `start` and keeps the 6-bit result.
-inline constexpr std::uint8_t Crc6(std::uint8_t start, const std::uint8_t* bytes, int n) {
+inline constexpr std::uint8_t Crc6(std::uint8_t start, const std::uint8_t* bytes, int n)
+{
     std::uint8_t c = start;
     for (int i = 0; i < n; ++i)
         c = CrcStep(c, bytes[i]);
@@ -61,7 +64,8 @@ inline constexpr std::uint8_t Crc6(std::uint8_t start, const std::uint8_t* bytes
 
 // Frame checksum of a frame whose length field (bytes 1-2) says N: bytes 1 .. N-2. A length of
 // 2 or less steps nothing (0x31). `available` bounds the bytes that may be read.
-inline constexpr std::uint8_t FrameCrc(const std::uint8_t* frame, int available) {
+inline constexpr std::uint8_t FrameCrc(const std::uint8_t* frame, int available)
+{
     const int n = (int(frame[1]) << 8) | frame[2];
     int last = n - 2;
     if (last > available - 1) last = available - 1;
@@ -141,7 +145,8 @@ inline constexpr int kV100BootIdentAnswer = 17;
 inline constexpr int kGainAnswer = 9;
 // The polled measurement answer: 21 bytes below firmware V1.24, 22 from it on.
 inline constexpr int kMeasFirmwareWithOut = 124;
-inline constexpr int MeasAnswerLength(int firmware) {
+inline constexpr int MeasAnswerLength(int firmware)
+{
     return firmware < kMeasFirmwareWithOut ? 21 : 22;
 }
 

@@ -33,7 +33,8 @@ AdapterKind AdapterKindOf(const QString& s)
 QString GainGrid::ClipboardText() const
 {
     QString t;
-    for (const auto& row : cells) t += row[0] + QLatin1Char('\t') + row[1] + QLatin1String("\r\n");
+    for (const auto& row : cells)
+        t += row[0] + QLatin1Char('\t') + row[1] + QLatin1String("\r\n");
     return t;
 }
 
@@ -86,7 +87,8 @@ bool DeviceCommands::Restart()
 {
     Stop();
     const int fw = session_.sensor.Firmware;
-    if (fw == 100 || fw == 110) return link_.protocol().SendReceiveCommandV100(cmd::V100Restart, 1, 0, session_.Msg(268));
+    if (fw == 100 || fw == 110)
+        return link_.protocol().SendReceiveCommandV100(cmd::V100Restart, 1, 0, session_.Msg(268));
     const bool ok = Sensor(cmd::Restart, 5, 0, 268);
     // The sensor restarts: what it sends meanwhile is not for us.
     session_.Wait(kWaitAfterRestartMs);
@@ -119,7 +121,8 @@ bool DeviceCommands::BubblePulse(bool high, int time)
         Panel(189);
         return true;
     }
-    default: return false; // no test input on this adapter
+    default:
+        return false; // no test input on this adapter
     }
 }
 
@@ -150,29 +153,42 @@ bool DeviceCommands::SetOutputMode(int serialMode, const LedBits& led)
     Stop();
     if (powerAuto_) SetPowerAutomatically();
     switch (configFamily()) {
-    case ConfigFamily::V110: return SetConfigV110(serialMode, led);
-    case ConfigFamily::QVR0530: return SetConfigQVR0530(serialMode);
-    case ConfigFamily::V140: return SetConfigV140(serialMode);
-    case ConfigFamily::V120: break;
+    case ConfigFamily::V110:
+        return SetConfigV110(serialMode, led);
+    case ConfigFamily::QVR0530:
+        return SetConfigQVR0530(serialMode);
+    case ConfigFamily::V140:
+        return SetConfigV140(serialMode);
+    case ConfigFamily::V120:
+        break;
     }
     return SetConfigV120(serialMode);
 }
 
-bool DeviceCommands::StartService(const LedBits& led) { return SetOutputMode(kServiceMode, led); }
+bool DeviceCommands::StartService(const LedBits& led)
+{
+    return SetOutputMode(kServiceMode, led);
+}
 
 bool DeviceCommands::ModeAllowed(int mode, ConfigFamily family) const
 {
     const auto& s = session_.sensor;
     switch (mode) {
-    case 0: return s.Has(app::Cap::OldCfgMode0);
-    case 1: return s.Has(app::Cap::OldCfgMode1);
-    case 3: return s.Has(app::Cap::OldCfgMode3);
-    case 4: return s.Has(app::Cap::OldCfgMode4);
+    case 0:
+        return s.Has(app::Cap::OldCfgMode0);
+    case 1:
+        return s.Has(app::Cap::OldCfgMode1);
+    case 3:
+        return s.Has(app::Cap::OldCfgMode3);
+    case 4:
+        return s.Has(app::Cap::OldCfgMode4);
     case 5:
     case 6:
     case 7:
-    case 8: return family == ConfigFamily::V140;
-    default: return mode >= 0; // 2 and above 8
+    case 8:
+        return family == ConfigFamily::V140;
+    default:
+        return mode >= 0; // 2 and above 8
     }
 }
 
@@ -185,10 +201,18 @@ void DeviceCommands::SetProtocolForMode(int mode, ConfigFamily family)
         return;
     }
     switch (mode) {
-    case 1: fp.setMeasProtocol(link::MeasShort); break;
-    case 2: fp.setMeasProtocol(link::MeasLong); break;
-    case 3: fp.setMeasProtocol(link::MeasPolled); break;
-    default: fp.setMeasProtocol(link::MeasNone); break;
+    case 1:
+        fp.setMeasProtocol(link::MeasShort);
+        break;
+    case 2:
+        fp.setMeasProtocol(link::MeasLong);
+        break;
+    case 3:
+        fp.setMeasProtocol(link::MeasPolled);
+        break;
+    default:
+        fp.setMeasProtocol(link::MeasNone);
+        break;
     }
 }
 
@@ -200,11 +224,16 @@ quint8 DeviceCommands::V110ConfigByte(int mode, const LedBits& led)
 quint8 DeviceCommands::V120ModeByte(int mode)
 {
     switch (mode) {
-    case 1: return 0x10;
-    case 2: return 0x30;
-    case 3: return 0x50;
-    case 4: return 0x80;
-    default: return 0x00;
+    case 1:
+        return 0x10;
+    case 2:
+        return 0x30;
+    case 3:
+        return 0x50;
+    case 4:
+        return 0x80;
+    default:
+        return 0x00;
     }
 }
 
@@ -218,7 +247,8 @@ bool DeviceCommands::SetConfigV110(int mode, const LedBits& led)
     colourBoxesEnabled_ = led.ColourBoxesEnabled();
     Show(Shown::ColourBoxes);
     // The exchange reports "Set Serial Mode: " with its outcome; a failed write is not okay.
-    if (!link_.protocol().SendReceiveCommandV100(V110ConfigByte(mode, led), 1, 0, session_.Msg(271))) return false;
+    if (!link_.protocol().SendReceiveCommandV100(V110ConfigByte(mode, led), 1, 0, session_.Msg(271)))
+        return false;
     SetProtocolForMode(mode, ConfigFamily::V110);
     return true;
 }
@@ -288,14 +318,16 @@ bool DeviceCommands::SetGainTest(int step)
     if (!Sensor(cmd::SetGain, 6, kGainAnswer, 462)) return false;
     const quint8* a = link_.Rx();
     gain_.cells[0][1] = a[4] < 5 ? QString::number(a[4]) : QStringLiteral("auto");
-    for (int i = 1; i <= 3; ++i) gain_.cells[size_t(i)][1] = QString::number(a[4 + i]);
+    for (int i = 1; i <= 3; ++i)
+        gain_.cells[size_t(i)][1] = QString::number(a[4 + i]);
     return true;
 }
 
 bool DeviceCommands::RunGainTest(int step)
 {
     Stop();
-    for (auto& row : gain_.cells) row[1].clear();
+    for (auto& row : gain_.cells)
+        row[1].clear();
     const bool ok = SetGainTest(step);
     session_.host().SetClipboardText(gain_.ClipboardText());
     session_.PanelText(1, session_.Msg(462) + session_.Msg(ok ? 250 : 280));
@@ -335,7 +367,8 @@ bool DeviceCommands::SetPower(bool on)
         if (tmIdent_ == kTestModuleIdent) {
             link_.Tx()[4] = on ? 1 : 0;
             const bool ok =
-                Module(cmd::TmPower, 6, 1, on ? QStringLiteral("Power QVR -> ON: ") : QStringLiteral("Power QVR -> OFF: "));
+                Module(cmd::TmPower, 6, 1,
+                       on ? QStringLiteral("Power QVR -> ON: ") : QStringLiteral("Power QVR -> OFF: "));
             if (ok) Glyph(on);
             return ok;
         }

@@ -29,7 +29,10 @@ struct LedBits {
     bool red = false;
     bool blue = false;
     bool automatic = false;
-    quint8 Byte() const { return quint8((green ? 1 : 0) | (red ? 2 : 0) | (blue ? 4 : 0) | (automatic ? 8 : 0)); }
+    quint8 Byte() const
+    {
+        return quint8((green ? 1 : 0) | (red ? 2 : 0) | (blue ? 4 : 0) | (automatic ? 8 : 0));
+    }
     // The colour boxes are only editable while "auto" is off.
     bool ColourBoxesEnabled() const { return !automatic; }
 };

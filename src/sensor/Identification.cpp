@@ -10,9 +10,9 @@
 #include "lang/Messages.h"
 #include "link/FrameProtocol.h"
 #include "link/Link.h"
+#include "proto/Protocol.h"
 #include "sensor/DeviceCommands.h"
 #include "sensor/ParameterTransfer.h"
-#include "proto/Protocol.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +51,10 @@ Identification::Identification(app::Session& session, link::Link& link, boot::Bo
 {
 }
 
-QString Identification::Msg(int m) const { return session_.Msg(m); }
+QString Identification::Msg(int m) const
+{
+    return session_.Msg(m);
+}
 
 void Identification::Stop()
 {
@@ -96,18 +99,21 @@ void Identification::TakeIdentFields()
 void Identification::ApplyIdent()
 {
     const int fw = ident_.Firmware;
-    session_.PanelText(1, lang::FormatMsg(Msg(kMsgIdentType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
+    session_.PanelText(1,
+                       lang::FormatMsg(Msg(kMsgIdentType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
     if (ident_.Key() == session_.sensor.Key) {
         TakeIdentFields();
     } else {
         if (!AskApply()) return;
         const int row = app::LastRowWithKey(ident_.Key());
         if (row < 0) {
-            session_.PanelText(1, lang::FormatMsg(Msg(kMsgUnknownType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
+            session_.PanelText(
+                1, lang::FormatMsg(Msg(kMsgUnknownType), ident_.Type, ident_.SubType, fw / 100, fw % 100));
         } else {
             Apply(row);
             TakeIdentFields();
-            session_.PanelText(1, QStringLiteral("Sensor: %1, Version: %2").arg(session_.sensor.Model, session_.sensor.FirmwareText));
+            session_.PanelText(1, QStringLiteral("Sensor: %1, Version: %2")
+                                      .arg(session_.sensor.Model, session_.sensor.FirmwareText));
         }
     }
     if (refreshPages) refreshPages();
@@ -146,10 +152,13 @@ bool Identification::GetIdent()
         if (!Ping()) v140 = !v140;
     }
     session_.Wait(100);
-    if (!link_.protocol().SendReceiveCommand(kTargetSensor, cmd::GetIdent, 5, kIdentAnswer, Msg(kMsgGetIdent))) return false;
+    if (!link_.protocol().SendReceiveCommand(kTargetSensor, cmd::GetIdent, 5, kIdentAnswer,
+                                             Msg(kMsgGetIdent)))
+        return false;
     const quint8* rx = link_.Rx();
     QString dump = Msg(kMsgGetIdent);
-    for (int i = 0; i < kIdentAnswer; ++i) dump += QString::asprintf("%2.2X ", rx[i]);
+    for (int i = 0; i < kIdentAnswer; ++i)
+        dump += QString::asprintf("%2.2X ", rx[i]);
     session_.PanelText(1, dump);
     ident_ = IdentRecord::Decode(rx + 4);
     ApplyIdent();
@@ -179,7 +188,9 @@ bool Identification::Enter0530()
 bool Identification::GetIdentQVR0530()
 {
     if (!Enter0530()) return false;
-    if (!link_.protocol().SendReceiveCommand(kTargetSensor, cmd::GetIdent, 5, kIdentAnswer, Msg(kMsgGetIdent))) return false;
+    if (!link_.protocol().SendReceiveCommand(kTargetSensor, cmd::GetIdent, 5, kIdentAnswer,
+                                             Msg(kMsgGetIdent)))
+        return false;
     ident_ = IdentRecord::Decode(link_.Rx() + 4);
     if (RestartSensor()) ApplyIdent();
     return true;
@@ -195,7 +206,8 @@ bool Identification::GetIdentV110()
     if (boot_.bootStart != 3072 && boot_.bootStart != 3584) return false;
     if (!AskApply()) return false;
     Apply(kGenericV13Row);
-    const QString line = QStringLiteral("Sensor: %1, Version: %2").arg(session_.sensor.Model, session_.sensor.FirmwareText);
+    const QString line =
+        QStringLiteral("Sensor: %1, Version: %2").arg(session_.sensor.Model, session_.sensor.FirmwareText);
     session_.PanelText(1, line);
     session_.PanelText(1, line);
     if (refreshPages) refreshPages();
@@ -205,7 +217,8 @@ bool Identification::GetIdentV110()
 bool Identification::GetCalQVR0530()
 {
     if (!Enter0530()) return false;
-    if (!link_.protocol().SendReceiveCommand(kTargetSensor, cmd::ReadCal, 5, kCalAnswer, Msg(kMsgReadCal))) return false;
+    if (!link_.protocol().SendReceiveCommand(kTargetSensor, cmd::ReadCal, 5, kCalAnswer, Msg(kMsgReadCal)))
+        return false;
     std::copy_n(link_.Rx() + 4, 16, session_.sensor.Cal.begin());
     if (!RestartSensor()) return false;
     if (refreshPages) refreshPages();
@@ -227,7 +240,8 @@ bool Identification::SetIdSN()
     image[a + 3] = quint8(st.SerialNo >> 8);
     // Written onto blank bytes: "Clear" erases them first.
     if (!boot_.WriteMemory(kTargetSensor, a, Msg(kMsgSetIdSN), KindCode, a + 3)) return false;
-    if (!boot_.VerifyMemory(kTargetSensor, a, Msg(kMsgVerifyIdSN), Msg(kMsgReadIdSN), KindCode, a + 3)) return false;
+    if (!boot_.VerifyMemory(kTargetSensor, a, Msg(kMsgVerifyIdSN), Msg(kMsgReadIdSN), KindCode, a + 3))
+        return false;
     return boot_.BootRestart();
 }
 
@@ -239,7 +253,8 @@ bool Identification::ClearBytes(quint32 offset, int count, int)
     std::fill_n(image.begin() + offset, count, quint8(0xFF));
     if (!boot_.EraseMemory(kTargetSensor, 0, Msg(kMsgEraseCode), KindCode, kFirstPageEnd)) return false;
     if (!boot_.WriteMemory(kTargetSensor, 0, Msg(kMsgWriteCode), KindCode, kFirstPageEnd)) return false;
-    if (!boot_.VerifyMemory(kTargetSensor, 0, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode, kFirstPageEnd))
+    if (!boot_.VerifyMemory(kTargetSensor, 0, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode,
+                            kFirstPageEnd))
         return false;
     return boot_.BootRestart();
 }
@@ -269,7 +284,8 @@ bool Identification::SetIdCal()
     image[a + 15] = link::FrameProtocol::GetCRC_Cal(image.data() + a);
     st.Cal[15] = image[a + 15];
     if (!boot_.WriteMemory(kTargetSensor, a, Msg(kMsgWriteCal), KindCode, a + 15)) return false;
-    if (!boot_.VerifyMemory(kTargetSensor, a, Msg(kMsgVerifyCal), Msg(kMsgReadCal), KindCode, a + 15)) return false;
+    if (!boot_.VerifyMemory(kTargetSensor, a, Msg(kMsgVerifyCal), Msg(kMsgReadCal), KindCode, a + 15))
+        return false;
     return boot_.BootRestart();
 }
 
@@ -279,32 +295,62 @@ bool Identification::ReportAnd(int opMessage, bool ok)
     return ok;
 }
 
-bool Identification::WriteSerialNumber() { return ReportAnd(kMsgSetIdSN, SetIdSN()); }
-bool Identification::ClearSerialNumber() { return ReportAnd(kMsgClearIdent, IdClearSN()); }
-bool Identification::ReadCalibration() { return ReportAnd(kMsgReadCal, GetCalQVR0530()); }
-bool Identification::WriteCalibration() { return ReportAnd(kMsgWriteCal, SetIdCal()); }
-bool Identification::ClearCalibration() { return ReportAnd(kMsgClearCal, IdClearCal()); }
+bool Identification::WriteSerialNumber()
+{
+    return ReportAnd(kMsgSetIdSN, SetIdSN());
+}
+bool Identification::ClearSerialNumber()
+{
+    return ReportAnd(kMsgClearIdent, IdClearSN());
+}
+bool Identification::ReadCalibration()
+{
+    return ReportAnd(kMsgReadCal, GetCalQVR0530());
+}
+bool Identification::WriteCalibration()
+{
+    return ReportAnd(kMsgWriteCal, SetIdCal());
+}
+bool Identification::ClearCalibration()
+{
+    return ReportAnd(kMsgClearCal, IdClearCal());
+}
 
 // --- texts -------------------------------------------------------------------------------------
 
 QString Identification::BoardName(int hw)
 {
     switch (hw) {
-    case 1: return QStringLiteral("Board QVR05_07/ _08");
-    case 2: return QStringLiteral("Board QVR05_09/ _10");
-    case 3: return QStringLiteral("Board QVR06_01");
-    case 4: return QStringLiteral("Board QVR05.30 V1.x");
-    case 5: return QStringLiteral("Board QVR05_09, Slave");
-    case 6: return QStringLiteral("Board QVR05.30 V2.00");
-    case 10: return QStringLiteral("Board QVR07_01");
-    case 11: return QStringLiteral("Board QVR05_09/ _10");
-    case 12: return QStringLiteral("Board QVR05_09");
-    case 13: return QStringLiteral("Board QVR06_14");
-    case 14: return QStringLiteral("Board QVR05_18");
-    case 15: return QStringLiteral("Board QVR07_01 + SW");
-    case 16: return QStringLiteral("Board QVR05_18/ Frq.");
-    case 17: return QStringLiteral("Board QVR07_04");
-    default: return QStringLiteral("?????");
+    case 1:
+        return QStringLiteral("Board QVR05_07/ _08");
+    case 2:
+        return QStringLiteral("Board QVR05_09/ _10");
+    case 3:
+        return QStringLiteral("Board QVR06_01");
+    case 4:
+        return QStringLiteral("Board QVR05.30 V1.x");
+    case 5:
+        return QStringLiteral("Board QVR05_09, Slave");
+    case 6:
+        return QStringLiteral("Board QVR05.30 V2.00");
+    case 10:
+        return QStringLiteral("Board QVR07_01");
+    case 11:
+        return QStringLiteral("Board QVR05_09/ _10");
+    case 12:
+        return QStringLiteral("Board QVR05_09");
+    case 13:
+        return QStringLiteral("Board QVR06_14");
+    case 14:
+        return QStringLiteral("Board QVR05_18");
+    case 15:
+        return QStringLiteral("Board QVR07_01 + SW");
+    case 16:
+        return QStringLiteral("Board QVR05_18/ Frq.");
+    case 17:
+        return QStringLiteral("Board QVR07_04");
+    default:
+        return QStringLiteral("?????");
     }
 }
 
@@ -357,15 +403,22 @@ QString Identification::SerialText() const
     return sn == 0xFFFF ? QStringLiteral("????") : QString::asprintf("%5.5d", sn);
 }
 
-QString Identification::SerialHint() const { return Msg(session_.sensor.Has(app::Cap::Gen0530) ? 392 : 377); }
+QString Identification::SerialHint() const
+{
+    return Msg(session_.sensor.Has(app::Cap::Gen0530) ? 392 : 377);
+}
 
-QStringList Identification::IdentGridLabels() const { return lang::MsgList(388, session_.language()); }
+QStringList Identification::IdentGridLabels() const
+{
+    return lang::MsgList(388, session_.language());
+}
 
 QStringList Identification::IdentGridColumn(const QString& modelText) const
 {
     const auto& st = session_.sensor;
     const QString sep = st.Has(app::Cap::Gen0530) ? QStringLiteral(" / 9xx") : QStringLiteral(" / ");
-    return {st.Model, modelText, st.FirmwareText, BoardName(st.Hardware), QStringLiteral("20") + YearText() + sep + SerialText()};
+    return {st.Model, modelText, st.FirmwareText, BoardName(st.Hardware),
+            QStringLiteral("20") + YearText() + sep + SerialText()};
 }
 
 std::array<std::array<QString, 3>, 9> Identification::CalGrid() const
@@ -373,8 +426,10 @@ std::array<std::array<QString, 3>, 9> Identification::CalGrid() const
     std::array<std::array<QString, 3>, 9> g;
     const QStringList rows = lang::MsgList(418, session_.language());
     const QStringList cols = lang::MsgList(419, session_.language());
-    for (int r = 0; r < 9; ++r) g[size_t(r)][0] = r < rows.size() ? rows[r] : QString();
-    for (int c = 1; c < 3; ++c) g[0][size_t(c)] = c < cols.size() ? cols[c] : QString();
+    for (int r = 0; r < 9; ++r)
+        g[size_t(r)][0] = r < rows.size() ? rows[r] : QString();
+    for (int c = 1; c < 3; ++c)
+        g[0][size_t(c)] = c < cols.size() ? cols[c] : QString();
     const auto& cal = session_.sensor.Cal;
     for (int k = 0; k < 8; ++k) {
         const quint8 size = cal[size_t(2 * k)], value = cal[size_t(2 * k + 1)];

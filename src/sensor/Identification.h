@@ -3,8 +3,8 @@
 // its production data and calibration block in the first flash page: reading them, writing
 // them through the boot loader, clearing them; plus the texts the identification page shows.
 
-#include "lang/MessageIds.h"
 #include "app/SensorTypes.h"
+#include "lang/MessageIds.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,7 +30,6 @@ using namespace lang::ids;
 class DeviceCommands;
 class ParameterTransfer;
 
-
 // The 16-byte identification block as the sensor answers it (and keeps it at SNOffset).
 struct IdentRecord {
     int IdentCode = 0;
@@ -47,8 +46,8 @@ struct IdentRecord {
 
 class Identification {
 public:
-    Identification(app::Session& session, link::Link& link, boot::BootLoader& boot, ParameterTransfer& transfer,
-                   DeviceCommands& commands);
+    Identification(app::Session& session, link::Link& link, boot::BootLoader& boot,
+                   ParameterTransfer& transfer, DeviceCommands& commands);
 
     // STOP of the acquisition.
     std::function<void()> stopAcquisition;

@@ -8,7 +8,8 @@ quint8 GetParCheckSum(const quint8* block, int len)
 {
     len = std::clamp(len, 0, kParBlockSize);
     quint8 sum = 0;
-    for (int i = 1; i < len; ++i) sum = quint8(sum + block[i]);
+    for (int i = 1; i < len; ++i)
+        sum = quint8(sum + block[i]);
     return quint8(~sum);
 }
 
@@ -48,11 +49,12 @@ ParameterBlock StandardParameterBlock()
     b.SetInitInterval(12);
     b.SetGainTestInc(100);
     static constexpr quint8 kGain[Par::GainTestRows][Par::GainTestCols] = {
-        {140, 110, 17, 0, 5, 0},         {245, 215, 127, 97, 15, 0},    {255, 250, 232, 202, 55, 0},
+        {140, 110, 17, 0, 5, 0},       {245, 215, 127, 97, 15, 0},     {255, 250, 232, 202, 55, 0},
         {255, 250, 255, 250, 130, 80}, {255, 250, 255, 250, 210, 170},
     };
     for (int r = 0; r < Par::GainTestRows; ++r)
-        for (int c = 0; c < Par::GainTestCols; ++c) b.SetGainTestCell(r, c, kGain[r][c]);
+        for (int c = 0; c < Par::GainTestCols; ++c)
+            b.SetGainTestCell(r, c, kGain[r][c]);
     b.SetByte(Par::Security, 0x16);
     b.SetByte(Par::SecurityInv, 0xE9);
     b.SetServiceModeTime(146);

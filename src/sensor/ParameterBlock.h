@@ -26,35 +26,35 @@ inline constexpr int TestSendPulse = 2;
 inline constexpr int GateBegin = 3;
 inline constexpr int GateWidth = 4;
 inline constexpr int GateWidthZero = 5;
-inline constexpr int ADCZeroUpLimit = 6;  // word
-inline constexpr int ADCZeroDnLimit = 8;  // word
-inline constexpr int AmplMaxUpLiq = 10;   // word
-inline constexpr int AmplMaxDnLiq = 12;   // word
-inline constexpr int AmplIncrement = 14;  // word
-inline constexpr int AmplDecrement = 16;  // word
+inline constexpr int ADCZeroUpLimit = 6; // word
+inline constexpr int ADCZeroDnLimit = 8; // word
+inline constexpr int AmplMaxUpLiq = 10;  // word
+inline constexpr int AmplMaxDnLiq = 12;  // word
+inline constexpr int AmplIncrement = 14; // word
+inline constexpr int AmplDecrement = 16; // word
 inline constexpr int AmplMaxUpLimit = 18;
 inline constexpr int AmplMaxDnLimit = 19;
-inline constexpr int BubbleAvg = 20;      // bit 0 on, bits 4-7 index
+inline constexpr int BubbleAvg = 20; // bit 0 on, bits 4-7 index
 inline constexpr int AmplBubbleLimit = 21;
 inline constexpr int BubbleFactor = 22;
-inline constexpr int StartCfg = 23;       // bits 0-3 LEDs (green, red, blue, auto), bits 4-7 mode
-inline constexpr int ErrorOutCfg = 24;    // bits 0-2 LEDs, bit 4 level
+inline constexpr int StartCfg = 23;    // bits 0-3 LEDs (green, red, blue, auto), bits 4-7 mode
+inline constexpr int ErrorOutCfg = 24; // bits 0-2 LEDs, bit 4 level
 inline constexpr int AirOutCfg = 25;
 inline constexpr int LiquidOutCfg = 26;
-inline constexpr int HoldTime = 27;       // word
-inline constexpr int ZeroAvg = 29;        // bit 0 on, bits 4-7 index
+inline constexpr int HoldTime = 27; // word
+inline constexpr int ZeroAvg = 29;  // bit 0 on, bits 4-7 index
 inline constexpr int InitInterval = 30;
 inline constexpr int GainTestInc = 31;
-inline constexpr int GainTest = 32;       // 5 rows x 6 bytes
+inline constexpr int GainTest = 32; // 5 rows x 6 bytes
 inline constexpr int GainTestRows = 5;
 inline constexpr int GainTestCols = 6;
 inline constexpr int Security = 62;
 inline constexpr int SecurityInv = 63;
 inline constexpr int ServiceModeTime = 64;
 inline constexpr int MaxDiff = 65;
-inline constexpr int Burst = 66;          // bit 0 on, bits 4-7 count index
+inline constexpr int Burst = 66; // bit 0 on, bits 4-7 count index
 inline constexpr int TestBurst = 67;
-inline constexpr int BubbleTab = 68;      // 10 entries x 4 bytes: size, value, percentage, output bits
+inline constexpr int BubbleTab = 68; // 10 entries x 4 bytes: size, value, percentage, output bits
 inline constexpr int BubbleTabRows = 10;
 inline constexpr int BubbleTabLin = 108;
 inline constexpr int StartCfgMode = 109;
@@ -106,7 +106,10 @@ struct ParameterBlock {
     }
     void ToggleBit(int offset, int bit) { SetBit(offset, bit, !Bit(offset, bit)); }
     quint8 HighNibble(int offset) const { return quint8(Byte(offset) >> 4); }
-    void SetHighNibble(int offset, int v) { SetByte(offset, quint8((Byte(offset) & 0x0F) | ((v & 0x0F) << 4))); }
+    void SetHighNibble(int offset, int v)
+    {
+        SetByte(offset, quint8((Byte(offset) & 0x0F) | ((v & 0x0F) << 4)));
+    }
     quint8 LowNibble(int offset) const { return quint8(Byte(offset) & 0x0F); }
     void SetLowNibble(int offset, int v) { SetByte(offset, quint8((Byte(offset) & 0xF0) | (v & 0x0F))); }
 
@@ -181,7 +184,10 @@ struct ParameterBlock {
     quint8 GainTestInc() const { return Byte(Par::GainTestInc); }
     void SetGainTestInc(quint8 v) { SetByte(Par::GainTestInc, v); }
     // row 0..4, col 0..5
-    static constexpr int GainTestOffset(int row, int col) { return Par::GainTest + Par::GainTestCols * row + col; }
+    static constexpr int GainTestOffset(int row, int col)
+    {
+        return Par::GainTest + Par::GainTestCols * row + col;
+    }
     quint8 GainTestCell(int row, int col) const { return Byte(GainTestOffset(row, col)); }
     void SetGainTestCell(int row, int col, quint8 v) { SetByte(GainTestOffset(row, col), v); }
 

@@ -9,18 +9,21 @@ namespace vmx::sensor {
 
 namespace {
 
-constexpr double kUsFactor = 8.166; // timer steps per microsecond
+constexpr double kUsFactor = 8.166;   // timer steps per microsecond
 constexpr double kIncFactor = 131.07; // 65535 / 500 dB/s
 
-int Nearest(double v) {
+int Nearest(double v)
+{
     return int(std::lround(v));
 }
 
-int ClampToWidth(int v, int width) {
+int ClampToWidth(int v, int width)
+{
     return std::clamp(v, 0, width == 2 ? 0xFFFF : 0xFF);
 }
 
-EditField Int(const char* name, int offset, int width, int min, int max) {
+EditField Int(const char* name, int offset, int width, int min, int max)
+{
     EditField f;
     f.Name = QLatin1String(name);
     f.Offset = offset;
@@ -32,7 +35,8 @@ EditField Int(const char* name, int offset, int width, int min, int max) {
 }
 
 EditField Scaled(const char* name, int offset, double min, double max, double valueOffset, double factor,
-                 EditShow show = EditShow::Scaled, int decimals = 1) {
+                 EditShow show = EditShow::Scaled, int decimals = 1)
+{
     EditField f;
     f.Name = QLatin1String(name);
     f.Offset = offset;
@@ -48,7 +52,8 @@ EditField Scaled(const char* name, int offset, double min, double max, double va
 }
 
 EditField Real(const char* name, int offset, int width, double min, double max, double factor, EditShow show,
-               int decimals) {
+               int decimals)
+{
     EditField f;
     f.Name = QLatin1String(name);
     f.Offset = offset;
@@ -62,12 +67,14 @@ EditField Real(const char* name, int offset, int width, double min, double max, 
     return f;
 }
 
-EditField Second(EditField f) {
+EditField Second(EditField f)
+{
     f.SecondSet = true;
     return f;
 }
 
-std::vector<EditField> BuildFields() {
+std::vector<EditField> BuildFields()
+{
     std::vector<EditField> v;
     const auto both = [&v](const EditField& f) {
         v.push_back(f);
@@ -84,10 +91,12 @@ std::vector<EditField> BuildFields() {
     v.push_back(Int("EADCZeroDnLimit", Par::ADCZeroDnLimit, 2, 0, 1023));
     both(Int("EAmplMaxUpLiq", Par::AmplMaxUpLiq, 2, 0, 655));
     both(Int("EAmplMaxDnLiq", Par::AmplMaxDnLiq, 2, 0, 655));
-    EditField inc = Real("EAmplIncrement", Par::AmplIncrement, 2, 0.007, 500, kIncFactor, EditShow::Scaled, 1);
+    EditField inc =
+        Real("EAmplIncrement", Par::AmplIncrement, 2, 0.007, 500, kIncFactor, EditShow::Scaled, 1);
     inc.HintMessage = 146;
     both(inc);
-    EditField dec = Real("EAmplDecrement", Par::AmplDecrement, 2, 0.007, 500, kIncFactor, EditShow::Scaled, 2);
+    EditField dec =
+        Real("EAmplDecrement", Par::AmplDecrement, 2, 0.007, 500, kIncFactor, EditShow::Scaled, 2);
     dec.HintMessage = 144;
     both(dec);
     v.push_back(Int("EAmplMaxUpLimit", Par::AmplMaxUpLimit, 1, 0, 255));
@@ -131,7 +140,8 @@ std::vector<EditField> BuildFields() {
 
 // ---- conversion rules ----------------------------------------------------------------------
 
-bool ParseEditNumber(const QString& text, double& value) {
+bool ParseEditNumber(const QString& text, double& value)
+{
     QString s = text.trimmed();
     s.replace(QLatin1Char(','), QLatin1Char('.'));
     if (s.isEmpty()) return false;
@@ -142,7 +152,8 @@ bool ParseEditNumber(const QString& text, double& value) {
     return true;
 }
 
-bool ParseEditInteger(const QString& text, qint64& value) {
+bool ParseEditInteger(const QString& text, qint64& value)
+{
     const QString s = text.trimmed();
     if (s.isEmpty()) return false;
     bool ok = false;
@@ -158,7 +169,8 @@ bool ParseEditInteger(const QString& text, qint64& value) {
     return true;
 }
 
-int TestLimits(const QString& text, int min, int max, int old) {
+int TestLimits(const QString& text, int min, int max, int old)
+{
     qint64 v = 0;
     if (!ParseEditInteger(text, v)) return old;
     if (v > max) v = max;
@@ -166,7 +178,8 @@ int TestLimits(const QString& text, int min, int max, int old) {
     return int(v);
 }
 
-int TestLimitsTime(const QString& text, double min, double max, double offset, double factor, int old) {
+int TestLimitsTime(const QString& text, double min, double max, double offset, double factor, int old)
+{
     double v = 0;
     if (!ParseEditNumber(text, v)) return old;
     v = std::clamp(v, min, max);
@@ -174,7 +187,8 @@ int TestLimitsTime(const QString& text, double min, double max, double offset, d
     return d < 0 ? 0 : Nearest(d * factor);
 }
 
-int TestLimitsReal(const QString& text, double min, double max, double offset, double factor, int dflt) {
+int TestLimitsReal(const QString& text, double min, double max, double offset, double factor, int dflt)
+{
     double v = 0;
     if (!ParseEditNumber(text, v)) return dflt;
     return Nearest(std::clamp(v - offset, min, max) * factor);
@@ -182,27 +196,32 @@ int TestLimitsReal(const QString& text, double min, double max, double offset, d
 
 // ---- numeric edits -------------------------------------------------------------------------
 
-QString BubbleEditName(int row, int column) {
+QString BubbleEditName(int row, int column)
+{
     return QStringLiteral("EBubbleTab_%1_%2").arg(row).arg(column);
 }
 
-const std::vector<EditField>& EditFields() {
+const std::vector<EditField>& EditFields()
+{
     static const std::vector<EditField> fields = BuildFields();
     return fields;
 }
 
-const EditField* FindEditField(const QString& name) {
+const EditField* FindEditField(const QString& name)
+{
     for (const EditField& f : EditFields())
         if (f.Name == name) return &f;
     return nullptr;
 }
 
-int FieldValue(const ParameterBlock& b, const EditField& f) {
+int FieldValue(const ParameterBlock& b, const EditField& f)
+{
     if (f.Offset < 0) return b.word;
     return f.Width == 2 ? b.Word(f.Offset) : b.Byte(f.Offset);
 }
 
-void SetFieldValue(ParameterBlock& b, const EditField& f, int value) {
+void SetFieldValue(ParameterBlock& b, const EditField& f, int value)
+{
     value = ClampToWidth(value, f.Width);
     if (f.Offset < 0)
         b.word = quint16(value);
@@ -212,7 +231,8 @@ void SetFieldValue(ParameterBlock& b, const EditField& f, int value) {
         b.SetByte(f.Offset, quint8(value));
 }
 
-bool ApplyEditText(ParameterBlock& b, const EditField& f, const QString& text) {
+bool ApplyEditText(ParameterBlock& b, const EditField& f, const QString& text)
+{
     const int old = FieldValue(b, f);
     int v = old;
     switch (f.Rule) {
@@ -230,7 +250,8 @@ bool ApplyEditText(ParameterBlock& b, const EditField& f, const QString& text) {
     return FieldValue(b, f) != old;
 }
 
-QString EditFieldText(const ParameterBlock& b, const EditField& f, const std::function<QString(int)>& msg) {
+QString EditFieldText(const ParameterBlock& b, const EditField& f, const std::function<QString(int)>& msg)
+{
     const int v = FieldValue(b, f);
     switch (f.Show) {
     case EditShow::Integer:
@@ -250,19 +271,22 @@ QString EditFieldText(const ParameterBlock& b, const EditField& f, const std::fu
     return QString();
 }
 
-QString EditFieldHint(const ParameterBlock& b, const EditField& f, const std::function<QString(int)>& msg) {
+QString EditFieldHint(const ParameterBlock& b, const EditField& f, const std::function<QString(int)>& msg)
+{
     if (f.HintMessage < 0) return QString();
     return QStringLiteral("int. = %1\n").arg(FieldValue(b, f)) + (msg ? msg(f.HintMessage) : QString());
 }
 
 // ---- lists ---------------------------------------------------------------------------------
 
-int ListItem(int stored, int count) {
+int ListItem(int stored, int count)
+{
     if (count <= 0) return -1;
     return std::clamp(stored, 0, count - 1);
 }
 
-int StartCfgItem(const ParameterBlock& b) {
+int StartCfgItem(const ParameterBlock& b)
+{
     switch (b.StartMode()) {
     case 0x1:
         return 1;
@@ -277,55 +301,66 @@ int StartCfgItem(const ParameterBlock& b) {
     }
 }
 
-void SetStartCfgItem(ParameterBlock& b, int item) {
+void SetStartCfgItem(ParameterBlock& b, int item)
+{
     static constexpr int kNibble[] = {0x0, 0x1, 0x3, 0x5, 0x8};
     if (item < 0 || item > 4) return;
     b.SetStartMode(kNibble[item]);
 }
 
-int InitIntervalItem(const ParameterBlock& b) {
+int InitIntervalItem(const ParameterBlock& b)
+{
     const int v = b.InitInterval();
     if (v < 8) return 1;
     if (v <= 21) return v - 6;
     return 0;
 }
 
-void SetInitIntervalItem(ParameterBlock& b, int item) {
+void SetInitIntervalItem(ParameterBlock& b, int item)
+{
     if (item < 0 || item > 15) return;
     b.SetInitInterval(quint8(item == 0 ? 0 : item + 6));
 }
 
-bool SecurityItemChecked(const ParameterBlock& b, int item) {
+bool SecurityItemChecked(const ParameterBlock& b, int item)
+{
     return b.SecurityItem(item);
 }
 
-void SetSecurityItems(ParameterBlock& b, const std::vector<bool>& checked) {
+void SetSecurityItems(ParameterBlock& b, const std::vector<bool>& checked)
+{
     quint8 v = 0;
     for (int k = 0; k < int(checked.size()) && k < 8; ++k)
         if (checked[std::size_t(k)]) v |= quint8(1u << k);
     b.SetSecurity(v);
 }
 
-quint8 GainCellValue(const QString& text) {
+quint8 GainCellValue(const QString& text)
+{
     return quint8(TestLimits(text, 0, 255, 0));
 }
 
-QString GainCellText(quint8 v) {
+QString GainCellText(quint8 v)
+{
     return QString::asprintf("%3.3d", int(v));
 }
 
-int GainCellOffset(int gridRow, int gridColumn) {
-    if (gridRow < 1 || gridRow > Par::GainTestRows || gridColumn < 1 || gridColumn > Par::GainTestCols) return -1;
+int GainCellOffset(int gridRow, int gridColumn)
+{
+    if (gridRow < 1 || gridRow > Par::GainTestRows || gridColumn < 1 || gridColumn > Par::GainTestCols)
+        return -1;
     return ParameterBlock::GainTestOffset(gridRow - 1, gridColumn - 1);
 }
 
-QString GainTestEditMask(int gridColumn, int gridRow) {
+QString GainTestEditMask(int gridColumn, int gridRow)
+{
     return gridColumn > 0 && gridRow > 0 ? QStringLiteral("000;0") : QString();
 }
 
 // ---- panels --------------------------------------------------------------------------------
 
-PanelBit PanelBitOfTag(int tag) {
+PanelBit PanelBitOfTag(int tag)
+{
     PanelBit p;
     if (tag >= 0 && tag <= 3) {
         p.Offset = Par::StartCfg;
@@ -348,7 +383,8 @@ PanelBit PanelBitOfTag(int tag) {
     return p;
 }
 
-bool ToggleCfgBit(ParameterBlock& b, int tag) {
+bool ToggleCfgBit(ParameterBlock& b, int tag)
+{
     const PanelBit p = PanelBitOfTag(tag);
     if (p.Offset < 0) return false;
     b.ToggleBit(p.Offset, p.Bit);
@@ -356,7 +392,8 @@ bool ToggleCfgBit(ParameterBlock& b, int tag) {
     return true;
 }
 
-PanelLook PanelLookOf(const ParameterBlock& b, int tag) {
+PanelLook PanelLookOf(const ParameterBlock& b, int tag)
+{
     const PanelBit p = PanelBitOfTag(tag);
     if (p.Offset < 0) return PanelLook::Off;
     const bool on = b.Bit(p.Offset, p.Bit);
@@ -376,7 +413,8 @@ PanelLook PanelLookOf(const ParameterBlock& b, int tag) {
 
 // ---- normalisations ------------------------------------------------------------------------
 
-void NormaliseEditBlock(ParameterBlock& b, quint32 flags, int parLen) {
+void NormaliseEditBlock(ParameterBlock& b, quint32 flags, int parLen)
+{
     const auto has = [flags](int bit) { return (flags >> bit) & 1u; };
     for (int off : {Par::BubbleAvg, Par::ZeroAvg})
         if (b.Byte(off) == 0xFF) b.SetByte(off, 0);
@@ -409,13 +447,15 @@ void NormaliseEditBlock(ParameterBlock& b, quint32 flags, int parLen) {
     if (parLen > 0) b.UpdateCheckSum(parLen);
 }
 
-QString BubbleTableCheckText(bool valid, const std::function<QString(int)>& msg) {
+QString BubbleTableCheckText(bool valid, const std::function<QString(int)>& msg)
+{
     return valid ? QStringLiteral("--> okay") : QStringLiteral("--> ") + (msg ? msg(134) : QString());
 }
 
 // ---- serial modes --------------------------------------------------------------------------
 
-std::pair<int, int> SerialModeLabelMessages(int mode) {
+std::pair<int, int> SerialModeLabelMessages(int mode)
+{
     switch (mode) {
     case 0:
         return {430, 431};
@@ -444,21 +484,24 @@ std::pair<int, int> SerialModeLabelMessages(int mode) {
     }
 }
 
-int SerialModeListMessage(quint32 flags) {
+int SerialModeListMessage(quint32 flags)
+{
     if ((flags >> app::Cap::OutModes10) & 1u) return 476;
     if ((flags >> app::Cap::OutModes9) & 1u) return 475;
     if ((flags >> app::Cap::Gen140) & 1u) return 425;
     return 424;
 }
 
-int StartCfgModeListMessage(quint32 flags) {
+int StartCfgModeListMessage(quint32 flags)
+{
     if ((flags >> app::Cap::OutModes10) & 1u) return 476;
     if ((flags >> app::Cap::OutModes9) & 1u) return 475;
     return 425;
 }
 
 namespace {
-int ModeCountOf(int message) {
+int ModeCountOf(int message)
+{
     switch (message) {
     case 476:
         return 11;
@@ -472,11 +515,13 @@ int ModeCountOf(int message) {
 }
 } // namespace
 
-int SerialModeCount(quint32 flags) {
+int SerialModeCount(quint32 flags)
+{
     return ModeCountOf(SerialModeListMessage(flags));
 }
 
-int StartCfgModeCount(quint32 flags) {
+int StartCfgModeCount(quint32 flags)
+{
     return ModeCountOf(StartCfgModeListMessage(flags));
 }
 

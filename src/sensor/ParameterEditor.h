@@ -55,7 +55,7 @@ struct EditField {
     double Factor = 1;
     EditShow Show = EditShow::Integer;
     int Decimals = 1;
-    int HintMessage = -1;  // "int. = %d" + line break + this message
+    int HintMessage = -1;   // "int. = %d" + line break + this message
     bool SecondSet = false; // the V1.40 page's copy of a control
     int BubbleRow = -1;     // row of the output-configuration table, -1 elsewhere
 };

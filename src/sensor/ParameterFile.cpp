@@ -3,9 +3,9 @@
 #include "app/FieldReaders.h"
 #include "app/InputFile.h"
 #include "app/SafeSave.h"
-#include "lang/Format.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
+#include "lang/Format.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -36,7 +36,10 @@ ParameterFile::ParameterFile(app::Session& session, ParameterBlocks& blocks)
     image_->fill(0xFF);
 }
 
-QString ParameterFile::Msg(int m) const { return session_.Msg(m); }
+QString ParameterFile::Msg(int m) const
+{
+    return session_.Msg(m);
+}
 
 bool ParameterFile::HasCalibrationBlock() const
 {
@@ -79,7 +82,8 @@ QStringList ParameterFile::ExportLines() const
         out << DataRecord(line, img->data() + line);
     }
     if (pageFits)
-        for (quint32 r = a; r < a + kParPageSize; r += kRecordBytes) out << DataRecord(r, img->data() + r);
+        for (quint32 r = a; r < a + kParPageSize; r += kRecordBytes)
+            out << DataRecord(r, img->data() + r);
     out << QString(kEndRecord);
     return out;
 }
@@ -110,7 +114,8 @@ bool ParameterFile::ImportHexParameter(const QString& fileName)
     const QString name = QFileInfo(fileName).fileName();
     QFile f(fileName);
     switch (app::OpenInputFile(f)) {
-    case app::InputStatus::Ok: break;
+    case app::InputStatus::Ok:
+        break;
     case app::InputStatus::Missing:
         session_.PanelText(1, Msg(kMsgImportParameters) + Msg(kMsgNotFound) + name);
         return false;
@@ -195,11 +200,12 @@ bool ParameterFile::ImportLine(const QString& raw)
 bool ParameterFile::EndImport()
 {
     const auto& st = session_.sensor;
-    if (fileIdent == st.IdentCode && fileType == st.Type && fileSubType == st.SubType && fileFirmware == st.Firmware)
+    if (fileIdent == st.IdentCode && fileType == st.Type && fileSubType == st.SubType &&
+        fileFirmware == st.Firmware)
         return true;
     const int fw = fileFirmware < 0 ? 0 : fileFirmware;
-    session_.PanelText(1, Msg(kMsgImportParameters) +
-                              lang::FormatMsg(Msg(kMsgIncompatible), fileType, fileSubType, fw / 100, fw % 100));
+    session_.PanelText(1, Msg(kMsgImportParameters) + lang::FormatMsg(Msg(kMsgIncompatible), fileType,
+                                                                      fileSubType, fw / 100, fw % 100));
     return AskIncompatible();
 }
 
@@ -245,7 +251,8 @@ bool ParameterFile::Open(const QString& fileName)
         const quint32 a = session_.sensor.ParAddr;
         if (a + kParPageSize <= kParImageSize) {
             std::copy_n(image_->begin() + a, kParBlockSize, blocks_.edit.bytes.begin());
-            blocks_.edit.word = quint16((*image_)[a + kParExtraWordOffset] | ((*image_)[a + kParExtraWordOffset + 1] << 8));
+            blocks_.edit.word =
+                quint16((*image_)[a + kParExtraWordOffset] | ((*image_)[a + kParExtraWordOffset + 1] << 8));
         }
         if (withCalibration && HasCalibrationBlock())
             std::copy_n(image_->begin() + session_.sensor.CalOffset, 16, session_.sensor.Cal.begin());

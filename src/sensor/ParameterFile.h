@@ -24,7 +24,6 @@ namespace vmx::sensor {
 // The catalogue numbers by name.
 using namespace lang::ids;
 
-
 inline constexpr int kParImageSize = 0x10000;
 
 class ParameterFile {

@@ -5,8 +5,8 @@
 #include "app/Session.h"
 #include "boot/BootLoader.h"
 #include "link/Link.h"
-#include "sensor/DeviceCommands.h"
 #include "proto/Protocol.h"
+#include "sensor/DeviceCommands.h"
 #include "sensor/ParameterEditor.h"
 
 #include <algorithm>
@@ -29,7 +29,10 @@ ParameterTransfer::ParameterTransfer(app::Session& session, link::Link& link, bo
 {
 }
 
-QString ParameterTransfer::Msg(int m) const { return session_.Msg(m); }
+QString ParameterTransfer::Msg(int m) const
+{
+    return session_.Msg(m);
+}
 
 void ParameterTransfer::Stop()
 {
@@ -59,24 +62,29 @@ bool ParameterTransfer::CheckBootAddress()
     const quint32 reported = boot_->bootStart;
     if (reported == session_.sensor.BootAddr) return true;
     // 3072 is where the V1.2x generation keeps its loader: that is the likely mix-up.
-    session_.host().Ask(app::AskIcon::Error, app::AskButtons::Ok, Msg(reported == 0x0C00 ? kMsgWrongBoot12 : kMsgWrongBoot));
+    session_.host().Ask(app::AskIcon::Error, app::AskButtons::Ok,
+                        Msg(reported == 0x0C00 ? kMsgWrongBoot12 : kMsgWrongBoot));
     RestartSensor();
     return false;
 }
 
-bool ParameterTransfer::EnterBootLoader() {
+bool ParameterTransfer::EnterBootLoader()
+{
     return session_.sensor.Has(app::Cap::Gen0530) ? EnterQVR0530() : EnterV130();
 }
 
-bool ParameterTransfer::StartReadWriteV130() {
+bool ParameterTransfer::StartReadWriteV130()
+{
     return EnterV130() && CheckBootAddress();
 }
 
-bool ParameterTransfer::StartReadWriteQVR0530() {
+bool ParameterTransfer::StartReadWriteQVR0530()
+{
     return EnterQVR0530() && CheckBootAddress();
 }
 
-bool ParameterTransfer::EnterV130() {
+bool ParameterTransfer::EnterV130()
+{
     Stop();
     if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
     if (!boot_->BootStart()) return false;
@@ -92,7 +100,8 @@ bool ParameterTransfer::EnterV130() {
     return true;
 }
 
-bool ParameterTransfer::EnterQVR0530() {
+bool ParameterTransfer::EnterQVR0530()
+{
     Stop();
     if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
     auto& fp = link_.protocol();
@@ -154,15 +163,18 @@ bool ParameterTransfer::WriteParameters()
     const auto image = boot_->images().Image(KindCode);
     std::copy(edit.bytes.begin(), edit.bytes.end(), image.begin() + a);
     // The whole page: flash can only clear bits, so what is not rewritten stays erased.
-    if (!boot_->EraseMemory(kTargetSensor, a, Msg(kMsgEraseCode), KindCode, a + kParPageSize - 1)) return false;
+    if (!boot_->EraseMemory(kTargetSensor, a, Msg(kMsgEraseCode), KindCode, a + kParPageSize - 1))
+        return false;
     const quint32 last = a + quint32(len) - 1;
     if (!boot_->WriteMemory(kTargetSensor, a, Msg(kMsgWriteCode), KindCode, last)) return false;
-    if (!boot_->VerifyMemory(kTargetSensor, a, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode, last)) return false;
+    if (!boot_->VerifyMemory(kTargetSensor, a, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode, last))
+        return false;
     const quint32 w = a + kParExtraWordOffset;
     image[w] = quint8(edit.word);
     image[w + 1] = quint8(edit.word >> 8);
     if (!boot_->WriteMemory(kTargetSensor, w, Msg(kMsgWriteCode), KindCode, w + 1)) return false;
-    if (!boot_->VerifyMemory(kTargetSensor, w, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode, w + 1)) return false;
+    if (!boot_->VerifyMemory(kTargetSensor, w, Msg(kMsgVerifyCode), Msg(kMsgReadCode), KindCode, w + 1))
+        return false;
     return RestartSensor();
 }
 

@@ -30,8 +30,8 @@ class DeviceCommands;
 class ParameterTransfer {
 public:
     // `power` (may be null) gives the automatic power cycle before the boot entry.
-    ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot, ParameterBlocks& blocks,
-                      DeviceCommands* power = nullptr);
+    ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot,
+                      ParameterBlocks& blocks, DeviceCommands* power = nullptr);
 
     // STOP of the acquisition, run before every operation on the sensor.
     std::function<void()> stopAcquisition;

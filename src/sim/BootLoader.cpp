@@ -49,14 +49,24 @@ quint8* BootLoader::Memory(quint8 c, int& size)
 {
     switch (c) {
     case cmd::ReadCode:
-    case cmd::WriteCode: size = kFlashSize; return flash_.data();
+    case cmd::WriteCode:
+        size = kFlashSize;
+        return flash_.data();
     case cmd::ReadSram:
-    case cmd::WriteSram: size = kSramSize; return sram_.data();
+    case cmd::WriteSram:
+        size = kSramSize;
+        return sram_.data();
     case cmd::ReadXram:
-    case cmd::WriteXram: size = kXramSize; return xram_.data();
+    case cmd::WriteXram:
+        size = kXramSize;
+        return xram_.data();
     case cmd::ReadEeprom:
-    case cmd::WriteEeprom: size = kEepromSize; return eeprom_.data();
-    default: size = 0; return nullptr;
+    case cmd::WriteEeprom:
+        size = kEepromSize;
+        return eeprom_.data();
+    default:
+        size = 0;
+        return nullptr;
     }
 }
 
@@ -84,7 +94,8 @@ BootLoader::Result BootLoader::Framed(const QByteArray& f, bool acknowledge)
         r.handled = true;
         if (len != 8 || f[6] != 0) return r.note = QStringLiteral("bad page"), r;
         return Erase(Addr24(f, 4), acknowledge);
-    default: return r;
+    default:
+        return r;
     }
 }
 
@@ -94,7 +105,8 @@ BootLoader::Result BootLoader::Read(quint8 c, quint32 addr, int count)
     r.handled = true;
     int size = 0;
     const quint8* mem = Memory(c, size);
-    if (count < 1 || count > 16 || addr + quint32(count) > quint32(size)) return r.note = QStringLiteral("out of range"), r;
+    if (count < 1 || count > 16 || addr + quint32(count) > quint32(size))
+        return r.note = QStringLiteral("out of range"), r;
     const quint32 named = addr + quint32(readAddressSkew);
     QByteArray payload;
     payload.append(char(named >> 16));
@@ -134,7 +146,8 @@ BootLoader::Result BootLoader::Erase(quint32 addr, bool acknowledge)
     const quint32 page = addr & ~quint32(kPageSize - 1);
     if (page >= quint32(kFlashSize)) return r.note = QStringLiteral("out of range"), r;
     if (InBootSector(int(page))) return r.note = QStringLiteral("boot sector protected"), r;
-    for (int i = 0; i < kPageSize; ++i) flash_[page + quint32(i)] = 0xFF;
+    for (int i = 0; i < kPageSize; ++i)
+        flash_[page + quint32(i)] = 0xFF;
     ++pageErases;
     r.ok = true;
     if (acknowledge) r.answer = QByteArray(1, char(kAck));
@@ -144,10 +157,14 @@ BootLoader::Result BootLoader::Erase(quint32 addr, bool acknowledge)
 int BootLoader::OldCommandTail(quint8 command)
 {
     switch (command) {
-    case cmd::ReadCode: return 2;
-    case cmd::V100WriteBlock: return 19;
-    case cmd::ErasePage: return 2;
-    default: return 0;
+    case cmd::ReadCode:
+        return 2;
+    case cmd::V100WriteBlock:
+        return 19;
+    case cmd::ErasePage:
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -167,7 +184,8 @@ BootLoader::Result BootLoader::Old(const QByteArray& b)
         return r;
     }
     case cmd::V100WriteBlock: {
-        if (quint8(b[19]) != cmd::V100WriteEnd || addr % 16 != 0) return r.note = QStringLiteral("bad block"), r;
+        if (quint8(b[19]) != cmd::V100WriteEnd || addr % 16 != 0)
+            return r.note = QStringLiteral("bad block"), r;
         r = Write(cmd::WriteCode, addr, b.mid(3, 16), false);
         return r;
     }
@@ -176,7 +194,8 @@ BootLoader::Result BootLoader::Old(const QByteArray& b)
         r = Erase(quint32(quint8(b[1])) << 8, false);
         return r;
     }
-    default: return r;
+    default:
+        return r;
     }
 }
 

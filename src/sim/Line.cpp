@@ -33,9 +33,12 @@ qint64 TxLine::FreeAfterUs(qint64 count, qint64 earliestUs) const
 QString UnitName(Unit u)
 {
     switch (u) {
-    case Unit::Sensor: return QStringLiteral("sensor");
-    case Unit::BootLoader: return QStringLiteral("boot");
-    case Unit::TestModule: return QStringLiteral("module");
+    case Unit::Sensor:
+        return QStringLiteral("sensor");
+    case Unit::BootLoader:
+        return QStringLiteral("boot");
+    case Unit::TestModule:
+        return QStringLiteral("module");
     }
     return QString();
 }
@@ -43,7 +46,8 @@ QString UnitName(Unit u)
 QString FormatTrace(const TraceEntry& e)
 {
     QString hex;
-    for (char c : e.bytes) hex += QString::asprintf("%02X ", quint8(c));
+    for (char c : e.bytes)
+        hex += QString::asprintf("%02X ", quint8(c));
     return QStringLiteral("%1 %2 %3 %4 %5%6")
         .arg(double(e.tUs) / 1e6, 0, 'f', 6)
         .arg(e.dir == Dir::In ? QStringLiteral("in ") : QStringLiteral("out"))

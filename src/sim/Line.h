@@ -48,8 +48,8 @@ struct TraceEntry {
     Dir dir = Dir::In;
     Unit unit = Unit::Sensor;
     QByteArray bytes;
-    bool ok = true;  // In: the frame was valid (checksum, length, address) and understood
-    QString note;    // e.g. "bad checksum", "unknown command", "dropped (fault)"
+    bool ok = true; // In: the frame was valid (checksum, length, address) and understood
+    QString note;   // e.g. "bad checksum", "unknown command", "dropped (fault)"
 };
 
 QString UnitName(Unit u);

@@ -96,38 +96,61 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
         return true;
     }
     if (k == QLatin1String("stream")) {
-        if (v == QLatin1String("long")) s.mode = 2;
-        else if (v == QLatin1String("short")) s.mode = 1;
-        else if (v == QLatin1String("none") || v == QLatin1String("polled")) s.mode = 3;
-        else return bad();
+        if (v == QLatin1String("long"))
+            s.mode = 2;
+        else if (v == QLatin1String("short"))
+            s.mode = 1;
+        else if (v == QLatin1String("none") || v == QLatin1String("polled"))
+            s.mode = 3;
+        else
+            return bad();
         return true;
     }
     if (k == QLatin1String("tube")) {
-        if (v == QLatin1String("filled")) s.tube = Tube::Filled;
-        else if (v == QLatin1String("empty")) s.tube = Tube::Empty;
-        else if (v == QLatin1String("none")) s.tube = Tube::None;
-        else return bad();
+        if (v == QLatin1String("filled"))
+            s.tube = Tube::Filled;
+        else if (v == QLatin1String("empty"))
+            s.tube = Tube::Empty;
+        else if (v == QLatin1String("none"))
+            s.tube = Tube::None;
+        else
+            return bad();
         return true;
     }
     if (k == QLatin1String("power")) {
-        if (v == QLatin1String("on")) s.powered = true;
-        else if (v == QLatin1String("off")) s.powered = false;
-        else return bad();
+        if (v == QLatin1String("on"))
+            s.powered = true;
+        else if (v == QLatin1String("off"))
+            s.powered = false;
+        else
+            return bad();
         return true;
     }
     int* field = nullptr;
-    if (k == QLatin1String("ident")) field = &s.ident;
-    else if (k == QLatin1String("fw")) field = &s.firmware;
-    else if (k == QLatin1String("serial")) field = &s.serialNo;
-    else if (k == QLatin1String("year")) field = &s.year;
-    else if (k == QLatin1String("hw")) field = &s.hardware;
-    else if (k == QLatin1String("model")) field = &s.model;
-    else if (k == QLatin1String("mode")) field = &s.mode;
-    else if (k == QLatin1String("if")) field = &s.serialIf;
-    else if (k == QLatin1String("parlen")) field = &s.parLen;
-    else if (k == QLatin1String("snoffset")) field = &s.snOffset;
-    else if (k == QLatin1String("caloffset")) field = &s.calOffset;
-    else if (k == QLatin1String("skew")) field = &s.readAddressSkew;
+    if (k == QLatin1String("ident"))
+        field = &s.ident;
+    else if (k == QLatin1String("fw"))
+        field = &s.firmware;
+    else if (k == QLatin1String("serial"))
+        field = &s.serialNo;
+    else if (k == QLatin1String("year"))
+        field = &s.year;
+    else if (k == QLatin1String("hw"))
+        field = &s.hardware;
+    else if (k == QLatin1String("model"))
+        field = &s.model;
+    else if (k == QLatin1String("mode"))
+        field = &s.mode;
+    else if (k == QLatin1String("if"))
+        field = &s.serialIf;
+    else if (k == QLatin1String("parlen"))
+        field = &s.parLen;
+    else if (k == QLatin1String("snoffset"))
+        field = &s.snOffset;
+    else if (k == QLatin1String("caloffset"))
+        field = &s.calOffset;
+    else if (k == QLatin1String("skew"))
+        field = &s.readAddressSkew;
     if (!field) {
         error = QStringLiteral("unknown word in simulation profile: %1").arg(word);
         return false;
@@ -145,10 +168,18 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
     auto add = [&](int which) {
         const int n = ++counts[which];
         switch (which) {
-        case 0: convs.push_back(MakeConverter(ConverterKind::LineAdapter, n)); break;
-        case 1: convs.push_back(MakeConverter(ConverterKind::DataConverter, n)); break;
-        case 2: convs.push_back(MakeConverter(ConverterKind::TestModule, n)); break;
-        case 3: convs.push_back(Vo40(n)); break;
+        case 0:
+            convs.push_back(MakeConverter(ConverterKind::LineAdapter, n));
+            break;
+        case 1:
+            convs.push_back(MakeConverter(ConverterKind::DataConverter, n));
+            break;
+        case 2:
+            convs.push_back(MakeConverter(ConverterKind::TestModule, n));
+            break;
+        case 3:
+            convs.push_back(Vo40(n));
+            break;
         default: {
             ConverterSpec c = MakeConverter(ConverterKind::LineAdapter, 1);
             c.serial = QStringLiteral("VMXS9007X") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
@@ -161,11 +192,16 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
     for (const QString& raw : profile.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString w = raw.trimmed().toLower();
         if (w.isEmpty()) continue;
-        if (w == QLatin1String("adapter") || w == QLatin1String("9007")) add(0);
-        else if (w == QLatin1String("converter") || w == QLatin1String("9005")) add(1);
-        else if (w == QLatin1String("tk33") || w == QLatin1String("9002")) add(2);
-        else if (w == QLatin1String("vo40") || w == QLatin1String("9010")) add(3);
-        else if (w == QLatin1String("broken")) add(4);
+        if (w == QLatin1String("adapter") || w == QLatin1String("9007"))
+            add(0);
+        else if (w == QLatin1String("converter") || w == QLatin1String("9005"))
+            add(1);
+        else if (w == QLatin1String("tk33") || w == QLatin1String("9002"))
+            add(2);
+        else if (w == QLatin1String("vo40") || w == QLatin1String("9010"))
+            add(3);
+        else if (w == QLatin1String("broken"))
+            add(4);
         else if (w == QLatin1String("all")) {
             add(0);
             add(1);
@@ -181,14 +217,17 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
         }
     }
     bool anyOpenable = false;
-    for (const ConverterSpec& c : convs) anyOpenable |= c.openable;
+    for (const ConverterSpec& c : convs)
+        anyOpenable |= c.openable;
     if (!anyOpenable) convs.insert(convs.begin(), MakeConverter(ConverterKind::LineAdapter, 1));
-    for (ConverterSpec& c : convs) c.sensor = sensor;
+    for (ConverterSpec& c : convs)
+        c.sensor = sensor;
     out = std::move(convs);
     return true;
 }
 
-bool IsVirtualProfile(const QString& profile) {
+bool IsVirtualProfile(const QString& profile)
+{
     for (const QString& w : profile.split(QLatin1Char(','), Qt::SkipEmptyParts))
         if (w.trimmed().compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0) return true;
     return false;

@@ -30,17 +30,22 @@ bool SensorProfile::SetKey(qint64 k)
     serialIf = g == Generation::G0530 ? kIfRs232 : kIfMaster;
     hardware = g == Generation::G0530 ? 6 : (firmware >= 140 ? 14 : 2);
     // Parameter block length and flash blocks by generation, as the catalogue has them.
-    if (firmware <= 110) parLen = 0;
-    else if (firmware >= 130) parLen = 256;
-    else if (type == 6 && firmware < 122) parLen = 32;
-    else parLen = 64;
+    if (firmware <= 110)
+        parLen = 0;
+    else if (firmware >= 130)
+        parLen = 256;
+    else if (type == 6 && firmware < 122)
+        parLen = 32;
+    else
+        parLen = 64;
     parAddr = parLen > 0 ? 0x0A00 : 0;
     snOffset = (firmware >= 140 || g == Generation::G0530) ? 128 : 0xFFFF;
     calOffset = (g == Generation::G0530 && firmware >= 201) ? 144 : 0xFFFF;
     return true;
 }
 
-Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile)) {
+Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile))
+{
     faults = profile_.faults;
     boot_.readAddressSkew = profile_.readAddressSkew;
     InitFlash();
@@ -60,12 +65,19 @@ quint32 Sensor::Rand()
     return rng_;
 }
 
-bool Sensor::Streaming() const {
+bool Sensor::Streaming() const
+{
     return run_ == Run::App && !faults.Muted() && (mode_ == 1 || mode_ == 2);
 }
 
-int Sensor::RecordSize() const { return mode_ == 1 ? kShortRecord : kLongRecord; }
-int Sensor::BlockSize() const { return mode_ == 1 ? kShortBlock : kLongBlock; }
+int Sensor::RecordSize() const
+{
+    return mode_ == 1 ? kShortRecord : kLongRecord;
+}
+int Sensor::BlockSize() const
+{
+    return mode_ == 1 ? kShortBlock : kLongBlock;
+}
 
 void Sensor::Tick(qint64 t)
 {
@@ -137,7 +149,8 @@ void Sensor::Advance(qint64 t)
     if (!Streaming()) {
         // A muted sensor sends nothing meanwhile; its stream goes on from when it speaks
         // again, not with the time it was silent.
-        if (run_ == Run::App && faults.mute && (mode_ == 1 || mode_ == 2)) streamFromUs_ = std::max(streamFromUs_, t);
+        if (run_ == Run::App && faults.mute && (mode_ == 1 || mode_ == 2))
+            streamFromUs_ = std::max(streamFromUs_, t);
         return;
     }
     // A program that does not read for a long time would only find an overrun driver buffer;
@@ -151,7 +164,8 @@ void Sensor::Advance(qint64 t)
             if (skip > 0) {
                 // Land on a block boundary so the skipped stream keeps its record layout.
                 const qint64 rest = (BlockSize() - streamIndex_ % BlockSize()) % BlockSize();
-                for (qint64 i = 0; i < rest; ++i) EmitStreamByte();
+                for (qint64 i = 0; i < rest; ++i)
+                    EmitStreamByte();
                 streamIndex_ += skip;
                 skipped_ += skip;
                 samples_ += skip / BlockSize();
@@ -159,10 +173,12 @@ void Sensor::Advance(qint64 t)
             }
         }
     }
-    while (out.FreeAfterUs(1, streamFromUs_) <= t) EmitStreamByte();
+    while (out.FreeAfterUs(1, streamFromUs_) <= t)
+        EmitStreamByte();
 }
 
-qint64 Sensor::SpontaneousUs(qint64 count, qint64 nowUs) const {
+qint64 Sensor::SpontaneousUs(qint64 count, qint64 nowUs) const
+{
     if (faults.Muted()) return -1;
     qint64 from = streamFromUs_;
     if (run_ == Run::Starting && next_ == Run::App && (profile_.mode == 1 || profile_.mode == 2))
@@ -175,7 +191,8 @@ qint64 Sensor::SpontaneousUs(qint64 count, qint64 nowUs) const {
 void Sensor::FinishRecord()
 {
     if (!Streaming()) return;
-    while (streamIndex_ % RecordSize() != 0) EmitStreamByte();
+    while (streamIndex_ % RecordSize() != 0)
+        EmitStreamByte();
 }
 
 void Sensor::StopOutput(qint64 t)
@@ -206,7 +223,8 @@ void Sensor::SetPower(bool on, qint64 t)
         run_ = Run::Off;
         parser_.Reset();
         // What was still on the wire is cut off.
-        while (!out.q.empty() && out.q.back().t > t) out.q.pop_back();
+        while (!out.q.empty() && out.q.back().t > t)
+            out.q.pop_back();
         return;
     }
     if (run_ != Run::Off) return;
@@ -249,8 +267,14 @@ constexpr int kNoTubeBase = -500; // nothing between the transducers
 constexpr int kAmplTarget = 230;  // the automatic control's ceiling
 constexpr int kSmallBubbleLimit = 150;
 
-int AmplOfLin(int lin) { return std::clamp(int(std::lround(200.0 * std::log10(std::max(lin, 1) / kLinAtZeroAmpl))), 0, 255); }
-int LinOfAmpl(int ampl) { return int(std::lround(kLinAtZeroAmpl * std::pow(10.0, ampl / 200.0))); }
+int AmplOfLin(int lin)
+{
+    return std::clamp(int(std::lround(200.0 * std::log10(std::max(lin, 1) / kLinAtZeroAmpl))), 0, 255);
+}
+int LinOfAmpl(int ampl)
+{
+    return int(std::lround(kLinAtZeroAmpl * std::pow(10.0, ampl / 200.0)));
+}
 } // namespace
 
 MeasValues Sensor::Measure(qint64 t)
@@ -258,10 +282,13 @@ MeasValues Sensor::Measure(qint64 t)
     ++samples_;
     const int j = int(Rand() % 7) - 3;
     const bool bubble = t >= bubbleFrom_ && t < bubbleUntil_;
-    const int base = profile_.tube == Tube::Filled ? kFilledBase : profile_.tube == Tube::Empty ? kEmptyBase : kNoTubeBase;
+    const int base = profile_.tube == Tube::Filled  ? kFilledBase
+                     : profile_.tube == Tube::Empty ? kEmptyBase
+                                                    : kNoTubeBase;
     // Automatic gain: the highest step that keeps the liquid's signal below the ceiling.
     int gain = 4;
-    while (gain > 0 && base + 100 * gain > kAmplTarget) --gain;
+    while (gain > 0 && base + 100 * gain > kAmplTarget)
+        --gain;
     if (gainStep_ <= 4) gain = gainStep_;
     const int nominal = std::clamp(base + 100 * gain, 0, 255);
     int target = std::clamp(nominal + j, 0, 255);
@@ -282,7 +309,8 @@ MeasValues Sensor::Measure(qint64 t)
     int outValue = bavg <= kSmallBubbleLimit ? bavg : 240;
     if (error) outValue = 241;
     const int alarm = (outValue == 240 || error) ? 1 : 0;
-    const int flags = (profile_.tube != Tube::None ? 0x01 : 0x00) | (bubble ? 0x02 : 0x00) | ((led_ & 0x0F) << 4);
+    const int flags =
+        (profile_.tube != Tube::None ? 0x01 : 0x00) | (bubble ? 0x02 : 0x00) | ((led_ & 0x0F) << 4);
     const int test = adjust_ & 0xFFFF;
     MeasValues m;
     auto& v = m.v;
@@ -312,7 +340,8 @@ std::array<quint8, 16> Sensor::IdentBlock() const
     const int at = profile_.snOffset;
     if (at >= 0 && at + 16 <= BootLoader::kPageSize) {
         const auto& flash = boot_.flash();
-        for (int i = 12; i < 16; ++i) b[size_t(i)] = flash[size_t(at + i)];
+        for (int i = 12; i < 16; ++i)
+            b[size_t(i)] = flash[size_t(at + i)];
     }
     return b;
 }
@@ -355,7 +384,8 @@ void Sensor::InitFlash()
         std::copy(p.cal.begin(), p.cal.end(), flash.begin() + p.calOffset);
         // The stored block carries its checksum in byte 15 unless it was never written.
         bool blank = true;
-        for (int i = 0; i < 15; ++i) blank = blank && p.cal[size_t(i)] == 0xFF;
+        for (int i = 0; i < 15; ++i)
+            blank = blank && p.cal[size_t(i)] == 0xFF;
         if (!blank) flash[size_t(p.calOffset + 15)] = Crc6(p.cal[0], p.cal.data() + 1, 14);
     }
     const int len = std::clamp(p.parLen, 0, 256);
@@ -454,7 +484,8 @@ std::array<quint8, 16> Sensor::BootIdentBlock() const
     b[3] = quint8(profile_.bootAddr & 0xFF);
     b[4] = quint8(profile_.mcu >> 8);
     b[5] = quint8(profile_.mcu & 0xFF);
-    for (int i = 6; i < 16; ++i) b[size_t(i)] = quint8(i);
+    for (int i = 6; i < 16; ++i)
+        b[size_t(i)] = quint8(i);
     return b;
 }
 
@@ -478,8 +509,11 @@ void Sensor::Receive(quint8 b, qint64 t)
     }
     const Unit unit = run_ == Run::Boot ? Unit::BootLoader : Unit::Sensor;
     switch (parser_.Feed(b, t)) {
-    case FrameParser::Result::None: return;
-    case FrameParser::Result::Bad: TraceIn(unit, parser_.frame(), t, false, parser_.reason()); return;
+    case FrameParser::Result::None:
+        return;
+    case FrameParser::Result::Bad:
+        TraceIn(unit, parser_.frame(), t, false, parser_.reason());
+        return;
     case FrameParser::Result::Frame:
         if (run_ == Run::Boot)
             BootFramed(parser_.frame(), t);
@@ -490,7 +524,10 @@ void Sensor::Receive(quint8 b, qint64 t)
 }
 
 namespace {
-QByteArray Bytes(const std::array<quint8, 16>& a) { return QByteArray(reinterpret_cast<const char*>(a.data()), 16); }
+QByteArray Bytes(const std::array<quint8, 16>& a)
+{
+    return QByteArray(reinterpret_cast<const char*>(a.data()), 16);
+}
 } // namespace
 
 void Sensor::App(const QByteArray& f, qint64 t)
@@ -586,12 +623,24 @@ void Sensor::App(const QByteArray& f, qint64 t)
         } else {
             int m = 0;
             switch (p0) {
-            case 0x00: m = 0; break;
-            case 0x10: m = 1; break;
-            case 0x30: m = 2; break;
-            case 0x50: m = 3; break;
-            case 0x80: m = 4; break;
-            default: reject(QStringLiteral("unknown mode")); return;
+            case 0x00:
+                m = 0;
+                break;
+            case 0x10:
+                m = 1;
+                break;
+            case 0x30:
+                m = 2;
+                break;
+            case 0x50:
+                m = 3;
+                break;
+            case 0x80:
+                m = 4;
+                break;
+            default:
+                reject(QStringLiteral("unknown mode"));
+                return;
             }
             accept();
             SetMode(m, t);
@@ -629,7 +678,8 @@ void Sensor::App(const QByteArray& f, qint64 t)
         Reply(Unit::Sensor, Framed(c, payload), t);
         return;
     }
-    default: break;
+    default:
+        break;
     }
     reject(QStringLiteral("unknown command"));
 }
@@ -655,7 +705,8 @@ void Sensor::BootFramed(const QByteArray& f, qint64 t)
         Reply(Unit::BootLoader, Ack(), t);
         Restart(t);
         return;
-    default: break;
+    default:
+        break;
     }
     if (auto r = RunBootMemory(f, t); r.handled) return;
     TraceIn(Unit::BootLoader, f, t, false, QStringLiteral("unknown command"));
@@ -710,10 +761,17 @@ void Sensor::UnframedBoot(quint8 b, qint64 t)
         TraceIn(Unit::BootLoader, one, t, true);
         Restart(t);
         return;
-    case cmd::ReadCode: pendingNeed_ = 2; break;
-    case cmd::V100WriteBlock: pendingNeed_ = 19; break;
-    case cmd::ErasePage: pendingNeed_ = 2; break;
-    default: break;
+    case cmd::ReadCode:
+        pendingNeed_ = 2;
+        break;
+    case cmd::V100WriteBlock:
+        pendingNeed_ = 19;
+        break;
+    case cmd::ErasePage:
+        pendingNeed_ = 2;
+        break;
+    default:
+        break;
     }
     if (pendingNeed_ == 0) {
         TraceIn(Unit::BootLoader, one, t, false, QStringLiteral("unknown command"));
@@ -729,8 +787,10 @@ bool Sensor::OldBootCommand(quint8 b)
     case cmd::V100BootRestart:
     case cmd::ReadCode:
     case cmd::V100WriteBlock:
-    case cmd::ErasePage: return true;
-    default: return false;
+    case cmd::ErasePage:
+        return true;
+    default:
+        return false;
     }
 }
 

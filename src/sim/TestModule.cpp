@@ -12,9 +12,14 @@ TestModule::TestModule(ModuleProfile profile)
 void TestModule::Receive(quint8 b, qint64 t)
 {
     switch (parser_.Feed(b, t)) {
-    case FrameParser::Result::None: return;
-    case FrameParser::Result::Bad: TraceIn(Unit::TestModule, parser_.frame(), t, false, parser_.reason()); return;
-    case FrameParser::Result::Frame: Command(parser_.frame(), t); return;
+    case FrameParser::Result::None:
+        return;
+    case FrameParser::Result::Bad:
+        TraceIn(Unit::TestModule, parser_.frame(), t, false, parser_.reason());
+        return;
+    case FrameParser::Result::Frame:
+        Command(parser_.frame(), t);
+        return;
     }
 }
 
@@ -84,7 +89,8 @@ void TestModule::Command(const QByteArray& f, qint64 t)
     case cmd::TmMeasStart:
         if (len != 5) break;
         measuring_ = true;
-        for (quint8& l : latched_) l = 0;
+        for (quint8& l : latched_)
+            l = 0;
         ack();
         return;
     case cmd::TmQvr02Stop: {
@@ -111,7 +117,8 @@ void TestModule::Command(const QByteArray& f, qint64 t)
         ack();
         if (onTestPulse) onTestPulse(t);
         return;
-    default: break;
+    default:
+        break;
     }
     TraceIn(Unit::TestModule, f, t, false, QStringLiteral("unknown command"));
 }

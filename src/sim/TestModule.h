@@ -10,10 +10,10 @@
 namespace vmx::sim {
 
 struct ModuleProfile {
-    int type = 33;     // 33 TK33, 40 VO40
-    int subType = 1;   // TK33: 0 QVR02.10, 1 QVR05/06; VO40: 2 board QVR06_20
+    int type = 33;   // 33 TK33, 40 VO40
+    int subType = 1; // TK33: 0 QVR02.10, 1 QVR05/06; VO40: 2 board QVR06_20
     int tag = 0;
-    int firmware = 210; // V2.10
+    int firmware = 210;              // V2.10
     int serialIf = proto::kIfMaster; // selection at power-up
     bool sensorPower = true;         // sensor supply at power-up
 };

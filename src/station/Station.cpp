@@ -22,7 +22,8 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       transfer_(
           std::make_unique<sensor::ParameterTransfer>(session, *link_, *boot_, params_, devices_.get())),
       parFile_(std::make_unique<sensor::ParameterFile>(session, params_)),
-      ident_(std::make_unique<sensor::Identification>(session, *link_, *boot_, *transfer_, *devices_)) {
+      ident_(std::make_unique<sensor::Identification>(session, *link_, *boot_, *transfer_, *devices_))
+{
     // The program starts with the standard set in the working block.
     params_.SetStandardValues();
     params_.CopyStandardToEdit();
@@ -32,7 +33,8 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
     WireBoot();
 }
 
-Station::~Station() {
+Station::~Station()
+{
     // The link's callbacks reach the parts below; nothing may call them while they go.
     link_->onMenuChanged = nullptr;
     link_->onRtsChanged = nullptr;
@@ -45,7 +47,8 @@ Station::~Station() {
 
 // ---- wiring: every hook between the parts, once ----
 
-void Station::WireLink() {
+void Station::WireLink()
+{
     link::Link& l = *link_;
     using Field = StationView::LinkField;
     l.onMenuChanged = [this] {
@@ -63,7 +66,8 @@ void Station::WireLink() {
     l.stopAcquisition = [this] { Stop(); };
 }
 
-void Station::WireAcquisition() {
+void Station::WireAcquisition()
+{
     monitor::Acquisition& a = *acq_;
     a.settings = [this] {
         monitor::StoreSettings st;
@@ -95,7 +99,8 @@ void Station::WireAcquisition() {
     };
 }
 
-void Station::WireSensor() {
+void Station::WireSensor()
+{
     using Field = StationView::DeviceField;
     sensor::DeviceCommands& d = *devices_;
     d.stopAcquisition = [this] { Stop(); };
@@ -126,7 +131,8 @@ void Station::WireSensor() {
     };
 }
 
-void Station::WireBoot() {
+void Station::WireBoot()
+{
     boot_->stopAcquisition = [this] { Stop(); };
     boot_->onPageChanged = [this] {
         if (view_) view_->BootPageChanged();
@@ -142,7 +148,8 @@ void Station::WireBoot() {
     download_->absImportButton = [this] { return view_ ? view_->PickDownloadFile(true) : false; };
 }
 
-void Station::PagesChanged() {
+void Station::PagesChanged()
+{
     // Every refresh of the pages normalises the edit block, also without a window, so the
     // block written is the one the window would write.
     sensor::NormaliseEditBlock(params_.edit, session_.sensor.Flags, transfer_->ParLen());
@@ -173,11 +180,13 @@ void Station::Changed(sensor::DeviceCommands::Shown what)
     }
 }
 
-void Station::DeviceChanged(StationView::DeviceField field) {
+void Station::DeviceChanged(StationView::DeviceField field)
+{
     if (view_) view_->DeviceStateChanged(field);
 }
 
-void Station::StartStop(bool start, bool stop) {
+void Station::StartStop(bool start, bool stop)
+{
     startEnabled_ = start;
     stopEnabled_ = stop;
     if (view_) view_->AcquisitionChanged();
@@ -185,7 +194,8 @@ void Station::StartStop(bool start, bool stop) {
 
 // ---- start ----
 
-bool Station::OpenLink(const QString& port) {
+bool Station::OpenLink(const QString& port)
+{
     link_->Reset_COM_USB();
     // The command line may name a link other than the preferred one.
     if (!port.isEmpty() && link_->PortName() != port) link_->SelectPort(port);
@@ -195,7 +205,8 @@ bool Station::OpenLink(const QString& port) {
     return link_->IsOpen();
 }
 
-void Station::ApplyConfig(const app::MonitorConfig& config) {
+void Station::ApplyConfig(const app::MonitorConfig& config)
+{
     settings.refreshDivisor = config.RefreshDia > 0 ? config.RefreshDia : settings.refreshDivisor;
     settings.overflow = config.Overflow;
     settings.beeper = config.Beeper;
@@ -203,7 +214,8 @@ void Station::ApplyConfig(const app::MonitorConfig& config) {
     devices_->SetPowerAuto(config.PowerAuto);
 }
 
-bool Station::LoadStartParameters() {
+bool Station::LoadStartParameters()
+{
     const bool ok = parFile_->LoadStandardParameters(session_.config.ParFile);
     PagesChanged();
     return ok;
@@ -211,18 +223,21 @@ bool Station::LoadStartParameters() {
 
 // ---- acquisition ----
 
-void Station::Start() {
+void Station::Start()
+{
     acq_->ALStartExecute();
     // What failed before or while the probe ran is the probe's own result.
     linkFailed_ = false;
 }
 
-void Station::Stop() {
+void Station::Stop()
+{
     acq_->ALStopExecute();
     linkFailed_ = false;
 }
 
-void Station::Tick() {
+void Station::Tick()
+{
     if (linkFailed_) {
         // The port went away under the running acquisition: it stops.
         linkFailed_ = false;
@@ -233,7 +248,8 @@ void Station::Tick() {
     acq_->Timer2Timer();
 }
 
-bool Station::Capture(int count) {
+bool Station::Capture(int count)
+{
     Start();
     if (acq_->Stopped()) return false;
     const int wanted = std::min(count, monitor::MeasurementStore::kSlots);
@@ -257,39 +273,46 @@ bool Station::Capture(int count) {
 
 // ---- device commands ----
 
-bool Station::SetLed(int serialMode, const sensor::LedBits& led) {
+bool Station::SetLed(int serialMode, const sensor::LedBits& led)
+{
     return devices_->SetLed(serialMode, led);
 }
 
-bool Station::StartService(const sensor::LedBits& led) {
+bool Station::StartService(const sensor::LedBits& led)
+{
     return devices_->StartService(led);
 }
 
 // ---- parameter file ----
 
-bool Station::SaveParameterFile(const QString& fileName, bool withCalibration) {
+bool Station::SaveParameterFile(const QString& fileName, bool withCalibration)
+{
     parFile_->withCalibration = withCalibration;
     return parFile_->Save(fileName);
 }
 
-bool Station::OpenParameterFile(const QString& fileName, bool withCalibration) {
+bool Station::OpenParameterFile(const QString& fileName, bool withCalibration)
+{
     parFile_->withCalibration = withCalibration;
     return parFile_->Open(fileName);
 }
 
 // ---- memories ----
 
-bool Station::ReadMemory(int channel, int kind, quint32 start, quint32 end) {
+bool Station::ReadMemory(int channel, int kind, quint32 start, quint32 end)
+{
     if (!boot::IsMemoryKind(kind)) return false;
     return boot_->ReadMemory(channel, start, session_.Msg(boot::kMsgRead[size_t(kind)]), kind, end);
 }
 
-bool Station::WriteMemory(int channel, int kind, quint32 start, quint32 end) {
+bool Station::WriteMemory(int channel, int kind, quint32 start, quint32 end)
+{
     if (!boot::IsMemoryKind(kind)) return false;
     return boot_->WriteMemory(channel, start, session_.Msg(boot::kMsgWrite[size_t(kind)]), kind, end);
 }
 
-bool Station::EraseMemory(int channel, int kind, quint32 start, quint32 end) {
+bool Station::EraseMemory(int channel, int kind, quint32 start, quint32 end)
+{
     if (!boot::IsMemoryKind(kind)) return false;
     const QString text = session_.Msg(boot::kMsgErase[size_t(kind)]);
     if (kind == boot::KindCode) return boot_->EraseMemory(channel, start, text, kind, end);
@@ -300,14 +323,16 @@ bool Station::EraseMemory(int channel, int kind, quint32 start, quint32 end) {
     return boot_->WriteMemory(channel, start, text, kind, end);
 }
 
-bool Station::VerifyMemory(int channel, int kind, quint32 start, quint32 end) {
+bool Station::VerifyMemory(int channel, int kind, quint32 start, quint32 end)
+{
     if (!boot::IsMemoryKind(kind)) return false;
     const size_t k = size_t(kind);
     return boot_->VerifyMemory(channel, start, session_.Msg(boot::kMsgVerify[k]),
                                session_.Msg(boot::kMsgRead[k]), kind, end);
 }
 
-bool Station::DownloadFirmware(const QString& hexFile) {
+bool Station::DownloadFirmware(const QString& hexFile)
+{
     if (!hexFile.isEmpty()) download_->hexFile = hexFile;
     return download_->DownLoad();
 }

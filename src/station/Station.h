@@ -64,7 +64,8 @@ public:
     virtual void ShowIdentPage() {}
     // The download found no remembered file name: ask for one (ABS or HEX) and set it on
     // download(); false ends the download. Without a view there is nobody to ask.
-    virtual bool PickDownloadFile(bool abs) {
+    virtual bool PickDownloadFile(bool abs)
+    {
         (void)abs;
         return false;
     }
@@ -155,10 +156,9 @@ public:
     // --- device commands (the monitor page) ---------------------------------------------------
     bool Restart() { return devices_->Restart(); }
     bool SetLed(int serialMode, const sensor::LedBits& led);
-    bool BubbleTest(int serialMode) {
-        return devices_->BubbleTest(serialMode, settings.bubbleTestTime);
-    }
-    bool SetOutputMode(int serialMode, const sensor::LedBits& led) {
+    bool BubbleTest(int serialMode) { return devices_->BubbleTest(serialMode, settings.bubbleTestTime); }
+    bool SetOutputMode(int serialMode, const sensor::LedBits& led)
+    {
         return devices_->SetOutputMode(serialMode, led);
     }
     bool StartService(const sensor::LedBits& led);

@@ -19,16 +19,19 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int)
+{
+    g_stop = 1;
+}
 
 const char* const kDescription =
     "Serves the simulated bench on a pseudo-terminal and prints its path on the first line of\n"
@@ -42,16 +45,26 @@ bool ApplyFault(const QString& f, vmx::sim::Faults& faults)
     bool ok = true;
     const int v = f.contains(QLatin1Char('=')) ? f.section(QLatin1Char('='), 1).toInt(&ok) : 1;
     if (!ok || v < 0) return false;
-    if (k == QLatin1String("mute")) faults.mute = true;
-    else if (k == QLatin1String("unplug")) faults.unplug = true;
-    else if (k == QLatin1String("after")) faults.afterAnswers = v;
-    else if (k == QLatin1String("drop")) faults.dropAnswers = v;
-    else if (k == QLatin1String("truncate")) faults.truncateAnswers = v;
-    else if (k == QLatin1String("corrupt")) faults.corruptAnswers = v;
-    else if (k == QLatin1String("delay")) faults.delayUs = qint64(v) * 1000;
-    else if (k == QLatin1String("stream-drop")) faults.dropStreamEvery = v;
-    else if (k == QLatin1String("stream-corrupt")) faults.corruptStreamEvery = v;
-    else return false;
+    if (k == QLatin1String("mute"))
+        faults.mute = true;
+    else if (k == QLatin1String("unplug"))
+        faults.unplug = true;
+    else if (k == QLatin1String("after"))
+        faults.afterAnswers = v;
+    else if (k == QLatin1String("drop"))
+        faults.dropAnswers = v;
+    else if (k == QLatin1String("truncate"))
+        faults.truncateAnswers = v;
+    else if (k == QLatin1String("corrupt"))
+        faults.corruptAnswers = v;
+    else if (k == QLatin1String("delay"))
+        faults.delayUs = qint64(v) * 1000;
+    else if (k == QLatin1String("stream-drop"))
+        faults.dropStreamEvery = v;
+    else if (k == QLatin1String("stream-corrupt"))
+        faults.corruptStreamEvery = v;
+    else
+        return false;
     return true;
 }
 
@@ -74,9 +87,10 @@ int main(int argc, char** argv)
                    "Sensor and bench as for --simulate: e.g. key=5028143, stream=short, tube=empty, fw=124; "
                    "tk33 or vo40 put a test module on the line (see --route)");
     app.add_option("--stream", streamArg, "Output mode after restart: long, short, none/polled (mode 3)");
-    app.add_option("--route", routeArg,
-                   "With a test module: the line goes to the sensor (default) or the module (a pseudo-terminal "
-                   "has no RTS line to switch it)")
+    app.add_option(
+           "--route", routeArg,
+           "With a test module: the line goes to the sensor (default) or the module (a pseudo-terminal "
+           "has no RTS line to switch it)")
         ->check(CLI::IsMember({"sensor", "module"}));
     app.add_option("--fault", faultArgs,
                    "mute | unplug | drop=N | truncate=N | corrupt=N | delay=MS | stream-drop=N | "
@@ -97,18 +111,22 @@ int main(int argc, char** argv)
     const QString stream = QString::fromStdString(streamArg);
     const QString route = QString::fromStdString(routeArg);
     QStringList faults;
-    for (const std::string& f : faultArgs) faults << QString::fromStdString(f);
+    for (const std::string& f : faultArgs)
+        faults << QString::fromStdString(f);
 
     std::vector<vmx::sim::ConverterSpec> convs;
     QString error;
     if (!vmx::sim::ParseProfile(profile, convs, error)) return Fail(error);
     vmx::sim::ConverterSpec setup = convs.front();
-    if (!stream.isEmpty() && !vmx::sim::ApplySensorWord(QStringLiteral("stream=") + stream, setup.sensor, error))
+    if (!stream.isEmpty() &&
+        !vmx::sim::ApplySensorWord(QStringLiteral("stream=") + stream, setup.sensor, error))
         return Fail(error.isEmpty() ? QStringLiteral("bad --stream") : error);
-    if (route != QLatin1String("sensor") && route != QLatin1String("module")) return Fail(QStringLiteral("bad --route"));
+    if (route != QLatin1String("sensor") && route != QLatin1String("module"))
+        return Fail(QStringLiteral("bad --route"));
     const bool hasModule = setup.kind == vmx::sim::ConverterKind::TestModule;
     setup.routeToModule = hasModule && route == QLatin1String("module");
-    if (route == QLatin1String("module") && !hasModule) return Fail(QStringLiteral("--route module needs tk33 or vo40 in the profile"));
+    if (route == QLatin1String("module") && !hasModule)
+        return Fail(QStringLiteral("--route module needs tk33 or vo40 in the profile"));
     setup.kind = vmx::sim::ConverterKind::Serial;
     if (!setup.routeToModule && hasModule) {
         // Without RTS the module cannot be reached; the sensor is on the line directly.
@@ -131,7 +149,8 @@ int main(int argc, char** argv)
         };
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return Fail(QStringLiteral("no pseudo-terminal"));
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return Fail(QStringLiteral("no pseudo-terminal"));
     const char* slaveName = ptsname(master);
     if (!slaveName) return Fail(QStringLiteral("no pseudo-terminal name"));
     const std::string slavePath = slaveName;
@@ -150,10 +169,12 @@ int main(int argc, char** argv)
         const QByteArray lp = linkPath.toLocal8Bit();
         struct stat st {};
         if (lstat(lp.constData(), &st) == 0) {
-            if (!S_ISLNK(st.st_mode)) return Fail(QStringLiteral("%1 exists and is no symbolic link").arg(linkPath));
+            if (!S_ISLNK(st.st_mode))
+                return Fail(QStringLiteral("%1 exists and is no symbolic link").arg(linkPath));
             unlink(lp.constData());
         }
-        if (symlink(slavePath.c_str(), lp.constData()) != 0) return Fail(QStringLiteral("cannot create %1").arg(linkPath));
+        if (symlink(slavePath.c_str(), lp.constData()) != 0)
+            return Fail(QStringLiteral("cannot create %1").arg(linkPath));
     }
 
     std::signal(SIGTERM, OnSignal);

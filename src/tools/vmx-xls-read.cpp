@@ -14,7 +14,8 @@ using namespace vmx::monitor;
 namespace {
 
 // Exact, so the import formats the number as it formats a workbook's own.
-void AppendNumber(std::string& out, double d) {
+void AppendNumber(std::string& out, double d)
+{
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.17g", d);
     out += buf;
@@ -22,7 +23,8 @@ void AppendNumber(std::string& out, double d) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fputs("usage: vmx-xls-read FILE.xls\n", stderr);
         return xls::kExitUsage;

@@ -8,7 +8,8 @@
 
 namespace vmx::ui {
 
-void SetGridCell(QTableWidget* g, int row, int col, const QString& text) {
+void SetGridCell(QTableWidget* g, int row, int col, const QString& text)
+{
     if (!g || row < 0 || col < 0 || row >= g->rowCount() || col >= g->columnCount()) return;
     QTableWidgetItem* it = g->item(row, col);
     if (!it) {
@@ -18,36 +19,43 @@ void SetGridCell(QTableWidget* g, int row, int col, const QString& text) {
     if (it->text() != text) it->setText(text);
 }
 
-int Tag(const QObject* o, int fallback) {
+int Tag(const QObject* o, int fallback)
+{
     if (!o) return fallback;
     const QVariant v = o->property("tag");
     return v.isValid() ? v.toInt() : fallback;
 }
 
-void SetTag(QObject* o, int tag) {
+void SetTag(QObject* o, int tag)
+{
     o->setProperty("tag", tag);
 }
 
-LabeledEdit::LabeledEdit(QWidget* parent) : QLineEdit(parent), label_(new QLabel(parent)) {
+LabeledEdit::LabeledEdit(QWidget* parent) : QLineEdit(parent), label_(new QLabel(parent))
+{
     label_->setBuddy(this);
 }
 
-TPanel::TPanel(QWidget* parent) : QLabel(parent) {
+TPanel::TPanel(QWidget* parent) : QLabel(parent)
+{
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAlignment(Qt::AlignCenter);
     setAutoFillBackground(true);
 }
 
-void TPanel::mouseReleaseEvent(QMouseEvent* e) {
+void TPanel::mouseReleaseEvent(QMouseEvent* e)
+{
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) Q_EMIT clicked();
     QLabel::mouseReleaseEvent(e);
 }
 
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent)
+{
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TPaintBox::paintEvent(QPaintEvent*) {
+void TPaintBox::paintEvent(QPaintEvent*)
+{
     QPainter p(this);
     if (image_ && !image_->isNull())
         p.drawImage(0, 0, *image_);
@@ -55,7 +63,8 @@ void TPaintBox::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), Qt::white);
 }
 
-QString TFileDialogText::QtFilter() const {
+QString TFileDialogText::QtFilter() const
+{
     // Pairs of description and pattern; Qt shows the description, which already names the pattern.
     const QStringList parts = Filter.split(QLatin1Char('|'));
     QStringList out;

@@ -45,7 +45,8 @@ class TPaintBox : public QWidget {
     Q_OBJECT
 public:
     explicit TPaintBox(QWidget* parent = nullptr);
-    void SetBitmap(const QImage* image) {
+    void SetBitmap(const QImage* image)
+    {
         image_ = image;
         update();
     }

@@ -11,13 +11,15 @@ namespace {
 
 constexpr int kSize = 24;
 
-QPixmap Blank(int w = kSize, int h = kSize) {
+QPixmap Blank(int w = kSize, int h = kSize)
+{
     QPixmap pm(w, h);
     pm.fill(Qt::transparent);
     return pm;
 }
 
-void Triangle(QPainter& p, qreal x, qreal y, qreal w, qreal h, bool right) {
+void Triangle(QPainter& p, qreal x, qreal y, qreal w, qreal h, bool right)
+{
     QPolygonF t;
     if (right)
         t << QPointF(x, y) << QPointF(x + w, y + h / 2) << QPointF(x, y + h);
@@ -26,7 +28,8 @@ void Triangle(QPainter& p, qreal x, qreal y, qreal w, qreal h, bool right) {
     p.drawPolygon(t);
 }
 
-void Arrow(QPainter& p, bool down, const QColor& c) {
+void Arrow(QPainter& p, bool down, const QColor& c)
+{
     p.setPen(Qt::NoPen);
     p.setBrush(c);
     if (down) {
@@ -44,7 +47,8 @@ void Arrow(QPainter& p, bool down, const QColor& c) {
     p.drawRect(3, 20, 18, 3);
 }
 
-QPixmap Banner(const char* text, const QColor& a, const QColor& b, const QColor& c) {
+QPixmap Banner(const char* text, const QColor& a, const QColor& b, const QColor& c)
+{
     QPixmap pm = Blank(56, 18);
     QPainter p(&pm);
     p.setPen(Qt::NoPen);
@@ -62,7 +66,8 @@ QPixmap Banner(const char* text, const QColor& a, const QColor& b, const QColor&
     return pm;
 }
 
-QPixmap Draw(const QString& name) {
+QPixmap Draw(const QString& name)
+{
     QPixmap pm = Blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -153,7 +158,8 @@ QPixmap Draw(const QString& name) {
 
 } // namespace
 
-QPixmap Glyph(const QString& name) {
+QPixmap Glyph(const QString& name)
+{
     static QHash<QString, QPixmap> cache;
     auto it = cache.find(name);
     if (it != cache.end()) return *it;

@@ -35,7 +35,8 @@
 namespace vmx::ui {
 
 TMainForm::TMainForm(const MonitorOptions& options, MainFormEnv env, QWidget* parent)
-    : QMainWindow(parent), options_(options), env_(std::move(env)) {
+    : QMainWindow(parent), options_(options), env_(std::move(env))
+{
     setObjectName(QStringLiteral("MainForm"));
     if (env_.clock)
         clock_ = env_.clock;
@@ -58,7 +59,8 @@ TMainForm::TMainForm(const MonitorOptions& options, MainFormEnv env, QWidget* pa
     FormCreate();
 }
 
-TMainForm::~TMainForm() {
+TMainForm::~TMainForm()
+{
     qApp->removeEventFilter(this);
     // The station (and its table model) goes before the widgets: the grid lets go of it first.
     if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) {
@@ -68,7 +70,8 @@ TMainForm::~TMainForm() {
     if (station_) station_->SetView(nullptr);
 }
 
-void TMainForm::FormCreate() {
+void TMainForm::FormCreate()
+{
     // 1-2: the two companion windows.
     stateForm_ = new TStateForm([this](int i) { return Msg(i); }, this);
     // Tied to the menu item, so that tearing the window down cannot reach a deleted item.
@@ -146,7 +149,8 @@ void TMainForm::FormCreate() {
 }
 
 // The menu settings MONITOR.INI gives (the session has taken language, mode and device keys).
-void TMainForm::ApplyConfigToMenus() {
+void TMainForm::ApplyConfigToMenus()
+{
     const app::MonitorConfig& cfg = session_->config;
     for (QAction* a : drawDiaItems_)
         if (Tag(a) == cfg.RefreshDia) {
@@ -173,12 +177,14 @@ void TMainForm::ApplyConfigToMenus() {
     station_->SetPowerAutomatic(cfg.PowerAuto);
 }
 
-void TMainForm::ImportStartParameterFile() {
+void TMainForm::ImportStartParameterFile()
+{
     // MONITOR.INI's name, already placed in the program folder when it was relative.
     station_->LoadStartParameters();
 }
 
-void TMainForm::InitGainTestGrid() {
+void TMainForm::InitGainTestGrid()
+{
     const QSignalBlocker block(StGainTest); // headings, not edits
     for (int r = 1; r <= 5; ++r)
         StGainTest->setItem(r, 0, new QTableWidgetItem(QString::number(r - 1)));
@@ -192,7 +198,8 @@ void TMainForm::InitGainTestGrid() {
     StGainTest->setRowHeight(0, 16);
 }
 
-void TMainForm::InitTestPage() {
+void TMainForm::InitTestPage()
+{
     DeleteStGMV();
     TestDataSaved = true;
     testSelection_[0] = testSelection_[1] = -1;
@@ -209,7 +216,8 @@ void TMainForm::InitTestPage() {
     StGStart->setColumnWidth(1, qMax(40, StGStart->width() - 125));
 }
 
-void TMainForm::closeEvent(QCloseEvent* e) {
+void TMainForm::closeEvent(QCloseEvent* e)
+{
     // The end sequence runs once, however often the window is asked to close.
     if (!closing_) {
         closing_ = true;
@@ -234,24 +242,28 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 // ---- Host ----
 
-void TMainForm::PanelText(int panel, const QString& text) {
+void TMainForm::PanelText(int panel, const QString& text)
+{
     if (panel < 0 || panel > 2) return;
     panels_[panel]->setText(text);
     if (panel == 1 && stateForm_) stateForm_->AddMessage(text);
 }
 
-QString TMainForm::PanelTextOf(int panel) const {
+QString TMainForm::PanelTextOf(int panel) const
+{
     return panel >= 0 && panel <= 2 ? panels_[panel]->text() : QString();
 }
 
-void TMainForm::ShowLComment(app::CommentColour colour, const QString& text) {
+void TMainForm::ShowLComment(app::CommentColour colour, const QString& text)
+{
     LComment->setStyleSheet(colour == app::CommentColour::Red ? QStringLiteral("color: red;")
                                                               : QStringLiteral("color: blue;"));
     LComment->setText(text);
 }
 
 app::AskResult TMainForm::Ask(app::AskIcon icon, app::AskButtons buttons, const QString& text,
-                              const QString& caption) {
+                              const QString& caption)
+{
     if (env_.ask) return env_.ask(icon, buttons, text, caption);
     QMessageBox box(this);
     switch (icon) {
@@ -299,7 +311,8 @@ app::AskResult TMainForm::Ask(app::AskIcon icon, app::AskButtons buttons, const 
     }
 }
 
-void TMainForm::Wait(int ms) {
+void TMainForm::Wait(int ms)
+{
     if (ms <= 0) return;
     if (ms <= 20) {
         clock_->SleepMs(ms);
@@ -318,23 +331,28 @@ void TMainForm::Wait(int ms) {
     }
 }
 
-void TMainForm::ProcessMessages() {
+void TMainForm::ProcessMessages()
+{
     QCoreApplication::processEvents();
 }
 
-void TMainForm::Beep() {
+void TMainForm::Beep()
+{
     QApplication::beep();
 }
 
-void TMainForm::SetClipboardText(const QString& text) {
+void TMainForm::SetClipboardText(const QString& text)
+{
     QGuiApplication::clipboard()->setText(text);
 }
 
-QString TMainForm::ClipboardText() {
+QString TMainForm::ClipboardText()
+{
     return QGuiApplication::clipboard()->text();
 }
 
-void TMainForm::SetBusy(bool busy) {
+void TMainForm::SetBusy(bool busy)
+{
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
@@ -343,7 +361,8 @@ void TMainForm::SetBusy(bool busy) {
 
 // ---- keys and focus ----
 
-bool TMainForm::eventFilter(QObject* o, QEvent* e) {
+bool TMainForm::eventFilter(QObject* o, QEvent* e)
+{
     if (e->type() == QEvent::MouseMove && o == PB) {
         PBMouseMove(int(static_cast<QMouseEvent*>(e)->position().x()));
     } else if (e->type() == QEvent::KeyRelease) {
@@ -361,7 +380,8 @@ bool TMainForm::eventFilter(QObject* o, QEvent* e) {
     return QMainWindow::eventFilter(o, e);
 }
 
-void TMainForm::TestFocusChanged() {
+void TMainForm::TestFocusChanged()
+{
     if (!isVisible()) return;
     QWidget* f = focusWidget();
     if (!f) return;
@@ -381,36 +401,43 @@ void TMainForm::TestFocusChanged() {
     EditChange(edit);
 }
 
-void TMainForm::BTNextSetFocus() {
+void TMainForm::BTNextSetFocus()
+{
     if (QWidget* next = findChild<QWidget*>(QStringLiteral("BTNext")))
         if (next->isVisible() && next->isEnabled() && next->focusPolicy() != Qt::NoFocus) next->setFocus();
 }
 
 // ---- shell commands ----
 
-void TMainForm::ALEndExecute() {
+void TMainForm::ALEndExecute()
+{
     close();
 }
 
-void TMainForm::ALShowMonitorExecute() {
+void TMainForm::ALShowMonitorExecute()
+{
     PC1->setCurrentWidget(PC1->currentWidget() == TSMonitor ? TSTable : TSMonitor);
 }
 
-void TMainForm::ALSetModeExecute() {
+void TMainForm::ALSetModeExecute()
+{
     PC1->setCurrentWidget(TSSET);
 }
 
-void TMainForm::MITestClick() {
+void TMainForm::MITestClick()
+{
     PC1->setCurrentWidget(TSTest);
 }
 
-void TMainForm::MIChangeModeClick() {
+void TMainForm::MIChangeModeClick()
+{
     pwForm_->show();
     pwForm_->raise();
     pwForm_->activateWindow();
 }
 
-void TMainForm::MIOptMessageWindowClick() {
+void TMainForm::MIOptMessageWindowClick()
+{
     if (!stateForm_) return;
     if (MIOptMessageWindow->isChecked())
         stateForm_->show();
@@ -422,27 +449,33 @@ void TMainForm::MIOptMessageWindowClick() {
 // station follows the check mark).
 void TMainForm::MIBeepClick() {}
 
-bool TMainForm::BeeperOn() const {
+bool TMainForm::BeeperOn() const
+{
     return MIBeep->isChecked();
 }
-bool TMainForm::WithAck() const {
+bool TMainForm::WithAck() const
+{
     return MIWithACK->isChecked();
 }
-bool TMainForm::WithAnswer() const {
+bool TMainForm::WithAnswer() const
+{
     return MIWithAnswer->isChecked();
 }
-bool TMainForm::WithFrameCRC() const {
+bool TMainForm::WithFrameCRC() const
+{
     return MIWithFrameCRC->isChecked();
 }
 
-void TMainForm::BTStGridHelpClick() {
+void TMainForm::BTStGridHelpClick()
+{
     const bool show = MemoHelp->isHidden();
     MemoHelp->setVisible(show);
     if (show) MemoHelp->raise();
     if (auto* b = findChild<QPushButton*>(QStringLiteral("BTStGridHelp"))) b->setText(Msg(show ? 224 : 223));
 }
 
-void TMainForm::MIHelpDocClick() {
+void TMainForm::MIHelpDocClick()
+{
     const QString name = QStringLiteral("HelpOverview") +
                          (session_->language() == 1 ? QStringLiteral("E.htm") : QStringLiteral("D.htm"));
     const QUrl url =
@@ -454,26 +487,31 @@ void TMainForm::MIHelpDocClick() {
         QDesktopServices::openUrl(url);
 }
 
-void TMainForm::MIDrawDiaClick(QAction* item) {
+void TMainForm::MIDrawDiaClick(QAction* item)
+{
     item->setChecked(true);
     station_->settings.refreshDivisor = Tag(item, 10);
 }
 
-void TMainForm::MIDataOverflowClick(QAction* item) {
+void TMainForm::MIDataOverflowClick(QAction* item)
+{
     item->setChecked(true);
 }
 
-app::DataOverflow TMainForm::DataOverflowPolicy() const {
+app::DataOverflow TMainForm::DataOverflowPolicy() const
+{
     if (MIDataOvfRestart->isChecked()) return app::DataOverflow::Restart;
     if (MIDataOvfRollOver->isChecked()) return app::DataOverflow::RollOver;
     return app::DataOverflow::Stop;
 }
 
-void TMainForm::ResetValues() {
+void TMainForm::ResetValues()
+{
     station_->ResetValues();
 }
 
-void TMainForm::UpdateLEDControls() {
+void TMainForm::UpdateLEDControls()
+{
     const bool led = session_->sensor.Has(app::Cap::Led);
     auto* autoBox = findChild<QCheckBox*>(QStringLiteral("CBLEDauto"));
     SetEnabledNamed("GBLED", led);
@@ -483,7 +521,8 @@ void TMainForm::UpdateLEDControls() {
         SetEnabledNamed(n, colours);
 }
 
-void TMainForm::DeleteStGMV() {
+void TMainForm::DeleteStGMV()
+{
     StGMV->clearContents();
     StGMV->setCurrentCell(1, 1);
     SetTag(StGMV, 1);
@@ -491,18 +530,21 @@ void TMainForm::DeleteStGMV() {
 
 // ---- the test station, filled in by its subsystem ----
 
-bool TMainForm::OpenTempFile() {
+bool TMainForm::OpenTempFile()
+{
     return true;
 }
 void TMainForm::ScanTestIniFile() {}
-void TMainForm::ALClearExecute() {
+void TMainForm::ALClearExecute()
+{
     ResetValues();
 }
 void TMainForm::ALNextExecute() {}
 void TMainForm::ALPriorExecute() {}
 void TMainForm::ALCancelExecute() {}
 void TMainForm::ALTestSaveExecute() {}
-void TMainForm::BTTestClearMeasClick() {
+void TMainForm::BTTestClearMeasClick()
+{
     DeleteStGMV();
     TestDataSaved = true;
 }

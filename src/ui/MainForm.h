@@ -57,7 +57,8 @@ struct MainFormEnv {
     std::optional<link::LinkOptions> linkOptions;
     // Asks for a file name instead of a file dialog (title, Qt filter, save, preset); an empty
     // answer is Cancel.
-    std::function<QString(const QString& title, const QString& filter, bool save, const QString& preset)> fileName;
+    std::function<QString(const QString& title, const QString& filter, bool save, const QString& preset)>
+        fileName;
     // Answers a file dialog (its object name, e.g. "OpenHexFile") with a file name, empty for
     // Cancel, instead of showing it.
     std::function<QString(const QString& dialog, const QString& initial)> pickFile;

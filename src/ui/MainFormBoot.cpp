@@ -1,6 +1,6 @@
 // The boot page: boot loader, memories, HEX and ABS files, firmware download.
-#include "ui/FormWidgets.h"
 #include "lang/MessageIds.h"
+#include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
 #include "app/TextHelpers.h"
@@ -31,20 +31,19 @@ struct MemButton {
     int kind;
     const char* name;
 };
-constexpr std::array<MemButton, 4> kMemButtons{{{KindCode, "RBMemCode"},
-                                                {KindSram, "RBMemSRAM"},
-                                                {KindXram, "RBMemXRAM"},
-                                                {KindEeprom, "RBMemInEE"}}};
-
+constexpr std::array<MemButton, 4> kMemButtons{
+    {{KindCode, "RBMemCode"}, {KindSram, "RBMemSRAM"}, {KindXram, "RBMemXRAM"}, {KindEeprom, "RBMemInEE"}}};
 
 const char kSeparator[] = "-----------------------------------------------------";
 
-QString Hex4(quint32 v) {
+QString Hex4(quint32 v)
+{
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 // One line of the dump: "AAAA: " and 16 bytes "BB ".
-QString DumpLine(quint32 address, const quint8* bytes) {
+QString DumpLine(quint32 address, const quint8* bytes)
+{
     static const char digits[] = "0123456789ABCDEF";
     QString line = Hex4(address) + QStringLiteral(": ");
     line.reserve(6 + 16 * 3);
@@ -60,7 +59,8 @@ QString DumpLine(quint32 address, const quint8* bytes) {
 
 // ---- state ----
 
-void TMainForm::InitBootState() {
+void TMainForm::InitBootState()
+{
     if (!progress_) {
         progress_ = new QProgressBar(statusBar());
         progress_->setObjectName(QStringLiteral("PBTransfer"));
@@ -73,7 +73,8 @@ void TMainForm::InitBootState() {
 }
 
 // Without a remembered name the download asks through the import buttons; the name decides.
-bool TMainForm::PickDownloadFile(bool abs) {
+bool TMainForm::PickDownloadFile(bool abs)
+{
     if (abs)
         BTBootABSImportClick();
     else
@@ -81,7 +82,8 @@ bool TMainForm::PickDownloadFile(bool abs) {
     return true;
 }
 
-void TMainForm::Progress(qint64 done, qint64 total) {
+void TMainForm::Progress(qint64 done, qint64 total)
+{
     if (!progress_) return;
     if (total <= 0) {
         progress_->hide();
@@ -93,13 +95,15 @@ void TMainForm::Progress(qint64 done, qint64 total) {
     progress_->show();
 }
 
-int TMainForm::BootChannel() const {
+int TMainForm::BootChannel() const
+{
     auto* tk = findChild<QCheckBox*>(QStringLiteral("ChBTK33Mem"));
     return tk && tk->isChecked() ? kChannelModule : kChannelSensor;
 }
 
 namespace {
-std::array<bool, kMemoryKindCount> CheckedKinds(const QObject* form) {
+std::array<bool, kMemoryKindCount> CheckedKinds(const QObject* form)
+{
     std::array<bool, kMemoryKindCount> checked{};
     for (const MemButton& m : kMemButtons) {
         auto* rb = form->findChild<QRadioButton*>(QLatin1String(m.name));
@@ -109,14 +113,16 @@ std::array<bool, kMemoryKindCount> CheckedKinds(const QObject* form) {
 }
 
 // The kind the address edits and the dump show: the first checked in the handlers' order.
-int ShownKind(const std::array<bool, kMemoryKindCount>& checked) {
+int ShownKind(const std::array<bool, kMemoryKindCount>& checked)
+{
     for (const MemButton& m : kMemButtons)
         if (checked[size_t(m.kind)]) return m.kind;
     return -1;
 }
 
 // The kind a HEX file goes to or comes from: the one whose limit the checked buttons give.
-int HexKind(const std::array<bool, kMemoryKindCount>& checked) {
+int HexKind(const std::array<bool, kMemoryKindCount>& checked)
+{
     for (int kind : {int(KindEeprom), int(KindXram), int(KindSram), int(KindCode)})
         if (checked[size_t(kind)]) return kind;
     return -1;
@@ -125,7 +131,8 @@ int HexKind(const std::array<bool, kMemoryKindCount>& checked) {
 
 // ---- the page ----
 
-void TMainForm::UpdateBootPage() {
+void TMainForm::UpdateBootPage()
+{
     if (!station_) return;
     // The download works on code flash: the memory buttons follow.
     if (station_->TakeCodeFlashSelected())
@@ -169,16 +176,19 @@ void TMainForm::UpdateBootPage() {
     if (QListWidgetItem* top = list->item(topRow)) list->scrollToItem(top, QAbstractItemView::PositionAtTop);
 }
 
-void TMainForm::RBMemClick() {
+void TMainForm::RBMemClick()
+{
     UpdateBootPage();
 }
 
-void TMainForm::RBMCUTypeClick(QRadioButton* button) {
+void TMainForm::RBMCUTypeClick(QRadioButton* button)
+{
     station_->bootLoader().SelectMcu(button->objectName().right(3).toInt());
     UpdateBootPage();
 }
 
-void TMainForm::EditBootAddrExit(QLineEdit* edit) {
+void TMainForm::EditBootAddrExit(QLineEdit* edit)
+{
     const int kind = ShownKind(CheckedKinds(this));
     if (kind < 0 || !station_) return;
     boot::BootLoader& boot = station_->bootLoader();
@@ -196,21 +206,25 @@ void TMainForm::EditBootAddrExit(QLineEdit* edit) {
 
 // ---- loader commands ----
 
-void TMainForm::BTBootStartClick() {
+void TMainForm::BTBootStartClick()
+{
     station_->bootLoader().BootStart();
 }
 
-void TMainForm::BTBootResetClick() {
+void TMainForm::BTBootResetClick()
+{
     ALStopExecute();
     station_->bootLoader().BootRestart(BootChannel());
 }
 
-void TMainForm::BTBootPingClick() {
+void TMainForm::BTBootPingClick()
+{
     ALStopExecute();
     station_->bootLoader().BootPing(BootChannel());
 }
 
-void TMainForm::BTBootIdentClick() {
+void TMainForm::BTBootIdentClick()
+{
     ALStopExecute();
     station_->bootLoader().BootIdent();
 }
@@ -218,7 +232,8 @@ void TMainForm::BTBootIdentClick() {
 // ---- memory commands: each checked kind in turn, its range, until one fails ----
 
 namespace {
-template <class Op> void EachCheckedKind(const QObject* form, station::Station& st, Op op) {
+template <class Op> void EachCheckedKind(const QObject* form, station::Station& st, Op op)
+{
     const auto checked = CheckedKinds(form);
     const boot::BootLoader& b = st.bootLoader();
     for (const MemButton& m : kMemButtons) {
@@ -229,7 +244,8 @@ template <class Op> void EachCheckedKind(const QObject* form, station::Station& 
 }
 } // namespace
 
-void TMainForm::BTBootMemReadClick() {
+void TMainForm::BTBootMemReadClick()
+{
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->ReadMemory(BootChannel(), kind, start, end);
@@ -237,14 +253,16 @@ void TMainForm::BTBootMemReadClick() {
     UpdateBootPage();
 }
 
-void TMainForm::BTBootMemWriteClick() {
+void TMainForm::BTBootMemWriteClick()
+{
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->WriteMemory(BootChannel(), kind, start, end);
     });
 }
 
-void TMainForm::BTBootMemEraseClick() {
+void TMainForm::BTBootMemEraseClick()
+{
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->EraseMemory(BootChannel(), kind, start, end);
@@ -252,7 +270,8 @@ void TMainForm::BTBootMemEraseClick() {
     UpdateBootPage();
 }
 
-void TMainForm::BTBootMemVerifyClick() {
+void TMainForm::BTBootMemVerifyClick()
+{
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->VerifyMemory(BootChannel(), kind, start, end);
@@ -263,7 +282,8 @@ void TMainForm::BTBootMemVerifyClick() {
 // ---- files ----
 
 QString TMainForm::PickFile(const char* dialog, const QString& title, const QString& filter, bool save,
-                            const QString& initial) {
+                            const QString& initial)
+{
     if (env_.pickFile) return env_.pickFile(QLatin1String(dialog), initial);
     TFileDialogText text;
     text.Filter = filter;
@@ -279,11 +299,12 @@ QString TMainForm::PickFile(const char* dialog, const QString& title, const QStr
     return d.selectedFiles().front();
 }
 
-void TMainForm::BTBootHexImportClick() {
+void TMainForm::BTBootHexImportClick()
+{
     const auto checked = CheckedKinds(this);
     const quint32 limit = CheckedKindLimit(checked);
-    const QString file =
-        PickFile("OpenHexFile", Msg(kMsgOpenHexTitle), Msg(kMsgHexFilter), false, station_->download().hexFile);
+    const QString file = PickFile("OpenHexFile", Msg(kMsgOpenHexTitle), Msg(kMsgHexFilter), false,
+                                  station_->download().hexFile);
     if (file.isEmpty()) return;
     station_->download().hexFile = file;
     const QString caption = Msg(kMsgHexImport);
@@ -295,13 +316,14 @@ void TMainForm::BTBootHexImportClick() {
     UpdateBootPage();
 }
 
-void TMainForm::BTBootHexExportClick() {
+void TMainForm::BTBootHexExportClick()
+{
     const auto checked = CheckedKinds(this);
     const int kind = HexKind(checked);
     const quint32 limit = CheckedKindLimit(checked);
     if (kind >= 0) station_->images().ImageToBuffer(kind, 0, KindLimit(kind));
-    const QString file =
-        PickFile("SaveHexFile", Msg(kMsgSaveHexTitle), Msg(kMsgHexFilter), true, station_->download().hexFile);
+    const QString file = PickFile("SaveHexFile", Msg(kMsgSaveHexTitle), Msg(kMsgHexFilter), true,
+                                  station_->download().hexFile);
     if (file.isEmpty()) return;
     station_->download().hexFile = file;
     const QString caption = Msg(kMsgHexExport);
@@ -309,9 +331,10 @@ void TMainForm::BTBootHexExportClick() {
     if (station_->hex().ExportHexData(file, 0, limit)) PanelText(1, caption + Msg(kMsgOkay));
 }
 
-void TMainForm::BTBootABSImportClick() {
-    const QString file =
-        PickFile("OpenAbsFile", Msg(kMsgOpenAbsTitle), Msg(kMsgAbsFilter), false, station_->download().absFile);
+void TMainForm::BTBootABSImportClick()
+{
+    const QString file = PickFile("OpenAbsFile", Msg(kMsgOpenAbsTitle), Msg(kMsgAbsFilter), false,
+                                  station_->download().absFile);
     if (file.isEmpty()) return;
     station_->download().absFile = file;
     const QString caption = Msg(kMsgAbsImport);
@@ -325,26 +348,32 @@ void TMainForm::BTBootABSImportClick() {
 
 // ---- download ----
 
-bool TMainForm::DownLoad() {
+bool TMainForm::DownLoad()
+{
     station_->download().absImport = false;
     station_->download().hexImport = true;
-    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BABSImport"))) station_->download().absImport = b->isChecked();
-    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BHexImport"))) station_->download().hexImport = b->isChecked();
+    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BABSImport")))
+        station_->download().absImport = b->isChecked();
+    if (auto* b = findChild<QCheckBox*>(QStringLiteral("BHexImport")))
+        station_->download().hexImport = b->isChecked();
     return station_->download().DownLoad();
 }
 
-void TMainForm::BTDownloadClick() {
+void TMainForm::BTDownloadClick()
+{
     DownLoad();
 }
 
-void TMainForm::JmpDownloadClick() {
+void TMainForm::JmpDownloadClick()
+{
     ALStopExecute();
     PC1->setCurrentWidget(TSBoot);
     ProcessMessages();
     if (DownLoad()) PC1->setCurrentWidget(TSMonitor);
 }
 
-void TMainForm::MIBootMode() {
+void TMainForm::MIBootMode()
+{
     ALStopExecute();
     PC1->setCurrentWidget(TSBoot);
 }

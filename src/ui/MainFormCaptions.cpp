@@ -22,14 +22,16 @@ namespace vmx::ui {
 
 namespace {
 
-QString DialogText(const QString& s) {
+QString DialogText(const QString& s)
+{
     QString t = s;
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
 }
 
 // Replaces the items of a combo box; the selection stays, clamped to the new list.
-void SetComboItems(QComboBox* c, const QStringList& items) {
+void SetComboItems(QComboBox* c, const QStringList& items)
+{
     const int old = c->currentIndex();
     const QSignalBlocker block(c);
     c->clear();
@@ -38,7 +40,8 @@ void SetComboItems(QComboBox* c, const QStringList& items) {
 }
 
 // Replaces the texts of a list, keeping the check marks of the items that stay.
-void SetListItems(QListWidget* l, const QStringList& items) {
+void SetListItems(QListWidget* l, const QStringList& items)
+{
     const QSignalBlocker block(l);
     while (l->count() > items.size())
         delete l->takeItem(l->count() - 1);
@@ -52,7 +55,8 @@ void SetListItems(QListWidget* l, const QStringList& items) {
     }
 }
 
-void SetColumn0(QTableWidget* g, const QStringList& items) {
+void SetColumn0(QTableWidget* g, const QStringList& items)
+{
     if (g->rowCount() < items.size()) g->setRowCount(int(items.size()));
     for (int r = 0; r < items.size(); ++r) {
         if (!g->item(r, 0)) g->setItem(r, 0, new QTableWidgetItem);
@@ -62,7 +66,8 @@ void SetColumn0(QTableWidget* g, const QStringList& items) {
 
 } // namespace
 
-void TMainForm::ApplyCaption(QObject* o, int propIndex, const QString& text) {
+void TMainForm::ApplyCaption(QObject* o, int propIndex, const QString& text)
+{
     const auto prop = CaptionProp(propIndex);
     switch (prop) {
     case CaptionProp::Caption:
@@ -119,7 +124,8 @@ void TMainForm::ApplyCaption(QObject* o, int propIndex, const QString& text) {
     }
 }
 
-void TMainForm::UpdateCaptions() {
+void TMainForm::UpdateCaptions()
+{
     // One pass over the children finds every named control, actions and menus included.
     QHash<QString, QObject*> byName;
     const QList<QObject*> all = findChildren<QObject*>();
@@ -140,7 +146,8 @@ void TMainForm::UpdateCaptions() {
     if (pwForm_) pwForm_->UpdateCaptions();
 }
 
-void TMainForm::ApplySpecialCaptions() {
+void TMainForm::ApplySpecialCaptions()
+{
     // Refresh items: their cycle count and " Cycle" / " Cycles".
     for (QAction* a : drawDiaItems_) {
         const int tag = Tag(a);
@@ -174,7 +181,8 @@ void TMainForm::ApplySpecialCaptions() {
     }
 }
 
-void TMainForm::MILClick(QObject* sender) {
+void TMainForm::MILClick(QObject* sender)
+{
     switch (Tag(sender)) {
     case 0:
         MILDt->setChecked(true);
@@ -195,7 +203,8 @@ void TMainForm::MILClick(QObject* sender) {
     UpdateDialog();
 }
 
-void TMainForm::ApplyLanguage(int language) {
+void TMainForm::ApplyLanguage(int language)
+{
     MILClick(language == 1 ? MILEn : MILDt);
 }
 

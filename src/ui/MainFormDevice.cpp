@@ -16,7 +16,8 @@ namespace vmx::ui {
 
 namespace {
 // An edit's number, or the fallback when it holds none (the editor keeps them in range).
-int EditNumber(const QLineEdit* e, int fallback) {
+int EditNumber(const QLineEdit* e, int fallback)
+{
     if (!e) return fallback;
     bool ok = false;
     const int v = e->text().trimmed().toInt(&ok);
@@ -25,7 +26,8 @@ int EditNumber(const QLineEdit* e, int fallback) {
 } // namespace
 
 // What the device commands left to show: glyphs, check marks, captions, enabling.
-void TMainForm::DeviceStateChanged(DeviceField field) {
+void TMainForm::DeviceStateChanged(DeviceField field)
+{
     const station::DeviceState& d = station_->deviceState();
     switch (field) {
     case DeviceField::PowerGlyph: {
@@ -61,17 +63,20 @@ void TMainForm::DeviceStateChanged(DeviceField field) {
     }
 }
 
-void TMainForm::ShowPowerAuto() {
+void TMainForm::ShowPowerAuto()
+{
     for (const char* n : {"ChBPowerOnAutoId", "ChBPowerOnAutoMon", "ChBPowerOnAutoSet"})
         if (auto* b = findChild<QCheckBox*>(QLatin1String(n))) b->setChecked(station_->PowerAutomatic());
 }
 
-int TMainForm::SerialModeIndex() const {
+int TMainForm::SerialModeIndex() const
+{
     auto* cb = findChild<QComboBox*>(QStringLiteral("CBMSerialMode"));
     return cb ? qMax(0, cb->currentIndex()) : 0;
 }
 
-sensor::LedBits TMainForm::LedFromBoxes() const {
+sensor::LedBits TMainForm::LedFromBoxes() const
+{
     auto checked = [this](const char* n) {
         auto* b = findChild<QCheckBox*>(QLatin1String(n));
         return b && b->isChecked();
@@ -84,69 +89,83 @@ sensor::LedBits TMainForm::LedFromBoxes() const {
     return led;
 }
 
-int TMainForm::BubbleTestTime() const {
-    const int t =
-        EditNumber(findChild<QLineEdit*>(QStringLiteral("EBubbleTestTime")), station_->settings.bubbleTestTime);
+int TMainForm::BubbleTestTime() const
+{
+    const int t = EditNumber(findChild<QLineEdit*>(QStringLiteral("EBubbleTestTime")),
+                             station_->settings.bubbleTestTime);
     return qBound(0, t, 250);
 }
 
-void TMainForm::ALQVRResetExecute() {
+void TMainForm::ALQVRResetExecute()
+{
     station_->Restart();
 }
 
-void TMainForm::ALSetConfigExecute() {
+void TMainForm::ALSetConfigExecute()
+{
     station_->SetOutputMode(SerialModeIndex(), LedFromBoxes());
 }
 
-void TMainForm::ALSetLEDExecute() {
+void TMainForm::ALSetLEDExecute()
+{
     UpdateLEDControls();
     if (!session_->sensor.Has(app::Cap::Led)) return;
     station_->SetLed(SerialModeIndex(), LedFromBoxes());
 }
 
-void TMainForm::ALBubbleTestExecute() {
+void TMainForm::ALBubbleTestExecute()
+{
     station_->settings.bubbleTestTime = BubbleTestTime();
     station_->BubbleTest(SerialModeIndex());
 }
 
-void TMainForm::ALAmplDecExecute() {
+void TMainForm::ALAmplDecExecute()
+{
     station::StationSettings& st = station_->settings;
     const int speed = EditNumber(findChild<QLineEdit*>(QStringLiteral("EAmplDecTemp")), st.amplControlTime);
     st.amplControlTime = qBound(1, speed, 65535);
     station_->AdjustTemporarily();
 }
 
-void TMainForm::ALPowerOnExecute() {
+void TMainForm::ALPowerOnExecute()
+{
     station_->SetPower(act("ALPowerOn")->isChecked());
 }
 
-void TMainForm::ALSwitchIFExecute() {
+void TMainForm::ALSwitchIFExecute()
+{
     station_->SelectChannel(act("ALSwitchIF")->isChecked());
 }
 
-void TMainForm::BTStartServiceClick() {
+void TMainForm::BTStartServiceClick()
+{
     if (auto* cb = findChild<QComboBox*>(QStringLiteral("CBMSerialMode")))
-        if (cb->count() > sensor::DeviceCommands::kServiceMode) cb->setCurrentIndex(sensor::DeviceCommands::kServiceMode);
+        if (cb->count() > sensor::DeviceCommands::kServiceMode)
+            cb->setCurrentIndex(sensor::DeviceCommands::kServiceMode);
     station_->StartService(LedFromBoxes());
 }
 
-void TMainForm::ChBPowerOnAutoSetMouseUp() {
+void TMainForm::ChBPowerOnAutoSetMouseUp()
+{
     station_->TogglePowerAutomatic();
     ShowPowerAuto();
 }
 
-bool TMainForm::SetPowerAutomatically() {
+bool TMainForm::SetPowerAutomatically()
+{
     return station_->devices().SetPowerAutomatically();
 }
 
-void TMainForm::BTSetGainTestClick() {
+void TMainForm::BTSetGainTestClick()
+{
     auto* grid = findChild<QTableWidget*>(QStringLiteral("StGainTesttemp"));
     auto* cb = findChild<QComboBox*>(QStringLiteral("CBGainTest"));
     station_->settings.gainTestIndex = sensor::DeviceCommands::GainStepOfItem(cb ? cb->currentIndex() : -1);
     station_->SetGainTest();
     const sensor::GainGrid& g = station_->devices().gainGrid();
     for (int r = 0; r < int(g.cells.size()); ++r)
-        for (int c = 0; c < 2; ++c) SetGridCell(grid, r, c, g.cells[size_t(r)][size_t(c)]);
+        for (int c = 0; c < 2; ++c)
+            SetGridCell(grid, r, c, g.cells[size_t(r)][size_t(c)]);
 }
 
 } // namespace vmx::ui

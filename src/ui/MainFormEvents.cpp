@@ -16,14 +16,16 @@
 namespace vmx::ui {
 
 namespace {
-template <class W> W* NewNamed(QWidget* parent, const char* name, const QString& text = QString()) {
+template <class W> W* NewNamed(QWidget* parent, const char* name, const QString& text = QString())
+{
     auto* w = new W(parent);
     w->setObjectName(QString::fromLatin1(name));
     if constexpr (std::is_base_of_v<QAbstractButton, W> || std::is_same_v<W, QLabel>) w->setText(text);
     return w;
 }
 
-void FillGrid(QTableWidget* g, const std::vector<QStringList>& rows) {
+void FillGrid(QTableWidget* g, const std::vector<QStringList>& rows)
+{
     for (int r = 0; r < g->rowCount() && r < int(rows.size()); ++r)
         for (int c = 0; c < g->columnCount(); ++c) {
             auto* item = g->item(r, c);
@@ -36,7 +38,8 @@ void FillGrid(QTableWidget* g, const std::vector<QStringList>& rows) {
 }
 } // namespace
 
-QWidget* TMainForm::CreateEventPage() {
+QWidget* TMainForm::CreateEventPage()
+{
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TSEvent"));
     auto* lay = new QGridLayout(page);
@@ -77,7 +80,8 @@ QWidget* TMainForm::CreateEventPage() {
     return page;
 }
 
-void TMainForm::BTTEventSearchClick() {
+void TMainForm::BTTEventSearchClick()
+{
     auto* grid = findChild<QTableWidget*>(QStringLiteral("StGBubbles"));
     auto* count = findChild<QLineEdit*>(QStringLiteral("ETEventCt"));
     auto* thr = findChild<QLineEdit*>(QStringLiteral("ETEventThr"));
@@ -85,12 +89,14 @@ void TMainForm::BTTEventSearchClick() {
     if (!grid || !count || !thr || !byAvg) return;
     using monitor::EventSearch;
     const auto hits = EventSearch::Search(
-        station_->store(), byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,
+        station_->store(),
+        byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,
         EventSearch::CountFrom(count->text()), EventSearch::ThresholdFrom(thr->text()));
     FillGrid(grid, EventSearch::Grid(hits));
 }
 
-void TMainForm::ETEventClipClick() {
+void TMainForm::ETEventClipClick()
+{
     auto* grid = findChild<QTableWidget*>(QStringLiteral("StGBubbles"));
     if (!grid) return;
     std::vector<QStringList> rows;

@@ -10,18 +10,21 @@ namespace vmx::ui {
 
 namespace {
 // The catalogue's workbook filter names .xls; today's workbooks are .xlsx, offered first.
-QString WithXlsx(QString filter) {
+QString WithXlsx(QString filter)
+{
     filter.replace(QStringLiteral("(*.xls)"), QStringLiteral("(*.xlsx *.xls)"));
     filter.replace(QStringLiteral("|*.xls|"), QStringLiteral("|*.xlsx;*.xls|"));
     return filter;
 }
 
-bool EndsWith(const QString& name, const char* ext) {
+bool EndsWith(const QString& name, const char* ext)
+{
     return name.endsWith(QLatin1String(ext), Qt::CaseInsensitive);
 }
 } // namespace
 
-QString TMainForm::AskFileName(const char* dialog, bool save, const QString& preset, bool workbook) {
+QString TMainForm::AskFileName(const char* dialog, bool save, const QString& preset, bool workbook)
+{
     auto* d = findChild<TFileDialogText*>(QString::fromLatin1(dialog));
     TFileDialogText text;
     if (d) {
@@ -37,7 +40,8 @@ QString TMainForm::AskFileName(const char* dialog, bool save, const QString& pre
 
 namespace {
 std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f, std::function<void()> reset,
-                                          std::function<void(int)> follow) {
+                                          std::function<void(int)> follow)
+{
     auto files = std::make_unique<monitor::MeasFiles>(f.session(), f.station().store(), f.station().table());
     files->resetValues = std::move(reset);
     files->afterImport = std::move(follow);
@@ -45,7 +49,8 @@ std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f, std::function<void()> re
 }
 } // namespace
 
-void TMainForm::MIExportExcelClick() {
+void TMainForm::MIExportExcelClick()
+{
     QString name = AskFileName("SaveDialog1", true, lastExcelName_, true);
     if (name.isEmpty()) return;
     // The workbook is always written as .xlsx; a name without that extension gets it.
@@ -59,7 +64,8 @@ void TMainForm::MIExportExcelClick() {
     SetBusy(false);
 }
 
-void TMainForm::MIExportTextClick() {
+void TMainForm::MIExportTextClick()
+{
     QString name = AskFileName("SaveDialog2", true, lastTextName_, false);
     if (name.isEmpty()) return;
     if (!EndsWith(name, ".txt")) name += QStringLiteral(".txt");
@@ -69,7 +75,8 @@ void TMainForm::MIExportTextClick() {
     SetBusy(false);
 }
 
-void TMainForm::MIImportExcelClick() {
+void TMainForm::MIImportExcelClick()
+{
     const QString name = AskFileName("OpenDialog1", false, lastExcelName_, true);
     if (name.isEmpty()) return;
     lastExcelName_ = name;
@@ -84,7 +91,8 @@ void TMainForm::MIImportExcelClick() {
     SetBusy(false);
 }
 
-void TMainForm::MIImportTextClick() {
+void TMainForm::MIImportTextClick()
+{
     const QString name = AskFileName("OpenDialog2", false, lastTextName_, false);
     if (name.isEmpty()) return;
     lastTextName_ = name;

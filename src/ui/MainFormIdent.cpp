@@ -10,13 +10,15 @@
 
 namespace vmx::ui {
 
-bool TMainForm::EditChangeIdent(QObject* sender) {
+bool TMainForm::EditChangeIdent(QObject* sender)
+{
     app::CurrentSensorType& st = session_->sensor;
     const QString name = sender->objectName();
     if (name == QLatin1String("EIdYear")) {
         st.Year = sensor::Identification::ParseYear(static_cast<QLineEdit*>(sender)->text(), st.Year);
     } else if (name == QLatin1String("EIdSN")) {
-        st.SerialNo = sensor::Identification::ParseSerial(static_cast<QLineEdit*>(sender)->text(), st.SerialNo);
+        st.SerialNo =
+            sensor::Identification::ParseSerial(static_cast<QLineEdit*>(sender)->text(), st.SerialNo);
     } else if (name == QLatin1String("CBIdModel")) {
         const int i = static_cast<QComboBox*>(sender)->currentIndex();
         if (i >= 0) st.ModelIndex = quint8(i);
@@ -34,7 +36,8 @@ bool TMainForm::EditChangeIdent(QObject* sender) {
     return true;
 }
 
-void TMainForm::UpdateIdentPage() {
+void TMainForm::UpdateIdentPage()
+{
     sensor::Identification& ident = station_->identification();
     // The model list chosen for the type; an index beyond it stands for "unknown".
     auto* model = findChild<QComboBox*>(QStringLiteral("CBIdModel"));
@@ -86,7 +89,8 @@ void TMainForm::UpdateIdentPage() {
 
 // A catalogue row found by the identification becomes the current type as a menu click
 // would make it, so the window follows its flags.
-void TMainForm::ApplyIdentifiedType(int row) {
+void TMainForm::ApplyIdentifiedType(int row)
+{
     session_->CopyValidSensorType(row);
     TestValidVersion();
     UpdateVersion();
@@ -94,37 +98,44 @@ void TMainForm::ApplyIdentifiedType(int row) {
     if (session_->sensor.Row != row) session_->CopyValidSensorType(row);
 }
 
-void TMainForm::ShowIdentPage() {
+void TMainForm::ShowIdentPage()
+{
     PC1->setCurrentWidget(TSIdent);
 }
 
-void TMainForm::ALGetIdentExecute() {
+void TMainForm::ALGetIdentExecute()
+{
     station_->Identify();
 }
 
-void TMainForm::ALSetIdSNExecute() {
+void TMainForm::ALSetIdSNExecute()
+{
     TestFocusChanged();
     station_->SetSerialNumber();
     UpdateDialog();
 }
 
-void TMainForm::BTIdClearSNClick() {
+void TMainForm::BTIdClearSNClick()
+{
     station_->ClearSerialNumber();
     UpdateDialog();
 }
 
-void TMainForm::BTIdGetCalClick() {
+void TMainForm::BTIdGetCalClick()
+{
     station_->ReadCalibration();
     UpdateDialog();
 }
 
-void TMainForm::BTIdSetCalClick() {
+void TMainForm::BTIdSetCalClick()
+{
     TestFocusChanged();
     station_->WriteCalibration();
     UpdateDialog();
 }
 
-void TMainForm::BTIdClearCalClick() {
+void TMainForm::BTIdClearCalClick()
+{
     station_->ClearCalibration();
     UpdateDialog();
 }

@@ -10,7 +10,8 @@
 
 namespace vmx::ui {
 
-void TMainForm::CreateLink() {
+void TMainForm::CreateLink()
+{
     link::LinkOptions o;
     if (env_.linkOptions) {
         o = *env_.linkOptions;
@@ -24,7 +25,8 @@ void TMainForm::CreateLink() {
     link::Link& lnk = station_->link();
     if (!lnk.profileError().isEmpty()) PanelText(1, lnk.profileError());
     link::FrameProtocol& fp = lnk.protocol();
-    connect(MIWithACK, &QAction::toggled, this, [this](bool on) { station_->link().protocol().SetWithAck(on); });
+    connect(MIWithACK, &QAction::toggled, this,
+            [this](bool on) { station_->link().protocol().SetWithAck(on); });
     connect(MIWithAnswer, &QAction::toggled, this,
             [this](bool on) { station_->link().protocol().SetWithAnswer(on); });
     connect(MIWithFrameCRC, &QAction::toggled, this,
@@ -35,7 +37,8 @@ void TMainForm::CreateLink() {
 }
 
 // The link menu, the routing action and the serial-interface radio show the link's state.
-void TMainForm::LinkChanged(LinkField field) {
+void TMainForm::LinkChanged(LinkField field)
+{
     link::Link& lnk = station_->link();
     switch (field) {
     case LinkField::Menu:
@@ -58,7 +61,8 @@ void TMainForm::LinkChanged(LinkField field) {
     }
 }
 
-void TMainForm::CreateSimulatorPanel() {
+void TMainForm::CreateSimulatorPanel()
+{
     if (station_->link().SimCount() == 0) return;
     auto bench = [this]() -> sim::Bench* {
         if (sim::Bench* open = station_->link().OpenSimBench()) return open;
@@ -68,7 +72,8 @@ void TMainForm::CreateSimulatorPanel() {
     addDockWidget(Qt::RightDockWidgetArea, simPanel_);
 }
 
-void TMainForm::RebuildLinkMenu() {
+void TMainForm::RebuildLinkMenu()
+{
     for (QAction* a : MIInterfaceSelect->actions()) {
         MIInterfaceSelect->removeAction(a);
         delete a;
@@ -86,7 +91,8 @@ void TMainForm::RebuildLinkMenu() {
     portName_ = station_->link().PortName();
 }
 
-void TMainForm::Reset_COM_USB() {
+void TMainForm::Reset_COM_USB()
+{
     enumerating_ = true;
     station_->link().Reset_COM_USB();
     RebuildLinkMenu();
@@ -97,41 +103,49 @@ void TMainForm::Reset_COM_USB() {
     enumerating_ = false;
 }
 
-void TMainForm::NewComX(QAction* item) {
+void TMainForm::NewComX(QAction* item)
+{
     if (enumerating_ || station_->link().Enumerating() || !item) return;
     station_->link().NewComX(Tag(item));
     RebuildLinkMenu();
 }
 
-void TMainForm::ComXChanged() {
+void TMainForm::ComXChanged()
+{
     station_->link().ComXChanged();
     portName_ = station_->link().PortName();
 }
 
-void TMainForm::CloseLink() {
+void TMainForm::CloseLink()
+{
     if (station_) station_->link().CloseAll();
 }
 
-void TMainForm::ALResetUSBExecute() {
+void TMainForm::ALResetUSBExecute()
+{
     const bool start = station_->link().ResetLinks();
     RebuildLinkMenu();
     act("ALStart")->setEnabled(start);
     act("ALStop")->setEnabled(false);
 }
 
-void TMainForm::ForceRTS(int state) {
+void TMainForm::ForceRTS(int state)
+{
     station_->link().ForceRTS(state);
 }
 
-void TMainForm::ALSwitchRTSExecute() {
+void TMainForm::ALSwitchRTSExecute()
+{
     station_->link().RouteToSensor(act("ALSwitchRTS")->isChecked());
 }
 
-bool TMainForm::SwitchSerialIF(int type) {
+bool TMainForm::SwitchSerialIF(int type)
+{
     return station_->link().SwitchSerialIF(type);
 }
 
-void TMainForm::RBTK_IFClick(QObject* sender) {
+void TMainForm::RBTK_IFClick(QObject* sender)
+{
     station_->link().SwitchSerialIF(Tag(sender));
 }
 

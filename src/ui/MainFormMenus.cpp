@@ -13,13 +13,15 @@ namespace vmx::ui {
 
 namespace {
 
-QString Latin(const char* s) {
+QString Latin(const char* s)
+{
     return QString::fromLatin1(s);
 }
 
 } // namespace
 
-QAction* TMainForm::NewAction(const char* name, void (TMainForm::*slot)()) {
+QAction* TMainForm::NewAction(const char* name, void (TMainForm::*slot)())
+{
     auto* a = new QAction(this);
     a->setObjectName(Latin(name));
     addAction(a); // shortcuts work wherever the focus is in the window
@@ -28,7 +30,8 @@ QAction* TMainForm::NewAction(const char* name, void (TMainForm::*slot)()) {
     return a;
 }
 
-QAction* TMainForm::NewItem(QMenu* menu, const char* name) {
+QAction* TMainForm::NewItem(QMenu* menu, const char* name)
+{
     auto* a = new QAction(menu);
     a->setObjectName(Latin(name));
     menu->addAction(a);
@@ -37,7 +40,8 @@ QAction* TMainForm::NewItem(QMenu* menu, const char* name) {
 
 // A menu item that runs an action: it triggers the action and follows its enabled and visible
 // state; the shortcut stays on the action alone and is only shown beside the caption.
-QAction* TMainForm::MirrorItem(QMenu* menu, const char* name, QAction* action, bool followText) {
+QAction* TMainForm::MirrorItem(QMenu* menu, const char* name, QAction* action, bool followText)
+{
     QAction* item = NewItem(menu, name);
     item->setProperty("boundAction", QVariant::fromValue<QObject*>(action));
     auto sync = [this, item, action, followText] {
@@ -52,7 +56,8 @@ QAction* TMainForm::MirrorItem(QMenu* menu, const char* name, QAction* action, b
     return item;
 }
 
-void TMainForm::UpdateMenuCaption(QAction* item, const QString& caption) {
+void TMainForm::UpdateMenuCaption(QAction* item, const QString& caption)
+{
     auto* bound = qobject_cast<QAction*>(item->property("boundAction").value<QObject*>());
     if (bound && !bound->shortcut().isEmpty())
         item->setText(caption + QLatin1Char('\t') + bound->shortcut().toString(QKeySequence::NativeText));
@@ -60,7 +65,8 @@ void TMainForm::UpdateMenuCaption(QAction* item, const QString& caption) {
         item->setText(caption);
 }
 
-void TMainForm::CreateActions() {
+void TMainForm::CreateActions()
+{
     NewAction("ALStart", &TMainForm::ALStartExecute)->setShortcut(Qt::Key_F3);
     NewAction("ALStop", &TMainForm::ALStopExecute)->setShortcut(Qt::Key_Escape);
     NewAction("ALResetUSB", &TMainForm::ALResetUSBExecute)->setShortcut(Qt::Key_F4);
@@ -108,7 +114,8 @@ void TMainForm::CreateActions() {
     connect(rts, &QAction::triggered, this, &TMainForm::ALSwitchRTSExecute);
 }
 
-void TMainForm::CreateMenus() {
+void TMainForm::CreateMenus()
+{
     QMenuBar* mb = menuBar();
     mb->setObjectName(QStringLiteral("MainMenu1"));
     auto submenu = [](QWidget* parent, const char* name) {
@@ -242,7 +249,8 @@ void TMainForm::CreateMenus() {
     mb->setCornerWidget(banner, Qt::TopRightCorner);
 }
 
-void TMainForm::ShowBanner() {
+void TMainForm::ShowBanner()
+{
     // The banner shows the language a click switches to.
     const char* glyph = MILDt->isChecked() ? "BANNERE" : "BANNERD";
     MIBanner->setProperty("glyph", Latin(glyph));

@@ -13,7 +13,8 @@
 
 namespace vmx::ui {
 
-void TMainForm::CreateAcquisition() {
+void TMainForm::CreateAcquisition()
+{
     if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) {
         grid->setModel(&station_->table());
         grid->horizontalHeader()->hide();
@@ -50,35 +51,42 @@ void TMainForm::CreateAcquisition() {
     Timer2->start();
 }
 
-void TMainForm::AcquisitionChanged() {
+void TMainForm::AcquisitionChanged()
+{
     act("ALStart")->setEnabled(station_->StartEnabled());
     act("ALStop")->setEnabled(station_->StopEnabled());
 }
 
-void TMainForm::TimerIntervalChanged(int ms) {
+void TMainForm::TimerIntervalChanged(int ms)
+{
     if (Timer2->interval() != ms) Timer2->setInterval(ms);
 }
 
-void TMainForm::ALStartExecute() {
+void TMainForm::ALStartExecute()
+{
     station_->Start();
 }
 
-void TMainForm::ALStopExecute() {
+void TMainForm::ALStopExecute()
+{
     if (!station_) return;
     station_->Stop();
 }
 
-void TMainForm::Timer2Timer() {
+void TMainForm::Timer2Timer()
+{
     station_->Tick();
 }
 
-void TMainForm::DrawBitmapSchedule() {
+void TMainForm::DrawBitmapSchedule()
+{
     const station::StationSettings& st = station_->settings;
     diagram_.DrawBitmapSchedule({st.maxBubble, st.bubbleThreshold});
     DrawDiagram();
 }
 
-void TMainForm::DrawDiagram() {
+void TMainForm::DrawDiagram()
+{
     if (!station_) return;
     const station::StationSettings& st = station_->settings;
     diagram_.DrawDiagram(station_->store(), {st.maxBubble, st.bubbleThreshold},
@@ -88,15 +96,16 @@ void TMainForm::DrawDiagram() {
 
 // The program moves the scroll bar and the selection itself: the guard keeps those moves from
 // moving the store index back.
-void TMainForm::Follow(int storeIndex) {
+void TMainForm::Follow(int storeIndex)
+{
     drawingGuard_ = false;
-    if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead")))
-        grid->selectRow(storeIndex + 1);
+    if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) grid->selectRow(storeIndex + 1);
     ScrollBar->setValue(storeIndex);
     drawingGuard_ = true;
 }
 
-void TMainForm::ScrollBarChange(int position) {
+void TMainForm::ScrollBarChange(int position)
+{
     if (!drawingGuard_) return;
     station_->store().setIndex(position);
     drawingGuard_ = false;
@@ -105,7 +114,8 @@ void TMainForm::ScrollBarChange(int position) {
     DrawDiagram();
 }
 
-void TMainForm::StGReadSelectCell(int row) {
+void TMainForm::StGReadSelectCell(int row)
+{
     if (!drawingGuard_ || row < 1) return;
     station_->store().setIndex(row - 1);
     drawingGuard_ = false;
@@ -114,7 +124,8 @@ void TMainForm::StGReadSelectCell(int row) {
     DrawDiagram();
 }
 
-void TMainForm::PBMouseMove(int x) {
+void TMainForm::PBMouseMove(int x)
+{
     PB->setToolTip(monitor::DiagramRenderer::HintAt(x, station_->store().index()));
 }
 

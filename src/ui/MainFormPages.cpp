@@ -31,30 +31,35 @@ namespace vmx::ui {
 
 namespace {
 
-QString Latin(const char* s) {
+QString Latin(const char* s)
+{
     return QString::fromLatin1(s);
 }
 
-template <class W> W* Make(QWidget* parent, const char* name) {
+template <class W> W* Make(QWidget* parent, const char* name)
+{
     auto* w = new W(parent);
     w->setObjectName(Latin(name));
     return w;
 }
 
-QGroupBox* Group(QWidget* parent, const char* name, const QString& title = QString()) {
+QGroupBox* Group(QWidget* parent, const char* name, const QString& title = QString())
+{
     auto* g = Make<QGroupBox>(parent, name);
     g->setTitle(title);
     return g;
 }
 
-QLabel* Label(QWidget* parent, const char* name, const QString& text = QString()) {
+QLabel* Label(QWidget* parent, const char* name, const QString& text = QString())
+{
     auto* l = Make<QLabel>(parent, name);
     l->setText(text);
     return l;
 }
 
 // A button that shows and runs an action (text, hint, enabled and check state follow it).
-QToolButton* ActionButton(QWidget* parent, const char* name, QAction* action, const char* glyph = nullptr) {
+QToolButton* ActionButton(QWidget* parent, const char* name, QAction* action, const char* glyph = nullptr)
+{
     auto* b = Make<QToolButton>(parent, name);
     b->setDefaultAction(action);
     b->setToolButtonStyle(glyph ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextOnly);
@@ -65,20 +70,23 @@ QToolButton* ActionButton(QWidget* parent, const char* name, QAction* action, co
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& text = QString(),
-                    const char* glyph = nullptr) {
+                    const char* glyph = nullptr)
+{
     auto* b = Make<QPushButton>(parent, name);
     b->setText(text);
     if (glyph) b->setProperty("glyph", Latin(glyph));
     return b;
 }
 
-QLabel* KeyLabel(QWidget* parent, const char* name, const char* key) {
+QLabel* KeyLabel(QWidget* parent, const char* name, const char* key)
+{
     QLabel* l = Label(parent, name, QStringLiteral("[ %1 ]").arg(Latin(key)));
     l->setStyleSheet(QStringLiteral("color: #404040;"));
     return l;
 }
 
-QTableWidget* Grid(QWidget* parent, const char* name, int rows, int cols) {
+QTableWidget* Grid(QWidget* parent, const char* name, int rows, int cols)
+{
     auto* g = Make<QTableWidget>(parent, name);
     g->setRowCount(rows);
     g->setColumnCount(cols);
@@ -91,11 +99,13 @@ QTableWidget* Grid(QWidget* parent, const char* name, int rows, int cols) {
     return g;
 }
 
-void AddRow(QFormLayout* f, LabeledEdit* e) {
+void AddRow(QFormLayout* f, LabeledEdit* e)
+{
     f->addRow(e->EditLabel(), e);
 }
 
-QFormLayout* Form(QWidget* w) {
+QFormLayout* Form(QWidget* w)
+{
     auto* f = new QFormLayout(w);
     f->setLabelAlignment(Qt::AlignLeft);
     f->setVerticalSpacing(3);
@@ -104,35 +114,40 @@ QFormLayout* Form(QWidget* w) {
 
 } // namespace
 
-QLineEdit* TMainForm::ParamEdit(QWidget* parent, const char* name) {
+QLineEdit* TMainForm::ParamEdit(QWidget* parent, const char* name)
+{
     auto* e = Make<QLineEdit>(parent, name);
     e->setProperty("paramEdit", true);
     e->setMaximumWidth(90);
     return e;
 }
 
-LabeledEdit* TMainForm::ParamLabeledEdit(QWidget* parent, const char* name) {
+LabeledEdit* TMainForm::ParamLabeledEdit(QWidget* parent, const char* name)
+{
     auto* e = Make<LabeledEdit>(parent, name);
     e->setProperty("paramEdit", true);
     e->setMaximumWidth(90);
     return e;
 }
 
-QComboBox* TMainForm::ParamCombo(QWidget* parent, const char* name) {
+QComboBox* TMainForm::ParamCombo(QWidget* parent, const char* name)
+{
     auto* c = Make<QComboBox>(parent, name);
     // Lists commit on change by the user; refilling them does not count.
     connect(c, &QComboBox::activated, this, [this, c] { EditChange(c); });
     return c;
 }
 
-QCheckBox* TMainForm::ParamCheck(QWidget* parent, const char* name, const QString& text) {
+QCheckBox* TMainForm::ParamCheck(QWidget* parent, const char* name, const QString& text)
+{
     auto* c = Make<QCheckBox>(parent, name);
     c->setText(text);
     connect(c, &QCheckBox::clicked, this, [this, c] { EditChange(c); });
     return c;
 }
 
-void TMainForm::CreatePages() {
+void TMainForm::CreatePages()
+{
     PC1 = Make<QTabWidget>(this, "PC1");
     setCentralWidget(PC1);
     PC1->addTab(CreateMonitorPage(), QString());
@@ -146,7 +161,8 @@ void TMainForm::CreatePages() {
     Timer2->setInterval(200);
 }
 
-QWidget* TMainForm::CreateMonitorPage() {
+QWidget* TMainForm::CreateMonitorPage()
+{
     TSMonitor = Make<QWidget>(nullptr, "TSMonitor");
     auto* lay = new QHBoxLayout(TSMonitor);
 
@@ -229,7 +245,8 @@ QWidget* TMainForm::CreateMonitorPage() {
     return TSMonitor;
 }
 
-QWidget* TMainForm::CreateTablePage() {
+QWidget* TMainForm::CreateTablePage()
+{
     TSTable = Make<QWidget>(nullptr, "TSTable");
     auto* lay = new QGridLayout(TSTable);
     // The measurement table gets its model from the measurement store.
@@ -256,7 +273,8 @@ QWidget* TMainForm::CreateTablePage() {
     return TSTable;
 }
 
-QWidget* TMainForm::CreateIdentPage() {
+QWidget* TMainForm::CreateIdentPage()
+{
     TSIdent = Make<QWidget>(nullptr, "TSIdent");
     auto* lay = new QGridLayout(TSIdent);
 
@@ -329,7 +347,8 @@ QWidget* TMainForm::CreateIdentPage() {
     return TSIdent;
 }
 
-QWidget* TMainForm::CreateSettingsPage() {
+QWidget* TMainForm::CreateSettingsPage()
+{
     TSSET = Make<QWidget>(nullptr, "TSSET");
     auto* lay = new QHBoxLayout(TSSET);
     QGroupBox* settings = Group(TSSET, "GBSSettings");
@@ -372,7 +391,8 @@ QWidget* TMainForm::CreateSettingsPage() {
 }
 
 // Page 1 of the older generations.
-QWidget* TMainForm::CreateSettingsPage1() {
+QWidget* TMainForm::CreateSettingsPage1()
+{
     TSSet1 = Make<QWidget>(nullptr, "TSSet1");
     auto* lay = new QGridLayout(TSSet1);
 
@@ -446,7 +466,8 @@ QWidget* TMainForm::CreateSettingsPage1() {
 }
 
 // Page 1 of the V1.40 generation: the second set of controls and the output table.
-QWidget* TMainForm::CreateSettingsPage2() {
+QWidget* TMainForm::CreateSettingsPage2()
+{
     TSSet2 = Make<QWidget>(nullptr, "TSSet2");
     auto* lay = new QGridLayout(TSSet2);
 
@@ -502,7 +523,8 @@ QWidget* TMainForm::CreateSettingsPage2() {
 
 // The output-configuration table: ten rows of three edits (size, value, percentage) and four
 // level panels, under four heading edits.
-QWidget* TMainForm::CreateBubbleTab(QWidget* parent) {
+QWidget* TMainForm::CreateBubbleTab(QWidget* parent)
+{
     PBubbleTab = Make<QWidget>(parent, "PBubbleTab");
     PBubbleTab->setFixedSize(250, 234);
     const char* heads[] = {"EBubbleTabHeadDB", "EBubbleTabHeadOut", "EBubbleTabHeadPWM", "EBubbleTabHeadLED"};
@@ -557,7 +579,8 @@ QWidget* TMainForm::CreateBubbleTab(QWidget* parent) {
 }
 
 // Page 2: special parameters, lists, gain test.
-QWidget* TMainForm::CreateSettingsPage3() {
+QWidget* TMainForm::CreateSettingsPage3()
+{
     TSSet3 = Make<QWidget>(nullptr, "TSSet3");
     auto* lay = new QGridLayout(TSSet3);
 
@@ -616,7 +639,8 @@ QWidget* TMainForm::CreateSettingsPage3() {
     return TSSet3;
 }
 
-QWidget* TMainForm::CreateBootPage() {
+QWidget* TMainForm::CreateBootPage()
+{
     TSBoot = Make<QWidget>(nullptr, "TSBoot");
     auto* lay = new QGridLayout(TSBoot);
 
@@ -625,11 +649,16 @@ QWidget* TMainForm::CreateBootPage() {
     auto* cl = new QGridLayout(commands);
     cl->setContentsMargins(0, 0, 0, 0);
     const std::pair<const char*, void (TMainForm::*)()> buttons[] = {
-        {"BTStartBoot", &TMainForm::BTBootStartClick},    {"BTMemErase", &TMainForm::BTBootMemEraseClick},
-        {"BTBootReset", &TMainForm::BTBootResetClick},    {"BTMemRead", &TMainForm::BTBootMemReadClick},
-        {"BTBootPing", &TMainForm::BTBootPingClick},      {"BTMemWrite", &TMainForm::BTBootMemWriteClick},
-        {"BTBootIdent", &TMainForm::BTBootIdentClick},    {"BTMemVerify", &TMainForm::BTBootMemVerifyClick},
-        {"BTOpenFileHex", &TMainForm::BTBootHexImportClick}, {"BTSaveHexFile", &TMainForm::BTBootHexExportClick},
+        {"BTStartBoot", &TMainForm::BTBootStartClick},
+        {"BTMemErase", &TMainForm::BTBootMemEraseClick},
+        {"BTBootReset", &TMainForm::BTBootResetClick},
+        {"BTMemRead", &TMainForm::BTBootMemReadClick},
+        {"BTBootPing", &TMainForm::BTBootPingClick},
+        {"BTMemWrite", &TMainForm::BTBootMemWriteClick},
+        {"BTBootIdent", &TMainForm::BTBootIdentClick},
+        {"BTMemVerify", &TMainForm::BTBootMemVerifyClick},
+        {"BTOpenFileHex", &TMainForm::BTBootHexImportClick},
+        {"BTSaveHexFile", &TMainForm::BTBootHexExportClick},
         {"BTABSImport", &TMainForm::BTBootABSImportClick},
     };
     int i = 0;
@@ -709,7 +738,8 @@ QWidget* TMainForm::CreateBootPage() {
     return TSBoot;
 }
 
-QWidget* TMainForm::CreateTestPage() {
+QWidget* TMainForm::CreateTestPage()
+{
     TSTest = Make<QWidget>(nullptr, "TSTest");
     auto* lay = new QVBoxLayout(TSTest);
     PCTest = Make<QTabWidget>(TSTest, "PCTest");
@@ -819,7 +849,8 @@ QWidget* TMainForm::CreateTestPage() {
     return TSTest;
 }
 
-void TMainForm::CreateStatusBar() {
+void TMainForm::CreateStatusBar()
+{
     QStatusBar* sb = statusBar();
     sb->setObjectName(QStringLiteral("SBar"));
     sb->setSizeGripEnabled(true);
@@ -833,7 +864,8 @@ void TMainForm::CreateStatusBar() {
     }
 }
 
-void TMainForm::CreateFileDialogs() {
+void TMainForm::CreateFileDialogs()
+{
     for (const char* n : {"OpenDialog1", "OpenDialog2", "SaveDialog1", "SaveDialog2", "OpenHexFile",
                           "SaveHexFile", "OpenAbsFile"}) {
         auto* d = new TFileDialogText(this);
@@ -841,7 +873,8 @@ void TMainForm::CreateFileDialogs() {
     }
 }
 
-void TMainForm::DrawBitButtons() {
+void TMainForm::DrawBitButtons()
+{
     const QList<QAbstractButton*> buttons = findChildren<QAbstractButton*>();
     for (QAbstractButton* b : buttons) {
         const QString glyph = b->property("glyph").toString();

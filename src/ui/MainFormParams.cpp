@@ -13,9 +13,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -36,9 +36,12 @@ namespace Par = sensor::Par;
 class MaskDelegate : public QStyledItemDelegate {
 public:
     MaskDelegate(std::function<QString(int, int)> mask, QObject* parent)
-        : QStyledItemDelegate(parent), mask_(std::move(mask)) {}
+        : QStyledItemDelegate(parent), mask_(std::move(mask))
+    {
+    }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override {
+                          const QModelIndex& index) const override
+    {
         QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto* e = qobject_cast<QLineEdit*>(w)) {
             const QString m = mask_(index.column(), index.row());
@@ -51,14 +54,16 @@ private:
     std::function<QString(int, int)> mask_;
 };
 
-void SetComboIndex(QComboBox* c, int index) {
+void SetComboIndex(QComboBox* c, int index)
+{
     if (!c) return;
     const QSignalBlocker block(c);
     c->setCurrentIndex(index < c->count() ? index : c->count() - 1);
 }
 
 // Items of a list that depends on the sensor type; the selection is clamped to the new list.
-void SetComboList(QComboBox* c, const QStringList& items, int index) {
+void SetComboList(QComboBox* c, const QStringList& items, int index)
+{
     if (!c) return;
     const QSignalBlocker block(c);
     QStringList now;
@@ -71,13 +76,15 @@ void SetComboList(QComboBox* c, const QStringList& items, int index) {
     c->setCurrentIndex(items.isEmpty() ? -1 : qBound(0, index, int(items.size()) - 1));
 }
 
-void SetChecked(QCheckBox* c, bool on) {
+void SetChecked(QCheckBox* c, bool on)
+{
     if (!c) return;
     const QSignalBlocker block(c);
     c->setChecked(on);
 }
 
-QString CellText(const QTableWidget* g, int row, int col) {
+QString CellText(const QTableWidget* g, int row, int col)
+{
     const QTableWidgetItem* it = g->item(row, col);
     return it ? it->text() : QString();
 }
@@ -100,19 +107,23 @@ constexpr NibbleControl kNibbleControls[] = {
 
 } // namespace
 
-QString TMainForm::StGainTestGetEditMask(int col, int row) const {
+QString TMainForm::StGainTestGetEditMask(int col, int row) const
+{
     return sensor::GainTestEditMask(col, row);
 }
 
-void TMainForm::StGainTestSelectCell() {
+void TMainForm::StGainTestSelectCell()
+{
     EditChange(StGainTest);
 }
 
-void TMainForm::StGCalSelectCell() {
+void TMainForm::StGCalSelectCell()
+{
     EditChange(StGCal);
 }
 
-void TMainForm::EditChange(QObject* sender) {
+void TMainForm::EditChange(QObject* sender)
+{
     // Refilling the controls is no edit of the user's.
     if (updatingDialog_ || !sender) return;
     ++editChangeCount_;
@@ -121,7 +132,8 @@ void TMainForm::EditChange(QObject* sender) {
     UpdateDialog();
 }
 
-bool TMainForm::EditChangeParameter(QObject* sender) {
+bool TMainForm::EditChangeParameter(QObject* sender)
+{
     ParameterBlock& b = station_->params().edit;
     station::StationSettings& st = station_->settings;
     const QString name = sender->objectName();
@@ -167,27 +179,29 @@ bool TMainForm::EditChangeParameter(QObject* sender) {
             checked.push_back(list->item(k)->checkState() == Qt::Checked);
         sensor::SetSecurityItems(b, checked);
     } else if (name == QLatin1String("EMaxBubble")) {
-        st.maxBubble = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::MaxBubbleMin,
-                                          sensor::Limits::MaxBubbleMax, st.maxBubble);
+        st.maxBubble =
+            sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::MaxBubbleMin,
+                               sensor::Limits::MaxBubbleMax, st.maxBubble);
     } else if (name == QLatin1String("ENThr")) {
-        st.bubbleThreshold = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
-                                                sensor::Limits::ThresholdMin, sensor::Limits::ThresholdMax,
-                                                st.bubbleThreshold);
+        st.bubbleThreshold =
+            sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::ThresholdMin,
+                               sensor::Limits::ThresholdMax, st.bubbleThreshold);
     } else if (name == QLatin1String("EBubbleTestTime") || name == QLatin1String("EBubbleTestTime2")) {
-        st.bubbleTestTime = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
-                                               sensor::Limits::BubbleTestTimeMin,
-                                               sensor::Limits::BubbleTestTimeMax, st.bubbleTestTime);
+        st.bubbleTestTime =
+            sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::BubbleTestTimeMin,
+                               sensor::Limits::BubbleTestTimeMax, st.bubbleTestTime);
     } else if (name == QLatin1String("EAmplDecTemp")) {
-        st.amplControlTime = sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(),
-                                                sensor::Limits::AdjustingSpeedMin,
-                                                sensor::Limits::AdjustingSpeedMax, st.amplControlTime);
+        st.amplControlTime =
+            sensor::TestLimits(static_cast<QLineEdit*>(sender)->text(), sensor::Limits::AdjustingSpeedMin,
+                               sensor::Limits::AdjustingSpeedMax, st.amplControlTime);
     } else {
         return false;
     }
     return true;
 }
 
-void TMainForm::UpdateDialog() {
+void TMainForm::UpdateDialog()
+{
     updatingDialog_ = true;
     sensor::NormaliseEditBlock(station_->params().edit, session_->sensor.Flags,
                                station_->transfer().ParLen());
@@ -199,7 +213,8 @@ void TMainForm::UpdateDialog() {
     DrawBitmapSchedule();
 }
 
-void TMainForm::UpdateParameterPages() {
+void TMainForm::UpdateParameterPages()
+{
     const ParameterBlock& b = station_->params().edit;
     const quint32 flags = session_->sensor.Flags;
     const bool g140 = session_->sensor.Has(app::Cap::Gen140);
@@ -273,12 +288,14 @@ void TMainForm::UpdateParameterPages() {
     setNumber("EBubbleTestTime", st.bubbleTestTime);
     setNumber("EBubbleTestTime2", st.bubbleTestTime);
     setNumber("EAmplDecTemp", st.amplControlTime);
-    SetComboIndex(findChild<QComboBox*>(QStringLiteral("CBGainTest")), st.gainTestIndex <= 4 ? st.gainTestIndex : 5);
+    SetComboIndex(findChild<QComboBox*>(QStringLiteral("CBGainTest")),
+                  st.gainTestIndex <= 4 ? st.gainTestIndex : 5);
     for (const char* n : {"ChBPowerOnAutoMon", "ChBPowerOnAutoSet", "ChBPowerOnAutoId"})
         SetChecked(findChild<QCheckBox*>(QLatin1String(n)), station_->PowerAutomatic());
 }
 
-void TMainForm::UpdatePanels() {
+void TMainForm::UpdatePanels()
+{
     const ParameterBlock& b = station_->params().edit;
     const bool g140 = session_->sensor.Has(app::Cap::Gen140);
     const QList<TPanel*> panels = findChildren<TPanel*>();
@@ -327,7 +344,8 @@ void TMainForm::UpdatePanels() {
     }
 }
 
-void TMainForm::InitBubbleTabEditors() {
+void TMainForm::InitBubbleTabEditors()
+{
     const QSignalBlocker block(StGainTest);
     // The gain-test grid: headings are fixed, the cells take three digits.
     StGainTest->setItemDelegate(
@@ -340,16 +358,19 @@ void TMainForm::InitBubbleTabEditors() {
         }
 }
 
-void TMainForm::SetCfgLED_Out(QObject* sender) {
+void TMainForm::SetCfgLED_Out(QObject* sender)
+{
     if (sender) sensor::ToggleCfgBit(station_->params().edit, Tag(sender));
     UpdateDialog();
 }
 
-void TMainForm::SetStandardValues() {
+void TMainForm::SetStandardValues()
+{
     station_->params().SetStandardValues();
 }
 
-QString TMainForm::AskFileName(const char* dialog, const QString& preset, bool save) {
+QString TMainForm::AskFileName(const char* dialog, const QString& preset, bool save)
+{
     if (env_.pickFile) return env_.pickFile(QLatin1String(dialog), preset);
     auto* d = findChild<TFileDialogText*>(QLatin1String(dialog));
     const QString title = d ? d->Title : QString();
@@ -360,38 +381,46 @@ QString TMainForm::AskFileName(const char* dialog, const QString& preset, bool s
     return name;
 }
 
-bool TMainForm::ImportHexParameter(const QString& fileName) {
+bool TMainForm::ImportHexParameter(const QString& fileName)
+{
     return station_->parameterFile().ImportHexParameter(fileName);
 }
 
-void TMainForm::ALReadParameterExecute() {
+void TMainForm::ALReadParameterExecute()
+{
     station_->ReadParameters();
 }
 
-void TMainForm::ALWriteParameterExecute() {
+void TMainForm::ALWriteParameterExecute()
+{
     station_->WriteParameters();
 }
 
-void TMainForm::ALVerifyParameterExecute() {
+void TMainForm::ALVerifyParameterExecute()
+{
     station_->VerifyParameters();
 }
 
-void TMainForm::ALSetStandardExecute() {
+void TMainForm::ALSetStandardExecute()
+{
     station_->SetStandardParameters();
 }
 
-bool TMainForm::WithCalibrationInFile() const {
+bool TMainForm::WithCalibrationInFile() const
+{
     auto* exim = findChild<QCheckBox*>(QStringLiteral("ChBIdExImCal"));
     return exim && exim->isChecked();
 }
 
-void TMainForm::BTSOpenParameterFileClick() {
+void TMainForm::BTSOpenParameterFileClick()
+{
     const QString name = AskFileName("OpenHexFile", station_->parameterFile().lastFileName, false);
     if (name.isEmpty()) return;
     station_->OpenParameterFile(name, WithCalibrationInFile());
 }
 
-void TMainForm::BTSSaveParameterFileClick() {
+void TMainForm::BTSSaveParameterFileClick()
+{
     TestFocusChanged();
     const QString name = AskFileName("SaveHexFile", station_->parameterFile().lastFileName, true);
     if (name.isEmpty()) return;

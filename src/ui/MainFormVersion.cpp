@@ -14,7 +14,8 @@ namespace vmx::ui {
 namespace {
 
 // The page control a tab page belongs to, and its index there.
-QTabWidget* TabOf(QWidget* page, int& index) {
+QTabWidget* TabOf(QWidget* page, int& index)
+{
     for (QWidget* p = page->parentWidget(); p; p = p->parentWidget())
         if (auto* tabs = qobject_cast<QTabWidget*>(p)) {
             index = tabs->indexOf(page);
@@ -25,11 +26,13 @@ QTabWidget* TabOf(QWidget* page, int& index) {
 
 } // namespace
 
-QObject* TMainForm::Named(const char* name) const {
+QObject* TMainForm::Named(const char* name) const
+{
     return findChild<QObject*>(QLatin1String(name));
 }
 
-void TMainForm::SetEnabledNamed(const char* name, bool on) const {
+void TMainForm::SetEnabledNamed(const char* name, bool on) const
+{
     QObject* o = Named(name);
     if (auto* a = qobject_cast<QAction*>(o))
         a->setEnabled(on);
@@ -40,7 +43,8 @@ void TMainForm::SetEnabledNamed(const char* name, bool on) const {
 }
 
 // Shows or hides a control; a page is shown or hidden as a tab of its page control.
-void TMainForm::SetShownNamed(const char* name, bool on) const {
+void TMainForm::SetShownNamed(const char* name, bool on) const
+{
     QObject* o = Named(name);
     if (auto* a = qobject_cast<QAction*>(o))
         a->setVisible(on);
@@ -55,7 +59,8 @@ void TMainForm::SetShownNamed(const char* name, bool on) const {
     }
 }
 
-void TMainForm::CreateTypeMenu() {
+void TMainForm::CreateTypeMenu()
+{
     MIVersion->clear();
     for (QMenu* old : MIVersion->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
         delete old;
@@ -85,18 +90,21 @@ void TMainForm::CreateTypeMenu() {
     }
 }
 
-void TMainForm::MIVersionUnchecked() {
+void TMainForm::MIVersionUnchecked()
+{
     for (QAction* a : versionItems_)
         a->setChecked(false);
 }
 
-QAction* TMainForm::CheckedVersionItem() const {
+QAction* TMainForm::CheckedVersionItem() const
+{
     for (QAction* a : versionItems_)
         if (a->isChecked()) return a;
     return nullptr;
 }
 
-void TMainForm::TestValidVersion() {
+void TMainForm::TestValidVersion()
+{
     const app::CurrentSensorType& st = session_->sensor;
     int row = app::LastRowMatching(st.IdentCode, st.Type, st.SubType, st.Firmware);
     if (row < 0) row = 0;
@@ -109,7 +117,8 @@ void TMainForm::TestValidVersion() {
         }
 }
 
-void TMainForm::MISubVersionClick(QAction* item) {
+void TMainForm::MISubVersionClick(QAction* item)
+{
     MIVersionUnchecked();
     item->setChecked(true);
     UpdateVersion();
@@ -120,7 +129,8 @@ void TMainForm::MISubVersionClick(QAction* item) {
         QStringLiteral("Sensor: %1, Version: %2").arg(session_->sensor.Model, session_->sensor.FirmwareText));
 }
 
-void TMainForm::UpdateVersion() {
+void TMainForm::UpdateVersion()
+{
     // 1: the checked entry becomes the current type (none checked, or no such row: row 0).
     QAction* checked = CheckedVersionItem();
     const int row = app::LastRowWithKey(checked ? Tag(checked) : -1);

@@ -9,7 +9,8 @@
 namespace vmx::ui {
 
 OptionsOutcome ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& out,
-                                   bool allowForeign) {
+                                   bool allowForeign)
+{
     CLI::App app{"vmx-monitor - VELMOTRIX Monitor, the service and production window", "vmx-monitor"};
     app.allow_extras(allowForeign);
     std::string configDir, lang, port;

@@ -15,7 +15,8 @@ namespace vmx::ui {
 TPWForm::TPWForm(app::Session& session, std::function<void()> applyMode, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), session_(session),
       applyMode_(std::move(applyMode)), LPW1(new QLabel(this)), EPassword(new QLineEdit(this)),
-      BTPWOK(new QPushButton(this)), BTPWCancel(new QPushButton(this)) {
+      BTPWOK(new QPushButton(this)), BTPWCancel(new QPushButton(this))
+{
     setObjectName(QStringLiteral("PWForm"));
     LPW1->setObjectName(QStringLiteral("LPW1"));
     EPassword->setObjectName(QStringLiteral("EPassword"));
@@ -39,11 +40,13 @@ TPWForm::TPWForm(app::Session& session, std::function<void()> applyMode, QWidget
     UpdateCaptions();
 }
 
-QString TPWForm::T(int i) const {
+QString TPWForm::T(int i) const
+{
     return lang::ModeText(i, session_.language());
 }
 
-void TPWForm::UpdateCaptions() {
+void TPWForm::UpdateCaptions()
+{
     setWindowTitle(T(0));
     BTPWOK->setText(T(1));
     BTPWOK->setToolTip(T(2));
@@ -51,22 +54,26 @@ void TPWForm::UpdateCaptions() {
     BTPWCancel->setToolTip(T(4));
 }
 
-void TPWForm::FormShow() {
+void TPWForm::FormShow()
+{
     EPassword->setText(QStringLiteral("*****"));
     LPW1->setStyleSheet(QStringLiteral("color: blue;"));
     LPW1->setText(T(5));
 }
 
-void TPWForm::EPasswordEnter() {
+void TPWForm::EPasswordEnter()
+{
     EPassword->clear();
 }
 
-void TPWForm::showEvent(QShowEvent* e) {
+void TPWForm::showEvent(QShowEvent* e)
+{
     FormShow();
     QWidget::showEvent(e);
 }
 
-bool TPWForm::eventFilter(QObject* o, QEvent* e) {
+bool TPWForm::eventFilter(QObject* o, QEvent* e)
+{
     if (o == EPassword && e->type() == QEvent::FocusIn) EPasswordEnter();
     // The edit keeps its key releases to itself; Enter there is OK as well.
     if (o == EPassword && e->type() == QEvent::KeyRelease) {
@@ -79,7 +86,8 @@ bool TPWForm::eventFilter(QObject* o, QEvent* e) {
     return QWidget::eventFilter(o, e);
 }
 
-void TPWForm::keyReleaseEvent(QKeyEvent* e) {
+void TPWForm::keyReleaseEvent(QKeyEvent* e)
+{
     if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->isAutoRepeat()) {
         BTPWOKClick();
         return;
@@ -87,7 +95,8 @@ void TPWForm::keyReleaseEvent(QKeyEvent* e) {
     QWidget::keyReleaseEvent(e);
 }
 
-void TPWForm::BTPWOKClick() {
+void TPWForm::BTPWOKClick()
+{
     // The confirmation pause pumps events; a second OK meanwhile must not apply twice.
     if (confirming_) return;
     const std::optional<app::ModeKind> kind = app::ModeForAccessCode(EPassword->text());
@@ -107,7 +116,8 @@ void TPWForm::BTPWOKClick() {
     hide();
 }
 
-void TPWForm::BTPWCancelClick() {
+void TPWForm::BTPWCancelClick()
+{
     hide();
 }
 

@@ -24,7 +24,7 @@ public:
     // `bench` gives the bench to act on now (the open one, else the first), or null.
     TSimulatorPanel(std::function<sim::Bench*()> bench, app::Clock& clock, QWidget* parent);
 
-    void SetTube(int tube);  // 0 none, 1 empty, 2 filled
+    void SetTube(int tube); // 0 none, 1 empty, 2 filled
     void SendBubble();
     void SetPlugged(bool plugged);
     // Reads the bench's state back into the controls (another bench may have been opened).

@@ -9,7 +9,8 @@ namespace vmx::ui {
 
 TStateForm::TStateForm(std::function<QString(int)> msg, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), msg_(std::move(msg)),
-      memo_(new QPlainTextEdit(this)) {
+      memo_(new QPlainTextEdit(this))
+{
     setObjectName(QStringLiteral("StateForm"));
     memo_->setObjectName(QStringLiteral("MemoStatus"));
     memo_->setReadOnly(true);
@@ -23,17 +24,20 @@ TStateForm::TStateForm(std::function<QString(int)> msg, QWidget* parent)
     setWindowTitle(msg_(340));
 }
 
-int TStateForm::LineCount() const {
+int TStateForm::LineCount() const
+{
     const QTextDocument* d = memo_->document();
     return d->isEmpty() ? 0 : d->blockCount();
 }
 
-QStringList TStateForm::Lines() const {
+QStringList TStateForm::Lines() const
+{
     if (LineCount() == 0) return {};
     return memo_->toPlainText().split(QLatin1Char('\n'));
 }
 
-void TStateForm::AddMessage(const QString& text) {
+void TStateForm::AddMessage(const QString& text)
+{
     if (LineCount() > kClearAbove) {
         memo_->clear();
         memo_->appendPlainText(msg_(343));
@@ -46,17 +50,20 @@ void TStateForm::AddMessage(const QString& text) {
     if (LineCount() == kWarnAt) memo_->appendPlainText(msg_(342));
 }
 
-void TStateForm::FormShow() {
+void TStateForm::FormShow()
+{
     setWindowTitle(msg_(340));
     memo_->setToolTip(msg_(341));
 }
 
-void TStateForm::showEvent(QShowEvent* e) {
+void TStateForm::showEvent(QShowEvent* e)
+{
     FormShow();
     QWidget::showEvent(e);
 }
 
-void TStateForm::hideEvent(QHideEvent* e) {
+void TStateForm::hideEvent(QHideEvent* e)
+{
     QWidget::hideEvent(e);
     // Minimising the main window hides tool windows too; only a real hide unchecks the menu.
     if (!e->spontaneous()) Q_EMIT hidden();

@@ -9,12 +9,14 @@
 using namespace vmx::ui;
 
 namespace {
-std::vector<std::string> Args(int argc, char** argv) {
+std::vector<std::string> Args(int argc, char** argv)
+{
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     // Help, version and usage errors need no display; options the toolkit knows pass this round.
     MonitorOptions opts;
     OptionsOutcome pre = ParseMonitorOptions(Args(argc, argv), opts, true);

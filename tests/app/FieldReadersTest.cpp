@@ -8,7 +8,8 @@
 
 using namespace vmx::app;
 
-TEST(FieldReaders, HexTakesDigitsOnly) {
+TEST(FieldReaders, HexTakesDigitsOnly)
+{
     quint32 v = 7;
     EXPECT_TRUE(ReadHex(u"0", v));
     EXPECT_EQ(v, 0u);
@@ -23,7 +24,8 @@ TEST(FieldReaders, HexTakesDigitsOnly) {
     EXPECT_EQ(v, 7u); // left alone when it does not read
 }
 
-TEST(FieldReaders, HexFieldByPositionStrict) {
+TEST(FieldReaders, HexFieldByPositionStrict)
+{
     const QString line = QStringLiteral(":10-10000AB");
     quint32 v = 0;
     EXPECT_TRUE(ReadHexField(line, 2, 2, v));
@@ -38,7 +40,8 @@ TEST(FieldReaders, HexFieldByPositionStrict) {
     EXPECT_FALSE(ReadHexField(line, std::numeric_limits<int>::max(), 8, v));
 }
 
-TEST(FieldReaders, HexFieldLenientCountsOtherCharactersAsZero) {
+TEST(FieldReaders, HexFieldLenientCountsOtherCharactersAsZero)
+{
     const QString line = QStringLiteral(":1-2 G9");
     EXPECT_EQ(ReadHexFieldLenient(line, 2, 2), 0x10u);   // "1-"
     EXPECT_EQ(ReadHexFieldLenient(line, 3, 3), 0x020u);  // "-2 "
@@ -49,7 +52,8 @@ TEST(FieldReaders, HexFieldLenientCountsOtherCharactersAsZero) {
     EXPECT_EQ(ReadHexFieldLenient(QStringLiteral("FFFFFFFFFFFF"), 1, 12), 0xFFFFFFFFu);
 }
 
-TEST(FieldReaders, DecimalWithSignWithinInt) {
+TEST(FieldReaders, DecimalWithSignWithinInt)
+{
     int v = 5;
     EXPECT_TRUE(ReadDecimal(u"123", v));
     EXPECT_EQ(v, 123);
@@ -71,7 +75,8 @@ TEST(FieldReaders, DecimalWithSignWithinInt) {
     EXPECT_EQ(NumberAfterKey(QStringLiteral("TYPE=12]"), QStringLiteral("TYPE=")), 12);
 }
 
-TEST(FieldReaders, UnsignedBytesBounded) {
+TEST(FieldReaders, UnsignedBytesBounded)
+{
     quint64 v = 0;
     EXPECT_TRUE(ReadUnsigned("1048576", 1048576, v));
     EXPECT_EQ(v, 1048576u);
@@ -86,7 +91,8 @@ TEST(FieldReaders, UnsignedBytesBounded) {
         EXPECT_FALSE(ReadUnsigned(s, 1000, v)) << s;
 }
 
-TEST(FieldReaders, EditsKeepTheirPrefixes) {
+TEST(FieldReaders, EditsKeepTheirPrefixes)
+{
     quint32 v = 0;
     EXPECT_TRUE(ParseHex(QStringLiteral(" $1A "), v));
     EXPECT_EQ(v, 0x1Au);

@@ -18,7 +18,8 @@ using namespace vmx::app;
 
 namespace {
 
-QStringList ReadAllLines(const QByteArray& bytes, TextEncoding enc) {
+QStringList ReadAllLines(const QByteArray& bytes, TextEncoding enc)
+{
     QBuffer b;
     b.setData(bytes);
     EXPECT_TRUE(b.open(QIODevice::ReadOnly));
@@ -33,7 +34,8 @@ QStringList ReadAllLines(const QByteArray& bytes, TextEncoding enc) {
 
 } // namespace
 
-TEST(LineReader, CutsLinesAsTheWholeTextReaderDoes) {
+TEST(LineReader, CutsLinesAsTheWholeTextReaderDoes)
+{
     for (const QByteArray& text :
          {QByteArray(""), QByteArray("a"), QByteArray("a\r\nb\rc\nd"), QByteArray("\r\n\r\n"),
           QByteArray("x\r"), QByteArray("\n\n\nlast\n"), QByteArray("\r\r\n\n\r")})
@@ -41,7 +43,8 @@ TEST(LineReader, CutsLinesAsTheWholeTextReaderDoes) {
             << text.toStdString();
 }
 
-TEST(LineReader, SameLinesAcrossChunkBoundaries) {
+TEST(LineReader, SameLinesAcrossChunkBoundaries)
+{
     // Line ends of every kind at random places, some of them exactly on the 64 KiB boundaries
     // where a CR LF is split between two reads.
     QRandomGenerator rng(1234);
@@ -63,7 +66,8 @@ TEST(LineReader, SameLinesAcrossChunkBoundaries) {
     }
 }
 
-TEST(LineReader, EncodingDecidedOnTheWholeInput) {
+TEST(LineReader, EncodingDecidedOnTheWholeInput)
+{
     // UTF-8 in the first line, a Windows-1252 byte far behind: the whole file is Windows-1252.
     QByteArray text = "Pr\xC3\xBC"
                       "f\n" +
@@ -88,7 +92,8 @@ TEST(LineReader, EncodingDecidedOnTheWholeInput) {
     }
 }
 
-TEST(InputFile, OnlyRegularFilesUnderTheCap) {
+TEST(InputFile, OnlyRegularFilesUnderTheCap)
+{
     QTemporaryDir dir;
     QFile f(dir.filePath(QStringLiteral("none")));
     EXPECT_EQ(OpenInputFile(f), InputStatus::Missing);

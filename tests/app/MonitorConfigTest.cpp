@@ -1,8 +1,8 @@
+#include "app/MonitorConfig.h"
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
-#include "RecordingHost.h"
 #include "app/InputFile.h"
-#include "app/MonitorConfig.h"
 #include "app/Session.h"
 
 #include <QDir>
@@ -57,7 +57,8 @@ TEST(MonitorConfig, SectionsCountOnlyAtColumnOne)
 {
     // Keys before any header are ignored; a header with a blank before it is no header, so
     // the lines after it are read in the previous section's state.
-    MonitorConfig c = Apply({"TYPE=5", "[DEVICE]", "TYPE=6", " [SETTINGS]", "LANGUAGE=ENGLISH", "SUBTYPE=11"});
+    MonitorConfig c =
+        Apply({"TYPE=5", "[DEVICE]", "TYPE=6", " [SETTINGS]", "LANGUAGE=ENGLISH", "SUBTYPE=11"});
     EXPECT_EQ(c.Type, 6);
     EXPECT_EQ(c.SubType, 11);
     EXPECT_EQ(c.Language, 0);
@@ -74,8 +75,8 @@ TEST(MonitorConfig, SectionsCountOnlyAtColumnOne)
 
 TEST(MonitorConfig, DeviceKeysAndTheKeyValueRule)
 {
-    MonitorConfig c = Apply({"[DEVICE]", "IDENTCODE=20", "TYPE=5]", "SUBTYPE=028", "FIRMWARE=143",
-                             "PARFILE=par\\QVR0528.hex"});
+    MonitorConfig c = Apply(
+        {"[DEVICE]", "IDENTCODE=20", "TYPE=5]", "SUBTYPE=028", "FIRMWARE=143", "PARFILE=par\\QVR0528.hex"});
     EXPECT_EQ(c.IdentCode, 20);
     EXPECT_EQ(c.Type, 5); // the first "]" is removed
     EXPECT_EQ(c.SubType, 28);
@@ -105,7 +106,8 @@ TEST(MonitorConfig, SettingsContainmentTests)
     // a key whose test fails still sets the item.
     c = Apply({"[SETTINGS]", "BEEPER=ON", "BEEPER=OFF"});
     EXPECT_FALSE(c.Beeper);
-    c = Apply({"[SETTINGS]", "WITHACK=OFF", "WITHANSWER=NO", "WITHFRAMECRC=ON", "MESSAGEWINDOW=MONDAY", "POWERAUTO=ON"});
+    c = Apply({"[SETTINGS]", "WITHACK=OFF", "WITHANSWER=NO", "WITHFRAMECRC=ON", "MESSAGEWINDOW=MONDAY",
+               "POWERAUTO=ON"});
     EXPECT_FALSE(c.WithAck);
     EXPECT_FALSE(c.WithAnswer);
     EXPECT_TRUE(c.WithFrameCrc);
@@ -115,7 +117,8 @@ TEST(MonitorConfig, SettingsContainmentTests)
     // Overflow: the last match on the line wins.
     EXPECT_EQ(Apply({"[SETTINGS]", "DATAOVERFLOW=ROLLOVER"}).Overflow, DataOverflow::RollOver);
     EXPECT_EQ(Apply({"[SETTINGS]", "DATAOVERFLOW=STOP RESTART"}).Overflow, DataOverflow::Restart);
-    EXPECT_EQ(Apply({"[SETTINGS]", "DATAOVERFLOW=ROLLOVER", "DATAOVERFLOW=NONE"}).Overflow, DataOverflow::RollOver);
+    EXPECT_EQ(Apply({"[SETTINGS]", "DATAOVERFLOW=ROLLOVER", "DATAOVERFLOW=NONE"}).Overflow,
+              DataOverflow::RollOver);
 
     c = Apply({"[SETTINGS]", "TEMPFILE=temp.txt"});
     EXPECT_EQ(c.TempFile, QStringLiteral("/prog/temp.txt"));
@@ -178,7 +181,8 @@ TEST(MonitorConfig, ReadsFileWithCrLfAndReportsInPanelOne)
     EXPECT_EQ(host.panel[1], QStringLiteral("Lese Konfiguration aus Datei: MONITOR.INI"));
 
     // Windows-1252 file name in PARFILE is read as such.
-    WriteFile(dir.filePath("MONITOR.INI"), "[DEVICE]\nPARFILE=Pr\xfc" "f.hex\n");
+    WriteFile(dir.filePath("MONITOR.INI"), "[DEVICE]\nPARFILE=Pr\xfc"
+                                           "f.hex\n");
     Session s2(host, clock, dir.path());
     EXPECT_TRUE(s2.ReadConfigFromFile());
     EXPECT_EQ(QFileInfo(s2.config.ParFile).fileName(), QStringLiteral("Pr\u00fcf.hex"));
@@ -205,7 +209,8 @@ TEST(MonitorConfig, LinesAreTakenAsTheyAreReadWhateverTheFileSize)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("[SETTINGS]\r\nBEEPER=ON\r\n");
     const QByteArray mb(1 << 20, '\n');
-    for (int i = 0; i < 20; ++i) f.write(mb);
+    for (int i = 0; i < 20; ++i)
+        f.write(mb);
     f.write("REFRESHDIA=20\r\n");
     f.close();
     VirtualClock clock;

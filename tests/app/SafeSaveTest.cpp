@@ -15,22 +15,26 @@ using namespace vmx::app;
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
+QByteArray ReadAll(const QString& path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void WriteAll(const QString& path, const QByteArray& bytes) {
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
-QStringList Entries(const QString& dir) {
+QStringList Entries(const QString& dir)
+{
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-mode_t Mode(const QString& path) {
+mode_t Mode(const QString& path)
+{
     struct stat st {};
     EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     return st.st_mode & 07777;
@@ -38,7 +42,8 @@ mode_t Mode(const QString& path) {
 
 } // namespace
 
-TEST(SafeSave, NewFileGetsTheUsualPermissionsAndNothingElseIsLeft) {
+TEST(SafeSave, NewFileGetsTheUsualPermissionsAndNothingElseIsLeft)
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("new.txt");
     ASSERT_EQ(SafeSave::Save(file, "hello\r\n"), SaveStatus::Ok);
@@ -49,7 +54,8 @@ TEST(SafeSave, NewFileGetsTheUsualPermissionsAndNothingElseIsLeft) {
     EXPECT_EQ(Entries(dir.path()), QStringList{"new.txt"});
 }
 
-TEST(SafeSave, ReplacedFileKeepsItsPermissions) {
+TEST(SafeSave, ReplacedFileKeepsItsPermissions)
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("old.hex");
     WriteAll(file, QByteArray(50000, 'o'));
@@ -62,7 +68,8 @@ TEST(SafeSave, ReplacedFileKeepsItsPermissions) {
 
 // Write permission for nobody protects the file from every user, root included (the tests
 // run as root in CI, where the system alone would allow the write).
-TEST(SafeSave, FileWithoutWritePermissionIsRefusedForEveryone) {
+TEST(SafeSave, FileWithoutWritePermissionIsRefusedForEveryone)
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("ro.txt");
     WriteAll(file, "keep me");
@@ -74,7 +81,8 @@ TEST(SafeSave, FileWithoutWritePermissionIsRefusedForEveryone) {
     EXPECT_EQ(Entries(dir.path()), QStringList{"ro.txt"});
 }
 
-TEST(SafeSave, SymbolicLinkIsWrittenThroughToItsFile) {
+TEST(SafeSave, SymbolicLinkIsWrittenThroughToItsFile)
+{
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("real"));
     const QString target = dir.filePath("real/data.txt");
@@ -113,14 +121,16 @@ TEST(SafeSave, SymbolicLinkIsWrittenThroughToItsFile) {
     EXPECT_EQ(ReadAll(target), "new");
 }
 
-TEST(SafeSave, LoopOfLinksCannotBeCreated) {
+TEST(SafeSave, LoopOfLinksCannotBeCreated)
+{
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::link(dir.filePath("b"), dir.filePath("a")));
     ASSERT_TRUE(QFile::link(dir.filePath("a"), dir.filePath("b")));
     EXPECT_EQ(SafeSave::Save(dir.filePath("a"), "x"), SaveStatus::CannotCreate);
 }
 
-TEST(SafeSave, MissingFolderIsToldAsSuchAndNamed) {
+TEST(SafeSave, MissingFolderIsToldAsSuchAndNamed)
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("no/such/folder/x.txt");
     SafeSave save(file);
@@ -136,14 +146,16 @@ TEST(SafeSave, MissingFolderIsToldAsSuchAndNamed) {
     EXPECT_EQ(SaveMessage(SaveStatus::WriteFailed, 292), 288);
 }
 
-TEST(SafeSave, FolderAsTargetCannotBeCreated) {
+TEST(SafeSave, FolderAsTargetCannotBeCreated)
+{
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     EXPECT_EQ(SafeSave::Save(dir.filePath("sub"), "x"), SaveStatus::CannotCreate);
     EXPECT_TRUE(QFileInfo(dir.filePath("sub")).isDir());
 }
 
-TEST(SafeSave, SaveThatIsNotCommittedLeavesTheOldFileAndNoTemporary) {
+TEST(SafeSave, SaveThatIsNotCommittedLeavesTheOldFileAndNoTemporary)
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("keep.txt");
     WriteAll(file, "old");
@@ -157,7 +169,8 @@ TEST(SafeSave, SaveThatIsNotCommittedLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(Entries(dir.path()), QStringList{"keep.txt"});
 }
 
-TEST(SafeSave, TargetProtectedWhileWritingKeepsTheOldFile) {
+TEST(SafeSave, TargetProtectedWhileWritingKeepsTheOldFile)
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("late.txt");
     WriteAll(file, "old");

@@ -14,8 +14,10 @@ MenuCounts Count(const std::vector<VersionMenuEntry>& m)
 {
     MenuCounts c;
     for (const auto& e : m) {
-        if (e.Separator) ++c.separators;
-        else ++c.groups;
+        if (e.Separator)
+            ++c.separators;
+        else
+            ++c.groups;
         c.items += int(e.Items.size());
     }
     return c;
@@ -126,7 +128,8 @@ TEST(VersionMenu, FiltersRestrictGroupsButKeepSeparatorsOfPassingTypes)
     c = Count(fw);
     EXPECT_EQ(c.separators, 8);
     int items = 0;
-    for (int i = 0; i < kSensorTypeCount; ++i) items += kSensorTypes[i].Firmware == 143;
+    for (int i = 0; i < kSensorTypeCount; ++i)
+        items += kSensorTypes[i].Firmware == 143;
     EXPECT_EQ(c.items, items);
     bool found = false;
     for (const auto& e : fw)

@@ -1,5 +1,5 @@
-#include "app/Modes.h"
 #include "app/TextHelpers.h"
+#include "app/Modes.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +31,10 @@ TEST(TextHelpers, Windows1252RoundTripAndUtf8Detection)
 {
     const QString s = QStringLiteral("Pr\u00fcfung \u20ac \u00b5s \u00b4");
     const QByteArray b = EncodeWindows1252(s);
-    EXPECT_EQ(b, QByteArray("Pr\xfc" "fung \x80 \xb5s \xb4"));
+    EXPECT_EQ(b, QByteArray("Pr\xfc"
+                            "fung \x80 \xb5s \xb4"));
     EXPECT_EQ(DecodeWindows1252(b), s);
-    EXPECT_EQ(DecodeText(b), s);         // not UTF-8: read as Windows-1252
+    EXPECT_EQ(DecodeText(b), s);          // not UTF-8: read as Windows-1252
     EXPECT_EQ(DecodeText(s.toUtf8()), s); // valid UTF-8
     EXPECT_EQ(EncodeWindows1252(QStringLiteral("\u4e2d")), QByteArray("?"));
     EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (QStringList{"a", "b", "c", "d"}));

@@ -9,7 +9,8 @@ namespace {
 // Puts a folder first on the search path for the lifetime of the object.
 class SearchPath {
 public:
-    explicit SearchPath(const QString& folder, bool only = false) : saved_(qgetenv("PATH")) {
+    explicit SearchPath(const QString& folder, bool only = false) : saved_(qgetenv("PATH"))
+    {
         qputenv("PATH", only ? folder.toLocal8Bit() : folder.toLocal8Bit() + ':' + saved_);
     }
     ~SearchPath() { qputenv("PATH", saved_); }
@@ -24,7 +25,8 @@ protected:
     QString binDir;
     QString workDir;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         BootTest::SetUp();
         ASSERT_TRUE(QDir(dir.path()).mkpath("bin"));
         ASSERT_TRUE(QDir(dir.path()).mkpath("work"));
@@ -40,7 +42,8 @@ protected:
         ASSERT_TRUE(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
 
-    QStringList Log() const {
+    QStringList Log() const
+    {
         const QByteArray text = ReadFile(workDir + "/oh51.log");
         QStringList lines = QString::fromLocal8Bit(text).split('\n');
         if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
@@ -48,7 +51,8 @@ protected:
     }
 };
 
-TEST_F(AbsTest, RunsInTheFilesFolderWithTheBareNameAndWaitsForTheEnd) {
+TEST_F(AbsTest, RunsInTheFilesFolderWithTheBareNameAndWaitsForTheEnd)
+{
     SearchPath path(binDir);
     WriteFile("work/FW0143.ABS", "abs");
     EXPECT_TRUE(hex.ConvertAbsToHex(workDir + "/FW0143.ABS"));
@@ -57,7 +61,8 @@ TEST_F(AbsTest, RunsInTheFilesFolderWithTheBareNameAndWaitsForTheEnd) {
     EXPECT_EQ(LastStatus(), QStringLiteral("ABS-Import: FW0143.ABS erfolgreich zu *.HEX übersetzt"));
 }
 
-TEST_F(AbsTest, FileNameReachesTheConverterAsOneUntouchedArgument) {
+TEST_F(AbsTest, FileNameReachesTheConverterAsOneUntouchedArgument)
+{
     SearchPath path(binDir);
     const QString name = QStringLiteral("fw 1;$(touch pwned) `id`.abs");
     WriteFile("work/" + name, "abs");
@@ -69,7 +74,8 @@ TEST_F(AbsTest, FileNameReachesTheConverterAsOneUntouchedArgument) {
     EXPECT_FALSE(QFileInfo::exists(workDir + "/pwned"));
 }
 
-TEST_F(AbsTest, MissingConverterReportsTheFailure) {
+TEST_F(AbsTest, MissingConverterReportsTheFailure)
+{
     ASSERT_TRUE(QDir(dir.path()).mkpath("empty"));
     SearchPath path(Path("empty"), true);
     WriteFile("work/fw.abs", "abs");
@@ -77,7 +83,8 @@ TEST_F(AbsTest, MissingConverterReportsTheFailure) {
     EXPECT_EQ(LastStatus(), QStringLiteral("ABS-Import: Irgendein Fehler aufgetreten fw.abs"));
 }
 
-TEST_F(AbsTest, MessagesInEnglish) {
+TEST_F(AbsTest, MessagesInEnglish)
+{
     session.setLanguage(vmx::lang::English);
     SearchPath path(binDir);
     WriteFile("work/fw.abs", "abs");

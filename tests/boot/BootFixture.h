@@ -1,8 +1,8 @@
 #pragma once
 
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
-#include "RecordingHost.h"
 #include "app/Session.h"
 #include "boot/HexImage.h"
 #include "boot/MemoryImages.h"
@@ -32,14 +32,16 @@ protected:
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
-    QString WriteFile(const QString& name, const QByteArray& bytes) {
+    QString WriteFile(const QString& name, const QByteArray& bytes)
+    {
         QFile f(Path(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
         return f.fileName();
     }
 
-    static QByteArray ReadFile(const QString& path) {
+    static QByteArray ReadFile(const QString& path)
+    {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) return {};
         return f.readAll();
@@ -47,7 +49,8 @@ protected:
 
     QString LastStatus() const { return host.panel1Log.isEmpty() ? QString() : host.panel1Log.back(); }
 
-    bool BufferAllFF(quint32 from = 0, quint32 to = 0xFFFF) const {
+    bool BufferAllFF(quint32 from = 0, quint32 to = 0xFFFF) const
+    {
         const auto b = images.Buffer();
         return std::all_of(b.begin() + from, b.begin() + to + 1, [](quint8 v) { return v == 0xFF; });
     }

@@ -1,6 +1,6 @@
 // Boot-loader commands and block transfers against the simulated sensor.
-#include "RecordingHost.h"
 #include "BootSimRig.h"
+#include "RecordingHost.h"
 
 #include "lang/Format.h"
 #include "proto/Protocol.h"
@@ -11,7 +11,10 @@ using namespace vmx::boot;
 using namespace vmx::proto;
 
 namespace {
-QByteArray Hex(const char* s) { return QByteArray::fromHex(s); }
+QByteArray Hex(const char* s)
+{
+    return QByteArray::fromHex(s);
+}
 } // namespace
 
 TEST(BootFrames, CompleteFramesOnTheWire)
@@ -30,7 +33,8 @@ TEST(BootFrames, CompleteFramesOnTheWire)
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0], Hex("f100051526"));
     EXPECT_EQ(frames[1], Hex("f10009110019f01028"));
-    EXPECT_EQ(frames[2], Hex("f10008140018002" "4"));
+    EXPECT_EQ(frames[2], Hex("f10008140018002"
+                             "4"));
 }
 
 TEST(BootFrames, TwoStepEntryAndNoAcknowledgements)
@@ -46,7 +50,8 @@ TEST(BootFrames, TwoStepEntryAndNoAcknowledgements)
 
     // The loader does not acknowledge writes and erases, and none is waited for.
     auto code = r.images.Image(KindCode);
-    for (int i = 0; i < 0x200; ++i) code[size_t(i)] = quint8(i * 3);
+    for (int i = 0; i < 0x200; ++i)
+        code[size_t(i)] = quint8(i * 3);
     ASSERT_TRUE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x1FF));
     ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(277), KindCode, 0x1FF));
     EXPECT_TRUE(r.bench().trace().Of(sim::Dir::Out, sim::Unit::BootLoader).empty());
@@ -67,8 +72,10 @@ TEST(BootIdent, SetsMcuBootSectorAndCodeRange)
     EXPECT_EQ(r.boot->bootEnd, 0x1BFFu);
     EXPECT_EQ(r.boot->rangeEnd[KindCode], 0x19FFu);
     EXPECT_EQ(r.boot->bootVersion, 3);
-    EXPECT_EQ(r.Last(), r.Msg(300) + QStringLiteral("SW-Typ: 00 / Version: 03 / Boot-Adresse: 1A00 / MCU-Typ: 330 / Rest: "
-                                                    "06 07 08 09 0A 0B 0C 0D 0E 0F "));
+    EXPECT_EQ(r.Last(),
+              r.Msg(300) +
+                  QStringLiteral("SW-Typ: 00 / Version: 03 / Boot-Adresse: 1A00 / MCU-Typ: 330 / Rest: "
+                                 "06 07 08 09 0A 0B 0C 0D 0E 0F "));
 }
 
 TEST(BootIdent, McuButtonsSetSectorAndRange)
@@ -88,7 +95,8 @@ TEST(BootRead, WholeCodeRangeTopDownIn416Blocks)
     BootSimRig r;
     ASSERT_TRUE(r.Enter());
     auto& flash = r.target().flash();
-    for (int i = 0; i < 0x1A00; ++i) flash[size_t(i)] = quint8(i ^ (i >> 8));
+    for (int i = 0; i < 0x1A00; ++i)
+        flash[size_t(i)] = quint8(i ^ (i >> 8));
     r.host.panel1Log.clear();
     ASSERT_TRUE(r.boot->ReadMemory(1, 0, r.Msg(273), KindCode, 0x19FF));
     const auto frames = r.BootFrames(cmd::ReadCode);
@@ -116,7 +124,8 @@ TEST(BootRead, ShortRangeIsTwoBlocks)
     EXPECT_EQ(quint8(frames[0][7]), 5);
     EXPECT_EQ(BootSimRig::Addr(frames[1]), 0x5u);
     EXPECT_EQ(quint8(frames[1][7]), 11);
-    EXPECT_EQ(r.host.panel1Log[r.host.panel1Log.size() - 3], r.Msg(273) + QStringLiteral("von 0010 bis 0014, ..."));
+    EXPECT_EQ(r.host.panel1Log[r.host.panel1Log.size() - 3],
+              r.Msg(273) + QStringLiteral("von 0010 bis 0014, ..."));
 }
 
 TEST(BootRead, EndBeforeStartIsRefused)
@@ -143,7 +152,8 @@ TEST(BootRead, AnswerAddressOutsideTheImageKeepsItIntact)
 
 // An answer naming another block inside the image is as wrong as one outside it: nothing is
 // stored, for every kind, and the failing block's address is told.
-TEST(BootRead, AnswerForAnotherBlockIsAWrongAnswerForEveryKind) {
+TEST(BootRead, AnswerForAnotherBlockIsAWrongAnswerForEveryKind)
+{
     for (int kind : {int(KindCode), int(KindSram), int(KindEeprom), int(KindXram)}) {
         BootSimRig r;
         ASSERT_TRUE(r.Enter());
@@ -160,7 +170,8 @@ TEST(BootRead, AnswerForAnotherBlockIsAWrongAnswerForEveryKind) {
     }
 }
 
-TEST(BootVerify, AnswerForAnotherBlockFailsInsteadOfComparingNothing) {
+TEST(BootVerify, AnswerForAnotherBlockFailsInsteadOfComparingNothing)
+{
     BootSimRig r;
     ASSERT_TRUE(r.Enter());
     // The target differs from the image at 0x105; the answers name the block below the one asked.
@@ -240,7 +251,8 @@ TEST(BootVerify, UnchangedTargetAndDifferenceAt0123)
     BootSimRig r;
     ASSERT_TRUE(r.Enter());
     auto code = r.images.Image(KindCode);
-    for (int i = 0; i < 0x200; ++i) code[size_t(i)] = quint8(0xFF - i);
+    for (int i = 0; i < 0x200; ++i)
+        code[size_t(i)] = quint8(0xFF - i);
     std::copy(code.begin(), code.begin() + 0x200, r.target().flash().begin());
     ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1FF));
     EXPECT_EQ(r.Last(), r.Msg(278) + QStringLiteral("von 0000 bis 01FF, ") + r.Msg(250));
@@ -259,10 +271,12 @@ TEST(BootWrite, RamsAndEepromRoundTrip)
     ASSERT_TRUE(r.Enter());
     for (int kind : {int(KindSram), int(KindXram), int(KindEeprom)}) {
         auto img = r.images.Image(kind);
-        for (size_t i = 0; i < img.size(); ++i) img[i] = quint8(i * 5 + kind);
+        for (size_t i = 0; i < img.size(); ++i)
+            img[i] = quint8(i * 5 + kind);
         const quint32 end = KindLimit(kind);
         ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(kMsgWrite[size_t(kind)]), kind, end)) << kind;
-        ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(kMsgVerify[size_t(kind)]), r.Msg(kMsgRead[size_t(kind)]), kind, end));
+        ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(kMsgVerify[size_t(kind)]), r.Msg(kMsgRead[size_t(kind)]),
+                                         kind, end));
     }
     EXPECT_EQ(r.target().eeprom()[7], quint8(7 * 5 + KindEeprom));
     EXPECT_EQ(r.target().xram()[0x1FF], quint8(0x1FF * 5 + KindXram));
@@ -279,7 +293,8 @@ TEST(BootOld, V110BlocksAndRules)
     EXPECT_EQ(r.boot->mcuType, 332);
 
     auto code = r.images.Image(KindCode);
-    for (int i = 0; i < 0x400; ++i) code[size_t(i)] = quint8(i * 11);
+    for (int i = 0; i < 0x400; ++i)
+        code[size_t(i)] = quint8(i * 11);
     r.target().flash().fill(0x00);
     r.target().SetBootAddr(0x0C00);
     ASSERT_TRUE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x3FF));
@@ -309,15 +324,18 @@ TEST(BootOld, V100FramedCommandsWithOldMemoryCommands)
     ASSERT_TRUE(r.boot->BootPing());
     ASSERT_TRUE(r.boot->BootIdent());
     EXPECT_EQ(r.boot->bootStart, 0x0C00u);
-    EXPECT_EQ(r.BootFrames().front(), QByteArray::fromHex("f100052" "91e"));
+    EXPECT_EQ(r.BootFrames().front(), QByteArray::fromHex("f100052"
+                                                          "91e"));
 
     auto code = r.images.Image(KindCode);
-    for (int i = 0; i < 0x200; ++i) code[size_t(i)] = quint8(i * 13 + 1);
+    for (int i = 0; i < 0x200; ++i)
+        code[size_t(i)] = quint8(i * 13 + 1);
     r.target().flash().fill(0x00);
     r.target().SetBootAddr(0x0C00);
     ASSERT_TRUE(r.boot->EraseMemory(1, 0, r.Msg(276), KindCode, 0x1FF));
     ASSERT_TRUE(r.boot->WriteMemory(1, 0, r.Msg(277), KindCode, 0x1FF));
-    ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1FF)) << r.Last().toStdString();
+    ASSERT_TRUE(r.boot->VerifyMemory(1, 0, r.Msg(278), r.Msg(273), KindCode, 0x1FF))
+        << r.Last().toStdString();
     EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x200, r.target().flash().begin()));
     // Old form on the wire: erase 14 00 A5, writes of 20 bytes ending in A4, reads of 3 bytes.
     std::vector<QByteArray> erases, writes, reads;
@@ -351,7 +369,8 @@ TEST(BootOld, V100DownloadPingsAndRestartsWithOneByte)
     r.session.sensor.Firmware = 100;
     r.download->hexImport = false;
     auto code = r.images.Image(KindCode);
-    for (quint32 i = 0; i < 0xC00; ++i) code[i] = quint8(i ^ 0x5A);
+    for (quint32 i = 0; i < 0xC00; ++i)
+        code[i] = quint8(i ^ 0x5A);
     ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
     EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0xC00, r.target().flash().begin()));
     EXPECT_EQ(r.target().pageErases, 6);
@@ -366,7 +385,8 @@ TEST(BootOld, V100DownloadPingsAndRestartsWithOneByte)
 
 // Channel 33 takes the same check: a loader reached through the line switch (here a plain
 // serial line, where the switch changes nothing) whose answers name another block.
-TEST(BootRead, AnswerForAnotherBlockOnChannel33) {
+TEST(BootRead, AnswerForAnotherBlockOnChannel33)
+{
     vmx::app::VirtualClock clock;
     vmx::test::RecordingHost host{&clock};
     QTemporaryDir dir;

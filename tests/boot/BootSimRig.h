@@ -1,9 +1,9 @@
 #pragma once
 // The boot loader against the in-process simulated bench on a virtual clock.
 
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
-#include "RecordingHost.h"
 #include "app/Session.h"
 #include "sim/Bench.h"
 #include "station/Station.h"
@@ -62,7 +62,8 @@ struct BootSimRig : vmx::station::StationView {
     std::vector<QByteArray> BootFrames()
     {
         std::vector<QByteArray> out;
-        for (const auto& e : bench().trace().Of(vmx::sim::Dir::In, vmx::sim::Unit::BootLoader)) out.push_back(e.bytes);
+        for (const auto& e : bench().trace().Of(vmx::sim::Dir::In, vmx::sim::Unit::BootLoader))
+            out.push_back(e.bytes);
         return out;
     }
     std::vector<QByteArray> BootFrames(quint8 command)
@@ -72,7 +73,10 @@ struct BootSimRig : vmx::station::StationView {
             if (f.size() > 3 && quint8(f[3]) == command) out.push_back(f);
         return out;
     }
-    static quint32 Addr(const QByteArray& f) { return (quint32(quint8(f[4])) << 16) | (quint32(quint8(f[5])) << 8) | quint8(f[6]); }
+    static quint32 Addr(const QByteArray& f)
+    {
+        return (quint32(quint8(f[4])) << 16) | (quint32(quint8(f[5])) << 8) | quint8(f[6]);
+    }
 
     bool Enter()
     {

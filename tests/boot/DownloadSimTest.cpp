@@ -16,7 +16,8 @@ QString MakeFirmware(BootSimRig& r, quint32 end = 0x1BFF)
 {
     auto buf = r.images.Buffer();
     std::fill(buf.begin(), buf.end(), quint8(0xFF));
-    for (quint32 i = 0; i <= end; ++i) buf[i] = quint8((i * 7) ^ (i >> 5));
+    for (quint32 i = 0; i <= end; ++i)
+        buf[i] = quint8((i * 7) ^ (i >> 5));
     const QString file = r.dir.filePath(QStringLiteral("fw.hex"));
     EXPECT_TRUE(r.hex.ExportHexData(file, 0, end));
     std::fill(buf.begin(), buf.end(), quint8(0x00)); // the download must read the file itself
@@ -24,7 +25,10 @@ QString MakeFirmware(BootSimRig& r, quint32 end = 0x1BFF)
     return file;
 }
 
-quint8 FirmwareByte(quint32 i) { return quint8((i * 7) ^ (i >> 5)); }
+quint8 FirmwareByte(quint32 i)
+{
+    return quint8((i * 7) ^ (i >> 5));
+}
 
 } // namespace
 
@@ -38,8 +42,10 @@ TEST(Download, FlashEqualsTheImageBelowTheBootSector)
     ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(324));
     const auto& flash = r.target().flash();
-    for (quint32 i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
-    for (int i = 0; i < 512; ++i) ASSERT_EQ(flash[size_t(0x1A00 + i)], sim::BootLoader::BootCodeByte(i));
+    for (quint32 i = 0; i < 0x1A00; ++i)
+        ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
+    for (int i = 0; i < 512; ++i)
+        ASSERT_EQ(flash[size_t(0x1A00 + i)], sim::BootLoader::BootCodeByte(i));
     EXPECT_EQ(flash[0x1C00], 0x00);
     EXPECT_EQ(r.target().pageErases, 13);
     EXPECT_EQ(r.BootFrames(cmd::WriteCode).size(), 416u);
@@ -75,7 +81,8 @@ TEST(Download, DeviceSilentMidWriteReportsTheStepAndTheNextRunSucceeds)
     r.sensor().faults.mute = false;
     ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
     const auto& flash = r.target().flash();
-    for (quint32 i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
+    for (quint32 i = 0; i < 0x1A00; ++i)
+        ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
 }
 
 TEST(Download, FirstPingMayFail)
@@ -138,7 +145,8 @@ TEST(Download, WithoutFileStepsTheImageIsWritten)
     BootSimRig r;
     r.download->hexImport = false;
     auto code = r.images.Image(KindCode);
-    for (quint32 i = 0; i < 0x1A00; ++i) code[i] = quint8(i);
+    for (quint32 i = 0; i < 0x1A00; ++i)
+        code[i] = quint8(i);
     ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
     EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x1A00, r.target().flash().begin()));
 }
@@ -149,12 +157,14 @@ TEST(Download, QVR0530Generation)
     MakeFirmware(r);
     ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
     const auto& flash = r.target().flash();
-    for (quint32 i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
+    for (quint32 i = 0; i < 0x1A00; ++i)
+        ASSERT_EQ(flash[i], FirmwareByte(i)) << i;
 }
 
 // Nothing to write, or records the import does not understand: refused before the erase, the
 // application in flash stays as it was.
-TEST(Download, ImageWithoutDataOrWithOtherRecordTypesIsRefusedBeforeTheErase) {
+TEST(Download, ImageWithoutDataOrWithOtherRecordTypesIsRefusedBeforeTheErase)
+{
     const QByteArray data16 = ":10000000000102030405060708090A0B0C0D0E0F78\r\n";
     const struct {
         const char* name;

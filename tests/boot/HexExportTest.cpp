@@ -10,7 +10,8 @@
 using namespace vmx::boot;
 
 namespace {
-QList<QByteArray> CrLfLines(const QByteArray& text) {
+QList<QByteArray> CrLfLines(const QByteArray& text)
+{
     QList<QByteArray> lines = text.split('\n');
     if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
     return lines;
@@ -22,21 +23,23 @@ QList<QByteArray> CrLfLines(const QByteArray& text) {
 class HexReadBack : public BootTest {
 protected:
     template <class Image>
-    void ExpectSameBytes(const QString& program, const QStringList& args, const Image& code) {
+    void ExpectSameBytes(const QString& program, const QStringList& args, const Image& code)
+    {
         QProcess p;
         p.start(program, args);
         ASSERT_TRUE(p.waitForFinished(-1));
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
         const QByteArray bin = ReadFile(Path("code.bin"));
         ASSERT_EQ(bin.size(), 65536);
-        EXPECT_TRUE(
-            std::equal(bin.begin(), bin.end(), code.begin(), [](char c, quint8 v) { return quint8(c) == v; }));
+        EXPECT_TRUE(std::equal(bin.begin(), bin.end(), code.begin(),
+                               [](char c, quint8 v) { return quint8(c) == v; }));
         ASSERT_TRUE(hex.ImportHexFile(Path("code.hex"), 0xFFFF));
         EXPECT_TRUE(std::equal(code.begin(), code.end(), images.Buffer().begin()));
     }
 };
 
-TEST_F(BootTest, SramExportWritesSixteenRecordsAndTheEndRecord) {
+TEST_F(BootTest, SramExportWritesSixteenRecordsAndTheEndRecord)
+{
     auto sram = images.Image(KindSram);
     for (int i = 0; i < 256; ++i)
         sram[i] = quint8(i);
@@ -62,7 +65,8 @@ TEST_F(BootTest, SramExportWritesSixteenRecordsAndTheEndRecord) {
     EXPECT_EQ(lines[16], ":00000001FF\r");
 }
 
-TEST_F(BootTest, ErasedLinesAreWrittenWithTheirChecksum) {
+TEST_F(BootTest, ErasedLinesAreWrittenWithTheirChecksum)
+{
     ASSERT_TRUE(hex.ExportHexData(Path("ff.hex"), 0, 0x10F));
     const QList<QByteArray> lines = CrLfLines(ReadFile(Path("ff.hex")));
     ASSERT_EQ(lines.size(), 18);
@@ -70,7 +74,8 @@ TEST_F(BootTest, ErasedLinesAreWrittenWithTheirChecksum) {
     EXPECT_EQ(lines[16], ":10010000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\r");
 }
 
-TEST_F(BootTest, ExportCoversWholeLinesFromStartToEnd) {
+TEST_F(BootTest, ExportCoversWholeLinesFromStartToEnd)
+{
     ASSERT_TRUE(hex.ExportHexData(Path("part.hex"), 0x15, 0x2A));
     const QList<QByteArray> lines = CrLfLines(ReadFile(Path("part.hex")));
     ASSERT_EQ(lines.size(), 3);
@@ -79,7 +84,8 @@ TEST_F(BootTest, ExportCoversWholeLinesFromStartToEnd) {
     EXPECT_EQ(lines[2], ":00000001FF\r");
 }
 
-TEST_F(BootTest, DigitsAreUpperCase) {
+TEST_F(BootTest, DigitsAreUpperCase)
+{
     auto b = images.Buffer();
     for (int i = 0; i < 0x200; ++i)
         b[i] = quint8(0xA0 + (i % 0x5F));
@@ -89,7 +95,8 @@ TEST_F(BootTest, DigitsAreUpperCase) {
     EXPECT_EQ(text, text.toUpper());
 }
 
-TEST_F(HexReadBack, CodeExportReadsBackThroughObjcopyWithTheSameBytes) {
+TEST_F(HexReadBack, CodeExportReadsBackThroughObjcopyWithTheSameBytes)
+{
     const QString objcopy = QStandardPaths::findExecutable("objcopy");
     ASSERT_FALSE(objcopy.isEmpty()) << "objcopy (binutils) missing: run scripts/install-deps";
     auto code = images.Image(KindCode);
@@ -105,7 +112,8 @@ TEST_F(HexReadBack, CodeExportReadsBackThroughObjcopyWithTheSameBytes) {
     ExpectSameBytes(objcopy, {"-I", "ihex", "-O", "binary", Path("code.hex"), Path("code.bin")}, code);
 }
 
-TEST_F(BootTest, FileThatCannotBeCreated) {
+TEST_F(BootTest, FileThatCannotBeCreated)
+{
     // A missing folder is named as what is missing.
     EXPECT_FALSE(hex.ExportHexData(Path("no/such/folder/a.hex"), 0, 0xFF));
     EXPECT_EQ(LastStatus(),
@@ -123,14 +131,16 @@ TEST_F(BootTest, FileThatCannotBeCreated) {
     EXPECT_EQ(ReadFile(Path("ro.hex")), QByteArray("old"));
 }
 
-TEST_F(BootTest, SuccessfulExportReplacesTheOldFile) {
+TEST_F(BootTest, SuccessfulExportReplacesTheOldFile)
+{
     WriteFile("old.hex", "old contents that are longer than sixteen SRAM records ... ");
     ASSERT_TRUE(hex.ExportHexData(Path("old.hex"), 0, 0xF));
     EXPECT_EQ(ReadFile(Path("old.hex")),
               QByteArray(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\r\n:00000001FF\r\n"));
 }
 
-TEST_F(BootTest, FailedWriteKeepsTheOldFile) {
+TEST_F(BootTest, FailedWriteKeepsTheOldFile)
+{
     const QByteArray old = "previous firmware\r\n";
     WriteFile("fw.hex", old);
     // A file-size limit makes the write fail even for root; the signal would end the test.
@@ -150,7 +160,8 @@ TEST_F(BootTest, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"fw.hex"}); // no temporary left behind
 }
 
-TEST_F(HexReadBack, CodeExportReadsBackThroughSrecCatWithTheSameBytes) {
+TEST_F(HexReadBack, CodeExportReadsBackThroughSrecCatWithTheSameBytes)
+{
     const QString srecCat = QStandardPaths::findExecutable("srec_cat");
     ASSERT_FALSE(srecCat.isEmpty()) << "srec_cat (srecord) missing: run scripts/install-deps";
     auto code = images.Image(KindCode);

@@ -14,7 +14,8 @@ using vmx::app::AskIcon;
 using vmx::app::AskResult;
 
 namespace {
-QByteArray Lines(std::initializer_list<const char*> lines) {
+QByteArray Lines(std::initializer_list<const char*> lines)
+{
     QByteArray out;
     for (const char* l : lines)
         out += QByteArray(l) + "\r\n";
@@ -24,7 +25,8 @@ QByteArray Lines(std::initializer_list<const char*> lines) {
 
 // --- records read by fixed positions --------------------------------------------------------
 
-TEST_F(BootTest, WrongChecksumIsNotExamined) {
+TEST_F(BootTest, WrongChecksumIsNotExamined)
+{
     const QString f = WriteFile("a.hex", Lines({":03001000AABBCC00", ":00000001FF"}));
     ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
     const auto b = images.Buffer();
@@ -37,7 +39,8 @@ TEST_F(BootTest, WrongChecksumIsNotExamined) {
     EXPECT_TRUE(host.questions.empty());
 }
 
-TEST_F(BootTest, ColonAndRecordTypeAreNotExaminedAndNonDigitsCountAsZero) {
+TEST_F(BootTest, ColonAndRecordTypeAreNotExaminedAndNonDigitsCountAsZero)
+{
     // count "02", address "001G" = 0x0010, type "77", data "Z1" = 0x01 and "ab" = 0xAB.
     const QString f = WriteFile("a.hex", Lines({"X02001G77Z1ab"}));
     ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
@@ -46,7 +49,8 @@ TEST_F(BootTest, ColonAndRecordTypeAreNotExaminedAndNonDigitsCountAsZero) {
     EXPECT_TRUE(BufferAllFF(0x12));
 }
 
-TEST_F(BootTest, EndRecordLinesAreSkippedAndReadingGoesOn) {
+TEST_F(BootTest, EndRecordLinesAreSkippedAndReadingGoesOn)
+{
     const QString f = WriteFile("a.hex", QByteArray(":0100000011EE\r\n"
                                                     ":01000500AA:00000001FF\r\n"
                                                     "\r\n"
@@ -63,7 +67,8 @@ TEST_F(BootTest, EndRecordLinesAreSkippedAndReadingGoesOn) {
     EXPECT_TRUE(BufferAllFF(0x01, 0x1F));
 }
 
-TEST_F(BootTest, EveryImportStartsFromAnErasedBuffer) {
+TEST_F(BootTest, EveryImportStartsFromAnErasedBuffer)
+{
     images.FillBuffer(0x00);
     const QString f = WriteFile("a.hex", Lines({":0100050077", ":00000001FF"}));
     ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
@@ -72,7 +77,8 @@ TEST_F(BootTest, EveryImportStartsFromAnErasedBuffer) {
     EXPECT_TRUE(BufferAllFF(6));
 }
 
-TEST_F(BootTest, ImportLeavesTheImagesAlone) {
+TEST_F(BootTest, ImportLeavesTheImagesAlone)
+{
     const QString f = WriteFile("a.hex", Lines({":0100000055", ":00000001FF"}));
     ASSERT_TRUE(hex.ImportHexFile(f, 0xFFFF));
     EXPECT_EQ(images.Image(KindCode)[0], 0xFF);
@@ -81,7 +87,8 @@ TEST_F(BootTest, ImportLeavesTheImagesAlone) {
 
 // --- a line shorter than its byte count -----------------------------------------------------
 
-TEST_F(BootTest, TruncatedRecordStopsTheImportWithoutInventingBytes) {
+TEST_F(BootTest, TruncatedRecordStopsTheImportWithoutInventingBytes)
+{
     // Four bytes announced, two and a half present; the next line is never reached.
     const QString f = WriteFile("a.hex", Lines({":04002000AABBC", ":0100300011"}));
     EXPECT_FALSE(hex.ImportHexFile(f, 0xFFFF));
@@ -92,7 +99,8 @@ TEST_F(BootTest, TruncatedRecordStopsTheImportWithoutInventingBytes) {
     EXPECT_EQ(images.Buffer()[0x30], 0xFF);
 }
 
-TEST_F(BootTest, LineWithoutDataIsHarmlessHowEverShort) {
+TEST_F(BootTest, LineWithoutDataIsHarmlessHowEverShort)
+{
     // ":" and ":00" and a blank line announce nothing; ":1" announces 0x10 bytes and has none.
     const QString ok = WriteFile("ok.hex", Lines({":", ":00", " ", ":0100000099"}));
     EXPECT_TRUE(hex.ImportHexFile(ok, 0xFFFF));
@@ -105,7 +113,8 @@ TEST_F(BootTest, LineWithoutDataIsHarmlessHowEverShort) {
 
 // --- the address limit ----------------------------------------------------------------------
 
-TEST_F(BootTest, ByteAboveTheSramLimitStopsWithItsAddress) {
+TEST_F(BootTest, ByteAboveTheSramLimitStopsWithItsAddress)
+{
     const QString f = WriteFile("a.hex", Lines({":02000000ABCD00", ":0200FF001122CC", ":0100500077"}));
     EXPECT_FALSE(hex.ImportHexFile(f, KindLimit(KindSram)));
     EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Adresse zu hoch: 0100"));
@@ -116,14 +125,16 @@ TEST_F(BootTest, ByteAboveTheSramLimitStopsWithItsAddress) {
     EXPECT_EQ(images.Buffer()[0x50], 0xFF); // nothing after it
 }
 
-TEST_F(BootTest, LimitMessageInTheSessionsLanguage) {
+TEST_F(BootTest, LimitMessageInTheSessionsLanguage)
+{
     session.setLanguage(vmx::lang::English);
     const QString f = WriteFile("a.hex", Lines({":01020000AB"}));
     EXPECT_FALSE(hex.ImportHexFile(f, KindLimit(KindXram)));
     EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Address too high: 0200"));
 }
 
-TEST_F(BootTest, RecordRunningPastTheBufferEndIsRefusedWhateverTheLimit) {
+TEST_F(BootTest, RecordRunningPastTheBufferEndIsRefusedWhateverTheLimit)
+{
     // 32 bytes from 0xFFF0: the last 16 would lie outside the 64 KiB buffer.
     QByteArray rec = ":20FFF000";
     for (int i = 0; i < 32; ++i)
@@ -136,7 +147,8 @@ TEST_F(BootTest, RecordRunningPastTheBufferEndIsRefusedWhateverTheLimit) {
     EXPECT_EQ(images.Buffer()[0xFFFF], 0x4F);
 }
 
-TEST_F(BootTest, NothingCheckedMeansLimitZero) {
+TEST_F(BootTest, NothingCheckedMeansLimitZero)
+{
     const QString f = WriteFile("a.hex", Lines({":02000000ABCD00"}));
     EXPECT_FALSE(hex.ImportHexFile(f, CheckedKindLimit({false, false, false, false})));
     EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Adresse zu hoch: 0001"));
@@ -145,7 +157,8 @@ TEST_F(BootTest, NothingCheckedMeansLimitZero) {
 
 // --- parameter-file lines -------------------------------------------------------------------
 
-TEST_F(BootTest, BracketLinesAskOnceAndYesImportsTheRest) {
+TEST_F(BootTest, BracketLinesAskOnceAndYesImportsTheRest)
+{
     const QString f = WriteFile(
         "par.hex", Lines({"[QVR]", "[V1.43]", ":0200000012340000", "[CAL]", ":0100100056", ":00000001FF"}));
     host.answers.push_back(AskResult::Yes);
@@ -163,7 +176,8 @@ TEST_F(BootTest, BracketLinesAskOnceAndYesImportsTheRest) {
     EXPECT_TRUE(BufferAllFF(0x11));
 }
 
-TEST_F(BootTest, BracketLinesCancelImportsNothingAndReportsNothing) {
+TEST_F(BootTest, BracketLinesCancelImportsNothingAndReportsNothing)
+{
     const QString f = WriteFile("par.hex", Lines({"[QVR]", ":0200000012340000", "[CAL]", ":00000001FF"}));
     for (AskResult refuse : {AskResult::No, AskResult::Cancel}) {
         host.questions.clear();
@@ -176,7 +190,8 @@ TEST_F(BootTest, BracketLinesCancelImportsNothingAndReportsNothing) {
     }
 }
 
-TEST_F(BootTest, BracketQuestionInEnglish) {
+TEST_F(BootTest, BracketQuestionInEnglish)
+{
     session.setLanguage(vmx::lang::English);
     const QString f = WriteFile("par.hex", Lines({"x[y"}));
     host.answers.push_back(AskResult::Yes);
@@ -186,7 +201,8 @@ TEST_F(BootTest, BracketQuestionInEnglish) {
         QStringLiteral("Download: This HEX-file is likely a parameter file")));
 }
 
-TEST_F(BootTest, ParserWorksOnAnyOpenedDevice) {
+TEST_F(BootTest, ParserWorksOnAnyOpenedDevice)
+{
     QByteArray data = Lines({":0300000001020300"});
     QBuffer dev(&data);
     ASSERT_TRUE(dev.open(QIODevice::ReadOnly));
@@ -197,14 +213,16 @@ TEST_F(BootTest, ParserWorksOnAnyOpenedDevice) {
 
 // --- files that cannot be read --------------------------------------------------------------
 
-TEST_F(BootTest, MissingFileNamesTheFileWithoutItsFolder) {
+TEST_F(BootTest, MissingFileNamesTheFileWithoutItsFolder)
+{
     images.FillBuffer(0x00);
     EXPECT_FALSE(hex.ImportHexFile(Path("none.hex"), 0xFFFF));
     EXPECT_EQ(LastStatus(), QStringLiteral("HEX-Import: Kann Datei nicht finden none.hex"));
     EXPECT_EQ(images.Buffer()[0], 0x00); // not an existing file: the buffer is not cleared
 }
 
-TEST_F(BootTest, FileThatCannotBeOpened) {
+TEST_F(BootTest, FileThatCannotBeOpened)
+{
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.hex"));
     images.FillBuffer(0x00);
     EXPECT_FALSE(hex.ImportHexFile(Path("folder.hex"), 0xFFFF));
@@ -212,7 +230,8 @@ TEST_F(BootTest, FileThatCannotBeOpened) {
     EXPECT_TRUE(BufferAllFF(0)); // it exists: the buffer was erased all the same
 }
 
-TEST_F(BootTest, FifoDeviceOrHugeFileIsRefusedAtOnce) {
+TEST_F(BootTest, FifoDeviceOrHugeFileIsRefusedAtOnce)
+{
     const QString fifo = Path("fifo.hex");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_FALSE(hex.ImportHexFile(fifo, 0xFFFF)); // opening it would wait for a writer
@@ -227,7 +246,8 @@ TEST_F(BootTest, FifoDeviceOrHugeFileIsRefusedAtOnce) {
 
 // --- files from another tool ----------------------------------------------------------------
 
-TEST_F(BootTest, CodeImportOfObjcopyOutputLeavesTheRestErased) {
+TEST_F(BootTest, CodeImportOfObjcopyOutputLeavesTheRestErased)
+{
     const QString objcopy = QStandardPaths::findExecutable("objcopy");
     ASSERT_FALSE(objcopy.isEmpty()) << "objcopy (binutils) missing: run scripts/install-deps";
     QByteArray bin(0x1000, '\0');

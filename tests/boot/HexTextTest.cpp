@@ -5,7 +5,8 @@
 
 using namespace vmx::boot;
 
-TEST(HexDigits, DigitsInBothCasesAndEverythingElseAsZero) {
+TEST(HexDigits, DigitsInBothCasesAndEverythingElseAsZero)
+{
     EXPECT_EQ(HexDigitValue(QLatin1Char('0')), 0);
     EXPECT_EQ(HexDigitValue(QLatin1Char('9')), 9);
     EXPECT_EQ(HexDigitValue(QLatin1Char('A')), 10);
@@ -15,7 +16,8 @@ TEST(HexDigits, DigitsInBothCasesAndEverythingElseAsZero) {
     EXPECT_EQ(HexDigitValue(QChar(0x00C4)), 0); // Ä
 }
 
-TEST(HexDigits, FieldsByCharacterPositionNeverPastTheLine) {
+TEST(HexDigits, FieldsByCharacterPositionNeverPastTheLine)
+{
     const QString line = QStringLiteral(":1A2bG9");
     EXPECT_EQ(HexField(line, 2, 2), 0x1Au);
     EXPECT_EQ(HexField(line, 4, 2), 0x2Bu);
@@ -28,7 +30,8 @@ TEST(HexDigits, FieldsByCharacterPositionNeverPastTheLine) {
     EXPECT_FALSE(HasPosition(line, 0));
 }
 
-TEST(HexDigits, CatalogueTemplatesShowHexInUpperCase) {
+TEST(HexDigits, CatalogueTemplatesShowHexInUpperCase)
+{
     EXPECT_EQ(FormatMessage(vmx::lang::Msg(299, 0), {0x100}), QStringLiteral("Adresse zu hoch: 0100"));
     EXPECT_EQ(FormatMessage(vmx::lang::Msg(299, 1), {0xabcd}), QStringLiteral("Address too high: ABCD"));
     EXPECT_EQ(FormatMessage(vmx::lang::Msg(302, 0), {0x19f0, 0x19ff}), QStringLiteral("von 19F0 bis 19FF, "));

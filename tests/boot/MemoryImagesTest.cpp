@@ -8,12 +8,14 @@
 using namespace vmx::boot;
 
 namespace {
-bool All(std::span<const quint8> s, quint8 v) {
+bool All(std::span<const quint8> s, quint8 v)
+{
     return std::all_of(s.begin(), s.end(), [v](quint8 b) { return b == v; });
 }
 } // namespace
 
-TEST(MemoryImages, FourKindsWithTheirLimitsStartErased) {
+TEST(MemoryImages, FourKindsWithTheirLimitsStartErased)
+{
     EXPECT_EQ(KindLimit(KindCode), 0xFFFFu);
     EXPECT_EQ(KindLimit(KindSram), 0xFFu);
     EXPECT_EQ(KindLimit(KindEeprom), 0xFFu);
@@ -32,7 +34,8 @@ TEST(MemoryImages, FourKindsWithTheirLimitsStartErased) {
     EXPECT_TRUE(All(m->Buffer(), 0xFF));
 }
 
-TEST(MemoryImages, CopiesStopAtTheKindsLimit) {
+TEST(MemoryImages, CopiesStopAtTheKindsLimit)
+{
     auto m = std::make_unique<MemoryImages>();
     m->FillBuffer(0x5A);
     EXPECT_TRUE(m->BufferToImage(KindXram));
@@ -60,7 +63,8 @@ TEST(MemoryImages, CopiesStopAtTheKindsLimit) {
     EXPECT_FALSE(m->ImageToBuffer(KindCode, 5, 4));
 }
 
-TEST(MemoryImages, CheckedButtonsGiveTheLimitByPrecedence) {
+TEST(MemoryImages, CheckedButtonsGiveTheLimitByPrecedence)
+{
     // Indexed by kind: code, SRAM, EEPROM, XRAM.
     EXPECT_EQ(CheckedKindLimit({false, false, false, false}), 0u);
     EXPECT_EQ(CheckedKindLimit({true, false, false, false}), 0xFFFFu);

@@ -12,7 +12,8 @@ TEST(BootOnStreamingSensor, CodeReadGivesTheFlashBytes)
     BootSimRig r(0, QStringLiteral("stream=long"));
     ASSERT_TRUE(r.sensor().Streaming());
     auto& flash = r.target().flash();
-    for (int i = 0; i < 0x200; ++i) flash[size_t(i)] = quint8(0x30 + i % 7);
+    for (int i = 0; i < 0x200; ++i)
+        flash[size_t(i)] = quint8(0x30 + i % 7);
     ASSERT_TRUE(r.boot->BootStart());
     ASSERT_TRUE(r.boot->BootPing());
     ASSERT_TRUE(r.boot->ReadMemory(1, 0, r.Msg(273), KindCode, 0x1FF)) << r.Last().toStdString();

@@ -10,7 +10,10 @@
 
 namespace {
 
-QString M(int i) { return vmx::lang::Msg(i, 0); }
+QString M(int i)
+{
+    return vmx::lang::Msg(i, 0);
+}
 
 struct Vmxctl {
     QTemporaryDir dir;
@@ -53,21 +56,24 @@ TEST(BootVmxctl, IdentPrintsTheIdentificationLine)
     const ToolResult r = v.Run({"boot", "ident"});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.trimmed(), QStringLiteral("SW-Typ: 00 / Version: 03 / Boot-Adresse: 1A00 / MCU-Typ: 330 / Rest: "
-                                              "06 07 08 09 0A 0B 0C 0D 0E 0F"));
+    EXPECT_EQ(r.out.trimmed(),
+              QStringLiteral("SW-Typ: 00 / Version: 03 / Boot-Adresse: 1A00 / MCU-Typ: 330 / Rest: "
+                             "06 07 08 09 0A 0B 0C 0D 0E 0F"));
 }
 
 TEST(BootVmxctl, ReadSavesTheRangeAsHex)
 {
     Vmxctl v;
     if (!v.HasBootCommands()) GTEST_SKIP() << "vmxctl has no boot commands yet";
-    const ToolResult r = v.Run({"mem", "read", "--kind", "code", "--range", "0-1F", "--file", v.File("c.hex")});
+    const ToolResult r =
+        v.Run({"mem", "read", "--kind", "code", "--range", "0-1F", "--file", v.File("c.hex")});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(M(273) + QStringLiteral("von 0000 bis 001F, ") + M(250)));
-    EXPECT_EQ(Read(v.File("c.hex")).replace("\r\n", "\n"), QByteArray(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\n"
-                                                                      ":10001000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF0\n"
-                                                                      ":00000001FF\n"));
+    EXPECT_EQ(Read(v.File("c.hex")).replace("\r\n", "\n"),
+              QByteArray(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\n"
+                         ":10001000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF0\n"
+                         ":00000001FF\n"));
 }
 
 TEST(BootVmxctl, RefusedEraseAndBadRange)
@@ -107,14 +113,15 @@ TEST(BootVmxctl, ReadOnTheStreamingSensorGivesTheFlash)
 {
     Vmxctl v;
     if (!v.HasBootCommands()) GTEST_SKIP() << "vmxctl has no boot commands yet";
-    const ToolResult r =
-        v.RunOnStreamingSensor({"mem", "read", "--kind", "code", "--range", "19F0-1A0F", "--file", v.File("s.hex")});
+    const ToolResult r = v.RunOnStreamingSensor(
+        {"mem", "read", "--kind", "code", "--range", "19F0-1A0F", "--file", v.File("s.hex")});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     // Erased code below the boot sector, the loader's own bytes in it.
-    EXPECT_EQ(Read(v.File("s.hex")).replace("\r\n", "\n"), QByteArray(":1019F000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF7\n"
-                                                                      ":101A0000A5A2ABB0B9868F949D9AE3E8F1FEC7CC4E\n"
-                                                                      ":00000001FF\n"));
+    EXPECT_EQ(Read(v.File("s.hex")).replace("\r\n", "\n"),
+              QByteArray(":1019F000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF7\n"
+                         ":101A0000A5A2ABB0B9868F949D9AE3E8F1FEC7CC4E\n"
+                         ":00000001FF\n"));
     // The simulated boot sector holds 0xA5 ^ 7i: checked against the formula, not the file above.
     const QByteArray line = Read(v.File("s.hex")).split('\n').value(1);
     for (int i = 0; i < 16; ++i)
@@ -142,9 +149,10 @@ TEST(BootVmxctl, ReadBehindATestModuleReachesTheSensor)
 {
     Vmxctl v;
     if (!v.HasBootCommands()) GTEST_SKIP() << "vmxctl has no boot commands yet";
-    const ToolResult r = RunTool(QStringLiteral("vmxctl"),
-                                 {"--config-dir", v.dir.path(), "--simulate=tk33,stream=polled", "mem", "read", "--kind",
-                                  "code", "--range", "1A00-1A0F", "--file", v.File("t.hex")});
+    const ToolResult r =
+        RunTool(QStringLiteral("vmxctl"),
+                {"--config-dir", v.dir.path(), "--simulate=tk33,stream=polled", "mem", "read", "--kind",
+                 "code", "--range", "1A00-1A0F", "--file", v.File("t.hex")});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(Read(v.File("t.hex")).startsWith(":101A0000A5A2ABB0B9868F949D9AE3E8F1FEC7CC4E"));

@@ -42,8 +42,8 @@ TEST(VmxctlCapture, PolledV123SensorGetsOutFromTheBubbleFactor)
 {
     QTemporaryDir dir;
     const ToolResult r = RunTool("vmxctl", {"--config-dir", dir.path(), "-q", "--type", "6000123",
-                                            "--simulate=virtual,stream=polled,key=6000123", "capture", "-n", "5",
-                                            "--interval", "100"});
+                                            "--simulate=virtual,stream=polled,key=6000123", "capture", "-n",
+                                            "5", "--interval", "100"});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
@@ -65,14 +65,15 @@ TEST(VmxctlCapture, ExactlyTheSamplesAskedForFromADrainedStream)
     QTemporaryDir dir;
     for (const char* stream : {"long", "short"}) {
         SCOPED_TRACE(stream);
-        const ToolResult r =
-            RunTool("vmxctl", {"--config-dir", dir.path(), QStringLiteral("--simulate=virtual,stream=%1").arg(stream),
-                               "capture", "-n", "2000"});
+        const ToolResult r = RunTool("vmxctl", {"--config-dir", dir.path(),
+                                                QStringLiteral("--simulate=virtual,stream=%1").arg(stream),
+                                                "capture", "-n", "2000"});
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
         ASSERT_EQ(rows.size(), 2000);
-        for (int i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i].section('\t', 0, 0), QString::number(i));
+        for (int i = 0; i < rows.size(); ++i)
+            ASSERT_EQ(rows[i].section('\t', 0, 0), QString::number(i));
         // Aligned once at the start, then read without a resynchronisation.
         const int reading = int(r.err.indexOf(QStringLiteral("Lese Daten")));
         ASSERT_GE(reading, 0) << r.err.toStdString();

@@ -9,7 +9,10 @@
 
 namespace {
 
-QString M(int i) { return vmx::lang::Msg(i, 0); }
+QString M(int i)
+{
+    return vmx::lang::Msg(i, 0);
+}
 
 ToolResult Command(QStringList args, const QString& profile = QStringLiteral("adapter,stream=polled"),
                    const QString& type = QStringLiteral("5028143"))

@@ -20,7 +20,8 @@ using vmx::e2e::M;
 using vmx::e2e::Read;
 using vmx::e2e::Write;
 
-QByteArray Firmware() {
+QByteArray Firmware()
+{
     // 0x0000..0x19FF of varied bytes: the download's whole range.
     QByteArray out;
     for (quint32 a = 0; a < 0x1A00; a += 16) {
@@ -52,14 +53,16 @@ struct Fault {
 };
 
 // Catalogue texts a failing step ends with.
-bool HasFailureMessage(const QString& err) {
+bool HasFailureMessage(const QString& err)
+{
     for (int m : {254, 255, 256, 257, 258, 263, 274, 280, 288, 313, 352})
         if (err.contains(M(m))) return true;
     return false;
 }
 
 // A capture's rows without index, date and time (the wall clock of each run).
-QStringList Values(const QString& rows) {
+QStringList Values(const QString& rows)
+{
     QStringList out;
     for (const QString& line : rows.split('\n', Qt::SkipEmptyParts)) {
         QStringList cells = line.trimmed().split('\t');
@@ -71,7 +74,8 @@ QStringList Values(const QString& rows) {
 
 // Every sample of `part` was measured in the clean run too, in the same order: a lost poll
 // may leave a gap (the sensor measured on), but nothing is stored that the sensor did not say.
-bool SamplesOfTheCleanRun(const QStringList& part, const QStringList& clean) {
+bool SamplesOfTheCleanRun(const QStringList& part, const QStringList& clean)
+{
     qsizetype at = 0;
     for (const QString& row : part) {
         while (at < clean.size() && clean[at] != row)
@@ -84,7 +88,8 @@ bool SamplesOfTheCleanRun(const QStringList& part, const QStringList& clean) {
 
 } // namespace
 
-TEST(DeviceFaultVmxctl, EveryLongOperationFailsCleanlyOrGivesTheCleanResult) {
+TEST(DeviceFaultVmxctl, EveryLongOperationFailsCleanlyOrGivesTheCleanResult)
+{
     QTemporaryDir dir;
     const QString fw = dir.filePath("fw.hex");
     Write(fw, Firmware());
@@ -229,7 +234,8 @@ TEST(DeviceFaultVmxctl, EveryLongOperationFailsCleanlyOrGivesTheCleanResult) {
 }
 
 // The fault words aim where they say: a fault after N answers leaves the first N alone.
-TEST(DeviceFaultVmxctl, FaultStrikesOnlyAfterTheAnswersItWasAimedBehind) {
+TEST(DeviceFaultVmxctl, FaultStrikesOnlyAfterTheAnswersItWasAimedBehind)
+{
     QTemporaryDir dir;
     auto run = [&](const QString& words) {
         return RunTool("vmxctl", {"--config-dir", dir.path(), "--simulate=virtual," + words, "mem", "read",

@@ -26,7 +26,8 @@ using vmx::e2e::Write;
 
 } // namespace
 
-TEST(HostileInput, ParameterFileWithASignedAddressKeepsTheBuiltInSet) {
+TEST(HostileInput, ParameterFileWithASignedAddressKeepsTheBuiltInSet)
+{
     QTemporaryDir dir;
     const QStringList type{"--config-dir", dir.path(), "--type", "5028143"};
     ToolResult r =
@@ -57,7 +58,8 @@ TEST(HostileInput, ParameterFileWithASignedAddressKeepsTheBuiltInSet) {
     EXPECT_EQ(Read(dir.filePath("f.hex")), Read(dir.filePath("builtin.hex")));
 }
 
-TEST(HostileInput, ImportOfAFifoADeviceOrAHugeFileEndsAtOnce) {
+TEST(HostileInput, ImportOfAFifoADeviceOrAHugeFileEndsAtOnce)
+{
     QTemporaryDir dir;
     const QStringList base{"--config-dir", dir.path(), "import"};
     for (const char* name : {"fifo.txt", "fifo.xlsx", "fifo.xls"}) {
@@ -99,7 +101,8 @@ TEST(HostileInput, ImportOfAFifoADeviceOrAHugeFileEndsAtOnce) {
     EXPECT_TRUE(r.out.isEmpty());
 }
 
-TEST(HostileInput, WorkbookCellNestedIn200000RunsImports) {
+TEST(HostileInput, WorkbookCellNestedIn200000RunsImports)
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("deep.xlsx");
     Write(file,
@@ -113,7 +116,8 @@ TEST(HostileInput, WorkbookCellNestedIn200000RunsImports) {
     EXPECT_TRUE(r.out.startsWith("0\t01.02.2026\t\t9\t")) << r.out.toStdString();
 }
 
-TEST(HostileInput, LegacyWorkbookThatKillsTheReaderFailsTheImportOnly) {
+TEST(HostileInput, LegacyWorkbookThatKillsTheReaderFailsTheImportOnly)
+{
     // FreeXL crashes on some damaged .xls files. Find one among damaged copies of an old
     // station's export (the same ones every run), then import it as a user would.
     QTemporaryDir dir;

@@ -12,7 +12,10 @@
 
 namespace {
 
-QString M(int i) { return vmx::lang::Msg(i, 0); }
+QString M(int i)
+{
+    return vmx::lang::Msg(i, 0);
+}
 
 // Starts vmx-sim and stops it again when the test ends, whatever happened.
 class SimServer {
@@ -26,7 +29,8 @@ public:
         if (!p_.waitForStarted(5000)) return;
         QElapsedTimer t;
         t.start();
-        while (!p_.canReadLine() && t.elapsed() < 5000) p_.waitForReadyRead(100);
+        while (!p_.canReadLine() && t.elapsed() < 5000)
+            p_.waitForReadyRead(100);
         pty_ = QString::fromUtf8(p_.readLine()).trimmed();
     }
     ~SimServer()

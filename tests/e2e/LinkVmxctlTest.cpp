@@ -11,7 +11,10 @@
 
 namespace {
 
-QString M(int i, int lang = 0) { return vmx::lang::Msg(i, lang); }
+QString M(int i, int lang = 0)
+{
+    return vmx::lang::Msg(i, lang);
+}
 
 struct Vmxctl {
     QTemporaryDir dir;
@@ -23,7 +26,10 @@ struct Vmxctl {
     }
 };
 
-QStringList Lines(const QString& s) { return s.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+QStringList Lines(const QString& s)
+{
+    return s.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 } // namespace
 

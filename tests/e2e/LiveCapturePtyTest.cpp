@@ -36,12 +36,16 @@ public:
     ~StreamingSim() { Stop(); }
     bool ok() const { return !pty_.isEmpty() && QFileInfo(line_).isSymLink(); }
 
-    ToolResult Capture(int n) { return Ctl({QStringLiteral("capture"), QStringLiteral("-n"), QString::number(n)}); }
+    ToolResult Capture(int n)
+    {
+        return Ctl({QStringLiteral("capture"), QStringLiteral("-n"), QString::number(n)});
+    }
     ToolResult Ctl(const QStringList& args)
     {
-        return RunTool(QStringLiteral("vmxctl"),
-                       QStringList{QStringLiteral("--config-dir"), cfg_.path(), QStringLiteral("--port"), line_} + args,
-                       120000);
+        return RunTool(
+            QStringLiteral("vmxctl"),
+            QStringList{QStringLiteral("--config-dir"), cfg_.path(), QStringLiteral("--port"), line_} + args,
+            120000);
     }
     QString File(const char* name) const { return cfg_.filePath(QString::fromLatin1(name)); }
 
@@ -106,11 +110,13 @@ void ExpectKeptPace(const QString& stream, int n, const char* prefix)
 
 } // namespace
 
-TEST(LiveCapturePty, LongStreamOf1440BlocksInTheLinesTime) {
+TEST(LiveCapturePty, LongStreamOf1440BlocksInTheLinesTime)
+{
     ExpectKeptPace(QStringLiteral("long"), 1440, "Diagnose-Mode: ");
 }
 
-TEST(LiveCapturePty, ShortStreamOf2400BlocksInTheLinesTime) {
+TEST(LiveCapturePty, ShortStreamOf2400BlocksInTheLinesTime)
+{
     ExpectKeptPace(QStringLiteral("short"), 2400, "Standard-Mode: ");
 }
 
@@ -131,7 +137,8 @@ TEST(LiveCapturePty, DownloadFromAStreamingSensorPingsTheLoaderFirstTime)
         const ToolResult r = sim.Ctl({QStringLiteral("download"), sim.File("fw.hex")});
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        EXPECT_FALSE(r.err.contains(vmx::lang::Msg(255, 0))) << "an exchange went unanswered: " << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(vmx::lang::Msg(255, 0)))
+            << "an exchange went unanswered: " << r.err.toStdString();
         EXPECT_TRUE(r.err.trimmed().endsWith(vmx::lang::Msg(324, 0))) << r.err.toStdString();
     }
 }

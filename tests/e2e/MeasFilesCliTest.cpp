@@ -19,7 +19,8 @@ TEST(VmxctlMeasFiles, CaptureToFilesImportAndEvents)
     QTemporaryDir dir;
     const QString txt = dir.filePath("cap.txt");
     const QString xlsx = dir.filePath("cap.xlsx");
-    ToolResult r = RunTool("vmxctl", {"--config-dir", dir.path(), "--simulate", "capture", "-n", "8", "--out", txt});
+    ToolResult r =
+        RunTool("vmxctl", {"--config-dir", dir.path(), "--simulate", "capture", "-n", "8", "--out", txt});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty()); // the rows went into the file
@@ -28,7 +29,8 @@ TEST(VmxctlMeasFiles, CaptureToFilesImportAndEvents)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().count("\r\n"), 9 + 1 + 8);
 
-    r = RunTool("vmxctl", {"--config-dir", dir.path(), "-q", "--simulate", "capture", "-n", "8", "--out", xlsx});
+    r = RunTool("vmxctl",
+                {"--config-dir", dir.path(), "-q", "--simulate", "capture", "-n", "8", "--out", xlsx});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
 
     for (const QString& file : {txt, xlsx}) {
@@ -46,8 +48,8 @@ TEST(VmxctlMeasFiles, CaptureToFilesImportAndEvents)
     }
 
     // Every sample is an event with threshold 0; N 1 takes every third.
-    r = RunTool("vmxctl", {"--config-dir", dir.path(), "-q", "events", "--file", txt, "--threshold", "0", "--count",
-                           "1"});
+    r = RunTool("vmxctl", {"--config-dir", dir.path(), "-q", "events", "--file", txt, "--threshold", "0",
+                           "--count", "1"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     QStringList ev = Lines(r.out);
     ASSERT_EQ(ev.size(), 3);
@@ -69,7 +71,8 @@ TEST(VmxctlMeasFiles, CaptureToFilesImportAndEvents)
     r = RunTool("vmxctl", {"--config-dir", dir.path(), "import", dir.filePath("missing.txt")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Kann Datei nicht finden"));
-    r = RunTool("vmxctl", {"--config-dir", dir.path(), "--lang", "en", "import", dir.filePath("missing.xlsx")});
+    r = RunTool("vmxctl",
+                {"--config-dir", dir.path(), "--lang", "en", "import", dir.filePath("missing.xlsx")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("find file")) << r.err.toStdString();
 }

@@ -11,7 +11,10 @@
 
 namespace {
 
-QString M(int i) { return vmx::lang::Msg(i, 0); }
+QString M(int i)
+{
+    return vmx::lang::Msg(i, 0);
+}
 
 struct Vmxctl {
     QTemporaryDir dir;
@@ -38,11 +41,13 @@ QByteArray Read(const QString& path)
 TEST(ParamVmxctl, IdentPrintsKeyValueLines)
 {
     Vmxctl v;
-    const ToolResult r = v.Run(QStringLiteral("5028143,serial=4711,year=15,model=2"), QStringLiteral("5028143"), {"ident"});
+    const ToolResult r =
+        v.Run(QStringLiteral("5028143,serial=4711,year=15,model=2"), QStringLiteral("5028143"), {"ident"});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("identcode=20\ntype=5\nsubtype=28\nfirmware=143\nhardware=14\nyear=15\nserial=4711\n"
-                                    "model=2\nrow=8\n"));
+    EXPECT_EQ(r.out, QStringLiteral(
+                         "identcode=20\ntype=5\nsubtype=28\nfirmware=143\nhardware=14\nyear=15\nserial=4711\n"
+                         "model=2\nrow=8\n"));
 }
 
 TEST(ParamVmxctl, StandardFileWriteAndVerify)
@@ -87,12 +92,14 @@ TEST(ParamVmxctl, StandardFileWriteAndVerify)
 TEST(ParamVmxctl, FileOfAnotherTypeNeedsYes)
 {
     Vmxctl v;
-    ToolResult r = v.Run(QStringLiteral("5028143"), QStringLiteral("5063143"), {"params", "standard", "--out", v.File("o.hex")});
+    ToolResult r = v.Run(QStringLiteral("5028143"), QStringLiteral("5063143"),
+                         {"params", "standard", "--out", v.File("o.hex")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"params", "write", v.File("o.hex")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Soll Vorgang fortgesetzt werden?")));
-    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"--yes", "params", "write", v.File("o.hex")});
+    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"),
+              {"--yes", "params", "write", v.File("o.hex")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
 }
 
@@ -104,7 +111,8 @@ TEST(ParamVmxctl, CalibrationAndSerialNumber)
     EXPECT_EQ(r.out.trimmed(), QStringLiteral("FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF"));
     // The factory serial number is in the way: clear first, then set (one sensor per run, so
     // the set alone fails its verify).
-    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"sn", "set", "--year", "16", "--serial", "99", "--model", "1"});
+    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"),
+              {"sn", "set", "--year", "16", "--serial", "99", "--model", "1"});
     EXPECT_EQ(r.exitCode, 1);
     r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"sn", "clear"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -112,7 +120,8 @@ TEST(ParamVmxctl, CalibrationAndSerialNumber)
     r = v.Run(QStringLiteral("5011130"), QStringLiteral("5011130"), {"sn", "clear"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(M(423) + M(280)));
-    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"sn", "set", "--year", "16", "--serial", "99", "--model", "9"});
+    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"),
+              {"sn", "set", "--year", "16", "--serial", "99", "--model", "9"});
     EXPECT_EQ(r.exitCode, 2);
 }
 
@@ -120,12 +129,15 @@ TEST(ParamVmxctl, StandardFileIsNormalisedAsTheWindowShowsIt)
 {
     Vmxctl v;
     // V1.3x: no burst counts and no output table, so those bytes are written blank.
-    ToolResult r = v.Run(QStringLiteral("5011130"), QStringLiteral("5011130"), {"params", "standard", "--out", v.File("s.hex")});
+    ToolResult r = v.Run(QStringLiteral("5011130"), QStringLiteral("5011130"),
+                         {"params", "standard", "--out", v.File("s.hex")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QByteArray old = Read(v.File("s.hex"));
     EXPECT_TRUE(old.contains(":100a4000920affffffffffffffffffffffffffff18")) << old.toStdString();
     // V1.43: the table stays, its first size fixed at 0.
-    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"), {"params", "standard", "--out", v.File("n.hex")});
+    r = v.Run(QStringLiteral("5028143"), QStringLiteral("5028143"),
+              {"params", "standard", "--out", v.File("n.hex")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(Read(v.File("n.hex")).contains(":100a4000920a5120000000010c3c1901")) << Read(v.File("n.hex")).toStdString();
+    EXPECT_TRUE(Read(v.File("n.hex")).contains(":100a4000920a5120000000010c3c1901"))
+        << Read(v.File("n.hex")).toStdString();
 }

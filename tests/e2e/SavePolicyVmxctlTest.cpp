@@ -28,7 +28,8 @@ struct Writer {
     const char* startsWith; // what a good file begins with
 };
 
-std::vector<Writer> Writers() {
+std::vector<Writer> Writers()
+{
     return {
         {"text export", "out.txt", {"capture", "-n", "5", "--out", "%1"}, 294, "PROTOKOLL"},
         {"workbook export", "out.xlsx", {"capture", "-n", "5", "--out", "%1"}, 287, "PK"},
@@ -44,7 +45,8 @@ std::vector<Writer> Writers() {
 
 struct Vmxctl {
     QTemporaryDir dir;
-    ToolResult Run(const Writer& w, const QString& target, const QString& profile = QString()) {
+    ToolResult Run(const Writer& w, const QString& target, const QString& profile = QString())
+    {
         QStringList args{"--config-dir", dir.path(),
                          "--simulate=virtual,stream=polled" +
                              (profile.isEmpty() ? QString() : "," + profile)};
@@ -55,13 +57,15 @@ struct Vmxctl {
     QString Path(const QString& name) const { return dir.filePath(name); }
 };
 
-QStringList Entries(const QString& dir) {
+QStringList Entries(const QString& dir)
+{
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 } // namespace
 
-TEST(SavePolicyVmxctl, WriteProtectedTargetIsRefusedByEveryWriterAndKept) {
+TEST(SavePolicyVmxctl, WriteProtectedTargetIsRefusedByEveryWriterAndKept)
+{
     for (const Writer& w : Writers()) {
         Vmxctl v;
         const QString target = v.Path(QString::fromLatin1(w.file));
@@ -79,7 +83,8 @@ TEST(SavePolicyVmxctl, WriteProtectedTargetIsRefusedByEveryWriterAndKept) {
     }
 }
 
-TEST(SavePolicyVmxctl, SymbolicLinkIsWrittenThroughByEveryWriter) {
+TEST(SavePolicyVmxctl, SymbolicLinkIsWrittenThroughByEveryWriter)
+{
     for (const Writer& w : Writers()) {
         Vmxctl v;
         ASSERT_TRUE(QDir(v.dir.path()).mkdir("real"));
@@ -100,7 +105,8 @@ TEST(SavePolicyVmxctl, SymbolicLinkIsWrittenThroughByEveryWriter) {
     }
 }
 
-TEST(SavePolicyVmxctl, MissingFolderIsToldAsSuchByEveryWriter) {
+TEST(SavePolicyVmxctl, MissingFolderIsToldAsSuchByEveryWriter)
+{
     for (const Writer& w : Writers()) {
         Vmxctl v;
         const QString target = v.Path("gone/" + QString::fromLatin1(w.file));
@@ -117,7 +123,8 @@ TEST(SavePolicyVmxctl, MissingFolderIsToldAsSuchByEveryWriter) {
 
 // The capture whose device does not answer: no "okay", exit 1, and the export that was there
 // is still there (it used to be replaced by an empty one).
-TEST(SavePolicyVmxctl, FailedOperationWritesNoFile) {
+TEST(SavePolicyVmxctl, FailedOperationWritesNoFile)
+{
     for (const Writer& w : Writers()) {
         if (QString::fromLatin1(w.name) == QLatin1String("parameter file")) continue; // no device
         Vmxctl v;

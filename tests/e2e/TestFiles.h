@@ -10,17 +10,20 @@
 
 namespace vmx::e2e {
 
-inline QString M(int i) {
+inline QString M(int i)
+{
     return vmx::lang::Msg(i, 0);
 }
 
 // The file's bytes; empty when it cannot be read.
-inline QByteArray Read(const QString& path) {
+inline QByteArray Read(const QString& path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-inline void Write(const QString& path, const QByteArray& bytes) {
+inline void Write(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);

@@ -21,7 +21,8 @@ using vmx::e2e::Read;
 using vmx::e2e::Write;
 
 // Intel HEX data records of `data` from `address` on, then the end record.
-QByteArray HexRecords(quint32 address, const QByteArray& data) {
+QByteArray HexRecords(quint32 address, const QByteArray& data)
+{
     QByteArray out;
     for (qsizetype at = 0; at < data.size(); at += 16) {
         const QByteArray chunk = data.mid(at, 16);
@@ -41,7 +42,8 @@ QByteArray HexRecords(quint32 address, const QByteArray& data) {
 
 struct Vmxctl {
     QTemporaryDir dir;
-    ToolResult Run(QStringList args, const QString& profile = QString()) {
+    ToolResult Run(QStringList args, const QString& profile = QString())
+    {
         args.prepend("--simulate=virtual" + (profile.isEmpty() ? QString() : "," + profile));
         args.prepend(dir.path());
         args.prepend("--config-dir");
@@ -53,7 +55,8 @@ struct Vmxctl {
 // vmx-sim on a pseudo-terminal: one sensor for several vmxctl runs.
 class SimServer {
 public:
-    explicit SimServer(const QStringList& args = {}) {
+    explicit SimServer(const QStringList& args = {})
+    {
         line_ = dir_.filePath("line");
         p_.start(VMX_BIN_DIR "/vmx-sim", QStringList{"--link", line_} + args);
         if (!p_.waitForStarted(5000)) return;
@@ -63,7 +66,8 @@ public:
             p_.waitForReadyRead(100);
         ok_ = !p_.readLine().trimmed().isEmpty();
     }
-    ~SimServer() {
+    ~SimServer()
+    {
         if (p_.state() == QProcess::NotRunning) return;
         p_.terminate();
         if (!p_.waitForFinished(3000)) {
@@ -72,7 +76,8 @@ public:
         }
     }
     bool ok() const { return ok_; }
-    ToolResult Ctl(QStringList args) {
+    ToolResult Ctl(QStringList args)
+    {
         args = QStringList{"--config-dir", cfg_.path(), "--port", line_} + args;
         return RunTool("vmxctl", args, 60000);
     }
@@ -90,7 +95,8 @@ private:
 
 // An image with no data below the boot sector used to erase the whole application and end in
 // "Herzlichen Glückwunsch".
-TEST(DownloadVmxctl, EmptyImageIsRefusedBeforeTheErase) {
+TEST(DownloadVmxctl, EmptyImageIsRefusedBeforeTheErase)
+{
     Vmxctl v;
     Write(v.File("empty.hex"), ":00000001FF\r\n");
     // Data only above the range the download writes is no firmware either.
@@ -107,7 +113,8 @@ TEST(DownloadVmxctl, EmptyImageIsRefusedBeforeTheErase) {
 }
 
 // A record of type 04 used to be stored as two data bytes at address 0 and downloaded.
-TEST(DownloadVmxctl, RecordTypesOtherThanDataAndEndAreRefusedWithTypeAndLine) {
+TEST(DownloadVmxctl, RecordTypesOtherThanDataAndEndAreRefusedWithTypeAndLine)
+{
     Vmxctl v;
     const QByteArray body = HexRecords(0, QByteArray(64, '\x5A'));
     for (const char* record : {":020000040000FA", ":0400000500000000F7", ":020000021000EC"}) {
@@ -129,7 +136,8 @@ TEST(DownloadVmxctl, RecordTypesOtherThanDataAndEndAreRefusedWithTypeAndLine) {
 }
 
 // Read answers naming another (in-range) block: a wrong answer, for reads and verifies.
-TEST(MemVmxctl, AnswerForAnotherBlockFailsReadAndVerify) {
+TEST(MemVmxctl, AnswerForAnotherBlockFailsReadAndVerify)
+{
     Vmxctl v;
     ToolResult r = v.Run({"mem", "read", "--kind", "sram", "--range", "0-FF", "--file", v.File("s.hex")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -148,7 +156,8 @@ TEST(MemVmxctl, AnswerForAnotherBlockFailsReadAndVerify) {
 
 // params read --out then params verify of that file used to fail: the page refresh
 // normalises the block, its checksum byte kept the sensor's old value.
-TEST(ParamsVmxctl, FileReadFromTheSensorVerifiesAgainstIt) {
+TEST(ParamsVmxctl, FileReadFromTheSensorVerifiesAgainstIt)
+{
     Vmxctl v;
     ToolResult r = v.Run({"params", "read", "--out", v.File("p.hex")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -168,7 +177,8 @@ TEST(ParamsVmxctl, FileReadFromTheSensorVerifiesAgainstIt) {
 
 // On one sensor that keeps its flash: read -> write -> verify of the same file, and a memory
 // read right after a restart of the streaming sensor.
-TEST(ParamsPty, ReadWriteVerifyOfTheSameFileAndMemReadAfterRestart) {
+TEST(ParamsPty, ReadWriteVerifyOfTheSameFileAndMemReadAfterRestart)
+{
     SimServer sim;
     ASSERT_TRUE(sim.ok());
     ToolResult r = sim.Ctl({"params", "read", "--out", sim.File("p.hex")});
@@ -198,7 +208,8 @@ TEST(ParamsPty, ReadWriteVerifyOfTheSameFileAndMemReadAfterRestart) {
 }
 
 // A --port path that cannot be opened is told as the link's failure, not as a failed frame.
-TEST(PortVmxctl, PathThatCannotBeOpenedSaysSo) {
+TEST(PortVmxctl, PathThatCannotBeOpenedSaysSo)
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("no-such-tty");
     for (const QStringList& cmd : {QStringList{"ping"}, QStringList{"mem", "read", "--range", "0-F"},

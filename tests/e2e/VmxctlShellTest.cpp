@@ -36,8 +36,13 @@ TEST(VmxctlShell, TypesListsTheCatalogueAndTheMenu)
     EXPECT_EQ(r.exitCode, 0);
     QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 54);
-    EXPECT_EQ(lines[0], QStringLiteral("0\t20\t0\t0\t143\t143\t0x3E9FF\t0x0A00\t256\t0x1A00\t128\tnone\tQVRxx.xx\tV1.4x"));
-    EXPECT_EQ(lines[33], QStringLiteral("33\t20\t6\t0\t110\t6000110\t0x00809\t0x0000\t0\t0x0C00\tnone\tnone\tQVR06.xx\tV1.10 .. V1.13"));
+    EXPECT_EQ(
+        lines[0],
+        QStringLiteral("0\t20\t0\t0\t143\t143\t0x3E9FF\t0x0A00\t256\t0x1A00\t128\tnone\tQVRxx.xx\tV1.4x"));
+    EXPECT_EQ(
+        lines[33],
+        QStringLiteral(
+            "33\t20\t6\t0\t110\t6000110\t0x00809\t0x0000\t0\t0x0C00\tnone\tnone\tQVR06.xx\tV1.10 .. V1.13"));
     EXPECT_EQ(lines[10].section('\t', 11, 11), QStringLiteral("144"));
 
     r = RunTool("vmxctl", {"--config-dir", dir.path(), "-q", "types", "--menu"});
@@ -73,12 +78,12 @@ TEST(VmxctlShell, ConfigPrintsTheOutcomeOfMonitorIni)
     ini.close();
     r = RunTool("vmxctl", {"--config-dir", dir.path(), "config"});
     EXPECT_EQ(r.exitCode, 0);
-    const QString expected = QStringLiteral(
-                                 "language=en\nservice=on\nmanufacturer=off\nidentcode=20\ntype=6\nsubtype=0\n"
-                                 "firmware=-1\nrow=0\nkey=143\nparfile=%1\ntempfile=\nrefreshdia=20\n"
-                                 "dataoverflow=rollover\nmessagewindow=on\nbeeper=off\nwithack=off\nwithanswer=on\n"
-                                 "withframecrc=off\npowerauto=off\nshowversion=6 -1 -1\n")
-                                 .arg(QDir(dir.path()).filePath("std.hex"));
+    const QString expected =
+        QStringLiteral("language=en\nservice=on\nmanufacturer=off\nidentcode=20\ntype=6\nsubtype=0\n"
+                       "firmware=-1\nrow=0\nkey=143\nparfile=%1\ntempfile=\nrefreshdia=20\n"
+                       "dataoverflow=rollover\nmessagewindow=on\nbeeper=off\nwithack=off\nwithanswer=on\n"
+                       "withframecrc=off\npowerauto=off\nshowversion=6 -1 -1\n")
+            .arg(QDir(dir.path()).filePath("std.hex"));
     EXPECT_EQ(r.out, expected);
     // Read in German (the start language), so the message is German.
     EXPECT_TRUE(r.err.contains("Lese Konfiguration aus Datei: MONITOR.INI"));

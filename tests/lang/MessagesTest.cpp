@@ -1,5 +1,5 @@
-#include "lang/MessageTable.h"
 #include "lang/Messages.h"
+#include "lang/MessageTable.h"
 #include "lang/ModeTexts.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +40,8 @@ TEST(Catalogue, TextsStandExactlyAsTabled)
     EXPECT_EQ(Msg(297, German), QStringLiteral("Import Parameter: "));
     // The vertical bar of dialog filters, the carriage return of dialog texts, ´ and µ.
     EXPECT_EQ(Msg(112, German), QStringLiteral("Excel-Dateien (*.xls)|*.xls|Alle Dateien (*.*)|*.*"));
-    EXPECT_EQ(Msg(283, English), QStringLiteral("Type of sensor or firmware inkompatibel to parameter file. \rContinue?"));
+    EXPECT_EQ(Msg(283, English),
+              QStringLiteral("Type of sensor or firmware inkompatibel to parameter file. \rContinue?"));
     EXPECT_EQ(Msg(291, English), QStringLiteral("Can\u00b4t find file "));
     EXPECT_EQ(Msg(153, German), QStringLiteral("Tor Beginn [\u00b5s]"));
     EXPECT_EQ(Msg(500, German), QString());

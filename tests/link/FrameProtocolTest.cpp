@@ -18,8 +18,8 @@ namespace {
 class ScriptLink final : public ByteLink {
 public:
     std::array<quint8, 32768> tx{}, rx{};
-    QByteArray answer;   // what the next reads return, in order
-    QByteArray written;  // every byte written
+    QByteArray answer;  // what the next reads return, in order
+    QByteArray written; // every byte written
     std::vector<int> rts;
     std::vector<std::string> ops;
     int writeLimit = -1; // write only this many bytes
@@ -60,7 +60,8 @@ struct P {
 QByteArray Answer(std::initializer_list<int> head)
 {
     QByteArray f;
-    for (int b : head) f.append(char(b));
+    for (int b : head)
+        f.append(char(b));
     f.append(char(0));
     const int n = int(f.size());
     f[n - 1] = char(vmx::proto::FrameCrc(reinterpret_cast<const quint8*>(f.constData()), n));
@@ -86,7 +87,8 @@ TEST(FrameProtocol, WorkedExampleFrames)
     p.link.written.clear();
     p.link.tx[4] = 0x02;
     EXPECT_TRUE(p.fp.SendReceiveCommand(1, 0x31, 6, 0, p.Op(270)));
-    EXPECT_EQ(p.link.written, QByteArray::fromHex("f100063102" "14"));
+    EXPECT_EQ(p.link.written, QByteArray::fromHex("f100063102"
+                                                  "14"));
     EXPECT_EQ(p.fp.GetCRC_Out(), 0x14);
 }
 
@@ -217,7 +219,8 @@ TEST(FrameProtocol, Checksums)
     EXPECT_EQ(p.fp.GetCRC_short(2), vmx::proto::Crc6(0xFE, sr + 1, 1));
     // Calibration: start value byte 0, bytes 1..14 stepped.
     quint8 cal[16];
-    for (int i = 0; i < 16; ++i) cal[i] = quint8(i * 7);
+    for (int i = 0; i < 16; ++i)
+        cal[i] = quint8(i * 7);
     EXPECT_EQ(FrameProtocol::GetCRC_Cal(cal), vmx::proto::Crc6(cal[0], cal + 1, 14));
     EXPECT_EQ(CalChecksum(cal), FrameProtocol::GetCRC_Cal(cal));
     // Incoming frame checksum takes the length from the answer.
@@ -281,7 +284,7 @@ TEST(FrameProtocol, ProbeFallsBackToPolling)
 {
     P p;
     p.env.session.CopyValidSensorType(0); // firmware 143: 22-byte answer
-    p.link.answer = QByteArray(10, char(0xAA)) ;
+    p.link.answer = QByteArray(10, char(0xAA));
     // After the short stream read, the poll is answered.
     int polls = 0;
     p.fp.getMeasValues = [&] {
@@ -342,7 +345,8 @@ TEST(FrameProtocol, RandomAnswersNeverPassAsSuccess)
         const quint8 command = quint8(rng() % 4 == 0 ? 0x25 : rng() & 0xFF);
         QByteArray in;
         const int len = int(rng() % 30);
-        for (int i = 0; i < len; ++i) in.append(byte());
+        for (int i = 0; i < len; ++i)
+            in.append(byte());
         if (A >= 4 && len >= 4 && rng() % 2) { // often a plausible header, to reach the later checks
             in[0] = char(0x11);
             in[3] = char(command);
@@ -375,15 +379,22 @@ TEST(FrameProtocol, RandomAnswersNeverPassAsSuccess)
         P p;
         QByteArray in;
         const int len = int(rng() % 130);
-        for (int i = 0; i < len; ++i) in.append(byte());
+        for (int i = 0; i < len; ++i)
+            in.append(byte());
         p.link.answer = in;
         const bool ok = p.fp.CheckSerialProtocol();
         EXPECT_EQ(ok, p.fp.measProtocol() != MeasNone);
         if (len >= 100) {
             int expected = MeasNone;
             for (int i = 30; i <= 40; ++i) {
-                if (quint8(in[i]) == 0xFE) { expected = MeasShort; break; }
-                if (quint8(in[i]) == 0xFF) { expected = MeasLong; break; }
+                if (quint8(in[i]) == 0xFE) {
+                    expected = MeasShort;
+                    break;
+                }
+                if (quint8(in[i]) == 0xFF) {
+                    expected = MeasLong;
+                    break;
+                }
             }
             EXPECT_EQ(p.fp.measProtocol(), expected);
         } else {

@@ -30,7 +30,8 @@ struct Rig {
     QStringList Captions() const
     {
         QStringList r;
-        for (const LinkMenuEntry& e : link->MenuEntries()) r << e.caption;
+        for (const LinkMenuEntry& e : link->MenuEntries())
+            r << e.caption;
         return r;
     }
     QString Checked() const
@@ -68,7 +69,8 @@ TEST(LinkPorts, TwoComPortsAndNoUsb)
 TEST(LinkPorts, LinuxNamesSortNaturally)
 {
     Rig r;
-    for (const char* n : {"ttyUSB0", "ttyS10", "ttyS2", "ttyS0"}) r.serial->Add(QString::fromLatin1(n));
+    for (const char* n : {"ttyUSB0", "ttyS10", "ttyS2", "ttyS0"})
+        r.serial->Add(QString::fromLatin1(n));
     r.link->Reset_COM_USB();
     EXPECT_EQ(r.Captions(), (QStringList{"ttyS0", "ttyS2", "ttyS10", "ttyUSB0"}));
     // ttyUSB0 is a serial port, not a converter.
@@ -91,8 +93,8 @@ TEST(LinkPorts, OneConverterAndCom1)
     EXPECT_EQ(r.link->UsbSerial(), QStringLiteral("FT123"));
     // Line settings in the documented order, RTS cleared last.
     const std::vector<std::string> tail(r.usb->calls.end() - 7, r.usb->calls.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"open 0", "baud 115200", "data 8 0 0", "flow 0 17 19", "timeouts 1000 1000",
-                                              "dtr 0", "rts 0"}));
+    EXPECT_EQ(tail, (std::vector<std::string>{"open 0", "baud 115200", "data 8 0 0", "flow 0 17 19",
+                                              "timeouts 1000 1000", "dtr 0", "rts 0"}));
     // A close error during the listing is swallowed: no dialog at all.
     EXPECT_TRUE(r.env.host.questions.empty());
 }

@@ -1,9 +1,9 @@
 #pragma once
 // A session on a virtual clock with a recording host, and scripted serial and USB drivers.
 
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
-#include "RecordingHost.h"
 #include "app/Session.h"
 #include "link/SerialDriver.h"
 #include "link/UsbDriver.h"
@@ -81,7 +81,8 @@ public:
         memcpy(d, input.constData(), size_t(k));
         input.remove(0, k);
         // A time-out passes when the bytes are not there.
-        if (k < n && clock) clock->SleepMs(timeouts.readTotalConstantMs + qint64(timeouts.readTotalMultiplierMs) * n);
+        if (k < n && clock)
+            clock->SleepMs(timeouts.readTotalConstantMs + qint64(timeouts.readTotalMultiplierMs) * n);
         return k;
     }
     int Available() override { return IsOpen() ? int(input.size()) : -1; }
@@ -97,7 +98,7 @@ public:
     };
     std::vector<Dev> devs;
     int countStatus = 0;
-    int failing = 0;            // status returned by the line settings calls when set
+    int failing = 0; // status returned by the line settings calls when set
     std::vector<std::string> calls;
     int open = -1;
     QByteArray input;
@@ -145,7 +146,10 @@ public:
     {
         return Call("flow " + std::to_string(f) + " " + std::to_string(x) + " " + std::to_string(y));
     }
-    int SetTimeouts(int r, int w) override { return Call("timeouts " + std::to_string(r) + " " + std::to_string(w)); }
+    int SetTimeouts(int r, int w) override
+    {
+        return Call("timeouts " + std::to_string(r) + " " + std::to_string(w));
+    }
     int Purge(int m) override
     {
         input.clear();
@@ -171,7 +175,10 @@ public:
     }
     int SetRts(bool on) override { return Call(on ? "rts 1" : "rts 0"); }
     int SetDtr(bool on) override { return Call(on ? "dtr 1" : "dtr 0"); }
-    int SetBitMode(quint8 m, quint8 mode) override { return Call("bitmode " + std::to_string(m) + " " + std::to_string(mode)); }
+    int SetBitMode(quint8 m, quint8 mode) override
+    {
+        return Call("bitmode " + std::to_string(m) + " " + std::to_string(mode));
+    }
 
 private:
     int Call(std::string what)

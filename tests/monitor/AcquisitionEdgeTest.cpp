@@ -75,7 +75,8 @@ TEST(AcquisitionEdges, FrameCrcCheckDropsCorruptBlocksOnlyWhenChecked)
         r.clock.SleepMs(200);
         r.lnk->Purge_In();
         const int stored = r.store.index();
-        for (int i = 0; i < 10; ++i) r.Tick();
+        for (int i = 0; i < 10; ++i)
+            r.Tick();
         if (check) {
             EXPECT_EQ(r.store.index(), stored);
             EXPECT_EQ(r.Count(261, 352), 1);
@@ -167,13 +168,16 @@ TEST(AcquisitionEdges, PartialBlocksWaitAndASilentSensorIsReportedOnce)
     EXPECT_EQ(syncs, 0);
 
     r.bench().sensor().faults.mute = true;
-    for (int i = 0; i < 90; ++i) r.Tick();
+    for (int i = 0; i < 90; ++i)
+        r.Tick();
     EXPECT_EQ(r.Count(261, 263), 0) << "not within the first second";
-    for (int i = 0; i < 200; ++i) r.Tick();
+    for (int i = 0; i < 200; ++i)
+        r.Tick();
     EXPECT_EQ(r.Count(261, 263), 1) << "once per change";
     const int stored = r.store.index();
     r.bench().sensor().faults.mute = false;
-    for (int i = 0; i < 20; ++i) r.Tick();
+    for (int i = 0; i < 20; ++i)
+        r.Tick();
     EXPECT_GT(r.store.index(), stored + 20);
     EXPECT_EQ(r.Count(261, 264), 2) << "reading again after the silence";
 }

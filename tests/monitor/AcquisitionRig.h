@@ -1,9 +1,9 @@
 #pragma once
 // The acquisition on the simulated bench, in the station the program builds, through its own
 // link, on a virtual clock.
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Session.h"
-#include "RecordingHost.h"
 #include "sim/Bench.h"
 #include "station/Station.h"
 
@@ -52,7 +52,8 @@ struct AcquisitionRig : station::StationView {
     bool TickUntilStored(int limit = 40)
     {
         const int before = store.index();
-        for (int i = 0; i < limit && store.index() == before; ++i) Tick();
+        for (int i = 0; i < limit && store.index() == before; ++i)
+            Tick();
         return store.index() > before;
     }
     int Count(int prefix, int message) const

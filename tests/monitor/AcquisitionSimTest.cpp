@@ -16,7 +16,8 @@ TEST(AcquisitionSim, PolledSamplesEqualTheSensorsAnswers)
     EXPECT_TRUE(r.stopEnabled);
     EXPECT_EQ(r.interval, 100);
     r.bench().trace().Clear();
-    for (int i = 0; i < 5; ++i) r.Tick();
+    for (int i = 0; i < 5; ++i)
+        r.Tick();
     EXPECT_EQ(r.store.index(), 5);
     const auto answers = r.bench().trace().Of(sim::Dir::Out, sim::Unit::Sensor);
     ASSERT_EQ(answers.size(), 5u);
@@ -49,7 +50,8 @@ TEST(AcquisitionSim, LongAndShortStreams)
         r.acq->ALStartExecute();
         ASSERT_FALSE(r.acq->Stopped());
         EXPECT_EQ(r.interval, 10);
-        for (int i = 0; i < 60; ++i) r.Tick();
+        for (int i = 0; i < 60; ++i)
+            r.Tick();
         EXPECT_GT(r.store.index(), 10);
         const monitor::MeasSample& s = r.store.at(1);
         EXPECT_EQ(s.Valid, 1);
@@ -66,7 +68,8 @@ TEST(AcquisitionSim, LongAndShortStreams)
         Rig r(QStringLiteral("stream=short"));
         r.acq->ALStartExecute();
         ASSERT_FALSE(r.acq->Stopped());
-        for (int i = 0; i < 40; ++i) r.Tick();
+        for (int i = 0; i < 40; ++i)
+            r.Tick();
         ASSERT_GT(r.store.index(), 5);
         // Only the first four columns; the value fields stay 0.
         EXPECT_FALSE(r.table.Cell(2, 3).isEmpty());

@@ -97,7 +97,8 @@ struct Soak {
                                   : QStringLiteral("stream=polled");
     }
 
-    Soak(Kind k, bool withDiagram) : rig(Profile(k)), kind(k) {
+    Soak(Kind k, bool withDiagram) : rig(Profile(k)), kind(k)
+    {
         sim::Bench& b = rig.bench();
         b.sensor().traceStreamBlocks = true;
         // Only the callback sees the entries; the trace itself keeps a few.
@@ -250,7 +251,8 @@ void ExpectClean(Soak& s, qint64 expected, qint64 tolerance)
 
 } // namespace
 
-TEST(AcquisitionSoak, OneHourOfLongStreamWithDiagramAndTable) {
+TEST(AcquisitionSoak, OneHourOfLongStreamWithDiagramAndTable)
+{
     Soak s(Kind::Long, true);
     s.Run(3600);
     // 11520 bytes/s in blocks of 80: 144 blocks a second, 518400 in the hour.
@@ -268,7 +270,8 @@ TEST(AcquisitionSoak, OneHourOfLongStreamWithDiagramAndTable) {
     EXPECT_EQ(s.rig.table.Cell(last + 1, 0), QString::number(last));
 }
 
-TEST(AcquisitionSoak, OneHourOfShortStreamWithDiagramAndTable) {
+TEST(AcquisitionSoak, OneHourOfShortStreamWithDiagramAndTable)
+{
     Soak s(Kind::Short, true);
     s.Run(3600);
     // 11520 / 48 = 240 blocks a second.
@@ -281,7 +284,8 @@ TEST(AcquisitionSoak, OneHourOfShortStreamWithDiagramAndTable) {
     EXPECT_TRUE(s.rig.table.Cell(last + 1, 4).isEmpty());
 }
 
-TEST(AcquisitionSoak, TenMinutesPolledAt100msRollingOver) {
+TEST(AcquisitionSoak, TenMinutesPolledAt100msRollingOver)
+{
     Soak s(Kind::Polled, true);
     // Start near the end so the ten minutes (6000 polls) roll the store over.
     s.rig.store.setIndex(29000);
@@ -308,7 +312,8 @@ TEST(AcquisitionSoak, TenMinutesPolledAt100msRollingOver) {
 
 // A window that stops reading for seconds loses what its input queue cannot hold; the loss is
 // counted, and acquisition realigns and goes on.
-TEST(AcquisitionSoak, AStallBeyondTheInputQueueIsAnOverrunAndRealigns) {
+TEST(AcquisitionSoak, AStallBeyondTheInputQueueIsAnOverrunAndRealigns)
+{
     Soak s(Kind::Long, false);
     s.rig.bench().SetRxCapacity(4096);
     s.Run(2);
@@ -332,7 +337,8 @@ TEST(AcquisitionSoak, AStallBeyondTheInputQueueIsAnOverrunAndRealigns) {
 
 // A block that fails its checks is dropped whole: with a byte lost inside it, no sample takes
 // half of one block and half of the next, whether "Check Frame CRC" is on or off.
-TEST(AcquisitionSoak, ABlockWithALostByteIsDroppedWholeWithAndWithoutFrameCrc) {
+TEST(AcquisitionSoak, ABlockWithALostByteIsDroppedWholeWithAndWithoutFrameCrc)
+{
     for (const bool crc : {true, false}) {
         SCOPED_TRACE(crc ? "frame crc on" : "frame crc off");
         Soak s(Kind::Long, false);

@@ -14,7 +14,8 @@ const QRgb kRed = qRgb(255, 0, 0), kGrey = qRgb(128, 128, 128), kBlue = qRgb(0, 
            kLime = qRgb(0, 255, 0), kGreen = qRgb(0, 128, 0), kYellow = qRgb(255, 255, 0);
 
 // QFont needs a GUI application; painting goes to images only.
-QGuiApplication& App() {
+QGuiApplication& App()
+{
     static int argc = 1;
     static char name[] = "test_monitor";
     static char* argv[] = {name, nullptr};
@@ -22,7 +23,8 @@ QGuiApplication& App() {
     return *app;
 }
 
-MeasSample Valid(int out) {
+MeasSample Valid(int out)
+{
     MeasSample s = EmptySample();
     s.Valid = 1;
     s.OUT = quint8(out);
@@ -30,7 +32,8 @@ MeasSample Valid(int out) {
 }
 } // namespace
 
-TEST(Diagram, GridFollowsTheWindowStart) {
+TEST(Diagram, GridFollowsTheWindowStart)
+{
     App();
     MeasurementStore store;
     DiagramRenderer r;
@@ -53,7 +56,8 @@ TEST(Diagram, GridFollowsTheWindowStart) {
     EXPECT_NE(r.image().pixel(89, 400), kGrey);
 }
 
-TEST(Diagram, StateStripCurvesAndThreshold) {
+TEST(Diagram, StateStripCurvesAndThreshold)
+{
     App();
     MeasurementStore store;
     vmx::monitor::StoreSettings set;
@@ -83,13 +87,15 @@ TEST(Diagram, StateStripCurvesAndThreshold) {
     EXPECT_EQ(r.image().pixel(51, 488 - 135), kYellow);
 }
 
-TEST(Diagram, MouseHint) {
+TEST(Diagram, MouseHint)
+{
     EXPECT_EQ(DiagramRenderer::HintAt(10, 0), QStringLiteral("Ix = 0"));
     EXPECT_EQ(DiagramRenderer::HintAt(60, 0), QStringLiteral("Ix = 10"));
     EXPECT_EQ(DiagramRenderer::HintAt(50, 5000), QStringLiteral("Ix = 4360"));
 }
 
-TEST(Diagram, RedrawOverAnOldChartEqualsAFreshOne) {
+TEST(Diagram, RedrawOverAnOldChartEqualsAFreshOne)
+{
     // The chart puts the background back only where it drew last time: any change of data,
     // window, threshold, alarm count or signal must leave no trace of the previous chart.
     // Sustained: thousands of redraws of a noisy stream, compared with a fresh chart each time.
@@ -155,7 +161,8 @@ TEST(Diagram, RedrawOverAnOldChartEqualsAFreshOne) {
     EXPECT_GE(backwards, 10);
 }
 
-TEST(Diagram, NarrowChartRedrawsLikeAFreshOne) {
+TEST(Diagram, NarrowChartRedrawsLikeAFreshOne)
+{
     // A renderer smaller than the chart clips columns and rows; redraws must still clean up.
     App();
     MeasurementStore store;

@@ -26,19 +26,22 @@ TEST(EventSearch, EmptyStoreGivesOnlyTheHeadingAnd81ClipboardLines)
     const auto grid = EventSearch::Grid(hits);
     ASSERT_EQ(grid.size(), 81u);
     EXPECT_EQ(grid[0], (QStringList{"Ix", "TIx", "QVROut", "BAvg", "---", "--"}));
-    for (size_t r = 1; r < grid.size(); ++r) EXPECT_EQ(grid[r], QStringList(6)) << r;
+    for (size_t r = 1; r < grid.size(); ++r)
+        EXPECT_EQ(grid[r], QStringList(6)) << r;
     const QString clip = EventSearch::ClipText(grid);
     EXPECT_TRUE(clip.startsWith("Ix\tTIx\tQVROut\tBAvg\r\n"));
     QStringList lines = clip.split("\r\n");
     ASSERT_EQ(lines.size(), 82);
     EXPECT_EQ(lines.last(), "");
-    for (int i = 1; i <= 80; ++i) EXPECT_EQ(lines[i], "\t\t\t");
+    for (int i = 1; i <= 80; ++i)
+        EXPECT_EQ(lines[i], "\t\t\t");
 }
 
 TEST(EventSearch, StrongestSampleOfTheWindowThenSkip)
 {
     MeasurementStore st;
-    for (int i = 0; i < 200; ++i) Put(st, i, 10, 5);
+    for (int i = 0; i < 200; ++i)
+        Put(st, i, 10, 5);
     Put(st, 50, 60);  // event start
     Put(st, 53, 90);  // strongest within 50..59
     Put(st, 57, 90);  // equal maximum later: the first one is kept
@@ -71,7 +74,8 @@ TEST(EventSearch, StrongestSampleOfTheWindowThenSkip)
 TEST(EventSearch, ThresholdZeroEveryValidRecordStartsAnEvent)
 {
     MeasurementStore st;
-    for (int i = 0; i < 100; ++i) Put(st, i, 0);
+    for (int i = 0; i < 100; ++i)
+        Put(st, i, 0);
     const auto hits = EventSearch::Search(st, C::QVROut, 10, 0);
     ASSERT_EQ(hits.size(), 5u); // 0, 21, 42, 63, 84
     for (size_t k = 0; k < hits.size(); ++k) {
@@ -89,7 +93,8 @@ TEST(EventSearch, ThresholdZeroEveryValidRecordStartsAnEvent)
 TEST(EventSearch, MoreThan80EventsShowTheFirst80)
 {
     MeasurementStore st;
-    for (int i = 0; i <= MeasurementStore::kLastIndex; ++i) Put(st, i, 100);
+    for (int i = 0; i <= MeasurementStore::kLastIndex; ++i)
+        Put(st, i, 100);
     const auto hits = EventSearch::Search(st, C::QVROut, 1, 50);
     EXPECT_EQ(hits.size(), size_t((32000 / 3) + 1));
     EXPECT_EQ(hits.back().Position, 31998);

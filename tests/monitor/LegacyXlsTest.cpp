@@ -57,14 +57,13 @@ TEST(LegacyXls, OldLayoutRowsFromSheetRow12)
     EXPECT_EQ(host.panel1Log.last(), "Excel-Import: alles okay");
     EXPECT_EQ(files.LastFileVersion(), 110);
     ASSERT_EQ(GetMaxItem(table), rows);
-    EXPECT_EQ(table.Row(1), (QStringList{"0", "", "", "0", "900", "500", "400", "190", "200", "2", "128", "00", "01",
-                                         "", "", ""}));
+    EXPECT_EQ(table.Row(1), (QStringList{"0", "", "", "0", "900", "500", "400", "190", "200", "2", "128",
+                                         "00", "01", "", "", ""}));
     EXPECT_EQ(table.Cell(300, 0), "299");
     EXPECT_EQ(store.at(299).OUT, 49);
     EXPECT_EQ(store.at(299).BAvg, 128);
     EXPECT_EQ(store.index(), 299);
 }
-
 
 TEST(LegacyXls, DamagedWorkbooksFailAsTheImportNeverAsTheProgram)
 {
@@ -97,7 +96,8 @@ TEST(LegacyXls, DamagedWorkbooksFailAsTheImportNeverAsTheProgram)
         ASSERT_TRUE(reader.waitForStarted());
         reader.waitForFinished(30000);
         const int code = reader.exitCode();
-        const bool died = reader.exitStatus() != QProcess::NormalExit || !(code == 0 || code == 3 || code == 4);
+        const bool died =
+            reader.exitStatus() != QProcess::NormalExit || !(code == 0 || code == 3 || code == 4);
 
         const bool ok = files.ImportExcel(file);
         const QString last = host.panel1Log.last();
@@ -115,5 +115,6 @@ TEST(LegacyXls, DamagedWorkbooksFailAsTheImportNeverAsTheProgram)
         }
     }
     EXPECT_EQ(imported + refused, 100);
-    std::printf("damaged workbooks: %d imported, %d refused, reader died on %d\n", imported, refused, readerDied);
+    std::printf("damaged workbooks: %d imported, %d refused, reader died on %d\n", imported, refused,
+                readerDied);
 }

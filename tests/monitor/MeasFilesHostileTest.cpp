@@ -30,7 +30,8 @@ struct Rig {
     MeasFiles files{session, store, table};
     QTemporaryDir dir;
 
-    Rig() {
+    Rig()
+    {
         session.CopyValidSensorType(0);
         // Three rows that a failed import must leave alone.
         for (int i = 1; i <= 3; ++i)
@@ -38,7 +39,8 @@ struct Rig {
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     QString Last() const { return host.panel1Log.isEmpty() ? QString() : host.panel1Log.last(); }
-    QString Write(const char* name, const QByteArray& bytes, bool executable = false) const {
+    QString Write(const char* name, const QByteArray& bytes, bool executable = false) const
+    {
         QFile f(Path(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
@@ -53,7 +55,8 @@ const QString kCannotOpen = QStringLiteral("Excel-Import: Kann Datei nicht öffn
 
 } // namespace
 
-TEST(XlsReaderProcess, CrashHangFloodAndNonsenseBecomeTheImportsFailure) {
+TEST(XlsReaderProcess, CrashHangFloodAndNonsenseBecomeTheImportsFailure)
+{
     struct Case {
         const char* name;
         const char* script;
@@ -94,7 +97,8 @@ TEST(XlsReaderProcess, CrashHangFloodAndNonsenseBecomeTheImportsFailure) {
     EXPECT_EQ(r.Last(), kAnyError + r.Path("w.xls"));
 }
 
-TEST(XlsReaderProcess, WellFormedOutputFillsTheTable) {
+TEST(XlsReaderProcess, WellFormedOutputFillsTheTable)
+{
     Rig r;
     const QString xls = r.Write("w.xls", QByteArray(512, '\0'));
     r.files.xlsReader =
@@ -111,7 +115,8 @@ TEST(XlsReaderProcess, WellFormedOutputFillsTheTable) {
     EXPECT_EQ(r.table.Cell(1, 11), "a\\b");
 }
 
-TEST(XlsxImport, TextNestedInDeepRunsIsReadWithoutRecursion) {
+TEST(XlsxImport, TextNestedInDeepRunsIsReadWithoutRecursion)
+{
     // 200,000 runs inside each other around one cell text.
     Rig r;
     const QByteArray pkg = ZipPackage(
@@ -124,7 +129,8 @@ TEST(XlsxImport, TextNestedInDeepRunsIsReadWithoutRecursion) {
     EXPECT_EQ(r.table.Cell(1, 11), "deep");
 }
 
-TEST(XlsxImport, ReferencesIndicesAndNumbersOutOfBoundsAreNotTaken) {
+TEST(XlsxImport, ReferencesIndicesAndNumbersOutOfBoundsAreNotTaken)
+{
     Rig r;
     const QByteArray rows =
         "<row r=\"99999999999999999999999\"><c r=\"A1\"><v>1</v></c></row>" // row number out of bounds
@@ -151,7 +157,8 @@ TEST(XlsxImport, ReferencesIndicesAndNumbersOutOfBoundsAreNotTaken) {
     EXPECT_EQ(r.table.Cell(1, 4), "inf");
 }
 
-TEST(HostileFiles, NotARegularFileIsRefusedAtOnce) {
+TEST(HostileFiles, NotARegularFileIsRefusedAtOnce)
+{
     Rig r;
     const QString fifo = r.Path("fifo.txt");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -175,7 +182,8 @@ TEST(HostileFiles, NotARegularFileIsRefusedAtOnce) {
     EXPECT_EQ(GetMaxItem(r.table), 3);
 }
 
-TEST(HostileFiles, TextAboveTheCapIsRefusedAndBelowItIsReadLineByLine) {
+TEST(HostileFiles, TextAboveTheCapIsRefusedAndBelowItIsReadLineByLine)
+{
     Rig r;
     const QString big = r.Path("big.txt");
     {
@@ -195,7 +203,8 @@ TEST(HostileFiles, TextAboveTheCapIsRefusedAndBelowItIsReadLineByLine) {
     EXPECT_EQ(r.Last(), "Text-Import: alles okay");
 }
 
-TEST(HostileFiles, OldLayoutBubbleAverageOfAnySizeIsAFailedCell) {
+TEST(HostileFiles, OldLayoutBubbleAverageOfAnySizeIsAFailedCell)
+{
     // The old 0..80 scale is converted by * 256 / 80: a huge value once overflowed an int.
     Rig r;
     QByteArray text = "PROTOKOLL\r\n=\r\nx\r\ny\r\nMonitor, Version: V1.10\r\n\r\n\r\n\r\n\r\ntitles\r\n";

@@ -1,9 +1,9 @@
 // Text and workbook export and import of the measurement table, and the store rebuilt from it.
+#include "monitor/MeasFiles.h"
 #include "RecordingHost.h"
 #include "app/Session.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasCells.h"
-#include "monitor/MeasFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,7 +89,8 @@ QByteArray OldTextFile(const QString& version, const QList<QStringList>& rows)
     QByteArray out = "PROTOKOLL\r\n=========\r\nDateiname: x\r\naufgezeichnet am\r\n";
     out += "Monitor, Version: " + version.toLatin1() + "\r\n\r\nSensor: QVR\r\nFirmware: 110\r\n\r\n";
     out += "Ix\tZero\tADC\tLin\tAmpl\tAMax\tGain\t-\tOUT\tBAvg\tAlarm\tFlags\t\t\t\t\t\r\n";
-    for (const QStringList& r : rows) out += r.join('\t').toLatin1() + "\t\r\n";
+    for (const QStringList& r : rows)
+        out += r.join('\t').toLatin1() + "\t\r\n";
     return out;
 }
 
@@ -101,9 +102,9 @@ TEST(MeasCells, FormattedCellsMatchTheTableText)
     QRandomGenerator rng(3);
     for (int i = 1; i <= 300; ++i) {
         MeasSample s = Sample(i * 101, rng);
-        if (i == 1) s.Time = 0;                 // 30.12.1899 00:00:00
-        if (i == 2) s.Time = 46000.99999999;    // rounds into the last millisecond of the day
-        if (i == 3) s.Time = -5.25;             // before the epoch: the table's own formatting
+        if (i == 1) s.Time = 0;              // 30.12.1899 00:00:00
+        if (i == 2) s.Time = 46000.99999999; // rounds into the last millisecond of the day
+        if (i == 3) s.Time = -5.25;          // before the epoch: the table's own formatting
         table.SetSampleRow(i, s, i % 7 == 0);
     }
     table.SetTextRow(301, {"1", "ä", "", "x"});
@@ -195,8 +196,8 @@ TEST(MeasFilesText, FileVersionOfOwnAndOlderFiles)
     EXPECT_EQ(r.table.Cell(1, 4), r.table.Cell(1, 4).trimmed()); // order kept: Zero stays in column 4
     EXPECT_FALSE(r.table.Cell(1, 1).isEmpty());
 
-    WriteAll(r.Path("old.txt"), OldTextFile("V1.10", {{"0", "900", "500", "400", "190", "200", "2", "", "35", "40",
-                                                       "00", "01"}}));
+    WriteAll(r.Path("old.txt"), OldTextFile("V1.10", {{"0", "900", "500", "400", "190", "200", "2", "", "35",
+                                                       "40", "00", "01"}}));
     ASSERT_TRUE(r.files.ImportText(r.Path("old.txt")));
     EXPECT_EQ(r.files.LastFileVersion(), 110);
 }
@@ -204,12 +205,13 @@ TEST(MeasFilesText, FileVersionOfOwnAndOlderFiles)
 TEST(MeasFilesText, OldLayoutIsRearranged)
 {
     Rig r;
-    WriteAll(r.Path("old.txt"),
-             OldTextFile("V1.10", {{"0", "900", "500", "400", "190", "200", "2", "7", "35", "40", "0A", "01"},
-                                   {"1", "901", "501", "400", "191", "201", "3", "7", "241", "80", "0B", "02"}}));
+    WriteAll(
+        r.Path("old.txt"),
+        OldTextFile("V1.10", {{"0", "900", "500", "400", "190", "200", "2", "7", "35", "40", "0A", "01"},
+                              {"1", "901", "501", "400", "191", "201", "3", "7", "241", "80", "0B", "02"}}));
     ASSERT_TRUE(r.files.ImportText(r.Path("old.txt")));
-    EXPECT_EQ(r.table.Row(1), (QStringList{"0", "", "", "35", "900", "500", "400", "190", "200", "2", "128", "0A",
-                                           "01", "", "", ""}));
+    EXPECT_EQ(r.table.Row(1), (QStringList{"0", "", "", "35", "900", "500", "400", "190", "200", "2", "128",
+                                           "0A", "01", "", "", ""}));
     EXPECT_EQ(r.table.Cell(2, 3), "241");
     EXPECT_EQ(r.table.Cell(2, 10), "256"); // 80 on the old scale
     EXPECT_EQ(r.store.at(0).OUT, 35);
@@ -302,8 +304,9 @@ TEST(MeasFilesSave, WriteProtectedTargetStopsBeforeAnythingIsWritten)
         ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         const bool text = QString::fromLatin1(name).endsWith(".txt");
         EXPECT_FALSE(text ? r.files.ExportText(file) : r.files.ExportExcel(file));
-        EXPECT_EQ(r.Last(), text ? "Text-Export: Datei schreibgeschützt " + file
-                                 : QStringLiteral("Excel-Export: Datei schreibgeschützt ") + QString::fromLatin1(name));
+        EXPECT_EQ(r.Last(),
+                  text ? "Text-Export: Datei schreibgeschützt " + file
+                       : QStringLiteral("Excel-Export: Datei schreibgeschützt ") + QString::fromLatin1(name));
         EXPECT_EQ(ReadAll(file), "old contents");
         // Nothing else appeared beside it.
         EXPECT_EQ(QDir(r.dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
@@ -336,7 +339,8 @@ TEST(MeasFilesSave, ExistingFileIsReplacedWholeAndKeepsItsPermissions)
 
 // Exports follow the same save policy as every other file: a link is written through, not
 // replaced by a file of its own.
-TEST(MeasFilesSave, SymbolicLinkIsWrittenThrough) {
+TEST(MeasFilesSave, SymbolicLinkIsWrittenThrough)
+{
     for (const char* name : {"l.txt", "l.xlsx"}) {
         Rig r;
         Fill(r, 3);
@@ -364,13 +368,15 @@ TEST(MeasFilesRoundTrip, FullStoreThroughTextAndWorkbookLosesNothing)
         ASSERT_TRUE(text ? src.files.ExportText(file) : src.files.ExportExcel(file));
 
         Rig dst;
-        ASSERT_TRUE(text ? dst.files.ImportText(file) : dst.files.ImportExcel(file)) << dst.Last().toStdString();
+        ASSERT_TRUE(text ? dst.files.ImportText(file) : dst.files.ImportExcel(file))
+            << dst.Last().toStdString();
         EXPECT_FALSE(dst.files.ImportError()) << name;
         EXPECT_EQ(dst.files.LastFileVersion(), 0);
         ASSERT_EQ(GetMaxItem(dst.table), 32000) << name;
         EXPECT_EQ(dst.store.index(), 31999);
         auto trimmed = [](QStringList l) {
-            for (QString& s : l) s = s.trimmed();
+            for (QString& s : l)
+                s = s.trimmed();
             return l.join('|').toStdString();
         };
         for (int row = 1; row <= 32000; ++row) {
@@ -424,7 +430,8 @@ TEST(MeasFilesWorkbook, ReadByAnIndependentReader)
     EXPECT_EQ(r.host.panel1Log.first(), "Excel-Export: " + file);
     EXPECT_EQ(r.Last(), "Excel-Export: alles okay");
     QStringList expected;
-    for (int row = 1; row <= 3; ++row) expected << r.table.Row(row).join('\t');
+    for (int row = 1; row <= 3; ++row)
+        expected << r.table.Row(row).join('\t');
     const QString script = QStringLiteral(R"PY(
 import sys, openpyxl
 wb = openpyxl.load_workbook(sys.argv[1])
@@ -497,8 +504,8 @@ wb.save(sys.argv[1])
     ASSERT_EQ(Python(script, {file}, out), 0) << out.toStdString();
     ASSERT_TRUE(r.files.ImportExcel(file)) << r.Last().toStdString();
     EXPECT_EQ(r.files.LastFileVersion(), 110);
-    EXPECT_EQ(r.table.Row(1), (QStringList{"0", "", "", "35", "900", "500", "400", "190", "200", "2", "128", "00",
-                                           "01", "", "", ""}));
+    EXPECT_EQ(r.table.Row(1), (QStringList{"0", "", "", "35", "900", "500", "400", "190", "200", "2", "128",
+                                           "00", "01", "", "", ""}));
     EXPECT_EQ(r.table.Cell(2, 10), "64");
     EXPECT_EQ(r.table.Row(3), QStringList(16));
     EXPECT_EQ(r.table.Cell(4, 3), "7");

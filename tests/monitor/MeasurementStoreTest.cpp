@@ -1,5 +1,5 @@
-#include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
+#include "monitor/MeasTableModel.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +69,8 @@ TEST(MeasurementStore, StopPolicyKeepsTheLastSlot)
 {
     MeasurementStore st;
     StoreSettings set;
-    for (int i = 0; i < 32000; ++i) ASSERT_FALSE(st.Store(Out(1), set).Full);
+    for (int i = 0; i < 32000; ++i)
+        ASSERT_FALSE(st.Store(Out(1), set).Full);
     EXPECT_EQ(st.index(), 32000);
     MeasSample last = Out(9);
     const auto r = st.Store(last, set);
@@ -106,8 +107,9 @@ TEST(MeasurementStore, AlarmBandAndBeepLatch)
     set.Threshold = 200;
     set.Beeper = true;
     int beeps = 0;
-    for (int out : {210, 240}) beeps += st.Store(Out(out), set).Beep;
-    EXPECT_EQ(beeps, 1); // two alarms in a row beep once
+    for (int out : {210, 240})
+        beeps += st.Store(Out(out), set).Beep;
+    EXPECT_EQ(beeps, 1);                   // two alarms in a row beep once
     beeps += st.Store(Out(241), set).Beep; // a fault is no alarm and clears the latch
     EXPECT_FALSE(st.beepLatch());
     beeps += st.Store(Out(220), set).Beep;
@@ -165,6 +167,6 @@ TEST(MeasTableModel, RowsKindsAndReset)
     EXPECT_EQ(m.Cell(7, 3), "");
     EXPECT_EQ(m.Cell(0, 0), "Ix");
     EXPECT_EQ(m.Cell(32002, 0), ""); // past the table: empty, no crash
-    m.SetTextRow(0, {"no"});          // the heading row is not writable
+    m.SetTextRow(0, {"no"});         // the heading row is not writable
     EXPECT_EQ(m.Cell(0, 0), "Ix");
 }

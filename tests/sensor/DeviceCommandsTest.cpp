@@ -63,12 +63,23 @@ struct Rig : station::StationView {
     {
         const station::DeviceState& d = station->deviceState();
         switch (f) {
-        case DeviceField::ColourBoxes: boxes = d.colourBoxesEnabled; break;
-        case DeviceField::Channel: caption = d.channelCaption; break;
-        case DeviceField::PowerGlyph: glyphs.push_back(d.powerGlyphOn); break;
-        case DeviceField::PowerAction: checks.push_back(d.powerActionChecked); break;
-        case DeviceField::PowerAutomatic: shown = station->PowerAutomatic(); break;
-        case DeviceField::SerialMode: break;
+        case DeviceField::ColourBoxes:
+            boxes = d.colourBoxesEnabled;
+            break;
+        case DeviceField::Channel:
+            caption = d.channelCaption;
+            break;
+        case DeviceField::PowerGlyph:
+            glyphs.push_back(d.powerGlyphOn);
+            break;
+        case DeviceField::PowerAction:
+            checks.push_back(d.powerActionChecked);
+            break;
+        case DeviceField::PowerAutomatic:
+            shown = station->PowerAutomatic();
+            break;
+        case DeviceField::SerialMode:
+            break;
         }
     }
     sim::Bench& bench() { return *link->OpenSimBench(); }
@@ -91,10 +102,14 @@ struct Rig : station::StationView {
     int PolledOut()
     {
         const int a = MeasAnswerLength(env.session.sensor.Firmware);
-        if (!link->protocol().SendReceiveCommand(kTargetSensor, cmd::MeasData, 5, a, Msg(272), true)) return -1;
+        if (!link->protocol().SendReceiveCommand(kTargetSensor, cmd::MeasData, 5, a, Msg(272), true))
+            return -1;
         return a == 22 ? link->Rx()[20] : 0;
     }
-    bool Ping() { return link->protocol().SendReceiveCommand(kTargetSensor, cmd::Ping, 5, 1, Msg(260), true); }
+    bool Ping()
+    {
+        return link->protocol().SendReceiveCommand(kTargetSensor, cmd::Ping, 5, 1, Msg(260), true);
+    }
 };
 
 } // namespace
@@ -141,7 +156,7 @@ TEST(ConfigV110, OtherModesLeaveTheProtocolStateAndLedGoesThroughConfiguration)
     LedBits red;
     red.red = true;
     ASSERT_TRUE(r.dc->SetLed(0, red)); // row 33 allows mode 0
-    ASSERT_EQ(r.In(0x42).size(), 1u);           // 64 + red
+    ASSERT_EQ(r.In(0x42).size(), 1u);  // 64 + red
     EXPECT_EQ(r.link->protocol().measProtocol(), link::MeasPolled);
     EXPECT_TRUE(r.In(cmd::SetLed).empty());
 }
@@ -362,7 +377,8 @@ TEST(GainTest, GridAndClipboard)
     EXPECT_EQ(g.cells[0][0], QStringLiteral("Gain"));
     EXPECT_EQ(g.cells[3][0], QStringLiteral("Sig3"));
     EXPECT_EQ(g.cells[0][1], QStringLiteral("3"));
-    for (int i = 1; i <= 3; ++i) EXPECT_FALSE(g.cells[size_t(i)][1].isEmpty());
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_FALSE(g.cells[size_t(i)][1].isEmpty());
     EXPECT_EQ(r.env.host.clipboard, g.ClipboardText());
     EXPECT_TRUE(r.env.host.clipboard.startsWith(QStringLiteral("Gain\t3\r\nSig1\t")));
     EXPECT_EQ(r.Last(), r.Msg(462) + r.Msg(250));

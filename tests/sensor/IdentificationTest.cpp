@@ -105,7 +105,8 @@ TEST(Identification, SerialNumberIsWrittenOnlyOntoClearedBytes)
     r.Pause();
     ASSERT_TRUE(r.ident->ClearSerialNumber()) << r.Last().toStdString();
     EXPECT_EQ(r.Last(), r.Msg(kMsgClearIdent) + r.Msg(250));
-    for (int i = 140; i < 144; ++i) EXPECT_EQ(r.flash()[size_t(i)], 0xFF);
+    for (int i = 140; i < 144; ++i)
+        EXPECT_EQ(r.flash()[size_t(i)], 0xFF);
     EXPECT_EQ(r.flash()[128], 20); // the rest of the page survives
     r.Pause();
     ASSERT_TRUE(r.ident->WriteSerialNumber()) << r.Last().toStdString();
@@ -122,8 +123,14 @@ TEST(Identification, SerialNumberIsWrittenOnlyOntoClearedBytes)
 TEST(Identification, CalibrationWrittenWithChecksumReadAndCleared)
 {
     SensorRig r(kRowCal, QStringLiteral("stream=polled,key=5030201"));
-    r.ident->SetCalFromGrid({{{"2,5", "100"}, {"12", "300"}, {"", ""}, {"1.0", "x"}, {"0", "0"}, {"3", "40"},
-                              {"4", "50"}, {"6", "7"}}});
+    r.ident->SetCalFromGrid({{{"2,5", "100"},
+                              {"12", "300"},
+                              {"", ""},
+                              {"1.0", "x"},
+                              {"0", "0"},
+                              {"3", "40"},
+                              {"4", "50"},
+                              {"6", "7"}}});
     auto& cal = r.st().Cal;
     EXPECT_EQ(cal[0], 25);
     EXPECT_EQ(cal[1], 100);
@@ -147,7 +154,8 @@ TEST(Identification, CalibrationWrittenWithChecksumReadAndCleared)
     EXPECT_EQ(cal, written);
     r.Pause();
     ASSERT_TRUE(r.ident->ClearCalibration()) << r.Last().toStdString();
-    for (int i = 144; i < 160; ++i) EXPECT_EQ(r.flash()[size_t(i)], 0xFF);
+    for (int i = 144; i < 160; ++i)
+        EXPECT_EQ(r.flash()[size_t(i)], 0xFF);
 }
 
 TEST(Identification, TypeWithoutBlocksFailsWithoutTraffic)

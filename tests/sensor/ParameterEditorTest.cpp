@@ -1,7 +1,7 @@
 // The editor's conversion rules, field table, normalisations and panel bits, without widgets.
+#include "sensor/ParameterEditor.h"
 #include "app/SensorTypes.h"
 #include "lang/Messages.h"
-#include "sensor/ParameterEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -10,24 +10,28 @@ using namespace vmx::sensor;
 
 namespace {
 
-QString En(int i) {
+QString En(int i)
+{
     return lang::Msg(i, 1);
 }
 
-const EditField& Field(const char* name) {
+const EditField& Field(const char* name)
+{
     const EditField* f = FindEditField(QLatin1String(name));
     EXPECT_NE(f, nullptr) << name;
     static EditField none;
     return f ? *f : none;
 }
 
-quint32 FlagsOfRow(int row) {
+quint32 FlagsOfRow(int row)
+{
     return app::kSensorTypes[row].Flags;
 }
 
 } // namespace
 
-TEST(ConversionRules, IntegerClampsMaxThenMinAndKeepsOldOnGarbage) {
+TEST(ConversionRules, IntegerClampsMaxThenMinAndKeepsOldOnGarbage)
+{
     EXPECT_EQ(TestLimits(QStringLiteral("2000"), 0, 1023, 5), 1023);
     EXPECT_EQ(TestLimits(QStringLiteral("-3"), 0, 1023, 5), 0);
     EXPECT_EQ(TestLimits(QStringLiteral(" 12 "), 0, 1023, 5), 12);
@@ -40,7 +44,8 @@ TEST(ConversionRules, IntegerClampsMaxThenMinAndKeepsOldOnGarbage) {
     EXPECT_EQ(TestLimits(QStringLiteral("99999999999999"), 0, 255, 7), 255);
 }
 
-TEST(ConversionRules, ScaledRuleWithCommaAndNegativeOffsetGivesZero) {
+TEST(ConversionRules, ScaledRuleWithCommaAndNegativeOffsetGivesZero)
+{
     // (1.0 - 0.08) * 8.166 = 7.51 -> 8
     EXPECT_EQ(TestLimitsTime(QStringLiteral("1,0"), 0.8, 20, 0.08, 8.166, 0), 8);
     EXPECT_EQ(TestLimitsTime(QStringLiteral("1.0"), 0.8, 20, 0.08, 8.166, 0), 8);
@@ -51,7 +56,8 @@ TEST(ConversionRules, ScaledRuleWithCommaAndNegativeOffsetGivesZero) {
     EXPECT_EQ(TestLimitsTime(QStringLiteral("inf"), 0, 10, 0.08, 8.166, 9), 9);
 }
 
-TEST(ConversionRules, RealRuleClampsAfterOffsetAndUsesTheDefault) {
+TEST(ConversionRules, RealRuleClampsAfterOffsetAndUsesTheDefault)
+{
     EXPECT_EQ(TestLimitsReal(QStringLiteral("600"), 0.007, 500, 0, 131.07, 1), 65535);
     EXPECT_EQ(TestLimitsReal(QStringLiteral("0"), 0.007, 500, 0, 131.07, 1), 1);
     EXPECT_EQ(TestLimitsReal(QStringLiteral("3"), 0, 1000, 0, 0.25, 77), 1);
@@ -59,7 +65,8 @@ TEST(ConversionRules, RealRuleClampsAfterOffsetAndUsesTheDefault) {
     EXPECT_EQ(TestLimitsReal(QString(), 0, 10, 0, 10, 0xFF), 0xFF);
 }
 
-TEST(EditorTable, WorkedExamplesStoreAndShow) {
+TEST(EditorTable, WorkedExamplesStoreAndShow)
+{
     ParameterBlock b = StandardParameterBlock();
     const auto msg = [](int i) { return En(i); };
 
@@ -111,7 +118,8 @@ TEST(EditorTable, WorkedExamplesStoreAndShow) {
     EXPECT_EQ(FindEditField(QStringLiteral("EBubbleTab_8_0")), nullptr);
 }
 
-TEST(EditorTable, EveryWordAndByteFitsItsWidthAtTheLimits) {
+TEST(EditorTable, EveryWordAndByteFitsItsWidthAtTheLimits)
+{
     // The largest value each edit accepts must fit the field it is stored in.
     for (const EditField& f : EditFields()) {
         ParameterBlock b;
@@ -122,7 +130,8 @@ TEST(EditorTable, EveryWordAndByteFitsItsWidthAtTheLimits) {
     }
 }
 
-TEST(EditorLists, StartConfigInitIntervalAndAveraging) {
+TEST(EditorLists, StartConfigInitIntervalAndAveraging)
+{
     ParameterBlock b = StandardParameterBlock();
     b.SetByte(Par::StartCfg, 0x5A);
     EXPECT_EQ(StartCfgItem(b), 3);
@@ -147,7 +156,8 @@ TEST(EditorLists, StartConfigInitIntervalAndAveraging) {
     EXPECT_EQ(ListItem(3, 6), 3);
 }
 
-TEST(EditorLists, SecurityByteAndItsInverse) {
+TEST(EditorLists, SecurityByteAndItsInverse)
+{
     ParameterBlock b = StandardParameterBlock();
     std::vector<bool> shown;
     for (int k = 0; k < kSecurityItems; ++k)
@@ -161,7 +171,8 @@ TEST(EditorLists, SecurityByteAndItsInverse) {
     EXPECT_EQ(b.SecurityInv(), 0xBE);
 }
 
-TEST(EditorLists, GainCells) {
+TEST(EditorLists, GainCells)
+{
     EXPECT_EQ(GainCellValue(QStringLiteral("300")), 255);
     EXPECT_EQ(GainCellValue(QString()), 0);
     EXPECT_EQ(GainCellValue(QStringLiteral("17")), 17);
@@ -172,10 +183,10 @@ TEST(EditorLists, GainCells) {
     EXPECT_EQ(GainCellOffset(1, 7), -1);
     EXPECT_EQ(GainTestEditMask(1, 1), QStringLiteral("000;0"));
     EXPECT_TRUE(GainTestEditMask(0, 3).isEmpty());
-
 }
 
-TEST(EditorPanels, TagsToggleTheirBitsAndBubbleRowsAreMasked) {
+TEST(EditorPanels, TagsToggleTheirBitsAndBubbleRowsAreMasked)
+{
     ParameterBlock b = StandardParameterBlock();
     EXPECT_TRUE(ToggleCfgBit(b, 3)); // start "auto"
     EXPECT_EQ(b.Byte(Par::StartCfg), 0);
@@ -203,7 +214,8 @@ TEST(EditorPanels, TagsToggleTheirBitsAndBubbleRowsAreMasked) {
     EXPECT_EQ(PanelLookOf(b, 30), PanelLook::Off);
 }
 
-TEST(EditorNormalise, V143BlockKeepsTableAndClampsInterval) {
+TEST(EditorNormalise, V143BlockKeepsTableAndClampsInterval)
+{
     ParameterBlock b = StandardParameterBlock();
     b.SetByte(Par::BubbleAvg, 0xFF);
     b.SetServiceModeTime(4);
@@ -225,7 +237,8 @@ TEST(EditorNormalise, V143BlockKeepsTableAndClampsInterval) {
 }
 
 // The checksum byte follows what the normalisation changed, over the type's block length only.
-TEST(EditorNormalise, ChecksumFollowsTheContents) {
+TEST(EditorNormalise, ChecksumFollowsTheContents)
+{
     ParameterBlock b = StandardParameterBlock();
     b.SetByte(Par::ZeroAvg, 0xFF);
     const quint8 before = b.CheckSum();
@@ -243,7 +256,8 @@ TEST(EditorNormalise, ChecksumFollowsTheContents) {
     EXPECT_TRUE(b.CheckSumValid(256));
 }
 
-TEST(EditorNormalise, OlderBlockLosesTheNewerFields) {
+TEST(EditorNormalise, OlderBlockLosesTheNewerFields)
+{
     ParameterBlock b = StandardParameterBlock();
     b.SetByte(Par::StartCfg, 0x80);
     b.SetInitInterval(9);
@@ -259,7 +273,8 @@ TEST(EditorNormalise, OlderBlockLosesTheNewerFields) {
     EXPECT_EQ(again, b);
 }
 
-TEST(EditorNormalise, BubbleTableCheck) {
+TEST(EditorNormalise, BubbleTableCheck)
+{
     ParameterBlock b = StandardParameterBlock();
     EXPECT_TRUE(b.BubbleTableValid());
     b.SetBubbleSize(0, 0);
@@ -270,7 +285,8 @@ TEST(EditorNormalise, BubbleTableCheck) {
     EXPECT_EQ(BubbleTableCheckText(true, En), QStringLiteral("--> okay"));
 }
 
-TEST(SerialModes, LabelsAndListsByFlags) {
+TEST(SerialModes, LabelsAndListsByFlags)
+{
     EXPECT_EQ(SerialModeLabelMessages(1), (std::pair<int, int>{430, 433}));
     EXPECT_EQ(SerialModeLabelMessages(7), (std::pair<int, int>{429, 432}));
     EXPECT_EQ(SerialModeLabelMessages(10), (std::pair<int, int>{479, 431}));

@@ -1,10 +1,10 @@
 // The parameter file: what an export writes, and how an import reads headers and records.
+#include "sensor/ParameterFile.h"
+#include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
-#include "RecordingHost.h"
 #include "app/Session.h"
 #include "boot/BootLoader.h"
-#include "sensor/ParameterFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -51,16 +51,19 @@ struct FileRig {
     }
 };
 
-const QString kHeader = QStringLiteral("[PARAMETER]\r\n[IDENTCODE=20]\r\n[TYPE=05]\r\n[SUBTYPE=28]\r\n[FIRMWARE=143]\r\n");
+const QString kHeader =
+    QStringLiteral("[PARAMETER]\r\n[IDENTCODE=20]\r\n[TYPE=05]\r\n[SUBTYPE=28]\r\n[FIRMWARE=143]\r\n");
 
 } // namespace
 
 TEST(ParameterFile, DataRecordIsIntelHexInLowerCase)
 {
     quint8 d[16];
-    for (int i = 0; i < 16; ++i) d[i] = quint8(0xA0 + i);
+    for (int i = 0; i < 16; ++i)
+        d[i] = quint8(0xA0 + i);
     // 10 + 0A + 00 + 00 + A0..AF = 0x1A + 0xA78 -> 0x92, two's complement 0x6E
-    EXPECT_EQ(ParameterFile::DataRecord(0x0A00, d), QStringLiteral(":100a0000a0a1a2a3a4a5a6a7a8a9aaabacadaeaf6e"));
+    EXPECT_EQ(ParameterFile::DataRecord(0x0A00, d),
+              QStringLiteral(":100a0000a0a1a2a3a4a5a6a7a8a9aaabacadaeaf6e"));
 }
 
 TEST(ParameterFile, ExportHasHeaderPageRecordsAndEnd)
@@ -69,12 +72,14 @@ TEST(ParameterFile, ExportHasHeaderPageRecordsAndEnd)
     r.blocks.edit.word = 0xBEEF;
     const QStringList l = r.file.ExportLines();
     ASSERT_EQ(l.size(), 6 + 32 + 1);
-    EXPECT_EQ(l.mid(0, 6), (QStringList{"[PARAMETER]", "[IDENTCODE=20]", "[TYPE=05]", "[SUBTYPE=28]", "[FIRMWARE=143]", "[CODE]"}));
+    EXPECT_EQ(l.mid(0, 6), (QStringList{"[PARAMETER]", "[IDENTCODE=20]", "[TYPE=05]", "[SUBTYPE=28]",
+                                        "[FIRMWARE=143]", "[CODE]"}));
     EXPECT_TRUE(l[6].startsWith(QLatin1String(":100a0000cf200c18131")));
-    EXPECT_TRUE(l[37].startsWith(QLatin1String(":100bf000"))); // the page's last line
+    EXPECT_TRUE(l[37].startsWith(QLatin1String(":100bf000")));           // the page's last line
     EXPECT_TRUE(l[37].endsWith(QLatin1String("efbe") + l[37].right(2))); // the extra word, low byte first
     EXPECT_EQ(l.last(), QStringLiteral(":00000001FF"));
-    for (const QString& s : l) EXPECT_EQ(s, s.startsWith(QLatin1Char(':')) && s != l.last() ? s.toLower() : s);
+    for (const QString& s : l)
+        EXPECT_EQ(s, s.startsWith(QLatin1Char(':')) && s != l.last() ? s.toLower() : s);
 }
 
 TEST(ParameterFile, CalibrationRecordOnlyWithOptionAndBlock)
@@ -133,8 +138,8 @@ TEST(ParameterFile, RecordBeforeCodeIsRefusedAbove0)
 {
     FileRig r;
     const ParameterBlock before = r.blocks.edit;
-    const QString path =
-        r.Write(QStringLiteral("a.hex"), kHeader + QStringLiteral(":020a0000aabb00\r\n[CODE]\r\n:00000001FF\r\n"));
+    const QString path = r.Write(QStringLiteral("a.hex"),
+                                 kHeader + QStringLiteral(":020a0000aabb00\r\n[CODE]\r\n:00000001FF\r\n"));
     EXPECT_FALSE(r.file.Open(path));
     EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) + lang::FormatMsg(r.Msg(299), 0x0A01)));
     EXPECT_EQ(r.blocks.edit, before);
@@ -147,7 +152,8 @@ TEST(ParameterFile, RecordBeforeCodeIsRefusedAbove0)
 TEST(ParameterFile, NoHeaderFailsWith298)
 {
     FileRig r;
-    const QString path = r.Write(QStringLiteral("n.hex"), QStringLiteral(":100a0000000102030405060708090a0b0c0d0e0f00\r\n"));
+    const QString path =
+        r.Write(QStringLiteral("n.hex"), QStringLiteral(":100a0000000102030405060708090a0b0c0d0e0f00\r\n"));
     EXPECT_FALSE(r.file.ImportHexParameter(path));
     EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(298));
 }
@@ -163,7 +169,8 @@ TEST(ParameterFile, OtherSubtypeImportsAfterYesOnly)
     const ParameterBlock before = r.blocks.edit;
     EXPECT_FALSE(r.file.Open(path));
     EXPECT_EQ(r.asked, 1);
-    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) + QStringLiteral("Inkompatibel: Typ 05, Subtyp 63, Firmware V1.43")));
+    EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) +
+                                          QStringLiteral("Inkompatibel: Typ 05, Subtyp 63, Firmware V1.43")));
     EXPECT_EQ(r.blocks.edit, before);
     r.answer = true;
     ASSERT_TRUE(r.file.Open(path));
@@ -175,8 +182,9 @@ TEST(ParameterFile, OtherSubtypeImportsAfterYesOnly)
 TEST(ParameterFile, PartialPageLeavesTheRest0xFF)
 {
     FileRig r;
-    const QString path = r.Write(QStringLiteral("p.hex"),
-                                 kHeader + QStringLiteral("[CODE]\r\n:040a1000deadbeef00\r\n:00000001FF\r\n"));
+    const QString path =
+        r.Write(QStringLiteral("p.hex"),
+                kHeader + QStringLiteral("[CODE]\r\n:040a1000deadbeef00\r\n:00000001FF\r\n"));
     ASSERT_TRUE(r.file.Open(path));
     for (int i = 0; i < 256; ++i) {
         const quint8 want = i == 16 ? 0xDE : i == 17 ? 0xAD : i == 18 ? 0xBE : i == 19 ? 0xEF : 0xFF;
@@ -189,13 +197,14 @@ TEST(ParameterFile, AByteAt65536IsRefusedNotStored)
 {
     FileRig r;
     // Two bytes at 0xFFFF: the second would lie past the 64 KiB image.
-    const QString path =
-        r.Write(QStringLiteral("h.hex"), kHeader + QStringLiteral("[CODE]\r\n:02ffff00a1b2ff\r\n:00000001FF\r\n"));
+    const QString path = r.Write(QStringLiteral("h.hex"),
+                                 kHeader + QStringLiteral("[CODE]\r\n:02ffff00a1b2ff\r\n:00000001FF\r\n"));
     EXPECT_FALSE(r.file.ImportHexParameter(path));
     EXPECT_EQ(r.Last(), r.Msg(297) + lang::FormatMsg(r.Msg(299), 0x10000));
     EXPECT_TRUE(r.Last().endsWith(QLatin1String("10000")));
     // A single byte at 0xFFFF is fine.
-    const QString ok = r.Write(QStringLiteral("i.hex"), kHeader + QStringLiteral("[CODE]\r\n:01ffff00a1ff\r\n"));
+    const QString ok =
+        r.Write(QStringLiteral("i.hex"), kHeader + QStringLiteral("[CODE]\r\n:01ffff00a1ff\r\n"));
     EXPECT_TRUE(r.file.ImportHexParameter(ok));
     EXPECT_EQ(r.file.image()[0xFFFF], 0xA1);
 }
@@ -204,9 +213,11 @@ TEST(ParameterFile, ShortOrGarbledRecordIsAFormatError)
 {
     FileRig r;
     // The count says 16 bytes, the line holds 2.
-    EXPECT_FALSE(r.file.ImportHexParameterData((kHeader + QStringLiteral("[CODE]\r\n:100a0000aabb\r\n")).split(QStringLiteral("\r\n"))));
+    EXPECT_FALSE(r.file.ImportHexParameterData(
+        (kHeader + QStringLiteral("[CODE]\r\n:100a0000aabb\r\n")).split(QStringLiteral("\r\n"))));
     EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(298));
-    EXPECT_FALSE(r.file.ImportHexParameterData((kHeader + QStringLiteral("[CODE]\r\n:010a0000zz00\r\n")).split(QStringLiteral("\r\n"))));
+    EXPECT_FALSE(r.file.ImportHexParameterData(
+        (kHeader + QStringLiteral("[CODE]\r\n:010a0000zz00\r\n")).split(QStringLiteral("\r\n"))));
     EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(298));
 }
 
@@ -223,7 +234,8 @@ TEST(ParameterFile, MissingFileAndStartUpFile)
     EXPECT_EQ(r.blocks.standard, StandardParameterBlock());
     EXPECT_EQ(r.blocks.edit, StandardParameterBlock());
     // A good one becomes the standard set and the edit block.
-    const QString path = r.Write(QStringLiteral("s.hex"), kHeader + QStringLiteral("[CODE]\r\n:020bfe0034127f\r\n:010a0000aa4b\r\n"));
+    const QString path = r.Write(QStringLiteral("s.hex"),
+                                 kHeader + QStringLiteral("[CODE]\r\n:020bfe0034127f\r\n:010a0000aa4b\r\n"));
     EXPECT_TRUE(r.file.LoadStandardParameters(path));
     EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(250));
     EXPECT_EQ(r.blocks.standard.word, 0x1234);
@@ -250,8 +262,9 @@ TEST(ParameterFile, SignedBlankOrPrefixedFieldsAreFormatErrorsNotAddresses)
     for (const char* rec : records) {
         FileRig r;
         const ParameterBlock before = r.blocks.edit;
-        const QString path = r.Write(QStringLiteral("s.hex"), kHeader + QStringLiteral("[CODE]\r\n") +
-                                                                 QString::fromLatin1(rec) + QStringLiteral("\r\n"));
+        const QString path =
+            r.Write(QStringLiteral("s.hex"), kHeader + QStringLiteral("[CODE]\r\n") +
+                                                 QString::fromLatin1(rec) + QStringLiteral("\r\n"));
         EXPECT_FALSE(r.file.Open(path)) << rec;
         EXPECT_EQ(r.Last(), r.Msg(297) + r.Msg(298)) << rec;
         EXPECT_EQ(r.blocks.edit, before) << rec;
@@ -265,10 +278,12 @@ TEST(ParameterFile, HeaderNumbersAreWholeDecimalsOnly)
         (kHeader + QStringLiteral("[CODE]\r\n")).split(QStringLiteral("\r\n"))));
     EXPECT_EQ(r.file.fileFirmware, 143);
     r.answer = false;
-    for (const char* bad : {"[FIRMWARE= 143]", "[FIRMWARE=0x8F]", "[FIRMWARE=99999999999]", "[FIRMWARE=1 43]"}) {
+    for (const char* bad :
+         {"[FIRMWARE= 143]", "[FIRMWARE=0x8F]", "[FIRMWARE=99999999999]", "[FIRMWARE=1 43]"}) {
         QString text = kHeader;
         text.replace(QStringLiteral("[FIRMWARE=143]"), QString::fromLatin1(bad));
-        EXPECT_FALSE(r.file.ImportHexParameterData((text + QStringLiteral("[CODE]\r\n")).split(QStringLiteral("\r\n"))))
+        EXPECT_FALSE(r.file.ImportHexParameterData(
+            (text + QStringLiteral("[CODE]\r\n")).split(QStringLiteral("\r\n"))))
             << bad;
         EXPECT_EQ(r.file.fileFirmware, -1) << bad;
     }

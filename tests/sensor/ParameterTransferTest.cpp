@@ -11,18 +11,22 @@ using vmx::proto::cmd::Restart;
 using vmx::sim::Unit;
 
 namespace {
-constexpr int kRow256 = 8;  // 5028143, boot 0x1A00
-constexpr int kRow64 = 5;   // 5020122, boot 0x0C00
-constexpr int kRow32 = 34;  // 6000120, boot 0x0C00
+constexpr int kRow256 = 8; // 5028143, boot 0x1A00
+constexpr int kRow64 = 5;  // 5020122, boot 0x0C00
+constexpr int kRow32 = 34; // 6000120, boot 0x0C00
 constexpr quint32 kPar = 0x0A00;
 
-QString ProfileOf(int row) { return QStringLiteral("stream=polled,key=%1").arg(app::kSensorTypes[row].Key); }
+QString ProfileOf(int row)
+{
+    return QStringLiteral("stream=polled,key=%1").arg(app::kSensorTypes[row].Key);
+}
 } // namespace
 
 TEST(ParameterBlock, ChecksumCoversBytesOneToLengthMinusOne)
 {
     ParameterBlock b;
-    for (int i = 1; i < 32; ++i) b[size_t(i)] = 0x01;
+    for (int i = 1; i < 32; ++i)
+        b[size_t(i)] = 0x01;
     EXPECT_EQ(GetParCheckSum(b.data(), 32), 0xE0);
     b[0] = 0x77;  // byte 0 is not covered
     b[32] = 0x00; // neither is byte L
@@ -112,8 +116,10 @@ TEST_P(ParameterRoundTrip, StandardWriteReadVerifyAndTheFileReimports)
     const quint8 expected = standard.ComputeCheckSum(len);
     EXPECT_EQ(r.blocks.edit[0], expected);
     EXPECT_EQ(r.flash()[kPar], expected);
-    for (int i = 1; i < len; ++i) ASSERT_EQ(r.flash()[kPar + quint32(i)], r.blocks.edit[size_t(i)]) << i;
-    for (int i = len; i < 510; ++i) ASSERT_EQ(r.flash()[kPar + quint32(i)], 0xFF) << i;
+    for (int i = 1; i < len; ++i)
+        ASSERT_EQ(r.flash()[kPar + quint32(i)], r.blocks.edit[size_t(i)]) << i;
+    for (int i = len; i < 510; ++i)
+        ASSERT_EQ(r.flash()[kPar + quint32(i)], 0xFF) << i;
     EXPECT_EQ(r.flash()[kPar + 510], 0x34);
     EXPECT_EQ(r.flash()[kPar + 511], 0x12);
     EXPECT_FALSE(r.sensor().InBootLoader());
@@ -143,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ParameterRoundTrip, ::testing::Values(kRow256,
 // (bubble factor 5, zero limits 700..1000) with a checksum valid for the type's length.
 class FactoryParameterPage : public ::testing::TestWithParam<int> {};
 
-TEST_P(FactoryParameterPage, HoldsTheStandardSetWithItsChecksum) {
+TEST_P(FactoryParameterPage, HoldsTheStandardSetWithItsChecksum)
+{
     const int row = GetParam();
     const int len = int(app::kSensorTypes[row].ParLen);
     const ParameterBlock standard = StandardParameterBlock();
@@ -175,20 +182,24 @@ TEST_P(FactoryParameterPage, HoldsTheStandardSetWithItsChecksum) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, FactoryParameterPage, ::testing::Values(kRow256, kRow64, kRow32));
 
-TEST(ParameterTransfer, Length64ErasesTheWholePage) {
+TEST(ParameterTransfer, Length64ErasesTheWholePage)
+{
     SensorRig r(kRow64, ProfileOf(kRow64));
     // Bits cleared beyond the block, as an older firmware might have left them.
-    for (quint32 i = 64; i < 510; ++i) r.flash()[kPar + i] = 0x00;
+    for (quint32 i = 64; i < 510; ++i)
+        r.flash()[kPar + i] = 0x00;
     r.transfer->SetStandard();
     r.Pause();
     ASSERT_TRUE(r.transfer->WriteParameters()) << r.Last().toStdString();
-    for (quint32 i = 64; i < 510; ++i) ASSERT_EQ(r.flash()[kPar + i], 0xFF) << i;
+    for (quint32 i = 64; i < 510; ++i)
+        ASSERT_EQ(r.flash()[kPar + i], 0xFF) << i;
     EXPECT_GE(r.sensor().bootLoader().pageErases, 1);
     // And read back through the loader, too.
     r.Pause();
     ASSERT_TRUE(r.transfer->StartReadWrite());
     ASSERT_TRUE(r.boot->ReadMemory(1, kPar + 64, QStringLiteral("r: "), boot::KindCode, kPar + 509));
-    for (quint32 i = 64; i < 510; ++i) ASSERT_EQ(r.images.Image(boot::KindCode)[kPar + i], 0xFF) << i;
+    for (quint32 i = 64; i < 510; ++i)
+        ASSERT_EQ(r.images.Image(boot::KindCode)[kPar + i], 0xFF) << i;
 }
 
 TEST(ParameterTransfer, VerifyComparesAllBytesAndTheWord)

@@ -69,7 +69,7 @@ TEST(SimBench, ModuleOutputMeasurement)
     Pc pc(Tk33());
     EXPECT_EQ(pc.Exchange(Cmd(cmd::TmMeasStart)).size(), 1);
     QByteArray a = pc.Exchange(Cmd(cmd::TmMeasStop));
-    ASSERT_EQ(a.size(), 8); // TK33: three data bytes
+    ASSERT_EQ(a.size(), 8);        // TK33: three data bytes
     EXPECT_EQ(quint8(a[4]), 0x22); // filled tube: outputs high, latched high
 
     std::vector<ConverterSpec> v;

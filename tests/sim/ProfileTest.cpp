@@ -20,7 +20,8 @@ TEST(SimProfile, WordsAndKinds)
 {
     std::vector<ConverterSpec> v;
     QString e;
-    ASSERT_TRUE(ParseProfile(QStringLiteral("all,key=6000124,stream=short,tube=empty,serial=77"), v, e)) << e.toStdString();
+    ASSERT_TRUE(ParseProfile(QStringLiteral("all,key=6000124,stream=short,tube=empty,serial=77"), v, e))
+        << e.toStdString();
     ASSERT_EQ(v.size(), 4u);
     EXPECT_TRUE(v[0].serial.contains(QLatin1String("9007")));
     EXPECT_TRUE(v[1].serial.contains(QLatin1String("9005")));
@@ -54,7 +55,8 @@ TEST(SimProfile, Errors)
     EXPECT_FALSE(ParseProfile(QStringLiteral("fw=abc"), v, e));
 }
 
-TEST(SimProfile, FaultWordsAimedAfterAnswers) {
+TEST(SimProfile, FaultWordsAimedAfterAnswers)
+{
     std::vector<ConverterSpec> v;
     QString e;
     ASSERT_TRUE(ParseProfile(QStringLiteral("virtual,fault=drop:3,fault=delay:1500,after=40,skew=-16"), v, e))

@@ -15,7 +15,8 @@ bool FrameOk(const QByteArray& a, int len, int command)
 {
     if (a.size() != len) return false;
     const auto* p = reinterpret_cast<const quint8*>(a.constData());
-    return (p[0] & 0x0F) == 1 && ((p[1] << 8) | p[2]) == len && p[3] == command && FrameCrc(p, len) == p[len - 1];
+    return (p[0] & 0x0F) == 1 && ((p[1] << 8) | p[2]) == len && p[3] == command &&
+           FrameCrc(p, len) == p[len - 1];
 }
 } // namespace
 
@@ -58,8 +59,8 @@ TEST(SimSensor, TubeStatesShowInTheValues)
     Pc pc(c);
     QByteArray a = pc.Exchange(Cmd(cmd::MeasData));
     ASSERT_EQ(a.size(), 22);
-    EXPECT_EQ(quint8(a[4 + 9]), 1);  // alarm
-    EXPECT_EQ(quint8(a[20]), 240);   // OUT
+    EXPECT_EQ(quint8(a[4 + 9]), 1); // alarm
+    EXPECT_EQ(quint8(a[20]), 240);  // OUT
     pc.bench.sensor().SetTube(Tube::None, pc.now);
     a = pc.Exchange(Cmd(cmd::MeasData));
     EXPECT_NE(quint8(a[4 + 12]), 0); // error
@@ -314,7 +315,8 @@ TEST(SimSensor, FaultsOnDemand)
 }
 
 // Faults aimed at the middle of a transfer: the first N answers go out unharmed.
-TEST(SimSensor, FaultsStrikeAfterTheAnswersTheyAreAimedBehind) {
+TEST(SimSensor, FaultsStrikeAfterTheAnswersTheyAreAimedBehind)
+{
     Pc pc(Polled());
     Faults& f = pc.bench.sensor().faults;
     f.afterAnswers = 2;

@@ -1,8 +1,8 @@
 #pragma once
 // A PC end for a simulated bench: writes frames, lets time pass, collects what came back.
 
-#include "sim/Bench.h"
 #include "proto/Protocol.h"
+#include "sim/Bench.h"
 
 #include <QByteArray>
 
@@ -13,7 +13,8 @@ namespace simtest {
 inline QByteArray Frame(std::initializer_list<int> head)
 {
     QByteArray f;
-    for (int b : head) f.append(char(b));
+    for (int b : head)
+        f.append(char(b));
     const int len = int(f.size()) + 1;
     f[1] = char(len >> 8);
     f[2] = char(len & 0xFF);
@@ -23,12 +24,16 @@ inline QByteArray Frame(std::initializer_list<int> head)
 }
 
 // Frame without payload: F1 00 05 cmd crc.
-inline QByteArray Cmd(int code) { return Frame({0xF1, 0, 0, code}); }
+inline QByteArray Cmd(int code)
+{
+    return Frame({0xF1, 0, 0, code});
+}
 inline QByteArray Cmd(int code, std::initializer_list<int> payload)
 {
     QByteArray f;
     f.append(char(0xF1)).append(char(0)).append(char(0)).append(char(code));
-    for (int b : payload) f.append(char(b));
+    for (int b : payload)
+        f.append(char(b));
     const int len = int(f.size()) + 1;
     f[1] = char(len >> 8);
     f[2] = char(len & 0xFF);
@@ -37,7 +42,10 @@ inline QByteArray Cmd(int code, std::initializer_list<int> payload)
     return f;
 }
 
-inline QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
+inline QByteArray Hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
 
 struct Pc {
     explicit Pc(vmx::sim::ConverterSpec setup) : bench(std::move(setup)) {}

@@ -32,7 +32,8 @@ struct Headless {
     app::Session session{host, clock, dir.path()};
     std::unique_ptr<station::Station> st;
 
-    Headless(int row, const QString& profile) {
+    Headless(int row, const QString& profile)
+    {
         session.CopyValidSensorType(row);
         link::LinkOptions o;
         o.systemPorts = false;
@@ -50,7 +51,8 @@ struct Headless {
 };
 
 // OUT as the program derives it for sensors below V1.24.
-int DerivedByHand(const monitor::MeasSample& s, int factor) {
+int DerivedByHand(const monitor::MeasSample& s, int factor)
+{
     if (s.Error) return 241;
     if (s.Alarm) return 240;
     return (factor * s.BAvg) & 0xFF;
@@ -58,7 +60,8 @@ int DerivedByHand(const monitor::MeasSample& s, int factor) {
 
 } // namespace
 
-TEST(StationHeadless, PolledV123SensorStoresOutAsBubbleFactorTimesBAvg) {
+TEST(StationHeadless, PolledV123SensorStoresOutAsBubbleFactorTimesBAvg)
+{
     Headless h(kRowV123, QStringLiteral("stream=polled,key=6000123"));
     ASSERT_EQ(h.session.sensor.Firmware, 123);
     // The working block holds the standard set after the start: bubble factor 5.
@@ -85,7 +88,8 @@ TEST(StationHeadless, PolledV123SensorStoresOutAsBubbleFactorTimesBAvg) {
         EXPECT_EQ(int(h.st->store().at(i).OUT), DerivedByHand(h.st->store().at(i), 3)) << i;
 }
 
-TEST(StationHeadless, V143SensorSendsItsOwnOut) {
+TEST(StationHeadless, V143SensorSendsItsOwnOut)
+{
     Headless h(kRowV143, QStringLiteral("stream=polled,key=5028143"));
     h.st->settings.measIntervalMs = 100;
     h.bench().trace().Clear();
@@ -101,7 +105,8 @@ TEST(StationHeadless, V143SensorSendsItsOwnOut) {
     }
 }
 
-TEST(StationHeadless, OperationsStopTheRunningAcquisitionFirst) {
+TEST(StationHeadless, OperationsStopTheRunningAcquisitionFirst)
+{
     Headless h(kRowV143, QStringLiteral("stream=long,key=5028143"));
     h.st->Start();
     ASSERT_FALSE(h.st->Stopped());
@@ -118,7 +123,8 @@ TEST(StationHeadless, OperationsStopTheRunningAcquisitionFirst) {
     EXPECT_FALSE(h.st->StopEnabled());
 }
 
-TEST(StationHeadless, ParameterReadIdentificationAndDownload) {
+TEST(StationHeadless, ParameterReadIdentificationAndDownload)
+{
     Headless h(kRowV143, QStringLiteral("stream=polled,key=5028143,serial=2468,year=16,model=1"));
     sim::Sensor& sensor = h.bench().sensor();
     const quint32 par = h.session.sensor.ParAddr;
@@ -152,10 +158,12 @@ TEST(StationHeadless, ParameterReadIdentificationAndDownload) {
         ASSERT_EQ(flash[i], quint8((i * 13) ^ (i >> 4))) << i;
 }
 
-TEST(StationHeadless, DownloadWithoutAFileAsksTheViewAndEndsWithoutOne) {
+TEST(StationHeadless, DownloadWithoutAFileAsksTheViewAndEndsWithoutOne)
+{
     struct Asker : station::StationView {
         int asked = 0;
-        bool PickDownloadFile(bool abs) override {
+        bool PickDownloadFile(bool abs) override
+        {
             EXPECT_FALSE(abs);
             ++asked;
             return false; // Cancel
@@ -171,7 +179,8 @@ TEST(StationHeadless, DownloadWithoutAFileAsksTheViewAndEndsWithoutOne) {
     EXPECT_FALSE(h.st->DownloadFirmware());
 }
 
-TEST(StationHeadless, RamEraseWritesFFOverTheRangeOnly) {
+TEST(StationHeadless, RamEraseWritesFFOverTheRangeOnly)
+{
     Headless h(kRowV143, QStringLiteral("stream=polled,key=5028143"));
     ASSERT_TRUE(h.st->bootLoader().BootStart());
     h.clock.SleepMs(100);
@@ -185,7 +194,8 @@ TEST(StationHeadless, RamEraseWritesFFOverTheRangeOnly) {
     EXPECT_FALSE(h.st->EraseMemory(boot::kChannelSensor, 7, 0, 1));
 }
 
-TEST(StationHeadless, LinkFailureStopsTheAcquisitionAtTheNextTick) {
+TEST(StationHeadless, LinkFailureStopsTheAcquisitionAtTheNextTick)
+{
     Headless h(kRowV143, QStringLiteral("stream=long,key=5028143"));
     h.st->Start();
     ASSERT_FALSE(h.st->Stopped());

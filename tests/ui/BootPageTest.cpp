@@ -4,9 +4,9 @@
 
 #include <QDir>
 
+#include "proto/Protocol.h"
 #include "sim/Bench.h"
 #include "sim/Profile.h"
-#include "proto/Protocol.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -25,10 +25,22 @@ using namespace vmx::ui::test;
 
 namespace {
 
-QString Text(Harness& h, const char* edit) { return h.Find<QLineEdit>(edit)->text(); }
-QListWidget* Dump(Harness& h) { return h.Find<QListWidget>("ListBoxBoot"); }
-void Click(Harness& h, const char* name) { h.Find<QAbstractButton>(name)->click(); }
-QString M(Harness& h, int i) { return h.form->session().Msg(i); }
+QString Text(Harness& h, const char* edit)
+{
+    return h.Find<QLineEdit>(edit)->text();
+}
+QListWidget* Dump(Harness& h)
+{
+    return h.Find<QListWidget>("ListBoxBoot");
+}
+void Click(Harness& h, const char* name)
+{
+    h.Find<QAbstractButton>(name)->click();
+}
+QString M(Harness& h, int i)
+{
+    return h.form->session().Msg(i);
+}
 
 // One simulated sensor that answers polls (no stream).
 void PolledSensor(Harness& h)
@@ -37,7 +49,10 @@ void PolledSensor(Harness& h)
     c.sensor.mode = 3;
     h.links.simConverters = {c};
 }
-sim::BootLoader& Target(Harness& h) { return h.form->station().link().OpenSimBench()->sensor().bootLoader(); }
+sim::BootLoader& Target(Harness& h)
+{
+    return h.form->station().link().OpenSimBench()->sensor().bootLoader();
+}
 
 void WriteText(const QString& path, const QByteArray& text)
 {
@@ -52,8 +67,9 @@ TEST(BootPage, ControlsAndTheCodeDumpAtStart)
 {
     Harness h;
     h.Start();
-    for (const char* n : {"BTStartBoot", "BTBootReset", "BTBootPing", "BTBootIdent", "BTMemErase", "BTMemRead",
-                          "BTMemWrite", "BTMemVerify", "BTOpenFileHex", "BTSaveHexFile", "BTABSImport", "BTDownload"})
+    for (const char* n :
+         {"BTStartBoot", "BTBootReset", "BTBootPing", "BTBootIdent", "BTMemErase", "BTMemRead", "BTMemWrite",
+          "BTMemVerify", "BTOpenFileHex", "BTSaveHexFile", "BTABSImport", "BTDownload"})
         EXPECT_NE(h.Find<QPushButton>(n), nullptr);
     EXPECT_EQ(h.Find<QWidget>("GBBootMem")->findChildren<QRadioButton*>().size(), 4);
     EXPECT_TRUE(h.Find<QRadioButton>("RBMemCode")->isChecked());
@@ -65,7 +81,8 @@ TEST(BootPage, ControlsAndTheCodeDumpAtStart)
     EXPECT_TRUE(h.Find<QCheckBox>("BHexImport")->isChecked());
     EXPECT_FALSE(h.Find<QCheckBox>("BABSImport")->isChecked());
     EXPECT_EQ(h.Find<QGroupBox>("GBBootBoot")->title(), QStringLiteral("Boot-Sektor"));
-    EXPECT_NE(h.Find<QGroupBox>("GBBootBoot")->findChild<QLineEdit*>(QStringLiteral("EditBootEndAddr")), nullptr);
+    EXPECT_NE(h.Find<QGroupBox>("GBBootBoot")->findChild<QLineEdit*>(QStringLiteral("EditBootEndAddr")),
+              nullptr);
 
     EXPECT_EQ(Text(h, "EditStartAddr"), QStringLiteral("0000"));
     EXPECT_EQ(Text(h, "EditEndAddr"), QStringLiteral("19FF"));
@@ -75,7 +92,8 @@ TEST(BootPage, ControlsAndTheCodeDumpAtStart)
     QListWidget* list = Dump(h);
     ASSERT_EQ(list->count(), 0x1C00 / 16 + 1);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral("0000: ") + QStringLiteral("FF ").repeated(16));
-    EXPECT_EQ(list->item(0x1A0)->text(), QStringLiteral("-----------------------------------------------------"));
+    EXPECT_EQ(list->item(0x1A0)->text(),
+              QStringLiteral("-----------------------------------------------------"));
     EXPECT_TRUE(list->item(0x1A1)->text().startsWith(QStringLiteral("1A00: ")));
     EXPECT_TRUE(list->item(list->count() - 1)->text().startsWith(QStringLiteral("1BF0: ")));
 }
@@ -110,7 +128,8 @@ TEST(BootPage, KindsMcuButtonsAndAddressEdits)
     EXPECT_EQ(Text(h, "EditBootEndAddr"), QStringLiteral("0DFF"));
     EXPECT_EQ(Text(h, "EditEndAddr"), QStringLiteral("0BFF"));
     EXPECT_EQ(Dump(h)->count(), 0xE00 / 16 + 1);
-    EXPECT_EQ(Dump(h)->item(0xC0)->text(), QStringLiteral("-----------------------------------------------------"));
+    EXPECT_EQ(Dump(h)->item(0xC0)->text(),
+              QStringLiteral("-----------------------------------------------------"));
 }
 
 TEST(BootPage, IdentificationReadAndEraseThroughTheButtons)
@@ -127,18 +146,24 @@ TEST(BootPage, IdentificationReadAndEraseThroughTheButtons)
     EXPECT_EQ(Text(h, "EditEndAddr"), QStringLiteral("19FF"));
 
     auto& flash = Target(h).flash();
-    for (int i = 0; i < 0x1A00; ++i) flash[size_t(i)] = quint8(i * 3);
+    for (int i = 0; i < 0x1A00; ++i)
+        flash[size_t(i)] = quint8(i * 3);
     Click(h, "BTMemRead");
-    EXPECT_EQ(f.PanelTextOf(1), f.session().Msg(273) + QStringLiteral("von 0000 bis 19FF, ") + f.session().Msg(250));
-    EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 0x1A00, f.station().images().Image(boot::KindCode).begin()));
-    EXPECT_EQ(Dump(h)->item(1)->text(), QStringLiteral("0010: 30 33 36 39 3C 3F 42 45 48 4B 4E 51 54 57 5A 5D "));
+    EXPECT_EQ(f.PanelTextOf(1),
+              f.session().Msg(273) + QStringLiteral("von 0000 bis 19FF, ") + f.session().Msg(250));
+    EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 0x1A00,
+                           f.station().images().Image(boot::KindCode).begin()));
+    EXPECT_EQ(Dump(h)->item(1)->text(),
+              QStringLiteral("0010: 30 33 36 39 3C 3F 42 45 48 4B 4E 51 54 57 5A 5D "));
 
     // SRAM has no erase command: its range is written with 0xFF.
     Click(h, "RBMemSRAM");
     Target(h).sram().fill(0x12);
     Click(h, "BTMemErase");
-    EXPECT_EQ(f.PanelTextOf(1), f.session().Msg(308) + QStringLiteral("von 0000 bis 00FF, ") + f.session().Msg(250));
-    EXPECT_TRUE(std::all_of(Target(h).sram().begin(), Target(h).sram().end(), [](quint8 v) { return v == 0xFF; }));
+    EXPECT_EQ(f.PanelTextOf(1),
+              f.session().Msg(308) + QStringLiteral("von 0000 bis 00FF, ") + f.session().Msg(250));
+    EXPECT_TRUE(
+        std::all_of(Target(h).sram().begin(), Target(h).sram().end(), [](quint8 v) { return v == 0xFF; }));
 }
 
 TEST(BootPage, HexImportAsksOnceAndFillsTheCheckedImage)
@@ -166,7 +191,8 @@ TEST(BootPage, HexImportAsksOnceAndFillsTheCheckedImage)
     EXPECT_EQ(xram[0x12], 0x33);
     EXPECT_EQ(xram[0x13], 0xFF);
     EXPECT_EQ(h.form->PanelTextOf(1), M(h, 316) + M(h, 250));
-    EXPECT_EQ(Dump(h)->item(1)->text(), QStringLiteral("0010: 11 22 33 ") + QStringLiteral("FF ").repeated(13));
+    EXPECT_EQ(Dump(h)->item(1)->text(),
+              QStringLiteral("0010: 11 22 33 ") + QStringLiteral("FF ").repeated(13));
 
     // Cancel in the question: no success, and the image holds the erased buffer.
     h.answers = {app::AskResult::Cancel};
@@ -265,7 +291,8 @@ TEST(BootPage, DownloadFromTheMenuWithProgressAndThePageAfterwards)
     EXPECT_EQ(picks, 1); // no name known yet: the hex import button asked
     EXPECT_EQ(f.PanelTextOf(1), M(h, 324));
     const auto& flash = Target(h).flash();
-    for (int i = 0; i < 0x1A00; ++i) ASSERT_EQ(flash[size_t(i)], quint8(i * 5)) << i;
+    for (int i = 0; i < 0x1A00; ++i)
+        ASSERT_EQ(flash[size_t(i)], quint8(i * 5)) << i;
     EXPECT_EQ(flash[0x1A00], sim::BootLoader::BootCodeByte(0));
     EXPECT_GE(changes, 416);
     EXPECT_EQ(maxSeen, 0x1A00);
@@ -273,7 +300,8 @@ TEST(BootPage, DownloadFromTheMenuWithProgressAndThePageAfterwards)
     EXPECT_TRUE(bar->isHidden());
     EXPECT_GT(pumped, 416);
     auto* pages = h.Find<QTabWidget>("PC1");
-    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("TSMonitor")); // success: back to the monitor
+    EXPECT_EQ(pages->currentWidget()->objectName(),
+              QStringLiteral("TSMonitor")); // success: back to the monitor
 
     // A failing run stays on the boot page; the file name is remembered.
     h.form->station().link().OpenSimBench()->sensor().faults.mute = true;
@@ -313,7 +341,8 @@ TEST(BootPage, TestModuleOnlyBoxSendsThePingToTheModule)
     Click(h, "BTBootPing");
     const auto module = bench.trace().Of(sim::Dir::In, sim::Unit::TestModule);
     ASSERT_EQ(module.size(), 1u);
-    EXPECT_EQ(module[0].bytes, QByteArray::fromHex("f100052" "91e"));
+    EXPECT_EQ(module[0].bytes, QByteArray::fromHex("f100052"
+                                                   "91e"));
     EXPECT_EQ(f.PanelTextOf(1), M(h, 260) + M(h, 250));
     EXPECT_TRUE(bench.rts()); // the line is back at the sensor
 }

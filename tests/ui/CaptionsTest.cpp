@@ -27,7 +27,8 @@ using namespace vmx::ui::test;
 namespace {
 
 // Every text the window shows, keyed by control and property.
-std::map<QString, QString> Snapshot(TMainForm& f) {
+std::map<QString, QString> Snapshot(TMainForm& f)
+{
     std::map<QString, QString> s;
     const QList<QObject*> all = f.findChildren<QObject*>();
     for (QObject* o : all) {
@@ -75,7 +76,8 @@ std::map<QString, QString> Snapshot(TMainForm& f) {
     return s;
 }
 
-void SelectNonDefault(TMainForm& f) {
+void SelectNonDefault(TMainForm& f)
+{
     int k = 1;
     for (QComboBox* c : f.findChildren<QComboBox*>())
         if (c->count() > 1) {
@@ -87,7 +89,8 @@ void SelectNonDefault(TMainForm& f) {
 
 } // namespace
 
-TEST(Captions, EveryNamedControlOfTheTableExistsOrIsLeftForLater) {
+TEST(Captions, EveryNamedControlOfTheTableExistsOrIsLeftForLater)
+{
     Harness h;
     h.Start();
     // Names this window builds now; the rest belong to pages filled in later.
@@ -101,7 +104,8 @@ TEST(Captions, EveryNamedControlOfTheTableExistsOrIsLeftForLater) {
     EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Monitor"));
 }
 
-TEST(Captions, TableTextsLandOnTheirControls) {
+TEST(Captions, TableTextsLandOnTheirControls)
+{
     Harness h;
     h.Start();
     EXPECT_EQ(h.Act("ALStart")->text(), QStringLiteral("START"));
@@ -139,7 +143,8 @@ TEST(Captions, TableTextsLandOnTheirControls) {
     EXPECT_EQ(h.Find<QLineEdit>("EBubbleTabHeadPWM")->text(), QStringLiteral("PWM"));
 }
 
-TEST(Captions, EnglishAndBackRestoresEveryCaptionAndSelection) {
+TEST(Captions, EnglishAndBackRestoresEveryCaptionAndSelection)
+{
     Harness h;
     TMainForm& f = h.Start();
     SelectNonDefault(f);
@@ -174,7 +179,8 @@ TEST(Captions, EnglishAndBackRestoresEveryCaptionAndSelection) {
     EXPECT_EQ(f.PWForm()->windowTitle(), QStringLiteral("Mode wechseln"));
 }
 
-TEST(Captions, SelectionBeyondTheNewListEndsOnItsLastEntry) {
+TEST(Captions, SelectionBeyondTheNewListEndsOnItsLastEntry)
+{
     Harness h;
     h.Start();
     auto* c = h.Find<QComboBox>("CBMeasTime");
@@ -191,7 +197,8 @@ TEST(Captions, SelectionBeyondTheNewListEndsOnItsLastEntry) {
     EXPECT_EQ(model->currentIndex(), -1);
 }
 
-TEST(Captions, BannerTogglesTheLanguageAndShowsTheOtherOne) {
+TEST(Captions, BannerTogglesTheLanguageAndShowsTheOtherOne)
+{
     Harness h;
     TMainForm& f = h.Start();
     QAction* banner = h.Act("MIBanner");
@@ -214,7 +221,8 @@ TEST(Captions, BannerTogglesTheLanguageAndShowsTheOtherOne) {
     EXPECT_EQ(f.session().language(), 0);
 }
 
-TEST(Captions, LanguageSwitchReappliesTheTypeButKeepsTheChosenVersion) {
+TEST(Captions, LanguageSwitchReappliesTheTypeButKeepsTheChosenVersion)
+{
     Harness h;
     TMainForm& f = h.Start();
     h.Act("MIVersion_5028143")->trigger();

@@ -17,19 +17,22 @@ using namespace vmx::ui::test;
 
 namespace {
 
-void Fill(TStateForm& log, int count) {
+void Fill(TStateForm& log, int count)
+{
     for (int i = 0; log.LineCount() < count; ++i)
         log.AddMessage(QStringLiteral("m%1").arg(i));
 }
 
-bool TabShown(Harness& h, const char* page) {
+bool TabShown(Harness& h, const char* page)
+{
     auto* t = h.Find<QTabWidget>("PC1");
     return t->isTabVisible(t->indexOf(h.Find<QWidget>(page)));
 }
 
 } // namespace
 
-TEST(LogWindow, WarnsOnceWhenTheTenThousandthMessageArrives) {
+TEST(LogWindow, WarnsOnceWhenTheTenThousandthMessageArrives)
+{
     TStateForm log([](int i) { return lang::Msg(i, 0); }, nullptr);
     Fill(log, 9999);
     EXPECT_EQ(log.LineCount(), 9999);
@@ -44,7 +47,8 @@ TEST(LogWindow, WarnsOnceWhenTheTenThousandthMessageArrives) {
     EXPECT_EQ(log.Lines().count(lang::Msg(342, 0)), 1);
 }
 
-TEST(LogWindow, MessageAfterMoreThanTwentyThousandLinesClearsTheLog) {
+TEST(LogWindow, MessageAfterMoreThanTwentyThousandLinesClearsTheLog)
+{
     TStateForm log([](int i) { return lang::Msg(i, 1); }, nullptr);
     Fill(log, 20000);
     log.AddMessage(QStringLiteral("line 20001")); // 20000 lines are not yet too many
@@ -57,7 +61,8 @@ TEST(LogWindow, MessageAfterMoreThanTwentyThousandLinesClearsTheLog) {
     EXPECT_EQ(log.LineCount(), 3);
 }
 
-TEST(LogWindow, CloseBoxUnchecksTheMenuItemAndTheLinesStay) {
+TEST(LogWindow, CloseBoxUnchecksTheMenuItemAndTheLinesStay)
+{
     Harness h;
     TMainForm& f = h.Start();
     QAction* item = h.Act("MIOptMessageWindow");
@@ -79,7 +84,8 @@ TEST(LogWindow, CloseBoxUnchecksTheMenuItemAndTheLinesStay) {
     EXPECT_EQ(log->Lines(), before);
 }
 
-TEST(ModeDialog, ServiceCodeWithEnterConfirmsWaitsAndShowsTheBootPage) {
+TEST(ModeDialog, ServiceCodeWithEnterConfirmsWaitsAndShowsTheBootPage)
+{
     Harness h;
     TMainForm& f = h.Start();
     TPWForm* pw = f.PWForm();
@@ -101,7 +107,8 @@ TEST(ModeDialog, ServiceCodeWithEnterConfirmsWaitsAndShowsTheBootPage) {
     EXPECT_TRUE(h.Find<QMenu>("MIBootMenu")->menuAction()->isVisible());
 }
 
-TEST(ModeDialog, ManufacturerAddsTheTestPageAndStandardHidesBoth) {
+TEST(ModeDialog, ManufacturerAddsTheTestPageAndStandardHidesBoth)
+{
     Harness h;
     TMainForm& f = h.Start();
     TPWForm* pw = f.PWForm();
@@ -127,7 +134,8 @@ TEST(ModeDialog, ManufacturerAddsTheTestPageAndStandardHidesBoth) {
     EXPECT_FALSE(h.Find<QWidget>("EIdSN")->isEnabled());
 }
 
-TEST(ModeDialog, OpensWithStarsThatTheFocusEmpties) {
+TEST(ModeDialog, OpensWithStarsThatTheFocusEmpties)
+{
     Harness h;
     TMainForm& f = h.Start();
     TPWForm* pw = f.PWForm();
@@ -143,7 +151,8 @@ TEST(ModeDialog, OpensWithStarsThatTheFocusEmpties) {
     EXPECT_EQ(pw->size(), QSize(408, 136));
 }
 
-TEST(ModeDialog, WrongCodeStaysOpenAndChangesNothing) {
+TEST(ModeDialog, WrongCodeStaysOpenAndChangesNothing)
+{
     Harness h;
     TMainForm& f = h.Start();
     TPWForm* pw = f.PWForm();

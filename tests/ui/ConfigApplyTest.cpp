@@ -12,12 +12,14 @@ using namespace vmx::ui::test;
 
 namespace {
 
-bool TabShown(Harness& h, const char* page) {
+bool TabShown(Harness& h, const char* page)
+{
     auto* t = h.Find<QTabWidget>("PC1");
     return t->isTabVisible(t->indexOf(h.Find<QWidget>(page)));
 }
 
-QString CheckedRefresh(Harness& h) {
+QString CheckedRefresh(Harness& h)
+{
     QStringList on;
     for (int tag : {1, 2, 5, 10, 20, 50, 100, 200})
         if (h.Act(QStringLiteral("MIDrawDia_%1").arg(tag).toLatin1().constData())->isChecked())
@@ -27,7 +29,8 @@ QString CheckedRefresh(Harness& h) {
 
 } // namespace
 
-TEST(ConfigApplied, MissingFileLeavesEveryDefault) {
+TEST(ConfigApplied, MissingFileLeavesEveryDefault)
+{
     Harness h;
     TMainForm& f = h.Start();
     EXPECT_EQ(f.session().language(), 0);
@@ -52,7 +55,8 @@ TEST(ConfigApplied, MissingFileLeavesEveryDefault) {
     EXPECT_TRUE(f.StateForm()->Lines().contains(lang::Msg(319, 0) + QStringLiteral("MONITOR.INI")));
 }
 
-TEST(ConfigApplied, EnglishManufacturerAndEveryMenuSetting) {
+TEST(ConfigApplied, EnglishManufacturerAndEveryMenuSetting)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nLANGUAGE=ENGLISH\nMODE=MANUFACTURE\nREFRESHDIA=50\n"
                               "DATAOVERFLOW=ROLLOVER\nMESSAGEWINDOW=ON\nBEEPER=ON\nWITHACK=OFF\n"
@@ -86,7 +90,8 @@ TEST(ConfigApplied, EnglishManufacturerAndEveryMenuSetting) {
     EXPECT_TRUE(f.station().PowerAutomatic());
 }
 
-TEST(ConfigApplied, RefreshValueThatIsNoMenuTagChangesNothing) {
+TEST(ConfigApplied, RefreshValueThatIsNoMenuTagChangesNothing)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nREFRESHDIA=7\nDATAOVERFLOW=RESTART\n"));
     TMainForm& f = h.Start();
@@ -95,7 +100,8 @@ TEST(ConfigApplied, RefreshValueThatIsNoMenuTagChangesNothing) {
     EXPECT_EQ(f.DataOverflowPolicy(), app::DataOverflow::Restart);
 }
 
-TEST(ConfigApplied, ServiceModeShowsBootButNotTest) {
+TEST(ConfigApplied, ServiceModeShowsBootButNotTest)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=SERVICE\nMESSAGEWINDOW=OFF\n"));
     h.Start();
@@ -105,7 +111,8 @@ TEST(ConfigApplied, ServiceModeShowsBootButNotTest) {
     EXPECT_FALSE(h.Act("MIOptMessageWindow")->isChecked());
 }
 
-TEST(ConfigApplied, LanguageOptionOverridesTheFile) {
+TEST(ConfigApplied, LanguageOptionOverridesTheFile)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nLANGUAGE=GERMAN\n"));
     h.options.language = 1;
@@ -120,7 +127,8 @@ TEST(ConfigApplied, LanguageOptionOverridesTheFile) {
     EXPECT_EQ(g.Act("ALEnd")->text(), QStringLiteral("ENDE"));
 }
 
-TEST(ConfigApplied, NamedParameterFileIsReportedAndStandardValuesStay) {
+TEST(ConfigApplied, NamedParameterFileIsReportedAndStandardValuesStay)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[DEVICE]\nPARFILE=QVR.hex\n"));
     TMainForm& f = h.Start();
@@ -129,15 +137,17 @@ TEST(ConfigApplied, NamedParameterFileIsReportedAndStandardValuesStay) {
     EXPECT_TRUE(log.contains(lang::Msg(117, 0)));
 }
 
-TEST(ConfigApplied, ParameterFileWithASignedAddressDoesNotBreakTheStart) {
+TEST(ConfigApplied, ParameterFileWithASignedAddressDoesNotBreakTheStart)
+{
     // "-100" in the address field was read as a negative address and written before the
     // parameter image: the window crashed at every start with this PARFILE.
     Harness h;
     h.WriteIni(QStringLiteral("[DEVICE]\nPARFILE=bad.hex\n"));
     QFile par(h.dir.filePath(QStringLiteral("bad.hex")));
     ASSERT_TRUE(par.open(QIODevice::WriteOnly));
-    par.write("[PARAMETER]\r\n[IDENTCODE=20]\r\n[TYPE=05]\r\n[SUBTYPE=28]\r\n[FIRMWARE=143]\r\n[CODE]\r\n"
-              ":10-1000000112233445566778899aabbccddeeff00\r\n:0aff-10000112233445566778899\r\n:00000001FF\r\n");
+    par.write(
+        "[PARAMETER]\r\n[IDENTCODE=20]\r\n[TYPE=05]\r\n[SUBTYPE=28]\r\n[FIRMWARE=143]\r\n[CODE]\r\n"
+        ":10-1000000112233445566778899aabbccddeeff00\r\n:0aff-10000112233445566778899\r\n:00000001FF\r\n");
     par.close();
     TMainForm& f = h.Start();
     const QStringList log = f.StateForm()->Lines();

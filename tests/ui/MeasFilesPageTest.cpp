@@ -19,7 +19,8 @@ using namespace vmx::ui;
 using namespace vmx::ui::test;
 
 namespace {
-void FillStore(TMainForm& f, int n) {
+void FillStore(TMainForm& f, int n)
+{
     for (int i = 0; i < n; ++i) {
         monitor::MeasSample s = monitor::EmptySample();
         s.Index = i;
@@ -33,7 +34,8 @@ void FillStore(TMainForm& f, int n) {
 }
 } // namespace
 
-TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu) {
+TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu)
+{
     Harness h;
     TMainForm& f = h.Start();
     FillStore(f, 30);
@@ -85,7 +87,8 @@ TEST(MeasFilesPage, ExportAndImportThroughTheFileMenu) {
 
 // The window's exports save as every other file is saved: a missing folder is named, a file
 // nobody may write is refused and kept, a link is written through.
-TEST(MeasFilesPage, ExportsFollowTheSavePolicy) {
+TEST(MeasFilesPage, ExportsFollowTheSavePolicy)
+{
     Harness h;
     TMainForm& f = h.Start();
     FillStore(f, 5);
@@ -119,7 +122,8 @@ TEST(MeasFilesPage, ExportsFollowTheSavePolicy) {
     EXPECT_TRUE(QFileInfo(h.dir.filePath("real/data.txt")).size() > 100);
 }
 
-TEST(MeasFilesPage, EventSearchPageFindsAndCopies) {
+TEST(MeasFilesPage, EventSearchPageFindsAndCopies)
+{
     Harness h;
     TMainForm& f = h.Start();
     EXPECT_EQ(h.Find<QLabel>("LTEventCriteria")->text(), "Kriterium");
@@ -170,7 +174,8 @@ TEST(MeasFilesPage, EventSearchPageFindsAndCopies) {
         << text.left(60).toStdString();
 }
 
-TEST(MeasFilesPage, LegacyWorkbookThatKillsTheReaderLeavesTheWindowAndTheTable) {
+TEST(MeasFilesPage, LegacyWorkbookThatKillsTheReaderLeavesTheWindowAndTheTable)
+{
     // A damaged .xls that crashes FreeXL (found among damaged copies of an old station's
     // export, the same ones every run) fails the import with its message; the window goes on.
     Harness h;

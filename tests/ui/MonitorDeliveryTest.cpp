@@ -22,7 +22,10 @@ struct Sent {
     std::array<quint8, 16> v{};
 };
 
-quint16 Word(const std::array<quint8, 16>& v, int i) { return quint16(v[size_t(i)] << 8 | v[size_t(i + 1)]); }
+quint16 Word(const std::array<quint8, 16>& v, int i)
+{
+    return quint16(v[size_t(i)] << 8 | v[size_t(i + 1)]);
+}
 
 std::vector<Sent> SentByTheSimulator(const sim::Trace& trace, int mode)
 {
@@ -34,7 +37,8 @@ std::vector<Sent> SentByTheSimulator(const sim::Trace& trace, int mode)
             // The polled answer: V0..V15 at 4..19, OUT at 20 (22-byte answers).
             if (e.bytes.size() != 22 || b[3] != 0x23) continue;
             s.hasValues = true;
-            for (int k = 0; k < 16; ++k) s.v[size_t(k)] = b[4 + k];
+            for (int k = 0; k < 16; ++k)
+                s.v[size_t(k)] = b[4 + k];
             s.out = b[20];
         } else if (e.note == QLatin1String("stream block")) {
             const int rec = mode == 2 ? 5 : 3;
@@ -102,7 +106,8 @@ void RunMode(int mode, int ticks, int tickMs)
     std::vector<quint8> records;
     for (const sim::TraceEntry& e : bench->trace().Of(sim::Dir::Out, sim::Unit::Sensor))
         if (e.note == QLatin1String("stream block") && e.bytes.size() == 48)
-            for (int k = 0; k < 16; ++k) records.push_back(quint8(e.bytes[k * 3 + 1]));
+            for (int k = 0; k < 16; ++k)
+                records.push_back(quint8(e.bytes[k * 3 + 1]));
     size_t at = 0;
     bool sawAlarm = false, sawClear = false;
     for (int i = 0; i < n; ++i) {
@@ -111,9 +116,13 @@ void RunMode(int mode, int ticks, int tickMs)
         EXPECT_EQ(+m.Index, i);
         if (mode == 1) {
             EXPECT_TRUE(Matches(m, Sent{m.OUT, false, {}})) << "no values in the short stream: " << i;
-            auto windowMax = [&](size_t p) { return *std::max_element(records.begin() + long(p), records.begin() + long(p) + 16); };
-            while (at + 16 <= records.size() && windowMax(at) != m.OUT) ++at;
-            ASSERT_LE(at + 16, records.size()) << "sample " << i << " (OUT " << int(m.OUT) << ") was never sent";
+            auto windowMax = [&](size_t p) {
+                return *std::max_element(records.begin() + long(p), records.begin() + long(p) + 16);
+            };
+            while (at + 16 <= records.size() && windowMax(at) != m.OUT)
+                ++at;
+            ASSERT_LE(at + 16, records.size())
+                << "sample " << i << " (OUT " << int(m.OUT) << ") was never sent";
             at += 16;
         } else {
             while (at < sent.size() && !Matches(m, sent[at])) {
@@ -154,9 +163,13 @@ void RunMode(int mode, int ticks, int tickMs)
         const monitor::MeasSample& m = f.station().store().at(i);
         EXPECT_EQ(img.pixel(50 + i, 20), StateColour(m.OUT, 240)) << i;
         // Only where the AMax polyline, drawn later, does not cross the point.
-        auto yMax = [&](int j) { return 288 - std::min(128, f.station().store().at(std::max(j, 0)).AMax / 2); };
+        auto yMax = [&](int j) {
+            return 288 - std::min(128, f.station().store().at(std::max(j, 0)).AMax / 2);
+        };
         const int y = 288 - std::min(128, m.Ampl / 2);
-        auto crosses = [&](int a, int b) { return y >= std::min(yMax(a), yMax(b)) && y <= std::max(yMax(a), yMax(b)); };
+        auto crosses = [&](int a, int b) {
+            return y >= std::min(yMax(a), yMax(b)) && y <= std::max(yMax(a), yMax(b));
+        };
         if (mode != 1 && !crosses(i - 1, i) && !crosses(i, i + 1)) {
             EXPECT_EQ(img.pixel(50 + i, 288 - std::min(128, m.Ampl / 2)), qRgb(255, 255, 0)) << i;
         }
@@ -166,6 +179,15 @@ void RunMode(int mode, int ticks, int tickMs)
 
 } // namespace
 
-TEST(MonitorDelivery, PolledAnswersAreStoredAndShown) { RunMode(3, 60, 100); }
-TEST(MonitorDelivery, LongStreamBlocksAreStoredAndShown) { RunMode(2, 120, 10); }
-TEST(MonitorDelivery, ShortStreamBlocksAreStoredAndShown) { RunMode(1, 80, 10); }
+TEST(MonitorDelivery, PolledAnswersAreStoredAndShown)
+{
+    RunMode(3, 60, 100);
+}
+TEST(MonitorDelivery, LongStreamBlocksAreStoredAndShown)
+{
+    RunMode(2, 120, 10);
+}
+TEST(MonitorDelivery, ShortStreamBlocksAreStoredAndShown)
+{
+    RunMode(1, 80, 10);
+}

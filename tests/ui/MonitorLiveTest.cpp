@@ -60,7 +60,8 @@ int LastSlot(const monitor::MeasurementStore& s)
 
 } // namespace
 
-TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
+TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock)
+{
     Harness h;
     sim::ConverterSpec converter;
     converter.sensor.mode = 2;
@@ -170,7 +171,8 @@ TEST(MonitorLive, TenMinutesOfLongStreamAndATubeEmptiedInTheDock) {
 
 // A polled sensor below V1.24 sends no OUT: the window derives it from the bubble factor of
 // the working parameter block (byte 22), as the edit on the settings page sets it.
-TEST(MonitorLive, PolledV123OutIsTheBubbleFactorTimesTheAverage) {
+TEST(MonitorLive, PolledV123OutIsTheBubbleFactorTimesTheAverage)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[DEVICE]\nIDENTCODE=20\nTYPE=6\nSUBTYPE=0\nFIRMWARE=123\n"));
     sim::ConverterSpec converter;

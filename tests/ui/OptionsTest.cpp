@@ -7,12 +7,14 @@
 using namespace vmx::ui;
 
 namespace {
-OptionsOutcome Parse(std::vector<std::string> args, MonitorOptions& o, bool foreign = false) {
+OptionsOutcome Parse(std::vector<std::string> args, MonitorOptions& o, bool foreign = false)
+{
     return ParseMonitorOptions(args, o, foreign);
 }
 } // namespace
 
-TEST(MonitorOptions, EveryOptionIsTaken) {
+TEST(MonitorOptions, EveryOptionIsTaken)
+{
     MonitorOptions o;
     const OptionsOutcome r = Parse(
         {"--config-dir", "/tmp/station", "--lang", "en", "--simulate=bench2", "--port", "/dev/pts/7"}, o);
@@ -24,7 +26,8 @@ TEST(MonitorOptions, EveryOptionIsTaken) {
     EXPECT_EQ(o.port, QStringLiteral("/dev/pts/7"));
 }
 
-TEST(MonitorOptions, DefaultsAndTheBareSimulateFlag) {
+TEST(MonitorOptions, DefaultsAndTheBareSimulateFlag)
+{
     MonitorOptions o;
     ASSERT_EQ(Parse({}, o).kind, OptionsOutcome::Run);
     EXPECT_TRUE(o.configDir.isEmpty());
@@ -37,7 +40,8 @@ TEST(MonitorOptions, DefaultsAndTheBareSimulateFlag) {
     EXPECT_EQ(s.language, 0);
 }
 
-TEST(MonitorOptions, HelpVersionAndUsageErrors) {
+TEST(MonitorOptions, HelpVersionAndUsageErrors)
+{
     MonitorOptions o;
     OptionsOutcome help = Parse({"--help"}, o);
     EXPECT_EQ(help.kind, OptionsOutcome::Exit);

@@ -20,17 +20,20 @@ namespace Par = vmx::sensor::Par;
 
 namespace {
 
-void Choose(Harness& h, int key) {
+void Choose(Harness& h, int key)
+{
     h.Act(QStringLiteral("MIVersion_%1").arg(key).toLatin1().constData())->trigger();
 }
 
-void ShowPage(Harness& h, const char* sub) {
+void ShowPage(Harness& h, const char* sub)
+{
     h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSSET"));
     h.Find<QTabWidget>("PCSet")->setCurrentWidget(h.Find<QWidget>(sub));
 }
 
 // Types `text` into the edit as the user does and presses Enter.
-void Type(Harness& h, const char* name, const QString& text) {
+void Type(Harness& h, const char* name, const QString& text)
+{
     auto* e = h.Find<QLineEdit>(name);
     ASSERT_TRUE(e->isVisible()) << name;
     ASSERT_TRUE(e->isEnabled()) << name;
@@ -42,13 +45,15 @@ void Type(Harness& h, const char* name, const QString& text) {
     QTest::keyClick(e, Qt::Key_Return);
 }
 
-QString Text(Harness& h, const char* name) {
+QString Text(Harness& h, const char* name)
+{
     return h.Find<QLineEdit>(name)->text();
 }
 
 } // namespace
 
-TEST(ParameterPages, GateBeginWithCommaSendPulseOffAndIncrementClamp) {
+TEST(ParameterPages, GateBeginWithCommaSendPulseOffAndIncrementClamp)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     ShowPage(h, "TSSet2"); // row 0 (V1.4x) has the V1.40 page
@@ -85,7 +90,8 @@ TEST(ParameterPages, GateBeginWithCommaSendPulseOffAndIncrementClamp) {
     EXPECT_EQ(Text(h, "EAmplMaxUpLimit"), QStringLiteral("255"));
 }
 
-TEST(ParameterPages, ServiceModeTimeBelowTheLimitShowsNoLimit) {
+TEST(ParameterPages, ServiceModeTimeBelowTheLimitShowsNoLimit)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     Choose(h, 5030201); // QVR05.30 V2.01: bit 12 enables the service-mode time
@@ -99,7 +105,8 @@ TEST(ParameterPages, ServiceModeTimeBelowTheLimitShowsNoLimit) {
     EXPECT_EQ(Text(h, "EServiceModeTime"), QStringLiteral("100"));
 }
 
-TEST(ParameterPages, GainTestCellsClampAndEmptyIsZero) {
+TEST(ParameterPages, GainTestCellsClampAndEmptyIsZero)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     ShowPage(h, "TSSet3");
@@ -131,7 +138,8 @@ TEST(ParameterPages, GainTestCellsClampAndEmptyIsZero) {
     EXPECT_EQ(grid->item(3, 2)->text(), QStringLiteral("000"));
 }
 
-TEST(ParameterPages, BubbleTableSizesThatDecreaseShowTheError) {
+TEST(ParameterPages, BubbleTableSizesThatDecreaseShowTheError)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     ShowPage(h, "TSSet2");
@@ -162,7 +170,8 @@ TEST(ParameterPages, BubbleTableSizesThatDecreaseShowTheError) {
     EXPECT_EQ(Text(h, "EBubbleTab_8_0"), lang::Msg(458, 0));
 }
 
-TEST(ParameterPages, SecurityListShowsAndWritesTheByteAndItsInverse) {
+TEST(ParameterPages, SecurityListShowsAndWritesTheByteAndItsInverse)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     ShowPage(h, "TSSet3");
@@ -183,7 +192,8 @@ TEST(ParameterPages, SecurityListShowsAndWritesTheByteAndItsInverse) {
     EXPECT_EQ(f.station().params().edit.SecurityInv(), 0xEC);
 }
 
-TEST(ParameterPages, PanelsToggleTheirBitsAndShowColourAndLevel) {
+TEST(ParameterPages, PanelsToggleTheirBitsAndShowColourAndLevel)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     Choose(h, 5011131); // V1.31: the older page with the LED and output groups
@@ -221,7 +231,8 @@ TEST(ParameterPages, PanelsToggleTheirBitsAndShowColourAndLevel) {
     EXPECT_EQ(level->text(), QStringLiteral("L"));
 }
 
-TEST(ParameterPages, ListsCheckBoxesAndTheStartConfiguration) {
+TEST(ParameterPages, ListsCheckBoxesAndTheStartConfiguration)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     sensor::ParameterBlock& b = f.station().params().edit;
@@ -259,7 +270,8 @@ TEST(ParameterPages, ListsCheckBoxesAndTheStartConfiguration) {
     EXPECT_EQ(h.Find<QLabel>("LMSerialModeOut2")->text(), lang::Msg(431, 0));
 }
 
-TEST(ParameterPages, SerialModeListFollowsTheTypeAndIsClamped) {
+TEST(ParameterPages, SerialModeListFollowsTheTypeAndIsClamped)
+{
     Harness h;
     TMainForm& f = h.Start();
     auto* serial = h.Find<QComboBox>("CBMSerialMode");
@@ -274,7 +286,8 @@ TEST(ParameterPages, SerialModeListFollowsTheTypeAndIsClamped) {
     EXPECT_EQ(h.Find<QLabel>("LMSerialModeOut")->text(), lang::Msg(431, 0));
 }
 
-TEST(ParameterPages, OlderTypesClearTheNewerFieldsAndLeaveTheSecondSetAlone) {
+TEST(ParameterPages, OlderTypesClearTheNewerFieldsAndLeaveTheSecondSetAlone)
+{
     Harness h;
     TMainForm& f = h.Start();
     Choose(h, 5011131);
@@ -287,7 +300,8 @@ TEST(ParameterPages, OlderTypesClearTheNewerFieldsAndLeaveTheSecondSetAlone) {
     EXPECT_EQ(Text(h, "EGateBegin"), Text(h, "EGateBegin2"));
 }
 
-TEST(ParameterPages, StandardRestoresTheStandardBlock) {
+TEST(ParameterPages, StandardRestoresTheStandardBlock)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     ShowPage(h, "TSSet3");
@@ -299,7 +313,8 @@ TEST(ParameterPages, StandardRestoresTheStandardBlock) {
     EXPECT_EQ(Text(h, "ECRC"), QStringLiteral("$FFFF"));
 }
 
-TEST(ParameterPages, ScaleAndThresholdEditsAreLimited) {
+TEST(ParameterPages, ScaleAndThresholdEditsAreLimited)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     Type(h, "EMaxBubble", QStringLiteral("10"));

@@ -12,14 +12,16 @@ using namespace vmx::ui::test;
 
 namespace {
 
-QImage Render(TMainForm& f) {
+QImage Render(TMainForm& f)
+{
     f.resize(1040, 700);
     QCoreApplication::processEvents();
     return f.grab().toImage();
 }
 
 // Enough different colours that the window is not an empty area.
-int Colours(const QImage& img) {
+int Colours(const QImage& img)
+{
     QSet<QRgb> seen;
     for (int y = 0; y < img.height(); y += 3)
         for (int x = 0; x < img.width(); x += 3)
@@ -29,7 +31,8 @@ int Colours(const QImage& img) {
 
 } // namespace
 
-TEST(Screenshot, MainWindowInGermanAndEnglish) {
+TEST(Screenshot, MainWindowInGermanAndEnglish)
+{
     QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
     Harness h;
     TMainForm& f = h.StartShown();
@@ -51,7 +54,8 @@ TEST(Screenshot, MainWindowInGermanAndEnglish) {
     }
 }
 
-TEST(Screenshot, SettingsPagesWithTheStandardBlock) {
+TEST(Screenshot, SettingsPagesWithTheStandardBlock)
+{
     QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
     Harness h;
     TMainForm& f = h.StartShown();
@@ -60,6 +64,7 @@ TEST(Screenshot, SettingsPagesWithTheStandardBlock) {
         h.Find<QTabWidget>("PCSet")->setCurrentWidget(h.Find<QWidget>(page));
         const QImage img = Render(f);
         EXPECT_GT(Colours(img), 20);
-        img.save(QDir(QStringLiteral(VMX_TEST_ARTEFACTS)).filePath(QStringLiteral("settings_%1.png").arg(page)));
+        img.save(
+            QDir(QStringLiteral(VMX_TEST_ARTEFACTS)).filePath(QStringLiteral("settings_%1.png").arg(page)));
     }
 }

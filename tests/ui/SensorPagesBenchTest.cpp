@@ -22,11 +22,13 @@ using namespace vmx::ui::test;
 
 namespace {
 
-void Choose(Harness& h, int key) {
+void Choose(Harness& h, int key)
+{
     h.Act(QStringLiteral("MIVersion_%1").arg(key).toLatin1().constData())->trigger();
 }
 
-void Type(Harness& h, const char* name, const QString& text, bool enter = true) {
+void Type(Harness& h, const char* name, const QString& text, bool enter = true)
+{
     auto* e = h.Find<QLineEdit>(name);
     ASSERT_TRUE(e->isVisible() && e->isEnabled()) << name;
     e->setFocus();
@@ -36,13 +38,15 @@ void Type(Harness& h, const char* name, const QString& text, bool enter = true) 
     if (enter) QTest::keyClick(e, Qt::Key_Return);
 }
 
-QString Msg(Harness& h, int m) {
+QString Msg(Harness& h, int m)
+{
     return h.form->session().Msg(m);
 }
 
 } // namespace
 
-TEST(SensorPagesBench, EditWriteReadVerifyAndTheFileRoundTrip) {
+TEST(SensorPagesBench, EditWriteReadVerifyAndTheFileRoundTrip)
+{
     Harness h;
     h.links.simulate = QStringLiteral("stream=polled,key=5028143");
     TMainForm& f = h.StartShown();
@@ -101,7 +105,8 @@ TEST(SensorPagesBench, EditWriteReadVerifyAndTheFileRoundTrip) {
     EXPECT_EQ(f.PanelTextOf(1), before);
 }
 
-TEST(SensorPagesBench, IdentificationFillsThePageAndItsEditsAreLimited) {
+TEST(SensorPagesBench, IdentificationFillsThePageAndItsEditsAreLimited)
+{
     Harness h;
     h.links.simulate = QStringLiteral("stream=polled,key=5028143,year=14,serial=321,hw=10,model=2");
     h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=MANUFACTURER\n"));
@@ -137,7 +142,8 @@ TEST(SensorPagesBench, IdentificationFillsThePageAndItsEditsAreLimited) {
     EXPECT_EQ(grid->item(4, 1)->text(), QStringLiteral("2099 / 00042"));
 }
 
-TEST(SensorPagesBench, CalibrationGridParsesSizesAndValues) {
+TEST(SensorPagesBench, CalibrationGridParsesSizesAndValues)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=MANUFACTURER\n"));
     TMainForm& f = h.StartShown();
@@ -167,7 +173,8 @@ TEST(SensorPagesBench, CalibrationGridParsesSizesAndValues) {
     EXPECT_TRUE(h.Find<QCheckBox>("ChBIdExImCal")->isVisible());
 }
 
-TEST(SensorPagesBench, FileOfAnotherTypeAsksAndCancelKeepsTheBlock) {
+TEST(SensorPagesBench, FileOfAnotherTypeAsksAndCancelKeepsTheBlock)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     Choose(h, 5028143);
@@ -195,16 +202,20 @@ TEST(SensorPagesBench, FileOfAnotherTypeAsksAndCancelKeepsTheBlock) {
     EXPECT_EQ(h.Find<QLineEdit>("EBubbleFactor")->text(), QStringLiteral("9"));
 }
 
-TEST(SensorPagesBench, StartUpParameterFileBecomesStandardAndEditBlock) {
+TEST(SensorPagesBench, StartUpParameterFileBecomesStandardAndEditBlock)
+{
     Harness first;
     TMainForm& a = first.StartShown();
     a.station().params().edit.SetBubbleFactor(17);
     a.station().params().edit.word = 0x4321;
-    first.fileName = [&](const QString&, const QString&) { return first.dir.filePath(QStringLiteral("p.hex")); };
+    first.fileName = [&](const QString&, const QString&) {
+        return first.dir.filePath(QStringLiteral("p.hex"));
+    };
     first.Find<QAbstractButton>("BTSSaveParameterFile")->click();
 
     Harness h;
-    ASSERT_TRUE(QFile::copy(first.dir.filePath(QStringLiteral("p.hex")), h.dir.filePath(QStringLiteral("p.hex"))));
+    ASSERT_TRUE(
+        QFile::copy(first.dir.filePath(QStringLiteral("p.hex")), h.dir.filePath(QStringLiteral("p.hex"))));
     h.WriteIni(QStringLiteral("[DEVICE]\nPARFILE=p.hex\n"));
     TMainForm& f = h.Start();
     EXPECT_EQ(f.station().params().edit.BubbleFactor(), 17);
@@ -219,7 +230,8 @@ TEST(SensorPagesBench, StartUpParameterFileBecomesStandardAndEditBlock) {
     EXPECT_EQ(f.station().params().edit.BubbleFactor(), 17);
 }
 
-TEST(SensorPagesBench, OutputTableIsBuiltAsTheStartSequenceSays) {
+TEST(SensorPagesBench, OutputTableIsBuiltAsTheStartSequenceSays)
+{
     Harness h;
     h.Start();
     auto* tab = h.Find<QWidget>("PBubbleTab");
@@ -247,7 +259,8 @@ TEST(SensorPagesBench, OutputTableIsBuiltAsTheStartSequenceSays) {
 // The sensor's factory block as the pages show it differs from it in the bytes the refresh
 // normalises; its checksum byte follows, so the file saved from the read block verifies
 // against the sensor, before and after it is written back.
-TEST(SensorPagesBench, ReadSaveOpenVerifyWriteVerifyOfTheSensorsOwnBlock) {
+TEST(SensorPagesBench, ReadSaveOpenVerifyWriteVerifyOfTheSensorsOwnBlock)
+{
     Harness h;
     h.links.simulate = QStringLiteral("stream=polled,key=5028143");
     TMainForm& f = h.StartShown();

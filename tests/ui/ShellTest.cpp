@@ -3,9 +3,9 @@
 
 #include "app/Session.h"
 #include "lang/Messages.h"
+#include "sim/Bench.h"
 #include "ui/FormWidgets.h"
 #include "ui/StateForm.h"
-#include "sim/Bench.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,13 +31,15 @@ using namespace vmx::ui::test;
 
 namespace {
 
-QWidget* Current(Harness& h) {
+QWidget* Current(Harness& h)
+{
     return h.Find<QTabWidget>("PC1")->currentWidget();
 }
 
 } // namespace
 
-TEST(Shortcuts, EachKeyIsHeldByTheOneObjectTheTableNames) {
+TEST(Shortcuts, EachKeyIsHeldByTheOneObjectTheTableNames)
+{
     Harness h;
     h.Start();
     const std::map<QString, QKeySequence> table = {
@@ -80,7 +82,8 @@ TEST(Shortcuts, EachKeyIsHeldByTheOneObjectTheTableNames) {
               QStringLiteral("START\t") + QKeySequence(Qt::Key_F3).toString(QKeySequence::NativeText));
 }
 
-TEST(Shortcuts, F8TogglesBetweenMonitorAndTable) {
+TEST(Shortcuts, F8TogglesBetweenMonitorAndTable)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     EXPECT_EQ(Current(h), h.Find<QWidget>("TSMonitor"));
@@ -95,7 +98,8 @@ TEST(Shortcuts, F8TogglesBetweenMonitorAndTable) {
     EXPECT_EQ(Current(h), h.Find<QWidget>("TSMonitor"));
 }
 
-TEST(Shortcuts, F1OpensTheHelpDocumentOfTheActiveLanguage) {
+TEST(Shortcuts, F1OpensTheHelpDocumentOfTheActiveLanguage)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     QTest::keyClick(&f, Qt::Key_F1);
@@ -111,7 +115,8 @@ TEST(Shortcuts, F1OpensTheHelpDocumentOfTheActiveLanguage) {
     EXPECT_TRUE(h.questions.size() == 1u); // only the start's "no interface" warning
 }
 
-TEST(EnterKey, CommitsTheFocusedEditOnceAndNothingElse) {
+TEST(EnterKey, CommitsTheFocusedEditOnceAndNothingElse)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     QSignalSpy spy(&f, &TMainForm::editChanged);
@@ -145,7 +150,8 @@ TEST(EnterKey, CommitsTheFocusedEditOnceAndNothingElse) {
     EXPECT_EQ(f.EditChangeCount(), before + 3);
 }
 
-TEST(EnterKey, CommitsTheGainTestGridFromItsCellEditor) {
+TEST(EnterKey, CommitsTheGainTestGridFromItsCellEditor)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSSET"));
@@ -159,7 +165,8 @@ TEST(EnterKey, CommitsTheGainTestGridFromItsCellEditor) {
     EXPECT_EQ(spy.at(0).at(0).value<QObject*>(), grid);
 }
 
-TEST(EnterKey, NothingHappensWhileTheWindowIsHidden) {
+TEST(EnterKey, NothingHappensWhileTheWindowIsHidden)
+{
     Harness h;
     TMainForm& f = h.Start();
     h.Find<QLineEdit>("ENThr")->setFocus();
@@ -168,7 +175,8 @@ TEST(EnterKey, NothingHappensWhileTheWindowIsHidden) {
     EXPECT_EQ(f.EditChangeCount(), before);
 }
 
-TEST(Link, NoLinkAtStartWarnsOnceAndLeavesStartAndStopDisabled) {
+TEST(Link, NoLinkAtStartWarnsOnceAndLeavesStartAndStopDisabled)
+{
     Harness h;
     TMainForm& f = h.Start();
     EXPECT_EQ(f.portName(), QStringLiteral("nix"));
@@ -186,23 +194,26 @@ TEST(Link, NoLinkAtStartWarnsOnceAndLeavesStartAndStopDisabled) {
     EXPECT_TRUE(h.Act("ALPowerOn")->isChecked());
     EXPECT_TRUE(h.Act("ALSwitchRTS")->isChecked());
     EXPECT_EQ(h.Act("ALSwitchRTS")->text(), QStringLiteral("PC <-> QVR"));
-
 }
 
 // A pseudo-terminal stands in for a serial port: the program opens it like any COM port.
 struct Pty {
     int master = -1;
     QString path;
-    Pty() {
+    Pty()
+    {
         master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) path = QString::fromLatin1(ptsname(master));
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
+            path = QString::fromLatin1(ptsname(master));
     }
-    ~Pty() {
+    ~Pty()
+    {
         if (master >= 0) close(master);
     }
 };
 
-TEST(Link, ConverterFirstThenSerialPortAndResetUsb) {
+TEST(Link, ConverterFirstThenSerialPortAndResetUsb)
+{
     Pty pty;
     ASSERT_FALSE(pty.path.isEmpty());
     Harness h;
@@ -242,7 +253,8 @@ TEST(Link, ConverterFirstThenSerialPortAndResetUsb) {
     EXPECT_TRUE(h.questions.empty());
 }
 
-TEST(Link, ProtocolSwitchesFollowMonitorIniAndTheMenu) {
+TEST(Link, ProtocolSwitchesFollowMonitorIniAndTheMenu)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\r\nWITHACK=OFF\r\nWITHFRAMECRC=ON\r\n"));
     TMainForm& f = h.Start();
@@ -256,7 +268,8 @@ TEST(Link, ProtocolSwitchesFollowMonitorIniAndTheMenu) {
     EXPECT_TRUE(fp.WithAck());
 }
 
-TEST(Link, PingThroughTheWindowsLink) {
+TEST(Link, PingThroughTheWindowsLink)
+{
     Harness h;
     vmx::sim::ConverterSpec polled;
     polled.sensor.mode = 3; // answers polls, streams nothing
@@ -271,7 +284,8 @@ TEST(Link, PingThroughTheWindowsLink) {
     EXPECT_EQ(in.back().bytes, QByteArray::fromHex("f10005291e"));
 }
 
-TEST(Link, RoutingControlsFollowTheirCommands) {
+TEST(Link, RoutingControlsFollowTheirCommands)
+{
     Harness h;
     h.Start();
     QAction* rts = h.Act("ALSwitchRTS");
@@ -289,7 +303,8 @@ TEST(Link, RoutingControlsFollowTheirCommands) {
     EXPECT_TRUE(h.Find<QRadioButton>("RBTK_IF0")->isChecked());
 }
 
-TEST(Pages, ViewCommandsShowTheirPages) {
+TEST(Pages, ViewCommandsShowTheirPages)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=MANUFACTURE\n"));
     h.Start();
@@ -307,7 +322,8 @@ TEST(Pages, ViewCommandsShowTheirPages) {
     EXPECT_EQ(Current(h), h.Find<QWidget>("TSMonitor"));
 }
 
-TEST(Pages, HelpButtonTogglesTheHelpTextAndItsCaption) {
+TEST(Pages, HelpButtonTogglesTheHelpTextAndItsCaption)
+{
     Harness h;
     h.Start();
     auto* memo = h.Find<QPlainTextEdit>("MemoHelp");
@@ -325,7 +341,8 @@ TEST(Pages, HelpButtonTogglesTheHelpTextAndItsCaption) {
     EXPECT_EQ(button->text(), QStringLiteral("Help ON"));
 }
 
-TEST(Pages, StartSetsTheGridsAndTheTestPage) {
+TEST(Pages, StartSetsTheGridsAndTheTestPage)
+{
     Harness h;
     h.Start();
     auto* gain = h.Find<QTableWidget>("StGainTest");
@@ -355,7 +372,8 @@ TEST(Pages, StartSetsTheGridsAndTheTestPage) {
     EXPECT_FALSE(h.Find<QLineEdit>("EBubbleTab_6_0")->isReadOnly());
 }
 
-TEST(MessageWindowItem, ShowsAndHidesTheLogWindow) {
+TEST(MessageWindowItem, ShowsAndHidesTheLogWindow)
+{
     Harness h;
     TMainForm& f = h.Start();
     QAction* item = h.Act("MIOptMessageWindow");
@@ -366,7 +384,8 @@ TEST(MessageWindowItem, ShowsAndHidesTheLogWindow) {
     EXPECT_TRUE(f.StateForm()->isHidden());
 }
 
-TEST(Closing, UnsavedTestDataAsksOnceAndNoClosesWithoutSaving) {
+TEST(Closing, UnsavedTestDataAsksOnceAndNoClosesWithoutSaving)
+{
     Harness h;
     TMainForm& f = h.StartShown();
     QSignalSpy saves(h.Act("ALTestSave"), &QAction::triggered);
@@ -386,7 +405,8 @@ TEST(Closing, UnsavedTestDataAsksOnceAndNoClosesWithoutSaving) {
     EXPECT_EQ(f.PanelTextOf(1), QStringLiteral("after the end"));
 }
 
-TEST(Closing, YesSavesAndSavedDataAsksNothing) {
+TEST(Closing, YesSavesAndSavedDataAsksNothing)
+{
     Harness h;
     TMainForm& f = h.Start();
     QSignalSpy saves(h.Act("ALTestSave"), &QAction::triggered);

@@ -14,14 +14,16 @@ using namespace vmx::ui::test;
 namespace {
 constexpr int kRowV123 = 36; // QVR06.xx V1.23
 
-int DerivedByHand(const monitor::MeasSample& s, int factor) {
+int DerivedByHand(const monitor::MeasSample& s, int factor)
+{
     if (s.Error) return 241;
     if (s.Alarm) return 240;
     return (factor * s.BAvg) & 0xFF;
 }
 } // namespace
 
-TEST(StationWindow, PolledV123SensorShowsOutAsBubbleFactorTimesBAvg) {
+TEST(StationWindow, PolledV123SensorShowsOutAsBubbleFactorTimesBAvg)
+{
     Harness h;
     h.links.simulate = QStringLiteral("stream=polled,key=6000123");
     TMainForm& f = h.Start();

@@ -56,13 +56,15 @@ struct Harness {
     };
     std::unique_ptr<TMainForm> form;
 
-    void WriteIni(const QString& text) const {
+    void WriteIni(const QString& text) const
+    {
         QFile f(dir.filePath(QStringLiteral("MONITOR.INI")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text.toUtf8());
     }
 
-    TMainForm& Start() {
+    TMainForm& Start()
+    {
         options.configDir = dir.path();
         MainFormEnv env;
         env.clock = &clock;
@@ -96,7 +98,8 @@ struct Harness {
     }
 
     // Shown and active, so that shortcuts and focus behave as for the user.
-    TMainForm& StartShown() {
+    TMainForm& StartShown()
+    {
         TMainForm& f = Start();
         f.show();
         f.activateWindow();
@@ -104,7 +107,8 @@ struct Harness {
         return f;
     }
 
-    template <class T = QObject> T* Find(const char* name) const {
+    template <class T = QObject> T* Find(const char* name) const
+    {
         T* o = form->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(o, nullptr) << name;
         return o;
@@ -113,7 +117,8 @@ struct Harness {
 };
 
 // A menu item's caption without the shortcut shown beside it.
-inline QString Caption(const QAction* a) {
+inline QString Caption(const QAction* a)
+{
     return a->text().section(QLatin1Char('\t'), 0, 0);
 }
 

@@ -15,12 +15,14 @@ using namespace vmx::ui::test;
 
 namespace {
 
-QMenu* VersionMenu(Harness& h) {
+QMenu* VersionMenu(Harness& h)
+{
     return h.Find<QMenu>("MIVersion");
 }
 
 // The menu as lines in the form `vmxctl types --menu` prints it.
-QStringList MenuLines(QMenu* m) {
+QStringList MenuLines(QMenu* m)
+{
     QStringList out;
     for (QAction* a : m->actions()) {
         if (a->isSeparator()) {
@@ -34,7 +36,8 @@ QStringList MenuLines(QMenu* m) {
     return out;
 }
 
-QStringList DataLines(const app::VersionFilter& f, int checkedKey) {
+QStringList DataLines(const app::VersionFilter& f, int checkedKey)
+{
     QStringList out;
     for (const app::VersionMenuEntry& e : app::BuildVersionMenu(f)) {
         if (e.Separator) {
@@ -48,18 +51,21 @@ QStringList DataLines(const app::VersionFilter& f, int checkedKey) {
     return out;
 }
 
-void Choose(Harness& h, int key) {
+void Choose(Harness& h, int key)
+{
     h.Act(QStringLiteral("MIVersion_%1").arg(key).toLatin1().constData())->trigger();
 }
 
-bool TabShown(Harness& h, const char* tabs, const char* page) {
+bool TabShown(Harness& h, const char* tabs, const char* page)
+{
     auto* t = h.Find<QTabWidget>(tabs);
     return t->isTabVisible(t->indexOf(h.Find<QWidget>(page)));
 }
 
 } // namespace
 
-TEST(VersionMenu, UnfilteredMenuHasEveryGroupSeparatorAndItemInCatalogueOrder) {
+TEST(VersionMenu, UnfilteredMenuHasEveryGroupSeparatorAndItemInCatalogueOrder)
+{
     Harness h;
     h.Start();
     QMenu* m = VersionMenu(h);
@@ -106,7 +112,8 @@ TEST(VersionMenu, UnfilteredMenuHasEveryGroupSeparatorAndItemInCatalogueOrder) {
     }
 }
 
-TEST(VersionMenu, ShowVersionFilterRestrictsTheMenuAndTheStart) {
+TEST(VersionMenu, ShowVersionFilterRestrictsTheMenuAndTheStart)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nSHOWVERSION 05050***\n"));
     h.Start();
@@ -123,7 +130,8 @@ TEST(VersionMenu, ShowVersionFilterRestrictsTheMenuAndTheStart) {
     EXPECT_EQ(Tag(h.form->CheckedVersionItem()), 5050143);
 }
 
-TEST(VersionMenu, ConfiguredTypeIsCheckedAndUnknownTypeFallsBackToRowZero) {
+TEST(VersionMenu, ConfiguredTypeIsCheckedAndUnknownTypeFallsBackToRowZero)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[DEVICE]\nIDENTCODE=20\nTYPE=5\nSUBTYPE=28\nFIRMWARE=143\n"));
     h.Start();
@@ -138,7 +146,8 @@ TEST(VersionMenu, ConfiguredTypeIsCheckedAndUnknownTypeFallsBackToRowZero) {
     EXPECT_EQ(u.form->session().sensor.Row, 0);
 }
 
-TEST(VersionSelection, ChoosingAVersionAppliesItAndResetsTheIdentification) {
+TEST(VersionSelection, ChoosingAVersionAppliesItAndResetsTheIdentification)
+{
     Harness h;
     h.Start();
     h.form->session().sensor.SerialNo = 1234;
@@ -155,7 +164,8 @@ TEST(VersionSelection, ChoosingAVersionAppliesItAndResetsTheIdentification) {
     EXPECT_EQ(Tag(h.form->CheckedVersionItem()), 5028143);
 }
 
-TEST(VersionSelection, OldestQvr06DisablesSettingsIdentAndAmplifierControl) {
+TEST(VersionSelection, OldestQvr06DisablesSettingsIdentAndAmplifierControl)
+{
     Harness h;
     h.Start();
     Choose(h, 5011131); // QVR05.11/.12 V1.31, flags 0x00DBF: all of it on
@@ -179,7 +189,8 @@ TEST(VersionSelection, OldestQvr06DisablesSettingsIdentAndAmplifierControl) {
     EXPECT_FALSE(h.Find<QWidget>("EBubbleTestTime")->isEnabled());
 }
 
-TEST(VersionSelection, LedColoursFollowTheAutoBoxAndTheLedBit) {
+TEST(VersionSelection, LedColoursFollowTheAutoBoxAndTheLedBit)
+{
     Harness h;
     h.Start();
     auto* autoBox = h.Find<QCheckBox>("CBLEDauto");
@@ -201,7 +212,8 @@ TEST(VersionSelection, LedColoursFollowTheAutoBoxAndTheLedBit) {
     EXPECT_FALSE(h.Find<QWidget>("CBLEDgreen")->isEnabled());
 }
 
-TEST(VersionSelection, SerialNumberEditsFollowManufacturerModeAndBit17) {
+TEST(VersionSelection, SerialNumberEditsFollowManufacturerModeAndBit17)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=MANUFACTURER\n"));
     h.Start();
@@ -226,7 +238,8 @@ TEST(VersionSelection, SerialNumberEditsFollowManufacturerModeAndBit17) {
         EXPECT_FALSE(s.Find<QWidget>(n)->isEnabled()) << n;
 }
 
-TEST(VersionSelection, Generation0530ShowsServiceAndCalibrationAndLocksOutputGroups) {
+TEST(VersionSelection, Generation0530ShowsServiceAndCalibrationAndLocksOutputGroups)
+{
     Harness h;
     h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=SERVICE\n"));
     h.Start();
@@ -257,7 +270,8 @@ TEST(VersionSelection, Generation0530ShowsServiceAndCalibrationAndLocksOutputGro
     EXPECT_TRUE(h.Find<QWidget>("EMaxDiff")->isEnabled());
 }
 
-TEST(VersionSelection, Generation140ShowsTheSecondSettingsPage) {
+TEST(VersionSelection, Generation140ShowsTheSecondSettingsPage)
+{
     Harness h;
     h.Start();
     // Row 0 (V1.4x) has bit 13.
