@@ -2,7 +2,7 @@
 // vmxctl captures N blocks through --port PATH. The figure is the capture's whole run (start
 // of vmxctl, probe, N samples, STOP) over the line's time for N blocks, and the bytes vmx-sim
 // lost because nobody took them. Plain timing main; min / median / max of three runs.
-#include "sim/ProtocolConstants.h"
+#include "proto/Protocol.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

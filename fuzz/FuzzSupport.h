@@ -22,7 +22,8 @@ public:
     explicit QuietHost(app::Clock& clock) : clock_(clock) {}
     void PanelText(int, const QString& text) override { lastText = text; }
     void ShowLComment(app::CommentColour, const QString&) override {}
-    app::AskResult Ask(app::AskIcon, app::AskButtons buttons, const QString&, const QString&) override {
+    app::AskResult Ask(app::AskIcon, app::AskButtons buttons, const QString&, const QString&) override
+    {
         if (buttons == app::AskButtons::Ok) return app::AskResult::Ok;
         return yes ? app::AskResult::Yes : app::AskResult::No;
     }
@@ -53,7 +54,8 @@ public:
     app::Clock* clock = nullptr;
     link::CommTimeouts timeouts;
 
-    std::vector<link::SerialPortEntry> List() override {
+    std::vector<link::SerialPortEntry> List() override
+    {
         return {{QStringLiteral("ttyS0"), QStringLiteral("/dev/ttyS0"), QStringLiteral("fuzz"), QString()}};
     }
     bool Probe(const QString&) override { return true; }
@@ -61,7 +63,8 @@ public:
     void Close() override { open_ = false; }
     bool IsOpen() const override { return open_; }
     bool SetQueues(int, int) override { return true; }
-    bool SetTimeouts(const link::CommTimeouts& t) override {
+    bool SetTimeouts(const link::CommTimeouts& t) override
+    {
         timeouts = t;
         return true;
     }
@@ -69,7 +72,8 @@ public:
     int Write(const quint8*, int n) override { return n; }
     // The rest of the input is waiting at once, as a full receive queue would hold it.
     int Available() override { return int(std::min<size_t>(input.size() - at, size_t(INT_MAX))); }
-    int Read(quint8* d, int n) override {
+    int Read(quint8* d, int n) override
+    {
         const int k = int(std::min<size_t>(size_t(std::max(n, 0)), input.size() - at));
         if (k > 0) std::memcpy(d, input.data() + at, size_t(k));
         at += size_t(k);
@@ -84,7 +88,8 @@ private:
 };
 
 // Takes the first byte of the input (0 when there is none).
-inline std::uint8_t TakeByte(const std::uint8_t*& data, size_t& size) {
+inline std::uint8_t TakeByte(const std::uint8_t*& data, size_t& size)
+{
     if (size == 0) return 0;
     --size;
     return *data++;

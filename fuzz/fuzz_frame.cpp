@@ -6,7 +6,8 @@
 
 using namespace vmx;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
     fuzz::Env env;
     auto serial = std::make_unique<fuzz::ByteSerial>();
     fuzz::ByteSerial* port = serial.get();

@@ -6,7 +6,8 @@
 
 using namespace vmx;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
     static fuzz::Env env;
     static boot::MemoryImages images;
     static boot::HexImage hex(env.session, images);

@@ -8,7 +8,8 @@
 
 using namespace vmx;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
     QBuffer buf;
     buf.setData(reinterpret_cast<const char*>(data), qsizetype(size));
     buf.open(QIODevice::ReadOnly);

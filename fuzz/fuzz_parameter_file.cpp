@@ -9,7 +9,8 @@
 
 using namespace vmx;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
     static fuzz::Env env;
     static sensor::ParameterBlocks blocks;
     static sensor::ParameterFile file(env.session, blocks);

@@ -2,9 +2,9 @@
 // of its delivery modes and as the answer of a ping, behind the option bytes each target reads
 // first. The file targets are seeded with files vmxctl writes (fuzz/make-seeds).
 #include "link/Checksums.h"
+#include "proto/Protocol.h"
 #include "sim/Bench.h"
 #include "sim/Profile.h"
-#include "sim/ProtocolConstants.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,12 +18,14 @@ namespace {
 
 constexpr int kRow = 8; // 20 / 5 / 28 / 143
 
-bool Save(const QString& path, const QByteArray& bytes) {
+bool Save(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-std::unique_ptr<sim::Bench> MakeBench(const char* profile) {
+std::unique_ptr<sim::Bench> MakeBench(const char* profile)
+{
     std::vector<sim::ConverterSpec> specs;
     QString error;
     if (!sim::ParseProfile(QString::fromLatin1(profile), specs, error) || specs.empty()) return nullptr;
@@ -33,7 +35,8 @@ std::unique_ptr<sim::Bench> MakeBench(const char* profile) {
 }
 
 // What the bench has sent in its first `us` microseconds.
-QByteArray Listen(sim::Bench& b, qint64 us) {
+QByteArray Listen(sim::Bench& b, qint64 us)
+{
     QByteArray out(4096, 0);
     const int n = b.Read(reinterpret_cast<quint8*>(out.data()), int(out.size()), us);
     out.resize(n);
@@ -41,7 +44,8 @@ QByteArray Listen(sim::Bench& b, qint64 us) {
 }
 
 // One framed request with no payload, and what came back within `us`.
-QByteArray Exchange(sim::Bench& b, quint8 command, qint64 us) {
+QByteArray Exchange(sim::Bench& b, quint8 command, qint64 us)
+{
     quint8 frame[proto::kMinFrameLength] = {quint8(proto::kFrameStart + proto::kAddress), 0,
                                             proto::kMinFrameLength, command, 0};
     frame[proto::kMinFrameLength - 1] = link::FrameChecksum(frame);
@@ -51,7 +55,8 @@ QByteArray Exchange(sim::Bench& b, quint8 command, qint64 us) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fputs("usage: fuzz_seeds DIR\n", stderr);
         return 2;

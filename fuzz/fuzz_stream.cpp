@@ -7,7 +7,8 @@
 
 using namespace vmx;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
     fuzz::Env env;
     static monitor::MeasurementStore store;
     static monitor::MeasTableModel table;
