@@ -16,11 +16,16 @@ Bench::Bench(ConverterSpec setup) : spec_(std::move(setup)), sensor_(spec_.senso
         module_->trace = &trace_;
         module_->onPower = [this](bool on, qint64 t) { sensor_.SetPower(on, t); };
         module_->onTestPulse = [this](qint64 t) { sensor_.TestInputPulse(t); };
+        module_->target = &sensor_;
+        // Switching outputs follow the alarm: low while the sensor sees air, is off or halted.
         module_->outputState = [this](int, qint64 t) -> quint8 {
-            // Switching outputs follow the alarm: low while the sensor sees air or is off.
-            if (!sensor_.powered()) return 0x01;
-            const MeasValues m = sensor_.Measure(t);
-            return m.v[9] ? 0x01 : 0x02;
+            if (sensor_.run() != Sensor::Run::App || sensor_.AirAt(t)) return 0x01;
+            return 0x02;
+        };
+        // The QVR02.10's letters: L liquid, B bubble or air, E no tube or no sensor.
+        module_->qvr02State = [this](qint64 t) -> quint8 {
+            if (sensor_.run() != Sensor::Run::App || sensor_.tube() == Tube::None) return 0x08;
+            return sensor_.AirAt(t) ? 0x04 : 0x01;
         };
         if (!spec_.module.sensorPower) sensor_.SetPower(false, 0);
     }

@@ -163,6 +163,8 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
 {
     out.clear();
     SensorProfile sensor;
+    ModuleProfile module;
+    bool tmsubSet = false, tmidSet = false, tmtypeSet = false;
     std::vector<ConverterSpec> convs;
     int counts[5] = {0, 0, 0, 0, 0};
     auto add = [&](int which) {
@@ -209,6 +211,31 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
             add(3);
         } else if (w == QLatin1String("default")) {
             add(0);
+        } else if (w == QLatin1String("blank")) {
+            sensor.blank = true;
+        } else if (w.startsWith(QLatin1String("tmfw=")) || w.startsWith(QLatin1String("tmsub=")) ||
+                   w.startsWith(QLatin1String("tmident=")) || w.startsWith(QLatin1String("tmtype=")) ||
+                   w.startsWith(QLatin1String("osccal="))) {
+            // The test module's words: firmware number, front end or board, the PIC's OSCCAL.
+            const QString key = w.section(QLatin1Char('='), 0, 0);
+            int value = 0;
+            bool ok = false;
+            const QString v = w.section(QLatin1Char('='), 1);
+            value = v.startsWith(QLatin1String("0x")) ? v.mid(2).toInt(&ok, 16) : v.toInt(&ok);
+            if (!ok || value < 0 || value > 0xFFFF) {
+                error = QStringLiteral("bad value in simulation profile: %1").arg(raw);
+                return false;
+            }
+            if (key == QLatin1String("tmfw"))
+                module.firmware = value;
+            else if (key == QLatin1String("tmident"))
+                module.ident = value & 0xFF, tmidSet = true;
+            else if (key == QLatin1String("tmtype"))
+                module.type = value & 0xFF, tmtypeSet = true;
+            else if (key == QLatin1String("tmsub"))
+                module.subType = value, tmsubSet = true;
+            else
+                module.picOscCal = value & 0xFFF;
         } else if (w == QLatin1String("virtual")) {
             // The clock the bench runs on is the front end's choice (see IsVirtualProfile).
         } else if (!ApplySensorWord(w, sensor, error)) {
@@ -220,8 +247,15 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
     for (const ConverterSpec& c : convs)
         anyOpenable |= c.openable;
     if (!anyOpenable) convs.insert(convs.begin(), MakeConverter(ConverterKind::LineAdapter, 1));
-    for (ConverterSpec& c : convs)
+    for (ConverterSpec& c : convs) {
         c.sensor = sensor;
+        const int type = c.module.type, sub = c.module.subType;
+        c.module.firmware = module.firmware;
+        c.module.picOscCal = module.picOscCal;
+        c.module.type = tmtypeSet ? module.type : type;
+        c.module.subType = tmsubSet ? module.subType : sub;
+        if (tmidSet) c.module.ident = module.ident;
+    }
     out = std::move(convs);
     return true;
 }

@@ -18,6 +18,11 @@
 //   fault=mute|unplug|drop[:N]|truncate[:N]|corrupt[:N]|delay:MS   a fault of the sensor
 //   after=N                             ... striking only after N answers went out unharmed
 //   skew=N                              the boot loader's read answers name address + N
+//   blank                               a new sensor chip: code flash erased, silent until
+//                                       programmed over C2 through a test module
+//   tmfw=N  tmsub=N  osccal=N           the test module's firmware number, front end or board,
+//                                       and its PIC's factory OSCCAL word (decimal or 0x…)
+//   tmident=N  tmtype=N                 the identification of the device on the module's line
 //   virtual                             run the bench on a virtual clock (vmxctl)
 // Sensor words apply to every converter of the profile.
 

@@ -49,7 +49,13 @@ Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile))
     faults = profile_.faults;
     boot_.readAddressSkew = profile_.readAddressSkew;
     InitFlash();
-    if (profile_.powered) {
+    if (profile_.blank) {
+        boot_.flash().fill(0xFF);
+        checkProgram_ = true;
+    }
+    if (profile_.powered && !HasProgram()) {
+        run_ = Run::Halted;
+    } else if (profile_.powered) {
         run_ = Run::App;
         mode_ = profile_.mode;
         streamFromUs_ = 0;
@@ -84,6 +90,7 @@ void Sensor::Tick(qint64 t)
     nowUs_ = std::max(nowUs_, t);
     if ((run_ == Run::Starting || run_ == Run::EnteringBoot) && t >= readyAt_) {
         run_ = next_;
+        if (run_ == Run::App && !HasProgram()) run_ = Run::Halted;
         parser_.Reset();
         pendingNeed_ = 0;
         if (run_ == Run::App) {
@@ -181,7 +188,8 @@ qint64 Sensor::SpontaneousUs(qint64 count, qint64 nowUs) const
 {
     if (faults.Muted()) return -1;
     qint64 from = streamFromUs_;
-    if (run_ == Run::Starting && next_ == Run::App && (profile_.mode == 1 || profile_.mode == 2))
+    if (run_ == Run::Starting && next_ == Run::App && HasProgram() &&
+        (profile_.mode == 1 || profile_.mode == 2))
         from = std::max(readyAt_, nowUs);
     else if (!Streaming())
         return -1;
@@ -236,6 +244,38 @@ void Sensor::SetPower(bool on, qint64 t)
 void Sensor::Restart(qint64 t)
 {
     StopOutput(t);
+    if (run_ == Run::Off) return;
+    run_ = Run::Starting;
+    next_ = Run::App;
+    readyAt_ = std::max(out.FreeUs(), t) + kRestartUs;
+}
+
+bool Sensor::AirAt(qint64 t) const
+{
+    if (profile_.tube != Tube::Filled) return true;
+    return t >= bubbleFrom_ && t < bubbleUntil_ && bubbleDrop_ >= kLargeBubbleDrop;
+}
+
+bool Sensor::HasProgram() const
+{
+    if (!checkProgram_) return true;
+    const auto& f = boot_.flash();
+    return f[0] != 0xFF || f[1] != 0xFF || f[2] != 0xFF;
+}
+
+bool Sensor::C2Halt(qint64 t)
+{
+    StopOutput(t);
+    if (run_ == Run::Off) return false;
+    run_ = Run::Halted;
+    parser_.Reset();
+    checkProgram_ = true;
+    return true;
+}
+
+void Sensor::C2Reset(qint64 t)
+{
+    Advance(t);
     if (run_ == Run::Off) return;
     run_ = Run::Starting;
     next_ = Run::App;

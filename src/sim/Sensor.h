@@ -40,6 +40,8 @@ struct SensorProfile {
     int serialIf = 1;
     Tube tube = Tube::Filled;
     bool powered = true;
+    // A new chip: the whole code flash erased, nothing runs until it is programmed (over C2).
+    bool blank = false;
     // Where the parameter page, the identification and the calibration block lie in the code
     // flash (0xFFFF: none), and the parameter block's length (0: none).
     int parAddr = 0x0A00;
@@ -74,7 +76,8 @@ public:
     qint64 SpontaneousUs(qint64 count, qint64 nowUs) const override;
 
     // States are as of the last Receive/Advance (the bench advances on every PC-side call).
-    enum class Run { Off, Starting, App, EnteringBoot, Boot };
+    // Halted: powered, but the core is held by C2 or its flash holds no program: silent.
+    enum class Run { Off, Starting, App, EnteringBoot, Boot, Halted };
     Run run() const { return run_; }
     bool InBootLoader() const { return run_ == Run::Boot; }
     int mode() const { return mode_; }
@@ -102,6 +105,9 @@ public:
     int adjustingSpeed() const { return adjust_; }
     qint64 samples() const { return samples_; }
 
+    // Whether the sensor sees air at `tUs` (empty or missing tube, a large bubble passing):
+    // what its switching outputs follow. Does not disturb the measuring model.
+    bool AirAt(qint64 tUs) const;
     // One measurement as the sensor sees the tube at `tUs`.
     MeasValues Measure(qint64 tUs);
     // The identification answer: the numbers of the firmware, the production data (model,
@@ -117,6 +123,14 @@ public:
     static std::array<quint8, 256> StandardParameterPage();
     std::array<quint8, 16> IdentBlockOfProfile() const;
     std::array<quint8, 16> BootIdentBlock() const;
+
+    // The C2 debug interface of the test module: halting the core (init) and resetting it
+    // (the program, if any, starts). Flash changes go straight to bootLoader().flash().
+    bool C2Halt(qint64 tUs);
+    void C2Reset(qint64 tUs);
+    // Whether the code flash holds an application: judged by the reset vector once the chip
+    // is blank or C2 has touched it (the factory profiles model no application code).
+    bool HasProgram() const;
 
     BootLoader& bootLoader() { return boot_; }
     const SensorProfile& profile() const { return profile_; }
@@ -176,6 +190,7 @@ private:
     QByteArray pending_;
     BootLoader boot_;
     int pendingNeed_ = 0;
+    bool checkProgram_ = false;
 };
 
 } // namespace vmx::sim
