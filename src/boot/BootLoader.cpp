@@ -35,17 +35,19 @@ BootLoader::BootLoader(app::Session& session, link::ByteLink& link, link::FrameP
 {
 }
 
+// The sensor type's generation decides the loader's dialect; the test module's own loader
+// (channel 33) always speaks the framed one.
 bool BootLoader::OldLoader() const
 {
-    return session_->sensor.Firmware == 100 || session_->sensor.Firmware == 110;
+    return !toModule_ && (session_->sensor.Firmware == 100 || session_->sensor.Firmware == 110);
 }
 bool BootLoader::ShortCommands() const
 {
-    return session_->sensor.Firmware == 110;
+    return !toModule_ && session_->sensor.Firmware == 110;
 }
 bool BootLoader::TwoStep() const
 {
-    return session_->sensor.Has(app::Cap::Gen0530);
+    return !toModule_ && session_->sensor.Has(app::Cap::Gen0530);
 }
 
 quint8 BootLoader::ReadCommand(int kind)
@@ -125,9 +127,12 @@ void BootLoader::Done(const QString& text, quint32 start, quint32 end)
 bool BootLoader::Routed(int channel, const std::function<bool()>& op)
 {
     // The test module's own loader is reached by switching the line, the frame stays address 1.
-    if (channel == kChannelModule) link_->ForceRTS(0);
+    const bool module = channel == kChannelModule;
+    if (module) link_->ForceRTS(0);
+    toModule_ = module;
     const bool ok = op();
-    if (channel == kChannelModule) link_->ForceRTS(1);
+    toModule_ = false;
+    if (module) link_->ForceRTS(1);
     return ok;
 }
 
@@ -157,7 +162,7 @@ bool BootLoader::BootRestart(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgRestart);
     lastRestartUs = session_->clock().NowUs();
-    if (ShortCommands() || (oneByteForOld && OldLoader()))
+    if (channel != kChannelModule && (ShortCommands() || (oneByteForOld && OldLoader())))
         return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100BootRestart, 1, 0, text); });
     return fp_->SendReceiveCommand(channel, cmd::Restart, 5, 0, text);
 }
@@ -165,7 +170,7 @@ bool BootLoader::BootRestart(int channel, bool oneByteForOld)
 bool BootLoader::BootPing(int channel, bool oneByteForOld)
 {
     const QString text = session_->Msg(kMsgPing);
-    if (ShortCommands() || (oneByteForOld && OldLoader()))
+    if (channel != kChannelModule && (ShortCommands() || (oneByteForOld && OldLoader())))
         return Routed(channel, [&] { return fp_->SendReceiveCommandV100(cmd::V100Ping, 1, 1, text); });
     return fp_->SendReceiveCommand(channel, cmd::Ping, 5, 1, text);
 }

@@ -105,6 +105,8 @@ private:
     link::ByteLink* link_;
     link::FrameProtocol* fp_;
     MemoryImages* images_;
+    // Inside Routed for the test module: its loader is always the framed one.
+    bool toModule_ = false;
 };
 
 } // namespace vmx::boot
