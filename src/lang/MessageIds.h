@@ -21,6 +21,7 @@ inline constexpr int kMsgPing = 260;
 inline constexpr int kMsgDiagnose = 261; // "Diagnose-Mode: "
 inline constexpr int kMsgStandard = 262; // "Standard-Mode: "
 inline constexpr int kMsgRestart = 268;
+inline constexpr int kMsgSetLed = 270;
 inline constexpr int kMsgStartBoot = 272;
 inline constexpr int kMsgReadCode = 273;
 inline constexpr int kMsgChecksumWrong = 274;

@@ -22,7 +22,11 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       transfer_(
           std::make_unique<sensor::ParameterTransfer>(session, *link_, *boot_, params_, devices_.get())),
       parFile_(std::make_unique<sensor::ParameterFile>(session, params_)),
-      ident_(std::make_unique<sensor::Identification>(session, *link_, *boot_, *transfer_, *devices_))
+      ident_(std::make_unique<sensor::Identification>(session, *link_, *boot_, *transfer_, *devices_)),
+      module_(std::make_unique<testmodule::TestModule>(session, *link_, moduleRecord_)),
+      c2_(std::make_unique<testmodule::C2Programmer>(*module_, *boot_, images_)),
+      pic_(std::make_unique<testmodule::PicProgrammer>(*module_, *boot_, images_)),
+      tmfw_(std::make_unique<testmodule::TestModuleFirmware>(*module_, *boot_, *hex_, images_))
 {
     // The program starts with the standard set in the working block.
     params_.SetStandardValues();
@@ -31,6 +35,7 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
     WireAcquisition();
     WireSensor();
     WireBoot();
+    WireModule();
 }
 
 Station::~Station()
@@ -46,6 +51,20 @@ Station::~Station()
 }
 
 // ---- wiring: every hook between the parts, once ----
+
+void Station::WireModule()
+{
+    testmodule::TestModule& m = *module_;
+    m.stopAcquisition = [this] { Stop(); };
+    m.converterPower = [this](bool on) { return devices_->SetPower(on); };
+    m.onPowerAction = [this](bool on) {
+        device_.powerActionChecked = on;
+        DeviceChanged(StationView::DeviceField::PowerAction);
+    };
+    m.onChanged = [this] {
+        if (view_) view_->ModuleChanged();
+    };
+}
 
 void Station::WireLink()
 {

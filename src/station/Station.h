@@ -18,6 +18,11 @@
 #include "sensor/ParameterBlock.h"
 #include "sensor/ParameterFile.h"
 #include "sensor/ParameterTransfer.h"
+#include "testmodule/C2Programmer.h"
+#include "testmodule/ModuleRecord.h"
+#include "testmodule/PicProgrammer.h"
+#include "testmodule/TestModule.h"
+#include "testmodule/TestModuleFirmware.h"
 
 #include <QString>
 
@@ -60,6 +65,8 @@ public:
     virtual void TypeApplied(int row) { (void)row; }
     // A pending edit of the pages is to be committed before a transfer.
     virtual void CommitEdit() {}
+    // A control of the test-module page (checks, captions, fonts, LEDs, PIC edits) changed.
+    virtual void ModuleChanged() {}
     // The identification page is to be shown (after an identification).
     virtual void ShowIdentPage() {}
     // The download found no remembered file name: ask for one (ABS or HEX) and set it on
@@ -120,6 +127,12 @@ public:
     sensor::ParameterTransfer& transfer() { return *transfer_; }
     sensor::ParameterFile& parameterFile() { return *parFile_; }
     sensor::Identification& identification() { return *ident_; }
+    testmodule::TestModule& testModule() { return *module_; }
+    testmodule::C2Programmer& c2() { return *c2_; }
+    testmodule::PicProgrammer& pic() { return *pic_; }
+    testmodule::TestModuleFirmware& moduleFirmware() { return *tmfw_; }
+    // What the test-module steps leave for the production test's record.
+    testmodule::ModuleRecord& moduleRecord() { return moduleRecord_; }
 
     StationSettings settings;
     const DeviceState& deviceState() const { return device_; }
@@ -201,6 +214,7 @@ private:
     void WireAcquisition();
     void WireSensor();
     void WireBoot();
+    void WireModule();
     void PagesChanged();
     void DeviceChanged(StationView::DeviceField field);
     void Changed(sensor::DeviceCommands::Shown what) override;
@@ -220,6 +234,11 @@ private:
     std::unique_ptr<sensor::ParameterTransfer> transfer_;
     std::unique_ptr<sensor::ParameterFile> parFile_;
     std::unique_ptr<sensor::Identification> ident_;
+    testmodule::ModuleRecord moduleRecord_;
+    std::unique_ptr<testmodule::TestModule> module_;
+    std::unique_ptr<testmodule::C2Programmer> c2_;
+    std::unique_ptr<testmodule::PicProgrammer> pic_;
+    std::unique_ptr<testmodule::TestModuleFirmware> tmfw_;
 
     StationView* view_ = nullptr;
     DeviceState device_;

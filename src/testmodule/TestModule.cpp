@@ -1,0 +1,358 @@
+#include "testmodule/TestModule.h"
+
+#include "app/Session.h"
+#include "lang/MessageIds.h"
+#include "link/FrameProtocol.h"
+#include "link/Link.h"
+#include "proto/Protocol.h"
+
+namespace vmx::testmodule {
+
+using app::CommentColour;
+using namespace proto;
+
+namespace {
+constexpr int kModuleIdent = 99;
+constexpr int kIdentAnswer = 21;
+constexpr int kData = 4; // first payload byte of an answer
+
+// "L"/"H" of one output byte: bit `low` and bit `low` + 1.
+QString LowHigh(quint8 b, int low)
+{
+    QString s;
+    if (b & (1 << low)) s += QLatin1Char('L');
+    if (b & (1 << (low + 1))) s += QLatin1Char('H');
+    return s;
+}
+
+// The QVR02.10's letters of bits `first` .. `first` + 3.
+QString Letters(quint8 b, int first)
+{
+    static const char kLetters[] = "LMBE";
+    QString s;
+    for (int i = 0; i < 4; ++i)
+        if (b & (1 << (first + i))) s += QLatin1Char(kLetters[i]);
+    return s;
+}
+} // namespace
+
+TestModule::TestModule(app::Session& session, link::Link& link, ModuleRecord& record)
+    : session_(&session), link_(&link), record_(&record)
+{
+}
+
+void TestModule::Comment(CommentColour colour, const QString& text)
+{
+    session_->host().ShowLComment(colour, text);
+}
+
+void TestModule::Signal()
+{
+    if (steps) steps->AutoAdvance();
+}
+
+void TestModule::Changed()
+{
+    if (onChanged) onChanged();
+}
+
+bool TestModule::Command(quint8 command, int frameLength, int answerLength, const QString& caption)
+{
+    return link_->protocol().SendReceiveCommand(kTargetModule, command, frameLength, answerLength, caption);
+}
+
+bool TestModule::SwitchPowerQVR(bool on)
+{
+    power.font = Font::Black;
+    Changed();
+    link_->Tx()[kData] = on ? 1 : 0;
+    if (!Command(cmd::TmPower, 6, 1,
+                 on ? QStringLiteral("Power QVR -> ON: ") : QStringLiteral("Power QVR -> OFF: ")))
+        return false;
+    power.font = on ? Font::Red : Font::Green;
+    power.checked = on;
+    Changed();
+    session_->Wait(400);
+    return true;
+}
+
+bool TestModule::SwitchODDT(bool high)
+{
+    odDt.font = Font::Black;
+    Changed();
+    link_->Tx()[kData] = high ? 1 : 0;
+    if (!Command(cmd::TmOdDt, 6, 1,
+                 high ? QStringLiteral("Auslösen OD_DT-Impuls -> H: ")
+                      : QStringLiteral("Auslösen OD_DT-Impuls -> L: ")))
+        return false;
+    odDt.font = high ? Font::Green : Font::Red;
+    odDt.checked = high;
+    Changed();
+    return true;
+}
+
+bool TestModule::SwitchPICProg(bool on)
+{
+    picProg.font = Font::Black;
+    Changed();
+    link_->Tx()[kData] = on ? 1 : 0;
+    if (!Command(cmd::TmPicLines, 6, 1,
+                 on ? QStringLiteral("PIC-Programmierung -> ON: ")
+                    : QStringLiteral("PIC-Programmierung -> OFF: ")))
+        return false;
+    picProg.font = on ? Font::Red : Font::Green;
+    picProg.checked = on;
+    Changed();
+    session_->Wait(50);
+    return true;
+}
+
+bool TestModule::ResetC2()
+{
+    return Command(cmd::TmC2Reset, 5, 1, QStringLiteral("Reset C2-Interface: "));
+}
+
+bool TestModule::Ping()
+{
+    return Command(cmd::TmPing, 5, 1, session_->Msg(lang::ids::kMsgPing));
+}
+
+bool TestModule::TK33_GetIdent()
+{
+    ident = ModuleIdent{};
+    const QString caption = session_->Msg(lang::ids::kMsgGetIdent);
+    if (!Command(cmd::TmIdent, 5, kIdentAnswer, caption)) {
+        Changed();
+        return false;
+    }
+    const quint8* rx = link_->Rx() + kData;
+    ident.ident = rx[0];
+    ident.type = rx[1];
+    ident.subType = rx[2];
+    ident.tag = rx[3];
+    ident.firmware = rx[4] | (rx[5] << 8);
+    ident.version = QString::asprintf("V%d.%2.2d", ident.firmware / 100, ident.firmware % 100);
+    QString line;
+    if (ident.ident == kModuleIdent && ident.type == HardwareTK33) {
+        ident.model = ident.subType == 0   ? QStringLiteral("TK33 - QVR02.10")
+                      : ident.subType == 1 ? QStringLiteral("TK33 - QVR05/06")
+                                           : QStringLiteral("TK33 - unbekanntes Frontend");
+    } else if (ident.ident == kModuleIdent && ident.type == HardwareVO40) {
+        ident.model = ident.subType == 2 ? QStringLiteral("VO40 - Board QVR06_20")
+                                         : QStringLiteral("VO40 - unbekanntes Board");
+    }
+    if (!ident.model.isEmpty())
+        line = QStringLiteral("Lese Ident: %1 / FW: %2").arg(ident.model, ident.version);
+    else
+        line = QStringLiteral("Lese Ident: Id: %1 / Ty: %2 / STy: %3 / Tag: %4 / FW: %5")
+                   .arg(ident.ident)
+                   .arg(ident.type)
+                   .arg(ident.subType)
+                   .arg(ident.tag)
+                   .arg(ident.version);
+    session_->PanelText(1, line);
+    Changed();
+    return true;
+}
+
+bool TestModule::SetLeds()
+{
+    link_->Tx()[kData] = quint8((ledGreen ? 1 : 0) + (ledRed ? 2 : 0));
+    return Command(cmd::TmLed, 6, 1, session_->Msg(lang::ids::kMsgSetLed));
+}
+
+bool TestModule::PTKLEDClick(bool green)
+{
+    int& state = green ? ledGreen : ledRed;
+    state = state ? 0 : 1;
+    Changed();
+    return SetLeds();
+}
+
+bool TestModule::QVR02Meas(bool start)
+{
+    qvr02.checked = start;
+    if (start) {
+        qvr02.caption = QStringLiteral("STOP");
+        Changed();
+        if (!Command(cmd::TmQvr02Start, 5, 1, QStringLiteral("QVR02 - Start Messung: "))) {
+            qvr02.font = Font::Black;
+            Changed();
+            return false;
+        }
+        qvr02.font = Font::Red;
+        Changed();
+        return true;
+    }
+    qvr02.caption = QStringLiteral("START");
+    Changed();
+    if (!Command(cmd::TmQvr02Stop, 5, 7, QStringLiteral("QVR02 - Stop Messung: "))) {
+        qvr02.font = Font::Black;
+        Changed();
+        return false;
+    }
+    const quint8 outputs = link_->Rx()[kData];
+    const quint8 od = link_->Rx()[kData + 1];
+    auto onOff = [](bool on) { return on ? QStringLiteral("ON") : QStringLiteral("OFF"); };
+    session_->PanelText(1, QStringLiteral("QVR02: aktuell: ") + Letters(outputs, 0) +
+                               QStringLiteral(" / OD: ") + onOff(od & 0x01) +
+                               QStringLiteral(" | Speicher: ") + Letters(outputs, 4) +
+                               QStringLiteral(" / OD: ") + onOff(od & 0x10));
+    qvr02.font = Font::Green;
+    Changed();
+    return true;
+}
+
+bool TestModule::QVR06Meas(bool start)
+{
+    if (ident.ident != kModuleIdent) TK33_GetIdent();
+    if (ident.ident != kModuleIdent) return false;
+    qvr06.checked = start;
+    if (start) {
+        qvr06.caption = QStringLiteral("STOP");
+        Changed();
+        if (!Command(cmd::TmMeasStart, 5, 1, QStringLiteral("Start Messung: "))) {
+            qvr06.font = Font::Black;
+            Changed();
+            return false;
+        }
+        qvr06.font = Font::Red;
+        Changed();
+        return true;
+    }
+    qvr06.caption = QStringLiteral("START");
+    qvr06.font = Font::Black;
+    Changed();
+    const bool vo40 = ident.type == HardwareVO40;
+    if (!vo40 && ident.type != HardwareTK33) return false;
+    if (!Command(cmd::TmMeasStop, 5, vo40 ? 9 : 8, QStringLiteral("Stop Messung: "))) return false;
+    const quint8* d = link_->Rx() + kData;
+    QString line;
+    if (!vo40) {
+        auto group = [&](int low) {
+            QStringList parts;
+            for (int i = 0; i < 3; ++i)
+                parts << LowHigh(d[i], low);
+            return parts.join(QLatin1Char(' '));
+        };
+        line = QStringLiteral("QVR05/06, aktuell: ") + group(0) + QStringLiteral(" | Speicher: ") + group(4);
+    } else {
+        auto group = [&](int low) {
+            return QStringLiteral(" O1=") + LowHigh(d[0], low) + QStringLiteral(" O2= ") +
+                   LowHigh(d[1], low) + QStringLiteral(" A1= ") + LowHigh(d[2], low) +
+                   QStringLiteral(" A2= ") + LowHigh(d[3], low);
+        };
+        line = QStringLiteral("QVR05/WSK02, aktuell:") + group(0) + QStringLiteral(" | Speicher:") + group(4);
+    }
+    session_->PanelText(1, line);
+    qvr06.font = Font::Green;
+    Changed();
+    return true;
+}
+
+bool TestModule::ResetSwitches()
+{
+    if (record_->testHardware != HardwareTK33) return true;
+    bool ok = true;
+    if (!odDt.checked) ok = SwitchODDT(true) && ok;
+    if (picProg.checked) ok = SwitchPICProg(false) && ok;
+    ok = ResetC2() && ok;
+    return ok;
+}
+
+void TestModule::CheckTK33Ident(int frontEnd, int allowed)
+{
+    Comment(CommentColour::Blue, QStringLiteral("Kontrolle Prüfmittel: ..."));
+    if (stopAcquisition) stopAcquisition();
+    record_->testHardware = HardwareNone;
+    auto allows = [&](int bit) { return (allowed & (bit | AllowAny)) != 0; };
+    auto okay = [&](const QString& text) {
+        Comment(CommentColour::Blue, text);
+        session_->Wait(200);
+        Signal();
+    };
+    auto fail = [&](const QString& text) { Comment(CommentColour::Red, text); };
+    const QString unsuitable = QStringLiteral("Prüfmittel: FEHLER, ungeeignetes Prüfmittel");
+
+    const QString port = link_->PortName();
+    if (port.contains(QLatin1String("USB"), Qt::CaseInsensitive)) {
+        const QString serial = link_->UsbSerial();
+        if (serial == QLatin1String("005_V001") || serial.contains(QLatin1String("9005"))) {
+            record_->testHardware = HardwareConverter005;
+            if (!allows(AllowConverter005)) return fail(unsuitable);
+            return okay(QStringLiteral("Prüfmittel: USB-Data-Converter Typ 005, okay"));
+        }
+        if (serial == QLatin1String("007_V001") || serial.contains(QLatin1String("9007"))) {
+            record_->testHardware = HardwareConverter007;
+            if (!allows(AllowConverter007)) return fail(unsuitable);
+            return okay(QStringLiteral("Prüfmittel: USB-Data-Converter Typ 007, okay"));
+        }
+    } else {
+        if (!allows(AllowComPort)) return fail(unsuitable);
+        record_->testHardware = HardwareComPort;
+        return okay(QStringLiteral("Prüfmittel: %1-Anschluss, okay").arg(port));
+    }
+    // A converter that is neither: a test module should answer behind it.
+    if (!TK33_GetIdent())
+        return fail(QStringLiteral("Prüfmittel: FEHLER, nicht angeschlossen oder ausgeschaltet"));
+    if (ident.ident == kModuleIdent && ident.type == HardwareTK33 && ident.subType == frontEnd)
+        record_->testHardware = HardwareTK33;
+    else if (ident.ident == kModuleIdent && ident.type == HardwareVO40)
+        record_->testHardware = HardwareVO40;
+    else
+        return fail(QStringLiteral("Prüfmittel: FEHLER, falsches Prüfmittel oder Frontend"));
+    if (!link_->SwitchSerialIF(kIfMaster))
+        return fail(QStringLiteral("Prüfmittel: FEHLER, TK: Umschalten serielles Interface"));
+    okay(QStringLiteral("Prüfmittel: okay"));
+}
+
+bool TestModule::SwitchConverterOrModule(bool on)
+{
+    const int kind = record_->testHardware;
+    if (kind == HardwareConverter007) {
+        if (onPowerAction) onPowerAction(on);
+        return !converterPower || converterPower(on);
+    }
+    if (kind == HardwareTK33 || kind == HardwareVO40) return SwitchPowerQVR(on);
+    return true;
+}
+
+void TestModule::SwitchPowerQVR_ON()
+{
+    if (stopAcquisition) stopAcquisition();
+    const int kind = record_->testHardware;
+    const bool switches = kind == HardwareConverter007 || kind == HardwareTK33 || kind == HardwareVO40;
+    if (switches) {
+        if (!SwitchConverterOrModule(true))
+            return Comment(CommentColour::Red, QStringLiteral("QVR Power ON: FEHLER"));
+        Comment(CommentColour::Blue, QStringLiteral("QVR Power ON: okay"));
+    }
+    Signal();
+}
+
+void TestModule::SwitchPowerQVR_OFF()
+{
+    if (stopAcquisition) stopAcquisition();
+    const int kind = record_->testHardware;
+    const bool switches = kind == HardwareConverter007 || kind == HardwareTK33 || kind == HardwareVO40;
+    if (switches) {
+        if (!SwitchConverterOrModule(false))
+            return Comment(CommentColour::Red, QStringLiteral("QVR Power OFF: FEHLER"));
+        Comment(CommentColour::Blue, QStringLiteral("QVR Power OFF: okay"));
+    }
+    Signal();
+}
+
+void TestModule::SwitchPowerQVR_Automatically()
+{
+    if (stopAcquisition) stopAcquisition();
+    if (converterPower) converterPower(false);
+    Comment(CommentColour::Blue, QStringLiteral("QVR Power OFF: okay"));
+    session_->Wait(500);
+    if (converterPower) converterPower(true);
+    Comment(CommentColour::Blue, QStringLiteral("QVR Power ON: okay"));
+    session_->Wait(500);
+    Signal();
+}
+
+} // namespace vmx::testmodule
