@@ -1,5 +1,9 @@
 #include "sim/Bench.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
 #include <algorithm>
 
 namespace vmx::sim {
@@ -29,6 +33,82 @@ Bench::Bench(ConverterSpec setup) : spec_(std::move(setup)), sensor_(spec_.senso
         };
         if (!spec_.module.sensorPower) sensor_.SetPower(false, 0);
     }
+    LoadState();
+}
+
+Bench::~Bench()
+{
+    SaveState();
+}
+
+namespace {
+bool Load(const QString& path, quint8* data, qsizetype size)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() != size) return false;
+    return f.read(reinterpret_cast<char*>(data), size) == size;
+}
+bool Save(const QString& path, const quint8* data, qsizetype size)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    if (f.write(reinterpret_cast<const char*>(data), size) != size) return false;
+    return f.commit();
+}
+// The PIC as twelve-bit words, low byte first: 56 program words, CONFIG, OSCCAL, its backup.
+constexpr int kPicWords = PicChip::kWords + 3;
+} // namespace
+
+void Bench::LoadState()
+{
+    if (spec_.stateDir.isEmpty()) return;
+    const QDir dir(spec_.stateDir);
+    BootLoader& b = sensor_.bootLoader();
+    // A file of the wrong size is not this bench's: the memory keeps its power-up contents.
+    const bool flash =
+        Load(dir.filePath(QStringLiteral("sensor-flash.bin")), b.flash().data(), b.flash().size());
+    Load(dir.filePath(QStringLiteral("sensor-eeprom.bin")), b.eeprom().data(), b.eeprom().size());
+    if (flash) sensor_.FlashChanged(0);
+    if (!module_) return;
+    BootLoader& m = module_->loader();
+    Load(dir.filePath(QStringLiteral("module-flash.bin")), m.flash().data(), m.flash().size());
+    std::array<quint8, 2 * kPicWords> pic{};
+    if (Load(dir.filePath(QStringLiteral("pic.bin")), pic.data(), pic.size())) {
+        PicChip& chip = module_->pic();
+        auto word = [&](int i) {
+            return quint16((pic[size_t(2 * i)] | (pic[size_t(2 * i + 1)] << 8)) & 0xFFF);
+        };
+        for (int i = 0; i < PicChip::kWords; ++i)
+            chip.words[size_t(i)] = word(i);
+        chip.config = word(PicChip::kWords);
+        chip.oscCal = word(PicChip::kWords + 1);
+        chip.oscBackup = word(PicChip::kWords + 2);
+    }
+}
+
+bool Bench::SaveState()
+{
+    if (spec_.stateDir.isEmpty()) return true;
+    const QDir dir(spec_.stateDir);
+    if (!dir.exists() && !QDir().mkpath(spec_.stateDir)) return false;
+    BootLoader& b = sensor_.bootLoader();
+    bool ok = Save(dir.filePath(QStringLiteral("sensor-flash.bin")), b.flash().data(), b.flash().size());
+    ok = Save(dir.filePath(QStringLiteral("sensor-eeprom.bin")), b.eeprom().data(), b.eeprom().size()) && ok;
+    if (!module_) return ok;
+    BootLoader& m = module_->loader();
+    ok = Save(dir.filePath(QStringLiteral("module-flash.bin")), m.flash().data(), m.flash().size()) && ok;
+    const PicChip& chip = module_->pic();
+    std::array<quint8, 2 * kPicWords> pic{};
+    auto put = [&](int i, quint16 w) {
+        pic[size_t(2 * i)] = quint8(w);
+        pic[size_t(2 * i + 1)] = quint8(w >> 8);
+    };
+    for (int i = 0; i < PicChip::kWords; ++i)
+        put(i, chip.words[size_t(i)]);
+    put(PicChip::kWords, chip.config);
+    put(PicChip::kWords + 1, chip.oscCal);
+    put(PicChip::kWords + 2, chip.oscBackup);
+    return Save(dir.filePath(QStringLiteral("pic.bin")), pic.data(), pic.size()) && ok;
 }
 
 bool Bench::RoutedToModule() const

@@ -28,11 +28,15 @@ struct ConverterSpec {
     ModuleProfile module;
     // Serial kind with a test module: the line goes to the module instead of the sensor.
     bool routeToModule = false;
+    // Where the bench keeps its non-volatile memories from one run to the next (empty: none):
+    // the sensor's code flash and EEPROM, the module's flash and the PIC.
+    QString stateDir;
 };
 
 class Bench {
 public:
     explicit Bench(ConverterSpec setup);
+    ~Bench();
     Bench(const Bench&) = delete;
     Bench& operator=(const Bench&) = delete;
 
@@ -78,7 +82,12 @@ public:
     // runs into its buffer, as a real driver's would not, so the buffer is emptied at open.
     void Opened(qint64 nowUs);
 
+    // The non-volatile memories into the state folder (also done when the bench goes); false
+    // when a file could not be written. Without a state folder there is nothing to do.
+    bool SaveState();
+
 private:
+    void LoadState();
     Device* Routed();
     void Pull(qint64 nowUs);
     void Deliver(Device& d, qint64 nowUs, bool keep);

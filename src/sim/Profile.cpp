@@ -191,9 +191,19 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
         }
         }
     };
+    QString stateDir;
     for (const QString& raw : profile.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString w = raw.trimmed().toLower();
         if (w.isEmpty()) continue;
+        // A folder name keeps its case.
+        if (w.startsWith(QLatin1String("state="))) {
+            stateDir = raw.trimmed().mid(6);
+            if (stateDir.isEmpty()) {
+                error = QStringLiteral("bad value in simulation profile: %1").arg(raw);
+                return false;
+            }
+            continue;
+        }
         if (w == QLatin1String("adapter") || w == QLatin1String("9007"))
             add(0);
         else if (w == QLatin1String("converter") || w == QLatin1String("9005"))
@@ -249,6 +259,9 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
     if (!anyOpenable) convs.insert(convs.begin(), MakeConverter(ConverterKind::LineAdapter, 1));
     for (ConverterSpec& c : convs) {
         c.sensor = sensor;
+        // Each bench of several keeps its own memories.
+        if (!stateDir.isEmpty())
+            c.stateDir = convs.size() == 1 ? stateDir : stateDir + QLatin1Char('/') + c.serial;
         const int type = c.module.type, sub = c.module.subType;
         c.module.firmware = module.firmware;
         c.module.picOscCal = module.picOscCal;

@@ -23,6 +23,8 @@
 //   tmfw=N  tmsub=N  osccal=N           the test module's firmware number, front end or board,
 //                                       and its PIC's factory OSCCAL word (decimal or 0x…)
 //   tmident=N  tmtype=N                 the identification of the device on the module's line
+//   state=DIR                           keep the non-volatile memories (sensor flash and EEPROM,
+//                                       module flash, PIC) in files in DIR from run to run
 //   virtual                             run the bench on a virtual clock (vmxctl)
 // Sensor words apply to every converter of the profile.
 

@@ -263,6 +263,19 @@ bool Sensor::HasProgram() const
     return f[0] != 0xFF || f[1] != 0xFF || f[2] != 0xFF;
 }
 
+void Sensor::FlashChanged(qint64 t)
+{
+    Advance(t);
+    if (run_ == Run::Halted && HasProgram()) {
+        run_ = Run::App;
+        mode_ = profile_.mode;
+        streamIndex_ = 0;
+        streamFromUs_ = std::max(out.FreeUs(), t);
+    } else if (run_ == Run::App && !HasProgram()) {
+        run_ = Run::Halted;
+    }
+}
+
 bool Sensor::C2Halt(qint64 t)
 {
     StopOutput(t);

@@ -131,6 +131,9 @@ public:
     // Whether the code flash holds an application: judged by the reset vector once the chip
     // is blank or C2 has touched it (the factory profiles model no application code).
     bool HasProgram() const;
+    // The code flash was replaced from outside (a kept state): a running or halted sensor runs
+    // what it now holds, or halts when that is nothing.
+    void FlashChanged(qint64 tUs);
 
     BootLoader& bootLoader() { return boot_; }
     const SensorProfile& profile() const { return profile_; }
