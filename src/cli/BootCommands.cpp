@@ -15,11 +15,18 @@ int Result(bool ok)
     return ok ? kExitOk : kExitFailed;
 }
 
-int Boot(CliContext& ctx, const std::string& op)
+int Boot(CliContext& ctx, const std::string& op, bool module)
 {
+    if (module && op != "ping" && op != "restart") {
+        CliContext::Err(QStringLiteral("boot: --module goes with ping and restart only"));
+        return kExitUsage;
+    }
     if (!ctx.StartLink()) return ctx.startExit;
-    SensorRun run(ctx);
     BootLoader& boot = ctx.station().bootLoader();
+    // The test module's own loader: the sensor is not touched.
+    if (module)
+        return Result(op == "ping" ? boot.BootPing(kChannelModule) : boot.BootRestart(kChannelModule));
+    SensorRun run(ctx);
     if (op == "ping") return Result(boot.BootPing());
     if (op == "restart") return Result(boot.BootRestart());
     if (op == "start") return Result(run.EnterBootLoader());
@@ -34,6 +41,7 @@ struct MemArgs {
     std::string kind = "code";
     std::string range;
     std::string file;
+    bool module = false;
 };
 
 int KindOf(const std::string& name)
@@ -64,27 +72,29 @@ int Mem(CliContext& ctx, const MemArgs& a)
     if (!ctx.StartLink()) return ctx.startExit;
     SensorRun run(ctx);
     station::Station& st = ctx.station();
+    const int channel = a.module ? kChannelModule : kChannelSensor;
     const QString file = QString::fromStdString(a.file);
     // The file (HEX) is the source of a write or verify, and where a read is saved.
     if ((a.op == "write" || a.op == "verify") && !file.isEmpty()) {
         if (!st.hex().ImportHexFile(file, KindLimit(kind))) return kExitFailed;
         st.images().BufferToImage(kind);
     }
-    if (!run.EnterBootLoader()) return kExitFailed;
+    // The module's loader always listens; the sensor's is entered first.
+    if (!a.module && !run.EnterBootLoader()) return kExitFailed;
     bool ok = false;
     if (a.op == "read") {
-        ok = st.ReadMemory(kChannelSensor, kind, start, end);
+        ok = st.ReadMemory(channel, kind, start, end);
         if (ok && !file.isEmpty()) {
             st.images().FillBuffer(0xFF);
             st.images().ImageToBuffer(kind, start, end);
             ok = st.hex().ExportHexData(file, start, end);
         }
     } else if (a.op == "write") {
-        ok = st.WriteMemory(kChannelSensor, kind, start, end);
+        ok = st.WriteMemory(channel, kind, start, end);
     } else if (a.op == "erase") {
-        ok = st.EraseMemory(kChannelSensor, kind, start, end);
+        ok = st.EraseMemory(channel, kind, start, end);
     } else {
-        ok = st.VerifyMemory(kChannelSensor, kind, start, end);
+        ok = st.VerifyMemory(channel, kind, start, end);
     }
     return Result(ok);
 }
@@ -105,7 +115,9 @@ void AddBootCommands(CLI::App& app, CliContext& ctx)
     boot->add_option("OP", bootOp, "start|ping|ident|restart")
         ->required()
         ->check(CLI::IsMember({"start", "ping", "ident", "restart"}));
-    boot->callback([&ctx] { ctx.run = [&ctx] { return Boot(ctx, bootOp); }; });
+    static bool bootModule = false;
+    boot->add_flag("--module", bootModule, "ping/restart the test module's own boot loader (channel 33)");
+    boot->callback([&ctx] { ctx.run = [&ctx] { return Boot(ctx, bootOp, bootModule); }; });
 
     static MemArgs memArgs;
     auto* mem = app.add_subcommand("mem", "Memory transfers through the boot loader (hex addresses)");
@@ -116,6 +128,7 @@ void AddBootCommands(CLI::App& app, CliContext& ctx)
         ->check(CLI::IsMember({"code", "sram", "xram", "eeprom"}));
     mem->add_option("--range", memArgs.range, "A-B, hexadecimal")->required();
     mem->add_option("--file", memArgs.file, "HEX file: saved after a read, source of a write or verify");
+    mem->add_flag("--module", memArgs.module, "the test module's own memories (channel 33)");
     mem->callback([&ctx] { ctx.run = [&ctx] { return Mem(ctx, memArgs); }; });
 
     static std::string downloadFile;

@@ -15,6 +15,7 @@ namespace vmx::cli {
 void ConsoleHost::PanelText(int panel, const QString& text)
 {
     if (panel == 0) lastPanel0 = text;
+    if (panel == 1) lastPanel1 = text;
     // Panel 1 carries operation results; panel 0 (the link) is shown only in verbose listings.
     if (panel != 1 || opts_.quiet) return;
     // A status line replaces the bar's line; the next block draws the bar again below it.

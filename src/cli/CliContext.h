@@ -52,6 +52,8 @@ public:
 
     // The last text of status panel 0 (the link), which the console does not show by itself.
     QString lastPanel0;
+    // The last operation result (panel 1), for commands that print it as their result.
+    QString lastPanel1;
 
 private:
     app::Clock& clock_;
@@ -135,5 +137,6 @@ void AddCaptureCommands(CLI::App& app, CliContext& ctx);
 void AddDeviceCommands(CLI::App& app, CliContext& ctx);
 void AddBootCommands(CLI::App& app, CliContext& ctx);
 void AddParamCommands(CLI::App& app, CliContext& ctx);
+void AddModuleCommands(CLI::App& app, CliContext& ctx);
 
 } // namespace vmx::cli

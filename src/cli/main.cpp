@@ -42,6 +42,7 @@ int main(int argc, char** argv)
     AddDeviceCommands(app, ctx);
     AddBootCommands(app, ctx);
     AddParamCommands(app, ctx);
+    AddModuleCommands(app, ctx);
 
     try {
         app.parse(argc, argv);
