@@ -21,6 +21,7 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -260,6 +261,13 @@ private:
     void CommitEdit() override { TestFocusChanged(); }
     void ShowIdentPage() override;
     bool PickDownloadFile(bool abs) override;
+    void ModuleChanged() override;
+
+    // The test-module page (MainFormModule.cpp): its actions, groups and their state.
+    void CreateModuleActions();
+    void FillModulePage(QWidget* page, QGridLayout* layout);
+    // A module operation from a button: hourglass around it, the page shown again after.
+    void ModuleRun(const std::function<bool()>& op);
 
     // Building (MainFormMenus.cpp, MainFormPages.cpp)
     void CreateActions();

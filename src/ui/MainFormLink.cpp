@@ -22,6 +22,7 @@ void TMainForm::CreateLink()
     }
     station_ = std::make_unique<station::Station>(*session_, o);
     station_->SetView(this);
+    ModuleChanged(); // the test-module page shows the core's start state
     link::Link& lnk = station_->link();
     if (!lnk.profileError().isEmpty()) PanelText(1, lnk.profileError());
     link::FrameProtocol& fp = lnk.protocol();

@@ -112,6 +112,7 @@ void TMainForm::CreateActions()
     rts->setText(QStringLiteral("PC <-> TK"));
     rts->setToolTip(QStringLiteral("schaltet serielle Schnittstelle zwischen Prüfling und Prüfmittel um"));
     connect(rts, &QAction::triggered, this, &TMainForm::ALSwitchRTSExecute);
+    CreateModuleActions();
 }
 
 void TMainForm::CreateMenus()

@@ -832,14 +832,7 @@ QWidget* TMainForm::CreateTestPage()
     tkMem->setText(QStringLiteral("nur TK Kommunikation"));
     sl->addWidget(tkMem);
     tl->addWidget(serialIf, 0, 0);
-    tl->addWidget(Group(tk, "GBTK_QVR02", QStringLiteral("QVR02.10 - Steuerung")), 0, 1);
-    tl->addWidget(Group(tk, "GBTK_QVRxx", QStringLiteral("QVRxx - Steuerung")), 0, 2);
-    tl->addWidget(Group(tk, "GBTK_SiLab", QStringLiteral("SiLab-Programmierung")), 1, 0);
-    QGroupBox* pic = Group(tk, "GBTK_PIC", QStringLiteral("PIC"));
-    QFormLayout* picLay = Form(pic);
-    picLay->addRow(QStringLiteral("CONFIG"), Make<QLineEdit>(pic, "ETK_PICConfig"));
-    picLay->addRow(QStringLiteral("OSCCAL"), Make<QLineEdit>(pic, "ETK_PICOsc"));
-    tl->addWidget(pic, 1, 1);
+    FillModulePage(tk, tl);
     tl->setRowStretch(2, 1);
     tl->setColumnStretch(3, 1);
     PCTest->addTab(tk, QStringLiteral("Prüfmittel"));
