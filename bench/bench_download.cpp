@@ -2,6 +2,7 @@
 // the time the protocol itself needs (bytes on the wire / 11520 per s + the waits it mandates).
 // Once on the virtual clock (the program's own time in the simulated world, exact) and once in
 // real time (also counts the computer's own work).
+#include "CausalMinimum.h"
 #include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
@@ -23,6 +24,9 @@
 #include <vector>
 
 using namespace vmx;
+using benchsupport::CausalMinimumS;
+using benchsupport::Event;
+using benchsupport::WaitLog;
 
 namespace {
 
@@ -36,61 +40,6 @@ struct Figures {
     int purges = 0;
     bool ok = false;
 };
-
-// What the program did, in order: the link's operations and the host's waits ('d', ms).
-struct Event {
-    char op;
-    int n;
-};
-
-// Records the mandated waits beside the link's operations.
-class WaitLog final : public test::RecordingHost {
-public:
-    WaitLog(app::Clock* clock, std::vector<Event>& log) : test::RecordingHost(clock), log_(log) {}
-    void Wait(int ms) override
-    {
-        log_.push_back(Event{'d', ms});
-        test::RecordingHost::Wait(ms);
-    }
-
-private:
-    std::vector<Event>& log_;
-};
-
-// The least time the same sequence can take on the line, causally: a frame handed to the port
-// goes out at 11520 bytes/s as soon as the line is free and the program goes on at once (a wait
-// that follows overlaps the frame's transmission); an answer starts when the device has the
-// whole request plus its turnaround and is read when its last byte is in; a purge costs its
-// mandated 5 ms, an RTS switch its 5 ms, a wait its time.
-double CausalMinimumS(const std::vector<Event>& log)
-{
-    qint64 t = 0, toDevice = 0, requestEnd = 0, fromDevice = 0;
-    for (const Event& e : log) {
-        switch (e.op) {
-        case 'p':
-            t += 5000;
-            break;
-        case 's':
-        case 'd':
-            t += qint64(e.n) * 1000;
-            break;
-        case 'w':
-            toDevice = std::max(t, toDevice) + proto::BytesToUs(e.n);
-            requestEnd = toDevice;
-            break;
-        case 'r': {
-            if (e.n <= 0) break;
-            const qint64 start = std::max(requestEnd + sim::Sensor::kProcUs, fromDevice);
-            fromDevice = start + proto::BytesToUs(e.n);
-            t = std::max(t, fromDevice);
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    return double(t) / 1e6;
-}
 
 Figures RunOnce(app::Clock& clock)
 {
@@ -135,7 +84,7 @@ Figures RunOnce(app::Clock& clock)
     }
     f.wireS = double(f.bytes) / proto::kBytesPerSecond;
     f.waitS = double(host.waitedMs) / 1000.0;
-    f.causalS = CausalMinimumS(log);
+    f.causalS = CausalMinimumS(log, sim::Sensor::kProcUs);
     for (const Event& e : log)
         f.purges += e.op == 'p';
     return f;
