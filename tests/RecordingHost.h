@@ -60,11 +60,13 @@ public:
     void Beep() override { ++beeps; }
     void SetClipboardText(const QString& text) override { clipboard = text; }
     QString ClipboardText() override { return clipboard; }
+    void Progress(qint64 done, qint64 total) override { progress.emplace_back(done, total); }
 
     QString panel[3];
     QStringList panel1Log; // every text written to panel 1, in order
     QStringList panel0Log;
     std::vector<std::pair<app::CommentColour, QString>> comments;
+    std::vector<std::pair<qint64, qint64>> progress; // the progress bar's steps, (0, 0) ends it
     std::vector<Question> questions;
     std::deque<app::AskResult> answers; // scripted answers; when empty the default below is used
     app::AskResult defaultAnswer = app::AskResult::No;

@@ -113,6 +113,11 @@ void BootLoader::Status(const QString& text, int message, const QString& extra)
     session_->PanelText(1, text + session_->Msg(message) + extra);
 }
 
+void BootLoader::HostProgress(qint64 done, qint64 total)
+{
+    if (showProgress) session_->host().Progress(done, total);
+}
+
 void BootLoader::Progress(const QString& text, quint32 first, quint32 last)
 {
     session_->PanelText(1, text + FormatMsg(session_->Msg(kMsgRange), first, last) + QStringLiteral("..."));
@@ -120,7 +125,7 @@ void BootLoader::Progress(const QString& text, quint32 first, quint32 last)
 
 void BootLoader::Done(const QString& text, quint32 start, quint32 end)
 {
-    session_->host().Progress(0, 0);
+    HostProgress(0, 0);
     session_->PanelText(1, text + FormatMsg(session_->Msg(kMsgRange), start, end) + session_->Msg(kMsgOkay));
 }
 
@@ -373,11 +378,11 @@ bool BootLoader::TransferBlocks(quint32 start, const QString& text, int kind, qu
             Progress(text, d, d + quint32(count) - 1);
         else if (d % 256 == 0)
             Progress(text, d, d + 255);
-        session_->host().Progress(qint64(end) - d + 1, total);
+        HostProgress(qint64(end) - d + 1, total);
         session_->host().ProcessMessages();
         return true;
     });
-    if (!ok) return session_->host().Progress(0, 0), false;
+    if (!ok) return HostProgress(0, 0), false;
     Done(text, start, end);
     return true;
 }
@@ -402,9 +407,9 @@ bool BootLoader::EraseMemorySub(int /*channel*/, quint32 start, const QString& t
     const qint64 total = (qint64(end) - start + 1) / kPage;
     qint64 done = 0;
     for (qint64 page = end & ~qint64(kPage - 1); page >= qint64(start); page -= kPage) {
-        if (!ErasePage(quint32(page), text)) return session_->host().Progress(0, 0), false;
+        if (!ErasePage(quint32(page), text)) return HostProgress(0, 0), false;
         Progress(text, quint32(page), quint32(page) + kPage - 1);
-        session_->host().Progress(++done, total);
+        HostProgress(++done, total);
         session_->host().ProcessMessages();
     }
     Done(text, start, end);

@@ -50,6 +50,10 @@ public:
     void SelectMcu(int mcu);
     static quint32 McuBootStart(int mcu);
 
+    // Whether transfers drive the host's progress bar; off while a caller that moves a longer
+    // range block by block (C2 programming) drives it itself.
+    bool showProgress = true;
+
     // The STOP action of the acquisition, run first by BootStart.
     std::function<void()> stopAcquisition;
     // The boot page is to be redrawn (identification, MCU change).
@@ -92,6 +96,7 @@ private:
     void Progress(const QString& text, quint32 first, quint32 last);
     void Done(const QString& text, quint32 start, quint32 end);
     bool Routed(int channel, const std::function<bool()>& op);
+    void HostProgress(qint64 done, qint64 total);
     // The top-down walk of a read or write with its progress lines.
     bool TransferBlocks(quint32 start, const QString& text, int kind, quint32 end,
                         bool (BootLoader::*block)(int, quint32, int, const QString&));

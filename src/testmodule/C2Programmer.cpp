@@ -110,11 +110,14 @@ bool C2Programmer::StagedBlocks(quint32 start, const QString& caption, quint32 e
         return false;
     }
     const qint64 total = qint64(end) - start + 1;
+    // The XRAM staging of each block is short; the bar shows the whole range.
+    boot_->showProgress = false;
     const bool ok = WalkDown(start, end, [&](quint32 p, int count, quint32 a) {
         if (!block(p, count)) return false;
         Progress(caption, p, a, qint64(end) - p + 1, total);
         return true;
     });
+    boot_->showProgress = true;
     if (!ok) return session_->host().Progress(0, 0), false;
     Done(caption, start, end);
     return true;
