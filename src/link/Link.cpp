@@ -387,26 +387,6 @@ void Link::ForceRTS(int state)
     session_->clock().SleepMs(5);
 }
 
-bool Link::SwitchSerialIF(int type)
-{
-    tx_[4] = quint8(type);
-    const bool ok =
-        protocol_.SendReceiveCommand(proto::kTargetModule, proto::cmd::TmSerialIf, 6, 1, session_->Msg(376));
-    // The selection follows the request, whatever the module answered.
-    if (type < proto::kIfSlave || type > proto::kIfRs232) return ok;
-    serialIfType_ = type;
-    if (onSerialIfChanged) onSerialIfChanged(type);
-    return ok;
-}
-
-bool Link::SwitchSerialInterface(int type)
-{
-    if (stopAcquisition) stopAcquisition();
-    const bool ok = SwitchSerialIF(type);
-    if (ok && autoAdvance) autoAdvance();
-    return ok;
-}
-
 bool Link::SetBitMode(quint8 mask, quint8 mode)
 {
     if (!usbInUse_) return false;

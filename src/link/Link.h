@@ -100,9 +100,6 @@ public:
         return QString::fromLatin1(rtsChecked_ ? kRtsSensorCaption : kRtsModuleCaption);
     }
     bool RtsChecked() const { return rtsChecked_; }
-    // The serial interface SwitchSerialIF last asked the test module for (proto::kIfSlave,
-    // kIfMaster, kIfRs232), -1 before.
-    int SerialIfType() const { return serialIfType_; }
 
     // --- buffers (ByteLink) ----------------------------------------------------------------
     quint8* Tx() override { return tx_.data(); }
@@ -127,10 +124,6 @@ public:
     void ForceRTS(int state) override;
     // The routing action: checked routes the line to the sensor.
     void RouteToSensor(bool on) { ForceRTS(on ? 1 : 0); }
-    // Test-module command 0x43 and the matching radio button.
-    bool SwitchSerialIF(int type);
-    // Production-test form: STOP first, then SwitchSerialIF; on success autoAdvance.
-    bool SwitchSerialInterface(int type);
     // "FT_SetBitMode " on the open converter; false on a serial link or error.
     bool SetBitMode(quint8 mask, quint8 mode);
 
@@ -141,11 +134,8 @@ public:
     // --- callbacks (set by the window or the command line) ----------------------------------
     std::function<void()> onMenuChanged;                                    // entries or check marks changed
     std::function<void(const QString& caption, bool checked)> onRtsChanged; // ALSwitchRTS
-    std::function<void(int type)> onSerialIfChanged;                        // SerialIfType changed
     std::function<void()> onMonitoringStop; // a read/write found no port: set the stop flag
     std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
-    std::function<void()> stopAcquisition; // the STOP action, for SwitchSerialInterface
-    std::function<void()> autoAdvance;     // AutoAdvance of the test run controller
     // Each byte-level operation as it is made ('p' purge, 'w' write of n bytes, 'r' read of n
     // bytes asked, 's' the n ms settling of an RTS switch): benches replay the sequence against
     // the line's own timing.
@@ -200,7 +190,6 @@ private:
     std::vector<LinkMenuEntry> entries_;
     std::vector<ComCandidate> comTable_;
     bool rtsChecked_ = false;
-    int serialIfType_ = -1;
 };
 
 } // namespace vmx::link

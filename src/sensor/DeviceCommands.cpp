@@ -14,7 +14,6 @@ namespace {
 constexpr quint8 kCbusInputs = proto::kCbusInputs;
 constexpr quint8 kCbusTestHigh = proto::kCbusTestHighMask;
 constexpr quint8 kCbusPowerOff = proto::kCbusPowerOffMask;
-constexpr int kTestModuleIdent = 99;
 constexpr int kWaitAfterRestartMs = proto::pause::kAfterRestart;
 constexpr int kWaitAfterModeMs = proto::pause::kAfterMode;
 constexpr int kWaitBetween0530StepsMs = proto::pause::kBetween0530Steps;
@@ -70,11 +69,6 @@ bool DeviceCommands::Sensor(quint8 command, int frameLength, int answerLength, i
                                                session_.Msg(opMessage));
 }
 
-bool DeviceCommands::Module(quint8 command, int frameLength, int answerLength, const QString& opText)
-{
-    return link_.protocol().SendReceiveCommand(kTargetModule, command, frameLength, answerLength, opText);
-}
-
 void DeviceCommands::Glyph(bool on)
 {
     powerGlyphOn_ = on;
@@ -114,9 +108,7 @@ bool DeviceCommands::BubblePulse(bool high, int time)
         return true;
     }
     case AdapterKind::TestModuleDigital: {
-        link_.Tx()[4] = high ? 3 : 1;
-        link_.Tx()[5] = quint8(time);
-        if (!Module(cmd::TmBubbleTest, 7, 1, session_.Msg(269))) return false;
+        if (!routes_ || !routes_->RouteTestPulse(high, time)) return false;
         if (waitMs > 0) session_.Wait(waitMs);
         Panel(189);
         return true;
@@ -345,8 +337,7 @@ bool DeviceCommands::SetIF(bool channel1)
     }
     channelCaption_ = channel1 ? QStringLiteral("CH 1") : QStringLiteral("CH 2");
     Show(Shown::Channel);
-    link_.Tx()[4] = channel1 ? 1 : 0;
-    return Module(cmd::TmSerialIf, 6, 1, session_.Msg(376));
+    return routes_ && routes_->RouteChannel(channel1);
 }
 
 bool DeviceCommands::SetPower(bool on)
@@ -359,16 +350,10 @@ bool DeviceCommands::SetPower(bool on)
         Panel(on ? 107 : 108);
         return true;
     }
-    if (kind == AdapterKind::TestModule || kind == AdapterKind::TestModuleDigital) {
-        if (tmIdent_ != kTestModuleIdent) {
-            tmIdent_ = -1;
-            if (Module(cmd::TmIdent, 5, kIdentAnswer, session_.Msg(349))) tmIdent_ = link_.Rx()[4];
-        }
-        if (tmIdent_ == kTestModuleIdent) {
-            link_.Tx()[4] = on ? 1 : 0;
-            const bool ok =
-                Module(cmd::TmPower, 6, 1,
-                       on ? QStringLiteral("Power QVR -> ON: ") : QStringLiteral("Power QVR -> OFF: "));
+    if ((kind == AdapterKind::TestModule || kind == AdapterKind::TestModuleDigital) && routes_) {
+        bool isModule = false;
+        const bool ok = routes_->RoutePower(on, isModule);
+        if (isModule) {
             if (ok) Glyph(on);
             return ok;
         }

@@ -47,6 +47,20 @@ struct GainGrid {
     QString ClipboardText() const;
 };
 
+// What the device commands need of a test module behind the converter. The test module
+// implements it; the station connects the two, so the sensor layer never reaches up.
+class ModuleRoutes {
+public:
+    virtual ~ModuleRoutes() = default;
+    // Sensor power through the module, identifying it first while none is known. `isModule`
+    // false: nothing that answers as a test module is there (nothing was switched).
+    virtual bool RoutePower(bool on, bool& isModule) = 0;
+    // The module's digital test port: a pulse of `time` (high or low first).
+    virtual bool RouteTestPulse(bool high, int time) = 0;
+    // The module's serial-interface switch: channel 1 or 2 of the sensor.
+    virtual bool RouteChannel(bool channel1) = 0;
+};
+
 class DeviceCommands {
 public:
     static constexpr int kDefaultBubbleTestTime = 10;
@@ -116,14 +130,13 @@ public:
     // Left-button release on one of the three "Power automatisch " boxes.
     void TogglePowerAuto() { SetPowerAuto(!powerAuto_); }
     bool SetPowerAutomatically();
-    // Last test-module identification byte read for the power route (-1 before).
-    int testModuleIdent() const { return tmIdent_; }
+    // The test module's routes (null: none connected; the module commands then fail).
+    void SetModuleRoutes(ModuleRoutes* routes) { routes_ = routes; }
 
 private:
     void Stop();
     void Panel(int message) { session_.PanelText(1, session_.Msg(message)); }
     bool Sensor(quint8 command, int frameLength, int answerLength, int opMessage);
-    bool Module(quint8 command, int frameLength, int answerLength, const QString& opText);
     void SetProtocolForMode(int serialMode, ConfigFamily family);
     void Glyph(bool on);
     bool BubblePulse(bool high, int bubbleTestTime);
@@ -132,7 +145,7 @@ private:
     link::Link& link_;
     GainGrid gain_;
     bool powerAuto_ = false;
-    int tmIdent_ = -1;
+    ModuleRoutes* routes_ = nullptr;
     Events* events_ = nullptr;
     bool powerGlyphOn_ = true;
     bool powerActionChecked_ = true;

@@ -43,11 +43,10 @@ Station::~Station()
     // The link's callbacks reach the parts below; nothing may call them while they go.
     link_->onMenuChanged = nullptr;
     link_->onRtsChanged = nullptr;
-    link_->onSerialIfChanged = nullptr;
     link_->onMonitoringStop = nullptr;
     link_->onStartStopEnabled = nullptr;
-    link_->stopAcquisition = nullptr;
     devices_->SetEvents(nullptr);
+    devices_->SetModuleRoutes(nullptr);
 }
 
 // ---- wiring: every hook between the parts, once ----
@@ -64,6 +63,10 @@ void Station::WireModule()
     m.onChanged = [this] {
         if (view_) view_->ModuleChanged();
     };
+    m.onSerialIfChanged = [this] {
+        if (view_) view_->LinkChanged(StationView::LinkField::SerialInterface);
+    };
+    devices_->SetModuleRoutes(module_.get());
 }
 
 void Station::WireLink()
@@ -76,13 +79,9 @@ void Station::WireLink()
     l.onRtsChanged = [this](const QString&, bool) {
         if (view_) view_->LinkChanged(Field::Routing);
     };
-    l.onSerialIfChanged = [this](int) {
-        if (view_) view_->LinkChanged(Field::SerialInterface);
-    };
     // A read or write that found no port stops the acquisition at its next tick.
     l.onMonitoringStop = [this] { linkFailed_ = true; };
     l.onStartStopEnabled = [this](bool start, bool stop) { StartStop(start, stop); };
-    l.stopAcquisition = [this] { Stop(); };
 }
 
 void Station::WireAcquisition()

@@ -58,7 +58,7 @@ public:
     enum class DeviceField { PowerGlyph, PowerAction, ColourBoxes, Channel, SerialMode, PowerAutomatic };
     virtual void DeviceStateChanged(DeviceField field) { (void)field; }
     // The link menu, the RTS routing or the test module's serial-interface switch changed
-    // (read them from link()).
+    // (read them from link(), the interface from testModule()).
     enum class LinkField { Menu, Routing, SerialInterface };
     virtual void LinkChanged(LinkField field) { (void)field; }
     // An identification made a catalogue row the current type (the session already has it).

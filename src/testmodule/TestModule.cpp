@@ -76,6 +76,53 @@ bool TestModule::SwitchPowerQVR(bool on)
     return true;
 }
 
+bool TestModule::RoutePower(bool on, bool& isModule)
+{
+    if (ident.ident != kModuleIdent) TK33_GetIdent();
+    isModule = ident.ident == kModuleIdent;
+    if (!isModule) return false;
+    link_->Tx()[kData] = on ? 1 : 0;
+    if (!Command(cmd::TmPower, 6, 1,
+                 on ? QStringLiteral("Power QVR -> ON: ") : QStringLiteral("Power QVR -> OFF: ")))
+        return false;
+    // The page's power switch shows the same state.
+    power.font = on ? Font::Red : Font::Green;
+    power.checked = on;
+    Changed();
+    return true;
+}
+
+bool TestModule::RouteTestPulse(bool high, int time)
+{
+    link_->Tx()[kData] = high ? 3 : 1;
+    link_->Tx()[kData + 1] = quint8(time);
+    return Command(cmd::TmBubbleTest, 7, 1, session_->Msg(lang::ids::kMsgBubbleTestPulse));
+}
+
+bool TestModule::RouteChannel(bool channel1)
+{
+    link_->Tx()[kData] = channel1 ? 1 : 0;
+    return Command(cmd::TmSerialIf, 6, 1, session_->Msg(lang::ids::kMsgChannel));
+}
+
+bool TestModule::SwitchSerialIF(int type)
+{
+    link_->Tx()[kData] = quint8(type);
+    const bool ok = Command(cmd::TmSerialIf, 6, 1, session_->Msg(lang::ids::kMsgChannel));
+    if (type < kIfSlave || type > kIfRs232) return ok;
+    serialIfType_ = type;
+    if (onSerialIfChanged) onSerialIfChanged();
+    return ok;
+}
+
+bool TestModule::SwitchSerialInterface(int type)
+{
+    if (stopAcquisition) stopAcquisition();
+    const bool ok = SwitchSerialIF(type);
+    if (ok) Signal();
+    return ok;
+}
+
 bool TestModule::SwitchODDT(bool high)
 {
     odDt.font = Font::Black;
@@ -301,7 +348,7 @@ void TestModule::CheckTK33Ident(int frontEnd, int allowed)
         record_->testHardware = HardwareVO40;
     else
         return fail(QStringLiteral("Prüfmittel: FEHLER, falsches Prüfmittel oder Frontend"));
-    if (!link_->SwitchSerialIF(kIfMaster))
+    if (!SwitchSerialIF(kIfMaster))
         return fail(QStringLiteral("Prüfmittel: FEHLER, TK: Umschalten serielles Interface"));
     okay(QStringLiteral("Prüfmittel: okay"));
 }

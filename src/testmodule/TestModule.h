@@ -5,6 +5,7 @@
 // The page's controls show the state kept here (checks, captions, font colours).
 
 #include "app/Host.h"
+#include "sensor/DeviceCommands.h"
 #include "testmodule/ModuleRecord.h"
 
 #include <QString>
@@ -47,7 +48,7 @@ enum AllowedHardware : int {
     AllowAny = 0x40,
 };
 
-class TestModule {
+class TestModule final : public sensor::ModuleRoutes {
 public:
     TestModule(app::Session& session, link::Link& link, ModuleRecord& record);
 
@@ -92,6 +93,20 @@ public:
     bool ToggleQVR06() { return QVR06Meas(!qvr06.checked); }
     bool TogglePICProg() { return SwitchPICProg(!picProg.checked); }
 
+    // The routes of the monitor page's power, test-pulse and channel commands.
+    bool RoutePower(bool on, bool& isModule) override;
+    bool RouteTestPulse(bool high, int time) override;
+    bool RouteChannel(bool channel1) override;
+
+    // The serial-interface switch (command 0x43) and its radio buttons: the selection follows
+    // the request whatever the module answered. -1 before the first.
+    bool SwitchSerialIF(int type);
+    // The production-test form: STOP first, then the switch; on success the step is done.
+    bool SwitchSerialInterface(int type);
+    int serialIfType() const { return serialIfType_; }
+    // The radio buttons are to follow serialIfType().
+    std::function<void()> onSerialIfChanged;
+
     // Steps of a test run.
     void CheckTK33Ident(int frontEnd, int allowed);
     void SwitchPowerQVR_ON();
@@ -112,6 +127,7 @@ private:
     app::Session* session_;
     link::Link* link_;
     ModuleRecord* record_;
+    int serialIfType_ = -1;
 };
 
 } // namespace vmx::testmodule

@@ -56,7 +56,7 @@ void TMainForm::LinkChanged(LinkField field)
         // The radio buttons by the interface type they send (their tags).
         for (const char* n : {"RBTK_IF0", "RBTK_IF1", "RBTK_IF2"})
             if (auto* rb = findChild<QRadioButton*>(QLatin1String(n)))
-                if (Tag(rb) == lnk.SerialIfType()) rb->setChecked(true);
+                if (Tag(rb) == station_->testModule().serialIfType()) rb->setChecked(true);
         break;
     }
     }
@@ -142,12 +142,12 @@ void TMainForm::ALSwitchRTSExecute()
 
 bool TMainForm::SwitchSerialIF(int type)
 {
-    return station_->link().SwitchSerialIF(type);
+    return station_->testModule().SwitchSerialIF(type);
 }
 
 void TMainForm::RBTK_IFClick(QObject* sender)
 {
-    station_->link().SwitchSerialIF(Tag(sender));
+    station_->testModule().SwitchSerialIF(Tag(sender));
 }
 
 } // namespace vmx::ui

@@ -163,53 +163,6 @@ TEST(LinkSim, RestartThenPing)
     EXPECT_TRUE(r.Ping());
 }
 
-TEST(LinkSim, SerialInterfaceOfTheTestModule)
-{
-    SimRig r(QStringLiteral("tk33,stream=polled"));
-    std::vector<QString> rts;
-    int told = -1;
-    r.link->onRtsChanged = [&](const QString& c, bool) { rts.push_back(c); };
-    r.link->onSerialIfChanged = [&](int type) { told = type; };
-    ASSERT_TRUE(r.link->SwitchSerialIF(0));
-    EXPECT_EQ(told, 0);
-    EXPECT_EQ(r.link->SerialIfType(), 0);
-    EXPECT_EQ(r.bench().module()->serialIf(), 0);
-    EXPECT_EQ(rts, (std::vector<QString>{"PC <-> TK", "PC <-> QVR"}));
-    // The sensor speaks TTL master: on the slave interface it cannot be reached.
-    EXPECT_TRUE(r.bench().rts());
-    EXPECT_FALSE(r.Ping());
-    ASSERT_TRUE(r.link->SwitchSerialIF(1));
-    EXPECT_EQ(told, 1);
-    EXPECT_TRUE(r.Ping());
-    r.link->SwitchSerialIF(2);
-    EXPECT_EQ(told, 2);
-    EXPECT_EQ(r.bench().module()->serialIf(), 2);
-    // Identification of the module itself.
-    ASSERT_TRUE(r.fp().SendReceiveCommand(33, cmd::TmIdent, 5, 21, r.Msg(349)));
-    EXPECT_EQ(r.link->Rx()[4], 99);
-    EXPECT_EQ(r.link->Rx()[5], 33);
-}
-
-TEST(LinkSim, SwitchSerialInterfaceStopsAndAdvances)
-{
-    SimRig r(QStringLiteral("vo40,stream=polled"));
-    std::vector<std::string> order;
-    r.link->stopAcquisition = [&] { order.push_back("stop"); };
-    r.link->autoAdvance = [&] { order.push_back("advance"); };
-    EXPECT_TRUE(r.link->SwitchSerialInterface(1));
-    EXPECT_EQ(order, (std::vector<std::string>{"stop", "advance"}));
-
-    // On a line adapter there is no module to answer: the radio button is still set.
-    SimRig a(QStringLiteral("adapter,stream=polled"));
-    order.clear();
-    a.link->stopAcquisition = [&] { order.push_back("stop"); };
-    a.link->autoAdvance = [&] { order.push_back("advance"); };
-    EXPECT_FALSE(a.link->SwitchSerialInterface(2));
-    EXPECT_EQ(order, (std::vector<std::string>{"stop"}));
-    EXPECT_EQ(a.link->SerialIfType(), 2);
-    EXPECT_EQ(a.Last(), a.Msg(376) + a.Msg(255));
-}
-
 TEST(LinkSim, LineAdapterPowerThroughCbus)
 {
     SimRig r(QStringLiteral("adapter,stream=polled"));

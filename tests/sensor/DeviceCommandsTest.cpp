@@ -458,7 +458,7 @@ TEST(Power, TestModuleIdentifiesOnceThenSwitches)
 {
     Rig r(QStringLiteral("tk33,stream=polled"), kRowV143);
     ASSERT_TRUE(r.dc->SetPower(false));
-    EXPECT_EQ(r.dc->testModuleIdent(), 99);
+    EXPECT_EQ(r.station->testModule().ident.ident, 99);
     EXPECT_FALSE(r.bench().module()->sensorPower());
     EXPECT_FALSE(r.sensor().powered());
     ASSERT_TRUE(r.dc->SetPower(true));

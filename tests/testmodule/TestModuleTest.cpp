@@ -235,6 +235,36 @@ TEST(ModuleReset, Vo40SendsNothingTk33RaisesOdDtAndResetsC2)
     EXPECT_FALSE(t.tm().picProg.checked);
 }
 
+TEST(ModuleSerialIf, RadioSelectionFollowsTheRequestAndTheSensorIsReachedOnItsOwnInterface)
+{
+    Rig r(QStringLiteral("tk33,stream=polled"));
+    int told = 0;
+    r.tm().onSerialIfChanged = [&] { ++told; };
+    ASSERT_TRUE(r.tm().SwitchSerialIF(0));
+    EXPECT_EQ(r.tm().serialIfType(), 0);
+    EXPECT_EQ(r.mod().serialIf(), 0);
+    // The sensor speaks TTL master: on the slave interface it cannot be reached; the line is
+    // back at the sensor after the exchange.
+    EXPECT_TRUE(r.bench().rts());
+    EXPECT_FALSE(r.SensorPing());
+    ASSERT_TRUE(r.tm().SwitchSerialIF(1));
+    EXPECT_TRUE(r.SensorPing());
+    EXPECT_EQ(told, 2);
+}
+
+TEST(ModuleSerialIf, ProductionFormStopsFirstAndSignalsOnlyOnSuccess)
+{
+    Rig r(QStringLiteral("vo40,stream=polled"));
+    EXPECT_TRUE(r.tm().SwitchSerialInterface(1));
+    EXPECT_EQ(r.steps.done, 1);
+    // On a line adapter no module answers: the selection is still set, nothing is signalled.
+    Rig a(QStringLiteral("adapter,stream=polled"));
+    EXPECT_FALSE(a.tm().SwitchSerialInterface(2));
+    EXPECT_EQ(a.tm().serialIfType(), 2);
+    EXPECT_EQ(a.Last(), a.Msg(376) + a.Msg(255));
+    EXPECT_EQ(a.steps.done, 0);
+}
+
 // ---- the test-hardware check ----
 
 TEST(ModuleCheck, ConverterNotAllowedIsUnsuitableAllowedIsOkay)
@@ -299,7 +329,15 @@ TEST(C2, BlockWriteXStagesEachBlockInXramTopDown)
     EXPECT_EQ(flash[512], 0xFF); // nothing beyond the range
 
     r.bench().trace().Clear();
+    r.host.progress.clear();
     ASSERT_TRUE(r.st->c2().C2_BlockWriteX(kChannel, 0, QStringLiteral("Schreibe Flash: "), 0x1BFF));
+    // The bar runs once over the whole range, block by block, and ends; the XRAM staging
+    // between does not move it.
+    std::vector<std::pair<qint64, qint64>> bar;
+    for (qint64 done = 256; done <= 0x1C00; done += 256)
+        bar.emplace_back(done, 0x1C00);
+    bar.emplace_back(0, 0);
+    EXPECT_EQ(r.host.progress, bar);
     const auto all = r.In(cmd::TmC2Write);
     ASSERT_EQ(all.size(), 28u);
     EXPECT_EQ(Addr24(all.front(), 4), 0x1B00u);
