@@ -158,3 +158,24 @@ TEST(LinkPty, UsageOfVmxSim)
     r = RunTool(QStringLiteral("vmx-sim"), {"--route", "module"});
     EXPECT_EQ(r.exitCode, 2);
 }
+
+// A plain serial port where only converter 005 is allowed: the test-hardware check refuses it
+// before a single frame goes out; the module behind the line would have answered.
+TEST(LinkPty, TestHardwareCheckRefusesAComPortWithoutTalkingToTheModule)
+{
+    SimServer sim({"--profile", "tk33", "--route", "module", "--trace"});
+    ASSERT_TRUE(sim.ok());
+    ToolResult r = sim.Ctl({"tm", "check", "--allowed", "0x04"});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("kind=0"));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Prüfmittel: FEHLER, ungeeignetes Prüfmittel")));
+    r = sim.Ctl({"tm", "ident"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("ident=99\n")));
+    sim.process().terminate();
+    ASSERT_TRUE(sim.process().waitForFinished(3000));
+    const QString trace = QString::fromUtf8(sim.process().readAllStandardError());
+    // The ident run's frame is the only one the module ever received.
+    EXPECT_EQ(trace.count(QStringLiteral(" in ")), 1) << trace.toStdString();
+    EXPECT_TRUE(trace.contains(QStringLiteral("in  module F1 00 05 25"))) << trace.toStdString();
+}
