@@ -265,6 +265,47 @@ TEST(ModuleSerialIf, ProductionFormStopsFirstAndSignalsOnlyOnSuccess)
     EXPECT_EQ(a.steps.done, 0);
 }
 
+TEST(ModulePower, StepsSwitchByHardwareKindAndSignal)
+{
+    Rig t(QStringLiteral("tk33,stream=none"));
+    t.record().testHardware = testmodule::HardwareTK33;
+    t.tm().SwitchPowerQVR_OFF();
+    EXPECT_FALSE(t.mod().sensorPower());
+    EXPECT_TRUE(t.HasComment(app::CommentColour::Blue, QStringLiteral("QVR Power OFF: okay")));
+    t.tm().SwitchPowerQVR_ON();
+    EXPECT_TRUE(t.mod().sensorPower());
+    EXPECT_EQ(t.LastComment(), QStringLiteral("QVR Power ON: okay"));
+    EXPECT_EQ(t.steps.done, 2);
+
+    // The line adapter (kind 7) switches its own power line; the monitor page's action follows.
+    Rig a(QStringLiteral("adapter,stream=none"));
+    a.record().testHardware = testmodule::HardwareConverter007;
+    a.tm().SwitchPowerQVR_OFF();
+    EXPECT_FALSE(a.sensor().powered());
+    EXPECT_FALSE(a.st->deviceState().powerActionChecked);
+    a.tm().SwitchPowerQVR_Automatically();
+    EXPECT_TRUE(a.sensor().powered());
+    EXPECT_EQ(a.steps.done, 2);
+
+    // Another kind switches nothing and only signals.
+    Rig c(QStringLiteral("converter,stream=none"));
+    c.record().testHardware = testmodule::HardwareComPort;
+    c.tm().SwitchPowerQVR_ON();
+    EXPECT_TRUE(c.host.comments.empty());
+    EXPECT_EQ(c.steps.done, 1);
+}
+
+TEST(ModulePower, FailedModuleSwitchIsRedAndNotSignalled)
+{
+    Rig r(QStringLiteral("adapter,stream=none"));
+    // Told a TK33 is there, but the line adapter has none to answer.
+    r.record().testHardware = testmodule::HardwareTK33;
+    r.tm().SwitchPowerQVR_ON();
+    EXPECT_TRUE(r.HasComment(app::CommentColour::Red, QStringLiteral("QVR Power ON: FEHLER")));
+    EXPECT_EQ(r.steps.done, 0);
+    EXPECT_EQ(r.tm().power.font, Font::Black);
+}
+
 // ---- the test-hardware check ----
 
 TEST(ModuleCheck, ConverterNotAllowedIsUnsuitableAllowedIsOkay)
@@ -371,6 +412,22 @@ TEST(C2, BlockWriteFNamesTheModuleFlashSourceAndIsBoundedTo5120Bytes)
     const auto& flash = r.sensor().bootLoader().flash();
     EXPECT_TRUE(std::equal(fw.begin() + 0x800, fw.end(), flash.begin() + 0x800));
     EXPECT_EQ(flash[0x7FF], 0xFF);
+}
+
+TEST(C2, WritesOnlyClearBitsOfWhatTheChipHolds)
+{
+    Rig r(QStringLiteral("tk33,stream=none"));
+    ASSERT_TRUE(r.st->c2().Init());
+    auto& flash = r.sensor().bootLoader().flash();
+    const std::vector<quint8> before(flash.begin() + 0x0A00, flash.begin() + 0x0B00);
+    for (int i = 0; i < 256; ++i)
+        r.code()[size_t(0x0A00 + i)] = quint8(0xF0 | i);
+    // Without an erase first the factory parameter page and the new bytes merge.
+    ASSERT_TRUE(r.st->c2().C2_BlockWriteX(kChannel, 0x0A00, QStringLiteral("Schreibe Flash: "), 0x0AFF));
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(flash[size_t(0x0A00 + i)], quint8(before[size_t(i)] & (0xF0 | i))) << i;
+    EXPECT_FALSE(r.st->c2().C2_Verify(kChannel, 0x0A00, QStringLiteral("Vergleiche Flash: "),
+                                      QStringLiteral("Lese Flash: "), 0x0AFF));
 }
 
 TEST(C2, PageEraseTakesWholePagesOnly)
@@ -582,6 +639,20 @@ TEST(Pic, ProgrammingKeepsTheFactoryOscCalAndReadsBackTheFile)
     ASSERT_TRUE(r.st->pic().ReadButton());
     EXPECT_EQ(r.st->pic().oscEdit, QStringLiteral("$C24"));
     EXPECT_EQ(r.Last(), QStringLiteral("Lese PIC: CONFIG = $FEB, OSCCAL = $C24"));
+}
+
+TEST(Pic, EraseWithTheOscCalFlagLosesTheFactoryValue)
+{
+    Rig r(QStringLiteral("tk33,stream=none"));
+    ASSERT_TRUE(r.st->pic().PICProgErase(false));
+    ASSERT_TRUE(r.st->pic().PICProgRead());
+    EXPECT_EQ(r.record().picOscCal, 0x0C24);
+    ASSERT_TRUE(r.st->pic().PICProgErase(true));
+    ASSERT_TRUE(r.st->pic().PICProgRead());
+    EXPECT_EQ(r.record().picOscCal, 0x0FFF);
+    EXPECT_EQ(r.st->pic().oscEdit, QStringLiteral("$FFF"));
+    // Without the programming voltage the module takes no PIC command.
+    EXPECT_FALSE(r.mod().picLines());
 }
 
 TEST(Pic, OddOscCalStopsBeforeAnythingIsErased)
