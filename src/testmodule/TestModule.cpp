@@ -216,21 +216,20 @@ bool TestModule::PTKLEDClick(bool green)
     return SetLeds();
 }
 
+bool TestModule::StartMeasurement(Toggle& action, quint8 command, const QString& caption)
+{
+    action.caption = QStringLiteral("STOP");
+    Changed();
+    const bool ok = Command(command, 5, 1, caption);
+    action.font = ok ? Font::Red : Font::Black;
+    Changed();
+    return ok;
+}
+
 bool TestModule::QVR02Meas(bool start)
 {
     qvr02.checked = start;
-    if (start) {
-        qvr02.caption = QStringLiteral("STOP");
-        Changed();
-        if (!Command(cmd::TmQvr02Start, 5, 1, QStringLiteral("QVR02 - Start Messung: "))) {
-            qvr02.font = Font::Black;
-            Changed();
-            return false;
-        }
-        qvr02.font = Font::Red;
-        Changed();
-        return true;
-    }
+    if (start) return StartMeasurement(qvr02, cmd::TmQvr02Start, QStringLiteral("QVR02 - Start Messung: "));
     qvr02.caption = QStringLiteral("START");
     Changed();
     if (!Command(cmd::TmQvr02Stop, 5, 7, QStringLiteral("QVR02 - Stop Messung: "))) {
@@ -255,18 +254,7 @@ bool TestModule::QVR06Meas(bool start)
     if (ident.ident != kModuleIdent) TK33_GetIdent();
     if (ident.ident != kModuleIdent) return false;
     qvr06.checked = start;
-    if (start) {
-        qvr06.caption = QStringLiteral("STOP");
-        Changed();
-        if (!Command(cmd::TmMeasStart, 5, 1, QStringLiteral("Start Messung: "))) {
-            qvr06.font = Font::Black;
-            Changed();
-            return false;
-        }
-        qvr06.font = Font::Red;
-        Changed();
-        return true;
-    }
+    if (start) return StartMeasurement(qvr06, cmd::TmMeasStart, QStringLiteral("Start Messung: "));
     qvr06.caption = QStringLiteral("START");
     qvr06.font = Font::Black;
     Changed();

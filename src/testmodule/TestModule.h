@@ -123,6 +123,8 @@ public:
 
 private:
     bool SwitchConverterOrModule(bool on);
+    // The start half of the two measurements: caption "STOP", the command, the font.
+    bool StartMeasurement(Toggle& action, quint8 command, const QString& caption);
 
     app::Session* session_;
     link::Link* link_;

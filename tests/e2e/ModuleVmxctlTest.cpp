@@ -2,6 +2,7 @@
 // would call them, on the simulated bench whose memories persist in a state folder: a blank
 // sensor brought to life over C2, the firmware moved into the test module once, the PIC
 // programmed with its factory OSCCAL; and the refusals and usage errors on the way.
+#include "HexFile.h"
 #include "RunTool.h"
 
 #include <QFile>
@@ -33,25 +34,10 @@ struct Station {
         QFile f(dir.filePath(QStringLiteral("state/") + QString::fromLatin1(name)));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    // A HEX file of `bytes` from address 0.
     QString Hex(const char* name, const std::vector<quint8>& bytes) const
     {
-        QFile f(File(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        for (size_t a = 0; a < bytes.size(); a += 16) {
-            const int n = int(std::min<size_t>(16, bytes.size() - a));
-            QByteArray rec;
-            rec.append(char(n)).append(char(a >> 8)).append(char(a)).append(char(0));
-            for (int i = 0; i < n; ++i)
-                rec.append(char(bytes[a + size_t(i)]));
-            quint8 sum = 0;
-            for (char c : rec)
-                sum = quint8(sum + quint8(c));
-            rec.append(char(quint8(-sum)));
-            f.write(":" + rec.toHex().toUpper() + "\r\n");
-        }
-        f.write(":00000001FF\r\n");
-        return f.fileName();
+        EXPECT_TRUE(vmx::test::WriteHexFile(File(name), bytes));
+        return File(name);
     }
 };
 

@@ -2,6 +2,7 @@
 // station the program builds, against the simulated bench (a TK33 or VO40 with the sensor
 // behind it) on a virtual clock: what reaches the module, what it does to the sensor's flash
 // and the PIC, and what the operator is shown.
+#include "HexFile.h"
 #include "RecordingHost.h"
 
 #include "app/Clock.h"
@@ -84,25 +85,10 @@ struct Rig {
         return st->link().protocol().SendReceiveCommand(kTargetSensor, cmd::Ping, 5, 1,
                                                         QStringLiteral("Ping: "), true);
     }
-    // A HEX file of `bytes` from address 0 (16-byte records, end record).
-    QString WriteHex(const QString& name, const std::vector<quint8>& bytes, quint32 from = 0)
+    QString WriteHex(const QString& name, const std::vector<quint8>& bytes)
     {
         const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        for (size_t a = from; a < bytes.size(); a += 16) {
-            const int n = int(std::min<size_t>(16, bytes.size() - a));
-            QByteArray rec;
-            rec.append(char(n)).append(char(a >> 8)).append(char(a)).append(char(0));
-            for (int i = 0; i < n; ++i)
-                rec.append(char(bytes[a + size_t(i)]));
-            quint8 sum = 0;
-            for (char c : rec)
-                sum = quint8(sum + quint8(c));
-            rec.append(char(quint8(-sum)));
-            f.write(":" + rec.toHex().toUpper() + "\r\n");
-        }
-        f.write(":00000001FF\r\n");
+        EXPECT_TRUE(test::WriteHexFile(path, bytes));
         return path;
     }
 };
