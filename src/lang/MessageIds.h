@@ -59,6 +59,7 @@ inline constexpr int kMsgAbsImport = 314;
 inline constexpr int kMsgConverted = 315;
 inline constexpr int kMsgHexImport = 316;
 inline constexpr int kMsgHexExport = 317;
+inline constexpr int kMsgConfigReadError = 319;
 inline constexpr int kMsgHexLoaded = 320;
 inline constexpr int kMsgErased = 321;
 inline constexpr int kMsgWritten = 322;

@@ -1,0 +1,130 @@
+#pragma once
+// The test definitions of TEST.INI: the list of definitions that apply to the selected sensor
+// version, and one definition loaded into the condition and item records and the start grid.
+// The file is only read; it is read from its start for every section, as its size allows.
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+namespace vmx::app {
+class Session;
+}
+
+namespace vmx::prodtest {
+
+// One test item: a limit pair, an expected value or an operator entry, with its outcome.
+struct TMeasItem {
+    int Result = -1; // -1 not yet tested, 0 failed, 1 passed
+    int Measured = -1;
+    int Low = -1;
+    int High = -1;
+    QString MeasuredText;
+    QString IniValue;
+    QString IniMax;
+    QString IniLabel;
+    int GridRow = -1;
+};
+
+// The conditions of the selected definition.
+struct TMeasuringCond {
+    int NoTubeMax = -1;
+    int EmptyTubeMax = -1;
+    int FullTubeMin = -1;
+    int FullTubeMax = -1;
+    int Threshold = -1;
+    int ProgramNo = -1;
+    QString SensorType, TestKind, Assembly1, Assembly2, Firmware, FirmwareFile1, FirmwareFile2, PicFile,
+        TestTube, NoTubeMinText, NoTubeMaxText, EmptyTubeMinText, EmptyTubeMaxText, FullTubeMinText,
+        FullTubeMaxText, TypeMask, ProgramText, ThresholdText;
+};
+
+// The item tables of the unit under test (index 0 of each array is unused: the keys count
+// from 1).
+struct MeasItems {
+    std::array<TMeasItem, 9> Ampl;
+    std::array<TMeasItem, 5> Bubble;
+    std::array<TMeasItem, 4> TestVersion;
+    std::array<TMeasItem, 5> ParFile;
+    std::array<TMeasItem, 3> BootVersion;
+    std::array<TMeasItem, 7> SwitchOut;
+    std::array<TMeasItem, 3> Variant;
+    TMeasItem SerialNo, ManuYear, Tester, BatchNo, BatchComment, TechIndex;
+};
+
+// The start grid StGStart: two columns, fifty rows.
+struct StartGrid {
+    static constexpr int kRows = 50;
+    std::array<std::array<QString, 2>, kRows> cells;
+    void Clear()
+    {
+        for (auto& row : cells)
+            row[0].clear(), row[1].clear();
+    }
+};
+
+// The operator entry fields of the measuring page that a definition pre-fills.
+struct OperatorEntries {
+    QString tester, batchNo, batchComment, techIndex, manuYear;
+};
+
+class TestDefinitions {
+public:
+    static constexpr int kMaxSections = 401;
+
+    explicit TestDefinitions(app::Session& session);
+
+    TMeasuringCond cond;
+    MeasItems items;
+    StartGrid startGrid;
+    OperatorEntries entries;
+    // Combo item k shows section SectionMap[k]; -1 none.
+    std::array<int, kMaxSections> SectionMap;
+    int SelectedSection = -1;
+    bool TestDataSaved = true;
+    // The combo box CBTypeTest: its items, the selected one (-1 none) and its text.
+    QStringList comboItems;
+    int comboIndex = -1;
+    QString comboText;
+
+    // What picking another definition does beyond loading it; wired by whoever owns the
+    // results and the run (each may be unset).
+    std::function<void()> saveResults;  // the results are saved (the save action)
+    std::function<void()> clearResults; // result grid cleared, measured values reset
+    std::function<void()> showStep0;    // the step controller shows step 0
+
+    // The program folder's TEST.INI.
+    QString FileName() const;
+    // Section n into the records and the start grid; true when it exists and holds a non-empty
+    // line after its header.
+    bool ReadTestIniFile(int n);
+    // The combo box of the definitions that apply to the sensor version `sensorKey` (type *
+    // 10^6 + subtype * 1000 + firmware); true when at least one is listed.
+    bool ScanTestIniFile(qint64 sensorKey);
+    void ReadTestData(int n);
+    void ResetMC();
+    // The operator picked combo item `index` (-1 none).
+    void CBTypeTestChange(int index);
+
+    // One key against one line: on a match the line is cut at its first double quote, the
+    // label and value go into the next grid row (while there is one) and true is returned.
+    static bool ExtractKeyWord(const QString& key, QString& line, int& rowCounter, int& row, QString& value,
+                               StartGrid& grid);
+    // Items separated by commas or blanks; a double-quoted item may hold both, "" stands for ".
+    static QStringList CommaText(const QString& text);
+    // A whole decimal number, -1 for anything else.
+    static int Number(const QString& text);
+    // "L" 0, "H" 1, "LHLH" 2, anything else -1.
+    static int SwitchState(const QString& text);
+    // Whether a type mask lets the sensor version `sensorKey` through.
+    static bool MaskMatches(const QString& mask, qint64 sensorKey);
+
+private:
+    void TryKeys(QString line, int& rowCounter);
+
+    app::Session& session_;
+};
+
+} // namespace vmx::prodtest
