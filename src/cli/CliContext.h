@@ -138,5 +138,6 @@ void AddDeviceCommands(CLI::App& app, CliContext& ctx);
 void AddBootCommands(CLI::App& app, CliContext& ctx);
 void AddParamCommands(CLI::App& app, CliContext& ctx);
 void AddModuleCommands(CLI::App& app, CliContext& ctx);
+void AddTestCommands(CLI::App& app, CliContext& ctx);
 
 } // namespace vmx::cli

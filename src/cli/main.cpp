@@ -43,6 +43,7 @@ int main(int argc, char** argv)
     AddBootCommands(app, ctx);
     AddParamCommands(app, ctx);
     AddModuleCommands(app, ctx);
+    AddTestCommands(app, ctx);
 
     try {
         app.parse(argc, argv);

@@ -26,7 +26,8 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       module_(std::make_unique<testmodule::TestModule>(session, *link_, moduleRecord_)),
       c2_(std::make_unique<testmodule::C2Programmer>(*module_, *boot_, images_)),
       pic_(std::make_unique<testmodule::PicProgrammer>(*module_, *boot_, images_)),
-      tmfw_(std::make_unique<testmodule::TestModuleFirmware>(*module_, *boot_, *hex_, images_))
+      tmfw_(std::make_unique<testmodule::TestModuleFirmware>(*module_, *boot_, *hex_, images_)),
+      defs_(std::make_unique<prodtest::TestDefinitions>(session))
 {
     // The program starts with the standard set in the working block.
     params_.SetStandardValues();

@@ -13,6 +13,7 @@
 #include "monitor/Acquisition.h"
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
+#include "prodtest/TestDefinitions.h"
 #include "sensor/DeviceCommands.h"
 #include "sensor/Identification.h"
 #include "sensor/ParameterBlock.h"
@@ -133,6 +134,8 @@ public:
     testmodule::TestModuleFirmware& moduleFirmware() { return *tmfw_; }
     // What the test-module steps leave for the production test's record.
     testmodule::ModuleRecord& moduleRecord() { return moduleRecord_; }
+    // The test definitions of TEST.INI in the program folder.
+    prodtest::TestDefinitions& testDefinitions() { return *defs_; }
 
     StationSettings settings;
     const DeviceState& deviceState() const { return device_; }
@@ -239,6 +242,7 @@ private:
     std::unique_ptr<testmodule::C2Programmer> c2_;
     std::unique_ptr<testmodule::PicProgrammer> pic_;
     std::unique_ptr<testmodule::TestModuleFirmware> tmfw_;
+    std::unique_ptr<prodtest::TestDefinitions> defs_;
 
     StationView* view_ = nullptr;
     DeviceState device_;
