@@ -1,5 +1,6 @@
-// vmxctl commands of the production test: test list, test show.
+// vmxctl commands of the production test: test list, test show, test program.
 #include "cli/CliContext.h"
+#include "prodtest/StepPrograms.h"
 
 namespace vmx::cli {
 
@@ -39,6 +40,18 @@ int Show(CliContext& ctx, int definition)
     return kExitOk;
 }
 
+int Program(int number)
+{
+    const prodtest::StepProgram* p = prodtest::FindProgram(number);
+    if (!p) {
+        CliContext::Err(QStringLiteral("test program: %1 has no step table (0..14, 20..29)").arg(number));
+        return kExitFailed;
+    }
+    for (const QString& line : prodtest::PrintProgram(*p))
+        CliContext::Out(line);
+    return kExitOk;
+}
+
 } // namespace
 
 void AddTestCommands(CLI::App& app, CliContext& ctx)
@@ -51,6 +64,10 @@ void AddTestCommands(CLI::App& app, CliContext& ctx)
     auto* show = test->add_subcommand("show", "The start grid of a definition");
     show->add_option("--definition", definition, "Item index of the definition (test list)");
     show->callback([&ctx] { ctx.run = [&ctx] { return Show(ctx, definition); }; });
+    static int number = 0;
+    auto* program = test->add_subcommand("program", "One step table");
+    program->add_option("N", number, "Program number")->required();
+    program->callback([&ctx] { ctx.run = [] { return Program(number); }; });
 }
 
 } // namespace vmx::cli

@@ -47,3 +47,18 @@ TEST(TestIniVmxctl, ListAndShowFollowTheSensorType)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.isEmpty());
 }
+
+TEST(TestIniVmxctl, ProgramPrintsOneStepTable)
+{
+    QTemporaryDir dir;
+    ToolResult r = Ctl(dir, {"test", "program", "20"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
+              QStringLiteral("0\tStart_EnableSN\n1\tCheckTK33Ident(1, 1)\n"
+                             "2\tImportFirmware(FirmwareFile1, \"Import SiLab: \")\n"
+                             "3\tProgCodeTK33(0x0200, 0x0800, 0x1BFF)\n4\tCommentResult\nrange bound\t40\n"));
+    r = Ctl(dir, {"test", "program", "13"});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\n16\t-\n17\tSwitchSerialInterface(0)\n")));
+    EXPECT_EQ(Ctl(dir, {"test", "program", "17"}).exitCode, 1);
+    EXPECT_EQ(Ctl(dir, {"test", "program", "x"}).exitCode, 2);
+}
