@@ -27,7 +27,9 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       c2_(std::make_unique<testmodule::C2Programmer>(*module_, *boot_, images_)),
       pic_(std::make_unique<testmodule::PicProgrammer>(*module_, *boot_, images_)),
       tmfw_(std::make_unique<testmodule::TestModuleFirmware>(*module_, *boot_, *hex_, images_)),
-      defs_(std::make_unique<prodtest::TestDefinitions>(session))
+      defs_(std::make_unique<prodtest::TestDefinitions>(session)),
+      run_(std::make_unique<prodtest::TestRun>(session, *defs_,
+                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_}))
 {
     // The program starts with the standard set in the working block.
     params_.SetStandardValues();
@@ -68,6 +70,14 @@ void Station::WireModule()
         if (view_) view_->LinkChanged(StationView::LinkField::SerialInterface);
     };
     devices_->SetModuleRoutes(module_.get());
+    // The step routines of the module tell the run controller when their step is done.
+    m.steps = run_.get();
+    run_->stopAcquisition = [this] { Stop(); };
+    // Another definition shows step 0 of its program.
+    defs_->showStep0 = [this] {
+        run_->TestStep = 0;
+        run_->ControlProgress();
+    };
 }
 
 void Station::WireLink()

@@ -14,6 +14,7 @@
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
 #include "prodtest/TestDefinitions.h"
+#include "prodtest/TestRun.h"
 #include "sensor/DeviceCommands.h"
 #include "sensor/Identification.h"
 #include "sensor/ParameterBlock.h"
@@ -136,6 +137,8 @@ public:
     testmodule::ModuleRecord& moduleRecord() { return moduleRecord_; }
     // The test definitions of TEST.INI in the program folder.
     prodtest::TestDefinitions& testDefinitions() { return *defs_; }
+    // The run controller of the production test; the test-module steps signal it.
+    prodtest::TestRun& testRun() { return *run_; }
 
     StationSettings settings;
     const DeviceState& deviceState() const { return device_; }
@@ -243,6 +246,7 @@ private:
     std::unique_ptr<testmodule::PicProgrammer> pic_;
     std::unique_ptr<testmodule::TestModuleFirmware> tmfw_;
     std::unique_ptr<prodtest::TestDefinitions> defs_;
+    std::unique_ptr<prodtest::TestRun> run_;
 
     StationView* view_ = nullptr;
     DeviceState device_;

@@ -1,0 +1,152 @@
+// The run controller with the station the program builds, on a simulated TK33 bench: chaining
+// through steps that finish by themselves, halting on a step it cannot run, wrapping at the
+// range bound, and the three buttons.
+#include "HexFile.h"
+#include "RecordingHost.h"
+
+#include "app/Clock.h"
+#include "app/Session.h"
+#include "sim/Bench.h"
+#include "station/Station.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vmx;
+
+namespace {
+
+struct Panel : prodtest::OperatorPanel {
+    bool nextAction = false, priorAction = false, priorButton = false, cancel = false;
+    int hidden = 0;
+    void EnableButtons(bool n, bool pa, bool pb, bool c) override
+    {
+        nextAction = n, priorAction = pa, priorButton = pb, cancel = c;
+    }
+    void HideEntries() override { ++hidden; }
+};
+
+struct Rig {
+    app::VirtualClock clock;
+    test::RecordingHost host{&clock};
+    QTemporaryDir dir;
+    app::Session session{host, clock, dir.path()};
+    std::unique_ptr<station::Station> st;
+    Panel panel;
+
+    Rig(const QString& program, const QString& profile = QStringLiteral("tk33,stream=none"))
+    {
+        QFile ini(dir.filePath(QStringLiteral("TEST.INI")));
+        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral(
+                      "[TEST_CONDITION]\r\n[#QVR_TYP] \"Typ\",\"QVR05\"\r\n"
+                      "[#PRÜFPROGRAMM] \"Programm\",\"%1\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n")
+                      .arg(program)
+                      .toLatin1());
+        ini.close();
+        session.CopyValidSensorType(8);
+        link::LinkOptions o;
+        o.systemPorts = false;
+        o.realUsb = false;
+        o.simulate = profile;
+        st = std::make_unique<station::Station>(session, o);
+        EXPECT_TRUE(st->OpenLink());
+        clock.SleepMs(300);
+        run().panel = &panel;
+    }
+    prodtest::TestRun& run() { return st->testRun(); }
+    bool Scan() { return st->testDefinitions().ScanTestIniFile(session.sensor.Key); }
+    QString LastComment() const { return host.comments.empty() ? QString() : host.comments.back().second; }
+    bool Said(const QString& text) const
+    {
+        for (const auto& c : host.comments)
+            if (c.second == text) return true;
+        return false;
+    }
+};
+
+std::vector<quint8> Firmware()
+{
+    std::vector<quint8> b(0x1C00);
+    for (size_t a = 0; a < b.size(); ++a)
+        b[a] = quint8(a * 5 + (a >> 8));
+    return b;
+}
+
+} // namespace
+
+TEST(TestRun, Program20ChainsThroughTheModuleStepsAndHaltsWhereItCannotGoOn)
+{
+    Rig r(QStringLiteral("20"));
+    const auto fw = Firmware();
+    ASSERT_TRUE(test::WriteHexFile(r.dir.filePath(QStringLiteral("QVR.hex")), fw));
+    ASSERT_TRUE(r.Scan());
+    // Step 0 is shown at once; its routine comes with the serial-number steps.
+    EXPECT_EQ(r.run().TestStep, 0);
+    EXPECT_EQ(r.LastComment(),
+              QStringLiteral("Schritt 0: Start_EnableSN ist in diesem Programm nicht verfügbar"));
+    EXPECT_TRUE(r.panel.nextAction);
+    EXPECT_FALSE(r.panel.priorAction);
+
+    r.run().ALNextExecute();
+    EXPECT_TRUE(r.Said(QStringLiteral("Prüfmittel: okay")));
+    EXPECT_TRUE(r.Said(QStringLiteral("Import SiLab: okay")));
+    EXPECT_TRUE(r.Said(QStringLiteral("QVR-Firmware: okay")));
+    EXPECT_EQ(r.run().TestStep, 4);
+    EXPECT_EQ(r.LastComment(),
+              QStringLiteral("Schritt 4: CommentResult ist in diesem Programm nicht verfügbar"));
+    EXPECT_EQ(r.st->moduleRecord().tk33ProgResult, 1);
+    const auto& segment = r.st->link().OpenSimBench()->module()->loader().flash();
+    EXPECT_TRUE(std::equal(fw.begin() + 0x800, fw.end(), segment.begin() + 0x200));
+    EXPECT_TRUE(r.panel.priorAction);
+}
+
+TEST(TestRun, Program0WrapsThroughItsEmptyStepsToStep0)
+{
+    Rig r(QStringLiteral("0"));
+    ASSERT_TRUE(r.Scan());
+    r.run().TestStep = 14;
+    r.run().ALNextExecute();
+    EXPECT_EQ(r.run().TestStep, 0);
+    // "ZURÜCK" at step 0 runs step 0 again; the action is off, the button on.
+    r.run().ALPriorExecute();
+    EXPECT_EQ(r.run().TestStep, 0);
+    EXPECT_FALSE(r.panel.priorAction);
+    EXPECT_TRUE(r.panel.priorButton);
+}
+
+TEST(TestRun, EmptyStepOfProgram13GoesStraightOnToTheSwitch)
+{
+    Rig r(QStringLiteral("13"));
+    ASSERT_TRUE(r.Scan());
+    r.run().TestStep = 15;
+    r.run().ALNextExecute();
+    // 16 empty, 17 switches the module to interface 0 and signals, 18 waits, 19 halts.
+    EXPECT_EQ(r.st->link().OpenSimBench()->module()->serialIf(), 0);
+    EXPECT_TRUE(r.Said(QStringLiteral("Start Messung ...")));
+    EXPECT_EQ(r.run().TestStep, 19);
+    EXPECT_EQ(r.run().lastRoutine(), QStringLiteral("CommandAmplMeas"));
+}
+
+TEST(TestRun, ProgramWithoutStepsOnlyCountsAndCancelGoesBackToStep0)
+{
+    Rig r(QStringLiteral("10"));
+    ASSERT_TRUE(r.Scan());
+    r.run().ALNextExecute();
+    r.run().ALNextExecute();
+    EXPECT_EQ(r.run().TestStep, 2);
+    int stops = 0;
+    r.run().stopAcquisition = [&] { ++stops; };
+    r.run().ALCancelExecute();
+    EXPECT_EQ(r.run().TestStep, 0);
+    EXPECT_EQ(stops, 1);
+    // A number without a table runs nothing at all.
+    Rig n(QStringLiteral("17"));
+    ASSERT_TRUE(n.Scan());
+    const size_t said = n.host.comments.size();
+    n.run().ALNextExecute();
+    EXPECT_EQ(n.host.comments.size(), said);
+    EXPECT_EQ(n.run().TestStep, 1);
+}
