@@ -534,20 +534,89 @@ bool TMainForm::OpenTempFile()
 {
     return true;
 }
-void TMainForm::ScanTestIniFile() {}
+void TMainForm::ScanTestIniFile()
+{
+    if (!station_) return;
+    prodtest::TestDefinitions& defs = station_->testDefinitions();
+    station_->testRun().panel = this;
+    defs.saveResults = [this] { ALTestSaveExecute(); };
+    defs.clearResults = [this] { DeleteStGMV(); };
+    defs.ScanTestIniFile(session_->sensor.Key);
+    ShowTestDefinitions();
+}
 void TMainForm::ALClearExecute()
 {
     ResetValues();
 }
-void TMainForm::ALNextExecute() {}
-void TMainForm::ALPriorExecute() {}
-void TMainForm::ALCancelExecute() {}
+void TMainForm::ALNextExecute()
+{
+    station_->testRun().ALNextExecute();
+}
+void TMainForm::ALPriorExecute()
+{
+    station_->testRun().ALPriorExecute();
+}
+void TMainForm::ALCancelExecute()
+{
+    station_->testRun().ALCancelExecute();
+}
 void TMainForm::ALTestSaveExecute() {}
 void TMainForm::BTTestClearMeasClick()
 {
     DeleteStGMV();
     TestDataSaved = true;
 }
-void TMainForm::CBTypeTestChange() {}
+void TMainForm::CBTypeTestChange()
+{
+    prodtest::TestDefinitions& defs = station_->testDefinitions();
+    defs.TestDataSaved = TestDataSaved;
+    auto* combo = findChild<QComboBox*>(QStringLiteral("CBTypeTest"));
+    defs.CBTypeTestChange(combo ? combo->currentIndex() : -1);
+    TestDataSaved = defs.TestDataSaved;
+    ShowTestDefinitions();
+}
+
+void TMainForm::ShowTestDefinitions()
+{
+    const prodtest::TestDefinitions& defs = station_->testDefinitions();
+    if (auto* combo = findChild<QComboBox*>(QStringLiteral("CBTypeTest"))) {
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        combo->addItems(defs.comboItems);
+        combo->setCurrentIndex(defs.comboIndex);
+        if (defs.comboIndex < 0) {
+            combo->setEditable(true);
+            combo->setEditText(defs.comboText);
+        } else {
+            combo->setEditable(false);
+        }
+    }
+    StGStart->setRowCount(prodtest::StartGrid::kRows);
+    for (int r = 0; r < prodtest::StartGrid::kRows; ++r)
+        for (int c = 0; c < 2; ++c) {
+            const QString& text = defs.startGrid.cells[size_t(r)][size_t(c)];
+            if (QTableWidgetItem* item = StGStart->item(r, c))
+                item->setText(text);
+            else if (!text.isEmpty())
+                StGStart->setItem(r, c, new QTableWidgetItem(text));
+        }
+}
+
+void TMainForm::EnableButtons(bool nextAction, bool priorAction, bool priorButton, bool cancel)
+{
+    act("ALNext")->setEnabled(nextAction);
+    act("ALPrior")->setEnabled(priorAction);
+    // The button stays usable at step 0, where the action is off.
+    if (auto* b = findChild<QWidget*>(QStringLiteral("BTPrior"))) b->setEnabled(priorButton);
+    if (auto* b = findChild<QWidget*>(QStringLiteral("BTTestCancel"))) b->setEnabled(cancel);
+    act("ALCancel")->setEnabled(cancel);
+}
+
+void TMainForm::HideEntries()
+{
+    EditSN->hide();
+    EditComment->hide();
+    if (auto* p = findChild<QWidget*>(QStringLiteral("PanelTest"))) p->hide();
+}
 
 } // namespace vmx::ui

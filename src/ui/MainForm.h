@@ -67,7 +67,10 @@ struct MainFormEnv {
 
 // The main window: pages, menus, actions, status bar; implements Host with Qt. It builds the
 // station (the program's core) and shows what the station tells it.
-class TMainForm : public QMainWindow, public app::Host, private station::StationView {
+class TMainForm : public QMainWindow,
+                  public app::Host,
+                  private station::StationView,
+                  private prodtest::OperatorPanel {
     Q_OBJECT
 public:
     explicit TMainForm(const MonitorOptions& options, MainFormEnv env = {}, QWidget* parent = nullptr);
@@ -262,6 +265,12 @@ private:
     void ShowIdentPage() override;
     bool PickDownloadFile(bool abs) override;
     void ModuleChanged() override;
+    // OperatorPanel: what the run controller does to the measuring page.
+    void EnableButtons(bool nextAction, bool priorAction, bool priorButton, bool cancel) override;
+    void HideEntries() override;
+    void FocusNext() override { BTNextSetFocus(); }
+    // The start grid and the combo box show the test definitions again.
+    void ShowTestDefinitions();
 
     // The test-module page (MainFormModule.cpp): its actions, groups and their state.
     void CreateModuleActions();
