@@ -788,7 +788,17 @@ QWidget* TMainForm::CreateTestPage()
     mel->addWidget(values, 1, 2, 2, 1);
     mel->addWidget(Make<QListWidget>(meas, "LBxMV"), 1, 3, 3, 1);
     auto* nav = new QHBoxLayout;
-    nav->addWidget(ActionButton(meas, "BTPrior", act("ALPrior"), "REWIND"));
+    // ZURÜCK's button stays usable at step 0 where its action (and shortcut) is off, so it is
+    // not bound to the action; it shows the action's text and runs the same handler.
+    QToolButton* prior = ActionButton(meas, "BTPrior", nullptr, "REWIND");
+    QAction* priorAction = act("ALPrior");
+    prior->setText(priorAction->text());
+    connect(priorAction, &QAction::changed, prior, [prior, priorAction] {
+        prior->setText(priorAction->text());
+        prior->setToolTip(priorAction->toolTip());
+    });
+    connect(prior, &QToolButton::clicked, this, &TMainForm::ALPriorExecute);
+    nav->addWidget(prior);
     nav->addWidget(KeyLabel(meas, "LKeyPrior", "Strg+F6"));
     nav->addWidget(ActionButton(meas, "BTNext", act("ALNext"), "FORWARD"));
     nav->addWidget(KeyLabel(meas, "LKeyNext", "F6 / ENTER"));

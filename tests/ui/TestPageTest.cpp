@@ -1,0 +1,75 @@
+// The test page with a TEST.INI in the program folder: the definitions in the combo box, the
+// start grid, and "WEITER" running program 20 on a simulated TK33 through the page's button.
+#include "UiHarness.h"
+
+#include "HexFile.h"
+#include "sim/Bench.h"
+#include "sim/Profile.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolButton>
+
+using namespace vmx;
+using namespace vmx::ui;
+using namespace vmx::ui::test;
+
+TEST(TestPage, DefinitionsFromTestIniAndProgram20ThroughTheButtons)
+{
+    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    Harness h;
+    std::vector<sim::ConverterSpec> specs;
+    QString error;
+    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,stream=none"), specs, error));
+    h.links.simConverters = specs;
+    {
+        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(
+            QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                           "[#ART_PRÜFUNG] \"Prüfung\",\"Firmware ins Prüfmittel\"\r\n"
+                           "[#PRÜFPROGRAMM] \"Programm\",\"20\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
+                           "//\r\n[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR06\"\r\n"
+                           "[#MASKE] \"Maske\",\"06xxxxxx\"\r\n")
+                .toLatin1());
+    }
+    std::vector<quint8> fw(0x1C00);
+    for (size_t a = 0; a < fw.size(); ++a)
+        fw[a] = quint8(a ^ (a >> 7));
+    ASSERT_TRUE(vmx::test::WriteHexFile(h.dir.filePath(QStringLiteral("QVR.hex")), fw));
+    TMainForm& f = h.StartShown();
+
+    // The version of the first catalogue row is no QVR06: one definition is listed.
+    auto* combo = h.Find<QComboBox>("CBTypeTest");
+    ASSERT_EQ(combo->count(), 1);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("QVR05 / Firmware ins Prüfmittel"));
+    auto* grid = h.Find<QTableWidget>("StGStart");
+    ASSERT_NE(grid->item(2, 1), nullptr);
+    EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("20"));
+
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+    // Step 0 is shown; ZURÜCK's action is off there, its button on.
+    EXPECT_FALSE(h.Act("ALPrior")->isEnabled());
+    EXPECT_TRUE(h.Find<QToolButton>("BTPrior")->isEnabled());
+
+    h.Find<QToolButton>("BTNext")->click();
+    EXPECT_EQ(f.station().testRun().TestStep, 4);
+    EXPECT_EQ(f.station().moduleRecord().tk33ProgResult, 1);
+    const auto& segment = f.station().link().OpenSimBench()->module()->loader().flash();
+    EXPECT_TRUE(std::equal(fw.begin() + 0x800, fw.end(), segment.begin() + 0x200));
+    EXPECT_TRUE(h.Act("ALPrior")->isEnabled());
+    // The status line ends on the step the run cannot take yet, in red.
+    auto* comment = h.Find<QLabel>("LComment");
+    EXPECT_EQ(comment->text(),
+              QStringLiteral("Schritt 4: CommentResult ist in diesem Programm nicht verfügbar"));
+    f.resize(1040, 700);
+    QCoreApplication::processEvents();
+    f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-meas.png"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSStart"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-start.png")));
+}
