@@ -22,10 +22,23 @@ namespace {
 constexpr int kMaxChain = 1000;
 
 const char* const kKnown[] = {
-    "CheckTK33Ident",    "SwitchPowerQVR_ON",     "SwitchPowerQVR_OFF", "SwitchPowerQVR_Automatically",
-    "SwitchSerialIF",    "SwitchSerialInterface", "ImportFirmware",     "ProgCodeTK33",
-    "ProgCodeTK33Check", "PICProgramming",        "SiLabDeviceErase",   "SiLabProgrammingX",
-    "SiLabProgrammingF", "ControlWait",
+    "CheckTK33Ident",
+    "SwitchPowerQVR_ON",
+    "SwitchPowerQVR_OFF",
+    "SwitchPowerQVR_Automatically",
+    "SwitchSerialIF",
+    "SwitchSerialInterface",
+    "ImportFirmware",
+    "ProgCodeTK33",
+    "ProgCodeTK33Check",
+    "PICProgramming",
+    "SiLabDeviceErase",
+    "SiLabProgrammingX",
+    "SiLabProgrammingF",
+    "ControlWait",
+    "Start_EnableSN",
+    "GetSN",
+    "NextSN",
 };
 } // namespace
 
@@ -105,11 +118,143 @@ void TestRun::RunStep(const StepDef& s)
         parts_.c2.SiLabProgrammingF(unum(0), unum(1), text(2), unum(3));
     else if (name == QLatin1String("ControlWait"))
         ControlWait(text(0), num(1));
+    else if (name == QLatin1String("Start_EnableSN"))
+        Start_EnableSN();
+    else if (name == QLatin1String("GetSN"))
+        GetSN();
+    else if (name == QLatin1String("NextSN"))
+        NextSN();
     else
         // Not a pass: the run halts here and says which step it cannot run.
         ShowLComment(
             CommentColour::Red,
             QStringLiteral("Schritt %1: %2 ist in diesem Programm nicht verfügbar").arg(s.step).arg(name));
+}
+
+void TestRun::ResetMV()
+{
+    auto clear = [](TMeasItem& item) {
+        item.Result = -1;
+        item.Measured = -1;
+        item.MeasuredText.clear();
+    };
+    MeasItems& it = defs_.items;
+    for (auto& i : it.Ampl)
+        clear(i);
+    for (auto& i : it.Bubble)
+        clear(i);
+    for (auto& i : it.TestVersion)
+        clear(i);
+    for (auto& i : it.ParFile)
+        clear(i);
+    for (auto& i : it.BootVersion)
+        clear(i);
+    for (auto& i : it.SwitchOut)
+        clear(i);
+    for (auto& i : it.Variant)
+        clear(i);
+    for (TMeasItem* i :
+         {&it.SerialNo, &it.ManuYear, &it.Tester, &it.BatchNo, &it.BatchComment, &it.TechIndex})
+        clear(*i);
+    testmodule::ModuleRecord& r = parts_.module.record();
+    r.siLabResult = r.picResult = r.tk33ProgResult = 0;
+    if (resetMV) resetMV();
+}
+
+bool TestRun::HasSerialRange() const
+{
+    return defs_.items.SerialNo.Low != -1 && defs_.items.SerialNo.High != -1;
+}
+
+void TestRun::Start_EnableSN()
+{
+    using Entry = OperatorPanel::Entry;
+    ResetMV();
+    if (stopAcquisition) stopAcquisition();
+    if (!HasSerialRange()) {
+        ShowLComment(CommentColour::Blue, QStringLiteral("Start:"));
+        session_.Wait(500);
+        return;
+    }
+    if (panel) {
+        const MeasItems& it = defs_.items;
+        panel->ShowEntry(Entry::SerialNo, true);
+        panel->ShowEntryPanel(true);
+        panel->ShowEntry(Entry::Tester, !it.Tester.IniValue.isEmpty());
+        panel->ShowEntry(Entry::BatchNo, !it.BatchNo.IniValue.isEmpty());
+        panel->ShowEntry(Entry::BatchComment, !it.BatchComment.IniValue.isEmpty());
+        panel->ShowEntry(Entry::TechIndex, !it.TechIndex.IniValue.isEmpty());
+        panel->ShowEntry(Entry::ManuYear, !it.ManuYear.IniValue.isEmpty());
+    }
+    ShowLComment(CommentColour::Blue, QStringLiteral("Eingabe Seriennummer/ Prüfer/ Prod.-Index..."));
+    // Step 0 waits for the operator, always.
+}
+
+void TestRun::GetSN()
+{
+    using Entry = OperatorPanel::Entry;
+    if (stopAcquisition) stopAcquisition();
+    if (!HasSerialRange()) return AutoAdvance();
+    MeasItems& it = defs_.items;
+    auto entry = [&](Entry e) { return panel ? panel->EntryText(e) : QString(); };
+    auto toGrid = [&](const TMeasItem& item) {
+        if (item.GridRow >= 0 && item.GridRow < StartGrid::kRows) {
+            defs_.startGrid.cells[size_t(item.GridRow)][1] = item.MeasuredText;
+            if (panel) panel->StartGridChanged();
+        }
+    };
+    // A text entry: refused when empty (unless that is allowed) or left at the placeholder.
+    auto take = [&](TMeasItem& item, Entry e, bool emptyAllowed, const char* refusal) {
+        if (item.IniValue.isEmpty()) return true;
+        item.Result = 0;
+        item.MeasuredText = entry(e);
+        if ((!emptyAllowed && item.MeasuredText.isEmpty()) || item.MeasuredText == item.IniValue) {
+            ShowLComment(CommentColour::Red, QString::fromUtf8(refusal));
+            return false;
+        }
+        item.Result = 1;
+        toGrid(item);
+        return true;
+    };
+    if (!take(it.Tester, Entry::Tester, false, "Name des Prüfers nicht eingetragen!")) return;
+    if (!take(it.BatchNo, Entry::BatchNo, false, "Auftragsnummer nicht eingetragen!")) return;
+    if (!take(it.BatchComment, Entry::BatchComment, true, "Bemerkung zum Los nicht eingetragen!")) return;
+    if (!take(it.TechIndex, Entry::TechIndex, false, "Produkt-Index nicht eingetragen!")) return;
+    if (!it.ManuYear.IniValue.isEmpty()) {
+        TMeasItem& year = it.ManuYear;
+        year.Result = 0;
+        year.MeasuredText = entry(Entry::ManuYear);
+        year.Measured = TestDefinitions::Number(year.MeasuredText);
+        if (year.Measured < 10 || year.Measured > 29) {
+            ShowLComment(CommentColour::Red, QStringLiteral("Herstellungsjahr nicht plausibel!"));
+            return;
+        }
+        year.Result = 1;
+        toGrid(year);
+    }
+    TMeasItem& sn = it.SerialNo;
+    sn.Result = 0;
+    ShowLComment(CommentColour::Blue, QStringLiteral("Übernahme Seriennummer ... "));
+    sn.Measured = TestDefinitions::Number(entry(Entry::SerialNo).trimmed());
+    sn.MeasuredText = sn.Measured < 0 ? QString() : QString::asprintf("%4.4d", sn.Measured);
+    if (panel) panel->SetEntryText(Entry::SerialNo, sn.MeasuredText);
+    if (sn.Measured < sn.Low || sn.Measured > sn.High) {
+        ShowLComment(CommentColour::Red, QStringLiteral("SN: FEHLER, Seriennummer nicht plausibel!"));
+        return;
+    }
+    sn.Result = 1;
+    AutoAdvance();
+}
+
+void TestRun::NextSN()
+{
+    using Entry = OperatorPanel::Entry;
+    ResetMV();
+    if (HasSerialRange() && panel) {
+        const int next = TestDefinitions::Number(panel->EntryText(Entry::SerialNo).trimmed()) + 1;
+        panel->SetEntryText(Entry::SerialNo, next > 0 ? QString::asprintf("%4.4d", next) : QString());
+    }
+    AutoAdvance();
 }
 
 void TestRun::ControlProgress()

@@ -39,6 +39,19 @@ public:
     // EditComment, EditSN and PanelTest are hidden before every step.
     virtual void HideEntries() {}
     virtual void FocusNext() {}
+    // The operator's entry fields of the measuring page.
+    enum class Entry { SerialNo, Tester, BatchNo, BatchComment, TechIndex, ManuYear };
+    virtual void ShowEntry(Entry entry, bool shown) { (void)entry, (void)shown; }
+    // The entry panel PanelTest (the five labelled edits).
+    virtual void ShowEntryPanel(bool shown) { (void)shown; }
+    virtual QString EntryText(Entry entry)
+    {
+        (void)entry;
+        return QString();
+    }
+    virtual void SetEntryText(Entry entry, const QString& text) { (void)entry, (void)text; }
+    // A cell of the start grid was written (an entry taken over).
+    virtual void StartGridChanged() {}
 };
 
 class TestRun final : public testmodule::StepSignal {
@@ -58,6 +71,9 @@ public:
     std::function<void()> stopAcquisition;
     // The list of measured values is to be shown again (before every step).
     std::function<void()> showLMV;
+    // The measured values and outcomes of the unit are reset (beyond the items of the
+    // definition, which the run resets itself).
+    std::function<void()> resetMV;
 
     void AutoAdvance() override { autoAdvance = true; }
 
@@ -75,8 +91,16 @@ public:
     // Whether the routine names a step this program can run.
     static bool Known(const char* routine);
 
+    // Steps of the unit's identity: step 0 of every program, the operator's entries, the next
+    // serial number.
+    void Start_EnableSN();
+    void GetSN();
+    void NextSN();
+
 private:
     void RunStep(const StepDef& step);
+    void ResetMV();
+    bool HasSerialRange() const;
     QString FileOf(const QString& field) const;
 
     app::Session& session_;

@@ -543,6 +543,7 @@ void TMainForm::ScanTestIniFile()
     defs.clearResults = [this] { DeleteStGMV(); };
     defs.ScanTestIniFile(session_->sensor.Key);
     ShowTestDefinitions();
+    PrefillEntries();
 }
 void TMainForm::ALClearExecute()
 {
@@ -574,6 +575,7 @@ void TMainForm::CBTypeTestChange()
     defs.CBTypeTestChange(combo ? combo->currentIndex() : -1);
     TestDataSaved = defs.TestDataSaved;
     ShowTestDefinitions();
+    PrefillEntries();
 }
 
 void TMainForm::ShowTestDefinitions()
@@ -610,6 +612,69 @@ void TMainForm::EnableButtons(bool nextAction, bool priorAction, bool priorButto
     if (auto* b = findChild<QWidget*>(QStringLiteral("BTPrior"))) b->setEnabled(priorButton);
     if (auto* b = findChild<QWidget*>(QStringLiteral("BTTestCancel"))) b->setEnabled(cancel);
     act("ALCancel")->setEnabled(cancel);
+}
+
+QLineEdit* TMainForm::EntryEdit(Entry entry) const
+{
+    const char* name = nullptr;
+    switch (entry) {
+    case Entry::SerialNo:
+        return EditSN;
+    case Entry::Tester:
+        name = "ETTester";
+        break;
+    case Entry::BatchNo:
+        name = "ETBatchNo";
+        break;
+    case Entry::BatchComment:
+        name = "ETBatchComment";
+        break;
+    case Entry::TechIndex:
+        name = "ETTechIndex";
+        break;
+    case Entry::ManuYear:
+        name = "ETManuYear";
+        break;
+    }
+    return findChild<QLineEdit*>(QLatin1String(name));
+}
+
+void TMainForm::ShowEntry(Entry entry, bool shown)
+{
+    QLineEdit* e = EntryEdit(entry);
+    if (!e) return;
+    e->setVisible(shown);
+    if (auto* labeled = qobject_cast<LabeledEdit*>(e)) labeled->EditLabel()->setVisible(shown);
+}
+
+void TMainForm::PrefillEntries()
+{
+    // A definition's placeholders are where the operator starts (and what GetSN refuses).
+    const prodtest::OperatorEntries& pre = station_->testDefinitions().entries;
+    const std::pair<Entry, const QString*> fields[] = {{Entry::Tester, &pre.tester},
+                                                       {Entry::BatchNo, &pre.batchNo},
+                                                       {Entry::BatchComment, &pre.batchComment},
+                                                       {Entry::TechIndex, &pre.techIndex},
+                                                       {Entry::ManuYear, &pre.manuYear}};
+    for (const auto& [entry, text] : fields)
+        if (!text->isEmpty())
+            if (QLineEdit* e = EntryEdit(entry)) e->setText(*text);
+}
+
+void TMainForm::ShowEntryPanel(bool shown)
+{
+    if (auto* p = findChild<QWidget*>(QStringLiteral("PanelTest"))) p->setVisible(shown);
+}
+
+QString TMainForm::EntryText(Entry entry)
+{
+    QLineEdit* e = EntryEdit(entry);
+    return e ? e->text() : QString();
+}
+
+void TMainForm::SetEntryText(Entry entry, const QString& text)
+{
+    if (QLineEdit* e = EntryEdit(entry)) e->setText(text);
 }
 
 void TMainForm::HideEntries()

@@ -269,6 +269,13 @@ private:
     void EnableButtons(bool nextAction, bool priorAction, bool priorButton, bool cancel) override;
     void HideEntries() override;
     void FocusNext() override { BTNextSetFocus(); }
+    void ShowEntry(Entry entry, bool shown) override;
+    void ShowEntryPanel(bool shown) override;
+    QString EntryText(Entry entry) override;
+    void SetEntryText(Entry entry, const QString& text) override;
+    void StartGridChanged() override { ShowTestDefinitions(); }
+    QLineEdit* EntryEdit(Entry entry) const;
+    void PrefillEntries();
     // The start grid and the combo box show the test definitions again.
     void ShowTestDefinitions();
 

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <map>
+
 #include <gtest/gtest.h>
 
 using namespace vmx;
@@ -21,11 +23,23 @@ namespace {
 struct Panel : prodtest::OperatorPanel {
     bool nextAction = false, priorAction = false, priorButton = false, cancel = false;
     int hidden = 0;
+    std::map<Entry, QString> text;
+    std::map<Entry, bool> shown;
+    bool panelShown = false;
+    void ShowEntry(Entry e, bool s) override { shown[e] = s; }
+    void ShowEntryPanel(bool s) override { panelShown = s; }
+    QString EntryText(Entry e) override { return text[e]; }
+    void SetEntryText(Entry e, const QString& t) override { text[e] = t; }
     void EnableButtons(bool n, bool pa, bool pb, bool c) override
     {
         nextAction = n, priorAction = pa, priorButton = pb, cancel = c;
     }
-    void HideEntries() override { ++hidden; }
+    void HideEntries() override
+    {
+        ++hidden;
+        shown.clear();
+        panelShown = false;
+    }
 };
 
 struct Rig {
@@ -36,15 +50,16 @@ struct Rig {
     std::unique_ptr<station::Station> st;
     Panel panel;
 
-    Rig(const QString& program, const QString& profile = QStringLiteral("tk33,stream=none"))
+    Rig(const QString& program, const QString& profile = QStringLiteral("tk33,stream=none"),
+        const QString& more = QString())
     {
         QFile ini(dir.filePath(QStringLiteral("TEST.INI")));
         EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral(
-                      "[TEST_CONDITION]\r\n[#QVR_TYP] \"Typ\",\"QVR05\"\r\n"
-                      "[#PRÜFPROGRAMM] \"Programm\",\"%1\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n")
-                      .arg(program)
-                      .toLatin1());
+        const QString head = QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Typ\",\"QVR05\"\r\n"
+                                            "[#PRÜFPROGRAMM] \"Programm\",\"%1\"\r\n"
+                                            "[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n")
+                                 .arg(program);
+        ini.write((head + more).toLatin1());
         ini.close();
         session.CopyValidSensorType(8);
         link::LinkOptions o;
@@ -83,10 +98,9 @@ TEST(TestRun, Program20ChainsThroughTheModuleStepsAndHaltsWhereItCannotGoOn)
     const auto fw = Firmware();
     ASSERT_TRUE(test::WriteHexFile(r.dir.filePath(QStringLiteral("QVR.hex")), fw));
     ASSERT_TRUE(r.Scan());
-    // Step 0 is shown at once; its routine comes with the serial-number steps.
+    // Step 0 is shown at once; without a serial-number range it only says so.
     EXPECT_EQ(r.run().TestStep, 0);
-    EXPECT_EQ(r.LastComment(),
-              QStringLiteral("Schritt 0: Start_EnableSN ist in diesem Programm nicht verfügbar"));
+    EXPECT_EQ(r.LastComment(), QStringLiteral("Start:"));
     EXPECT_TRUE(r.panel.nextAction);
     EXPECT_FALSE(r.panel.priorAction);
 
@@ -149,4 +163,58 @@ TEST(TestRun, ProgramWithoutStepsOnlyCountsAndCancelGoesBackToStep0)
     n.run().ALNextExecute();
     EXPECT_EQ(n.host.comments.size(), said);
     EXPECT_EQ(n.run().TestStep, 1);
+}
+
+TEST(TestRun, SerialNumberAndEntriesAreCheckedTakenOverAndCountedOn)
+{
+    using Entry = prodtest::OperatorPanel::Entry;
+    Rig r(QStringLiteral("1"), QStringLiteral("tk33,stream=none"),
+          QStringLiteral("[#SN_MIN] \"SN von\",\"10\"\r\n[#SN_MAX] \"SN bis\",\"1999\"\r\n"
+                         "[#PRÜFER] \"Prüfer\",\"Name\"\r\n[#BEMERKUNG_LOS] \"Bemerkung\",\"-\"\r\n"
+                         "[#HERSTELLUNGSJAHR] \"Jahr\",\"JJ\"\r\n"));
+    ASSERT_TRUE(r.Scan());
+    // Step 0 shows the serial number, the panel and the entries that have a placeholder.
+    EXPECT_EQ(r.LastComment(), QStringLiteral("Eingabe Seriennummer/ Prüfer/ Prod.-Index..."));
+    EXPECT_TRUE(r.panel.shown[Entry::SerialNo]);
+    EXPECT_TRUE(r.panel.panelShown);
+    EXPECT_TRUE(r.panel.shown[Entry::Tester]);
+    EXPECT_FALSE(r.panel.shown[Entry::BatchNo]);
+    EXPECT_EQ(r.st->testDefinitions().entries.tester, QStringLiteral("Name"));
+
+    // The placeholder left in place is refused; the run halts on step 1.
+    r.panel.text[Entry::Tester] = QStringLiteral("Name");
+    r.run().ALNextExecute();
+    EXPECT_EQ(r.run().TestStep, 1);
+    EXPECT_EQ(r.LastComment(), QStringLiteral("Name des Prüfers nicht eingetragen!"));
+    r.panel.text[Entry::Tester] = QStringLiteral("Weber");
+    r.panel.text[Entry::ManuYear] = QStringLiteral("9");
+    r.run().TestStep = 0;
+    r.run().ALNextExecute();
+    EXPECT_EQ(r.LastComment(), QStringLiteral("Herstellungsjahr nicht plausibel!"));
+    r.panel.text[Entry::ManuYear] = QStringLiteral("26");
+    r.panel.text[Entry::SerialNo] = QStringLiteral("5");
+    r.run().TestStep = 0;
+    r.run().ALNextExecute();
+    EXPECT_EQ(r.LastComment(), QStringLiteral("SN: FEHLER, Seriennummer nicht plausibel!"));
+    EXPECT_EQ(r.panel.text[Entry::SerialNo], QStringLiteral("0005"));
+    // A batch comment may stay empty; the taken entries go into the start grid.
+    r.panel.text[Entry::SerialNo] = QStringLiteral(" 12");
+    r.run().TestStep = 0;
+    r.run().ALNextExecute();
+    const auto& items = r.st->testDefinitions().items;
+    EXPECT_EQ(items.SerialNo.Result, 1);
+    EXPECT_EQ(items.SerialNo.MeasuredText, QStringLiteral("0012"));
+    EXPECT_EQ(items.Tester.Result, 1);
+    EXPECT_EQ(items.ManuYear.Measured, 26);
+    EXPECT_EQ(r.st->testDefinitions().startGrid.cells[size_t(items.Tester.GridRow)][1],
+              QStringLiteral("Weber"));
+    // The run went on past step 1 and halted at the first step it cannot run yet.
+    EXPECT_GT(r.run().TestStep, 1);
+
+    // NextSN proposes the next number and the run goes on to step 0 of the next unit.
+    r.run().TestStep = 21;
+    r.run().ALNextExecute();
+    EXPECT_EQ(r.panel.text[Entry::SerialNo], QStringLiteral("0013"));
+    EXPECT_EQ(r.run().TestStep, 0);
+    EXPECT_EQ(items.SerialNo.Result, -1);
 }

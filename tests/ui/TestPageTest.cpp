@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -72,4 +73,44 @@ TEST(TestPage, DefinitionsFromTestIniAndProgram20ThroughTheButtons)
     h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSStart"));
     QCoreApplication::processEvents();
     EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-start.png")));
+}
+
+TEST(TestPage, SerialNumberEntriesOnTheMeasuringPage)
+{
+    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    Harness h;
+    {
+        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                                 "[#PRÜFPROGRAMM] \"Programm\",\"1\"\r\n[#SN_MIN] \"SN von\",\"100\"\r\n"
+                                 "[#SN_MAX] \"SN bis\",\"199\"\r\n[#PRÜFER] \"Prüfer\",\"Name\"\r\n")
+                      .toLatin1());
+    }
+    TMainForm& f = h.StartShown();
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+    QCoreApplication::processEvents();
+    auto* sn = h.Find<QLineEdit>("EditSN");
+    auto* tester = h.Find<QLineEdit>("ETTester");
+    EXPECT_TRUE(sn->isVisible());
+    EXPECT_TRUE(tester->isVisible());
+    EXPECT_FALSE(h.Find<QLineEdit>("ETBatchNo")->isVisible());
+    EXPECT_EQ(tester->text(), QStringLiteral("Name"));
+    // The placeholder is refused, a name and a number in range are taken over.
+    sn->setText(QStringLiteral("150"));
+    h.Find<QToolButton>("BTNext")->click();
+    EXPECT_EQ(h.Find<QLabel>("LComment")->text(), QStringLiteral("Name des Prüfers nicht eingetragen!"));
+    h.Find<QToolButton>("BTPrior")->click(); // back to step 0: the entries are shown again
+    tester->setText(QStringLiteral("Weber"));
+    h.Find<QToolButton>("BTNext")->click();
+    const auto& items = f.station().testDefinitions().items;
+    EXPECT_EQ(items.SerialNo.Result, 1);
+    EXPECT_EQ(sn->text(), QStringLiteral("0150"));
+    auto* grid = h.Find<QTableWidget>("StGStart");
+    ASSERT_NE(grid->item(items.Tester.GridRow, 1), nullptr);
+    EXPECT_EQ(grid->item(items.Tester.GridRow, 1)->text(), QStringLiteral("Weber"));
+    f.resize(1040, 700);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-entries.png")));
 }
