@@ -352,28 +352,16 @@ bool TestModule::SwitchConverterOrModule(bool on)
     return true;
 }
 
-void TestModule::SwitchPowerQVR_ON()
+void TestModule::PowerStep(bool on)
 {
     if (stopAcquisition) stopAcquisition();
     const int kind = record_->testHardware;
     const bool switches = kind == HardwareConverter007 || kind == HardwareTK33 || kind == HardwareVO40;
+    const QString what = on ? QStringLiteral("QVR Power ON: ") : QStringLiteral("QVR Power OFF: ");
     if (switches) {
-        if (!SwitchConverterOrModule(true))
-            return Comment(CommentColour::Red, QStringLiteral("QVR Power ON: FEHLER"));
-        Comment(CommentColour::Blue, QStringLiteral("QVR Power ON: okay"));
-    }
-    Signal();
-}
-
-void TestModule::SwitchPowerQVR_OFF()
-{
-    if (stopAcquisition) stopAcquisition();
-    const int kind = record_->testHardware;
-    const bool switches = kind == HardwareConverter007 || kind == HardwareTK33 || kind == HardwareVO40;
-    if (switches) {
-        if (!SwitchConverterOrModule(false))
-            return Comment(CommentColour::Red, QStringLiteral("QVR Power OFF: FEHLER"));
-        Comment(CommentColour::Blue, QStringLiteral("QVR Power OFF: okay"));
+        // A switch that failed is said and not signalled: the run halts on the step.
+        if (!SwitchConverterOrModule(on)) return Comment(CommentColour::Red, what + QStringLiteral("FEHLER"));
+        Comment(CommentColour::Blue, what + QStringLiteral("okay"));
     }
     Signal();
 }

@@ -109,8 +109,8 @@ public:
 
     // Steps of a test run.
     void CheckTK33Ident(int frontEnd, int allowed);
-    void SwitchPowerQVR_ON();
-    void SwitchPowerQVR_OFF();
+    void SwitchPowerQVR_ON() { PowerStep(true); }
+    void SwitchPowerQVR_OFF() { PowerStep(false); }
     void SwitchPowerQVR_Automatically();
 
     ModuleRecord& record() { return *record_; }
@@ -123,6 +123,7 @@ public:
 
 private:
     bool SwitchConverterOrModule(bool on);
+    void PowerStep(bool on);
     // The start half of the two measurements: caption "STOP", the command, the font.
     bool StartMeasurement(Toggle& action, quint8 command, const QString& caption);
 

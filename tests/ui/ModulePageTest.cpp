@@ -21,10 +21,10 @@ namespace {
 
 void Tk33(Harness& h, const char* words = "tk33,stream=none")
 {
-    std::vector<sim::ConverterSpec> specs;
+    std::vector<sim::ConverterSpec> converters;
     QString error;
-    ASSERT_TRUE(sim::ParseProfile(QString::fromLatin1(words), specs, error)) << error.toStdString();
-    h.links.simConverters = specs;
+    ASSERT_TRUE(sim::ParseProfile(QString::fromLatin1(words), converters, error)) << error.toStdString();
+    h.links.simConverters = converters;
 }
 
 void Click(Harness& h, const char* name)

@@ -22,10 +22,10 @@ TEST(TestPage, DefinitionsFromTestIniAndProgram20ThroughTheButtons)
 {
     QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
     Harness h;
-    std::vector<sim::ConverterSpec> specs;
+    std::vector<sim::ConverterSpec> converters;
     QString error;
-    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,stream=none"), specs, error));
-    h.links.simConverters = specs;
+    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,stream=none"), converters, error));
+    h.links.simConverters = converters;
     {
         QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
