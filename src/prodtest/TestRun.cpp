@@ -139,20 +139,17 @@ void TestRun::ResetMV()
         item.MeasuredText.clear();
     };
     MeasItems& it = defs_.items;
-    for (auto& i : it.Ampl)
-        clear(i);
-    for (auto& i : it.Bubble)
-        clear(i);
-    for (auto& i : it.TestVersion)
-        clear(i);
-    for (auto& i : it.ParFile)
-        clear(i);
-    for (auto& i : it.BootVersion)
-        clear(i);
-    for (auto& i : it.SwitchOut)
-        clear(i);
-    for (auto& i : it.Variant)
-        clear(i);
+    auto clearAll = [&](auto& items) {
+        for (TMeasItem& i : items)
+            clear(i);
+    };
+    clearAll(it.Ampl);
+    clearAll(it.Bubble);
+    clearAll(it.TestVersion);
+    clearAll(it.ParFile);
+    clearAll(it.BootVersion);
+    clearAll(it.SwitchOut);
+    clearAll(it.Variant);
     for (TMeasItem* i :
          {&it.SerialNo, &it.ManuYear, &it.Tester, &it.BatchNo, &it.BatchComment, &it.TechIndex})
         clear(*i);

@@ -61,19 +61,26 @@ bool TestModule::Command(quint8 command, int frameLength, int answerLength, cons
     return link_->protocol().SendReceiveCommand(kTargetModule, command, frameLength, answerLength, caption);
 }
 
-bool TestModule::SwitchPowerQVR(bool on)
+bool TestModule::Switch(Toggle& action, quint8 command, bool on, const QString& caption, Font onFont,
+                        Font offFont, int waitMs)
 {
-    power.font = Font::Black;
+    // Black while the command is out; the colour of the new state only when it succeeded.
+    action.font = Font::Black;
     Changed();
     link_->Tx()[kData] = on ? 1 : 0;
-    if (!Command(cmd::TmPower, 6, 1,
-                 on ? QStringLiteral("Power QVR -> ON: ") : QStringLiteral("Power QVR -> OFF: ")))
-        return false;
-    power.font = on ? Font::Red : Font::Green;
-    power.checked = on;
+    if (!Command(command, 6, 1, caption)) return false;
+    action.font = on ? onFont : offFont;
+    action.checked = on;
     Changed();
-    session_->Wait(400);
+    if (waitMs > 0) session_->Wait(waitMs);
     return true;
+}
+
+bool TestModule::SwitchPowerQVR(bool on)
+{
+    return Switch(power, cmd::TmPower, on,
+                  on ? QStringLiteral("Power QVR -> ON: ") : QStringLiteral("Power QVR -> OFF: "), Font::Red,
+                  Font::Green, 400);
 }
 
 bool TestModule::RoutePower(bool on, bool& isModule)
@@ -125,33 +132,18 @@ bool TestModule::SwitchSerialInterface(int type)
 
 bool TestModule::SwitchODDT(bool high)
 {
-    odDt.font = Font::Black;
-    Changed();
-    link_->Tx()[kData] = high ? 1 : 0;
-    if (!Command(cmd::TmOdDt, 6, 1,
-                 high ? QStringLiteral("Auslösen OD_DT-Impuls -> H: ")
-                      : QStringLiteral("Auslösen OD_DT-Impuls -> L: ")))
-        return false;
-    odDt.font = high ? Font::Green : Font::Red;
-    odDt.checked = high;
-    Changed();
-    return true;
+    return Switch(odDt, cmd::TmOdDt, high,
+                  high ? QStringLiteral("Auslösen OD_DT-Impuls -> H: ")
+                       : QStringLiteral("Auslösen OD_DT-Impuls -> L: "),
+                  Font::Green, Font::Red, 0);
 }
 
 bool TestModule::SwitchPICProg(bool on)
 {
-    picProg.font = Font::Black;
-    Changed();
-    link_->Tx()[kData] = on ? 1 : 0;
-    if (!Command(cmd::TmPicLines, 6, 1,
-                 on ? QStringLiteral("PIC-Programmierung -> ON: ")
-                    : QStringLiteral("PIC-Programmierung -> OFF: ")))
-        return false;
-    picProg.font = on ? Font::Red : Font::Green;
-    picProg.checked = on;
-    Changed();
-    session_->Wait(50);
-    return true;
+    return Switch(picProg, cmd::TmPicLines, on,
+                  on ? QStringLiteral("PIC-Programmierung -> ON: ")
+                     : QStringLiteral("PIC-Programmierung -> OFF: "),
+                  Font::Red, Font::Green, 50);
 }
 
 bool TestModule::ResetC2()

@@ -124,6 +124,9 @@ public:
 private:
     bool SwitchConverterOrModule(bool on);
     void PowerStep(bool on);
+    // A two-state switch of the module (payload 1/0) with its action's check and font.
+    bool Switch(Toggle& action, quint8 command, bool on, const QString& caption, Font onFont, Font offFont,
+                int waitMs);
     // The start half of the two measurements: caption "STOP", the command, the font.
     bool StartMeasurement(Toggle& action, quint8 command, const QString& caption);
 
