@@ -54,6 +54,25 @@ struct MeasItems {
     TMeasItem SerialNo, ManuYear, Tester, BatchNo, BatchComment, TechIndex;
 };
 
+// The measured data of the unit under test beyond its items: the tube values, the verdict and
+// comment, and the outcomes of the steps (-1 not tested, 0 failed, 1 passed). The test hardware
+// kind, CONFIG/OSCCAL and the three programming outcomes are the test module's record.
+struct TMeasuringData {
+    int NoTubeValue = -1;
+    int EmptyTubeValue = -1;
+    int FullTubeValue = -1;
+    QString ResultComment;
+    int NoTubeResult = -1;
+    int EmptyTubeResult = -1;
+    int FullTubeResult = -1;
+    int DownloadResult = -1;
+    int LowOutputResult = -1;
+    int HighOutputResult = -1;
+    int CalResult = -1;
+    int ShieldResult = -1;
+    int BridgeResult = -1;
+};
+
 // The start grid StGStart: two columns, fifty rows.
 struct StartGrid {
     static constexpr int kRows = 50;
@@ -78,6 +97,7 @@ public:
 
     TMeasuringCond cond;
     MeasItems items;
+    TMeasuringData data;
     StartGrid startGrid;
     OperatorEntries entries;
     // Combo item k shows section SectionMap[k]; -1 none.

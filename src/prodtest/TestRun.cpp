@@ -1,8 +1,10 @@
 #include "prodtest/TestRun.h"
 
 #include "app/Session.h"
+#include "monitor/MeasSample.h"
 #include "prodtest/StepPrograms.h"
 #include "prodtest/TestDefinitions.h"
+#include "prodtest/TestResults.h"
 #include "testmodule/C2Programmer.h"
 #include "testmodule/PicProgrammer.h"
 #include "testmodule/TestModule.h"
@@ -39,12 +41,16 @@ const char* const kKnown[] = {
     "Start_EnableSN",
     "GetSN",
     "NextSN",
+    "CommentResult",
+    "SubmitResult",
+    "WriteResult",
 };
 } // namespace
 
-TestRun::TestRun(app::Session& session, TestDefinitions& definitions, Parts parts)
-    : session_(session), defs_(definitions), parts_(parts)
+TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts)
+    : session_(session), defs_(definitions), results_(results), parts_(parts)
 {
+    results_.steps = this;
 }
 
 bool TestRun::Known(const char* routine)
@@ -57,6 +63,31 @@ bool TestRun::Known(const char* routine)
 void TestRun::ShowLComment(CommentColour colour, const QString& text)
 {
     session_.host().ShowLComment(colour, text);
+}
+
+QStringList TestRun::TestValueCaptions(const monitor::MeasSample* s, int highestOut, bool* errorRed)
+{
+    if (errorRed) *errorRed = false;
+    if (!s || !s->Valid)
+        return {QStringLiteral("SIGNAL:  "), QStringLiteral("QVR: "),  QStringLiteral("QVRmax: "),
+                QStringLiteral("Ampl: "),    QStringLiteral("Vst:  "), QStringLiteral("ErrCode:  "),
+                QStringLiteral("Version:  ")};
+    if (errorRed) *errorRed = s->Error != 0;
+    return {QStringLiteral("SIGNAL:  ") + (s->Signal < 0 ? QString() : QString::number(s->Signal)),
+            QStringLiteral("QVR: %1").arg(s->OUT),
+            QStringLiteral("QVRmax: %1").arg(highestOut),
+            QStringLiteral("Ampl: %1").arg(s->Ampl),
+            QStringLiteral("Vst:  %1").arg(s->Gain),
+            QStringLiteral("ErrCode:  $") + QString::asprintf("%2.2X", unsigned(s->Error)),
+            QStringLiteral("Version:  %1").arg(s->Version)};
+}
+
+void TestRun::NewMeasValue(const monitor::MeasSample* sample, int highestOut)
+{
+    if (!panel) return;
+    bool red = false;
+    const QStringList captions = TestValueCaptions(sample, highestOut, &red);
+    panel->ShowTestValues(captions, red);
 }
 
 void TestRun::ControlWait(const QString& text, int ms)
@@ -124,38 +155,17 @@ void TestRun::RunStep(const StepDef& s)
         GetSN();
     else if (name == QLatin1String("NextSN"))
         NextSN();
+    else if (name == QLatin1String("CommentResult"))
+        results_.CommentResult();
+    else if (name == QLatin1String("SubmitResult"))
+        results_.SubmitResult();
+    else if (name == QLatin1String("WriteResult"))
+        results_.WriteResult();
     else
         // Not a pass: the run halts here and says which step it cannot run.
         ShowLComment(
             CommentColour::Red,
             QStringLiteral("Schritt %1: %2 ist in diesem Programm nicht verfügbar").arg(s.step).arg(name));
-}
-
-void TestRun::ResetMV()
-{
-    auto clear = [](TMeasItem& item) {
-        item.Result = -1;
-        item.Measured = -1;
-        item.MeasuredText.clear();
-    };
-    MeasItems& it = defs_.items;
-    auto clearAll = [&](auto& items) {
-        for (TMeasItem& i : items)
-            clear(i);
-    };
-    clearAll(it.Ampl);
-    clearAll(it.Bubble);
-    clearAll(it.TestVersion);
-    clearAll(it.ParFile);
-    clearAll(it.BootVersion);
-    clearAll(it.SwitchOut);
-    clearAll(it.Variant);
-    for (TMeasItem* i :
-         {&it.SerialNo, &it.ManuYear, &it.Tester, &it.BatchNo, &it.BatchComment, &it.TechIndex})
-        clear(*i);
-    testmodule::ModuleRecord& r = parts_.module.record();
-    r.siLabResult = r.picResult = r.tk33ProgResult = 0;
-    if (resetMV) resetMV();
 }
 
 bool TestRun::HasSerialRange() const
@@ -166,7 +176,7 @@ bool TestRun::HasSerialRange() const
 void TestRun::Start_EnableSN()
 {
     using Entry = OperatorPanel::Entry;
-    ResetMV();
+    results_.ResetMV();
     if (stopAcquisition) stopAcquisition();
     if (!HasSerialRange()) {
         ShowLComment(CommentColour::Blue, QStringLiteral("Start:"));
@@ -246,7 +256,7 @@ void TestRun::GetSN()
 void TestRun::NextSN()
 {
     using Entry = OperatorPanel::Entry;
-    ResetMV();
+    results_.ResetMV();
     if (HasSerialRange() && panel) {
         const int next = TestDefinitions::Number(panel->EntryText(Entry::SerialNo).trimmed()) + 1;
         panel->SetEntryText(Entry::SerialNo, next > 0 ? QString::asprintf("%4.4d", next) : QString());
@@ -262,7 +272,7 @@ void TestRun::ControlProgress()
         panel->EnableButtons(false, false, false, false);
         panel->HideEntries();
     }
-    if (showLMV) showLMV();
+    results_.ShowLMV();
     if (const StepProgram* p = FindProgram(defs_.cond.ProgramNo)) {
         if (TestStep > p->rangeBound || TestStep < 0) TestStep = 0;
         // A program without steps only counts; past the last listed step, or on a listed empty

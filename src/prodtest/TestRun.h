@@ -5,14 +5,19 @@
 // measuring page and ask for the next step through AutoAdvance.
 
 #include "app/Host.h"
+#include "prodtest/OperatorPanel.h"
 #include "testmodule/ModuleRecord.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 namespace vmx::app {
 class Session;
+}
+namespace vmx::monitor {
+struct MeasSample;
 }
 namespace vmx::testmodule {
 class TestModule;
@@ -24,35 +29,8 @@ class TestModuleFirmware;
 namespace vmx::prodtest {
 
 class TestDefinitions;
+class TestResults;
 struct StepDef;
-
-// What the controller does to the operator's page: the window implements it with its widgets,
-// vmxctl with the terminal. Every method has an empty default.
-class OperatorPanel {
-public:
-    virtual ~OperatorPanel() = default;
-    // The actions ALNext/ALPrior and the buttons BTNext/BTPrior/BTTestCancel.
-    virtual void EnableButtons(bool nextAction, bool priorAction, bool priorButton, bool cancel)
-    {
-        (void)nextAction, (void)priorAction, (void)priorButton, (void)cancel;
-    }
-    // EditComment, EditSN and PanelTest are hidden before every step.
-    virtual void HideEntries() {}
-    virtual void FocusNext() {}
-    // The operator's entry fields of the measuring page.
-    enum class Entry { SerialNo, Tester, BatchNo, BatchComment, TechIndex, ManuYear };
-    virtual void ShowEntry(Entry entry, bool shown) { (void)entry, (void)shown; }
-    // The entry panel PanelTest (the five labelled edits).
-    virtual void ShowEntryPanel(bool shown) { (void)shown; }
-    virtual QString EntryText(Entry entry)
-    {
-        (void)entry;
-        return QString();
-    }
-    virtual void SetEntryText(Entry entry, const QString& text) { (void)entry, (void)text; }
-    // A cell of the start grid was written (an entry taken over).
-    virtual void StartGridChanged() {}
-};
 
 class TestRun final : public testmodule::StepSignal {
 public:
@@ -62,18 +40,13 @@ public:
         testmodule::PicProgrammer& pic;
         testmodule::TestModuleFirmware& firmware;
     };
-    TestRun(app::Session& session, TestDefinitions& definitions, Parts parts);
+    TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts);
 
     int TestStep = 0;
     bool autoAdvance = false;
     OperatorPanel* panel = nullptr;
     // The STOP action of the acquisition (ABBRECHEN).
     std::function<void()> stopAcquisition;
-    // The list of measured values is to be shown again (before every step).
-    std::function<void()> showLMV;
-    // The measured values and outcomes of the unit are reset (beyond the items of the
-    // definition, which the run resets itself).
-    std::function<void()> resetMV;
 
     void AutoAdvance() override { autoAdvance = true; }
 
@@ -85,6 +58,11 @@ public:
     // A step that shows `text` in blue, waits and asks for the next step.
     void ControlWait(const QString& text, int ms);
     void ShowLComment(app::CommentColour colour, const QString& text);
+    // The live-value panel from a stored sample (null: no valid measurement) and the highest
+    // output stored.
+    void NewMeasValue(const monitor::MeasSample* sample, int highestOut);
+    // The seven captions of the live-value panel and whether the error code is red.
+    static QStringList TestValueCaptions(const monitor::MeasSample* sample, int highestOut, bool* errorRed);
 
     // The routine of the step run last (empty before any), for the operator's log.
     const QString& lastRoutine() const { return lastRoutine_; }
@@ -99,12 +77,12 @@ public:
 
 private:
     void RunStep(const StepDef& step);
-    void ResetMV();
     bool HasSerialRange() const;
     QString FileOf(const QString& field) const;
 
     app::Session& session_;
     TestDefinitions& defs_;
+    TestResults& results_;
     Parts parts_;
     bool inStep_ = false;
     QString lastRoutine_;

@@ -28,7 +28,8 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       pic_(std::make_unique<testmodule::PicProgrammer>(*module_, *boot_, images_)),
       tmfw_(std::make_unique<testmodule::TestModuleFirmware>(*module_, *boot_, *hex_, images_)),
       defs_(std::make_unique<prodtest::TestDefinitions>(session)),
-      run_(std::make_unique<prodtest::TestRun>(session, *defs_,
+      results_(std::make_unique<prodtest::TestResults>(session, *defs_, moduleRecord_)),
+      run_(std::make_unique<prodtest::TestRun>(session, *defs_, *results_,
                                                prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_}))
 {
     // The program starts with the standard set in the working block.
@@ -39,6 +40,7 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
     WireSensor();
     WireBoot();
     WireModule();
+    WireTest();
 }
 
 Station::~Station()
@@ -72,12 +74,29 @@ void Station::WireModule()
     devices_->SetModuleRoutes(module_.get());
     // The step routines of the module tell the run controller when their step is done.
     m.steps = run_.get();
+}
+
+void Station::WireTest()
+{
     run_->stopAcquisition = [this] { Stop(); };
-    // Another definition shows step 0 of its program.
+    results_->stopAcquisition = [this] { Stop(); };
+    // Another definition shows step 0 of its program, after its results were offered for
+    // saving and cleared.
     defs_->showStep0 = [this] {
         run_->TestStep = 0;
         run_->ControlProgress();
     };
+    defs_->saveResults = [this] { results_->ALTestSaveExecute(); };
+    defs_->clearResults = [this] {
+        results_->DeleteStGMV();
+        results_->ResetMV();
+    };
+}
+
+void Station::SetOperatorPanel(prodtest::OperatorPanel* panel)
+{
+    run_->panel = panel;
+    results_->panel = panel;
 }
 
 void Station::WireLink()
@@ -122,8 +141,9 @@ void Station::WireAcquisition()
         if (view_) view_->Follow(index);
     };
     // The new-sample fan-out: the table is filled by the acquisition itself, the diagram
-    // redraws through `redraw`; the front end (and later the test controller) hears it here.
+    // redraws through `redraw`; the front end and the test page's live values hear it here.
     a.newMeasValue = [this](const monitor::MeasSample& s) {
+        run_->NewMeasValue(&s, store_.highestOut());
         if (view_) view_->NewSample(s);
     };
 }

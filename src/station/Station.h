@@ -14,6 +14,7 @@
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
 #include "prodtest/TestDefinitions.h"
+#include "prodtest/TestResults.h"
 #include "prodtest/TestRun.h"
 #include "sensor/DeviceCommands.h"
 #include "sensor/Identification.h"
@@ -137,8 +138,12 @@ public:
     testmodule::ModuleRecord& moduleRecord() { return moduleRecord_; }
     // The test definitions of TEST.INI in the program folder.
     prodtest::TestDefinitions& testDefinitions() { return *defs_; }
+    // The results of the production test: result list, grid, record file, report.
+    prodtest::TestResults& testResults() { return *results_; }
     // The run controller of the production test; the test-module steps signal it.
     prodtest::TestRun& testRun() { return *run_; }
+    // The operator's page the production test shows itself on (null: none).
+    void SetOperatorPanel(prodtest::OperatorPanel* panel);
 
     StationSettings settings;
     const DeviceState& deviceState() const { return device_; }
@@ -221,6 +226,7 @@ private:
     void WireSensor();
     void WireBoot();
     void WireModule();
+    void WireTest();
     void PagesChanged();
     void DeviceChanged(StationView::DeviceField field);
     void Changed(sensor::DeviceCommands::Shown what) override;
@@ -246,6 +252,7 @@ private:
     std::unique_ptr<testmodule::PicProgrammer> pic_;
     std::unique_ptr<testmodule::TestModuleFirmware> tmfw_;
     std::unique_ptr<prodtest::TestDefinitions> defs_;
+    std::unique_ptr<prodtest::TestResults> results_;
     std::unique_ptr<prodtest::TestRun> run_;
 
     StationView* view_ = nullptr;

@@ -538,9 +538,7 @@ void TMainForm::ScanTestIniFile()
 {
     if (!station_) return;
     prodtest::TestDefinitions& defs = station_->testDefinitions();
-    station_->testRun().panel = this;
-    defs.saveResults = [this] { ALTestSaveExecute(); };
-    defs.clearResults = [this] { DeleteStGMV(); };
+    station_->SetOperatorPanel(this);
     defs.ScanTestIniFile(session_->sensor.Key);
     ShowTestDefinitions();
     PrefillEntries();
@@ -620,6 +618,8 @@ QLineEdit* TMainForm::EntryEdit(Entry entry) const
     switch (entry) {
     case Entry::SerialNo:
         return EditSN;
+    case Entry::Comment:
+        return EditComment;
     case Entry::Tester:
         name = "ETTester";
         break;

@@ -63,10 +63,10 @@ TEST(TestPage, DefinitionsFromTestIniAndProgram20ThroughTheButtons)
     const auto& segment = f.station().link().OpenSimBench()->module()->loader().flash();
     EXPECT_TRUE(std::equal(fw.begin() + 0x800, fw.end(), segment.begin() + 0x200));
     EXPECT_TRUE(h.Act("ALPrior")->isEnabled());
-    // The status line ends on the step the run cannot take yet, in red.
+    // The run ends on the verdict in the comment edit.
     auto* comment = h.Find<QLabel>("LComment");
-    EXPECT_EQ(comment->text(),
-              QStringLiteral("Schritt 4: CommentResult ist in diesem Programm nicht verfügbar"));
+    EXPECT_EQ(comment->text(), QStringLiteral("Bewertung / Kommentar"));
+    EXPECT_EQ(h.Find<QLineEdit>("EditComment")->text(), QStringLiteral("okay"));
     f.resize(1040, 700);
     QCoreApplication::processEvents();
     f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-meas.png"));

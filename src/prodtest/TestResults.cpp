@@ -1,0 +1,605 @@
+#include "prodtest/TestResults.h"
+
+#include "app/SafeSave.h"
+#include "app/Session.h"
+#include "app/TextHelpers.h"
+#include "prodtest/TestDefinitions.h"
+#include "testmodule/ModuleRecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <xlsxwriter.h>
+
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace vmx::prodtest {
+
+using app::CommentColour;
+
+namespace {
+
+const char* const kRecordTitle = "Protokoll für Sensoren QVR05 / QVR06 / QVR07 (temporär)";
+constexpr int kLastRow = ResultGrid::kRows - 1;
+constexpr int kLastColumn = ResultGrid::kColumns - 1;
+
+QString U(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// "$%3x" and "$%4x" with upper-case digits; an unknown value (-1) shows as "?".
+QString Hex(int value, int width)
+{
+    if (value < 0) return QStringLiteral("?");
+    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char(' ')).toUpper();
+}
+
+QString Num4(int value)
+{
+    return QString::asprintf("%4.4d", value);
+}
+
+bool Tested(int result)
+{
+    return result == 0 || result == 1;
+}
+
+// A cell of the record file: right-aligned and cut to the width class of its column.
+QString FixedCell(const QString& text, int pixels)
+{
+    int chars = 15;
+    if (pixels >= 1 && pixels <= 50)
+        chars = 8;
+    else if (pixels >= 51 && pixels <= 80)
+        chars = 10;
+    else if (pixels >= 81 && pixels <= 99)
+        chars = 15;
+    else if (pixels >= 100 && pixels <= 200)
+        chars = 25;
+    return text.left(chars).rightJustified(chars, QLatin1Char(' '));
+}
+
+bool SyncToDisk(QFile& f)
+{
+    if (!f.flush()) return false;
+#ifdef Q_OS_WIN
+    return _commit(f.handle()) == 0;
+#else
+    return ::fsync(f.handle()) == 0;
+#endif
+}
+
+} // namespace
+
+// ---- the grid ----
+
+void ResultGrid::Clear()
+{
+    for (auto& row : cells)
+        for (QString& c : row)
+            c.clear();
+    widths.fill(kDefaultWidth);
+    nextRow = 1;
+}
+
+int ResultGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ResultGrid::kRows - 1;
+}
+
+int ResultGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ResultGrid::kColumns;
+}
+
+QVariant ResultGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return QVariant();
+    const QString& text = grid_.Cell(index.row() + 1, index.column());
+    if (text.isEmpty()) return QVariant();
+    return text;
+}
+
+QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || section < 0) return QVariant();
+    if (orientation == Qt::Vertical) return section + 1;
+    if (section >= ResultGrid::kColumns) return QVariant();
+    return grid_.Cell(0, section);
+}
+
+void ResultGridModel::Changed(int row)
+{
+    if (row < 1) {
+        beginResetModel();
+        endResetModel();
+        return;
+    }
+    Q_EMIT dataChanged(index(row - 1, 0), index(row - 1, ResultGrid::kColumns - 1));
+    if (row == 1) Q_EMIT headerDataChanged(Qt::Horizontal, 0, ResultGrid::kColumns - 1);
+}
+
+// ---- the record of one unit ----
+
+TestResults::TestResults(app::Session& session, TestDefinitions& definitions,
+                         testmodule::ModuleRecord& record)
+    : session_(session), defs_(definitions), record_(record), model_(grid)
+{
+}
+
+bool TestResults::HasSerialRange() const
+{
+    return defs_.items.SerialNo.Low != -1 && defs_.items.SerialNo.High != -1;
+}
+
+void TestResults::AutoAdvance()
+{
+    if (steps) steps->AutoAdvance();
+}
+
+void TestResults::ResetMV()
+{
+    auto clear = [](TMeasItem& item) {
+        item.Result = -1;
+        item.Measured = -1;
+        item.MeasuredText.clear();
+    };
+    MeasItems& it = defs_.items;
+    auto clearAll = [&](auto& items) {
+        for (TMeasItem& i : items)
+            clear(i);
+    };
+    clearAll(it.Ampl);
+    clearAll(it.Bubble);
+    clearAll(it.TestVersion);
+    clearAll(it.ParFile);
+    clearAll(it.BootVersion);
+    clearAll(it.SwitchOut);
+    clearAll(it.Variant);
+    for (TMeasItem* i :
+         {&it.SerialNo, &it.ManuYear, &it.Tester, &it.BatchNo, &it.BatchComment, &it.TechIndex})
+        clear(*i);
+    defs_.data = TMeasuringData{};
+    record_.testHardware = -1;
+    record_.picOscCal = record_.picConfig = -1;
+    record_.picResult = record_.siLabResult = record_.tk33ProgResult = -1;
+}
+
+QStringList TestResults::ResultLines() const
+{
+    const MeasItems& it = defs_.items;
+    const TMeasuringData& d = defs_.data;
+    QStringList l;
+    l << defs_.cond.SensorType;
+    // One line for a tested outcome: the failure text or the success text.
+    auto add = [&l](int result, const QString& failed, const QString& passed) {
+        if (result == 0)
+            l << failed;
+        else if (result == 1)
+            l << passed;
+    };
+    auto okay = [&](int result, const char* what) {
+        add(result, U(what) + QStringLiteral(": FEHLER"), U(what) + QStringLiteral(": okay"));
+    };
+    add(it.SerialNo.Result, QStringLiteral("FEHLER: SN: ") + it.SerialNo.MeasuredText,
+        QStringLiteral("SN: ") + Num4(it.SerialNo.Measured));
+    add(it.ManuYear.Result, QStringLiteral("FEHLER: Jahr ") + it.ManuYear.MeasuredText,
+        QStringLiteral("Jahr: %1").arg(it.ManuYear.Measured));
+    okay(d.ShieldResult, "Prüfung Schirmung");
+    okay(d.BridgeResult, "Prüfung Brücke im Kabel");
+    const QString osc =
+        QStringLiteral("OSC=$%1 CFG=$%2").arg(Hex(record_.picOscCal, 3), Hex(record_.picConfig, 3));
+    add(record_.picResult, QStringLiteral("Programierung PIC: FEHLER: ") + osc,
+        QStringLiteral("Programierung PIC: ") + osc);
+    add(record_.siLabResult, QStringLiteral("Programierung SiL: FEHLER"),
+        QStringLiteral("Programmierung SiL: okay"));
+    okay(record_.tk33ProgResult, "Programmierung TK33");
+    for (int n = 1; n <= 3; ++n) {
+        const TMeasItem& v = it.TestVersion[size_t(n)];
+        add(v.Result, QStringLiteral("Kontrolle Firmware %1: FEHLER: FW=%2").arg(n).arg(v.Measured),
+            QStringLiteral("Kontrolle Firmware %1: FW=%2").arg(n).arg(v.Measured));
+    }
+    for (int n = 1; n <= 2; ++n) {
+        const TMeasItem& v = it.BootVersion[size_t(n)];
+        add(v.Result, QStringLiteral("Kontrolle Boot %1: FEHLER: Boot=%2").arg(n).arg(v.Measured),
+            QStringLiteral("Kontrolle Boot %1: Boot=%2").arg(n).arg(v.Measured));
+    }
+    okay(d.DownloadResult, "Download");
+    for (int n = 1; n <= 4; ++n) {
+        const TMeasItem& p = it.ParFile[size_t(n)];
+        add(p.Result, QStringLiteral("Progr. Parameter %1: FEHLER: %2").arg(n).arg(p.MeasuredText),
+            QStringLiteral("Progr. Parameter %1: %2 | CRC=$%3")
+                .arg(n)
+                .arg(p.MeasuredText, Hex(p.Measured, 4)));
+    }
+    for (int n = 1; n <= 6; ++n) {
+        const TMeasItem& s = it.SwitchOut[size_t(n)];
+        add(s.Result, QStringLiteral("Schaltausgang Test %1: FEHLER: %2").arg(n).arg(s.MeasuredText),
+            QStringLiteral("Schaltausgang Test %1: okay: %2").arg(n).arg(s.MeasuredText));
+    }
+    for (int n = 1; n <= 2; ++n) {
+        const TMeasItem& v = it.Variant[size_t(n)];
+        add(v.Result, QStringLiteral("Set Ident %1: FEHLER: Var=%2").arg(n).arg(v.Measured),
+            QStringLiteral("Set Ident %1: okay: Var=%2").arg(n).arg(v.Measured));
+    }
+    okay(d.CalResult, "Set Cal");
+    auto value = [&](int result, const char* what, int v) {
+        add(result, QStringLiteral("%1: FEHLER: %2").arg(U(what)).arg(v),
+            QStringLiteral("%1: %2").arg(U(what)).arg(v));
+    };
+    value(d.NoTubeResult, "ohne Schlauch", d.NoTubeValue);
+    value(d.EmptyTubeResult, "leerer Schlauch", d.EmptyTubeValue);
+    value(d.FullTubeResult, "voller Schlauch", d.FullTubeValue);
+    for (int n = 1; n <= 8; ++n) {
+        const TMeasItem& a = it.Ampl[size_t(n)];
+        value(a.Result, QStringLiteral("Ampl Test %1").arg(n).toUtf8().constData(), a.Measured);
+    }
+    for (int n = 1; n <= 4; ++n) {
+        const TMeasItem& b = it.Bubble[size_t(n)];
+        value(b.Result, QStringLiteral("Blasentest %1").arg(n).toUtf8().constData(), b.Measured);
+    }
+    okay(d.HighOutputResult, "Schaltausgang H");
+    okay(d.LowOutputResult, "Schaltausgang L");
+    if (!d.ResultComment.isEmpty()) l << QStringLiteral("Bewertung/ Kommentar: ") + d.ResultComment;
+    return l;
+}
+
+void TestResults::ShowLMV()
+{
+    if (panel) panel->ShowResultList(ResultLines());
+}
+
+QString TestResults::Verdict() const
+{
+    const MeasItems& it = defs_.items;
+    const TMeasuringData& d = defs_.data;
+    const int outcomes[] = {it.SerialNo.Result,  it.ManuYear.Result,     record_.picResult,
+                            record_.siLabResult, record_.tk33ProgResult, d.DownloadResult,
+                            d.NoTubeResult,      d.EmptyTubeResult,      d.FullTubeResult,
+                            d.LowOutputResult,   d.HighOutputResult,     d.CalResult,
+                            d.ShieldResult,      d.BridgeResult};
+    bool failed = false;
+    for (int r : outcomes)
+        failed |= r == 0;
+    auto anyFailed = [&failed](const auto& items, size_t from, size_t to) {
+        for (size_t n = from; n <= to; ++n)
+            failed |= items[n].Result == 0;
+    };
+    anyFailed(it.Ampl, 1, 8);
+    anyFailed(it.Bubble, 1, 4);
+    anyFailed(it.TestVersion, 1, 3);
+    anyFailed(it.ParFile, 1, 4);
+    anyFailed(it.SwitchOut, 1, 6);
+    anyFailed(it.Variant, 1, 2);
+    return failed ? QStringLiteral("FEHLER") : QStringLiteral("okay");
+}
+
+// ---- the steps ----
+
+void TestResults::CommentResult()
+{
+    session_.host().ShowLComment(CommentColour::Blue, QStringLiteral("Bewertung / Kommentar"));
+    if (stopAcquisition) stopAcquisition();
+    if (panel) {
+        panel->ShowEntry(OperatorPanel::Entry::Comment, true);
+        panel->SetEntryText(OperatorPanel::Entry::Comment, Verdict());
+    }
+    // The operator may change or extend the verdict; the run waits.
+}
+
+void TestResults::SubmitResult()
+{
+    if (!HasSerialRange()) return AutoAdvance();
+    defs_.data.ResultComment = panel ? panel->EntryText(OperatorPanel::Entry::Comment) : Verdict();
+    session_.host().ShowLComment(CommentColour::Blue, QStringLiteral("Eintrag in Tabelle ???"));
+}
+
+void TestResults::WriteResult()
+{
+    if (!HasSerialRange()) return AutoAdvance();
+    defs_.TestDataSaved = false;
+    const int r = std::clamp(grid.nextRow, 1, kLastRow);
+    int c = 0;
+    auto cell = [&](const char* header, int width, const QString& text) {
+        if (r == 1) {
+            grid.cells[0][size_t(c)] = U(header);
+            grid.widths[size_t(c)] = width;
+        }
+        grid.cells[size_t(r)][size_t(c)] = text;
+        if (c < kLastColumn) ++c;
+    };
+    // A cell only for a tested outcome.
+    auto tested = [&](int result, const char* header, int width, const QString& failed,
+                      const QString& passed) {
+        if (Tested(result)) cell(header, width, result == 0 ? failed : passed);
+    };
+    auto okay = [&](int result, const char* header) {
+        tested(result, header, 44, QStringLiteral("FEHL"), QStringLiteral("okay"));
+    };
+    auto number = [&](int result, const QString& header, int v) {
+        tested(result, header.toUtf8().constData(), 44, QStringLiteral("F(%1)").arg(v), QString::number(v));
+    };
+    const MeasItems& it = defs_.items;
+    const TMeasuringData& d = defs_.data;
+    const QDateTime stamp = now();
+
+    for (auto& c0 : grid.cells[size_t(r)])
+        c0.clear();
+    cell("Pos", 44, QString::number(r));
+    cell("Typ", 88, defs_.cond.SensorType);
+    tested(it.SerialNo.Result, "SN", 66, QStringLiteral("????"), Num4(it.SerialNo.Measured));
+    okay(record_.tk33ProgResult, "TK33");
+    const QString osc = QStringLiteral("OSC=$") + Hex(record_.picOscCal, 3);
+    tested(record_.picResult, "PIC", 44, QStringLiteral("F(%1)").arg(osc), osc);
+    okay(record_.siLabResult, "SiLab");
+    okay(d.ShieldResult, "Schirm");
+    okay(d.BridgeResult, "Brücke");
+    for (int n = 1; n <= 2; ++n)
+        number(it.BootVersion[size_t(n)].Result, QStringLiteral("Boot %1").arg(n),
+               it.BootVersion[size_t(n)].Measured);
+    for (int n = 1; n <= 3; ++n)
+        number(it.TestVersion[size_t(n)].Result, QStringLiteral("FW %1").arg(n),
+               it.TestVersion[size_t(n)].Measured);
+    for (int n = 1; n <= 4; ++n) {
+        const TMeasItem& p = it.ParFile[size_t(n)];
+        tested(p.Result, QStringLiteral("Par %1").arg(n).toUtf8().constData(), 66, QStringLiteral("FEHL"),
+               QStringLiteral("%1|$%2").arg(p.MeasuredText, Hex(p.Measured, 4)));
+    }
+    for (int n = 1; n <= 2; ++n) {
+        const TMeasItem& v = it.Variant[size_t(n)];
+        tested(v.Result, QStringLiteral("Model %1").arg(n).toUtf8().constData(), 66,
+               QStringLiteral("F(%1)").arg(v.MeasuredText), QStringLiteral("Var=%1").arg(v.Measured));
+    }
+    tested(it.ManuYear.Result, "Jahr", 44, QStringLiteral("F(%1)").arg(it.ManuYear.MeasuredText),
+           QString::number(it.ManuYear.Measured));
+    okay(d.CalResult, "Cal");
+    okay(d.DownloadResult, "Down.");
+    number(d.NoTubeResult, QStringLiteral("ohne"), d.NoTubeValue);
+    number(d.EmptyTubeResult, QStringLiteral("leer"), d.EmptyTubeValue);
+    number(d.FullTubeResult, QStringLiteral("voll"), d.FullTubeValue);
+    for (int n = 1; n <= 8; ++n)
+        number(it.Ampl[size_t(n)].Result, QStringLiteral("Ampl %1").arg(n), it.Ampl[size_t(n)].Measured);
+    for (int n = 1; n <= 4; ++n)
+        number(it.Bubble[size_t(n)].Result, QStringLiteral("Blase %1").arg(n), it.Bubble[size_t(n)].Measured);
+    for (int n = 1; n <= 6; ++n) {
+        const TMeasItem& s = it.SwitchOut[size_t(n)];
+        tested(s.Result, QStringLiteral("Sw %1").arg(n).toUtf8().constData(), 44,
+               QStringLiteral("F(%1)").arg(s.MeasuredText), s.MeasuredText);
+    }
+    okay(d.HighOutputResult, "Sw H");
+    okay(d.LowOutputResult, "Sw L");
+    cell("Bewertung", 120, d.ResultComment);
+    cell("Datum", 88, stamp.toString(QStringLiteral("dd.MM.yyyy")));
+    cell("Zeit", 88, stamp.toString(QStringLiteral("hh:mm:ss")));
+    model_.Changed(r);
+
+    // The row is on disk before the operator is told it is written.
+    if (TempFileOpen && !AppendTempFile(r)) {
+        session_.host().ShowLComment(CommentColour::Red,
+                                     QStringLiteral("in Tabelle eingeschrieben, Temp-Datei: FEHLER"));
+    } else {
+        session_.host().ShowLComment(CommentColour::Blue, QStringLiteral("in Tabelle eingeschrieben"));
+    }
+    if (panel) panel->ResultGridChanged(r);
+    if (r < kLastRow)
+        grid.nextRow = r + 1;
+    else
+        ALTestSaveExecute(); // the grid is full
+}
+
+void TestResults::DeleteStGMV()
+{
+    grid.Clear();
+    model_.Changed(-1);
+    if (panel) panel->ResultGridChanged(-1);
+}
+
+int TestResults::TestGetMaxItem() const
+{
+    for (int r = kLastRow; r >= 0; --r)
+        if (!grid.Cell(r, 0).isEmpty()) return r;
+    return -1;
+}
+
+// ---- the record file ----
+
+bool TestResults::OpenTempFile(const QString& configuredName)
+{
+    QString name = configuredName;
+    if (!panel || !panel->AskRecordFile(name) || name.isEmpty()) return true;
+    session_.PanelText(1, QStringLiteral("Öffne temporäre Datei: ") + name);
+    QFile f(name);
+    if (f.exists() && !f.remove()) {
+        session_.PanelText(1, QStringLiteral("Kann Datei nicht beschreiben!!"));
+        return false;
+    }
+    if (!f.open(QIODevice::WriteOnly)) {
+        session_.PanelText(1, QStringLiteral("Irgend ein Fehler beim Schreiben aufgetreten!"));
+        return false;
+    }
+    const QByteArray head =
+        app::EncodeWindows1252(U(kRecordTitle) + QStringLiteral("\r\n") + QString(55, QLatin1Char('=')) +
+                               QStringLiteral("\r\n\r\n"));
+    if (f.write(head) != head.size() || !SyncToDisk(f)) {
+        f.close();
+        session_.PanelText(1, QStringLiteral("Kann Temp-Datei nicht beschreiben!!"));
+        return false;
+    }
+    f.close();
+    tempFileName = name;
+    TempFileOpen = true;
+    session_.PanelText(1, QStringLiteral("Temporäres File geschlossen"));
+    return true;
+}
+
+QStringList TestResults::TempFileLines(int row) const
+{
+    auto line = [this](int r) {
+        QString s;
+        for (int c = 0; c < ResultGrid::kColumns; ++c)
+            s += FixedCell(grid.Cell(r, c), grid.widths[size_t(c)]);
+        return s;
+    };
+    QStringList lines;
+    if (row == 1) lines << line(0) << QString(178, QLatin1Char('-'));
+    lines << line(row);
+    return lines;
+}
+
+bool TestResults::AppendTempFile(int row)
+{
+    QFile f(tempFileName);
+    const QByteArray bytes =
+        app::EncodeWindows1252(TempFileLines(row).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    const bool ok =
+        f.open(QIODevice::WriteOnly | QIODevice::Append) && f.write(bytes) == bytes.size() && SyncToDisk(f);
+    f.close();
+    if (!ok) session_.PanelText(1, QStringLiteral("Kann Temp-Datei nicht beschreiben!!"));
+    return ok;
+}
+
+// ---- the report workbook ----
+
+void TestResults::TestExportExcel()
+{
+    QString name = reportFileName;
+    if (!panel || !panel->AskReportFile(name) || name.isEmpty()) return;
+    WriteReport(name);
+}
+
+bool TestResults::WriteReport(const QString& typed)
+{
+    QString fileName = typed;
+    if (!fileName.contains(QStringLiteral(".xls"), Qt::CaseInsensitive)) fileName += QStringLiteral(".xlsx");
+    const QString cap = QStringLiteral("Excel-Export: ");
+    session_.PanelText(1, cap + QStringLiteral("Schreibe in Datei ") + fileName);
+    session_.host().ProcessMessages();
+    const QString shortName = QFileInfo(fileName).fileName();
+    app::SafeSave save(fileName);
+    if (save.Open() != app::SaveStatus::Ok) {
+        session_.PanelText(1, cap + QStringLiteral("Datei schreibgeschützt ") + shortName);
+        return false;
+    }
+    save.CloseTemp();
+    auto failed = [&] {
+        session_.PanelText(1, cap + QStringLiteral("Irgendein Fehler aufgetreten ") + fileName);
+        return false;
+    };
+    const QByteArray tempPath = QFile::encodeName(save.TempPath());
+    lxw_workbook* wb = workbook_new(tempPath.constData());
+    if (!wb) {
+        session_.PanelText(1, cap + QStringLiteral("Datei schreibgeschützt ") + shortName);
+        return false;
+    }
+    // Colour indices 3, 5 and 13 of the spreadsheet's standard palette: red, blue, purple.
+    auto format = [wb](int size, lxw_color_t colour) {
+        lxw_format* f = workbook_add_format(wb);
+        format_set_num_format(f, "@");
+        if (size) {
+            format_set_font_size(f, size);
+            format_set_font_color(f, colour);
+        }
+        return f;
+    };
+    lxw_format* text = format(0, 0);
+    lxw_format* title = format(20, 0xFF0000);
+    lxw_format* heading = format(14, 0x0000FF);
+    lxw_format* columns = format(14, 0x800080);
+    bool ok = text && title && heading && columns;
+
+    lxw_worksheet* ws = nullptr;
+    // Cell (row, column) counted from 1, as the sheet shows them.
+    auto put = [&](int row, int column, const QString& s, lxw_format* f = nullptr) {
+        if (s.isEmpty() && !f) return;
+        const QByteArray u = s.toUtf8();
+        ok &= worksheet_write_string(ws, lxw_row_t(row - 1), lxw_col_t(column - 1), u.constData(),
+                                     f ? f : text) == LXW_NO_ERROR;
+    };
+    auto sheet = [&](const char* name, const char* sheetTitle) {
+        ws = workbook_add_worksheet(wb, name);
+        if (!ws) {
+            ok = false;
+            return false;
+        }
+        put(1, 1, QStringLiteral("PROTOKOLL"), title);
+        put(3, 1, U(sheetTitle), heading);
+        return true;
+    };
+    const int last = TestGetMaxItem();
+
+    if (ok && sheet("Data", "Messwerte")) {
+        worksheet_set_column(ws, 0, 39, 15, text);
+        for (int c = 1; c <= kLastColumn; ++c)
+            put(4, c, grid.Cell(0, c), columns);
+        for (int r = 1; r <= last; ++r)
+            for (int c = 1; c <= kLastColumn; ++c)
+                put(4 + r, c, grid.Cell(r, c));
+    }
+    if (ok && sheet("Condition", "Prüfbedingungen")) {
+        worksheet_set_column(ws, 0, 1, 30, text);
+        for (int r = 0; r < StartGrid::kRows; ++r) {
+            put(4 + r, 1, defs_.startGrid.cells[size_t(r)][0]);
+            put(4 + r, 2, defs_.startGrid.cells[size_t(r)][1]);
+        }
+    }
+    if (ok && sheet("Summary", "Zusammenfassung")) {
+        worksheet_set_column(ws, 0, 4, 15, text);
+        worksheet_set_column(ws, 0, 0, 20, text);
+        int row = 4;
+        for (const auto& cells : defs_.startGrid.cells) {
+            const QString& label = cells[0];
+            if (label == QLatin1String("Art der Prüfung") || label == QLatin1String("Auftrag/ Los") ||
+                label == QLatin1String("Bemerkung zum Los") || label == QLatin1String("Prüfer")) {
+                put(row, 1, label);
+                put(row, 2, cells[1]);
+                ++row;
+            }
+        }
+        ++row; // one empty row
+        std::vector<int> picked;
+        for (int c = 0; c <= kLastColumn; ++c) {
+            const QString& h = grid.Cell(0, c);
+            if (h == QLatin1String("Typ") || h == QLatin1String("SN") || h == QLatin1String("Bewertung") ||
+                h == QLatin1String("Datum") || h == QLatin1String("Zeit"))
+                picked.push_back(c);
+        }
+        for (int k = 0; k < kLastColumn; ++k)
+            put(row, k + 1, k < int(picked.size()) ? grid.Cell(0, picked[size_t(k)]) : QString(), columns);
+        for (int r = 1; r <= last; ++r) {
+            ++row;
+            for (size_t k = 0; k < picked.size(); ++k)
+                put(row, int(k) + 1, grid.Cell(r, picked[k]));
+        }
+        put(row + 4, 1, QStringLiteral("Unterschrift des Prüfers: "), heading);
+        put(row + 7, 1, QStringLiteral("Datum: "), heading);
+        worksheet_set_selection(ws, 0, 0, 0, 0);
+    }
+    if (lxw_worksheet* first = workbook_get_worksheet_by_name(wb, "Data")) worksheet_activate(first);
+    if (workbook_close(wb) != LXW_NO_ERROR || !ok) return failed();
+    if (save.Commit() != app::SaveStatus::Ok) return failed();
+    reportFileName = fileName;
+    session_.PanelText(1, cap + QStringLiteral("alles okay"));
+    return true;
+}
+
+void TestResults::ALTestSaveExecute()
+{
+    TestExportExcel();
+    defs_.TestDataSaved = true;
+}
+
+void TestResults::BTTestClearMeasClick()
+{
+    DeleteStGMV();
+    defs_.TestDataSaved = true;
+}
+
+} // namespace vmx::prodtest

@@ -1,0 +1,124 @@
+#pragma once
+// The results of the production test: the list of measured values on the measuring page, the
+// verdict, one row per unit in the result grid, the temporary record file that receives every
+// row as it is written, and the report workbook. The grid is data here; the window shows it
+// through ResultGridModel.
+
+#include "prodtest/OperatorPanel.h"
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+namespace vmx::app {
+class Session;
+}
+namespace vmx::testmodule {
+struct ModuleRecord;
+class StepSignal;
+} // namespace vmx::testmodule
+
+namespace vmx::prodtest {
+
+class TestDefinitions;
+
+// StGMV: row 0 the headings, rows 1..200 the units, columns 0..40.
+struct ResultGrid {
+    static constexpr int kRows = 201;
+    static constexpr int kColumns = 41;
+    static constexpr int kDefaultWidth = 40;
+    std::array<std::array<QString, kColumns>, kRows> cells;
+    std::array<int, kColumns> widths;
+    int nextRow = 1; // the grid's tag: the row written next
+
+    ResultGrid() { Clear(); }
+    void Clear();
+    const QString& Cell(int row, int column) const { return cells[size_t(row)][size_t(column)]; }
+};
+
+// The grid's units (rows 1..200) as a table; the headings of row 0 are its column headers.
+class ResultGridModel final : public QAbstractTableModel {
+public:
+    explicit ResultGridModel(const ResultGrid& grid) : grid_(grid) {}
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Grid row `row` (1..200) changed; -1: everything.
+    void Changed(int row);
+
+private:
+    const ResultGrid& grid_;
+};
+
+class TestResults {
+public:
+    TestResults(app::Session& session, TestDefinitions& definitions, testmodule::ModuleRecord& record);
+
+    OperatorPanel* panel = nullptr;
+    testmodule::StepSignal* steps = nullptr;
+    // The STOP action of the acquisition.
+    std::function<void()> stopAcquisition;
+    // The date and time a row is stamped with.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+
+    ResultGrid grid;
+    ResultGridModel& model() { return model_; }
+    bool TempFileOpen = false;
+    // The record file chosen at start (valid while TempFileOpen).
+    QString tempFileName;
+    // The report workbook written last (empty before any).
+    QString reportFileName;
+
+    // Every outcome and measured number -1, every measured text empty (the definition's
+    // values stay).
+    void ResetMV();
+    // The lines of LBxMV: the sensor type, then one line per tested outcome.
+    QStringList ResultLines() const;
+    void ShowLMV();
+    // "okay" when no outcome that counts failed, else "FEHLER".
+    QString Verdict() const;
+
+    // Steps.
+    void CommentResult();
+    void SubmitResult();
+    void WriteResult();
+
+    void DeleteStGMV();
+    // The highest grid row whose column 0 holds text; -1 when there is none.
+    int TestGetMaxItem() const;
+
+    // Asks for the record file (preset with `configuredName`) and creates it with its three
+    // header lines. True also when the operator cancelled (no file then).
+    bool OpenTempFile(const QString& configuredName);
+    // Appends grid row `row` (with the headings and the rule first when it is row 1). The
+    // line is on disk when this returns true.
+    bool AppendTempFile(int row);
+    // The lines AppendTempFile writes for `row`, without line ends.
+    QStringList TempFileLines(int row) const;
+
+    // Asks for the workbook's name and writes it.
+    void TestExportExcel();
+    // The workbook under `fileName` (".xlsx" appended unless the name holds ".xls"); true
+    // when written.
+    bool WriteReport(const QString& fileName);
+    // SPEICHERN: the workbook, then the data count as saved (also after a cancel or failure).
+    void ALTestSaveExecute();
+    // LÖSCHEN on the report page.
+    void BTTestClearMeasClick();
+
+private:
+    bool HasSerialRange() const;
+    void AutoAdvance();
+
+    app::Session& session_;
+    TestDefinitions& defs_;
+    testmodule::ModuleRecord& record_;
+    ResultGridModel model_;
+};
+
+} // namespace vmx::prodtest
