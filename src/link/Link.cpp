@@ -408,4 +408,10 @@ sim::Bench* Link::OpenSimBench()
     return usbInUse_ && sim_ ? sim_->openBench() : nullptr;
 }
 
+bool Link::SimulatedHandsFollow(const QString& prompt)
+{
+    sim::Bench* bench = OpenSimBench();
+    return bench && bench->hands().Follow(prompt, session_->clock().NowUs());
+}
+
 } // namespace vmx::link

@@ -150,6 +150,9 @@ public:
     sim::Bench* SimBench(size_t i);
     // The bench behind the open link, or null.
     sim::Bench* OpenSimBench();
+    // The simulated operator's hands do what a production-test prompt asks of them at the
+    // bench behind the open link; false when there is none or the prompt asks nothing.
+    bool SimulatedHandsFollow(const QString& prompt);
 
 private:
     struct ComCandidate {

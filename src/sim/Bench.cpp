@@ -23,8 +23,8 @@ Bench::Bench(ConverterSpec setup) : spec_(std::move(setup)), sensor_(spec_.senso
         module_->target = &sensor_;
         // Switching outputs follow the alarm: low while the sensor sees air, is off or halted.
         module_->outputState = [this](int, qint64 t) -> quint8 {
-            if (sensor_.run() != Sensor::Run::App || sensor_.AirAt(t)) return 0x01;
-            return 0x02;
+            if (sensor_.run() != Sensor::Run::App) return 0x01;
+            return sensor_.OutputLevel(t);
         };
         // The QVR02.10's letters: L liquid, B bubble or air, E no tube or no sensor.
         module_->qvr02State = [this](qint64 t) -> quint8 {
@@ -122,7 +122,9 @@ bool Bench::RoutedToModule() const
 bool Bench::SensorConnected() const
 {
     if (RoutedToModule()) return false;
-    if (module_ && module_->serialIf() != sensor_.profile().serialIf) return false;
+    // A unit of two channels (interface -1) answers behind either of the module's interfaces.
+    const int own = sensor_.profile().serialIf;
+    if (module_ && own >= 0 && module_->serialIf() != own) return false;
     return true;
 }
 

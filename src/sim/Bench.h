@@ -3,6 +3,7 @@
 // simulated port driver calls), the routing by RTS, the CBUS lines of the line adapter, and
 // the sensor (and test module) behind it. Times are the caller's clock in microseconds.
 
+#include "sim/OperatorHands.h"
 #include "sim/Sensor.h"
 #include "sim/TestModule.h"
 
@@ -44,6 +45,8 @@ public:
     Sensor& sensor() { return sensor_; }
     TestModule* module() { return module_ ? module_.get() : nullptr; }
     Trace& trace() { return trace_; }
+    // The operator's hands at the sensor (the production station's prompts).
+    OperatorHands& hands() { return hands_; }
 
     // PC side. Write queues bytes on the PC's line at 11520 bytes/s from `nowUs` (behind what
     // is still being sent) and returns their number.
@@ -95,6 +98,7 @@ private:
     ConverterSpec spec_;
     Trace trace_;
     Sensor sensor_;
+    OperatorHands hands_{sensor_};
     std::unique_ptr<TestModule> module_;
     std::deque<quint8> rx_;
     int rxCapacity_ = kRxCapacity;

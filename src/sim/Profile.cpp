@@ -117,6 +117,40 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
             return bad();
         return true;
     }
+    if (k == QLatin1String("unit")) {
+        // A unit on the production station: fresh from the line, with its production data
+        // blank and its bare transducers measurable without a tube; and, on request, faulty.
+        s.model = 0xFF;
+        s.year = 0xFF;
+        s.serialNo = 0xFFFF;
+        s.noTubeError = false;
+        if (v == QLatin1String("good"))
+            ;
+        else if (v == QLatin1String("bad-amplitude"))
+            s.amplitudeLoss = 120;
+        else if (v == QLatin1String("stuck-output"))
+            s.stuckOutput = 0x02;
+        else if (v == QLatin1String("wrong-firmware"))
+            s.versionSkew = 1;
+        else if (v == QLatin1String("no-answer"))
+            s.faults.mute = true;
+        else
+            return bad();
+        return true;
+    }
+    if (k == QLatin1String("notube")) {
+        if (v == QLatin1String("error"))
+            s.noTubeError = true;
+        else if (v == QLatin1String("quiet"))
+            s.noTubeError = false;
+        else
+            return bad();
+        return true;
+    }
+    if (k == QLatin1String("if") && v == QLatin1String("any")) {
+        s.serialIf = -1;
+        return true;
+    }
     if (k == QLatin1String("power")) {
         if (v == QLatin1String("on"))
             s.powered = true;

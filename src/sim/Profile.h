@@ -12,7 +12,15 @@
 //   mode=N                              output mode number after restart
 //   tube=filled|empty|none              tube state
 //   power=on|off                        sensor power at start
-//   if=0|1|2                            serial interface the sensor speaks behind a test module
+//   notube=error|quiet                  without a tube: error 2 (the bench's default) or a weak
+//                                       signal without error
+//   unit=good|bad-amplitude|stuck-output|wrong-firmware|no-answer
+//                                       a unit on the production station (production data
+//                                       blank, notube=quiet), good or with one fault: a weak
+//                                       transducer, switching outputs stuck high, a wrong
+//                                       firmware version in its measurements, no answer at all
+//   if=0|1|2|any                        serial interface the sensor speaks behind a test module
+//                                       (any: a two-channel unit that answers behind each)
 //   parlen=N snoffset=N caloffset=N      parameter block length, identification and
 //                                       calibration block offsets in flash (65535 none)
 //   fault=mute|unplug|drop[:N]|truncate[:N]|corrupt[:N]|delay:MS   a fault of the sensor

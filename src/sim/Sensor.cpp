@@ -250,10 +250,33 @@ void Sensor::Restart(qint64 t)
     readyAt_ = std::max(out.FreeUs(), t) + kRestartUs;
 }
 
+bool Sensor::BubbleAt(qint64 t, int* drop) const
+{
+    if (t >= bubbleFrom_ && t < bubbleUntil_) {
+        if (drop) *drop = bubbleDrop_;
+        return true;
+    }
+    if (trainFrom_ >= 0 && t >= trainFrom_ && trainPeriod_ > 0 &&
+        (t - trainFrom_) % trainPeriod_ < trainWidth_) {
+        if (drop) *drop = trainDrop_;
+        return true;
+    }
+    return false;
+}
+
 bool Sensor::AirAt(qint64 t) const
 {
     if (profile_.tube != Tube::Filled) return true;
-    return t >= bubbleFrom_ && t < bubbleUntil_ && bubbleDrop_ >= kLargeBubbleDrop;
+    int drop = 0;
+    return BubbleAt(t, &drop) && drop >= kLargeBubbleDrop;
+}
+
+quint8 Sensor::OutputLevel(qint64 t) const
+{
+    if (profile_.stuckOutput) return profile_.stuckOutput;
+    const bool air = AirAt(t);
+    if (mode_ == 0) return air ? 0x02 : 0x01;
+    return air ? 0x01 : 0x02;
 }
 
 bool Sensor::HasProgram() const
@@ -299,6 +322,23 @@ void Sensor::SetTube(Tube tube, qint64 t)
 {
     Advance(t);
     profile_.tube = tube;
+    trainFrom_ = -1;
+}
+
+void Sensor::BubbleTrain(qint64 t, qint64 periodUs, qint64 widthUs, int dropTenthDb)
+{
+    Advance(t);
+    trainFrom_ = t;
+    trainPeriod_ = periodUs;
+    trainWidth_ = widthUs;
+    trainDrop_ = dropTenthDb;
+}
+
+void Sensor::StopBubbles(qint64 t)
+{
+    Advance(t);
+    trainFrom_ = -1;
+    bubbleUntil_ = bubbleFrom_ = -1;
 }
 
 void Sensor::Bubble(qint64 t, qint64 durationUs, int dropTenthDb)
@@ -334,10 +374,12 @@ MeasValues Sensor::Measure(qint64 t)
 {
     ++samples_;
     const int j = int(Rand() % 7) - 3;
-    const bool bubble = t >= bubbleFrom_ && t < bubbleUntil_;
-    const int base = profile_.tube == Tube::Filled  ? kFilledBase
-                     : profile_.tube == Tube::Empty ? kEmptyBase
-                                                    : kNoTubeBase;
+    int drop = bubbleDrop_;
+    const bool bubble = BubbleAt(t, &drop);
+    const int base = (profile_.tube == Tube::Filled  ? kFilledBase
+                      : profile_.tube == Tube::Empty ? kEmptyBase
+                                                     : kNoTubeBase) -
+                     profile_.amplitudeLoss;
     // Automatic gain: the highest step that keeps the liquid's signal below the ceiling.
     int gain = 4;
     while (gain > 0 && base + 100 * gain > kAmplTarget)
@@ -345,7 +387,7 @@ MeasValues Sensor::Measure(qint64 t)
     if (gainStep_ <= 4) gain = gainStep_;
     const int nominal = std::clamp(base + 100 * gain, 0, 255);
     int target = std::clamp(nominal + j, 0, 255);
-    if (bubble && profile_.tube == Tube::Filled) target = std::clamp(nominal - bubbleDrop_ + j, 0, 255);
+    if (bubble && profile_.tube == Tube::Filled) target = std::clamp(nominal - drop + j, 0, 255);
     // The sensor measures Lin = Zero - ADC and reports its logarithm.
     const int zero = kZero + j;
     const int lin = std::min(LinOfAmpl(target), zero);
@@ -357,7 +399,7 @@ MeasValues Sensor::Measure(qint64 t)
     if (profile_.tube == Tube::Empty) amax = std::clamp(liquidRef + 6, 0, 255);
     if (bubble && profile_.tube == Tube::Filled) amax = std::clamp(nominal + 6, 0, 255);
     const int bavg = std::clamp(amax - ampl, 0, 255);
-    const int error = profile_.tube == Tube::None ? 2 : 0; // no tube inserted
+    const int error = profile_.tube == Tube::None && profile_.noTubeError ? 2 : 0; // no tube inserted
     // OUT: 0..25 liquid, 25..150 small bubbles, 240 large bubbles or air, 241 fault.
     int outValue = bavg <= kSmallBubbleLimit ? bavg : 240;
     if (error) outValue = 241;
@@ -382,7 +424,7 @@ MeasValues Sensor::Measure(qint64 t)
     v[12] = quint8(error);
     v[13] = quint8(test >> 8);
     v[14] = quint8(test);
-    v[15] = quint8(profile_.firmware);
+    v[15] = quint8(profile_.firmware - profile_.versionSkew);
     m.out = quint8(outValue);
     return m;
 }

@@ -36,7 +36,8 @@ struct SensorProfile {
     int bootAddr = 0x1A00;
     int mcu = 330;
     int bootVersion = 3;
-    // Serial interface the sensor speaks behind a test module (0 slave, 1 master, 2 RS232).
+    // Serial interface the sensor speaks behind a test module (0 slave, 1 master, 2 RS232;
+    // -1 every one: a unit of two channels).
     int serialIf = 1;
     Tube tube = Tube::Filled;
     bool powered = true;
@@ -54,6 +55,15 @@ struct SensorProfile {
     Faults faults;
     // The boot loader's read answers name an address this far off the one asked for.
     int readAddressSkew = 0;
+    // Without a tube the bench's sensor reports error 2; a unit on the production station
+    // measures its bare transducers instead (a weak signal, no error).
+    bool noTubeError = true;
+    // Faulty units: a weak transducer (received signal this many 0.1 dB lower), switching
+    // outputs stuck at one level (0x01 low, 0x02 high; 0 none), the version byte of the
+    // measurement this far below the firmware's.
+    int amplitudeLoss = 0;
+    quint8 stuckOutput = 0;
+    int versionSkew = 0;
 
     Generation generation() const;
     // Sets type, subtype and firmware from a catalogue key (type * 10^6 + subtype * 10^3 +
@@ -93,6 +103,16 @@ public:
     static constexpr int kLargeBubbleDrop = 200;
     static constexpr int kSmallBubbleDrop = 80;
     void Bubble(qint64 tUs, qint64 durationUs, int dropTenthDb = kLargeBubbleDrop);
+    // Bubbles one after the other from `tUs` on, each `widthUs` long, one every `periodUs`,
+    // until SetTube or StopBubbles (an operator squeezing the tube again and again).
+    void BubbleTrain(qint64 tUs, qint64 periodUs, qint64 widthUs, int dropTenthDb = kLargeBubbleDrop);
+    void StopBubbles(qint64 tUs);
+    // Whether a bubble passes at `tUs`, and how deep it drops the amplitude.
+    bool BubbleAt(qint64 tUs, int* dropTenthDb = nullptr) const;
+    // The level of the switching outputs at `tUs` (0x01 low, 0x02 high): configured as
+    // switching outputs (mode 0) they go high on air, as the alarm; in the other modes they
+    // show the liquid signal (high while liquid is seen).
+    quint8 OutputLevel(qint64 tUs) const;
     // A test pulse on the digital test input (line adapter CBUS3, test module 0x55).
     void TestInputPulse(qint64 tUs) { Bubble(tUs, 200000, kSmallBubbleDrop); }
 
@@ -179,6 +199,10 @@ private:
     qint64 bubbleFrom_ = -1;
     qint64 bubbleUntil_ = -1;
     int bubbleDrop_ = kLargeBubbleDrop;
+    qint64 trainFrom_ = -1;
+    qint64 trainPeriod_ = 0;
+    qint64 trainWidth_ = 0;
+    int trainDrop_ = kLargeBubbleDrop;
     qint64 serialArmUntil_ = -1;
     qint64 bootArmUntil_ = -1;
     qint64 nowUs_ = 0;
