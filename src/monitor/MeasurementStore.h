@@ -45,6 +45,8 @@ public:
     void setIndex(int i) { index_ = qBound(0, i, kLastIndex); }
     int alarmCount() const { return alarmCount_; }
     int highestOut() const { return highestOut_; }
+    // A new measurement looks for its own maximum (the bubble tests).
+    void ResetHighestOut() { highestOut_ = -1; }
     bool beepLatch() const { return beepLatch_; }
 
 private:

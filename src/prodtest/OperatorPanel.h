@@ -57,6 +57,11 @@ public:
         (void)name;
         return false;
     }
+    // The radio buttons RBShieldOK "Widerstand 0 .. 3 Ohm" and RBShieldNOK "Widerstand > 3 Ohm":
+    // shown with RBShieldNOK checked, or hidden.
+    virtual void ShowShieldChoice(bool shown) { (void)shown; }
+    // Whether RBShieldNOK is checked; without buttons nobody judged, which is no pass.
+    virtual bool ShieldTooHigh() { return true; }
 };
 
 } // namespace vmx::prodtest

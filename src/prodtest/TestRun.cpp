@@ -2,6 +2,8 @@
 
 #include "app/Session.h"
 #include "monitor/MeasSample.h"
+#include "prodtest/IdentitySteps.h"
+#include "prodtest/MeasurementSteps.h"
 #include "prodtest/StepPrograms.h"
 #include "prodtest/TestDefinitions.h"
 #include "prodtest/TestResults.h"
@@ -12,8 +14,6 @@
 
 #include <QDir>
 
-#include <cstring>
-
 namespace vmx::prodtest {
 
 using app::CommentColour;
@@ -23,41 +23,12 @@ namespace {
 // links mean a fault, not a run.
 constexpr int kMaxChain = 1000;
 
-const char* const kKnown[] = {
-    "CheckTK33Ident",
-    "SwitchPowerQVR_ON",
-    "SwitchPowerQVR_OFF",
-    "SwitchPowerQVR_Automatically",
-    "SwitchSerialIF",
-    "SwitchSerialInterface",
-    "ImportFirmware",
-    "ProgCodeTK33",
-    "ProgCodeTK33Check",
-    "PICProgramming",
-    "SiLabDeviceErase",
-    "SiLabProgrammingX",
-    "SiLabProgrammingF",
-    "ControlWait",
-    "Start_EnableSN",
-    "GetSN",
-    "NextSN",
-    "CommentResult",
-    "SubmitResult",
-    "WriteResult",
-};
 } // namespace
 
 TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts)
     : session_(session), defs_(definitions), results_(results), parts_(parts)
 {
     results_.steps = this;
-}
-
-bool TestRun::Known(const char* routine)
-{
-    for (const char* k : kKnown)
-        if (std::strcmp(k, routine) == 0) return true;
-    return false;
 }
 
 void TestRun::ShowLComment(CommentColour colour, const QString& text)
@@ -161,11 +132,89 @@ void TestRun::RunStep(const StepDef& s)
         results_.SubmitResult();
     else if (name == QLatin1String("WriteResult"))
         results_.WriteResult();
-    else
-        // Not a pass: the run halts here and says which step it cannot run.
+    else if (!RunMeasurementStep(name, s) && !RunIdentityStep(name, s))
+        // Every routine of the tables is one of the above; a name that is none is a fault of
+        // the table, and the run halts on it rather than pass it.
         ShowLComment(
             CommentColour::Red,
             QStringLiteral("Schritt %1: %2 ist in diesem Programm nicht verfügbar").arg(s.step).arg(name));
+}
+
+bool TestRun::RunMeasurementStep(const QString& name, const StepDef& s)
+{
+    MeasurementSteps* m = measurement;
+    if (!m) return false;
+    auto num = [&](size_t i) { return i < s.args.size() ? s.args[i].value : 0; };
+    if (name == QLatin1String("StartLongSerialProt"))
+        m->StartLongSerialProt();
+    else if (name == QLatin1String("StartLongSerialProtQVR0530"))
+        m->StartLongSerialProtQVR0530();
+    else if (name == QLatin1String("PrepareWithout"))
+        m->PrepareWithout();
+    else if (name == QLatin1String("GetWithout"))
+        m->GetWithout();
+    else if (name == QLatin1String("CommandEmpty"))
+        m->CommandEmpty();
+    else if (name == QLatin1String("PrepareEmpty"))
+        m->PrepareEmpty();
+    else if (name == QLatin1String("GetEmpty"))
+        m->GetEmpty();
+    else if (name == QLatin1String("CommandFull"))
+        m->CommandFull();
+    else if (name == QLatin1String("PrepareFull"))
+        m->PrepareFull();
+    else if (name == QLatin1String("GetFull"))
+        m->GetFull();
+    else if (name == QLatin1String("CommandAmplMeas"))
+        m->CommandAmplMeas(num(0));
+    else if (name == QLatin1String("PrepareAmplMeas"))
+        m->PrepareAmplMeas(num(0));
+    else if (name == QLatin1String("GetAmplMeas"))
+        m->GetAmplMeas(num(0));
+    else if (name == QLatin1String("PrepareBubbleTest"))
+        m->PrepareBubbleTest(num(0));
+    else if (name == QLatin1String("GetBubbleTest"))
+        m->GetBubbleTest(num(0));
+    else if (name == QLatin1String("CheckSwitchingOut"))
+        m->CheckSwitchingOut(num(0), num(1), num(2) != 0);
+    else if (name == QLatin1String("CheckSwitchingOutput"))
+        m->CheckSwitchingOutput(num(0), num(1));
+    else if (name == QLatin1String("PrepareCheckShield"))
+        m->PrepareCheckShield();
+    else if (name == QLatin1String("SubmitCheckShield"))
+        m->SubmitCheckShield();
+    else if (name == QLatin1String("TestCableBridge"))
+        m->TestCableBridge(num(0));
+    else
+        return false;
+    return true;
+}
+
+bool TestRun::RunIdentityStep(const QString& name, const StepDef& s)
+{
+    IdentitySteps* d = identity;
+    if (!d) return false;
+    auto num = [&](size_t i) { return i < s.args.size() ? s.args[i].value : 0; };
+    auto text = [&](size_t i) {
+        return i < s.args.size() && s.args[i].text ? QString::fromUtf8(s.args[i].text) : QString();
+    };
+    if (name == QLatin1String("CheckFirmware"))
+        d->CheckFirmware(num(0));
+    else if (name == QLatin1String("SetParameters"))
+        d->SetParameters(num(0));
+    else if (name == QLatin1String("SetIdentVar"))
+        d->SetIdentVar(num(0));
+    else if (name == QLatin1String("SetCalBlock"))
+        d->SetCalBlock();
+    else if (name == QLatin1String("BootRestart"))
+        d->BootRestart();
+    else if (name == QLatin1String("StartCheckBootMode"))
+        d->StartCheckBootMode(quint32(num(0)), num(1));
+    else if (name == QLatin1String("DownloadFirmware"))
+        d->DownloadFirmware(quint32(num(0)), quint32(num(1)), text(2));
+    else
+        return false;
+    return true;
 }
 
 bool TestRun::HasSerialRange() const
@@ -278,7 +327,10 @@ void TestRun::ControlProgress()
         // A program without steps only counts; past the last listed step, or on a listed empty
         // step, the run goes on at once.
         if (!p->steps.empty()) {
-            if (TestStep < int(p->steps.size()) && p->steps[size_t(TestStep)].routine)
+            const bool listed = TestStep < int(p->steps.size()) && p->steps[size_t(TestStep)].routine;
+            if (onStep)
+                onStep(TestStep, listed ? QString::fromUtf8(p->steps[size_t(TestStep)].routine) : QString());
+            if (listed)
                 RunStep(p->steps[size_t(TestStep)]);
             else
                 AutoAdvance();

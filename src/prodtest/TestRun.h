@@ -30,6 +30,8 @@ namespace vmx::prodtest {
 
 class TestDefinitions;
 class TestResults;
+class MeasurementSteps;
+class IdentitySteps;
 struct StepDef;
 
 class TestRun final : public testmodule::StepSignal {
@@ -47,6 +49,12 @@ public:
     OperatorPanel* panel = nullptr;
     // The STOP action of the acquisition (ABBRECHEN).
     std::function<void()> stopAcquisition;
+    // Told of every step the controller runs, listed empty ones and those past the table
+    // included (routine empty), before it runs: the operator's log and the tests.
+    std::function<void(int step, const QString& routine)> onStep;
+    // The measuring and the programming/identity steps (the station owns them).
+    MeasurementSteps* measurement = nullptr;
+    IdentitySteps* identity = nullptr;
 
     void AutoAdvance() override { autoAdvance = true; }
 
@@ -66,8 +74,6 @@ public:
 
     // The routine of the step run last (empty before any), for the operator's log.
     const QString& lastRoutine() const { return lastRoutine_; }
-    // Whether the routine names a step this program can run.
-    static bool Known(const char* routine);
 
     // Steps of the unit's identity: step 0 of every program, the operator's entries, the next
     // serial number.
@@ -77,6 +83,9 @@ public:
 
 private:
     void RunStep(const StepDef& step);
+    // The routines of the two step groups; false when the name is not one of theirs.
+    bool RunMeasurementStep(const QString& name, const StepDef& step);
+    bool RunIdentityStep(const QString& name, const StepDef& step);
     bool HasSerialRange() const;
     QString FileOf(const QString& field) const;
 

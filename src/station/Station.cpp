@@ -30,7 +30,13 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       defs_(std::make_unique<prodtest::TestDefinitions>(session)),
       results_(std::make_unique<prodtest::TestResults>(session, *defs_, moduleRecord_)),
       run_(std::make_unique<prodtest::TestRun>(session, *defs_, *results_,
-                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_}))
+                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_})),
+      stepContext_(std::make_unique<prodtest::StepContext>(session, *defs_, moduleRecord_)),
+      measSteps_(
+          std::make_unique<prodtest::MeasurementSteps>(*stepContext_, *link_, store_, *devices_, *module_)),
+      identSteps_(std::make_unique<prodtest::IdentitySteps>(
+          *stepContext_,
+          prodtest::IdentitySteps::Parts{*link_, *acq_, *boot_, params_, *parFile_, *transfer_, *ident_}))
 {
     // The program starts with the standard set in the working block.
     params_.SetStandardValues();
@@ -41,6 +47,7 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
     WireBoot();
     WireModule();
     WireTest();
+    WireSteps();
 }
 
 Station::~Station()
@@ -93,10 +100,35 @@ void Station::WireTest()
     };
 }
 
+void Station::WireSteps()
+{
+    prodtest::StepContext& c = *stepContext_;
+    c.steps = run_.get();
+    c.stopAcquisition = [this] { Stop(); };
+    c.startAcquisition = [this] { Start(); };
+    c.resetValues = [this] { ResetValues(); };
+    // The serial-mode selection follows what the step chose, then the configuration runs
+    // with it, as ALSetConfig does from the monitor page.
+    c.setConfig = [this](int serialMode) {
+        device_.serialModeIndex = serialMode;
+        DeviceChanged(StationView::DeviceField::SerialMode);
+        return devices_->SetOutputMode(serialMode, sensor::LedBits{});
+    };
+    c.refreshPages = [this] { PagesChanged(); };
+    c.showMeasValue = [this](const monitor::MeasSample& s) { run_->NewMeasValue(&s, store_.highestOut()); };
+    c.acquisitionSample = [this] { return &acq_->Current(); };
+    c.promptShown = [this](const QString& prompt) {
+        if (simulatedOperator) link_->SimulatedHandsFollow(prompt);
+    };
+    run_->measurement = measSteps_.get();
+    run_->identity = identSteps_.get();
+}
+
 void Station::SetOperatorPanel(prodtest::OperatorPanel* panel)
 {
     run_->panel = panel;
     results_->panel = panel;
+    stepContext_->panel = panel;
 }
 
 void Station::WireLink()
@@ -143,6 +175,7 @@ void Station::WireAcquisition()
     // The new-sample fan-out: the table is filled by the acquisition itself, the diagram
     // redraws through `redraw`; the front end and the test page's live values hear it here.
     a.newMeasValue = [this](const monitor::MeasSample& s) {
+        stepContext_->Sampled(s);
         run_->NewMeasValue(&s, store_.highestOut());
         if (view_) view_->NewSample(s);
     };

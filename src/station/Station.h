@@ -13,6 +13,9 @@
 #include "monitor/Acquisition.h"
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
+#include "prodtest/IdentitySteps.h"
+#include "prodtest/MeasurementSteps.h"
+#include "prodtest/StepContext.h"
 #include "prodtest/TestDefinitions.h"
 #include "prodtest/TestResults.h"
 #include "prodtest/TestRun.h"
@@ -142,10 +145,17 @@ public:
     prodtest::TestResults& testResults() { return *results_; }
     // The run controller of the production test; the test-module steps signal it.
     prodtest::TestRun& testRun() { return *run_; }
+    // What the measuring and identity steps share (the sample they judge), and the steps.
+    prodtest::StepContext& stepContext() { return *stepContext_; }
+    prodtest::MeasurementSteps& measurementSteps() { return *measSteps_; }
+    prodtest::IdentitySteps& identitySteps() { return *identSteps_; }
     // The operator's page the production test shows itself on (null: none).
     void SetOperatorPanel(prodtest::OperatorPanel* panel);
 
     StationSettings settings;
+    // On the simulated bench the operator's hands do what the production test's prompts ask
+    // (the Simulator dock's "operator follows the prompts", vmxctl and the tests).
+    bool simulatedOperator = false;
     const DeviceState& deviceState() const { return device_; }
     // The serial-mode index the identification asked for has been shown.
     void SerialModeIndexShown() { device_.serialModeIndex = -1; }
@@ -227,6 +237,7 @@ private:
     void WireBoot();
     void WireModule();
     void WireTest();
+    void WireSteps();
     void PagesChanged();
     void DeviceChanged(StationView::DeviceField field);
     void Changed(sensor::DeviceCommands::Shown what) override;
@@ -254,6 +265,9 @@ private:
     std::unique_ptr<prodtest::TestDefinitions> defs_;
     std::unique_ptr<prodtest::TestResults> results_;
     std::unique_ptr<prodtest::TestRun> run_;
+    std::unique_ptr<prodtest::StepContext> stepContext_;
+    std::unique_ptr<prodtest::MeasurementSteps> measSteps_;
+    std::unique_ptr<prodtest::IdentitySteps> identSteps_;
 
     StationView* view_ = nullptr;
     DeviceState device_;

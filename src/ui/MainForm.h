@@ -274,6 +274,9 @@ private:
     QString EntryText(Entry entry) override;
     void SetEntryText(Entry entry, const QString& text) override;
     void StartGridChanged() override { ShowTestDefinitions(); }
+    // The shield judgement (MainFormSteps.cpp).
+    void ShowShieldChoice(bool shown) override;
+    bool ShieldTooHigh() override;
     QLineEdit* EntryEdit(Entry entry) const;
     void PrefillEntries();
     // The start grid and the combo box show the test definitions again.

@@ -70,6 +70,7 @@ void TMainForm::CreateSimulatorPanel()
         return station_->link().SimCount() > 0 ? station_->link().SimBench(0) : nullptr;
     };
     simPanel_ = new TSimulatorPanel(bench, *clock_, this);
+    simPanel_->onOperatorFollows = [this](bool follows) { station_->simulatedOperator = follows; };
     addDockWidget(Qt::RightDockWidgetArea, simPanel_);
 }
 

@@ -39,6 +39,10 @@ TSimulatorPanel::TSimulatorPanel(std::function<sim::Bench*()> bench, app::Clock&
     plugged_->setObjectName(QStringLiteral("ChBSimPlugged"));
     connect(plugged_, &QCheckBox::clicked, this, &TSimulatorPanel::SetPlugged);
     lay->addWidget(plugged_);
+    follows_ = new QCheckBox(QStringLiteral("operator follows the prompts"), body);
+    follows_->setObjectName(QStringLiteral("ChBSimOperator"));
+    connect(follows_, &QCheckBox::clicked, this, &TSimulatorPanel::SetOperatorFollows);
+    lay->addWidget(follows_);
     lay->addStretch();
     setWidget(body);
     Refresh();
@@ -63,6 +67,12 @@ void TSimulatorPanel::SetPlugged(bool plugged)
     // as after power-on.
     if (sim::Bench* b = bench_()) b->sensor().SetPower(plugged, clock_.NowUs());
     Refresh();
+}
+
+void TSimulatorPanel::SetOperatorFollows(bool follows)
+{
+    follows_->setChecked(follows);
+    if (onOperatorFollows) onOperatorFollows(follows);
 }
 
 void TSimulatorPanel::Refresh()

@@ -1,6 +1,7 @@
 #pragma once
 // The "Simulator" dock shown with --simulate: lets the user act on the simulated sensor the way
-// a bench would (tube state, a bubble passing, cable pulled), so the chart visibly reacts.
+// a bench would (tube state, a bubble passing, cable pulled), so the chart visibly reacts; and
+// lets the simulated operator's hands follow the production test's prompts.
 
 #include <QDockWidget>
 
@@ -27,6 +28,9 @@ public:
     void SetTube(int tube); // 0 none, 1 empty, 2 filled
     void SendBubble();
     void SetPlugged(bool plugged);
+    // "operator follows the prompts": told to whoever runs the production test.
+    std::function<void(bool follows)> onOperatorFollows;
+    void SetOperatorFollows(bool follows);
     // Reads the bench's state back into the controls (another bench may have been opened).
     void Refresh();
 
@@ -35,6 +39,7 @@ private:
     app::Clock& clock_;
     QRadioButton* tube_[3] = {nullptr, nullptr, nullptr};
     QCheckBox* plugged_ = nullptr;
+    QCheckBox* follows_ = nullptr;
 };
 
 } // namespace vmx::ui

@@ -1,6 +1,6 @@
 // The run controller with the station the program builds, on a simulated TK33 bench: chaining
-// through steps that finish by themselves, halting on a step it cannot run, wrapping at the
-// range bound, and the three buttons.
+// through steps that finish by themselves, halting on a step that waits, wrapping at the range
+// bound, and the three buttons.
 #include "HexFile.h"
 #include "RecordingHost.h"
 
@@ -134,11 +134,13 @@ TEST(TestRun, Program0WrapsThroughItsEmptyStepsToStep0)
 
 TEST(TestRun, EmptyStepOfProgram13GoesStraightOnToTheSwitch)
 {
-    Rig r(QStringLiteral("13"));
+    Rig r(QStringLiteral("13"), QStringLiteral("tk33,stream=none"),
+          QStringLiteral("[#AMPLITUDE_2] \"A2\",\"voll\"\r\n[#AMPLITUDE_MIN_2] \"min\",\"1\"\r\n"
+                         "[#AMPLITUDE_MAX_2] \"max\",\"2\"\r\n"));
     ASSERT_TRUE(r.Scan());
     r.run().TestStep = 15;
     r.run().ALNextExecute();
-    // 16 empty, 17 switches the module to interface 0 and signals, 18 waits, 19 halts.
+    // 16 empty, 17 switches the module to interface 0 and signals, 18 waits, 19 prompts.
     EXPECT_EQ(r.st->link().OpenSimBench()->module()->serialIf(), 0);
     EXPECT_TRUE(r.Said(QStringLiteral("Start Messung ...")));
     EXPECT_EQ(r.run().TestStep, 19);
@@ -209,7 +211,7 @@ TEST(TestRun, SerialNumberAndEntriesAreCheckedTakenOverAndCountedOn)
     EXPECT_EQ(items.ManuYear.Measured, 26);
     EXPECT_EQ(r.st->testDefinitions().startGrid.cells[size_t(items.Tester.GridRow)][1],
               QStringLiteral("Weber"));
-    // The run went on past step 1 and halted at the first step it cannot run yet.
+    // The run went on past step 1 and halted at a step that waits or failed.
     EXPECT_GT(r.run().TestStep, 1);
 
     // NextSN proposes the next number and the run goes on to step 0 of the next unit.

@@ -1,0 +1,65 @@
+#include "prodtest/StepContext.h"
+
+#include "app/Session.h"
+#include "testmodule/ModuleRecord.h"
+
+#include <QDir>
+
+namespace vmx::prodtest {
+
+StepContext::StepContext(app::Session& s, TestDefinitions& definitions, testmodule::ModuleRecord& r)
+    : session(s), defs(definitions), record(r), measured_(monitor::EmptySample())
+{
+    measured_.Signal = -1;
+}
+
+void StepContext::MarkMeasurementInvalid()
+{
+    auto invalidate = [](monitor::MeasSample& s) {
+        s.Valid = 0;
+        s.Signal = -1;
+        s.Version = 0;
+    };
+    invalidate(measured_);
+    if (acquisitionSample)
+        if (monitor::MeasSample* s = acquisitionSample()) invalidate(*s);
+}
+
+void StepContext::Blue(const QString& text)
+{
+    session.host().ShowLComment(app::CommentColour::Blue, text);
+}
+
+void StepContext::Red(const QString& text)
+{
+    session.host().ShowLComment(app::CommentColour::Red, text);
+}
+
+void StepContext::Prompt(const QString& text)
+{
+    Blue(text);
+    if (promptShown) promptShown(text);
+}
+
+void StepContext::Wait(int ms)
+{
+    session.Wait(ms);
+}
+
+void StepContext::Stop()
+{
+    if (stopAcquisition) stopAcquisition();
+}
+
+void StepContext::AutoAdvance()
+{
+    if (steps) steps->AutoAdvance();
+}
+
+QString StepContext::ProgramFile(const QString& name) const
+{
+    if (name.isEmpty() || QDir::isAbsolutePath(name)) return name;
+    return QDir(session.programDir()).filePath(name);
+}
+
+} // namespace vmx::prodtest
