@@ -1,0 +1,245 @@
+// Every step program on the simulated station, one unit from step 0 back to step 0, with the
+// simulated operator's hands following the prompts: a good unit passes with the verdict
+// "okay" and the run visits exactly the steps of its table in order; a faulty unit fails at
+// the step that finds its fault, with that step's red text, and the verdict is "FEHLER".
+#include "StationRig.h"
+
+#include <QDir>
+
+using namespace vmx;
+using test::StationRig;
+
+namespace {
+
+// The firmware file of the programming and download programs: code everywhere except where
+// the sensor keeps its identification (first page) and its parameter page, which stay blank.
+std::vector<quint8> Firmware()
+{
+    std::vector<quint8> b(0x1C00);
+    for (size_t a = 0; a < b.size(); ++a)
+        b[a] = quint8(a * 7 + (a >> 8) + 1);
+    std::fill(b.begin() + 0x80, b.begin() + 0x100, quint8(0xFF));
+    std::fill(b.begin() + 0x0A00, b.begin() + 0x0C00, quint8(0xFF));
+    return b;
+}
+
+// A PIC firmware: 56 words and CONFIG 0x0FEB.
+std::vector<quint8> PicFirmware()
+{
+    std::vector<quint8> b(0x2000, 0xFF);
+    for (int i = 0; i < 56; ++i) {
+        b[size_t(2 * i)] = quint8(i * 3 + 5);
+        b[size_t(2 * i + 1)] = quint8(0xA0 | (i % 16));
+    }
+    b[0x1FFE] = 0xEB, b[0x1FFF] = 0x0F;
+    return b;
+}
+
+// The switching outputs each program expects of a good unit: behind the module the outputs
+// show the liquid (H) while streaming, the alarm (H on air) once configured as switching
+// outputs; bubbles passing make them toggle.
+QStringList Outputs(int program)
+{
+    switch (program) {
+    case 4:
+        return {"H", "L"};
+    case 5:
+        return {"H", "L", "LHLH", "H"};
+    case 6:
+        return {"L", "L", "H", "H", "H"};
+    case 7:
+        return {"L", "L", "LHLH", "LHLH", "H"};
+    case 12:
+        return {"L", "H", "LHLH", "L"};
+    case 14:
+        return {"L", "H", "L", "L", "H", "H"};
+    default:
+        return {};
+    }
+}
+
+QStringList GoodDefinition(int program)
+{
+    QStringList d = {
+        QStringLiteral("[#QVR_TYP] \"Typ\",\"QVR05\""),
+        QStringLiteral("[#ART_PRÜFUNG] \"Prüfung\",\"Endprüfung\""),
+        QStringLiteral("[#PRÜFPROGRAMM] \"Programm\",\"%1\"").arg(program),
+        QStringLiteral("[#DATEI_FW_1] \"Firmware\",\"QVR05_V143.hex\""),
+        QStringLiteral("[#DATEI_PIC] \"PIC\",\"PIC.hex\""),
+        QStringLiteral("[#DATEI_PAR_1] \"Parameter 1\",\"QVR05_V101.hex\""),
+        QStringLiteral("[#DATEI_PAR_2] \"Parameter 2\",\"QVR05_V102.hex\""),
+        QStringLiteral("[#DATEI_PAR_3] \"Parameter 3\",\"QVR05_V103.hex\""),
+        QStringLiteral("[#DATEI_PAR_4] \"Parameter 4\",\"QVR05_V104.hex\""),
+        QStringLiteral("[#GRENZWERT_OHNE_MAX] \"ohne Schlauch\",\"30\""),
+        QStringLiteral("[#GRENZWERT_LEER_MAX] \"leerer Schlauch\",\"300\""),
+        QStringLiteral("[#GRENZWERT_VOLL_MIN] \"voller Schlauch min\",\"350\""),
+        QStringLiteral("[#GRENZWERT_VOLL_MAX] \"voller Schlauch max\",\"450\""),
+        QStringLiteral("[#SN_MIN] \"SN von\",\"1000\""),
+        QStringLiteral("[#SN_MAX] \"SN bis\",\"1999\""),
+        QStringLiteral("[#TESTVERSION_1] \"Firmware 1\",\"143\""),
+        QStringLiteral("[#TESTVERSION_2] \"Firmware 2\",\"143\""),
+        QStringLiteral("[#BOOTVERSION_1] \"Bootloader\",\"3\""),
+        QStringLiteral("[#VARIANTE_1] \"Variante\",\"3\""),
+        QStringLiteral("[#VARIANTE_2] \"Variante\",\"3\""),
+        QStringLiteral("[#PRÜFER] \"Prüfer\",\"Name\""),
+        QStringLiteral("[#HERSTELLUNGSJAHR] \"Jahr\",\"JJ\""),
+    };
+    const char* labels[9] = {nullptr,
+                             "gefüllter Schlauch",
+                             "leerer Schlauch",
+                             "Schlauch mit Blasen",
+                             "gefüllter Schlauch",
+                             "gefüllter Schlauch",
+                             "gefüllter Schlauch",
+                             "gefüllter Schlauch",
+                             "gefüllter Schlauch"};
+    for (int n = 1; n <= 8; ++n) {
+        const bool empty = n == 2;
+        d << QStringLiteral("[#AMPLITUDE_%1] \"Ampl %1\",\"%2\"").arg(n).arg(QString::fromUtf8(labels[n]))
+          << QStringLiteral("[#AMPLITUDE_MIN_%1] \"min\",\"%2\"").arg(n).arg(empty ? 200 : 350)
+          << QStringLiteral("[#AMPLITUDE_MAX_%1] \"max\",\"%2\"").arg(n).arg(empty ? 300 : 450);
+    }
+    for (int n = 1; n <= 4; ++n) {
+        const bool large = n % 2 == 0;
+        d << QStringLiteral("[#BLASE_%1] \"Blase %1\",\"%2\"")
+                 .arg(n)
+                 .arg(large ? "große Blasen" : "kleine Blasen")
+          << QStringLiteral("[#BLASE_MIN_%1] \"min\",\"%2\"").arg(n).arg(large ? 200 : 50)
+          << QStringLiteral("[#BLASE_MAX_%1] \"max\",\"%2\"").arg(n).arg(large ? 255 : 150);
+    }
+    const QStringList outs = Outputs(program);
+    for (qsizetype i = 0; i < outs.size(); ++i)
+        d << QStringLiteral("[#SCHALTAUSGANG_%1] \"Schaltausgang %1\",\"%2\"").arg(i + 1).arg(outs[i]);
+    return d;
+}
+
+// The module each program's outputs need (four ports: the VO40).
+QString Module(int program)
+{
+    return program == 6 || program == 7 || program == 14 ? QStringLiteral("vo40") : QStringLiteral("tk33");
+}
+
+struct Station : StationRig {
+    Station(int program, const QString& unit)
+        : StationRig(GoodDefinition(program),
+                     Module(program) + QStringLiteral(",tube=empty,if=any,unit=") + unit)
+    {
+        WriteHex(QStringLiteral("QVR05_V143.hex"), Firmware());
+        WriteHex(QStringLiteral("PIC.hex"), PicFirmware());
+        for (int n = 1; n <= 4; ++n)
+            WriteParameterFile(QStringLiteral("QVR05_V10%1.hex").arg(n), quint16(0x0100 + n));
+        // The programs that check the module's copy of the firmware find it where program 20
+        // transferred it.
+        const auto fw = Firmware();
+        if (program != 20)
+            std::copy(fw.begin() + 0x800, fw.end(), bench().module()->loader().flash().begin() + 0x200);
+        st->simulatedOperator = true;
+        panel.text[prodtest::OperatorPanel::Entry::SerialNo] = QStringLiteral("1000");
+        panel.text[prodtest::OperatorPanel::Entry::Tester] = QStringLiteral("Weber");
+        panel.text[prodtest::OperatorPanel::Entry::ManuYear] = QStringLiteral("26");
+        EXPECT_TRUE(Scan());
+        visited.clear();
+    }
+    // The verdict as the operator saw it at the comment step.
+    QString Verdict() { return panel.text[prodtest::OperatorPanel::Entry::Comment]; }
+    // The cell of the last row written under the heading `heading` (empty: no such column).
+    QString GridCell(const QString& heading) const
+    {
+        const prodtest::ResultGrid& g = st->testResults().grid;
+        const int row = g.nextRow - 1;
+        for (int c = 0; row >= 1 && c < prodtest::ResultGrid::kColumns; ++c)
+            if (g.Cell(0, c) == heading) return g.Cell(row, c);
+        return QString();
+    }
+    // Where the first red text of the run was shown: step and text.
+    std::pair<int, QString> firstRed;
+    int RunWatched()
+    {
+        const size_t from = host.comments.size();
+        int step = -1;
+        run().onStep = [this, from, &step](int s, const QString& routine) {
+            visited.emplace_back(s, routine);
+            if (firstRed.second.isEmpty()) {
+                const QString red = FirstRed(from);
+                if (!red.isEmpty()) firstRed = {step, red};
+            }
+            step = s;
+        };
+        const int presses = RunUnit();
+        if (firstRed.second.isEmpty() && !FirstRed(from).isEmpty()) firstRed = {step, FirstRed(from)};
+        return presses;
+    }
+};
+
+class GoodUnit : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST_P(GoodUnit, RunsFromStep0BackToStep0WithTheVerdictOkay)
+{
+    const int program = GetParam();
+    Station s(program, QStringLiteral("good"));
+    const prodtest::StepProgram* p = prodtest::FindProgram(program);
+    ASSERT_NE(p, nullptr);
+    ASSERT_GT(s.RunWatched(), 0) << "the run came back to step 0";
+    EXPECT_EQ(s.firstRed.second, QString())
+        << "program " << program << " step " << s.firstRed.first << ": " << s.firstRed.second.toStdString();
+    EXPECT_EQ(s.Verdict(), QStringLiteral("okay"));
+    // The programs that write a row: the unit's row says the same.
+    bool writes = false;
+    for (const auto& step : p->steps)
+        writes |= step.routine && QLatin1String(step.routine) == QLatin1String("WriteResult");
+    EXPECT_EQ(s.st->testResults().grid.nextRow, writes ? 2 : 1);
+    if (writes) {
+        EXPECT_EQ(s.GridCell(QStringLiteral("Bewertung")), QStringLiteral("okay"));
+    }
+    // Every step of the table once, in order, then the numbers up to the range bound, then 0.
+    std::vector<std::pair<int, QString>> expected;
+    for (int n = 1; n <= p->rangeBound; ++n) {
+        const bool listed = n < int(p->steps.size()) && p->steps[size_t(n)].routine;
+        expected.emplace_back(n, listed ? QString::fromUtf8(p->steps[size_t(n)].routine) : QString());
+    }
+    expected.emplace_back(0, QStringLiteral("Start_EnableSN"));
+    EXPECT_EQ(s.visited, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, GoodUnit,
+                         ::testing::Values(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 20, 21, 22, 24, 25,
+                                           26, 27, 28, 29));
+
+namespace {
+struct Fault {
+    int program;
+    const char* unit;
+    int step;
+    const char* red;
+    const char* column; // the heading of the grid column that shows the failure
+};
+} // namespace
+
+class BadUnit : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(BadUnit, FailsAtTheStepThatFindsItsFault)
+{
+    const Fault f = GetParam();
+    Station s(f.program, QString::fromUtf8(f.unit));
+    ASSERT_GT(s.RunWatched(), 0) << "the operator went on to the end of the unit";
+    EXPECT_EQ(s.firstRed.first, f.step) << s.firstRed.second.toStdString();
+    EXPECT_EQ(s.firstRed.second, QString::fromUtf8(f.red));
+    EXPECT_EQ(s.Verdict(), QStringLiteral("FEHLER"));
+    // The unit's row in the result grid says the same, in the failing step's column.
+    EXPECT_EQ(s.GridCell(QStringLiteral("Bewertung")), QStringLiteral("FEHLER"));
+    const QString cell = s.GridCell(QString::fromUtf8(f.column));
+    EXPECT_TRUE(cell.startsWith(QLatin1String("F(")) || cell == QLatin1String("FEHL")) << cell.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, BadUnit,
+    ::testing::Values(
+        Fault{1, "stuck-output", 17, "Kontrolle Schaltausgang: FEHLER, falscher Pegel", "Sw L"},
+        Fault{1, "wrong-firmware", 5, "Kontrolle Firmware 1: FEHLER, falsche Version: 142", "FW 1"},
+        Fault{5, "bad-amplitude", 11, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig", "Ampl 1"},
+        Fault{5, "stuck-output", 16, "Schaltausgang Test 2: FEHLER, falscher Pegel: H", "Sw 2"},
+        Fault{14, "no-answer", 6, "Kontrolle Firmware 1: FEHLER, keine Messung", "FW 1"},
+        Fault{14, "bad-amplitude", 18, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig",
+              "Ampl 1"}));
