@@ -584,13 +584,15 @@ bool TestResults::WriteReport(const QString& typed)
         }
     }
     if (ok && sheet("Summary", "Zusammenfassung")) {
-        worksheet_set_column(ws, 0, 4, 15, text);
+        // Columns 1..5 of 15, then the first widened to 20 (the writer keys a range by its
+        // first column, so the two are set apart).
         worksheet_set_column(ws, 0, 0, 20, text);
+        worksheet_set_column(ws, 1, 4, 15, text);
         int row = 4;
         for (const auto& cells : defs_.startGrid.cells) {
             const QString& label = cells[0];
-            if (label == QLatin1String("Art der Prüfung") || label == QLatin1String("Auftrag/ Los") ||
-                label == QLatin1String("Bemerkung zum Los") || label == QLatin1String("Prüfer")) {
+            if (label == QStringLiteral("Art der Prüfung") || label == QLatin1String("Auftrag/ Los") ||
+                label == QLatin1String("Bemerkung zum Los") || label == QStringLiteral("Prüfer")) {
                 put(row, 1, label);
                 put(row, 2, cells[1]);
                 ++row;
