@@ -209,3 +209,22 @@ TEST(TestRunVmxctl, RefusalsAndAProgramThatNeverReturns)
     EXPECT_EQ(old.readAll(), QByteArray("yesterday\r\n"));
     EXPECT_RUN(b.Run({"test", "run", "--units", "0"}), 2);
 }
+
+// The example TEST.INI that the build puts into the program folder runs as it stands.
+TEST(TestRunVmxctl, ShippedExampleDefinitionsRun)
+{
+    Bench b(QStringLiteral("tk33,blank,stream=polled"));
+    for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name), b.File(name))) << name;
+    ToolResult r = b.Run({"test", "list"});
+    EXPECT_RUN(r, 0);
+    EXPECT_EQ(r.out,
+              QStringLiteral("0\tQVR05 / Endprüfung Schlauch\n1\tQVR05 / Amplitudenprüfung\n"
+                             "2\tQVR05 / Firmware ins Prüfmittel\n3\tQVR05 / Programmierung PIC + SiLab\n"
+                             "4\tQVR05 / Programmierung SiLab\n"));
+    r = b.Run({"test", "show", "--definition", "0"});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Prüfschlauch\tSilikon 3,2 x 1,6\n"))) << r.out.toStdString();
+    EXPECT_RUN(b.Run({"test", "run", "--definition", "2"}), 0);
+    EXPECT_RUN(b.Run({"test", "run", "--definition", "3"}), 0);
+    EXPECT_RUN(b.Run({"ping"}), 0);
+}
