@@ -216,3 +216,64 @@ TEST(TestPage, UnitWalkedFromEntriesToTheResultGrid)
     keep("TSStart", "test-page-unit-start.png");
     keep("TSReport", "test-page-unit-report.png");
 }
+
+// The station's programming day in the window: the firmware into the module (program 20), then
+// a blank sensor's controller programmed from it (program 27) through the page's buttons.
+TEST(TestPage, Program27ProgramsABlankSensorThroughTheButtons)
+{
+    Harness h;
+    std::vector<sim::ConverterSpec> converters;
+    QString error;
+    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,blank,stream=none"), converters, error));
+    h.links.simConverters = converters;
+    {
+        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral(
+                      "[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                      "[#ART_PRÜFUNG] \"Prüfung\",\"Prüfmittel\"\r\n"
+                      "[#PRÜFPROGRAMM] \"Programm\",\"20\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
+                      "//\r\n[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                      "[#ART_PRÜFUNG] \"Prüfung\",\"SiLab\"\r\n"
+                      "[#PRÜFPROGRAMM] \"Programm\",\"27\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n")
+                      .toLatin1());
+    }
+    std::vector<quint8> fw(0x1C00);
+    for (size_t a = 0; a < fw.size(); ++a)
+        fw[a] = quint8(a * 7 + (a >> 8) * 13 + 1);
+    fw[0] = 0x02, fw[1] = 0x01, fw[2] = 0x00;
+    ASSERT_TRUE(vmx::test::WriteHexFile(h.dir.filePath(QStringLiteral("QVR.hex")), fw));
+    TMainForm& f = h.StartShown();
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+    auto* next = h.Find<QToolButton>("BTNext");
+    auto* comment = h.Find<QLabel>("LComment");
+    next->click();
+    EXPECT_EQ(comment->text(), QStringLiteral("Bewertung / Kommentar"));
+    EXPECT_EQ(f.station().moduleRecord().tk33ProgResult, 1);
+
+    auto* combo = h.Find<QComboBox>("CBTypeTest");
+    ASSERT_EQ(combo->count(), 2);
+    combo->setCurrentIndex(1);
+    f.CBTypeTestChange();
+    EXPECT_EQ(f.station().testDefinitions().cond.ProgramNo, 27);
+    EXPECT_EQ(f.station().testRun().TestStep, 0);
+    // Each ControlWait step asks for the next at once; the run stops only at the verdict.
+    next->click();
+    EXPECT_EQ(comment->text(), QStringLiteral("Bewertung / Kommentar"));
+    EXPECT_EQ(f.station().testRun().TestStep, 12);
+    EXPECT_EQ(f.station().moduleRecord().siLabResult, 1);
+    EXPECT_EQ(h.Find<QLineEdit>("EditComment")->text(), QStringLiteral("okay"));
+    auto* list = h.Find<QListWidget>("LBxMV");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("Programmierung SiL: okay"));
+    EXPECT_EQ(list->item(2)->text(), QStringLiteral("Programmierung TK33: okay"));
+    // The sensor's flash holds the image: "X" wrote 0..7FF from the file, "F" 800..1BFF from
+    // the module.
+    sim::Bench* bench = f.station().link().OpenSimBench();
+    ASSERT_NE(bench, nullptr);
+    const auto& flash = bench->sensor().bootLoader().flash();
+    EXPECT_TRUE(std::equal(fw.begin(), fw.end(), flash.begin()));
+    next->click();
+    EXPECT_EQ(f.station().testRun().TestStep, 0);
+}
