@@ -25,7 +25,7 @@ void ConsoleHost::PanelText(int panel, const QString& text)
 
 void ConsoleHost::ShowLComment(app::CommentColour, const QString& text)
 {
-    if (!opts_.quiet) CliContext::Err(text);
+    if (!opts_.quiet) CliContext::Err(commentPrefix ? commentPrefix() + text : text);
 }
 
 app::AskResult ConsoleHost::Ask(app::AskIcon, app::AskButtons buttons, const QString& text, const QString&)

@@ -54,6 +54,9 @@ public:
     QString lastPanel0;
     // The last operation result (panel 1), for commands that print it as their result.
     QString lastPanel1;
+    // What stands before each status-line text of the test page (the program and step of a
+    // test run).
+    std::function<QString()> commentPrefix;
 
 private:
     app::Clock& clock_;

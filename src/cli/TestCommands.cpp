@@ -1,6 +1,12 @@
-// vmxctl commands of the production test: test list, test show, test program.
+// vmxctl commands of the production test: test list, test show, test program, test run.
 #include "cli/CliContext.h"
 #include "prodtest/StepPrograms.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+#include <map>
 
 namespace vmx::cli {
 
@@ -52,6 +58,168 @@ int Program(int number)
     return kExitOk;
 }
 
+struct RunArgs {
+    int definition = 0;
+    int units = 1;
+    int sn = -1;
+    std::string tester, batch, batchComment, techIndex, year, comment, record, report, json;
+};
+
+// The measuring page on a terminal: the entries come from the options, the file names of the
+// record and the report too; what the page would show is kept for the run.
+class CliPanel final : public prodtest::OperatorPanel {
+public:
+    std::map<Entry, QString> entries;
+    QString recordFile, reportFile;
+    QStringList resultList;
+
+    QString EntryText(Entry e) override { return entries[e]; }
+    void SetEntryText(Entry e, const QString& text) override { entries[e] = text; }
+    void ShowResultList(const QStringList& lines) override { resultList = lines; }
+    bool AskRecordFile(QString& name) override
+    {
+        name = recordFile;
+        return !name.isEmpty();
+    }
+    bool AskReportFile(QString& name) override
+    {
+        name = reportFile;
+        return !name.isEmpty();
+    }
+};
+
+// Refuses an existing file unless --yes allows replacing it.
+bool MayReplace(const CliContext& ctx, const QString& file, const char* option)
+{
+    if (file.isEmpty() || !QFileInfo::exists(file) || ctx.opts.yes) return true;
+    CliContext::Err(
+        QStringLiteral("test run: %1 %2 exists; --yes replaces it").arg(QLatin1String(option), file));
+    return false;
+}
+
+int Run(CliContext& ctx, const RunArgs& a)
+{
+    using Entry = prodtest::OperatorPanel::Entry;
+    const QString record = QString::fromStdString(a.record);
+    const QString report = QString::fromStdString(a.report);
+    const QString json = QString::fromStdString(a.json);
+    if (!MayReplace(ctx, record, "--record") || !MayReplace(ctx, json, "--json")) return kExitFailed;
+    if (!ctx.StartLink()) return ctx.startExit;
+    SensorRun sensorRun(ctx);
+    station::Station& st = ctx.station();
+    prodtest::TestDefinitions& defs = st.testDefinitions();
+    prodtest::TestRun& run = st.testRun();
+    prodtest::TestResults& results = st.testResults();
+    if (!defs.ScanTestIniFile(ctx.session().sensor.Key)) return kExitFailed;
+    if (a.definition < 0 || a.definition >= defs.comboItems.size()) {
+        CliContext::Err(
+            QStringLiteral("test run: --definition %1: TEST.INI lists %2 definitions for this type")
+                .arg(a.definition)
+                .arg(defs.comboItems.size()));
+        return kExitFailed;
+    }
+    CliPanel panel;
+    panel.recordFile = record;
+    panel.reportFile = report;
+    // The operator's entries as the definition pre-fills them, then what the options say.
+    auto entriesFromOptions = [&] {
+        const prodtest::OperatorEntries& pre = defs.entries;
+        const std::pair<Entry, std::pair<const QString*, const std::string*>> fields[] = {
+            {Entry::Tester, {&pre.tester, &a.tester}},
+            {Entry::BatchNo, {&pre.batchNo, &a.batch}},
+            {Entry::BatchComment, {&pre.batchComment, &a.batchComment}},
+            {Entry::TechIndex, {&pre.techIndex, &a.techIndex}},
+            {Entry::ManuYear, {&pre.manuYear, &a.year}}};
+        for (const auto& [entry, texts] : fields)
+            panel.entries[entry] =
+                texts.second->empty() ? *texts.first : QString::fromStdString(*texts.second);
+    };
+    st.SetOperatorPanel(&panel);
+    defs.TestDataSaved = true;
+    if (a.definition != defs.comboIndex) defs.CBTypeTestChange(a.definition);
+    entriesFromOptions();
+    const int program = defs.cond.ProgramNo;
+    ctx.console().commentPrefix = [&run, program] {
+        return QStringLiteral("[%1/%2] ").arg(program).arg(run.TestStep);
+    };
+    if (!record.isEmpty() && (!results.OpenTempFile(record) || !results.TempFileOpen)) {
+        st.SetOperatorPanel(nullptr);
+        return kExitFailed;
+    }
+    QFile jsonFile(json);
+    if (!json.isEmpty() && !jsonFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        CliContext::Err(QStringLiteral("test run: cannot write %1").arg(json));
+        st.SetOperatorPanel(nullptr);
+        return kExitFailed;
+    }
+
+    // An operator presses WEITER at every wait; a unit ends when the run is back at step 0.
+    constexpr int kMaxPresses = 500;
+    bool allOkay = true;
+    int serial = a.sn;
+    for (int unit = 0; unit < a.units; ++unit) {
+        run.TestStep = 0;
+        run.autoAdvance = false;
+        run.ControlProgress();
+        // The first serial number is --sn; later ones are what the program proposed, or the
+        // next one when it proposes none.
+        const QString proposed = panel.entries[Entry::SerialNo];
+        if (unit == 0 || proposed.isEmpty() || prodtest::TestDefinitions::Number(proposed) == serial) {
+            if (serial >= 0) panel.entries[Entry::SerialNo] = QString::number(unit == 0 ? serial : ++serial);
+        } else {
+            serial = prodtest::TestDefinitions::Number(proposed);
+        }
+        QJsonObject last;
+        bool ended = false;
+        for (int press = 0; press < kMaxPresses && !ended; ++press) {
+            run.ALNextExecute();
+            if (run.TestStep == 0) {
+                ended = true;
+                break;
+            }
+            // The operator extends the verdict where the run shows it.
+            if (run.lastRoutine() == QLatin1String("CommentResult") && !a.comment.empty()) {
+                QString& c = panel.entries[Entry::Comment];
+                c += QLatin1Char(' ') + QString::fromStdString(a.comment);
+            }
+            last = results.UnitRecord(panel.entries[Entry::Comment]);
+        }
+        if (!ended) {
+            CliContext::Err(QStringLiteral("test run: unit %1 did not come back to step 0 within %2 steps")
+                                .arg(unit + 1)
+                                .arg(kMaxPresses));
+            allOkay = false;
+            break;
+        }
+        if (last.isEmpty()) last = results.UnitRecord(panel.entries[Entry::Comment]);
+        if (last.value(QStringLiteral("verdict")).toString() != QLatin1String("okay")) allOkay = false;
+        if (jsonFile.isOpen()) {
+            const QByteArray line = QJsonDocument(last).toJson(QJsonDocument::Compact) + '\n';
+            if (jsonFile.write(line) != line.size() || !jsonFile.flush()) {
+                CliContext::Err(QStringLiteral("test run: cannot write %1").arg(json));
+                allOkay = false;
+            }
+        }
+    }
+    ctx.console().commentPrefix = nullptr;
+
+    // The result grid: the headings and every row written.
+    const prodtest::ResultGrid& g = results.grid;
+    const int rows = results.TestGetMaxItem();
+    int columns = 0;
+    for (int c = 0; c < prodtest::ResultGrid::kColumns; ++c)
+        if (!g.Cell(0, c).isEmpty()) columns = c + 1;
+    for (int r = 0; r <= rows && columns > 0; ++r) {
+        QStringList cells;
+        for (int c = 0; c < columns; ++c)
+            cells << g.Cell(r, c);
+        CliContext::Out(cells.join(QLatin1Char('\t')));
+    }
+    if (!report.isEmpty() && !results.WriteReport(report)) allOkay = false;
+    st.SetOperatorPanel(nullptr);
+    return allOkay ? kExitOk : kExitFailed;
+}
+
 } // namespace
 
 void AddTestCommands(CLI::App& app, CliContext& ctx)
@@ -68,6 +236,22 @@ void AddTestCommands(CLI::App& app, CliContext& ctx)
     auto* program = test->add_subcommand("program", "One step table");
     program->add_option("N", number, "Program number")->required();
     program->callback([&ctx] { ctx.run = [] { return Program(number); }; });
+    static RunArgs args;
+    auto* run =
+        test->add_subcommand("run", "Runs a definition's step program as an operator who presses WEITER");
+    run->add_option("--definition", args.definition, "Item index of the definition (test list)");
+    run->add_option("--units", args.units, "Number of units")->check(CLI::Range(1, 10000));
+    run->add_option("--sn", args.sn, "Serial number of the first unit")->check(CLI::NonNegativeNumber);
+    run->add_option("--tester", args.tester, "Prüfer");
+    run->add_option("--batch", args.batch, "Auftrag");
+    run->add_option("--batch-comment", args.batchComment, "Bemerkungen");
+    run->add_option("--tech-index", args.techIndex, "Produkt-Index");
+    run->add_option("--year", args.year, "Herstellungsjahr");
+    run->add_option("--comment", args.comment, "Added to the verdict, as an operator extends it");
+    run->add_option("--record", args.record, "Temporary record file (replaced only with --yes)");
+    run->add_option("--report", args.report, "Report workbook written after the last unit");
+    run->add_option("--json", args.json, "One JSON object per unit (replaced only with --yes)");
+    run->callback([&ctx] { ctx.run = [&ctx] { return Run(ctx, args); }; });
 }
 
 } // namespace vmx::cli

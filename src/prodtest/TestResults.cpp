@@ -302,83 +302,116 @@ void TestResults::SubmitResult()
     session_.host().ShowLComment(CommentColour::Blue, QStringLiteral("Eintrag in Tabelle ???"));
 }
 
+std::vector<Outcome> TestResults::Outcomes() const
+{
+    const MeasItems& it = defs_.items;
+    const TMeasuringData& d = defs_.data;
+    std::vector<Outcome> o;
+    auto add = [&o](const QString& name, int width, int result, const QString& failed, const QString& passed,
+                    const QJsonValue& value = QJsonValue()) {
+        o.push_back(Outcome{name, width, result, result == 0 ? failed : passed, value});
+    };
+    auto okay = [&](const char* name, int result) {
+        add(U(name), 44, result, QStringLiteral("FEHL"), QStringLiteral("okay"));
+    };
+    auto number = [&](const QString& name, int result, int v) {
+        add(name, 44, result, QStringLiteral("F(%1)").arg(v), QString::number(v), v);
+    };
+    const TMeasItem& sn = it.SerialNo;
+    add(QStringLiteral("SN"), 66, sn.Result, QStringLiteral("????"), Num4(sn.Measured), sn.MeasuredText);
+    okay("TK33", record_.tk33ProgResult);
+    const QString osc = QStringLiteral("OSC=$") + Hex(record_.picOscCal, 3);
+    add(QStringLiteral("PIC"), 44, record_.picResult, QStringLiteral("F(%1)").arg(osc), osc,
+        record_.picOscCal);
+    okay("SiLab", record_.siLabResult);
+    okay("Schirm", d.ShieldResult);
+    okay("Brücke", d.BridgeResult);
+    for (int n = 1; n <= 2; ++n)
+        number(QStringLiteral("Boot %1").arg(n), it.BootVersion[size_t(n)].Result,
+               it.BootVersion[size_t(n)].Measured);
+    for (int n = 1; n <= 3; ++n)
+        number(QStringLiteral("FW %1").arg(n), it.TestVersion[size_t(n)].Result,
+               it.TestVersion[size_t(n)].Measured);
+    for (int n = 1; n <= 4; ++n) {
+        const TMeasItem& p = it.ParFile[size_t(n)];
+        add(QStringLiteral("Par %1").arg(n), 66, p.Result, QStringLiteral("FEHL"),
+            QStringLiteral("%1|$%2").arg(p.MeasuredText, Hex(p.Measured, 4)),
+            QJsonObject{{QStringLiteral("tag"), p.MeasuredText}, {QStringLiteral("crc"), p.Measured}});
+    }
+    for (int n = 1; n <= 2; ++n) {
+        const TMeasItem& v = it.Variant[size_t(n)];
+        add(QStringLiteral("Model %1").arg(n), 66, v.Result, QStringLiteral("F(%1)").arg(v.MeasuredText),
+            QStringLiteral("Var=%1").arg(v.Measured), v.Measured);
+    }
+    const TMeasItem& year = it.ManuYear;
+    add(QStringLiteral("Jahr"), 44, year.Result, QStringLiteral("F(%1)").arg(year.MeasuredText),
+        QString::number(year.Measured),
+        year.Result == 1 ? QJsonValue(year.Measured) : QJsonValue(year.MeasuredText));
+    okay("Cal", d.CalResult);
+    okay("Down.", d.DownloadResult);
+    number(QStringLiteral("ohne"), d.NoTubeResult, d.NoTubeValue);
+    number(QStringLiteral("leer"), d.EmptyTubeResult, d.EmptyTubeValue);
+    number(QStringLiteral("voll"), d.FullTubeResult, d.FullTubeValue);
+    for (int n = 1; n <= 8; ++n)
+        number(QStringLiteral("Ampl %1").arg(n), it.Ampl[size_t(n)].Result, it.Ampl[size_t(n)].Measured);
+    for (int n = 1; n <= 4; ++n)
+        number(QStringLiteral("Blase %1").arg(n), it.Bubble[size_t(n)].Result, it.Bubble[size_t(n)].Measured);
+    for (int n = 1; n <= 6; ++n) {
+        const TMeasItem& s = it.SwitchOut[size_t(n)];
+        add(QStringLiteral("Sw %1").arg(n), 44, s.Result, QStringLiteral("F(%1)").arg(s.MeasuredText),
+            s.MeasuredText, s.MeasuredText);
+    }
+    okay("Sw H", d.HighOutputResult);
+    okay("Sw L", d.LowOutputResult);
+    return o;
+}
+
+QJsonObject TestResults::UnitRecord(const QString& comment) const
+{
+    QJsonObject outcomes;
+    for (const Outcome& o : Outcomes())
+        if (Tested(o.result))
+            outcomes.insert(o.name, QJsonObject{{QStringLiteral("result"), o.result},
+                                                {QStringLiteral("value"), o.value}});
+    const QDateTime stamp = now();
+    return QJsonObject{
+        {QStringLiteral("definition"), defs_.comboText},
+        {QStringLiteral("sensorType"), defs_.cond.SensorType},
+        {QStringLiteral("program"), defs_.cond.ProgramNo},
+        {QStringLiteral("serialNumber"), defs_.items.SerialNo.MeasuredText},
+        {QStringLiteral("outcomes"), outcomes},
+        {QStringLiteral("verdict"), Verdict()},
+        {QStringLiteral("comment"), comment},
+        {QStringLiteral("date"), stamp.toString(QStringLiteral("dd.MM.yyyy"))},
+        {QStringLiteral("time"), stamp.toString(QStringLiteral("hh:mm:ss"))},
+    };
+}
+
 void TestResults::WriteResult()
 {
     if (!HasSerialRange()) return AutoAdvance();
     defs_.TestDataSaved = false;
     const int r = std::clamp(grid.nextRow, 1, kLastRow);
     int c = 0;
-    auto cell = [&](const char* header, int width, const QString& text) {
+    auto cell = [&](const QString& header, int width, const QString& text) {
         if (r == 1) {
-            grid.cells[0][size_t(c)] = U(header);
+            grid.cells[0][size_t(c)] = header;
             grid.widths[size_t(c)] = width;
         }
         grid.cells[size_t(r)][size_t(c)] = text;
+        // The columns end at 40: further cells overwrite the last one.
         if (c < kLastColumn) ++c;
     };
-    // A cell only for a tested outcome.
-    auto tested = [&](int result, const char* header, int width, const QString& failed,
-                      const QString& passed) {
-        if (Tested(result)) cell(header, width, result == 0 ? failed : passed);
-    };
-    auto okay = [&](int result, const char* header) {
-        tested(result, header, 44, QStringLiteral("FEHL"), QStringLiteral("okay"));
-    };
-    auto number = [&](int result, const QString& header, int v) {
-        tested(result, header.toUtf8().constData(), 44, QStringLiteral("F(%1)").arg(v), QString::number(v));
-    };
-    const MeasItems& it = defs_.items;
-    const TMeasuringData& d = defs_.data;
     const QDateTime stamp = now();
-
-    for (auto& c0 : grid.cells[size_t(r)])
-        c0.clear();
-    cell("Pos", 44, QString::number(r));
-    cell("Typ", 88, defs_.cond.SensorType);
-    tested(it.SerialNo.Result, "SN", 66, QStringLiteral("????"), Num4(it.SerialNo.Measured));
-    okay(record_.tk33ProgResult, "TK33");
-    const QString osc = QStringLiteral("OSC=$") + Hex(record_.picOscCal, 3);
-    tested(record_.picResult, "PIC", 44, QStringLiteral("F(%1)").arg(osc), osc);
-    okay(record_.siLabResult, "SiLab");
-    okay(d.ShieldResult, "Schirm");
-    okay(d.BridgeResult, "Brücke");
-    for (int n = 1; n <= 2; ++n)
-        number(it.BootVersion[size_t(n)].Result, QStringLiteral("Boot %1").arg(n),
-               it.BootVersion[size_t(n)].Measured);
-    for (int n = 1; n <= 3; ++n)
-        number(it.TestVersion[size_t(n)].Result, QStringLiteral("FW %1").arg(n),
-               it.TestVersion[size_t(n)].Measured);
-    for (int n = 1; n <= 4; ++n) {
-        const TMeasItem& p = it.ParFile[size_t(n)];
-        tested(p.Result, QStringLiteral("Par %1").arg(n).toUtf8().constData(), 66, QStringLiteral("FEHL"),
-               QStringLiteral("%1|$%2").arg(p.MeasuredText, Hex(p.Measured, 4)));
-    }
-    for (int n = 1; n <= 2; ++n) {
-        const TMeasItem& v = it.Variant[size_t(n)];
-        tested(v.Result, QStringLiteral("Model %1").arg(n).toUtf8().constData(), 66,
-               QStringLiteral("F(%1)").arg(v.MeasuredText), QStringLiteral("Var=%1").arg(v.Measured));
-    }
-    tested(it.ManuYear.Result, "Jahr", 44, QStringLiteral("F(%1)").arg(it.ManuYear.MeasuredText),
-           QString::number(it.ManuYear.Measured));
-    okay(d.CalResult, "Cal");
-    okay(d.DownloadResult, "Down.");
-    number(d.NoTubeResult, QStringLiteral("ohne"), d.NoTubeValue);
-    number(d.EmptyTubeResult, QStringLiteral("leer"), d.EmptyTubeValue);
-    number(d.FullTubeResult, QStringLiteral("voll"), d.FullTubeValue);
-    for (int n = 1; n <= 8; ++n)
-        number(it.Ampl[size_t(n)].Result, QStringLiteral("Ampl %1").arg(n), it.Ampl[size_t(n)].Measured);
-    for (int n = 1; n <= 4; ++n)
-        number(it.Bubble[size_t(n)].Result, QStringLiteral("Blase %1").arg(n), it.Bubble[size_t(n)].Measured);
-    for (int n = 1; n <= 6; ++n) {
-        const TMeasItem& s = it.SwitchOut[size_t(n)];
-        tested(s.Result, QStringLiteral("Sw %1").arg(n).toUtf8().constData(), 44,
-               QStringLiteral("F(%1)").arg(s.MeasuredText), s.MeasuredText);
-    }
-    okay(d.HighOutputResult, "Sw H");
-    okay(d.LowOutputResult, "Sw L");
-    cell("Bewertung", 120, d.ResultComment);
-    cell("Datum", 88, stamp.toString(QStringLiteral("dd.MM.yyyy")));
-    cell("Zeit", 88, stamp.toString(QStringLiteral("hh:mm:ss")));
+    for (QString& old : grid.cells[size_t(r)])
+        old.clear();
+    cell(QStringLiteral("Pos"), 44, QString::number(r));
+    cell(QStringLiteral("Typ"), 88, defs_.cond.SensorType);
+    for (const Outcome& o : Outcomes())
+        if (Tested(o.result)) cell(o.name, o.width, o.cell);
+    cell(QStringLiteral("Bewertung"), 120, defs_.data.ResultComment);
+    cell(QStringLiteral("Datum"), 88, stamp.toString(QStringLiteral("dd.MM.yyyy")));
+    cell(QStringLiteral("Zeit"), 88, stamp.toString(QStringLiteral("hh:mm:ss")));
     model_.Changed(r);
 
     // The row is on disk before the operator is told it is written.
@@ -551,13 +584,15 @@ bool TestResults::WriteReport(const QString& typed)
         }
     }
     if (ok && sheet("Summary", "Zusammenfassung")) {
-        worksheet_set_column(ws, 0, 4, 15, text);
+        // Columns 1..5 of 15, then the first widened to 20 (the writer keys a range by its
+        // first column, so the two are set apart).
         worksheet_set_column(ws, 0, 0, 20, text);
+        worksheet_set_column(ws, 1, 4, 15, text);
         int row = 4;
         for (const auto& cells : defs_.startGrid.cells) {
             const QString& label = cells[0];
-            if (label == QLatin1String("Art der Prüfung") || label == QLatin1String("Auftrag/ Los") ||
-                label == QLatin1String("Bemerkung zum Los") || label == QLatin1String("Prüfer")) {
+            if (label == QStringLiteral("Art der Prüfung") || label == QLatin1String("Auftrag/ Los") ||
+                label == QLatin1String("Bemerkung zum Los") || label == QStringLiteral("Prüfer")) {
                 put(row, 1, label);
                 put(row, 2, cells[1]);
                 ++row;

@@ -8,11 +8,14 @@
 
 #include <QAbstractTableModel>
 #include <QDateTime>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace vmx::app {
 class Session;
@@ -55,6 +58,15 @@ private:
     const ResultGrid& grid_;
 };
 
+// One outcome of the unit by its short name (the grid's heading), with its grid cell.
+struct Outcome {
+    QString name;
+    int width;        // the grid column's pixels
+    int result;       // -1 not tested, 0 failed, 1 passed
+    QString cell;     // what the grid shows for this result
+    QJsonValue value; // the measured value (null when the outcome has none)
+};
+
 class TestResults {
 public:
     TestResults(app::Session& session, TestDefinitions& definitions, testmodule::ModuleRecord& record);
@@ -82,6 +94,11 @@ public:
     void ShowLMV();
     // "okay" when no outcome that counts failed, else "FEHLER".
     QString Verdict() const;
+    // Every outcome of the unit in the grid's column order, tested or not.
+    std::vector<Outcome> Outcomes() const;
+    // The unit as one object: definition, program, serial number, every tested outcome and its
+    // value by short name, verdict, comment, date and time.
+    QJsonObject UnitRecord(const QString& comment) const;
 
     // Steps.
     void CommentResult();

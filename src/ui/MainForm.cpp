@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -200,8 +201,9 @@ void TMainForm::InitGainTestGrid()
 
 void TMainForm::InitTestPage()
 {
+    if (!StGMV->model()) StGMV->setModel(&station_->testResults().model());
     DeleteStGMV();
-    TestDataSaved = true;
+    station_->testDefinitions().TestDataSaved = true;
     testSelection_[0] = testSelection_[1] = -1;
     TestStep = 0;
     for (const char* n : {"ETK_PICConfig", "ETK_PICOsc"})
@@ -209,9 +211,7 @@ void TMainForm::InitTestPage()
     ScanTestIniFile();
     EditSN->clear();
     EditComment->clear();
-    StGMV->setCurrentCell(1, 0);
-    SetTag(StGMV, 1);
-    StGMV->setColumnCount(41);
+    ShowTestValues(prodtest::TestRun::TestValueCaptions(nullptr, -1, nullptr), false);
     StGStart->setColumnWidth(0, 120);
     StGStart->setColumnWidth(1, qMax(40, StGStart->width() - 125));
 }
@@ -224,7 +224,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
         station_->acquisition().SetStopped(true);
         Timer2->stop();
         CloseLink();
-        if (!TestDataSaved &&
+        if (!station_->testDefinitions().TestDataSaved &&
             Ask(app::AskIcon::Question, app::AskButtons::YesNo,
                 QStringLiteral("Programm wird beendet!\rSollen Daten aus Prüfungen gespeichert werden?")) ==
                 app::AskResult::Yes)
@@ -365,6 +365,14 @@ bool TMainForm::eventFilter(QObject* o, QEvent* e)
 {
     if (e->type() == QEvent::MouseMove && o == PB) {
         PBMouseMove(int(static_cast<QMouseEvent*>(e)->position().x()));
+    } else if (e->type() == QEvent::KeyPress && o->objectName() == QLatin1String("BTNext")) {
+        // Enter on WEITER runs the next step, as F6 does.
+        auto* k = static_cast<QKeyEvent*>(e);
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && !k->isAutoRepeat() &&
+            act("ALNext")->isEnabled()) {
+            act("ALNext")->trigger();
+            return true;
+        }
     } else if (e->type() == QEvent::KeyRelease) {
         auto* k = static_cast<QKeyEvent*>(e);
         auto* w = qobject_cast<QWidget*>(o);
@@ -523,16 +531,14 @@ void TMainForm::UpdateLEDControls()
 
 void TMainForm::DeleteStGMV()
 {
-    StGMV->clearContents();
-    StGMV->setCurrentCell(1, 1);
-    SetTag(StGMV, 1);
+    station_->testResults().DeleteStGMV();
 }
 
 // ---- the test station, filled in by its subsystem ----
 
 bool TMainForm::OpenTempFile()
 {
-    return true;
+    return station_->testResults().OpenTempFile(session_->config.TempFile);
 }
 void TMainForm::ScanTestIniFile()
 {
@@ -559,19 +565,19 @@ void TMainForm::ALCancelExecute()
 {
     station_->testRun().ALCancelExecute();
 }
-void TMainForm::ALTestSaveExecute() {}
+void TMainForm::ALTestSaveExecute()
+{
+    station_->testResults().ALTestSaveExecute();
+}
 void TMainForm::BTTestClearMeasClick()
 {
-    DeleteStGMV();
-    TestDataSaved = true;
+    station_->testResults().BTTestClearMeasClick();
 }
 void TMainForm::CBTypeTestChange()
 {
     prodtest::TestDefinitions& defs = station_->testDefinitions();
-    defs.TestDataSaved = TestDataSaved;
     auto* combo = findChild<QComboBox*>(QStringLiteral("CBTypeTest"));
     defs.CBTypeTestChange(combo ? combo->currentIndex() : -1);
-    TestDataSaved = defs.TestDataSaved;
     ShowTestDefinitions();
     PrefillEntries();
 }
@@ -682,6 +688,48 @@ void TMainForm::HideEntries()
     EditSN->hide();
     EditComment->hide();
     if (auto* p = findChild<QWidget*>(QStringLiteral("PanelTest"))) p->hide();
+}
+
+void TMainForm::ShowResultList(const QStringList& lines)
+{
+    if (auto* list = findChild<QListWidget*>(QStringLiteral("LBxMV"))) {
+        list->clear();
+        list->addItems(lines);
+    }
+}
+
+void TMainForm::ShowTestValues(const QStringList& captions, bool errorRed)
+{
+    static const char* const names[] = {"LTestSum",  "LTestQVROut",  "LTestQVROutMax", "LTestAmpl",
+                                        "LTestGain", "LTestErrCode", "LTestVersion"};
+    for (int i = 0; i < 7 && i < captions.size(); ++i)
+        if (auto* l = findChild<QLabel*>(QLatin1String(names[i]))) l->setText(captions[i]);
+    if (auto* l = findChild<QLabel*>(QStringLiteral("LTestErrCode")))
+        l->setStyleSheet(errorRed ? QStringLiteral("color: red;") : QStringLiteral("color: black;"));
+}
+
+void TMainForm::ResultGridChanged(int row)
+{
+    const prodtest::ResultGrid& g = station_->testResults().grid;
+    for (int c = 0; c < prodtest::ResultGrid::kColumns; ++c)
+        StGMV->setColumnWidth(c, g.widths[size_t(c)]);
+    // The written row's cell in column 1 is selected, as after a clear row 1's.
+    const int r = row >= 1 ? row : 1;
+    StGMV->setCurrentIndex(StGMV->model()->index(r - 1, 1));
+    // Down to the row, but from its first column.
+    StGMV->scrollTo(StGMV->model()->index(r - 1, 0));
+}
+
+bool TMainForm::AskReportFile(QString& name)
+{
+    name = AskFileName("SaveDialog1", true, name, true);
+    return !name.isEmpty();
+}
+
+bool TMainForm::AskRecordFile(QString& name)
+{
+    name = AskFileName("SaveDialog2", true, name, false);
+    return !name.isEmpty();
 }
 
 } // namespace vmx::ui

@@ -32,6 +32,7 @@ class QRadioButton;
 class QScrollBar;
 class QTabWidget;
 class QTableWidget;
+class QTableView;
 class QTimer;
 class QWidget;
 
@@ -155,7 +156,6 @@ public:
     void BTNextSetFocus();
     void DeleteStGMV();
     void ScanTestIniFile();
-    bool TestDataSaved = true;
     int TestStep = 0;
 
     // The paint box's size.
@@ -274,6 +274,11 @@ private:
     QString EntryText(Entry entry) override;
     void SetEntryText(Entry entry, const QString& text) override;
     void StartGridChanged() override { ShowTestDefinitions(); }
+    void ShowResultList(const QStringList& lines) override;
+    void ShowTestValues(const QStringList& captions, bool errorRed) override;
+    void ResultGridChanged(int row) override;
+    bool AskReportFile(QString& name) override;
+    bool AskRecordFile(QString& name) override;
     // The shield judgement (MainFormSteps.cpp).
     void ShowShieldChoice(bool shown) override;
     bool ShieldTooHigh() override;
@@ -404,7 +409,7 @@ private:
     QComboBox* CBMeasTime = nullptr;
     QTableWidget* StGainTest = nullptr;
     QTableWidget* StGCal = nullptr;
-    QTableWidget* StGMV = nullptr;
+    QTableView* StGMV = nullptr; // over the results' grid model
     QTableWidget* StGStart = nullptr;
     QWidget* PBubbleTab = nullptr;
     QLabel* LComment = nullptr;

@@ -767,6 +767,8 @@ QWidget* TMainForm::CreateTestPage()
     EditComment = Make<QLineEdit>(meas, "EditComment");
     mel->addWidget(EditSN, 1, 0, 1, 2);
     mel->addWidget(EditComment, 1, 0, 1, 2);
+    // Enter after the serial number goes to WEITER, so a second Enter runs the next step.
+    connect(EditSN, &QLineEdit::returnPressed, this, &TMainForm::BTNextSetFocus);
     QWidget* panel = Make<QWidget>(meas, "PanelTest");
     QFormLayout* pf = Form(panel);
     const std::pair<const char*, const char*> entries[] = {{"ETTester", "Prüfer"},
@@ -785,6 +787,9 @@ QWidget* TMainForm::CreateTestPage()
     for (const char* n : {"LTestSum", "LTestQVROut", "LTestQVROutMax", "LTestAmpl", "LTestGain",
                           "LTestErrCode", "LTestVersion"})
         vl->addWidget(Label(values, n));
+    // Clears the store, so QVRmax starts again for the next measurement.
+    vl->addWidget(ActionButton(values, "BTTestValuesClear", act("ALClear"), "CLEAR"));
+    vl->addStretch();
     mel->addWidget(values, 1, 2, 2, 1);
     mel->addWidget(Make<QListWidget>(meas, "LBxMV"), 1, 3, 3, 1);
     auto* nav = new QHBoxLayout;
@@ -811,8 +816,13 @@ QWidget* TMainForm::CreateTestPage()
 
     QWidget* report = Make<QWidget>(nullptr, "TSReport");
     auto* rl = new QGridLayout(report);
-    StGMV = Grid(report, "StGMV", 201, 41);
-    StGMV->horizontalHeader()->setDefaultSectionSize(40);
+    StGMV = Make<QTableView>(report, "StGMV");
+    StGMV->horizontalHeader()->setMinimumSectionSize(10);
+    StGMV->horizontalHeader()->setDefaultSectionSize(prodtest::ResultGrid::kDefaultWidth);
+    StGMV->verticalHeader()->setDefaultSectionSize(17);
+    StGMV->verticalHeader()->hide(); // "Pos" numbers the rows
+    StGMV->setAutoScroll(false);
+    StGMV->setEditTriggers(QAbstractItemView::NoEditTriggers);
     rl->addWidget(StGMV, 0, 0, 3, 1);
     QPushButton* clear = Button(report, "BTTestClearMeas", QStringLiteral("LÖSCHEN"), "CLEAR");
     connect(clear, &QPushButton::clicked, this, &TMainForm::BTTestClearMeasClick);

@@ -69,7 +69,7 @@ struct Rig {
         st = std::make_unique<station::Station>(session, o);
         EXPECT_TRUE(st->OpenLink());
         clock.SleepMs(300);
-        run().panel = &panel;
+        st->SetOperatorPanel(&panel);
     }
     prodtest::TestRun& run() { return st->testRun(); }
     bool Scan() { return st->testDefinitions().ScanTestIniFile(session.sensor.Key); }

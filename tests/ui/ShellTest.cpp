@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 
 #include <map>
@@ -355,13 +356,14 @@ TEST(Pages, StartSetsTheGridsAndTheTestPage)
     for (int r = 1; r <= 5; ++r)
         EXPECT_EQ(gain->item(r, 0)->text(), QString::number(r - 1));
     EXPECT_EQ(gain->verticalHeader()->sectionSize(0), 16);
-    auto* mv = h.Find<QTableWidget>("StGMV");
-    EXPECT_EQ(mv->columnCount(), 41);
-    EXPECT_EQ(mv->rowCount(), 201);
-    EXPECT_EQ(Tag(mv), 1);
+    auto* mv = h.Find<QTableView>("StGMV");
+    ASSERT_NE(mv->model(), nullptr);
+    EXPECT_EQ(mv->model()->columnCount(), 41);
+    EXPECT_EQ(mv->model()->rowCount(), 200); // the units under the row of headings
+    EXPECT_EQ(h.form->station().testResults().grid.nextRow, 1);
     EXPECT_EQ(h.Find<QLineEdit>("ETK_PICConfig")->text(), QStringLiteral("$FFF"));
     EXPECT_EQ(h.Find<QTableWidget>("StGStart")->columnWidth(0), 120);
-    EXPECT_TRUE(h.form->TestDataSaved);
+    EXPECT_TRUE(h.form->station().testDefinitions().TestDataSaved);
     EXPECT_EQ(h.form->diagram().image().width(), 740);
     EXPECT_EQ(h.Find<QWidget>("ScrollBar")->width(), 740);
     // Output table: ten rows at their places, panel tags by row and column.
@@ -389,7 +391,7 @@ TEST(Closing, UnsavedTestDataAsksOnceAndNoClosesWithoutSaving)
     Harness h;
     TMainForm& f = h.StartShown();
     QSignalSpy saves(h.Act("ALTestSave"), &QAction::triggered);
-    f.TestDataSaved = false;
+    f.station().testDefinitions().TestDataSaved = false;
     h.questions.clear();
     h.answers = {app::AskResult::No};
     EXPECT_TRUE(f.close());
@@ -410,7 +412,7 @@ TEST(Closing, YesSavesAndSavedDataAsksNothing)
     Harness h;
     TMainForm& f = h.Start();
     QSignalSpy saves(h.Act("ALTestSave"), &QAction::triggered);
-    f.TestDataSaved = false;
+    f.station().testDefinitions().TestDataSaved = false;
     h.questions.clear();
     h.answers = {app::AskResult::Yes};
     h.Act("ALEnd")->trigger();

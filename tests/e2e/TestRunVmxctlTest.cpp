@@ -1,0 +1,230 @@
+// A production station's programming runs through `vmxctl test run` on a simulated TK33 bench
+// whose memories persist between runs: program 20 moves the sensor firmware into the test
+// module, programs 21 and 27 program a blank sensor's PIC and controller from it, and the
+// outcomes reach the status lines, the JSON of each unit and the report.
+#include "HexFile.h"
+#include "RunTool.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Bench {
+    QTemporaryDir dir;
+    QString profile;
+
+    explicit Bench(const QString& words)
+        : profile(QStringLiteral("--simulate=%1,state=%2,virtual")
+                      .arg(words, dir.filePath(QStringLiteral("state"))))
+    {
+    }
+    ToolResult Run(const QStringList& args)
+    {
+        return RunTool(QStringLiteral("vmxctl"),
+                       QStringList{QStringLiteral("--config-dir"), dir.path(), QStringLiteral("--type"),
+                                   QStringLiteral("5028143"), profile} +
+                           args);
+    }
+    QString File(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    void Write(const char* name, const QByteArray& bytes) const
+    {
+        QFile f(File(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+std::vector<quint8> SensorFirmware()
+{
+    std::vector<quint8> b(0x1C00);
+    for (size_t a = 0; a < b.size(); ++a)
+        b[a] = quint8((a * 7 + (a >> 8) * 13 + 1) & 0xFF);
+    b[0] = 0x02, b[1] = 0x01, b[2] = 0x00;
+    return b;
+}
+
+std::vector<quint8> PicImage()
+{
+    std::vector<quint8> pic(0x2000, 0xFF);
+    for (int i = 0; i < 0x70; ++i)
+        pic[size_t(i)] = quint8(i % 2 ? 0x50 | (i % 16) : i * 5);
+    pic[0x1FFE] = 0xEB, pic[0x1FFF] = 0x0F;
+    return pic;
+}
+
+// Three definitions, one per programming run.
+const char* const kTestIni = "[TEST_CONDITION]\r\n"
+                             "[#QVR_TYP] \"Typ\",\"QVR05\"\r\n"
+                             "[#ART_PR\xDC"
+                             "FUNG] \"Art der Pr\xFC"
+                             "fung\",\"Firmware ins Pr\xFC"
+                             "fmittel\"\r\n"
+                             "[#PR\xDC"
+                             "FPROGRAMM] \"Programm\",\"20\"\r\n"
+                             "[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
+                             "//\r\n"
+                             "[TEST_CONDITION]\r\n"
+                             "[#QVR_TYP] \"Typ\",\"QVR05\"\r\n"
+                             "[#ART_PR\xDC"
+                             "FUNG] \"Art der Pr\xFC"
+                             "fung\",\"PIC und SiLab\"\r\n"
+                             "[#PR\xDC"
+                             "FPROGRAMM] \"Programm\",\"21\"\r\n"
+                             "[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
+                             "[#DATEI_PIC] \"PIC\",\"PIC.hex\"\r\n"
+                             "//\r\n"
+                             "[TEST_CONDITION]\r\n"
+                             "[#QVR_TYP] \"Typ\",\"QVR05\"\r\n"
+                             "[#ART_PR\xDC"
+                             "FUNG] \"Art der Pr\xFC"
+                             "fung\",\"SiLab\"\r\n"
+                             "[#PR\xDC"
+                             "FPROGRAMM] \"Programm\",\"27\"\r\n"
+                             "[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n";
+
+// The step numbers of the status lines "[program/step] text", each run of equal ones once.
+std::vector<int> StepsVisited(const QString& err, int program)
+{
+    std::vector<int> steps;
+    const QRegularExpression re(QStringLiteral("^\\[%1/(\\d+)\\] ").arg(program),
+                                QRegularExpression::MultilineOption);
+    for (auto it = re.globalMatch(err); it.hasNext();) {
+        const int s = it.next().captured(1).toInt();
+        if (steps.empty() || steps.back() != s) steps.push_back(s);
+    }
+    return steps;
+}
+
+std::vector<int> Range(int from, int to)
+{
+    std::vector<int> v;
+    for (int s = from; s <= to; ++s)
+        v.push_back(s);
+    return v;
+}
+
+QJsonObject OnlyUnit(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return QJsonObject();
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    EXPECT_EQ(lines.size(), 2); // one object, one line end
+    return QJsonDocument::fromJson(lines.value(0)).object();
+}
+
+#define EXPECT_RUN(r, code) EXPECT_EQ((r).exitCode, code) << (r).err.toStdString()
+
+} // namespace
+
+TEST(TestRunVmxctl, ProgrammingProgramsBringABlankSensorToLife)
+{
+    Bench b(QStringLiteral("tk33,blank,stream=polled"));
+    b.Write("TEST.INI", kTestIni);
+    ASSERT_TRUE(vmx::test::WriteHexFile(b.File("QVR.hex"), SensorFirmware()));
+    ASSERT_TRUE(vmx::test::WriteHexFile(b.File("PIC.hex"), PicImage()));
+    EXPECT_RUN(b.Run({"ping"}), 1); // blank: silent
+
+    // Without the firmware in the module the check of program 21 fails the unit.
+    ToolResult r = b.Run({"test", "run", "--definition", "1", "--json", b.File("early.json")});
+    EXPECT_RUN(r, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[21/6] QVR-Firmware: FEHLER beim Vergleichen")))
+        << r.err.toStdString();
+    QJsonObject unit = OnlyUnit(b.File("early.json"));
+    EXPECT_EQ(unit.value("verdict").toString(), "FEHLER");
+    EXPECT_EQ(unit.value("outcomes").toObject().value("TK33").toObject().value("result").toInt(), 0);
+
+    r = b.Run({"test", "run", "--definition", "0"});
+    EXPECT_RUN(r, 0);
+    EXPECT_EQ(StepsVisited(r.err, 20), (std::vector<int>{0, 1, 2, 3, 4, 0}));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[20/4] Bewertung / Kommentar")));
+
+    r = b.Run({"test", "run", "--definition", "1", "--json", b.File("u.json"), "--report", b.File("report"),
+               "--comment", "Charge 7"});
+    EXPECT_RUN(r, 0);
+    std::vector<int> want = Range(0, 15);
+    want.push_back(0);
+    EXPECT_EQ(StepsVisited(r.err, 21), want);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[21/4] PIC: okay")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[21/13] SiLab: okay")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[21/14] QVR Power OFF: okay")));
+    // Programs without a result row leave the grid empty: nothing on standard output.
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    unit = OnlyUnit(b.File("u.json"));
+    EXPECT_EQ(unit.value("program").toInt(), 21);
+    EXPECT_EQ(unit.value("definition").toString(), QStringLiteral("QVR05 / PIC und SiLab"));
+    EXPECT_EQ(unit.value("verdict").toString(), "okay");
+    EXPECT_EQ(unit.value("comment").toString(), "okay Charge 7");
+    const QJsonObject o = unit.value("outcomes").toObject();
+    EXPECT_EQ(o.keys(), (QStringList{"PIC", "SiLab", "TK33"}));
+    EXPECT_EQ(o.value("PIC").toObject().value("result").toInt(), 1);
+    EXPECT_EQ(o.value("PIC").toObject().value("value").toInt(), 0xC24); // the factory OSCCAL kept
+    EXPECT_EQ(o.value("SiLab").toObject().value("result").toInt(), 1);
+    EXPECT_TRUE(QFile::exists(b.File("report.xlsx")));
+    EXPECT_RUN(b.Run({"ping"}), 0); // programmed: it answers
+
+    // A JSON file that exists is replaced only with --yes.
+    r = b.Run({"test", "run", "--definition", "2", "--json", b.File("u.json")});
+    EXPECT_RUN(r, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--yes replaces it")));
+    r = b.Run({"--yes", "test", "run", "--definition", "2", "--json", b.File("u.json"), "--units", "2"});
+    EXPECT_RUN(r, 0);
+    std::vector<int> twice = Range(0, 12);
+    const std::vector<int> again = Range(0, 12);
+    twice.insert(twice.end(), again.begin(), again.end());
+    twice.push_back(0);
+    EXPECT_EQ(StepsVisited(r.err, 27), twice);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("[27/8] SiLab: okay")));
+    QFile json(b.File("u.json"));
+    ASSERT_TRUE(json.open(QIODevice::ReadOnly));
+    EXPECT_EQ(json.readAll().count('\n'), 2); // one line per unit
+    EXPECT_RUN(b.Run({"ping"}), 0);
+}
+
+TEST(TestRunVmxctl, RefusalsAndAProgramThatNeverReturns)
+{
+    Bench b(QStringLiteral("tk33,stream=polled"));
+    b.Write("TEST.INI", "[TEST_CONDITION]\r\n[#QVR_TYP] \"Typ\",\"QVR05\"\r\n[#PR\xDC"
+                        "FPROGRAMM] \"Programm\",\"10\"\r\n");
+    ToolResult r = b.Run({"test", "run", "--definition", "3"});
+    EXPECT_RUN(r, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--definition 3: TEST.INI lists 1 definitions")));
+    // Program 10 has no steps: WEITER only counts, the unit never comes back to step 0.
+    r = b.Run({"test", "run"});
+    EXPECT_RUN(r, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("did not come back to step 0 within 500 steps")))
+        << r.err.toStdString();
+    b.Write("old.txt", "yesterday\r\n");
+    r = b.Run({"test", "run", "--record", b.File("old.txt")});
+    EXPECT_RUN(r, 1);
+    QFile old(b.File("old.txt"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("yesterday\r\n"));
+    EXPECT_RUN(b.Run({"test", "run", "--units", "0"}), 2);
+}
+
+// The example TEST.INI that the build puts into the program folder runs as it stands.
+TEST(TestRunVmxctl, ShippedExampleDefinitionsRun)
+{
+    Bench b(QStringLiteral("tk33,blank,stream=polled"));
+    for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name), b.File(name))) << name;
+    ToolResult r = b.Run({"test", "list"});
+    EXPECT_RUN(r, 0);
+    EXPECT_EQ(r.out,
+              QStringLiteral("0\tQVR05 / Endprüfung Schlauch\n1\tQVR05 / Amplitudenprüfung\n"
+                             "2\tQVR05 / Firmware ins Prüfmittel\n3\tQVR05 / Programmierung PIC + SiLab\n"
+                             "4\tQVR05 / Programmierung SiLab\n"));
+    r = b.Run({"test", "show", "--definition", "0"});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Prüfschlauch\tSilikon 3,2 x 1,6\n"))) << r.out.toStdString();
+    EXPECT_RUN(b.Run({"test", "run", "--definition", "2"}), 0);
+    EXPECT_RUN(b.Run({"test", "run", "--definition", "3"}), 0);
+    EXPECT_RUN(b.Run({"ping"}), 0);
+}
