@@ -221,7 +221,8 @@ TEST(TestRunVmxctl, ShippedExampleDefinitionsRun)
     EXPECT_EQ(r.out,
               QStringLiteral("0\tQVR05 / Endprüfung Schlauch\n1\tQVR05 / Amplitudenprüfung\n"
                              "2\tQVR05 / Firmware ins Prüfmittel\n3\tQVR05 / Programmierung PIC + SiLab\n"
-                             "4\tQVR05 / Programmierung SiLab\n"));
+                             "4\tQVR05 / Programmierung SiLab\n5\tQVR05 / Kabel und Schirm\n"
+                             "6\tQVR05 / Zwei Kanäle\n7\tQVR05 / Download\n"));
     r = b.Run({"test", "show", "--definition", "0"});
     EXPECT_TRUE(r.out.contains(QStringLiteral("Prüfschlauch\tSilikon 3,2 x 1,6\n"))) << r.out.toStdString();
     EXPECT_RUN(b.Run({"test", "run", "--definition", "2"}), 0);
