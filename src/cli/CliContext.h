@@ -43,7 +43,12 @@ public:
     void ShowLComment(app::CommentColour colour, const QString& text) override;
     app::AskResult Ask(app::AskIcon icon, app::AskButtons buttons, const QString& text,
                        const QString& caption) override;
-    void Wait(int ms) override { clock_.SleepMs(ms); }
+    void Wait(int ms) override
+    {
+        clock_.SleepMs(ms);
+        // As the window's timer runs while a wait pumps its messages.
+        if (ms > 20 && onWait) onWait();
+    }
     void ProcessMessages() override {}
     void Beep() override {}
     void SetClipboardText(const QString& text) override { clipboard_ = text; }
@@ -57,6 +62,8 @@ public:
     // What stands before each status-line text of the test page (the program and step of a
     // test run).
     std::function<QString()> commentPrefix;
+    // Run after every wait above 20 ms (a test run serves the acquisition's timer here).
+    std::function<void()> onWait;
 
 private:
     app::Clock& clock_;

@@ -6,7 +6,14 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
 #include <map>
+#include <string>
 
 namespace vmx::cli {
 
@@ -63,6 +70,10 @@ struct RunArgs {
     int units = 1;
     int sn = -1;
     std::string tester, batch, batchComment, techIndex, year, comment, record, report, json;
+    // The operator's judgement at the shield step: "ok" (0 .. 3 Ohm) or "high" (> 3 Ohm, as the
+    // page preselects it).
+    std::string shield = "high";
+    bool interactive = false;
 };
 
 // The measuring page on a terminal: the entries come from the options, the file names of the
@@ -72,6 +83,7 @@ public:
     std::map<Entry, QString> entries;
     QString recordFile, reportFile;
     QStringList resultList;
+    bool shieldOk = false;
 
     QString EntryText(Entry e) override { return entries[e]; }
     void SetEntryText(Entry e, const QString& text) override { entries[e] = text; }
@@ -86,6 +98,77 @@ public:
         name = reportFile;
         return !name.isEmpty();
     }
+    bool ShieldTooHigh() override { return !shieldOk; }
+};
+
+// The operator at the station: watches the live values while a measurement runs, then presses
+// a button. The acquisition's timer is served on the session's clock meanwhile.
+class StationOperator {
+public:
+    enum class Press { Next, Prior, Cancel };
+    StationOperator(CliContext& ctx, bool interactive) : ctx_(ctx), interactive_(interactive) {}
+
+    // One tick of the acquisition's timer (not from inside another).
+    void Tick()
+    {
+        if (ticking_) return;
+        ticking_ = true;
+        ctx_.station().Tick();
+        ticking_ = false;
+    }
+    // While the acquisition runs (a preparing step waits), the values settle for a moment;
+    // the interactive operator then decides on the terminal, seeing them on one line.
+    Press Decide()
+    {
+        station::Station& st = ctx_.station();
+        app::Clock& clock = ctx_.clock();
+        for (int t = 0; t < kSettleMs && !st.Stopped(); t += Interval()) {
+            clock.SleepMs(Interval());
+            Tick();
+        }
+        if (!interactive_) return Press::Next;
+        const bool tty = isatty(STDERR_FILENO);
+        bool shown = false;
+        for (;;) {
+            if (!st.Stopped() && (tty || !shown)) {
+                ShowLiveValues(tty);
+                shown = true;
+            }
+            pollfd in{STDIN_FILENO, POLLIN, 0};
+            const int ready = poll(&in, 1, st.Stopped() ? -1 : Interval());
+            if (ready > 0) break;
+            if (ready < 0) return Press::Cancel;
+            clock.SleepMs(Interval());
+            Tick();
+        }
+        if (tty && shown) std::fputs("\n", stderr);
+        std::string line;
+        // The end of the input is an operator who left: the run is cancelled.
+        if (!std::getline(std::cin, line)) return Press::Cancel;
+        if (line == "b") return Press::Prior;
+        if (line == "q") return Press::Cancel;
+        return Press::Next;
+    }
+
+private:
+    static constexpr int kSettleMs = 1200;
+    int Interval() const { return std::max(10, ctx_.station().TimerIntervalMs()); }
+    void ShowLiveValues(bool refresh)
+    {
+        station::Station& st = ctx_.station();
+        const QStringList captions = prodtest::TestRun::TestValueCaptions(&st.stepContext().measured(),
+                                                                          st.store().highestOut(), nullptr);
+        const QByteArray line = captions.join(QStringLiteral("  ")).toUtf8();
+        if (refresh)
+            std::fprintf(stderr, "\r%s\x1b[K", line.constData());
+        else
+            std::fprintf(stderr, "%s\n", line.constData());
+        std::fflush(stderr);
+    }
+
+    CliContext& ctx_;
+    bool interactive_;
+    bool ticking_ = false;
 };
 
 // Refuses an existing file unless --yes allows replacing it.
@@ -121,6 +204,7 @@ int Run(CliContext& ctx, const RunArgs& a)
     CliPanel panel;
     panel.recordFile = record;
     panel.reportFile = report;
+    panel.shieldOk = a.shield == "ok";
     // The operator's entries as the definition pre-fills them, then what the options say.
     auto entriesFromOptions = [&] {
         const prodtest::OperatorEntries& pre = defs.entries;
@@ -153,6 +237,14 @@ int Run(CliContext& ctx, const RunArgs& a)
         return kExitFailed;
     }
 
+    // On the simulated bench the operator's hands do what the prompts ask; the acquisition's
+    // timer is served while steps wait and while the operator watches.
+    StationOperator hands(ctx, a.interactive);
+    st.simulatedOperator = ctx.opts.simulate.has_value();
+    ctx.console().onWait = [&hands] { hands.Tick(); };
+    if (a.interactive) CliContext::Err(QStringLiteral("Enter = WEITER, b = ZURÜCK, q = ABBRECHEN"));
+    bool cancelled = false;
+
     // An operator presses WEITER at every wait; a unit ends when the run is back at step 0.
     constexpr int kMaxPresses = 500;
     bool allOkay = true;
@@ -172,7 +264,19 @@ int Run(CliContext& ctx, const RunArgs& a)
         QJsonObject last;
         bool ended = false;
         for (int press = 0; press < kMaxPresses && !ended; ++press) {
-            run.ALNextExecute();
+            switch (hands.Decide()) {
+            case StationOperator::Press::Next:
+                run.ALNextExecute();
+                break;
+            case StationOperator::Press::Prior:
+                run.ALPriorExecute();
+                continue;
+            case StationOperator::Press::Cancel:
+                run.ALCancelExecute();
+                cancelled = true;
+                break;
+            }
+            if (cancelled) break;
             if (run.TestStep == 0) {
                 ended = true;
                 break;
@@ -183,6 +287,11 @@ int Run(CliContext& ctx, const RunArgs& a)
                 c += QLatin1Char(' ') + QString::fromStdString(a.comment);
             }
             last = results.UnitRecord(panel.entries[Entry::Comment]);
+        }
+        if (cancelled) {
+            CliContext::Err(QStringLiteral("test run: unit %1 cancelled (ABBRECHEN)").arg(unit + 1));
+            allOkay = false;
+            break;
         }
         if (!ended) {
             CliContext::Err(QStringLiteral("test run: unit %1 did not come back to step 0 within %2 steps")
@@ -202,6 +311,8 @@ int Run(CliContext& ctx, const RunArgs& a)
         }
     }
     ctx.console().commentPrefix = nullptr;
+    ctx.console().onWait = nullptr;
+    st.simulatedOperator = false;
 
     // The result grid: the headings and every row written.
     const prodtest::ResultGrid& g = results.grid;
@@ -251,6 +362,11 @@ void AddTestCommands(CLI::App& app, CliContext& ctx)
     run->add_option("--record", args.record, "Temporary record file (replaced only with --yes)");
     run->add_option("--report", args.report, "Report workbook written after the last unit");
     run->add_option("--json", args.json, "One JSON object per unit (replaced only with --yes)");
+    run->add_option("--shield", args.shield,
+                    "The operator's judgement at the shield step: ok or high (default)")
+        ->check(CLI::IsMember({"ok", "high"}));
+    run->add_flag("--interactive", args.interactive,
+                  "Asks on the terminal at every wait: Enter = WEITER, b = ZURÜCK, q = ABBRECHEN");
     run->callback([&ctx] { ctx.run = [&ctx] { return Run(ctx, args); }; });
 }
 
