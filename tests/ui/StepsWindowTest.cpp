@@ -1,0 +1,106 @@
+// One unit of program 5 walked in the window with F6 against the simulated station, the
+// Simulator dock's operator following the prompts: the live values while a preparing step
+// waits, the verdict at the end, a picture of each.
+#include "UiHarness.h"
+
+#include "sim/Bench.h"
+#include "sim/Profile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace vmx;
+using namespace vmx::ui;
+using namespace vmx::ui::test;
+
+TEST(StepsWindow, Program5UnitWalkedWithF6)
+{
+    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    Harness h;
+    std::vector<sim::ConverterSpec> converters;
+    QString error;
+    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,tube=empty,unit=good"), converters, error));
+    h.links.simConverters = converters;
+    {
+        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        QStringList d = {"[TEST_CONDITION]",
+                         "[#QVR_TYP] \"Sensortyp\",\"QVR05\"",
+                         "[#ART_PRÜFUNG] \"Prüfung\",\"Amplitudenprüfung\"",
+                         "[#PRÜFPROGRAMM] \"Programm\",\"5\"",
+                         "[#SN_MIN] \"SN von\",\"1000\"",
+                         "[#SN_MAX] \"SN bis\",\"1999\"",
+                         "[#TESTVERSION_1] \"Firmware\",\"143\"",
+                         "[#VARIANTE_1] \"Variante\",\"3\"",
+                         "[#BLASE_1] \"B1\",\"kleine Blasen\"",
+                         "[#BLASE_MIN_1] \"min\",\"50\"",
+                         "[#BLASE_MAX_1] \"max\",\"150\"",
+                         "[#SCHALTAUSGANG_1] \"S1\",\"H\"",
+                         "[#SCHALTAUSGANG_2] \"S2\",\"L\""};
+        const char* labels[] = {"gefüllter Schlauch", "leerer Schlauch", "Schlauch mit Blasen",
+                                "gefüllter Schlauch"};
+        for (int n = 1; n <= 4; ++n)
+            d << QStringLiteral("[#AMPLITUDE_%1] \"A%1\",\"%2\"").arg(n).arg(QString::fromUtf8(labels[n - 1]))
+              << QStringLiteral("[#AMPLITUDE_MIN_%1] \"min\",\"%2\"").arg(n).arg(n == 2 ? 200 : 350)
+              << QStringLiteral("[#AMPLITUDE_MAX_%1] \"max\",\"%2\"").arg(n).arg(n == 2 ? 300 : 450);
+        ini.write((d.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+    }
+    TMainForm& f = h.StartShown();
+    f.resize(1040, 700);
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+    // The Simulator dock's check box lets the operator's hands follow the prompts.
+    auto* follows = h.Find<QCheckBox>("ChBSimOperator");
+    ASSERT_NE(follows, nullptr);
+    follows->click();
+    ASSERT_TRUE(f.station().simulatedOperator);
+    QTest::keyClicks(h.Find<QLineEdit>("EditSN"), QStringLiteral("1000"));
+    QApplication::setActiveWindow(&f);
+
+    prodtest::TestRun& run = f.station().testRun();
+    // The window's timer, on the virtual clock: the operator watches the live values.
+    auto settle = [&] {
+        for (int t = 0; t < 1200; t += 10) {
+            h.clock.SleepMs(10);
+            f.station().Tick();
+            QCoreApplication::processEvents();
+        }
+    };
+    bool pictured = false;
+    QString verdict;
+    for (int press = 0; press < 60; ++press) {
+        settle();
+        if (run.TestStep == 10 && !pictured) {
+            // Ampl Test 1 prepared: its prompt and the live values of the filled tube.
+            EXPECT_EQ(h.Find<QLabel>("LComment")->text(),
+                      QStringLiteral("Ampl Test 1: gefüllter Schlauch, (Ampl= 350..450)"));
+            EXPECT_TRUE(h.Find<QLabel>("LTestSum")
+                            ->text()
+                            .contains(QRegularExpression(QStringLiteral("^SIGNAL:  3\\d\\d$"))))
+                << h.Find<QLabel>("LTestSum")->text().toStdString();
+            EXPECT_TRUE(h.Find<QLabel>("LTestVersion")->text().endsWith(QLatin1String("143")));
+            EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/steps-preparing.png")));
+            pictured = true;
+        }
+        const int before = run.TestStep;
+        QTest::keyClick(&f, Qt::Key_F6);
+        ASSERT_NE(run.TestStep, before) << "F6 ran the next step";
+        if (run.lastRoutine() == QLatin1String("CommentResult")) {
+            verdict = h.Find<QLineEdit>("EditComment")->text();
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/steps-verdict.png")));
+        }
+        if (run.TestStep == 0) break;
+    }
+    EXPECT_TRUE(pictured);
+    EXPECT_EQ(run.TestStep, 0);
+    EXPECT_EQ(verdict, QStringLiteral("okay"));
+    EXPECT_EQ(f.station().testDefinitions().items.Ampl[3].Result, -1) << "reset for the next unit";
+    EXPECT_EQ(f.station().testResults().grid.Cell(1, 0), QStringLiteral("1"));
+}
