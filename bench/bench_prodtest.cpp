@@ -146,6 +146,8 @@ Unit RunUnit(int definition)
     run.onStep = [&](int, const QString& routine) {
         if (inDownload) {
             u.downloadS = double(clock.NowUs() - downloadFrom) / 1e6;
+            // The host logs every wait; up to here they are the download's own.
+            u.downloadMinS = benchsupport::CausalMinimumS(log, sim::Sensor::kProcUs);
             inDownload = false;
         }
         if (routine == QLatin1String("DownloadFirmware")) {
@@ -170,7 +172,6 @@ Unit RunUnit(int definition)
     u.virtualS = double(clock.NowUs() - t0) / 1e6;
     for (const sim::TraceEntry& e : bench.trace().entries())
         u.exchanges += e.dir == sim::Dir::In ? 1 : 0;
-    u.downloadMinS = benchsupport::CausalMinimumS(log, sim::Sensor::kProcUs);
     return u;
 }
 
