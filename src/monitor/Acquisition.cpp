@@ -87,6 +87,9 @@ bool Acquisition::GetMeasValues()
     const int answer = session_.sensor.Firmware < 124 ? 21 : 22;
     link::FrameProtocol& fp = link_.protocol();
     const QString op = session_.Msg(284);
+    // A request that fails leaves no valid sample behind: what was read before is not this.
+    current_.Valid = 0;
+    current_.Signal = -1;
     if (!fp.SendReceiveCommand(1, proto::cmd::MeasData, 5, answer, op, true)) return false;
     const quint8* rx = link_.Rx();
     QString dump = op;

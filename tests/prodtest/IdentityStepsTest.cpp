@@ -64,6 +64,14 @@ TEST(IdentitySteps, FirmwareVersionAsTheSensorMeasuresIt)
     d.CheckFirmware(1);
     EXPECT_EQ(r.LastComment(), QStringLiteral("Kontrolle Firmware 1: FEHLER, keine Messung"));
     EXPECT_EQ(v[1].Result, 0);
+    // The same for the request itself: a failed one leaves no valid sample.
+    r.sensor().faults.mute = false;
+    ASSERT_TRUE(r.st->acquisition().GetMeasValues());
+    ASSERT_TRUE(r.st->acquisition().Current().Valid);
+    r.sensor().faults.mute = true;
+    EXPECT_FALSE(r.st->acquisition().GetMeasValues());
+    EXPECT_FALSE(r.st->acquisition().Current().Valid);
+    EXPECT_EQ(r.st->acquisition().Current().Signal, -1);
     // Not defined: passed over.
     const size_t said = r.host.comments.size();
     d.CheckFirmware(3);
