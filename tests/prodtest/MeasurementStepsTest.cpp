@@ -323,3 +323,23 @@ TEST(MeasurementSteps, CableBridgeReadsItsPortOnTheTk33)
     EXPECT_EQ(r.host.panel[1], QStringLiteral("QVR05/06, Port 2, aktuell: H | Speicher: H"));
     EXPECT_EQ(r.defs().data.BridgeResult, 0);
 }
+
+TEST(MeasurementSteps, The0530GenerationMeasuresAfterItsOwnRestart)
+{
+    StationRig r(
+        Definition(QStringLiteral("5"), {QStringLiteral("[#AMPLITUDE_1] \"A1\",\"gefüllter Schlauch\""),
+                                         QStringLiteral("[#AMPLITUDE_MIN_1] \"min\",\"350\""),
+                                         QStringLiteral("[#AMPLITUDE_MAX_1] \"max\",\"450\"")}),
+        QStringLiteral("tk33,unit=good,key=5030200,if=any,tube=filled"), 9);
+    ASSERT_TRUE(r.Scan());
+    ASSERT_TRUE(r.session.sensor.Has(app::Cap::Gen0530));
+    MeasurementSteps& m = r.st->measurementSteps();
+    const int restarts = r.bench().trace().CountIn(proto::cmd::Restart, sim::Unit::Sensor);
+    m.PrepareAmplMeas(1);
+    EXPECT_EQ(r.bench().trace().CountIn(proto::cmd::Restart, sim::Unit::Sensor), restarts + 1);
+    EXPECT_FALSE(r.st->Stopped()) << "the acquisition runs after the restart";
+    r.Settle(3000);
+    m.GetAmplMeas(1);
+    EXPECT_EQ(r.LastComment(), QStringLiteral("Ampl Test 1: gefüllter Schlauch   --> okay"));
+    EXPECT_EQ(r.defs().items.Ampl[1].Result, 1);
+}
