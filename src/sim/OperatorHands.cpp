@@ -82,6 +82,7 @@ bool OperatorHands::Follow(const QString& prompt, qint64 nowUs)
         break;
     }
     last_ = Name(r->hands);
+    if (onActed) onActed();
     return true;
 }
 

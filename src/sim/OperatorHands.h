@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <vector>
 
 namespace vmx::sim {
@@ -39,6 +41,8 @@ public:
     bool Follow(const QString& prompt, qint64 nowUs);
     // What the hands did last (empty before anything).
     const QString& last() const { return last_; }
+    // Told after the hands did something (the Simulator dock shows the tube again).
+    std::function<void()> onActed;
 
 private:
     Sensor& sensor_;

@@ -72,6 +72,13 @@ void TSimulatorPanel::SetPlugged(bool plugged)
 void TSimulatorPanel::SetOperatorFollows(bool follows)
 {
     follows_->setChecked(follows);
+    // The tube the hands put in shows here as if clicked.
+    if (sim::Bench* b = bench_()) {
+        if (follows)
+            b->hands().onActed = [this] { Refresh(); };
+        else
+            b->hands().onActed = nullptr;
+    }
     if (onOperatorFollows) onOperatorFollows(follows);
 }
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
@@ -85,6 +86,8 @@ TEST(StepsWindow, Program5UnitWalkedWithF6)
                             .contains(QRegularExpression(QStringLiteral("^SIGNAL:  3\\d\\d$"))))
                 << h.Find<QLabel>("LTestSum")->text().toStdString();
             EXPECT_TRUE(h.Find<QLabel>("LTestVersion")->text().endsWith(QLatin1String("143")));
+            // The dock shows the tube the hands put in.
+            EXPECT_TRUE(h.Find<QRadioButton>("RBSimTubeFilled")->isChecked());
             EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/steps-preparing.png")));
             pictured = true;
         }
