@@ -236,11 +236,20 @@ TEST(StepsVmxctl, FaultyUnitsFailAtTheirStep)
         {"1", "tk33,unit=stuck-output", "[5/16] Schaltausgang Test 2: FEHLER, falscher Pegel: H", "Sw 2"},
         {"3", "vo40,unit=no-answer", "[14/6] Kontrolle Firmware 1: FEHLER, keine Messung", "FW 1"},
     };
+    int n = 0;
     for (const auto& run : runs) {
-        const ToolResult r = s.Run(QString::fromLatin1(run.bench),
-                                   {"test", "run", "--definition", run.definition, "--sn", "1000"});
+        const QString record = s.dir.filePath(QStringLiteral("record%1.txt").arg(++n));
+        const ToolResult r =
+            s.Run(QString::fromLatin1(run.bench),
+                  {"test", "run", "--definition", run.definition, "--sn", "1000", "--record", record});
         EXPECT_TOOL(r, 1);
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(run.red))) << r.err.toStdString();
+        // The record file holds the same row as the grid (in columns of fixed width).
+        QFile f(record);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << record.toStdString();
+        const QString lines = QString::fromLatin1(f.readAll());
+        EXPECT_TRUE(lines.contains(QStringLiteral(" FEHLER "))) << lines.toStdString();
+        EXPECT_TRUE(lines.contains(GridCell(r.out, QString::fromLatin1(run.column)))) << lines.toStdString();
         EXPECT_TRUE(GridCell(r.out, QString::fromLatin1(run.column)).startsWith(QLatin1String("F(")))
             << r.out.toStdString();
         EXPECT_EQ(GridCell(r.out, QStringLiteral("Bewertung")), QStringLiteral("FEHLER"));

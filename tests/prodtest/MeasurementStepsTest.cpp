@@ -343,3 +343,30 @@ TEST(MeasurementSteps, The0530GenerationMeasuresAfterItsOwnRestart)
     EXPECT_EQ(r.LastComment(), QStringLiteral("Ampl Test 1: gefüllter Schlauch   --> okay"));
     EXPECT_EQ(r.defs().items.Ampl[1].Result, 1);
 }
+
+TEST(MeasurementSteps, ZurueckRepeatsTheMeasurementAfterAFailure)
+{
+    StationRig r(
+        Definition(QStringLiteral("5"), {QStringLiteral("[#AMPLITUDE_1] \"A1\",\"gefüllter Schlauch\""),
+                                         QStringLiteral("[#AMPLITUDE_MIN_1] \"min\",\"350\""),
+                                         QStringLiteral("[#AMPLITUDE_MAX_1] \"max\",\"450\"")}),
+        QStringLiteral("tk33,unit=good,tube=empty"));
+    ASSERT_TRUE(r.Scan());
+    // The operator forgot the tube: step 11 fails on the empty one's value.
+    r.RunStep(10);
+    r.Settle();
+    r.run().ALNextExecute();
+    EXPECT_EQ(r.run().TestStep, 11);
+    EXPECT_EQ(r.LastComment(), QStringLiteral("Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig"));
+    EXPECT_EQ(r.defs().items.Ampl[1].Measured, 255);
+    // Filled tube in, ZURÜCK prepares the measurement again, WEITER judges the new one.
+    r.sensor().SetTube(sim::Tube::Filled, r.clock.NowUs());
+    r.run().ALPriorExecute();
+    EXPECT_EQ(r.run().TestStep, 10);
+    EXPECT_EQ(r.LastComment(), QStringLiteral("Ampl Test 1: gefüllter Schlauch, (Ampl= 350..450)"));
+    r.Settle();
+    r.run().ALNextExecute();
+    EXPECT_TRUE(r.Said(QStringLiteral("Ampl Test 1: gefüllter Schlauch   --> okay")));
+    EXPECT_EQ(r.defs().items.Ampl[1].Result, 1);
+    EXPECT_GE(r.defs().items.Ampl[1].Measured, 350);
+}
