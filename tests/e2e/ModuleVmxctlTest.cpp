@@ -2,8 +2,7 @@
 // would call them, on the simulated bench whose memories persist in a state folder: a blank
 // sensor brought to life over C2, the firmware moved into the test module once, the PIC
 // programmed with its factory OSCCAL; and the refusals and usage errors on the way.
-#include "HexFile.h"
-#include "RunTool.h"
+#include "StateBench.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,49 +13,13 @@
 
 namespace {
 
-struct Station {
-    QTemporaryDir dir;
-    QString profile;
-
-    explicit Station(const QString& words)
-        : profile(QStringLiteral("--simulate=%1,state=%2,virtual")
-                      .arg(words, dir.filePath(QStringLiteral("state"))))
-    {
-    }
-    ToolResult Run(const QStringList& args)
-    {
-        return RunTool(QStringLiteral("vmxctl"),
-                       QStringList{QStringLiteral("--config-dir"), dir.path(), profile} + args);
-    }
-    QString File(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-    QByteArray State(const char* name) const
-    {
-        QFile f(dir.filePath(QStringLiteral("state/") + QString::fromLatin1(name)));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QString Hex(const char* name, const std::vector<quint8>& bytes) const
-    {
-        EXPECT_TRUE(vmx::test::WriteHexFile(File(name), bytes));
-        return File(name);
-    }
-};
-
-std::vector<quint8> SensorFirmware()
-{
-    std::vector<quint8> b(0x1C00);
-    for (size_t a = 0; a < b.size(); ++a)
-        b[a] = quint8((a * 7 + (a >> 8) * 13 + 1) & 0xFF);
-    b[0] = 0x02, b[1] = 0x01, b[2] = 0x00;
-    return b;
-}
-
 #define EXPECT_RUN(r, code) EXPECT_EQ((r).exitCode, code) << (r).err.toStdString()
 
 } // namespace
 
 TEST(ModuleVmxctl, BlankSensorProgrammedOverSeveralRunsThenAnswers)
 {
-    Station s(QStringLiteral("tk33,blank,stream=polled"));
+    StateBench s(QStringLiteral("tk33,blank,stream=polled"));
     const auto fw = SensorFirmware();
     const QString file = s.Hex("QVR.hex", fw);
     EXPECT_RUN(s.Run({"ping"}), 1); // a blank chip says nothing
@@ -100,7 +63,7 @@ TEST(ModuleVmxctl, BlankSensorProgrammedOverSeveralRunsThenAnswers)
 
 TEST(ModuleVmxctl, PicProgramKeepsTheFactoryOscCal)
 {
-    Station s(QStringLiteral("tk33,stream=none,osccal=0x0c30"));
+    StateBench s(QStringLiteral("tk33,stream=none,osccal=0x0c30"));
     std::vector<quint8> pic(0x2000, 0xFF);
     for (int i = 0; i < 112; ++i)
         pic[size_t(i)] = quint8(i % 2 ? 0x50 | (i % 16) : i * 5);
@@ -121,7 +84,7 @@ TEST(ModuleVmxctl, PicProgramKeepsTheFactoryOscCal)
 
 TEST(ModuleVmxctl, IdentOutputsAndRefusals)
 {
-    Station s(QStringLiteral("tk33,stream=none"));
+    StateBench s(QStringLiteral("tk33,stream=none"));
     const ToolResult id = s.Run({"tm", "ident"});
     EXPECT_RUN(id, 0);
     EXPECT_EQ(id.out,
@@ -140,7 +103,7 @@ TEST(ModuleVmxctl, IdentOutputsAndRefusals)
     EXPECT_RUN(s.Run({"tm", "power", "maybe"}), 2);
     EXPECT_RUN(s.Run({"boot", "ident", "--module"}), 2);
 
-    Station c(QStringLiteral("converter,stream=none"));
+    StateBench c(QStringLiteral("converter,stream=none"));
     const ToolResult refused = c.Run({"tm", "check", "--allowed", "0x08"});
     EXPECT_RUN(refused, 1);
     EXPECT_EQ(refused.out.trimmed(), QStringLiteral("kind=5"));

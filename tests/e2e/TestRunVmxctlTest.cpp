@@ -2,8 +2,7 @@
 // whose memories persist between runs: program 20 moves the sensor firmware into the test
 // module, programs 21 and 27 program a blank sensor's PIC and controller from it, and the
 // outcomes reach the status lines, the JSON of each unit and the report.
-#include "HexFile.h"
-#include "RunTool.h"
+#include "StateBench.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -17,39 +16,13 @@
 
 namespace {
 
-struct Bench {
-    QTemporaryDir dir;
-    QString profile;
-
+// The test definitions are for a QVR05.
+struct Bench : StateBench {
     explicit Bench(const QString& words)
-        : profile(QStringLiteral("--simulate=%1,state=%2,virtual")
-                      .arg(words, dir.filePath(QStringLiteral("state"))))
+        : StateBench(words, {QStringLiteral("--type"), QStringLiteral("5028143")})
     {
-    }
-    ToolResult Run(const QStringList& args)
-    {
-        return RunTool(QStringLiteral("vmxctl"),
-                       QStringList{QStringLiteral("--config-dir"), dir.path(), QStringLiteral("--type"),
-                                   QStringLiteral("5028143"), profile} +
-                           args);
-    }
-    QString File(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-    void Write(const char* name, const QByteArray& bytes) const
-    {
-        QFile f(File(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
     }
 };
-
-std::vector<quint8> SensorFirmware()
-{
-    std::vector<quint8> b(0x1C00);
-    for (size_t a = 0; a < b.size(); ++a)
-        b[a] = quint8((a * 7 + (a >> 8) * 13 + 1) & 0xFF);
-    b[0] = 0x02, b[1] = 0x01, b[2] = 0x00;
-    return b;
-}
 
 std::vector<quint8> PicImage()
 {

@@ -1,5 +1,6 @@
 // Text and workbook export and import of the measurement table, and the store rebuilt from it.
 #include "monitor/MeasFiles.h"
+#include "PythonScript.h"
 #include "RecordingHost.h"
 #include "app/Session.h"
 #include "monitor/MeasArray.h"
@@ -406,21 +407,6 @@ TEST(MeasFilesRoundTrip, LastStoreSlotIsExportedToo)
     EXPECT_EQ(dst.store.index(), 32000);
 }
 
-namespace {
-const char* kPython = "/usr/bin/python3";
-
-// Runs a Python script (with openpyxl) and returns its exit code; output goes to `out`.
-int Python(const QString& script, const QStringList& args, QString& out)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QString::fromLatin1(kPython), QStringList{"-c", script} + args);
-    if (!p.waitForStarted(10000) || !p.waitForFinished(120000)) return -1;
-    out = QString::fromUtf8(p.readAll());
-    return p.exitCode();
-}
-} // namespace
-
 TEST(MeasFilesWorkbook, ReadByAnIndependentReader)
 {
     Rig r;
@@ -472,7 +458,7 @@ assert ws.cell(row=15, column=1).value is None
 print('workbook ok')
 )PY");
     QString out;
-    EXPECT_EQ(Python(script, QStringList{file} + expected, out), 0) << out.toStdString();
+    EXPECT_EQ(vmx::test::RunPython(script, QStringList{file} + expected, out), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("workbook ok")) << out.toStdString();
 }
 
@@ -501,7 +487,7 @@ ws.cell(row=15, column=10, value='x')
 wb.save(sys.argv[1])
 )PY");
     QString out;
-    ASSERT_EQ(Python(script, {file}, out), 0) << out.toStdString();
+    ASSERT_EQ(vmx::test::RunPython(script, {file}, out), 0) << out.toStdString();
     ASSERT_TRUE(r.files.ImportExcel(file)) << r.Last().toStdString();
     EXPECT_EQ(r.files.LastFileVersion(), 110);
     EXPECT_EQ(r.table.Row(1), (QStringList{"0", "", "", "35", "900", "500", "400", "190", "200", "2", "128",
@@ -527,7 +513,7 @@ with zipfile.ZipFile(sys.argv[1], 'w') as z:
     z.writestr('xl/worksheets/sheet1.xml', '<worksheet><sheetData><row r="12"><c r="A12"><v>1</v></c>')
 )PY");
     QString out;
-    ASSERT_EQ(Python(script, {file}, out), 0) << out.toStdString();
+    ASSERT_EQ(vmx::test::RunPython(script, {file}, out), 0) << out.toStdString();
     EXPECT_FALSE(r.files.ImportExcel(file));
     EXPECT_EQ(r.Last(), "Excel-Import: Irgendein Fehler aufgetreten " + file);
     EXPECT_EQ(GetMaxItem(r.table), 4); // read before anything was cleared

@@ -1,6 +1,7 @@
 // The results of a production-test unit: the list of measured values, the verdict, the grid row
 // with its column rules, the temporary record file byte for byte, and the report workbook as an
 // independent reader (openpyxl) sees it.
+#include "PythonScript.h"
 #include "RecordingHost.h"
 
 #include "app/Clock.h"
@@ -88,18 +89,6 @@ struct Rig {
 QString Cell(const QString& text, int width)
 {
     return text.rightJustified(width, QLatin1Char(' '));
-}
-
-const char* kPython = "/usr/bin/python3";
-
-int Python(const QString& script, const QStringList& args, QString& out)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QString::fromLatin1(kPython), QStringList{"-c", script} + args);
-    if (!p.waitForStarted(10000) || !p.waitForFinished(120000)) return -1;
-    out = QString::fromUtf8(p.readAll());
-    return p.exitCode();
 }
 
 } // namespace
@@ -397,7 +386,7 @@ assert wb.active.title == 'Data'
 print('workbook ok')
 )PY");
     QString out;
-    EXPECT_EQ(Python(script, QStringList{file}, out), 0) << out.toStdString();
+    EXPECT_EQ(vmx::test::RunPython(script, QStringList{file}, out), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("workbook ok")) << out.toStdString();
 }
 
@@ -417,7 +406,7 @@ assert s['A9'].value == 'Unterschrift des Prüfers: ' and s['A12'].value == 'Dat
 print('empty ok')
 )PY");
     QString out;
-    EXPECT_EQ(Python(script, QStringList{file}, out), 0) << out.toStdString();
+    EXPECT_EQ(vmx::test::RunPython(script, QStringList{file}, out), 0) << out.toStdString();
 }
 
 TEST(TestResults, FailedSaveKeepsTheOldReportAndTheGrid)

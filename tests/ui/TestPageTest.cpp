@@ -22,25 +22,32 @@ using namespace vmx;
 using namespace vmx::ui;
 using namespace vmx::ui::test;
 
+namespace {
+// The harness's link is the simulated bench of `profile`; its program folder gets `testIni`
+// (in Windows-1252, as stations write it).
+void SimulatedStation(Harness& h, const char* profile, const QString& testIni)
+{
+    std::vector<sim::ConverterSpec> converters;
+    QString error;
+    ASSERT_TRUE(sim::ParseProfile(QLatin1String(profile), converters, error)) << error.toStdString();
+    h.links.simConverters = converters;
+    QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(testIni.toLatin1());
+}
+} // namespace
+
 TEST(TestPage, DefinitionsFromTestIniAndProgram20ThroughTheButtons)
 {
     QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
     Harness h;
-    std::vector<sim::ConverterSpec> converters;
-    QString error;
-    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,stream=none"), converters, error));
-    h.links.simConverters = converters;
-    {
-        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(
-            QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
-                           "[#ART_PRÜFUNG] \"Prüfung\",\"Firmware ins Prüfmittel\"\r\n"
-                           "[#PRÜFPROGRAMM] \"Programm\",\"20\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
-                           "//\r\n[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR06\"\r\n"
-                           "[#MASKE] \"Maske\",\"06xxxxxx\"\r\n")
-                .toLatin1());
-    }
+    SimulatedStation(
+        h, "tk33,stream=none",
+        QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                       "[#ART_PRÜFUNG] \"Prüfung\",\"Firmware ins Prüfmittel\"\r\n"
+                       "[#PRÜFPROGRAMM] \"Programm\",\"20\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
+                       "//\r\n[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR06\"\r\n"
+                       "[#MASKE] \"Maske\",\"06xxxxxx\"\r\n"));
     std::vector<quint8> fw(0x1C00);
     for (size_t a = 0; a < fw.size(); ++a)
         fw[a] = quint8(a ^ (a >> 7));
@@ -126,20 +133,12 @@ TEST(TestPage, UnitWalkedFromEntriesToTheResultGrid)
 {
     QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
     Harness h;
-    std::vector<sim::ConverterSpec> converters;
-    QString error;
-    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,stream=none"), converters, error));
-    h.links.simConverters = converters;
-    {
-        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
-                                 "[#ART_PRÜFUNG] \"Art der Prüfung\",\"Parameter\"\r\n"
-                                 "[#PRÜFPROGRAMM] \"Programm\",\"26\"\r\n[#SN_MIN] \"SN von\",\"1000\"\r\n"
-                                 "[#SN_MAX] \"SN bis\",\"1999\"\r\n[#PRÜFER] \"Prüfer\",\"Name\"\r\n"
-                                 "[#HERSTELLUNGSJAHR] \"Jahr\",\"JJ\"\r\n")
-                      .toLatin1());
-    }
+    SimulatedStation(h, "tk33,stream=none",
+                     QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                                    "[#ART_PRÜFUNG] \"Art der Prüfung\",\"Parameter\"\r\n"
+                                    "[#PRÜFPROGRAMM] \"Programm\",\"26\"\r\n[#SN_MIN] \"SN von\",\"1000\"\r\n"
+                                    "[#SN_MAX] \"SN bis\",\"1999\"\r\n[#PRÜFER] \"Prüfer\",\"Name\"\r\n"
+                                    "[#HERSTELLUNGSJAHR] \"Jahr\",\"JJ\"\r\n"));
     TMainForm& f = h.StartShown();
     h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
     h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
@@ -222,22 +221,14 @@ TEST(TestPage, UnitWalkedFromEntriesToTheResultGrid)
 TEST(TestPage, Program27ProgramsABlankSensorThroughTheButtons)
 {
     Harness h;
-    std::vector<sim::ConverterSpec> converters;
-    QString error;
-    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,blank,stream=none"), converters, error));
-    h.links.simConverters = converters;
-    {
-        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral(
-                      "[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
-                      "[#ART_PRÜFUNG] \"Prüfung\",\"Prüfmittel\"\r\n"
-                      "[#PRÜFPROGRAMM] \"Programm\",\"20\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
-                      "//\r\n[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
-                      "[#ART_PRÜFUNG] \"Prüfung\",\"SiLab\"\r\n"
-                      "[#PRÜFPROGRAMM] \"Programm\",\"27\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n")
-                      .toLatin1());
-    }
+    SimulatedStation(
+        h, "tk33,blank,stream=none",
+        QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                       "[#ART_PRÜFUNG] \"Prüfung\",\"Prüfmittel\"\r\n"
+                       "[#PRÜFPROGRAMM] \"Programm\",\"20\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"
+                       "//\r\n[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                       "[#ART_PRÜFUNG] \"Prüfung\",\"SiLab\"\r\n"
+                       "[#PRÜFPROGRAMM] \"Programm\",\"27\"\r\n[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n"));
     std::vector<quint8> fw(0x1C00);
     for (size_t a = 0; a < fw.size(); ++a)
         fw[a] = quint8(a * 7 + (a >> 8) * 13 + 1);
