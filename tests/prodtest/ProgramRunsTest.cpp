@@ -6,6 +6,10 @@
 
 #include <QDir>
 
+#include <algorithm>
+#include <ostream>
+#include <string>
+
 using namespace vmx;
 using test::StationRig;
 
@@ -215,6 +219,16 @@ struct Fault {
     const char* red;
     const char* column; // the heading of the grid column that shows the failure
 };
+void PrintTo(const Fault& f, std::ostream* os)
+{
+    *os << "program " << f.program << ", unit=" << f.unit;
+}
+std::string FaultName(const ::testing::TestParamInfo<Fault>& info)
+{
+    std::string unit = info.param.unit;
+    std::replace(unit.begin(), unit.end(), '-', '_');
+    return "Program" + std::to_string(info.param.program) + "_" + unit;
+}
 } // namespace
 
 class BadUnit : public ::testing::TestWithParam<Fault> {};
@@ -241,5 +255,5 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{5, "bad-amplitude", 11, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig", "Ampl 1"},
         Fault{5, "stuck-output", 16, "Schaltausgang Test 2: FEHLER, falscher Pegel: H", "Sw 2"},
         Fault{14, "no-answer", 6, "Kontrolle Firmware 1: FEHLER, keine Messung", "FW 1"},
-        Fault{14, "bad-amplitude", 18, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig",
-              "Ampl 1"}));
+        Fault{14, "bad-amplitude", 18, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig", "Ampl 1"}),
+    FaultName);
