@@ -107,3 +107,45 @@ TEST(StepsWindow, Program5UnitWalkedWithF6)
     EXPECT_EQ(f.station().testDefinitions().items.Ampl[3].Result, -1) << "reset for the next unit";
     EXPECT_EQ(f.station().testResults().grid.Cell(1, 0), QStringLiteral("1"));
 }
+
+TEST(StepsWindow, ShieldJudgedWithTheTwoRadioButtons)
+{
+    Harness h;
+    {
+        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                                 "[#PRÜFPROGRAMM] \"Programm\",\"9\"\r\n")
+                      .toUtf8());
+    }
+    TMainForm& f = h.StartShown();
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+    prodtest::TestRun& run = f.station().testRun();
+    // Step 3 shows the choice with "Widerstand > 3 Ohm" preselected.
+    run.TestStep = 3;
+    run.ControlProgress();
+    QCoreApplication::processEvents();
+    auto* ok = h.Find<QRadioButton>("RBShieldOK");
+    auto* nok = h.Find<QRadioButton>("RBShieldNOK");
+    ASSERT_NE(ok, nullptr);
+    ASSERT_NE(nok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("Widerstand 0 .. 3 Ohm"));
+    EXPECT_EQ(nok->text(), QStringLiteral("Widerstand > 3 Ohm"));
+    EXPECT_TRUE(ok->isVisible());
+    EXPECT_TRUE(nok->isChecked());
+    EXPECT_EQ(h.Find<QLabel>("LComment")->text(),
+              QStringLiteral("Messung Widerstand: Steckergehäuse <--> Sensorboden"));
+    // The operator measured 0.4 Ohm: step 4 passes, the buttons go.
+    ok->click();
+    run.ALNextExecute();
+    EXPECT_EQ(f.station().testDefinitions().data.ShieldResult, 1);
+    EXPECT_FALSE(ok->isVisible());
+    // Left at the preselection it fails.
+    run.TestStep = 3;
+    run.ControlProgress();
+    EXPECT_TRUE(nok->isChecked());
+    run.ALNextExecute();
+    EXPECT_EQ(f.station().testDefinitions().data.ShieldResult, 0);
+    EXPECT_EQ(run.TestStep, 4);
+}
