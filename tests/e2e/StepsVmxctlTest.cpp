@@ -2,6 +2,7 @@
 // virtual time: the simulated operator's hands follow the prompts, a good unit of the measuring
 // programs passes, faulty units fail at their step with its red text and a failed row, the
 // shield is the operator's judgement, and the interactive operator answers on the terminal.
+#include "GoodUnitDefinitions.h"
 #include "HexFile.h"
 #include "RunTool.h"
 
@@ -335,4 +336,68 @@ TEST(StepsVmxctl, ShippedMeasuringDefinitionsRun)
     EXPECT_TRUE(
         weak.err.contains(QStringLiteral("[5/11] Ampl Test 1: Schlauch gefüllt, FEHLER, Wert zu niedrig")))
         << weak.err.toStdString();
+}
+
+// Every step program through vmxctl: one good unit each, from step 0 back to step 0 with the
+// verdict "okay"; the programming runs on one bench whose module keeps what program 20 put in.
+TEST(StepsVmxctl, EveryProgramRunsAGoodUnit)
+{
+    const std::vector<int> programs = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  11, 12,
+                                       13, 14, 20, 21, 22, 24, 25, 26, 27, 28, 29};
+    QTemporaryDir dir;
+    QByteArray ini;
+    for (int p : programs) {
+        ini += "[TEST_CONDITION]\r\n";
+        for (const QString& line : vmx::test::GoodDefinition(p))
+            ini += line.toUtf8() + "\r\n";
+        ini += "//\r\n";
+    }
+    {
+        QFile f(dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ini);
+    }
+    ASSERT_TRUE(
+        vmx::test::WriteHexFile(dir.filePath(QStringLiteral("QVR05_V143.hex")), vmx::test::Firmware()));
+    ASSERT_TRUE(vmx::test::WriteHexFile(dir.filePath(QStringLiteral("PIC.hex")), vmx::test::PicFirmware()));
+    const QString state = dir.filePath(QStringLiteral("state"));
+    auto run = [&](int index, int program, bool kept) {
+        QStringList args = {
+            QStringLiteral("--config-dir"),
+            dir.path(),
+            QStringLiteral("--type"),
+            QStringLiteral("5028143"),
+            QStringLiteral("--simulate=%1,tube=empty,if=any,unit=good,virtual%2")
+                .arg(vmx::test::Module(program), kept ? QStringLiteral(",state=") + state : QString()),
+            QStringLiteral("test"),
+            QStringLiteral("run"),
+            QStringLiteral("--definition"),
+            QString::number(index),
+            QStringLiteral("--sn"),
+            QStringLiteral("1000"),
+            QStringLiteral("--tester"),
+            QStringLiteral("Weber"),
+            QStringLiteral("--year"),
+            QStringLiteral("26"),
+            QStringLiteral("--shield"),
+            QStringLiteral("ok")};
+        return RunTool(QStringLiteral("vmxctl"), args, 60000);
+    };
+    for (int n = 1; n <= 4; ++n) {
+        const ToolResult par = RunTool(
+            QStringLiteral("vmxctl"),
+            {QStringLiteral("--config-dir"), dir.path(), QStringLiteral("--type"), QStringLiteral("5028143"),
+             QStringLiteral("--simulate=tk33,virtual"), QStringLiteral("params"), QStringLiteral("standard"),
+             QStringLiteral("--out"), dir.filePath(QStringLiteral("QVR05_V10%1.hex").arg(n))});
+        EXPECT_TOOL(par, 0);
+    }
+    for (size_t i = 0; i < programs.size(); ++i) {
+        const int p = programs[i];
+        const bool programming = p == 20 || p == 21 || p == 22 || p == 27 || p == 28;
+        const ToolResult r = run(int(i), p, programming);
+        EXPECT_TOOL(r, 0) << "program " << p;
+        EXPECT_FALSE(r.err.contains(QStringLiteral("FEHLER"))) << "program " << p << "\n"
+                                                               << r.err.toStdString();
+        ExpectOneUnitInOrder(r.err, p);
+    }
 }
