@@ -1,5 +1,7 @@
 #include "ui/FormWidgets.h"
 
+#include <QKeySequence>
+
 #include <QTableWidget>
 
 #include <QMouseEvent>
@@ -75,6 +77,14 @@ QString TFileDialogText::QtFilter() const
                                                 : desc + QStringLiteral(" (") + pattern + QLatin1Char(')'));
     }
     return out.join(QStringLiteral(";;"));
+}
+
+QString KeyLabelText(const QString& portable)
+{
+    QStringList keys;
+    for (const QString& k : portable.split(QStringLiteral(" / ")))
+        keys << QKeySequence(k, QKeySequence::PortableText).toString(QKeySequence::NativeText);
+    return QStringLiteral("[ %1 ]").arg(keys.join(QStringLiteral(" / ")));
 }
 
 } // namespace vmx::ui

@@ -16,6 +16,9 @@ int Tag(const QObject* o, int fallback = -1);
 void SetTag(QObject* o, int tag);
 // Sets a grid cell's text, creating the item when there is none; outside the grid: nothing.
 void SetGridCell(QTableWidget* g, int row, int col, const QString& text);
+// "[ Alt+Del ]" for the portable key text "Alt+Del", written as the menus write shortcuts (in the
+// toolkit's current language); several keys separated by " / ".
+QString KeyLabelText(const QString& portable);
 
 // An edit with its own caption label; the label is a sibling placed by the page's layout.
 class LabeledEdit : public QLineEdit {

@@ -105,11 +105,15 @@ void TMainForm::ShowIdentPage()
 
 void TMainForm::ALGetIdentExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->Identify();
 }
 
 void TMainForm::ALSetIdSNExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     TestFocusChanged();
     station_->SetSerialNumber();
     UpdateDialog();
@@ -117,18 +121,24 @@ void TMainForm::ALSetIdSNExecute()
 
 void TMainForm::BTIdClearSNClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->ClearSerialNumber();
     UpdateDialog();
 }
 
 void TMainForm::BTIdGetCalClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->ReadCalibration();
     UpdateDialog();
 }
 
 void TMainForm::BTIdSetCalClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     TestFocusChanged();
     station_->WriteCalibration();
     UpdateDialog();
@@ -136,6 +146,8 @@ void TMainForm::BTIdSetCalClick()
 
 void TMainForm::BTIdClearCalClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->ClearCalibration();
     UpdateDialog();
 }

@@ -78,9 +78,19 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text = QSt
     return b;
 }
 
+// A label that shows a key as the menus show it ("[ Alt+Entf ]" in German, "[ Alt+Del ]" in
+// English): the key is kept in Qt's portable form and written out in the toolkit's language
+// with every caption update. Written the German way here ("Strg+R", "F6 / ENTER").
 QLabel* KeyLabel(QWidget* parent, const char* name, const char* key)
 {
-    QLabel* l = Label(parent, name, QStringLiteral("[ %1 ]").arg(Latin(key)));
+    QString portable = Latin(key);
+    portable.replace(QStringLiteral("Strg"), QStringLiteral("Ctrl"));
+    portable.replace(QStringLiteral("Entf"), QStringLiteral("Del"));
+    portable.replace(QStringLiteral("ESC"), QStringLiteral("Esc"));
+    portable.replace(QStringLiteral("ENTER"), QStringLiteral("Enter"));
+    QLabel* l = Label(parent, name, QString());
+    l->setProperty("keyLabel", portable);
+    l->setText(KeyLabelText(portable));
     l->setStyleSheet(QStringLiteral("color: #404040;"));
     return l;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QCheckBox;
+class QPushButton;
 class QRadioButton;
 
 namespace vmx::app {
@@ -29,12 +30,15 @@ public:
     void SetPlugged(bool plugged);
     // Reads the bench's state back into the controls (another bench may have been opened).
     void Refresh();
+    // The dock's texts in the program's language (0 German, 1 English).
+    void SetLanguage(int language);
 
 private:
     std::function<sim::Bench*()> bench_;
     app::Clock& clock_;
     QRadioButton* tube_[3] = {nullptr, nullptr, nullptr};
     QCheckBox* plugged_ = nullptr;
+    QPushButton* bubble_ = nullptr;
 };
 
 } // namespace vmx::ui
