@@ -247,13 +247,22 @@ void TMainForm::closeEvent(QCloseEvent* e)
 void TMainForm::PanelText(int panel, const QString& text)
 {
     if (panel < 0 || panel > 2) return;
-    panels_[panel]->setText(text);
+    QLabel* l = panels_[panel];
+    l->setProperty("fullText", text);
+    // The panels have a fixed width: a longer text is shortened with "…" and shown whole as
+    // the panel's tooltip (and, for panel 1, in the log window).
+    const int room =
+        l->contentsRect().width() - 2 * l->margin() - l->fontMetrics().horizontalAdvance(QLatin1Char('x'));
+    const QString shown = panel == 2 ? text : l->fontMetrics().elidedText(text, Qt::ElideRight, room);
+    l->setText(shown);
+    l->setToolTip(shown == text ? QString() : text);
+    l->setProperty("elidedText", shown != text);
     if (panel == 1 && stateForm_) stateForm_->AddMessage(text);
 }
 
 QString TMainForm::PanelTextOf(int panel) const
 {
-    return panel >= 0 && panel <= 2 ? panels_[panel]->text() : QString();
+    return panel >= 0 && panel <= 2 ? panels_[panel]->property("fullText").toString() : QString();
 }
 
 void TMainForm::ShowLComment(app::CommentColour colour, const QString& text)

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTranslator>
 
@@ -180,6 +181,20 @@ void TMainForm::UpdateCaptions()
 
 void TMainForm::ApplySpecialCaptions()
 {
+    // The grids' columns as wide as their headings in this language and their widest values.
+    if (auto* g = findChild<QTableView*>(QStringLiteral("StGRead")))
+        FitColumns(g,
+                   {QStringLiteral("000000"), QStringLiteral("00.00.0000"), QStringLiteral("00:00:00"),
+                    QStringLiteral("000"), QStringLiteral("00000"), QStringLiteral("00000"),
+                    QStringLiteral("00000"), QStringLiteral("00000"), QStringLiteral("00000"),
+                    QStringLiteral("00000"), QStringLiteral("00000"), QStringLiteral("00"),
+                    QStringLiteral("00"), QStringLiteral("00"), QStringLiteral("0000"), QStringLiteral("00")},
+                   {40, 60, 60});
+    if (auto* g = findChild<QTableView*>(QStringLiteral("StGBubbles")))
+        FitColumns(g, {QStringLiteral("000"), QStringLiteral("000000"), QStringLiteral("000"),
+                       QStringLiteral("000")});
+    for (QComboBox* c : findChildren<QComboBox*>())
+        if (c->property("fitToItems").toBool()) FitComboWidth(c);
     // Key labels as the menus write the keys.
     for (QLabel* l : findChildren<QLabel*>())
         if (l->property("keyLabel").isValid()) l->setText(KeyLabelText(l->property("keyLabel").toString()));

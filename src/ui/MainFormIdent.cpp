@@ -84,6 +84,8 @@ void TMainForm::UpdateIdentPage()
         for (int r = 0; r < 9; ++r)
             for (int c = 0; c < 3; ++c)
                 SetGridCell(StGCal, r, c, cal[std::size_t(r)][std::size_t(c)]);
+        // Headings in this language, sizes with one decimal, thresholds up to four digits.
+        FitColumns(StGCal, {QString(), QStringLiteral("00,0"), QStringLiteral("0000")}, {60, 40, 40});
     }
 }
 

@@ -332,9 +332,9 @@ void TMainForm::UpdatePanels()
         }
         p->setText(text);
         p->setAlignment(Qt::AlignCenter);
-        // "AUTO" has to fit the 17-pixel panel.
+        // "AUTO" fits its wider panel in a size that can be read.
         QFont font = p->font();
-        font.setPixelSize(look == sensor::PanelLook::Auto ? 6 : 11);
+        font.setPixelSize(look == sensor::PanelLook::Auto ? 10 : 11);
         p->setFont(font);
         p->setProperty("look", int(look));
         QString style = colour.isEmpty() ? QString() : QStringLiteral("background-color: %1;").arg(colour);
