@@ -3,19 +3,24 @@
 // events.
 #include "UiHarness.h"
 
+#include "HexFile.h"
+
 #include "sim/Bench.h"
 #include "sim/Profile.h"
 #include "ui/PWForm.h"
 #include "ui/StateForm.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace vmx;
 using namespace vmx::ui;
@@ -182,4 +187,86 @@ TEST(WindowState, ASecondTransferIsRefusedWhileADownloadPumpsEvents)
     // Afterwards a click works again.
     h.Find<QAbstractButton>("BTBootPing")->click();
     EXPECT_NE(f.PanelTextOf(1), f.TransferBusyText());
+}
+
+TEST(WindowState, NoOtherTransferStartsDuringAProductionStep)
+{
+    Harness h;
+    std::vector<sim::ConverterSpec> converters;
+    QString error;
+    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,stream=none"), converters, error));
+    h.links.simConverters = converters;
+    {
+        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                                 "[#ART_PRÜFUNG] \"Prüfung\",\"Firmware ins Prüfmittel\"\r\n"
+                                 "[#PRÜFPROGRAMM] \"Programm\",\"20\"\r\n"
+                                 "[#DATEI_FW_1] \"Firmware\",\"QVR.hex\"\r\n")
+                      .toLatin1());
+    }
+    std::vector<quint8> fw(0x1C00);
+    for (size_t a = 0; a < fw.size(); ++a)
+        fw[a] = quint8(a ^ (a >> 7));
+    ASSERT_TRUE(vmx::test::WriteHexFile(h.dir.filePath(QStringLiteral("QVR.hex")), fw));
+    h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=MANUFACTURER\n"));
+    TMainForm& f = h.StartShown();
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+
+    // While the step pumps events: a memory read, a parameter read, a boot-loader start (WEITER
+    // itself is switched off by the run meanwhile).
+    int clicks = 0, refused = 0;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (!f.TransferRunning() || clicks >= 3) return;
+        if (clicks == 0) h.Find<QAbstractButton>("BTMemRead")->click();
+        if (clicks == 1) h.Act("ALReadParameter")->trigger();
+        if (clicks == 2) {
+            EXPECT_FALSE(h.Act("ALNext")->isEnabled());
+            h.Find<QAbstractButton>("BTStartBoot")->click();
+        }
+        ++clicks;
+        if (f.PanelTextOf(1) == f.TransferBusyText()) ++refused;
+    });
+    clicker.start(0);
+    h.Find<QToolButton>("BTNext")->click();
+    clicker.stop();
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(refused, 3);
+    // The step ran to its end as without the clicks.
+    EXPECT_EQ(f.station().testRun().TestStep, 4);
+    EXPECT_EQ(f.station().moduleRecord().tk33ProgResult, 1);
+    const auto& segment = f.station().link().OpenSimBench()->module()->loader().flash();
+    EXPECT_TRUE(std::equal(fw.begin() + 0x800, fw.end(), segment.begin() + 0x200));
+    EXPECT_FALSE(f.TransferRunning());
+}
+
+TEST(WindowState, TheBootPageKeepsItsChoicesAcrossAModeChangeAndALanguageSwitch)
+{
+    Harness h;
+    h.WriteIni(QStringLiteral("[SETTINGS]\nMODE=SERVICE\n"));
+    TMainForm& f = h.StartShown();
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSBoot"));
+    h.Find<QAbstractButton>("RBMemXRAM")->click();
+    auto* start = h.Find<QLineEdit>("EditStartAddr");
+    start->setText(QStringLiteral("10"));
+    Q_EMIT start->editingFinished();
+    h.Find<QAbstractButton>("RBMCUType332")->click();
+    h.Find<QAbstractButton>("BABSImport")->click();
+    const QString end = h.Find<QLineEdit>("EditEndAddr")->text();
+    const int dumpLines = h.Find<QListWidget>("ListBoxBoot")->count();
+
+    ChangeMode(h, "9684");
+    h.Act("MILEn")->trigger();
+    ChangeMode(h, "6874");
+    h.Act("MILDt")->trigger();
+    EXPECT_EQ(h.Find<QTabWidget>("PC1")->currentWidget()->objectName(), QStringLiteral("TSBoot"));
+    EXPECT_TRUE(h.Find<QAbstractButton>("RBMemXRAM")->isChecked());
+    EXPECT_EQ(start->text(), QStringLiteral("0010"));
+    EXPECT_EQ(h.Find<QLineEdit>("EditEndAddr")->text(), end);
+    EXPECT_TRUE(h.Find<QAbstractButton>("RBMCUType332")->isChecked());
+    EXPECT_TRUE(h.Find<QAbstractButton>("BABSImport")->isChecked());
+    EXPECT_EQ(h.Find<QListWidget>("ListBoxBoot")->count(), dumpLines);
+    EXPECT_EQ(f.station().bootLoader().rangeStart[boot::KindXram], 0x10u);
 }
