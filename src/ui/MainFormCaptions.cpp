@@ -193,6 +193,12 @@ void TMainForm::ApplySpecialCaptions()
     if (auto* g = findChild<QTableView*>(QStringLiteral("StGBubbles")))
         FitColumns(g, {QStringLiteral("000"), QStringLiteral("000000"), QStringLiteral("000"),
                        QStringLiteral("000")});
+    if (auto* sec = findChild<QListWidget*>(QStringLiteral("CBLSecurity"))) {
+        int h = 2 * sec->frameWidth();
+        for (int i = 0; i < sec->count(); ++i)
+            h += sec->sizeHintForRow(i);
+        sec->setFixedHeight(h);
+    }
     for (QComboBox* c : findChildren<QComboBox*>())
         if (c->property("fitToItems").toBool()) FitComboWidth(c);
     // Key labels as the menus write the keys.

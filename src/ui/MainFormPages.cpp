@@ -630,11 +630,15 @@ QWidget* TMainForm::CreateSettingsPage3()
     ll->addWidget(Label(lists, "LTestBurstCt"), r, 0);
     ll->addWidget(ParamCombo(lists, "CBTestBurstCt"), r, 1);
     ll->addWidget(ParamCheck(lists, "ChBTestBurst", QStringLiteral("V")), r++, 2);
-    ll->addWidget(Label(lists, "LSecurity"), r++, 0);
+    // The self-tests beside the lists, all lines at once: its height follows its lines
+    // (ApplySpecialCaptions), its width its longest line.
+    ll->addWidget(Label(lists, "LSecurity"), 0, 3);
     auto* sec = Make<QListWidget>(lists, "CBLSecurity");
-    sec->setMaximumHeight(7 * 18 + 6);
+    sec->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    sec->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     connect(sec, &QListWidget::itemChanged, this, [this, sec] { EditChange(sec); });
-    ll->addWidget(sec, r++, 0, 1, 3);
+    ll->addWidget(sec, 1, 3, std::max(1, r - 1), 1, Qt::AlignTop);
+    ll->setRowStretch(r, 1);
     lay->addWidget(lists, 0, 1);
 
     QGroupBox* gain = Group(TSSet3, "GBGainTest");

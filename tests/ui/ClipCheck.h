@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -227,6 +228,16 @@ inline void Combo(std::vector<ClippedText>& out, const QComboBox* c)
     Add(out, c, WidgetName(c), c->itemText(at), need, c->width());
 }
 
+// A short list (check list, choice list) shows all its lines without scrolling.
+inline void List(std::vector<ClippedText>& out, const QListWidget* l)
+{
+    if (l->count() == 0 || l->count() > 12) return;
+    int need = 2 * l->frameWidth();
+    for (int i = 0; i < l->count(); ++i)
+        need += l->visualItemRect(l->item(i)).height();
+    Add(out, l, WidgetName(l), l->item(l->count() - 1)->text(), need, l->height(), true);
+}
+
 // The text margin an item view gives a cell on each side.
 inline int CellMargin(const QWidget* view)
 {
@@ -299,6 +310,10 @@ inline std::vector<ClippedText> ClippedTexts(const QWidget* root, int maxRows = 
         all << w;
     for (const QWidget* w : all) {
         if (!w->isVisible() || w->width() <= 0 || w->height() <= 0) continue;
+        if (auto* lw = qobject_cast<const QListWidget*>(w)) {
+            List(out, lw);
+            continue;
+        }
         if (auto* v = qobject_cast<const QTableView*>(w)) {
             Header(out, v, v->horizontalHeader());
             Header(out, v, v->verticalHeader());

@@ -4,6 +4,8 @@
 #include "ClipCheck.h"
 #include "UiHarness.h"
 
+#include "ui/SimulatorPanel.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -62,6 +64,12 @@ std::vector<PageFindings> CheckAllPages(Harness& h, const QString& lang, const Q
     auto* pc1 = h.Find<QTabWidget>("PC1");
     auto visit = [&](QWidget* page, const QString& name) {
         QCoreApplication::processEvents();
+        // The page fits the window's default size: it does not push the window larger (the
+        // Simulator dock beside the pages aside).
+        const int dock =
+            f.SimulatorPanel() && f.SimulatorPanel()->isVisible() ? f.SimulatorPanel()->width() + 8 : 0;
+        EXPECT_LE(f.height(), 700) << qPrintable(name);
+        EXPECT_LE(f.width(), 1040 + dock) << qPrintable(name);
         PageFindings pf{lang, type, name, ClippedTexts(page)};
         found.push_back(pf);
         if (save) {
