@@ -17,6 +17,7 @@ const QColor kRed(0xFF, 0x00, 0x00);
 const QColor kLime(0x00, 0xFF, 0x00);
 const QColor kGreen(0x00, 0x80, 0x00);
 const QColor kBlue(0x00, 0x00, 0xFF);
+const QColor kLightBlue(0x50, 0xA0, 0xFF);
 const QColor kYellow(0xFF, 0xFF, 0x00);
 const QColor kWhite(0xFF, 0xFF, 0xFF);
 
@@ -87,7 +88,10 @@ void DiagramRenderer::DrawBitmapSchedule(const Scale& scale)
     }
     TextAt(p, 3, 342, QStringLiteral("OUT/"), kYellow);
     TextAt(p, 43, 342, QStringLiteral("BubbleAvg"), kRed);
-    TextAt(p, 600, 335, QStringLiteral("Limit= "), kBlue);
+    // Ends left of the threshold field that the window lays over the diagram at x 640, in a
+    // blue light enough to read on black.
+    const QString limit = QStringLiteral("Limit=");
+    TextAt(p, 636 - p.fontMetrics().horizontalAdvance(limit), 335, limit, kLightBlue);
 }
 
 void DiagramRenderer::NoteBackground()

@@ -1,10 +1,20 @@
 #include "ui/FormWidgets.h"
 
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QKeySequence>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QTableView>
+
 #include <QTableWidget>
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVariant>
+
+#include <cmath>
 
 namespace vmx::ui {
 
@@ -75,6 +85,46 @@ QString TFileDialogText::QtFilter() const
                                                 : desc + QStringLiteral(" (") + pattern + QLatin1Char(')'));
     }
     return out.join(QStringLiteral(";;"));
+}
+
+QString KeyLabelText(const QString& portable)
+{
+    QStringList keys;
+    for (const QString& k : portable.split(QStringLiteral(" / ")))
+        keys << QKeySequence(k, QKeySequence::PortableText).toString(QKeySequence::NativeText);
+    return QStringLiteral("[ %1 ]").arg(keys.join(QStringLiteral(" / ")));
+}
+
+void FitColumns(QTableView* grid, const QStringList& widest, const QList<int>& least)
+{
+    const QAbstractItemModel* m = grid->model();
+    if (!m) return;
+    // Fractional widths rounded up: the view elides a text a fraction of a pixel too wide.
+    const QFontMetricsF fm(grid->font());
+    // The item view's text margin on both sides, and a pixel for the grid line.
+    const int margin = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 1;
+    const int rows = std::min(m->rowCount(), 100);
+    for (int c = 0; c < m->columnCount(); ++c) {
+        qreal w = fm.horizontalAdvance(widest.value(c));
+        for (int r = 0; r < rows; ++r)
+            w = std::max(w, fm.horizontalAdvance(m->index(r, c).data(Qt::DisplayRole).toString()));
+        grid->setColumnWidth(c, std::max(int(std::ceil(w)) + margin, least.value(c, 40)));
+    }
+}
+
+void FitComboWidth(QComboBox* box)
+{
+    const QFontMetrics fm(box->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, fm.horizontalAdvance(box->itemText(i)));
+    QStyleOptionComboBox opt;
+    opt.initFrom(box);
+    opt.editable = box->isEditable();
+    opt.frame = box->hasFrame();
+    // The toolkit sizes a list box by its texts' ink; painted, a text takes its advance.
+    box->setMinimumWidth(
+        box->style()->sizeFromContents(QStyle::CT_ComboBox, &opt, QSize(widest, fm.height()), box).width());
 }
 
 } // namespace vmx::ui

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+class QComboBox;
+class QTableView;
 class QTableWidget;
 
 namespace vmx::ui {
@@ -16,6 +18,15 @@ int Tag(const QObject* o, int fallback = -1);
 void SetTag(QObject* o, int tag);
 // Sets a grid cell's text, creating the item when there is none; outside the grid: nothing.
 void SetGridCell(QTableWidget* g, int row, int col, const QString& text);
+// "[ Alt+Del ]" for the portable key text "Alt+Del", written as the menus write shortcuts (in the
+// toolkit's current language); several keys separated by " / ".
+QString KeyLabelText(const QString& portable);
+// Widens each column of a grid to its widest text: the cells it holds now (headings included)
+// and the widest value its format gives (`widest[c]`, e.g. "00.00.0000" for a date); a column
+// is never narrower than `least[c]` (the grid's own widths; missing: 40).
+void FitColumns(QTableView* grid, const QStringList& widest, const QList<int>& least = {});
+// Gives a list box at least the width its widest entry takes when it is painted.
+void FitComboWidth(QComboBox* box);
 
 // An edit with its own caption label; the label is a sibling placed by the page's layout.
 class LabeledEdit : public QLineEdit {

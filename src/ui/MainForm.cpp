@@ -3,6 +3,7 @@
 
 #include "app/TextHelpers.h"
 #include "ui/FormWidgets.h"
+#include "ui/HelpWindow.h"
 #include "ui/PWForm.h"
 #include "ui/StateForm.h"
 
@@ -63,6 +64,7 @@ TMainForm::TMainForm(const MonitorOptions& options, MainFormEnv env, QWidget* pa
 TMainForm::~TMainForm()
 {
     qApp->removeEventFilter(this);
+    if (qtCatalogue_) QCoreApplication::removeTranslator(qtCatalogue_);
     // The station (and its table model) goes before the widgets: the grid lets go of it first.
     if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) {
         if (grid->selectionModel()) grid->selectionModel()->disconnect(this);
@@ -245,13 +247,22 @@ void TMainForm::closeEvent(QCloseEvent* e)
 void TMainForm::PanelText(int panel, const QString& text)
 {
     if (panel < 0 || panel > 2) return;
-    panels_[panel]->setText(text);
+    QLabel* l = panels_[panel];
+    l->setProperty("fullText", text);
+    // The panels have a fixed width: a longer text is shortened with "…" and shown whole as
+    // the panel's tooltip (and, for panel 1, in the log window).
+    const int room =
+        l->contentsRect().width() - 2 * l->margin() - l->fontMetrics().horizontalAdvance(QLatin1Char('x'));
+    const QString shown = panel == 2 ? text : l->fontMetrics().elidedText(text, Qt::ElideRight, room);
+    l->setText(shown);
+    l->setToolTip(shown == text ? QString() : text);
+    l->setProperty("elidedText", shown != text);
     if (panel == 1 && stateForm_) stateForm_->AddMessage(text);
 }
 
 QString TMainForm::PanelTextOf(int panel) const
 {
-    return panel >= 0 && panel <= 2 ? panels_[panel]->text() : QString();
+    return panel >= 0 && panel <= 2 ? panels_[panel]->property("fullText").toString() : QString();
 }
 
 void TMainForm::ShowLComment(app::CommentColour colour, const QString& text)
@@ -261,11 +272,11 @@ void TMainForm::ShowLComment(app::CommentColour colour, const QString& text)
     LComment->setText(text);
 }
 
-app::AskResult TMainForm::Ask(app::AskIcon icon, app::AskButtons buttons, const QString& text,
-                              const QString& caption)
+std::unique_ptr<QMessageBox> TMainForm::QuestionBox(app::AskIcon icon, app::AskButtons buttons,
+                                                    const QString& text, const QString& caption)
 {
-    if (env_.ask) return env_.ask(icon, buttons, text, caption);
-    QMessageBox box(this);
+    auto owned = std::make_unique<QMessageBox>(this);
+    QMessageBox& box = *owned;
     switch (icon) {
     case app::AskIcon::None:
         box.setIcon(QMessageBox::NoIcon);
@@ -299,7 +310,15 @@ app::AskResult TMainForm::Ask(app::AskIcon icon, app::AskButtons buttons, const 
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
-    switch (box.exec()) {
+    return owned;
+}
+
+app::AskResult TMainForm::Ask(app::AskIcon icon, app::AskButtons buttons, const QString& text,
+                              const QString& caption)
+{
+    if (env_.ask) return env_.ask(icon, buttons, text, caption);
+    const std::unique_ptr<QMessageBox> box = QuestionBox(icon, buttons, text, caption);
+    switch (box->exec()) {
     case QMessageBox::Ok:
         return app::AskResult::Ok;
     case QMessageBox::Yes:
@@ -349,6 +368,26 @@ void TMainForm::SetClipboardText(const QString& text)
 QString TMainForm::ClipboardText()
 {
     return QGuiApplication::clipboard()->text();
+}
+
+TMainForm::TransferLock::TransferLock(TMainForm& form) : form_(form), owner_(!form.transferring_)
+{
+    if (owner_)
+        form_.transferring_ = true;
+    else
+        form_.PanelText(1, form_.TransferBusyText());
+}
+
+TMainForm::TransferLock::~TransferLock()
+{
+    if (owner_) form_.transferring_ = false;
+}
+
+QString TMainForm::TransferBusyText() const
+{
+    return session_->language() == 1
+               ? QStringLiteral("A transfer is running: please wait until it has ended.")
+               : QStringLiteral("Eine Übertragung läuft: bitte warten, bis sie beendet ist.");
 }
 
 void TMainForm::SetBusy(bool busy)
@@ -482,17 +521,32 @@ void TMainForm::BTStGridHelpClick()
     if (auto* b = findChild<QPushButton*>(QStringLiteral("BTStGridHelp"))) b->setText(Msg(show ? 224 : 223));
 }
 
-void TMainForm::MIHelpDocClick()
+QString TMainForm::HelpDocumentFile() const
 {
     const QString name = QStringLiteral("HelpOverview") +
                          (session_->language() == 1 ? QStringLiteral("E.htm") : QStringLiteral("D.htm"));
-    const QUrl url =
-        QUrl::fromLocalFile(QDir(session_->programDir()).filePath(QStringLiteral("Doc/") + name));
-    // A document that cannot be opened is not reported.
-    if (env_.openUrl)
-        env_.openUrl(url);
-    else
-        QDesktopServices::openUrl(url);
+    return QDir(session_->programDir()).filePath(QStringLiteral("Doc/") + name);
+}
+
+void TMainForm::MIHelpDocClick()
+{
+    const QString file = HelpDocumentFile();
+    const QUrl url = QUrl::fromLocalFile(file);
+    const bool opened = env_.openUrl ? env_.openUrl(url) : QDesktopServices::openUrl(url);
+    // Without a desktop that opens it (no browser, no display service) the program shows the
+    // manual itself.
+    if (!opened) ShowHelpWindow();
+}
+
+void TMainForm::ShowHelpWindow()
+{
+    if (!helpWindow_) helpWindow_ = new THelpWindow(this);
+    helpWindow_->ShowDocument(HelpDocumentFile(), session_->language() == 1
+                                                      ? QStringLiteral("Help document not found: ")
+                                                      : QStringLiteral("Hilfedokument nicht gefunden: "));
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
 }
 
 void TMainForm::MIDrawDiaClick(QAction* item)

@@ -26,6 +26,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMessageBox;
 class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
@@ -34,11 +35,13 @@ class QTabWidget;
 class QTableWidget;
 class QTableView;
 class QTimer;
+class QTranslator;
 class QWidget;
 
 namespace vmx::ui {
 
 class LabeledEdit;
+class THelpWindow;
 class TPaintBox;
 class TPWForm;
 class TStateForm;
@@ -84,6 +87,11 @@ public:
     TPWForm* PWForm() const { return pwForm_; }
     // The "Simulator" dock; null without a simulated bench.
     TSimulatorPanel* SimulatorPanel() const { return simPanel_; }
+    // The program's own help window; null until the manual was shown there.
+    THelpWindow* HelpWindow() const { return helpWindow_; }
+    // The manual in the current language (Doc/HelpOverviewD.htm or ...E.htm).
+    QString HelpDocumentFile() const;
+    void ShowHelpWindow();
 
     // Host
     void PanelText(int panel, const QString& text) override;
@@ -99,6 +107,9 @@ public:
     void Progress(qint64 done, qint64 total) override;
 
     QString PanelTextOf(int panel) const;
+    // The message box Ask shows (not yet shown): icon, texts and the standard buttons.
+    std::unique_ptr<QMessageBox> QuestionBox(app::AskIcon icon, app::AskButtons buttons, const QString& text,
+                                             const QString& caption = QString());
 
     // Captions and language
     void UpdateCaptions();
@@ -157,6 +168,12 @@ public:
     void DeleteStGMV();
     void ScanTestIniFile();
     int TestStep = 0;
+
+    // True while a transfer (boot loader, parameters, identification, module, file import)
+    // runs; a click meanwhile is refused.
+    bool TransferRunning() const { return transferring_; }
+    // The status text of such a refused click, in the current language.
+    QString TransferBusyText() const;
 
     // The paint box's size.
     static constexpr int kDiagramWidth = 740;
@@ -251,6 +268,25 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    // One transfer at a time. A transfer pumps events while it waits, so a click on another
+    // transfer button would start that one inside it; such a click is ignored and says so.
+    class TransferLock {
+    public:
+        explicit TransferLock(TMainForm& form);
+        ~TransferLock();
+        TransferLock(const TransferLock&) = delete;
+        TransferLock& operator=(const TransferLock&) = delete;
+        explicit operator bool() const { return owner_; }
+
+    private:
+        TMainForm& form_;
+        bool owner_;
+    };
+    bool transferring_ = false;
+    // The two import buttons without the lock: the download asks through them itself.
+    void HexImport();
+    void AbsImport();
+
     // StationView: what the core tells the window.
     void AcquisitionChanged() override;
     void TimerIntervalChanged(int ms) override;
@@ -340,6 +376,11 @@ private:
     void RebuildLinkMenu();
 
     // Captions (MainFormCaptions.cpp)
+    // Qt's own texts (standard buttons, file dialogs, key names) in the program's language:
+    // the toolkit's German catalogue while German is active, its built-in English otherwise.
+    void ApplyQtCatalogue();
+    QTranslator* qtCatalogue_ = nullptr;
+    int qtCatalogueLanguage_ = -1;
     void ApplyCaption(QObject* o, int prop, const QString& text);
     void ApplySpecialCaptions();
     void UpdateMenuCaption(QAction* item, const QString& caption);
@@ -375,6 +416,7 @@ private:
     TStateForm* stateForm_ = nullptr;
     TPWForm* pwForm_ = nullptr;
     TSimulatorPanel* simPanel_ = nullptr;
+    THelpWindow* helpWindow_ = nullptr;
     void CreateSimulatorPanel();
     QProgressBar* progress_ = nullptr;
 

@@ -64,8 +64,12 @@ void TMainForm::InitBootState()
     if (!progress_) {
         progress_ = new QProgressBar(statusBar());
         progress_->setObjectName(QStringLiteral("PBTransfer"));
-        progress_->setMaximumWidth(160);
+        // Wide enough to read at a glance beside the status panels, with its percentage.
+        progress_->setMinimumWidth(220);
+        progress_->setMaximumWidth(320);
+        progress_->setMinimumHeight(progress_->fontMetrics().height() + 6);
         progress_->setTextVisible(true);
+        progress_->setFormat(QStringLiteral("%p %"));
         progress_->hide();
         statusBar()->addPermanentWidget(progress_);
     }
@@ -76,9 +80,9 @@ void TMainForm::InitBootState()
 bool TMainForm::PickDownloadFile(bool abs)
 {
     if (abs)
-        BTBootABSImportClick();
+        AbsImport();
     else
-        BTBootHexImportClick();
+        HexImport();
     return true;
 }
 
@@ -208,23 +212,31 @@ void TMainForm::EditBootAddrExit(QLineEdit* edit)
 
 void TMainForm::BTBootStartClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->bootLoader().BootStart();
 }
 
 void TMainForm::BTBootResetClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     station_->bootLoader().BootRestart(BootChannel());
 }
 
 void TMainForm::BTBootPingClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     station_->bootLoader().BootPing(BootChannel());
 }
 
 void TMainForm::BTBootIdentClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     station_->bootLoader().BootIdent();
 }
@@ -246,6 +258,8 @@ template <class Op> void EachCheckedKind(const QObject* form, station::Station& 
 
 void TMainForm::BTBootMemReadClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->ReadMemory(BootChannel(), kind, start, end);
@@ -255,6 +269,8 @@ void TMainForm::BTBootMemReadClick()
 
 void TMainForm::BTBootMemWriteClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->WriteMemory(BootChannel(), kind, start, end);
@@ -263,6 +279,8 @@ void TMainForm::BTBootMemWriteClick()
 
 void TMainForm::BTBootMemEraseClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->EraseMemory(BootChannel(), kind, start, end);
@@ -272,6 +290,8 @@ void TMainForm::BTBootMemEraseClick()
 
 void TMainForm::BTBootMemVerifyClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
         return station_->VerifyMemory(BootChannel(), kind, start, end);
@@ -301,6 +321,13 @@ QString TMainForm::PickFile(const char* dialog, const QString& title, const QStr
 
 void TMainForm::BTBootHexImportClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
+    HexImport();
+}
+
+void TMainForm::HexImport()
+{
     const auto checked = CheckedKinds(this);
     const quint32 limit = CheckedKindLimit(checked);
     const QString file = PickFile("OpenHexFile", Msg(kMsgOpenHexTitle), Msg(kMsgHexFilter), false,
@@ -318,6 +345,8 @@ void TMainForm::BTBootHexImportClick()
 
 void TMainForm::BTBootHexExportClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     const auto checked = CheckedKinds(this);
     const int kind = HexKind(checked);
     const quint32 limit = CheckedKindLimit(checked);
@@ -332,6 +361,13 @@ void TMainForm::BTBootHexExportClick()
 }
 
 void TMainForm::BTBootABSImportClick()
+{
+    const TransferLock lock(*this);
+    if (!lock) return;
+    AbsImport();
+}
+
+void TMainForm::AbsImport()
 {
     const QString file = PickFile("OpenAbsFile", Msg(kMsgOpenAbsTitle), Msg(kMsgAbsFilter), false,
                                   station_->download().absFile);
@@ -361,11 +397,15 @@ bool TMainForm::DownLoad()
 
 void TMainForm::BTDownloadClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     DownLoad();
 }
 
 void TMainForm::JmpDownloadClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     ALStopExecute();
     PC1->setCurrentWidget(TSBoot);
     ProcessMessages();

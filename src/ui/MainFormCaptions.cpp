@@ -2,8 +2,10 @@
 #include "lang/Messages.h"
 #include "ui/CaptionTable.h"
 #include "ui/FormWidgets.h"
+#include "ui/HelpWindow.h"
 #include "ui/MainForm.h"
 #include "ui/PWForm.h"
+#include "ui/SimulatorPanel.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -11,12 +13,15 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
+#include <QTranslator>
 
 namespace vmx::ui {
 
@@ -124,8 +129,33 @@ void TMainForm::ApplyCaption(QObject* o, int propIndex, const QString& text)
     }
 }
 
+void TMainForm::ApplyQtCatalogue()
+{
+    const int language = session_->language();
+    if (language == qtCatalogueLanguage_) return;
+    qtCatalogueLanguage_ = language;
+    if (qtCatalogue_) {
+        QCoreApplication::removeTranslator(qtCatalogue_);
+        delete qtCatalogue_;
+        qtCatalogue_ = nullptr;
+    }
+    if (language == 1) return; // Qt's own texts are English
+    auto* t = new QTranslator(this);
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!t->load(QStringLiteral("qtbase_de"), dir)) {
+        delete t;
+        // The window works without it; its dialogs' buttons stay English.
+        PanelText(1, QStringLiteral("Qt-Übersetzung nicht gefunden: %1/qtbase_de.qm").arg(dir));
+        return;
+    }
+    QCoreApplication::installTranslator(t);
+    qtCatalogue_ = t;
+}
+
 void TMainForm::UpdateCaptions()
 {
+    // First Qt's catalogue: the menu's shortcut texts and the key labels below use it.
+    ApplyQtCatalogue();
     // One pass over the children finds every named control, actions and menus included.
     QHash<QString, QObject*> byName;
     const QList<QObject*> all = findChildren<QObject*>();
@@ -144,10 +174,36 @@ void TMainForm::UpdateCaptions()
     }
     ApplySpecialCaptions();
     if (pwForm_) pwForm_->UpdateCaptions();
+    if (simPanel_) simPanel_->SetLanguage(session_->language());
+    // An open manual follows the language.
+    if (helpWindow_ && helpWindow_->isVisible()) ShowHelpWindow();
 }
 
 void TMainForm::ApplySpecialCaptions()
 {
+    // The grids' columns as wide as their headings in this language and their widest values.
+    if (auto* g = findChild<QTableView*>(QStringLiteral("StGRead")))
+        FitColumns(g,
+                   {QStringLiteral("000000"), QStringLiteral("00.00.0000"), QStringLiteral("00:00:00"),
+                    QStringLiteral("000"), QStringLiteral("00000"), QStringLiteral("00000"),
+                    QStringLiteral("00000"), QStringLiteral("00000"), QStringLiteral("00000"),
+                    QStringLiteral("00000"), QStringLiteral("00000"), QStringLiteral("00"),
+                    QStringLiteral("00"), QStringLiteral("00"), QStringLiteral("0000"), QStringLiteral("00")},
+                   {40, 60, 60});
+    if (auto* g = findChild<QTableView*>(QStringLiteral("StGBubbles")))
+        FitColumns(g, {QStringLiteral("000"), QStringLiteral("000000"), QStringLiteral("000"),
+                       QStringLiteral("000")});
+    if (auto* sec = findChild<QListWidget*>(QStringLiteral("CBLSecurity"))) {
+        int h = 2 * sec->frameWidth();
+        for (int i = 0; i < sec->count(); ++i)
+            h += sec->sizeHintForRow(i);
+        sec->setFixedHeight(h);
+    }
+    for (QComboBox* c : findChildren<QComboBox*>())
+        if (c->property("fitToItems").toBool()) FitComboWidth(c);
+    // Key labels as the menus write the keys.
+    for (QLabel* l : findChildren<QLabel*>())
+        if (l->property("keyLabel").isValid()) l->setText(KeyLabelText(l->property("keyLabel").toString()));
     // Refresh items: their cycle count and " Cycle" / " Cycles".
     for (QAction* a : drawDiaItems_) {
         const int tag = Tag(a);

@@ -98,16 +98,22 @@ int TMainForm::BubbleTestTime() const
 
 void TMainForm::ALQVRResetExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->Restart();
 }
 
 void TMainForm::ALSetConfigExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->SetOutputMode(SerialModeIndex(), LedFromBoxes());
 }
 
 void TMainForm::ALSetLEDExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     UpdateLEDControls();
     if (!session_->sensor.Has(app::Cap::Led)) return;
     station_->SetLed(SerialModeIndex(), LedFromBoxes());
@@ -115,12 +121,16 @@ void TMainForm::ALSetLEDExecute()
 
 void TMainForm::ALBubbleTestExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->settings.bubbleTestTime = BubbleTestTime();
     station_->BubbleTest(SerialModeIndex());
 }
 
 void TMainForm::ALAmplDecExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station::StationSettings& st = station_->settings;
     const int speed = EditNumber(findChild<QLineEdit*>(QStringLiteral("EAmplDecTemp")), st.amplControlTime);
     st.amplControlTime = qBound(1, speed, 65535);
@@ -129,16 +139,30 @@ void TMainForm::ALAmplDecExecute()
 
 void TMainForm::ALPowerOnExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) {
+        // The click has already moved the check mark; nothing was sent.
+        act("ALPowerOn")->setChecked(!act("ALPowerOn")->isChecked());
+        return;
+    }
     station_->SetPower(act("ALPowerOn")->isChecked());
 }
 
 void TMainForm::ALSwitchIFExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) {
+        // The click has already moved the check mark; nothing was sent.
+        act("ALSwitchIF")->setChecked(!act("ALSwitchIF")->isChecked());
+        return;
+    }
     station_->SelectChannel(act("ALSwitchIF")->isChecked());
 }
 
 void TMainForm::BTStartServiceClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     if (auto* cb = findChild<QComboBox*>(QStringLiteral("CBMSerialMode")))
         if (cb->count() > sensor::DeviceCommands::kServiceMode)
             cb->setCurrentIndex(sensor::DeviceCommands::kServiceMode);
@@ -158,6 +182,8 @@ bool TMainForm::SetPowerAutomatically()
 
 void TMainForm::BTSetGainTestClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     auto* grid = findChild<QTableWidget*>(QStringLiteral("StGainTesttemp"));
     auto* cb = findChild<QComboBox*>(QStringLiteral("CBGainTest"));
     station_->settings.gainTestIndex = sensor::DeviceCommands::GainStepOfItem(cb ? cb->currentIndex() : -1);

@@ -51,6 +51,8 @@ std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f, std::function<void()> re
 
 void TMainForm::MIExportExcelClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     QString name = AskFileName("SaveDialog1", true, lastExcelName_, true);
     if (name.isEmpty()) return;
     // The workbook is always written as .xlsx; a name without that extension gets it.
@@ -66,6 +68,8 @@ void TMainForm::MIExportExcelClick()
 
 void TMainForm::MIExportTextClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     QString name = AskFileName("SaveDialog2", true, lastTextName_, false);
     if (name.isEmpty()) return;
     if (!EndsWith(name, ".txt")) name += QStringLiteral(".txt");
@@ -77,6 +81,8 @@ void TMainForm::MIExportTextClick()
 
 void TMainForm::MIImportExcelClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     const QString name = AskFileName("OpenDialog1", false, lastExcelName_, true);
     if (name.isEmpty()) return;
     lastExcelName_ = name;
@@ -93,6 +99,8 @@ void TMainForm::MIImportExcelClick()
 
 void TMainForm::MIImportTextClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     const QString name = AskFileName("OpenDialog2", false, lastTextName_, false);
     if (name.isEmpty()) return;
     lastTextName_ = name;

@@ -84,6 +84,8 @@ void TMainForm::UpdateIdentPage()
         for (int r = 0; r < 9; ++r)
             for (int c = 0; c < 3; ++c)
                 SetGridCell(StGCal, r, c, cal[std::size_t(r)][std::size_t(c)]);
+        // Headings in this language, sizes with one decimal, thresholds up to four digits.
+        FitColumns(StGCal, {QString(), QStringLiteral("00,0"), QStringLiteral("0000")}, {60, 40, 40});
     }
 }
 
@@ -105,11 +107,15 @@ void TMainForm::ShowIdentPage()
 
 void TMainForm::ALGetIdentExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->Identify();
 }
 
 void TMainForm::ALSetIdSNExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     TestFocusChanged();
     station_->SetSerialNumber();
     UpdateDialog();
@@ -117,18 +123,24 @@ void TMainForm::ALSetIdSNExecute()
 
 void TMainForm::BTIdClearSNClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->ClearSerialNumber();
     UpdateDialog();
 }
 
 void TMainForm::BTIdGetCalClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->ReadCalibration();
     UpdateDialog();
 }
 
 void TMainForm::BTIdSetCalClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     TestFocusChanged();
     station_->WriteCalibration();
     UpdateDialog();
@@ -136,6 +148,8 @@ void TMainForm::BTIdSetCalClick()
 
 void TMainForm::BTIdClearCalClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->ClearCalibration();
     UpdateDialog();
 }

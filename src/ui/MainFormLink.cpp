@@ -81,7 +81,10 @@ void TMainForm::RebuildLinkMenu()
         delete a;
     }
     for (const link::LinkMenuEntry& e : station_->link().MenuEntries()) {
-        auto* a = new QAction(e.caption, MIInterfaceSelect);
+        // A converter is named with what tells two of them apart: its description and serial.
+        const QString text =
+            e.usb() ? QStringLiteral("%1: %2 / SN: %3").arg(e.caption, e.description, e.serial) : e.caption;
+        auto* a = new QAction(text, MIInterfaceSelect);
         a->setObjectName(QStringLiteral("MILink_") + e.caption);
         a->setCheckable(true);
         a->setChecked(e.checked);

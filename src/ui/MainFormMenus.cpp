@@ -99,13 +99,23 @@ void TMainForm::CreateActions()
     channel->setChecked(true);
 
     // Production test and test module: German only.
-    QAction* next = NewAction("ALNext", &TMainForm::ALNextExecute);
+    // A production step runs its exchanges inside the click: meanwhile no other transfer starts,
+    // and a click on another step or transfer is refused with a status text.
+    const auto locked = [this](const char* name, void (TMainForm::*slot)()) {
+        QAction* a = NewAction(name, nullptr);
+        connect(a, &QAction::triggered, this, [this, slot] {
+            const TransferLock lock(*this);
+            if (lock) (this->*slot)();
+        });
+        return a;
+    };
+    QAction* next = locked("ALNext", &TMainForm::ALNextExecute);
     next->setText(QStringLiteral("WEITER"));
     next->setShortcut(Qt::Key_F6);
-    QAction* prior = NewAction("ALPrior", &TMainForm::ALPriorExecute);
+    QAction* prior = locked("ALPrior", &TMainForm::ALPriorExecute);
     prior->setText(QStringLiteral("ZURÜCK"));
     prior->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F6));
-    NewAction("ALCancel", &TMainForm::ALCancelExecute)->setText(QStringLiteral("ABBRECHEN"));
+    locked("ALCancel", &TMainForm::ALCancelExecute)->setText(QStringLiteral("ABBRECHEN"));
     NewAction("ALTestSave", &TMainForm::ALTestSaveExecute)->setText(QStringLiteral("SPEICHERN"));
     QAction* rts = NewAction("ALSwitchRTS", nullptr);
     rts->setCheckable(true);

@@ -86,6 +86,8 @@ private:
 
 void TMainForm::ModuleRun(const std::function<bool()>& op)
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     SetBusy(true);
     op();
     SetBusy(false);

@@ -64,6 +64,8 @@ void TMainForm::TimerIntervalChanged(int ms)
 
 void TMainForm::ALStartExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->Start();
 }
 

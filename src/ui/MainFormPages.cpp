@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -78,9 +79,22 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text = QSt
     return b;
 }
 
+// A label that shows a key as the menus show it ("[ Alt+Entf ]" in German, "[ Alt+Del ]" in
+// English): the key is kept in Qt's portable form and written out in the toolkit's language
+// with every caption update. Written the German way here ("Strg+R", "F6 / ENTER").
+// The LED panel of the "auto" bit shows "AUTO" in a readable size.
+constexpr int kAutoPanelWidth = 38;
+
 QLabel* KeyLabel(QWidget* parent, const char* name, const char* key)
 {
-    QLabel* l = Label(parent, name, QStringLiteral("[ %1 ]").arg(Latin(key)));
+    QString portable = Latin(key);
+    portable.replace(QStringLiteral("Strg"), QStringLiteral("Ctrl"));
+    portable.replace(QStringLiteral("Entf"), QStringLiteral("Del"));
+    portable.replace(QStringLiteral("ESC"), QStringLiteral("Esc"));
+    portable.replace(QStringLiteral("ENTER"), QStringLiteral("Enter"));
+    QLabel* l = Label(parent, name, QString());
+    l->setProperty("keyLabel", portable);
+    l->setText(KeyLabelText(portable));
     l->setStyleSheet(QStringLiteral("color: #404040;"));
     return l;
 }
@@ -133,6 +147,9 @@ LabeledEdit* TMainForm::ParamLabeledEdit(QWidget* parent, const char* name)
 QComboBox* TMainForm::ParamCombo(QWidget* parent, const char* name)
 {
     auto* c = Make<QComboBox>(parent, name);
+    // As wide as its widest entry in the current language; the entries change with it.
+    c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    c->setProperty("fitToItems", true);
     // Lists commit on change by the user; refilling them does not count.
     connect(c, &QComboBox::activated, this, [this, c] { EditChange(c); });
     return c;
@@ -386,6 +403,9 @@ QWidget* TMainForm::CreateSettingsPage()
     al->setRowStretch(r++, 1);
     al->addWidget(ActionButton(action, "BTSMonitor", act("ALShowMonitor"), "MONITOR"), r, 0);
     al->addWidget(KeyLabel(action, "LKeySMonitor", "F8"), r++, 1);
+    // One height for the column of buttons, with or without a picture.
+    for (QAbstractButton* b : action->findChildren<QAbstractButton*>())
+        if (!qobject_cast<QCheckBox*>(b)) b->setMinimumHeight(32);
     lay->addWidget(action);
     return TSSET;
 }
@@ -453,7 +473,7 @@ QWidget* TMainForm::CreateSettingsPage1()
             const int tag = 10 * row + bit;
             auto* p = Make<TPanel>(
                 ledCfg, QStringLiteral("PCfgLED%1").arg(tag, 2, 10, QLatin1Char('0')).toLatin1().constData());
-            p->setFixedSize(17, 17);
+            p->setFixedSize(bit == 3 ? kAutoPanelWidth : 17, 17);
             SetTag(p, tag);
             connect(p, &TPanel::clicked, this, [this, p] { SetCfgLED_Out(p); });
             ll->addWidget(p, row + 1, bit + 1);
@@ -498,7 +518,7 @@ QWidget* TMainForm::CreateSettingsPage2()
     ml->addWidget(Label(misc, "LLED2"), 5, 0);
     for (int bit = 0; bit < 4; ++bit) {
         auto* p = Make<TPanel>(misc, QStringLiteral("PStartLED2_%1").arg(bit).toLatin1().constData());
-        p->setFixedSize(17, 17);
+        p->setFixedSize(bit == 3 ? kAutoPanelWidth : 17, 17);
         SetTag(p, 90 + bit);
         connect(p, &TPanel::clicked, this, [this, p] { SetCfgLED_Out(p); });
         ml->addWidget(p, 5, 1 + bit);
@@ -565,11 +585,15 @@ QWidget* TMainForm::CreateBubbleTab(QWidget* parent)
     };
     edit0(0)->setReadOnly(true);
     edit0(7)->setReadOnly(true);
+    // The two row captions are labels in edit form: without a frame and a little smaller, so
+    // that "Fehler" fits the 43-pixel field in bold.
     QFont bold = edit0(8)->font();
     bold.setBold(true);
+    bold.setPixelSize(std::max(9, QFontInfo(bold).pixelSize() - 2));
     for (int row : {8, 9}) {
         edit0(row)->setReadOnly(true);
         edit0(row)->setFont(bold);
+        edit0(row)->setFrame(false);
     }
     edit0(8)->setStyleSheet(QStringLiteral("color: blue;"));
     edit0(9)->setStyleSheet(QStringLiteral("color: red;"));
@@ -606,11 +630,15 @@ QWidget* TMainForm::CreateSettingsPage3()
     ll->addWidget(Label(lists, "LTestBurstCt"), r, 0);
     ll->addWidget(ParamCombo(lists, "CBTestBurstCt"), r, 1);
     ll->addWidget(ParamCheck(lists, "ChBTestBurst", QStringLiteral("V")), r++, 2);
-    ll->addWidget(Label(lists, "LSecurity"), r++, 0);
+    // The self-tests beside the lists, all lines at once: its height follows its lines
+    // (ApplySpecialCaptions), its width its longest line.
+    ll->addWidget(Label(lists, "LSecurity"), 0, 3);
     auto* sec = Make<QListWidget>(lists, "CBLSecurity");
-    sec->setMaximumHeight(7 * 18 + 6);
+    sec->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    sec->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     connect(sec, &QListWidget::itemChanged, this, [this, sec] { EditChange(sec); });
-    ll->addWidget(sec, r++, 0, 1, 3);
+    ll->addWidget(sec, 1, 3, std::max(1, r - 1), 1, Qt::AlignTop);
+    ll->setRowStretch(r, 1);
     lay->addWidget(lists, 0, 1);
 
     QGroupBox* gain = Group(TSSet3, "GBGainTest");

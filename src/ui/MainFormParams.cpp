@@ -332,9 +332,9 @@ void TMainForm::UpdatePanels()
         }
         p->setText(text);
         p->setAlignment(Qt::AlignCenter);
-        // "AUTO" has to fit the 17-pixel panel.
+        // "AUTO" fits its wider panel in a size that can be read.
         QFont font = p->font();
-        font.setPixelSize(look == sensor::PanelLook::Auto ? 6 : 11);
+        font.setPixelSize(look == sensor::PanelLook::Auto ? 10 : 11);
         p->setFont(font);
         p->setProperty("look", int(look));
         QString style = colour.isEmpty() ? QString() : QStringLiteral("background-color: %1;").arg(colour);
@@ -388,21 +388,29 @@ bool TMainForm::ImportHexParameter(const QString& fileName)
 
 void TMainForm::ALReadParameterExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->ReadParameters();
 }
 
 void TMainForm::ALWriteParameterExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->WriteParameters();
 }
 
 void TMainForm::ALVerifyParameterExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->VerifyParameters();
 }
 
 void TMainForm::ALSetStandardExecute()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     station_->SetStandardParameters();
 }
 
@@ -414,6 +422,8 @@ bool TMainForm::WithCalibrationInFile() const
 
 void TMainForm::BTSOpenParameterFileClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     const QString name = AskFileName("OpenHexFile", station_->parameterFile().lastFileName, false);
     if (name.isEmpty()) return;
     station_->OpenParameterFile(name, WithCalibrationInFile());
@@ -421,6 +431,8 @@ void TMainForm::BTSOpenParameterFileClick()
 
 void TMainForm::BTSSaveParameterFileClick()
 {
+    const TransferLock lock(*this);
+    if (!lock) return;
     TestFocusChanged();
     const QString name = AskFileName("SaveHexFile", station_->parameterFile().lastFileName, true);
     if (name.isEmpty()) return;

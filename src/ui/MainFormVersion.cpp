@@ -119,6 +119,9 @@ void TMainForm::TestValidVersion()
 
 void TMainForm::MISubVersionClick(QAction* item)
 {
+    // A version chosen by hand: the identification of the sensor before is no longer known,
+    // also when the same entry is chosen again.
+    session_->CopyValidSensorType(session_->sensor.Row);
     MIVersionUnchecked();
     item->setChecked(true);
     UpdateVersion();
@@ -133,8 +136,21 @@ void TMainForm::UpdateVersion()
 {
     // 1: the checked entry becomes the current type (none checked, or no such row: row 0).
     QAction* checked = CheckedVersionItem();
-    const int row = app::LastRowWithKey(checked ? Tag(checked) : -1);
-    session_->CopyValidSensorType(row < 0 ? 0 : row);
+    const int found = app::LastRowWithKey(checked ? Tag(checked) : -1);
+    const int row = found < 0 ? 0 : found;
+    // A language switch or a mode change applies the same type again: what the sensor said
+    // about itself stays. Only another type resets it (a version picked in the menu resets
+    // before it comes here).
+    const app::CurrentSensorType before = session_->sensor;
+    session_->CopyValidSensorType(row);
+    if (before.Row == row) {
+        app::CurrentSensorType& now = session_->sensor;
+        now.Hardware = before.Hardware;
+        now.Year = before.Year;
+        now.SerialNo = before.SerialNo;
+        now.ModelIndex = before.ModelIndex;
+        now.Cal = before.Cal;
+    }
     const app::CurrentSensorType& st = session_->sensor;
     const app::OperatingMode& mode = session_->mode;
     using namespace app::Cap;
@@ -166,9 +182,12 @@ void TMainForm::UpdateVersion()
     const bool g140 = st.Has(Gen140);
     for (const char* n : {"CBGainTest", "BTSetGainTest"})
         SetEnabledNamed(n, g140);
+    // The visible one of the two becomes the sub-page; the third stays where the user left it
+    // (asked before hiding: the tab bar moves off a tab it hides).
+    const bool onThird = PCSet->currentWidget() == TSSet3;
     SetShownNamed("TSSet2", g140);
     SetShownNamed("TSSet1", !g140);
-    PCSet->setCurrentWidget(g140 ? TSSet2 : TSSet1);
+    PCSet->setCurrentWidget(onThird ? TSSet3 : g140 ? TSSet2 : TSSet1);
     // 11-14
     for (const char* n : {"EMaxDiff", "EAmplTestLimit"})
         SetEnabledNamed(n, g0530 || g140);

@@ -31,10 +31,10 @@ TSimulatorPanel::TSimulatorPanel(std::function<sim::Bench*()> bench, app::Clock&
         lay->addWidget(tube_[i]);
     }
     connect(group, &QButtonGroup::idClicked, this, &TSimulatorPanel::SetTube);
-    auto* bubble = new QPushButton(QStringLiteral("Bubble"), body);
-    bubble->setObjectName(QStringLiteral("BTSimBubble"));
-    connect(bubble, &QPushButton::clicked, this, &TSimulatorPanel::SendBubble);
-    lay->addWidget(bubble);
+    bubble_ = new QPushButton(QStringLiteral("Bubble"), body);
+    bubble_->setObjectName(QStringLiteral("BTSimBubble"));
+    connect(bubble_, &QPushButton::clicked, this, &TSimulatorPanel::SendBubble);
+    lay->addWidget(bubble_);
     plugged_ = new QCheckBox(QStringLiteral("Sensor plugged in"), body);
     plugged_->setObjectName(QStringLiteral("ChBSimPlugged"));
     connect(plugged_, &QCheckBox::clicked, this, &TSimulatorPanel::SetPlugged);
@@ -46,6 +46,21 @@ TSimulatorPanel::TSimulatorPanel(std::function<sim::Bench*()> bench, app::Clock&
     lay->addStretch();
     setWidget(body);
     Refresh();
+}
+
+void TSimulatorPanel::SetLanguage(int language)
+{
+    const bool en = language == 1;
+    const QString tube[3][2] = {{QStringLiteral("Kein Schlauch"), QStringLiteral("No tube")},
+                                {QStringLiteral("Schlauch leer"), QStringLiteral("Tube empty")},
+                                {QStringLiteral("Schlauch gefüllt"), QStringLiteral("Tube filled")}};
+    for (int i = 0; i < 3; ++i)
+        tube_[i]->setText(tube[i][en]);
+    bubble_->setText(en ? QStringLiteral("Bubble") : QStringLiteral("Blase"));
+    plugged_->setText(en ? QStringLiteral("Sensor plugged in") : QStringLiteral("Sensor angesteckt"));
+    follows_->setText(en ? QStringLiteral("operator follows the prompts")
+                         : QStringLiteral("Bediener folgt den Anweisungen"));
+    setWindowTitle(QStringLiteral("Simulator"));
 }
 
 void TSimulatorPanel::SetTube(int tube)

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QCheckBox;
+class QPushButton;
 class QRadioButton;
 
 namespace vmx::app {
@@ -33,6 +34,8 @@ public:
     void SetOperatorFollows(bool follows);
     // Reads the bench's state back into the controls (another bench may have been opened).
     void Refresh();
+    // The dock's texts in the program's language (0 German, 1 English).
+    void SetLanguage(int language);
 
 private:
     std::function<sim::Bench*()> bench_;
@@ -40,6 +43,7 @@ private:
     QRadioButton* tube_[3] = {nullptr, nullptr, nullptr};
     QCheckBox* plugged_ = nullptr;
     QCheckBox* follows_ = nullptr;
+    QPushButton* bubble_ = nullptr;
 };
 
 } // namespace vmx::ui

@@ -2,6 +2,7 @@
 
 #include <QHideEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -22,6 +23,22 @@ TStateForm::TStateForm(std::function<QString(int)> msg, QWidget* parent)
     lay->addWidget(memo_);
     setGeometry(100, 100, 400, 140);
     setWindowTitle(msg_(340));
+    QScrollBar* bar = memo_->verticalScrollBar();
+    // A new line or a new size changes the range: the end stays in view while following.
+    connect(bar, &QScrollBar::rangeChanged, this, [this] {
+        if (follow_) ScrollToEnd();
+    });
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!scrolling_) follow_ = value >= bar->maximum();
+    });
+}
+
+void TStateForm::ScrollToEnd()
+{
+    QScrollBar* bar = memo_->verticalScrollBar();
+    scrolling_ = true;
+    bar->setValue(bar->maximum());
+    scrolling_ = false;
 }
 
 int TStateForm::LineCount() const
@@ -48,6 +65,7 @@ void TStateForm::AddMessage(const QString& text)
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     memo_->appendPlainText(line);
     if (LineCount() == kWarnAt) memo_->appendPlainText(msg_(342));
+    if (follow_) ScrollToEnd();
 }
 
 void TStateForm::FormShow()

@@ -17,6 +17,7 @@ public:
 
     void AddMessage(const QString& text);
     int LineCount() const;
+    bool Following() const { return follow_; }
     QStringList Lines() const;
 
     static constexpr int kClearAbove = 20000;
@@ -32,9 +33,14 @@ protected:
 
 private:
     void FormShow();
+    void ScrollToEnd();
 
     std::function<QString(int)> msg_;
     QPlainTextEdit* memo_;
+    // The view follows new lines while its end is shown, also across a resize; the user
+    // scrolling up stops it, scrolling back to the end resumes it.
+    bool follow_ = true;
+    bool scrolling_ = false;
 };
 
 } // namespace vmx::ui

@@ -232,7 +232,9 @@ TEST(Link, ConverterFirstThenSerialPortAndResetUsb)
     EXPECT_FALSE(h.Act("ALStop")->isEnabled());
     QList<QAction*> items = h.Find<QMenu>("MIInterfaceSelect")->actions();
     ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items[0]->text(), QStringLiteral("USB1"));
+    // The converter with its description and serial number, as the status bar names it.
+    EXPECT_EQ(items[0]->text(), QStringLiteral("USB1: VMX Sim Line Adapter 007 / SN: VMXS9007"));
+    EXPECT_EQ(items[0]->objectName(), QStringLiteral("MILink_USB1"));
     EXPECT_EQ(Tag(items[0]), 1001);
     EXPECT_TRUE(items[0]->isChecked());
     EXPECT_EQ(items[1]->text(), pty.path);

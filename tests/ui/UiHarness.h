@@ -32,6 +32,7 @@ struct Harness {
     std::deque<app::AskResult> answers;
     app::AskResult defaultAnswer = app::AskResult::No;
     std::vector<QUrl> opened;
+    bool desktopOpens = false; // what the desktop's opener answers
     // File dialogs: what they were asked (title, filter, save) and the names they answer.
     struct FileAsk {
         QString Title, Filter;
@@ -79,7 +80,7 @@ struct Harness {
         };
         env.openUrl = [this](const QUrl& url) {
             opened.push_back(url);
-            return false;
+            return desktopOpens;
         };
         env.linkOptions = links;
         env.fileName = [this](const QString& title, const QString& filter, bool save, const QString&) {
