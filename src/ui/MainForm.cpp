@@ -19,6 +19,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,8 +216,6 @@ void TMainForm::InitTestPage()
     EditSN->clear();
     EditComment->clear();
     ShowTestValues(prodtest::TestRun::TestValueCaptions(nullptr, -1, nullptr), false);
-    StGStart->setColumnWidth(0, 120);
-    StGStart->setColumnWidth(1, qMax(40, StGStart->width() - 125));
 }
 
 void TMainForm::closeEvent(QCloseEvent* e)
@@ -660,6 +660,14 @@ void TMainForm::ShowTestDefinitions()
             else if (!text.isEmpty())
                 StGStart->setItem(r, c, new QTableWidgetItem(text));
         }
+    // The labels' column is 120 pixels, wider where a definition's labels need it; the values
+    // take the rest (the last section stretches).
+    const QFontMetrics fm(StGStart->font());
+    int labels = 120;
+    for (const auto& row : defs.startGrid.cells)
+        labels = qMax(labels, fm.horizontalAdvance(row[0]) + 12);
+    StGStart->setColumnWidth(0, labels);
+    StGStart->horizontalHeader()->setStretchLastSection(true);
 }
 
 void TMainForm::EnableButtons(bool nextAction, bool priorAction, bool priorButton, bool cancel)
