@@ -408,6 +408,14 @@ sim::Bench* Link::OpenSimBench()
     return usbInUse_ && sim_ ? sim_->openBench() : nullptr;
 }
 
+bool Link::SimulatedNextUnit()
+{
+    sim::Bench* bench = OpenSimBench();
+    if (!bench) return false;
+    bench->sensor().NextUnit(session_->clock().NowUs());
+    return true;
+}
+
 bool Link::SimulatedHandsFollow(const QString& prompt)
 {
     sim::Bench* bench = OpenSimBench();

@@ -153,6 +153,9 @@ public:
     // The simulated operator's hands do what a production-test prompt asks of them at the
     // bench behind the open link; false when there is none or the prompt asks nothing.
     bool SimulatedHandsFollow(const QString& prompt);
+    // The simulated operator puts the next unit from the line on the station; false without a
+    // simulated bench.
+    bool SimulatedNextUnit();
 
 private:
     struct ComCandidate {

@@ -323,6 +323,7 @@ void TestRun::ControlProgress()
     }
     results_.ShowLMV();
     if (const StepProgram* p = FindProgram(defs_.cond.ProgramNo)) {
+        if (TestStep > p->rangeBound) unitDone_ = true;
         if (TestStep > p->rangeBound || TestStep < 0) TestStep = 0;
         // A program without steps only counts; past the last listed step, or on a listed empty
         // step, the run goes on at once.
@@ -346,6 +347,10 @@ void TestRun::ControlProgress()
 void TestRun::ALNextExecute()
 {
     if (inStep_) return;
+    if (TestStep == 0 && unitDone_) {
+        unitDone_ = false;
+        if (nextUnit) nextUnit();
+    }
     int links = 0;
     do {
         ++TestStep;

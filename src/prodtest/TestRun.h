@@ -47,6 +47,9 @@ public:
     int TestStep = 0;
     bool autoAdvance = false;
     OperatorPanel* panel = nullptr;
+    // WEITER at step 0 after a unit went through to its end: the operator has put the next
+    // unit on the station.
+    std::function<void()> nextUnit;
     // The STOP action of the acquisition (ABBRECHEN).
     std::function<void()> stopAcquisition;
     // Told of every step the controller runs, listed empty ones and those past the table
@@ -94,6 +97,7 @@ private:
     TestResults& results_;
     Parts parts_;
     bool inStep_ = false;
+    bool unitDone_ = false; // the run went past its last step back to step 0
     QString lastRoutine_;
 };
 

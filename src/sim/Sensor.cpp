@@ -318,6 +318,17 @@ void Sensor::C2Reset(qint64 t)
     readyAt_ = std::max(out.FreeUs(), t) + kRestartUs;
 }
 
+void Sensor::NextUnit(qint64 t)
+{
+    Advance(t);
+    InitFlash();
+    if (profile_.blank) {
+        boot_.flash().fill(0xFF);
+        checkProgram_ = true;
+    }
+    FlashChanged(t);
+}
+
 void Sensor::SetTube(Tube tube, qint64 t)
 {
     Advance(t);

@@ -97,6 +97,9 @@ public:
     void SetPower(bool on, qint64 tUs);
     void Restart(qint64 tUs);
     void SetTube(Tube tube, qint64 tUs);
+    // The next unit from the line takes this one's place on the station: its production data
+    // blank again, its parameter page the factory's, and a new chip's flash erased as a whole.
+    void NextUnit(qint64 tUs);
     Tube tube() const { return profile_.tube; }
     // Bubbles pass the sensor for `durationUs` from `tUs` on, lowering the amplitude by
     // `dropTenthDb` (0.1 dB): on demand a large one (air, alarm), a bubble test a small one.

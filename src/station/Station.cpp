@@ -117,6 +117,9 @@ void Station::WireSteps()
     c.refreshPages = [this] { PagesChanged(); };
     c.showMeasValue = [this](const monitor::MeasSample& s) { run_->NewMeasValue(&s, store_.highestOut()); };
     c.acquisitionSample = [this] { return &acq_->Current(); };
+    run_->nextUnit = [this] {
+        if (simulatedOperator) link_->SimulatedNextUnit();
+    };
     c.promptShown = [this](const QString& prompt) {
         if (simulatedOperator) link_->SimulatedHandsFollow(prompt);
     };

@@ -2,6 +2,7 @@
 // whose memories persist between runs: program 20 moves the sensor firmware into the test
 // module, programs 21 and 27 program a blank sensor's PIC and controller from it, and the
 // outcomes reach the status lines, the JSON of each unit and the report.
+#include "PythonScript.h"
 #include "StateBench.h"
 
 #include <QFile>
@@ -201,4 +202,83 @@ TEST(TestRunVmxctl, ShippedExampleDefinitionsRun)
     EXPECT_RUN(b.Run({"test", "run", "--definition", "2"}), 0);
     EXPECT_RUN(b.Run({"test", "run", "--definition", "3"}), 0);
     EXPECT_RUN(b.Run({"ping"}), 0);
+}
+
+// A day's lot at the amplitude station: three units, each a new one from the line (the
+// simulated operator swaps them), the last one weak. The result grid on standard output, the
+// record file and the report's sheets say the same about every unit.
+TEST(TestRunVmxctl, GridRecordFileAndReportAgreeOverSeveralUnits)
+{
+    StateBench b(QStringLiteral("tk33,unit=good,tube=empty"),
+                 {QStringLiteral("--type"), QStringLiteral("5028143")});
+    for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name), b.File(name))) << name;
+    ToolResult r = b.Run({"test", "run", "--definition", "1", "--units", "3", "--sn", "1000", "--tester",
+                          "Weber", "--batch", "A-4711", "--record", b.File("record.txt"), "--report",
+                          b.File("day.xlsx"), "--json", b.File("units.json")});
+    // All three good: each unit is a new chip, so its identity is written once.
+    EXPECT_RUN(r, 0);
+    const QStringList grid = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(grid.size(), 4) << r.out.toStdString();
+    const QStringList heads = grid[0].split(QLatin1Char('\t'));
+    const int sn = int(heads.indexOf(QStringLiteral("SN")));
+    const int verdict = int(heads.indexOf(QStringLiteral("Bewertung")));
+    ASSERT_GE(sn, 0);
+    ASSERT_GE(verdict, 0);
+    for (int u = 0; u < 3; ++u) {
+        const QStringList cells = grid[u + 1].split(QLatin1Char('\t'));
+        EXPECT_EQ(cells.value(0), QString::number(u + 1));
+        EXPECT_EQ(cells.value(sn), QString::number(1000 + u));
+        EXPECT_EQ(cells.value(verdict), QStringLiteral("okay"));
+    }
+
+    // The record file: the title, the headings, the rule and one line per unit, each the grid's
+    // cells right-aligned in their columns.
+    QFile rec(b.File("record.txt"));
+    ASSERT_TRUE(rec.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = rec.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3 + 2 + 3 + 1) << "title, rule, empty; headings, rule; 3 units; end";
+    for (int u = 0; u < 3; ++u) {
+        const QByteArray& line = lines[5 + u];
+        const QStringList cells = grid[u + 1].split(QLatin1Char('\t'));
+        qsizetype at = 0;
+        for (const QString& c : cells) {
+            const qsizetype found = line.indexOf(c.toLatin1(), at);
+            ASSERT_GE(found, at) << "unit " << u + 1 << " cell " << c.toStdString();
+            at = found + c.size();
+        }
+    }
+
+    // The report: the Data sheet holds the grid without its "Pos" column; the Summary the
+    // type, serial number, verdict, date and time of each unit.
+    const QString script = QStringLiteral(R"PY(
+import sys, openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+d, s = wb['Data'], wb['Summary']
+rows = [line.split('\t') for line in sys.argv[2:]]
+heads = rows[0]
+for c, h in enumerate(heads[1:], 1):
+    assert d.cell(row=4, column=c).value == h, (c, d.cell(row=4, column=c).value, h)
+for r, cells in enumerate(rows[1:], 5):
+    got = [d.cell(row=r, column=c).value or '' for c in range(1, len(cells))]
+    assert got == cells[1:], (r, got, cells[1:])
+assert d.cell(row=8, column=1).value is None
+picked = [i for i, h in enumerate(heads) if h in ('Typ', 'SN', 'Bewertung', 'Datum', 'Zeit')]
+hr = next(r for r in range(4, 20) if s.cell(row=r, column=1).value == 'Typ')
+assert [s.cell(row=hr, column=k + 1).value for k in range(len(picked))] == [heads[i] for i in picked]
+for u, cells in enumerate(rows[1:], 1):
+    assert [s.cell(row=hr + u, column=k + 1).value for k in range(len(picked))] == [cells[i] for i in picked], u
+print('report agrees')
+)PY");
+    QString out;
+    EXPECT_EQ(vmx::test::RunPython(script, QStringList{b.File("day.xlsx")} + grid, out), 0)
+        << out.toStdString();
+
+    QFile json(b.File("units.json"));
+    ASSERT_TRUE(json.open(QIODevice::ReadOnly));
+    const QList<QByteArray> units = json.readAll().split('\n');
+    ASSERT_EQ(units.size(), 4);
+    for (int u = 0; u < 3; ++u)
+        EXPECT_EQ(QJsonDocument::fromJson(units[u]).object().value("serialNumber").toString(),
+                  QString::number(1000 + u));
 }
