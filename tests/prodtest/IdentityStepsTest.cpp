@@ -71,7 +71,7 @@ TEST(IdentitySteps, FirmwareVersionAsTheSensorMeasuresIt)
     r.sensor().faults.mute = true;
     EXPECT_FALSE(r.st->acquisition().GetMeasValues());
     EXPECT_FALSE(r.st->acquisition().Current().Valid);
-    EXPECT_EQ(r.st->acquisition().Current().Signal, -1);
+    EXPECT_EQ(+r.st->acquisition().Current().Signal, -1);
     // Not defined: passed over.
     const size_t said = r.host.comments.size();
     d.CheckFirmware(3);

@@ -138,7 +138,7 @@ TEST(MeasurementSteps, TheRestartLeavesNoEarlierSampleToPassForTheNewMeasurement
     EXPECT_EQ(r.LastComment(), QStringLiteral("Ampl Test 1: gefüllter Schlauch, FEHLER, keine Messung"));
     EXPECT_EQ(r.defs().items.Ampl[1].Result, 0);
     EXPECT_FALSE(r.context().measured().Valid);
-    EXPECT_EQ(r.context().measured().Signal, -1);
+    EXPECT_EQ(+r.context().measured().Signal, -1);
     EXPECT_EQ(r.context().measured().Version, 0);
     // The sensor speaks again: after the next restart its new samples are judged.
     r.sensor().faults.mute = false;
