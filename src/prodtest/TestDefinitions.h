@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace vmx::app {
 class Session;
@@ -150,6 +151,17 @@ public:
 
 private:
     void TryKeys(QString line, int& rowCounter);
+    // The fault that makes the loaded definition unusable (its row marked), or empty.
+    QString CheckValues();
+    // The "[TEST_CONDITION]" headers in the file.
+    int CountSections() const;
+
+    // The keys of the section loaded that must read as a number or state: value and row.
+    struct SeenKey {
+        QString key, value;
+        int row;
+    };
+    std::vector<SeenKey> seen_;
 
     app::Session& session_;
 };
