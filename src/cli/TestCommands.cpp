@@ -187,9 +187,8 @@ QString RefusedEntry(const prodtest::TestDefinitions& defs, const RunArgs& a,
         for (const prodtest::StepDef& s : p->steps)
             takesEntries |= s.routine && QLatin1String(s.routine) == QLatin1String("GetSN");
     takesEntries &= it.SerialNo.Low != -1 && it.SerialNo.High != -1;
-    if (!takesEntries)
-        return a.sn >= 0 ? QStringLiteral("--sn %1: the definition takes no serial number").arg(a.sn)
-                         : QString();
+    // A program that takes no entries records no serial number: --sn has nothing to refuse.
+    if (!takesEntries) return QString();
     if (a.sn < 0)
         return QStringLiteral("the definition asks for a serial number %1..%2; --sn is missing")
             .arg(it.SerialNo.Low)

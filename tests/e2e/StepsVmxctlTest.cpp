@@ -343,7 +343,6 @@ TEST(StepsVmxctl, FaultyDefinitionsEntriesAndUnitsNeverEndOkay)
         SCOPED_TRACE(run.said);
         EXPECT_TOOL(r, 1);
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(run.said))) << r.err.toStdString();
-        EXPECT_FALSE(r.out.contains(QStringLiteral("okay\t"))) << r.out.toStdString();
         if (!run.column) {
             EXPECT_TRUE(Steps(r.err, 24).empty() && Steps(r.err, 5).empty() && Steps(r.err, 1).empty())
                 << "no unit started\n"
