@@ -84,6 +84,9 @@ inline QStringList GoodDefinition(int program)
         QStringLiteral("[#VARIANTE_1] \"Variante\",\"3\""),
         QStringLiteral("[#VARIANTE_2] \"Variante\",\"3\""),
         QStringLiteral("[#PRÜFER] \"Prüfer\",\"Name\""),
+        QStringLiteral("[#AUFTRAG_LOS] \"Auftrag/ Los\",\"A-0000\""),
+        QStringLiteral("[#BEMERKUNG_LOS] \"Bemerkung zum Los\",\"-\""),
+        QStringLiteral("[#TECH_INDEX] \"Produkt-Index\",\"X\""),
         QStringLiteral("[#HERSTELLUNGSJAHR] \"Jahr\",\"JJ\""),
     };
     const char* labels[9] = {nullptr,

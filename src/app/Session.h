@@ -27,6 +27,14 @@ public:
     QString Msg(int index) const;
     void PanelText(int panel, const QString& text) { host_->PanelText(panel, text); }
     void Wait(int ms) { host_->Wait(ms); }
+    // Status line of the test page. The red texts are counted: a step that showed one halted
+    // on a failure.
+    void ShowLComment(CommentColour colour, const QString& text)
+    {
+        if (colour == CommentColour::Red) ++redComments_;
+        host_->ShowLComment(colour, text);
+    }
+    int redComments() const { return redComments_; }
 
     int language() const { return language_; }
     void setLanguage(int language)
@@ -52,6 +60,7 @@ private:
     Clock* clock_;
     QString programDir_;
     int language_ = 0;
+    int redComments_ = 0;
 };
 
 } // namespace vmx::app

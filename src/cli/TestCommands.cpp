@@ -50,6 +50,10 @@ int Show(CliContext& ctx, int definition)
     for (int r = 0; r <= last; ++r)
         CliContext::Out(defs.startGrid.cells[size_t(r)][0] + QLatin1Char('\t') +
                         defs.startGrid.cells[size_t(r)][1]);
+    if (!defs.Unusable.isEmpty()) {
+        CliContext::Err(QStringLiteral("test show: ") + defs.Unusable);
+        return kExitFailed;
+    }
     return kExitOk;
 }
 
@@ -171,6 +175,59 @@ private:
     bool ticking_ = false;
 };
 
+// What the loaded definition cannot take from the options, as GetSN would refuse it once the
+// unit is on the station; empty when it takes them all.
+QString RefusedEntry(const prodtest::TestDefinitions& defs, const RunArgs& a,
+                     std::map<prodtest::OperatorPanel::Entry, QString>& entries)
+{
+    using Entry = prodtest::OperatorPanel::Entry;
+    const prodtest::MeasItems& it = defs.items;
+    bool takesEntries = false;
+    if (const prodtest::StepProgram* p = prodtest::FindProgram(defs.cond.ProgramNo))
+        for (const prodtest::StepDef& s : p->steps)
+            takesEntries |= s.routine && QLatin1String(s.routine) == QLatin1String("GetSN");
+    takesEntries &= it.SerialNo.Low != -1 && it.SerialNo.High != -1;
+    // A program that takes no entries records no serial number: --sn has nothing to refuse.
+    if (!takesEntries) return QString();
+    if (a.sn < 0)
+        return QStringLiteral("the definition asks for a serial number %1..%2; --sn is missing")
+            .arg(it.SerialNo.Low)
+            .arg(it.SerialNo.High);
+    const qint64 last = qint64(a.sn) + a.units - 1;
+    if (a.sn < it.SerialNo.Low || last > it.SerialNo.High)
+        return QStringLiteral("--sn %1%2: outside the definition's serial numbers %3..%4")
+            .arg(a.sn)
+            .arg(a.units > 1 ? QStringLiteral(" (%1 units up to %2)").arg(a.units).arg(last) : QString())
+            .arg(it.SerialNo.Low)
+            .arg(it.SerialNo.High);
+    const struct {
+        Entry entry;
+        const prodtest::TMeasItem* item;
+        const char* key;
+        const char* option;
+        bool emptyAllowed;
+    } texts[] = {{Entry::Tester, &it.Tester, "[#PRÜFER]", "--tester", false},
+                 {Entry::BatchNo, &it.BatchNo, "[#AUFTRAG_LOS]", "--batch", false},
+                 {Entry::BatchComment, &it.BatchComment, "[#BEMERKUNG_LOS]", "--batch-comment", true},
+                 {Entry::TechIndex, &it.TechIndex, "[#TECH_INDEX]", "--tech-index", false}};
+    for (const auto& t : texts) {
+        if (t.item->IniValue.isEmpty()) continue;
+        const QString& text = entries[t.entry];
+        if ((!t.emptyAllowed && text.isEmpty()) || text == t.item->IniValue)
+            return QStringLiteral("the definition asks for %1 (\"%2\"); %3 is missing")
+                .arg(QString::fromUtf8(t.key), t.item->IniValue, QLatin1String(t.option));
+    }
+    if (!it.ManuYear.IniValue.isEmpty()) {
+        const int year = prodtest::TestDefinitions::Number(entries[Entry::ManuYear]);
+        if (year < 10 || year > 29)
+            return a.year.empty()
+                       ? QStringLiteral("the definition asks for [#HERSTELLUNGSJAHR]; --year is missing")
+                       : QStringLiteral("--year %1: the year of manufacture is 10..29")
+                             .arg(QString::fromStdString(a.year));
+    }
+    return QString();
+}
+
 // Refuses an existing file unless --yes allows replacing it.
 bool MayReplace(const CliContext& ctx, const QString& file, const char* option)
 {
@@ -222,6 +279,14 @@ int Run(CliContext& ctx, const RunArgs& a)
     defs.TestDataSaved = true;
     if (a.definition != defs.comboIndex) defs.CBTypeTestChange(a.definition);
     entriesFromOptions();
+    // A definition that cannot be used, or entries it cannot take, touch no unit.
+    QString refused = defs.Unusable;
+    if (refused.isEmpty()) refused = RefusedEntry(defs, a, panel.entries);
+    if (!refused.isEmpty()) {
+        CliContext::Err(QStringLiteral("test run: ") + refused);
+        st.SetOperatorPanel(nullptr);
+        return kExitFailed;
+    }
     const int program = defs.cond.ProgramNo;
     ctx.console().commentPrefix = [&run, program] {
         return QStringLiteral("[%1/%2] ").arg(program).arg(run.TestStep);

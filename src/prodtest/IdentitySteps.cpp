@@ -101,6 +101,13 @@ void IdentitySteps::SetIdentVar(int n)
     v.Result = 0;
     v.Measured = ModelOfVariant(v.Low);
     v.MeasuredText = v.Measured == 0 ? QStringLiteral("??") : v.IniValue;
+    // The sensor takes only what the operator's entries made of the unit: a serial number,
+    // year or order the definition asks for and that was refused (or never taken) writes
+    // nothing, so no refused value ends up in the sensor.
+    auto refused = [](const TMeasItem& entry) { return !entry.IniValue.isEmpty() && entry.Result != 1; };
+    const bool serialAsked = it.SerialNo.Low != -1 && it.SerialNo.High != -1;
+    if ((serialAsked && it.SerialNo.Result != 1) || refused(it.ManuYear) || refused(it.BatchNo))
+        return c_.Red(QString::asprintf("Setze Ident %d: FEHLER, Eingaben nicht übernommen", n));
     st.ModelIndex = quint8(v.Measured);
     st.Year = quint8(it.ManuYear.Measured);
     st.SerialNo = quint16(SensorSerial(it.SerialNo.Measured));

@@ -64,6 +64,9 @@ void MeasurementSteps::StartLongSerialProtQVR0530()
                                         c_.session.Msg(kMsgRestart));
     c_.Wait(300);
     link_.Purge_In();
+    // The sensor keeps its output maximum through this restart: the bubble tests judge only
+    // what is stored from here on, never the previous test's maximum.
+    store_.ResetHighestOut();
     if (c_.startAcquisition) c_.startAcquisition();
     c_.Wait(600);
 }
@@ -198,7 +201,9 @@ void MeasurementSteps::GetAmplMeas(int n)
     if (s.Error != 0) return c_.Red(Fmt("Ampl Test %d: %s, QVR meldet Fehler", n, a.IniLabel));
     a.Measured = s.Signal;
     if (s.Signal < a.Low) return c_.Red(Fmt("Ampl Test %d: %s, FEHLER, Wert zu niedrig", n, a.IniLabel));
-    if (s.Signal > a.High) return c_.Red(Fmt("Ampl Test %d: %s, FEHLER, Wert zu hoch", n, a.IniLabel));
+    // Without its MAX key the MIN bounds the lower side only.
+    if (a.High != -1 && s.Signal > a.High)
+        return c_.Red(Fmt("Ampl Test %d: %s, FEHLER, Wert zu hoch", n, a.IniLabel));
     c_.Blue(Fmt("Ampl Test %d: %s   --> okay", n, a.IniLabel));
     c_.Wait(500);
     a.Result = 1;
@@ -233,7 +238,8 @@ void MeasurementSteps::GetBubbleTest(int n)
     if (s.Error != 0) return c_.Red(Fmt("Blasentest %d: %s, QVR meldet FEHLER", n, b.IniLabel));
     b.Measured = highest;
     if (highest < b.Low) return c_.Red(Fmt("Blasentest %d: %s, FEHLER, Wert zu niedrig", n, b.IniLabel));
-    if (highest > b.High) return c_.Red(Fmt("Blasentest %d: %s, FEHLER, Wert zu hoch", n, b.IniLabel));
+    if (b.High != -1 && highest > b.High)
+        return c_.Red(Fmt("Blasentest %d: %s, FEHLER, Wert zu hoch", n, b.IniLabel));
     c_.Blue(Fmt("Blasentest %d: %s   --> okay", n, b.IniLabel));
     c_.Stop();
     c_.Wait(500);
@@ -284,6 +290,16 @@ QString MeasurementSteps::PortLevels(quint8 state)
     return t;
 }
 
+bool MeasurementSteps::ModuleRefused(int& outcome, const QString& caption)
+{
+    // Behind a failed test-hardware check the output cannot be read (nor judged from an LED
+    // the wrong hardware drives): the check that could not run counts as failed.
+    if (c_.record.checkResult != 0) return false;
+    outcome = 0;
+    c_.Red(caption + QStringLiteral("FEHLER, Prüfmittel nicht bestätigt"));
+    return true;
+}
+
 bool MeasurementSteps::ReadPort(int port, int waitMs, const QString& caption, quint8& state)
 {
     if (!module_.QVR06Meas(true)) return false;
@@ -301,6 +317,10 @@ void MeasurementSteps::CheckSwitchingOut(int n, int port, bool configure)
     if (n < 1 || n > 6 || c_.defs.items.SwitchOut[size_t(n)].Low == -1) return c_.AutoAdvance();
     TMeasItem& out = c_.defs.items.SwitchOut[size_t(n)];
     const int expected = out.Low;
+    if (ModuleRefused(out.Result, QString::asprintf("Schaltausgang Test %d: ", n))) {
+        out.MeasuredText = QStringLiteral("?");
+        return;
+    }
     c_.Stop();
     if (configure && c_.setConfig) c_.setConfig(kModeSwitching);
     const int kind = c_.record.testHardware;
@@ -334,6 +354,9 @@ void MeasurementSteps::CheckSwitchingOut(int n, int port, bool configure)
 void MeasurementSteps::CheckSwitchingOutput(int level, int port)
 {
     TMeasuringData& d = c_.defs.data;
+    if (ModuleRefused(level == 1 ? d.HighOutputResult : d.LowOutputResult,
+                      QStringLiteral("Kontrolle Schaltausgang: ")))
+        return;
     c_.Stop();
     if (c_.setConfig) c_.setConfig(kModeSwitching);
     if (c_.record.testHardware != testmodule::HardwareTK33)

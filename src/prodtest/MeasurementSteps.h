@@ -62,6 +62,9 @@ public:
 private:
     bool AmplDefined(int n) const;
     bool BubbleDefined(int n) const;
+    // After a failed test-hardware check: `outcome` 0 and the red text; false when the check
+    // did not fail.
+    bool ModuleRefused(int& outcome, const QString& caption);
     // One module measurement of `waitMs`; false when an exchange failed (the module said why).
     bool ReadPort(int port, int waitMs, const QString& caption, quint8& state);
 

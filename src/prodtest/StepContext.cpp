@@ -27,12 +27,12 @@ void StepContext::MarkMeasurementInvalid()
 
 void StepContext::Blue(const QString& text)
 {
-    session.host().ShowLComment(app::CommentColour::Blue, text);
+    session.ShowLComment(app::CommentColour::Blue, text);
 }
 
 void StepContext::Red(const QString& text)
 {
-    session.host().ShowLComment(app::CommentColour::Red, text);
+    session.ShowLComment(app::CommentColour::Red, text);
 }
 
 void StepContext::Prompt(const QString& text)

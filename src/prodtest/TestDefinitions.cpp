@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <vector>
 
 namespace vmx::prodtest {
@@ -118,6 +119,47 @@ const std::vector<Key>& KeyTable()
 
 const QString kHeader = QStringLiteral("[TEST_CONDITION]");
 const QString kCut = QStringLiteral("//");
+// The identity field of the sensor holds 16 bits.
+constexpr int kMaxSerial = 65535;
+const QString kUnusable = QStringLiteral(": Prüfprogramm nicht verwendbar");
+
+// What a key's value must read as.
+enum class Kind { Text, Number, SwitchState };
+
+Kind KindOf(Dest d)
+{
+    switch (d) {
+    case Dest::ProgramText:
+    case Dest::NoTubeMaxText:
+    case Dest::EmptyTubeMaxText:
+    case Dest::FullTubeMaxText:
+    case Dest::FullTubeMinText:
+    case Dest::ThresholdText:
+    case Dest::SnMin:
+    case Dest::SnMax:
+    case Dest::AmplMin:
+    case Dest::AmplMax:
+    case Dest::BubbleMin:
+    case Dest::BubbleMax:
+    case Dest::TestVersion:
+    case Dest::BootVersion:
+    case Dest::Variant:
+        return Kind::Number;
+    case Dest::SwitchOut:
+        return Kind::SwitchState;
+    default:
+        return Kind::Text;
+    }
+}
+
+// A number as a definition writes one: decimal digits only (no sign, no blank), within int.
+bool ReadsAsNumber(const QString& text)
+{
+    for (const QChar ch : text)
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return false;
+    int v = -1;
+    return !text.isEmpty() && app::ParseDecimal(text, v);
+}
 
 } // namespace
 
@@ -224,6 +266,47 @@ void TestDefinitions::ResetMC()
 {
     cond = TMeasuringCond{};
     items = MeasItems{};
+    seen_.clear();
+}
+
+QString TestDefinitions::CheckValues()
+{
+    auto seen = [this](const QString& key) -> const SeenKey* {
+        for (const SeenKey& s : seen_)
+            if (s.key == key) return &s;
+        return nullptr;
+    };
+    auto fault = [this](const SeenKey& s, const QString& why) {
+        startGrid.faultRow = s.row;
+        return QStringLiteral("%1 \"%2\"").arg(s.key, s.value) + why + kUnusable;
+    };
+    // Each present key as its kind, in the order of the key table.
+    for (const Key& k : KeyTable()) {
+        const SeenKey* s = seen(k.text);
+        if (!s) continue;
+        const Kind kind = KindOf(k.dest);
+        if (kind == Kind::Number && !ReadsAsNumber(s->value))
+            return fault(*s, QStringLiteral(": keine gültige Zahl"));
+        if (kind == Kind::SwitchState && SwitchState(s->value) < 0)
+            return fault(*s, QStringLiteral(": nicht L, H oder LHLH"));
+        if ((k.dest == Dest::SnMin || k.dest == Dest::SnMax) && Number(s->value) > kMaxSerial)
+            return fault(*s, QStringLiteral(": größer als %1").arg(kMaxSerial));
+    }
+    // A MIN above its MAX passes no unit.
+    auto crossed = [&](const QString& minKey, const QString& maxKey) {
+        const SeenKey* lo = seen(minKey);
+        const SeenKey* hi = seen(maxKey);
+        if (!lo || !hi || Number(lo->value) <= Number(hi->value)) return QString();
+        return fault(*lo, QStringLiteral(" größer als %1 \"%2\"").arg(hi->key, hi->value));
+    };
+    QString f = crossed(QStringLiteral("[#GRENZWERT_VOLL_MIN]"), QStringLiteral("[#GRENZWERT_VOLL_MAX]"));
+    if (f.isEmpty()) f = crossed(QStringLiteral("[#SN_MIN]"), QStringLiteral("[#SN_MAX]"));
+    for (int n = 1; n <= 8 && f.isEmpty(); ++n)
+        f = crossed(QStringLiteral("[#AMPLITUDE_MIN_%1]").arg(n),
+                    QStringLiteral("[#AMPLITUDE_MAX_%1]").arg(n));
+    for (int n = 1; n <= 4 && f.isEmpty(); ++n)
+        f = crossed(QStringLiteral("[#BLASE_MIN_%1]").arg(n), QStringLiteral("[#BLASE_MAX_%1]").arg(n));
+    return f;
 }
 
 void TestDefinitions::TryKeys(QString line, int& rowCounter)
@@ -232,6 +315,13 @@ void TestDefinitions::TryKeys(QString line, int& rowCounter)
         int row = -1;
         QString v;
         if (!ExtractKeyWord(k.text, line, rowCounter, row, v, startGrid)) continue;
+        // Where each value was shown, for a value that does not read as its kind.
+        if (KindOf(k.dest) != Kind::Text) {
+            auto s =
+                std::find_if(seen_.begin(), seen_.end(), [&k](const SeenKey& e) { return e.key == k.text; });
+            if (s == seen_.end()) s = seen_.insert(seen_.end(), SeenKey{k.text, QString(), -1});
+            s->value = v, s->row = row;
+        }
         TMeasuringCond& c = cond;
         MeasItems& it = items;
         const size_t n = size_t(k.n);
@@ -398,8 +488,21 @@ bool TestDefinitions::ReadTestIniFile(int n)
     return content;
 }
 
+int TestDefinitions::CountSections() const
+{
+    QFile file(FileName());
+    if (app::OpenInputFile(file) != app::InputStatus::Ok) return 0;
+    app::LineReader reader(file, app::TextEncoding::Detect);
+    int sections = 0;
+    QString line;
+    while (reader.Next(line))
+        if (line.startsWith(kHeader)) ++sections;
+    return sections;
+}
+
 void TestDefinitions::ReadTestData(int n)
 {
+    Unusable.clear();
     if (n < 0) {
         session_.PanelText(1, QStringLiteral("Lesen TestIni: kein gültiges Prüfprogramm ausgewählt"));
         return;
@@ -407,6 +510,13 @@ void TestDefinitions::ReadTestData(int n)
     if (!ReadTestIniFile(n)) {
         session_.PanelText(1, QStringLiteral("Lesen TestIni: unbekannter Test, keine Prüfdaten gefunden"));
         return;
+    }
+    // A present key whose value does not read as its kind would pass its test over (or judge
+    // against nonsense): the definition stays listed but cannot be used.
+    Unusable = CheckValues();
+    if (!Unusable.isEmpty()) {
+        session_.ShowLComment(app::CommentColour::Red, Unusable);
+        session_.PanelText(1, Unusable);
     }
     TMeasuringCond& c = cond;
     c.ProgramNo = Number(c.ProgramText);
@@ -448,7 +558,8 @@ bool TestDefinitions::ScanTestIniFile(qint64 sensorKey)
     comboItems.clear();
     comboIndex = -1;
     SectionMap.fill(-1);
-    for (int n = 0; n < kMaxSections; ++n) {
+    int read = 0;
+    for (int n = 0; n < kMaxSections; ++n, read = n) {
         ResetMC();
         if (!ReadTestIniFile(n)) break;
         if (cond.SensorType.isEmpty()) continue;
@@ -457,13 +568,27 @@ bool TestDefinitions::ScanTestIniFile(qint64 sensorKey)
         const qsizetype index = comboItems.size() - 1;
         if (index < kMaxSections) SectionMap[size_t(index)] = n;
     }
-    session_.PanelText(1, QStringLiteral("Lese aus TEST.INI: Prüfprogramme gelesen"));
+    // Where the scan stopped before the end of the file, it says so: the later definitions are
+    // not listed.
+    const int sections = CountSections();
+    if (read + 1 < sections && read < kMaxSections)
+        session_.PanelText(1, QStringLiteral("Lese aus TEST.INI: Abschnitt %1 ohne Inhalt: weitere "
+                                             "Definitionen nicht gelesen")
+                                  .arg(read + 1));
+    else if (read == kMaxSections && read < sections)
+        session_.PanelText(
+            1, QStringLiteral("Lese aus TEST.INI: %1 von %2 Definitionen gelesen: weitere nicht gelesen")
+                   .arg(read)
+                   .arg(sections));
+    else
+        session_.PanelText(1, QStringLiteral("Lese aus TEST.INI: Prüfprogramme gelesen"));
     if (!comboItems.isEmpty()) {
         CBTypeTestChange(0);
         return true;
     }
     comboIndex = -1;
     SelectedSection = -1;
+    Unusable.clear();
     comboText = QStringLiteral("kein Test verfügbar");
     startGrid.Clear();
     cond.ProgramNo = -1;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace vmx::app {
 class Session;
@@ -77,10 +78,13 @@ struct TMeasuringData {
 struct StartGrid {
     static constexpr int kRows = 50;
     std::array<std::array<QString, 2>, kRows> cells;
+    // The row of the key that makes the definition unusable (shown in red); -1 none.
+    int faultRow = -1;
     void Clear()
     {
         for (auto& row : cells)
             row[0].clear(), row[1].clear();
+        faultRow = -1;
     }
 };
 
@@ -104,6 +108,10 @@ public:
     std::array<int, kMaxSections> SectionMap;
     int SelectedSection = -1;
     bool TestDataSaved = true;
+    // Why the loaded definition cannot be used: the key and its value that do not read as
+    // their kind, a MIN above its MAX, a serial number beyond the sensor's 16 bits. Empty when
+    // it can be used.
+    QString Unusable;
     // The combo box CBTypeTest: its items, the selected one (-1 none) and its text.
     QStringList comboItems;
     int comboIndex = -1;
@@ -143,6 +151,17 @@ public:
 
 private:
     void TryKeys(QString line, int& rowCounter);
+    // The fault that makes the loaded definition unusable (its row marked), or empty.
+    QString CheckValues();
+    // The "[TEST_CONDITION]" headers in the file.
+    int CountSections() const;
+
+    // The keys of the section loaded that must read as a number or state: value and row.
+    struct SeenKey {
+        QString key, value;
+        int row;
+    };
+    std::vector<SeenKey> seen_;
 
     app::Session& session_;
 };

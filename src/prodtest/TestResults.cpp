@@ -171,6 +171,8 @@ void TestResults::ResetMV()
     record_.testHardware = -1;
     record_.picOscCal = record_.picConfig = -1;
     record_.picResult = record_.siLabResult = record_.tk33ProgResult = -1;
+    record_.checkResult = -1;
+    stepFailed.clear();
 }
 
 QStringList TestResults::ResultLines() const
@@ -279,6 +281,11 @@ QString TestResults::Verdict() const
     anyFailed(it.ParFile, 1, 4);
     anyFailed(it.SwitchOut, 1, 6);
     anyFailed(it.Variant, 1, 2);
+    // A boot check the definition asked for counts like any other, and so does every step
+    // that halted on a failure by its last run.
+    anyFailed(it.BootVersion, 1, 2);
+    for (const auto& [step, stepFailedLast] : stepFailed)
+        failed |= stepFailedLast;
     return failed ? QStringLiteral("FEHLER") : QStringLiteral("okay");
 }
 
@@ -286,7 +293,7 @@ QString TestResults::Verdict() const
 
 void TestResults::CommentResult()
 {
-    session_.host().ShowLComment(CommentColour::Blue, QStringLiteral("Bewertung / Kommentar"));
+    session_.ShowLComment(CommentColour::Blue, QStringLiteral("Bewertung / Kommentar"));
     if (stopAcquisition) stopAcquisition();
     if (panel) {
         panel->ShowEntry(OperatorPanel::Entry::Comment, true);
@@ -299,7 +306,7 @@ void TestResults::SubmitResult()
 {
     if (!HasSerialRange()) return AutoAdvance();
     defs_.data.ResultComment = panel ? panel->EntryText(OperatorPanel::Entry::Comment) : Verdict();
-    session_.host().ShowLComment(CommentColour::Blue, QStringLiteral("Eintrag in Tabelle ???"));
+    session_.ShowLComment(CommentColour::Blue, QStringLiteral("Eintrag in Tabelle ???"));
 }
 
 std::vector<Outcome> TestResults::Outcomes() const
@@ -416,10 +423,10 @@ void TestResults::WriteResult()
 
     // The row is on disk before the operator is told it is written.
     if (TempFileOpen && !AppendTempFile(r)) {
-        session_.host().ShowLComment(CommentColour::Red,
-                                     QStringLiteral("in Tabelle eingeschrieben, Temp-Datei: FEHLER"));
+        session_.ShowLComment(CommentColour::Red,
+                              QStringLiteral("in Tabelle eingeschrieben, Temp-Datei: FEHLER"));
     } else {
-        session_.host().ShowLComment(CommentColour::Blue, QStringLiteral("in Tabelle eingeschrieben"));
+        session_.ShowLComment(CommentColour::Blue, QStringLiteral("in Tabelle eingeschrieben"));
     }
     if (panel) panel->ResultGridChanged(r);
     if (r < kLastRow)

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace vmx::app {
@@ -79,6 +80,9 @@ public:
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
     ResultGrid grid;
+    // The steps of the unit that halted on a failure (step number -> failed), each by its last
+    // run: a step that ZURÜCK repeated counts as it ended then.
+    std::map<int, bool> stepFailed;
     ResultGridModel& model() { return model_; }
     bool TempFileOpen = false;
     // The record file chosen at start (valid while TempFileOpen).

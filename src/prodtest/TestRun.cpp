@@ -33,7 +33,7 @@ TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResult
 
 void TestRun::ShowLComment(CommentColour colour, const QString& text)
 {
-    session_.host().ShowLComment(colour, text);
+    session_.ShowLComment(colour, text);
 }
 
 QStringList TestRun::TestValueCaptions(const monitor::MeasSample* s, int highestOut, bool* errorRed)
@@ -92,6 +92,23 @@ void TestRun::RunStep(const StepDef& s)
         return i < s.args.size() && s.args[i].text ? QString::fromUtf8(s.args[i].text) : QString();
     };
     testmodule::TestModule& m = parts_.module;
+    testmodule::ModuleRecord& rec = m.record();
+    // Nothing is programmed through test hardware whose check failed (a wrong module or
+    // front end): the programming step fails without touching it.
+    auto refused = [&](const QString& caption, int& outcome) {
+        if (rec.checkResult != 0) return false;
+        outcome = 0;
+        ShowLComment(CommentColour::Red, caption + QStringLiteral("FEHLER, Prüfmittel nicht bestätigt"));
+        return true;
+    };
+    const QString tk33Caption = QStringLiteral("Prüfmittel-Firmware: ");
+    if (name == QLatin1String("ProgCodeTK33") || name == QLatin1String("ProgCodeTK33Check")) {
+        if (refused(tk33Caption, rec.tk33ProgResult)) return;
+    } else if (name == QLatin1String("PICProgramming")) {
+        if (refused(text(0), rec.picResult)) return;
+    } else if (name.startsWith(QLatin1String("SiLab"))) {
+        if (refused(name == QLatin1String("SiLabDeviceErase") ? text(0) : text(2), rec.siLabResult)) return;
+    }
     if (name == QLatin1String("CheckTK33Ident"))
         m.CheckTK33Ident(num(0), num(1));
     else if (name == QLatin1String("SwitchPowerQVR_ON"))
@@ -322,7 +339,11 @@ void TestRun::ControlProgress()
         panel->HideEntries();
     }
     results_.ShowLMV();
-    if (const StepProgram* p = FindProgram(defs_.cond.ProgramNo)) {
+    if (!defs_.Unusable.isEmpty()) {
+        // A definition that cannot be used starts no unit: step 0 says why and stays.
+        TestStep = 0;
+        ShowLComment(CommentColour::Red, defs_.Unusable);
+    } else if (const StepProgram* p = FindProgram(defs_.cond.ProgramNo)) {
         if (TestStep > p->rangeBound) unitDone_ = true;
         if (TestStep > p->rangeBound || TestStep < 0) TestStep = 0;
         // A program without steps only counts; past the last listed step, or on a listed empty
@@ -331,9 +352,14 @@ void TestRun::ControlProgress()
             const bool listed = TestStep < int(p->steps.size()) && p->steps[size_t(TestStep)].routine;
             if (onStep)
                 onStep(TestStep, listed ? QString::fromUtf8(p->steps[size_t(TestStep)].routine) : QString());
-            if (listed)
-                RunStep(p->steps[size_t(TestStep)]);
-            else
+            if (listed) {
+                // A step that showed a red text halted on a failure; run again (ZURÜCK), it
+                // counts as it ended last.
+                const int step = TestStep;
+                const int reds = session_.redComments();
+                RunStep(p->steps[size_t(step)]);
+                results_.stepFailed[step] = session_.redComments() != reds;
+            } else
                 AutoAdvance();
         }
     }

@@ -108,11 +108,11 @@ void Station::WireSteps()
     c.startAcquisition = [this] { Start(); };
     c.resetValues = [this] { ResetValues(); };
     // The serial-mode selection follows what the step chose, then the configuration runs
-    // with it, as ALSetConfig does from the monitor page.
+    // with it and the LED boxes' bits, as ALSetConfig does from the monitor page.
     c.setConfig = [this](int serialMode) {
         device_.serialModeIndex = serialMode;
         DeviceChanged(StationView::DeviceField::SerialMode);
-        return devices_->SetOutputMode(serialMode, sensor::LedBits{});
+        return devices_->SetOutputMode(serialMode, settings.led);
     };
     c.refreshPages = [this] { PagesChanged(); };
     c.showMeasValue = [this](const monitor::MeasSample& s) { run_->NewMeasValue(&s, store_.highestOut()); };

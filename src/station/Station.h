@@ -95,6 +95,7 @@ struct StationSettings {
     int outputConfigKind = 0;                                             // 3: every sample redraws
     int measIntervalMs = 1000; // polled mode's interval (CBMeasTime)
     bool beeper = false;       // "Pieper"
+    sensor::LedBits led;       // CBLEDgreen / red / blue / auto
     app::DataOverflow overflow = app::DataOverflow::Stop;
 };
 

@@ -17,6 +17,9 @@ enum TestHardwareKind : int {
 
 struct ModuleRecord {
     int testHardware = HardwareNone;
+    // The test-hardware check: -1 not run, 0 failed (nothing may go through that hardware),
+    // 1 passed.
+    int checkResult = -1;
     int siLabResult = 0;
     int picResult = 0;
     int tk33ProgResult = 0;

@@ -43,7 +43,7 @@ TestModule::TestModule(app::Session& session, link::Link& link, ModuleRecord& re
 
 void TestModule::Comment(CommentColour colour, const QString& text)
 {
-    session_->host().ShowLComment(colour, text);
+    session_->ShowLComment(colour, text);
 }
 
 void TestModule::Signal()
@@ -292,9 +292,11 @@ void TestModule::CheckTK33Ident(int frontEnd, int allowed)
     Comment(CommentColour::Blue, QStringLiteral("Kontrolle Prüfmittel: ..."));
     if (stopAcquisition) stopAcquisition();
     record_->testHardware = HardwareNone;
+    record_->checkResult = 0;
     auto allows = [&](int bit) { return (allowed & (bit | AllowAny)) != 0; };
     auto okay = [&](const QString& text) {
         Comment(CommentColour::Blue, text);
+        record_->checkResult = 1;
         session_->Wait(200);
         Signal();
     };

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QColor>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -659,6 +660,10 @@ void TMainForm::ShowTestDefinitions()
                 item->setText(text);
             else if (!text.isEmpty())
                 StGStart->setItem(r, c, new QTableWidgetItem(text));
+            // The key that makes the definition unusable stands out in red.
+            if (QTableWidgetItem* item = StGStart->item(r, c))
+                item->setData(Qt::ForegroundRole,
+                              r == defs.startGrid.faultRow ? QVariant(QColor(Qt::red)) : QVariant());
         }
     // The labels' column is 120 pixels, wider where a definition's labels need it; the values
     // take the rest (the last section stretches).

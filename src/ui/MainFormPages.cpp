@@ -219,9 +219,12 @@ QWidget* TMainForm::CreateMonitorPage()
     ledLay->addWidget(Make<QCheckBox>(led, "CBLEDgreen"), 0, 1);
     ledLay->addWidget(Make<QCheckBox>(led, "CBLEDred"), 1, 0);
     ledLay->addWidget(Make<QCheckBox>(led, "CBLEDblue"), 1, 1);
-    for (const char* n : {"CBLEDauto", "CBLEDgreen", "CBLEDred", "CBLEDblue"})
-        connect(led->findChild<QCheckBox*>(Latin(n)), &QCheckBox::clicked, act("ALSetLED"),
-                &QAction::trigger);
+    for (const char* n : {"CBLEDauto", "CBLEDgreen", "CBLEDred", "CBLEDblue"}) {
+        auto* box = led->findChild<QCheckBox*>(Latin(n));
+        // The boxes are the station's LED bits, which the test steps' configuration sends too.
+        connect(box, &QCheckBox::toggled, this, [this] { station_->settings.led = LedFromBoxes(); });
+        connect(box, &QCheckBox::clicked, act("ALSetLED"), &QAction::trigger);
+    }
     ledLay->addWidget(ActionButton(led, "BTSetLED", act("ALSetLED")), 2, 0, 1, 2);
     right->addWidget(led);
 

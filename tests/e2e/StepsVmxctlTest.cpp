@@ -109,6 +109,40 @@ const char* const kDefinitions = R"INI([TEST_CONDITION]
 [#AMPLITUDE_4] "A4","gefüllter Schlauch"
 [#AMPLITUDE_MIN_4] "min","350"
 [#AMPLITUDE_MAX_4] "max","450"
+//
+[TEST_CONDITION]
+[#QVR_TYP] "Typ","QVR05"
+[#ART_PRÜFUNG] "Prüfung","Tippfehler"
+[#PRÜFPROGRAMM] "Programm","5"
+[#SN_MIN] "SN von","1000"
+[#SN_MAX] "SN bis","1999"
+[#AMPLITUDE_1] "A1","gefüllter Schlauch"
+[#AMPLITUDE_MIN_1] "min","abc"
+[#AMPLITUDE_MAX_1] "max","450"
+//
+[TEST_CONDITION]
+[#QVR_TYP] "Typ","QVR05"
+[#ART_PRÜFUNG] "Prüfung","SN über 16 Bit"
+[#PRÜFPROGRAMM] "Programm","24"
+[#SN_MIN] "SN von","60000"
+[#SN_MAX] "SN bis","99999"
+//
+[TEST_CONDITION]
+[#QVR_TYP] "Typ","QVR05"
+[#ART_PRÜFUNG] "Prüfung","Grenzen vertauscht"
+[#PRÜFPROGRAMM] "Programm","1"
+[#GRENZWERT_VOLL_MIN] "voll min","450"
+[#GRENZWERT_VOLL_MAX] "voll max","350"
+//
+[TEST_CONDITION]
+[#QVR_TYP] "Typ","QVR05"
+[#ART_PRÜFUNG] "Prüfung","Los"
+[#PRÜFPROGRAMM] "Programm","24"
+[#DATEI_FW_1] "Firmware","QVR05_V143.hex"
+[#SN_MIN] "SN von","1000"
+[#SN_MAX] "SN bis","1999"
+[#AUFTRAG_LOS] "Auftrag/ Los","A-0000"
+[#HERSTELLUNGSJAHR] "Jahr","JJ"
 )INI";
 
 struct Station {
@@ -257,6 +291,75 @@ TEST(StepsVmxctl, FaultyUnitsFailAtTheirStep)
     }
 }
 
+// Faulty definitions, entries and units through vmxctl: each ends FEHLER and exit 1, never
+// "okay"; a definition that cannot be used and an entry it cannot take are refused before any
+// unit is touched, naming what is wrong.
+TEST(StepsVmxctl, FaultyDefinitionsEntriesAndUnitsNeverEndOkay)
+{
+    Station s;
+    const struct {
+        QStringList args;
+        const char* bench;
+        const char* said;
+        const char* column; // of the unit's failed row; nullptr: no unit was started
+        const char* cell;
+    } runs[] = {
+        {{"--definition", "0", "--sn", "1000"},
+         "tk33,unit=stuck-output,tmsub=5",
+         "[1/2] Prüfmittel: FEHLER, falsches Prüfmittel oder Frontend",
+         "Sw L",
+         "FEHL"},
+        {{"--definition", "4", "--sn", "1000"},
+         "tk33,unit=good,fault=drop,after=1",
+         "[24/4] Start Boot 1: FEHLER beim Lesen BootIdent",
+         "Boot 1",
+         "F(-1)"},
+        {{"--definition", "5", "--sn", "1000"},
+         "tk33,unit=good",
+         "[#AMPLITUDE_MIN_1] \"abc\"",
+         nullptr,
+         nullptr},
+        {{"--definition", "6", "--sn", "70000"}, "tk33,unit=good", "[#SN_MAX] \"99999\"", nullptr, nullptr},
+        {{"--definition", "7"}, "tk33,unit=good", "[#GRENZWERT_VOLL_MIN] \"450\"", nullptr, nullptr},
+        {{"--definition", "4", "--sn", "999"}, "tk33,unit=good", "--sn 999", nullptr, nullptr},
+        {{"--definition", "4", "--sn", "1999", "--units", "2"},
+         "tk33,unit=good",
+         "--sn 1999",
+         nullptr,
+         nullptr},
+        {{"--definition", "8", "--sn", "1000", "--batch", "A-1", "--year", "30"},
+         "tk33,unit=good",
+         "--year 30",
+         nullptr,
+         nullptr},
+        {{"--definition", "8", "--sn", "1000", "--year", "26"},
+         "tk33,unit=good",
+         "--batch",
+         nullptr,
+         nullptr},
+    };
+    for (const auto& run : runs) {
+        const ToolResult r = s.Run(QString::fromLatin1(run.bench), QStringList{"test", "run"} + run.args);
+        SCOPED_TRACE(run.said);
+        EXPECT_TOOL(r, 1);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(run.said))) << r.err.toStdString();
+        if (!run.column) {
+            EXPECT_TRUE(Steps(r.err, 24).empty() && Steps(r.err, 5).empty() && Steps(r.err, 1).empty())
+                << "no unit started\n"
+                << r.err.toStdString();
+            continue;
+        }
+        EXPECT_EQ(GridCell(r.out, QStringLiteral("Bewertung")), QStringLiteral("FEHLER"))
+            << r.out.toStdString();
+        EXPECT_EQ(GridCell(r.out, QString::fromLatin1(run.column)), QString::fromUtf8(run.cell))
+            << r.out.toStdString();
+    }
+    // test show names the key of a definition that cannot be used, and fails.
+    const ToolResult shown = s.Run(QStringLiteral("tk33"), {"test", "show", "--definition", "5"});
+    EXPECT_TOOL(shown, 1);
+    EXPECT_TRUE(shown.err.contains(QStringLiteral("[#AMPLITUDE_MIN_1] \"abc\""))) << shown.err.toStdString();
+}
+
 TEST(StepsVmxctl, TheShieldIsTheOperatorsJudgement)
 {
     Station s;
@@ -379,6 +482,12 @@ TEST(StepsVmxctl, EveryProgramRunsAGoodUnit)
             QStringLiteral("Weber"),
             QStringLiteral("--year"),
             QStringLiteral("26"),
+            QStringLiteral("--batch"),
+            QStringLiteral("A-4711"),
+            QStringLiteral("--batch-comment"),
+            QStringLiteral("Charge 7"),
+            QStringLiteral("--tech-index"),
+            QStringLiteral("B"),
             QStringLiteral("--shield"),
             QStringLiteral("ok")};
         return RunTool(QStringLiteral("vmxctl"), args, 60000);

@@ -370,3 +370,81 @@ TEST(MeasurementSteps, ZurueckRepeatsTheMeasurementAfterAFailure)
     EXPECT_EQ(r.defs().items.Ampl[1].Result, 1);
     EXPECT_GE(r.defs().items.Ampl[1].Measured, 350);
 }
+
+// A MIN without its MAX bounds the lower side only (the absent MAX is no upper limit).
+TEST(MeasurementSteps, AMinWithoutItsMaxBoundsTheLowerSideOnly)
+{
+    StationRig r(
+        Definition(QStringLiteral("5"), {QStringLiteral("[#AMPLITUDE_1] \"A1\",\"gefüllter Schlauch\""),
+                                         QStringLiteral("[#AMPLITUDE_MIN_1] \"min\",\"350\""),
+                                         QStringLiteral("[#BLASE_1] \"B1\",\"große Blasen\""),
+                                         QStringLiteral("[#BLASE_MIN_1] \"min\",\"200\"")}));
+    ASSERT_TRUE(r.Scan());
+    MeasurementSteps& m = r.st->measurementSteps();
+    const struct {
+        bool bubble;
+        int value;
+        int result;
+    } cases[] = {{false, 349, 0}, {false, 350, 1}, {false, 1000, 1},
+                 {true, 199, 0},  {true, 200, 1},  {true, 255, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        r.st->Stop();
+        if (c.bubble) {
+            m.PrepareBubbleTest(1);
+            r.st->Stop();
+            monitor::MeasSample s = monitor::EmptySample();
+            s.Valid = 1, s.Signal = 390, s.OUT = quint8(c.value);
+            r.st->store().Store(s, monitor::StoreSettings{});
+            r.Sample(390, 0, c.value);
+            m.GetBubbleTest(1);
+            EXPECT_EQ(r.defs().items.Bubble[1].Result, c.result) << r.LastComment().toStdString();
+        } else {
+            r.Sample(c.value);
+            m.GetAmplMeas(1);
+            EXPECT_EQ(r.defs().items.Ampl[1].Result, c.result) << r.LastComment().toStdString();
+        }
+    }
+}
+
+// The 05.30 generation restarts without resetting its output maximum: each bubble test judges
+// only the maximum reached after its own restart, never the previous test's.
+TEST(MeasurementSteps, BubbleTestsOfThe0530GenerationJudgeOnlyTheirOwnMaximum)
+{
+    QStringList bubbles;
+    for (int n = 1; n <= 2; ++n)
+        bubbles << QStringLiteral("[#BLASE_%1] \"B\",\"große Blasen\"").arg(n)
+                << QStringLiteral("[#BLASE_MIN_%1] \"min\",\"200\"").arg(n)
+                << QStringLiteral("[#BLASE_MAX_%1] \"max\",\"255\"").arg(n);
+    StationRig r(Definition(QStringLiteral("5"), bubbles),
+                 QStringLiteral("tk33,unit=good,key=5030200,if=any,tube=filled"), 9);
+    ASSERT_TRUE(r.Scan());
+    ASSERT_TRUE(r.session.sensor.Has(app::Cap::Gen0530));
+    MeasurementSteps& m = r.st->measurementSteps();
+    m.PrepareBubbleTest(1);
+    monitor::MeasSample s = monitor::EmptySample();
+    s.Valid = 1, s.Signal = 390, s.OUT = 240;
+    r.st->store().Store(s, monitor::StoreSettings{});
+    m.GetBubbleTest(1);
+    ASSERT_EQ(r.defs().items.Bubble[1].Result, 1) << r.LastComment().toStdString();
+    // No bubble passes in the second test: its maximum is what the filled tube shows.
+    m.PrepareBubbleTest(2);
+    r.Settle();
+    m.GetBubbleTest(2);
+    EXPECT_EQ(r.defs().items.Bubble[2].Result, 0) << r.LastComment().toStdString();
+    EXPECT_LT(r.defs().items.Bubble[2].Measured, 200);
+}
+
+// The steps' configuration keeps the LED bits the monitor page's check boxes hold.
+TEST(MeasurementSteps, TheStepsConfigureWithTheMonitorPagesLedBits)
+{
+    StationRig r(Definition(QStringLiteral("5"), {}), QStringLiteral("tk33,key=6000110,stream=none"), 33);
+    r.st->settings.led.green = true;
+    r.st->settings.led.automatic = true;
+    ASSERT_TRUE(r.context().setConfig(0));
+    EXPECT_EQ(r.sensor().led(), 9);
+    r.st->settings.led = {};
+    r.st->settings.led.blue = true;
+    ASSERT_TRUE(r.context().setConfig(2));
+    EXPECT_EQ(r.sensor().led(), 4);
+}

@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cctype>
 #include <ostream>
 #include <string>
 
@@ -32,9 +33,13 @@ struct Station : StationRig {
         if (program != 20)
             std::copy(fw.begin() + 0x800, fw.end(), bench().module()->loader().flash().begin() + 0x200);
         st->simulatedOperator = true;
-        panel.text[prodtest::OperatorPanel::Entry::SerialNo] = QStringLiteral("1000");
-        panel.text[prodtest::OperatorPanel::Entry::Tester] = QStringLiteral("Weber");
-        panel.text[prodtest::OperatorPanel::Entry::ManuYear] = QStringLiteral("26");
+        using Entry = prodtest::OperatorPanel::Entry;
+        panel.text[Entry::SerialNo] = QStringLiteral("1000");
+        panel.text[Entry::Tester] = QStringLiteral("Weber");
+        panel.text[Entry::BatchNo] = QStringLiteral("A-4711");
+        panel.text[Entry::BatchComment] = QStringLiteral("Charge 7");
+        panel.text[Entry::TechIndex] = QStringLiteral("B");
+        panel.text[Entry::ManuYear] = QStringLiteral("26");
         EXPECT_TRUE(Scan());
         visited.clear();
     }
@@ -108,20 +113,25 @@ INSTANTIATE_TEST_SUITE_P(Programs, GoodUnit,
 namespace {
 struct Fault {
     int program;
-    const char* unit;
+    const char* unit; // the unit, and further words of the bench (the module's front end, faults)
     int step;
     const char* red;
-    const char* column; // the heading of the grid column that shows the failure
+    const char* column;         // the heading of the grid column that shows the failure
+    const char* cell = nullptr; // what it shows (nullptr: "F(…)" or "FEHL")
+    const char* sn = "1000";
+    const char* year = "26";
+    const char* said = nullptr; // a further red text of the run
 };
 void PrintTo(const Fault& f, std::ostream* os)
 {
-    *os << "program " << f.program << ", unit=" << f.unit;
+    *os << "program " << f.program << ", unit=" << f.unit << ", SN " << f.sn << ", year " << f.year;
 }
 std::string FaultName(const ::testing::TestParamInfo<Fault>& info)
 {
     std::string unit = info.param.unit;
-    std::replace(unit.begin(), unit.end(), '-', '_');
-    return "Program" + std::to_string(info.param.program) + "_" + unit;
+    for (char& c : unit)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return "Program" + std::to_string(info.param.program) + "_" + unit + "_" + std::to_string(info.index);
 }
 } // namespace
 
@@ -131,14 +141,32 @@ TEST_P(BadUnit, FailsAtTheStepThatFindsItsFault)
 {
     const Fault f = GetParam();
     Station s(f.program, QString::fromUtf8(f.unit));
+    using Entry = prodtest::OperatorPanel::Entry;
+    s.panel.text[Entry::SerialNo] = QString::fromUtf8(f.sn);
+    s.panel.text[Entry::ManuYear] = QString::fromUtf8(f.year);
     ASSERT_GT(s.RunWatched(), 0) << "the operator went on to the end of the unit";
     EXPECT_EQ(s.firstRed.first, f.step) << s.firstRed.second.toStdString();
     EXPECT_EQ(s.firstRed.second, QString::fromUtf8(f.red));
     EXPECT_EQ(s.Verdict(), QStringLiteral("FEHLER"));
+    if (f.said) {
+        EXPECT_TRUE(s.Said(QString::fromUtf8(f.said)));
+    }
+    if (!f.column) return; // a program that writes no row
     // The unit's row in the result grid says the same, in the failing step's column.
     EXPECT_EQ(s.GridCell(QStringLiteral("Bewertung")), QStringLiteral("FEHLER"));
     const QString cell = s.GridCell(QString::fromUtf8(f.column));
-    EXPECT_TRUE(cell.startsWith(QLatin1String("F(")) || cell == QLatin1String("FEHL")) << cell.toStdString();
+    if (f.cell)
+        EXPECT_EQ(cell, QString::fromUtf8(f.cell));
+    else
+        EXPECT_TRUE(cell.startsWith(QLatin1String("F(")) || cell == QLatin1String("FEHL"))
+            << cell.toStdString();
+    // An entry that was refused is never written into the sensor: its identity stays blank.
+    if (std::string(f.column) == "SN" || std::string(f.column) == "Jahr") {
+        const auto& flash = s.sensor().bootLoader().flash();
+        const size_t at = size_t(s.sensor().profile().snOffset) + 12;
+        EXPECT_EQ(flash[at + 1], 0xFF) << "year";
+        EXPECT_EQ(flash[at + 2] | (flash[at + 3] << 8), 0xFFFF) << "serial number";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -149,5 +177,20 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{5, "bad-amplitude", 11, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig", "Ampl 1"},
         Fault{5, "stuck-output", 16, "Schaltausgang Test 2: FEHLER, falscher Pegel: H", "Sw 2"},
         Fault{14, "no-answer", 6, "Kontrolle Firmware 1: FEHLER, keine Messung", "FW 1"},
-        Fault{14, "bad-amplitude", 18, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig", "Ampl 1"}),
+        Fault{14, "bad-amplitude", 18, "Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig", "Ampl 1"},
+        // The wrong front end behind the module: the outputs it cannot read count as failed.
+        Fault{1, "stuck-output,tmsub=5", 2, "Prüfmittel: FEHLER, falsches Prüfmittel oder Frontend", "Sw L"},
+        Fault{5, "good,tmsub=5", 2, "Prüfmittel: FEHLER, falsches Prüfmittel oder Frontend", "Sw 1"},
+        // A boot check the definition asks for that fails: the row and the verdict agree.
+        Fault{24, "good,fault=drop,after=1", 4, "Start Boot 1: FEHLER beim Lesen BootIdent", "Boot 1",
+              "F(-1)"},
+        // Refused entries: the unit fails and nothing refused reaches the sensor.
+        Fault{24, "good", 1, "SN: FEHLER, Seriennummer nicht plausibel!", "SN", "????", "999"},
+        Fault{3, "good", 1, "Herstellungsjahr nicht plausibel!", "Jahr", "F(30)", "1000", "30"},
+        Fault{5, "good", 1, "Herstellungsjahr nicht plausibel!", "Jahr", "F(2026)", "1000", "2026"},
+        // Nothing is programmed through a module the check did not confirm.
+        Fault{21, "good,tmsub=5", 1, "Prüfmittel: FEHLER, falsches Prüfmittel oder Frontend", nullptr,
+              nullptr, "1000", "26", "PIC: FEHLER, Prüfmittel nicht bestätigt"},
+        Fault{20, "good,tmsub=5", 1, "Prüfmittel: FEHLER, falsches Prüfmittel oder Frontend", nullptr,
+              nullptr, "1000", "26", "Prüfmittel-Firmware: FEHLER, Prüfmittel nicht bestätigt"}),
     FaultName);

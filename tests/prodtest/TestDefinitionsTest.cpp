@@ -95,6 +95,10 @@ TEST(TestIni, ABlankSectionEndsTheListAndOneWithoutTypeIsSkipped)
                            "[TEST_CONDITION]\n[#QVR_TYP] \"T\",\"C\"\n"));
     ASSERT_TRUE(r.defs.ScanTestIniFile(kQvr0528V143));
     EXPECT_EQ(r.defs.comboItems, QStringList{QStringLiteral("A / ")});
+    // The scan still stops there, but says so.
+    EXPECT_TRUE(r.host.panel1Log.contains(
+        QStringLiteral("Lese aus TEST.INI: Abschnitt 2 ohne Inhalt: weitere Definitionen nicht gelesen")))
+        << r.host.panel1Log.join(QLatin1Char('\n')).toStdString();
 
     r.Write(QStringLiteral("[TEST_CONDITION]\n[#ART_PRÜFUNG] \"P\",\"ohne Typ\"\n"
                            "[TEST_CONDITION]\n[#QVR_TYP] \"T\",\"B\"\n"));
@@ -109,8 +113,8 @@ TEST(TestIni, KeysAnywhereInALineCommaTextsAndCuts)
     r.Write(QStringLiteral("Kopfzeile ohne Bedeutung\n[TEST_CONDITION]\n"
                            "[#QVR_TYP] \"Typ\",\"QVR05\"\n"
                            "Text davor [#FIRMWARE] \"Firmware, Stand\",\"V1.43 \"\"neu\"\"\"\n"
-                           "[#PRÜFPROGRAMM] \"Programm\",\"drei\"\n"
-                           "[#SCHALTAUSGANG_1] \"Ausgang 1\",\"LH\"\n"
+                           "[#PRÜFPROGRAMM] \"Programm\",\"3\"\n"
+                           "[#SCHALTAUSGANG_1] \"Ausgang 1\",\"H\"\n"
                            "[#SCHALTAUSGANG_2] \"Ausgang 2\",\"LHLH\"\n"
                            "[#SCHALTAUSGANG_3] \"Ausgang 3\",\"L\"\n"
                            "[#SCHWELLE] 240\n"
@@ -120,10 +124,8 @@ TEST(TestIni, KeysAnywhereInALineCommaTextsAndCuts)
     const auto& c = r.defs.cond;
     EXPECT_EQ(c.Firmware, QStringLiteral("V1.43 \"neu\""));
     EXPECT_EQ(r.defs.startGrid.cells[1][0], QStringLiteral("Firmware, Stand"));
-    // The program text is shown but is no number: no steps will run.
-    EXPECT_EQ(c.ProgramText, QStringLiteral("drei"));
-    EXPECT_EQ(c.ProgramNo, -1);
-    EXPECT_EQ(r.defs.items.SwitchOut[1].Low, -1);
+    EXPECT_EQ(c.ProgramNo, 3);
+    EXPECT_EQ(r.defs.items.SwitchOut[1].Low, 1);
     EXPECT_EQ(r.defs.items.SwitchOut[2].Low, 2);
     EXPECT_EQ(r.defs.items.SwitchOut[3].Low, 0);
     // Without a quote the key itself is the label, the next item the value.
@@ -228,4 +230,79 @@ TEST(TestIni, PickingAnotherDefinitionOffersToSaveUnsavedResults)
     EXPECT_EQ(r.defs.SelectedSection, 1);
     EXPECT_EQ(r.defs.cond.ProgramNo, 21);
     EXPECT_EQ(r.defs.comboText, QStringLiteral("QVR06 / Programmierung"));
+}
+
+// More definitions than the list takes: it says how many of them were read.
+TEST(TestIni, AFileWithMoreDefinitionsThanAreReadSaysHowManyWere)
+{
+    Rig r;
+    QString text;
+    for (int n = 0; n < 403; ++n)
+        text += QStringLiteral("[TEST_CONDITION]\n[#QVR_TYP] \"T\",\"D%1\"\n").arg(n);
+    r.Write(text);
+    ASSERT_TRUE(r.defs.ScanTestIniFile(kQvr0528V143));
+    EXPECT_EQ(r.defs.comboItems.size(), TestDefinitions::kMaxSections);
+    EXPECT_TRUE(r.host.panel1Log.contains(
+        QStringLiteral("Lese aus TEST.INI: 401 von 403 Definitionen gelesen: weitere nicht gelesen")))
+        << r.host.panel1Log.join(QLatin1Char('\n')).toStdString();
+}
+
+// A key that is present but does not read as its kind of value, a MIN above its MAX, or a
+// serial number the sensor's 16-bit field cannot hold: the definition stays listed but cannot
+// be used, and says which key and value, in red, in the row that shows the key. Absent keys
+// and a MIN without its MAX are no fault.
+TEST(TestIni, ValuesThatDoNotReadAsTheirKindMakeTheDefinitionUnusable)
+{
+    const struct {
+        const char* lines;
+        const char* fault; // empty: usable
+        int row;           // the start grid row of the key named
+    } cases[] = {
+        {"[#AMPLITUDE_MIN_1] \"min\",\"abc\"", "[#AMPLITUDE_MIN_1] \"abc\"", 2},
+        {"[#AMPLITUDE_MAX_1] \"max\",\"-1\"", "[#AMPLITUDE_MAX_1] \"-1\"", 2},
+        {"[#GRENZWERT_OHNE_MAX] \"ohne\",\"2147483648\"", "[#GRENZWERT_OHNE_MAX] \"2147483648\"", 2},
+        {"[#BLASE_MAX_2] \"max\",\"403.5\"", "[#BLASE_MAX_2] \"403.5\"", 2},
+        {"[#GRENZWERT_VOLL_MIN] \"voll\",\" 500\"", "[#GRENZWERT_VOLL_MIN] \" 500\"", 2},
+        {"[#TESTVERSION_1] \"FW\",\"V1.43\"", "[#TESTVERSION_1] \"V1.43\"", 2},
+        {"[#SCHALTAUSGANG_3] \"S3\",\"LH\"", "[#SCHALTAUSGANG_3] \"LH\"", 2},
+        {"[#PRÜFPROGRAMM] \"Programm\",\"drei\"", "[#PRÜFPROGRAMM] \"drei\"", 2},
+        {"[#AMPLITUDE_MIN_3] \"min\",\"450\"\n[#AMPLITUDE_MAX_3] \"max\",\"350\"",
+         "[#AMPLITUDE_MIN_3] \"450\"", 2},
+        {"[#BLASE_MIN_1] \"min\",\"200\"\n[#BLASE_MAX_1] \"max\",\"150\"", "[#BLASE_MIN_1] \"200\"", 2},
+        {"[#GRENZWERT_VOLL_MIN] \"min\",\"451\"\n[#GRENZWERT_VOLL_MAX] \"max\",\"450\"",
+         "[#GRENZWERT_VOLL_MIN] \"451\"", 2},
+        {"[#SN_MIN] \"SN von\",\"2000\"\n[#SN_MAX] \"SN bis\",\"1999\"", "[#SN_MIN] \"2000\"", 2},
+        {"[#SN_MIN] \"SN von\",\"60000\"\n[#SN_MAX] \"SN bis\",\"99999\"", "[#SN_MAX] \"99999\"", 3},
+        {"[#SN_MIN] \"SN von\",\"1000\"\n[#SN_MAX] \"SN bis\",\"65535\"", "", -1},
+        {"[#AMPLITUDE_MIN_1] \"min\",\"350\"", "", -1},
+        {"[#GRENZWERT_OHNE_MIN] \"ohne min\",\"keiner\"\n[#HERSTELLUNGSJAHR] \"Jahr\",\"JJ\"", "", -1},
+    };
+    for (const auto& c : cases) {
+        Rig r;
+        r.Write(
+            QStringLiteral("[TEST_CONDITION]\n[#QVR_TYP] \"Typ\",\"QVR05\"\n[#PRÜFPROGRAMM] \"P\",\"5\"\n") +
+            QString::fromUtf8(c.lines) + QLatin1Char('\n'));
+        const QString fault = QString::fromUtf8(c.fault);
+        SCOPED_TRACE(c.lines);
+        ASSERT_TRUE(r.defs.ScanTestIniFile(kQvr0528V143));
+        EXPECT_EQ(r.defs.comboItems.size(), 1);
+        EXPECT_EQ(r.defs.startGrid.faultRow, c.row);
+        if (fault.isEmpty()) {
+            EXPECT_TRUE(r.defs.Unusable.isEmpty()) << r.defs.Unusable.toStdString();
+            EXPECT_TRUE(r.host.comments.empty());
+            continue;
+        }
+        EXPECT_TRUE(r.defs.Unusable.startsWith(fault)) << r.defs.Unusable.toStdString();
+        EXPECT_TRUE(r.defs.Unusable.endsWith(QStringLiteral("Prüfprogramm nicht verwendbar")));
+        ASSERT_FALSE(r.host.comments.empty());
+        EXPECT_EQ(r.host.comments.back().first, app::CommentColour::Red);
+        EXPECT_EQ(r.host.comments.back().second, r.defs.Unusable);
+        EXPECT_EQ(r.Last(), r.defs.Unusable);
+    }
+    // A MIN without its MAX bounds the lower side only.
+    Rig r;
+    r.Write(QStringLiteral("[TEST_CONDITION]\n[#QVR_TYP] \"T\",\"Q\"\n[#BLASE_MIN_2] \"min\",\"200\"\n"));
+    ASSERT_TRUE(r.defs.ScanTestIniFile(kQvr0528V143));
+    EXPECT_EQ(r.defs.items.Bubble[2].Low, 200);
+    EXPECT_EQ(r.defs.items.Bubble[2].High, -1);
 }

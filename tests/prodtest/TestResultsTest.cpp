@@ -122,12 +122,22 @@ TEST(TestResults, ResultListShowsTestedOutcomesInOrderWithTheirValues)
     EXPECT_EQ(r.record.testHardware, -1);
 }
 
-TEST(TestResults, VerdictCountsFailuresButNotUntestedOrBootChecks)
+TEST(TestResults, VerdictCountsEveryFailureButNothingUntested)
 {
     Rig r;
     EXPECT_EQ(r.results.Verdict(), "okay");
-    r.defs.items.BootVersion[2].Result = 0; // boot checks do not count
-    r.defs.items.Tester.Result = 0;         // nor the operator's entries beyond SN and year
+    r.defs.items.Tester.Result = 0; // the entry alone: its step's halt is what counts
+    EXPECT_EQ(r.results.Verdict(), "okay");
+    r.defs.items.BootVersion[2].Result = 0; // a boot check the definition asked for
+    EXPECT_EQ(r.results.Verdict(), "FEHLER");
+    r.results.ResetMV();
+    // A step that halted red counts; repeated, its last outcome counts.
+    r.results.stepFailed[7] = true;
+    EXPECT_EQ(r.results.Verdict(), "FEHLER");
+    r.results.stepFailed[7] = false;
+    EXPECT_EQ(r.results.Verdict(), "okay");
+    r.results.stepFailed[3] = true;
+    r.results.ResetMV();
     EXPECT_EQ(r.results.Verdict(), "okay");
     r.defs.items.Variant[2].Result = 0;
     EXPECT_EQ(r.results.Verdict(), "FEHLER");

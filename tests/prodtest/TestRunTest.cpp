@@ -221,3 +221,23 @@ TEST(TestRun, SerialNumberAndEntriesAreCheckedTakenOverAndCountedOn)
     EXPECT_EQ(r.run().TestStep, 0);
     EXPECT_EQ(items.SerialNo.Result, -1);
 }
+
+// A definition that cannot be used starts no unit: step 0 shows why, in red, and stays.
+TEST(TestRun, AnUnusableDefinitionStartsNoUnit)
+{
+    Rig r(QStringLiteral("1"), QStringLiteral("tk33,stream=none"),
+          QStringLiteral("[#SN_MIN] \"SN von\",\"10\"\r\n[#SN_MAX] \"SN bis\",\"1999\"\r\n"
+                         "[#GRENZWERT_OHNE_MAX] \"ohne\",\" 30\"\r\n"));
+    ASSERT_TRUE(r.Scan());
+    ASSERT_FALSE(r.st->testDefinitions().Unusable.isEmpty());
+    std::vector<int> steps;
+    r.run().onStep = [&](int step, const QString&) { steps.push_back(step); };
+    for (int press = 0; press < 3; ++press) {
+        r.run().ALNextExecute();
+        EXPECT_EQ(r.run().TestStep, 0);
+        EXPECT_EQ(r.LastComment(), r.st->testDefinitions().Unusable);
+        EXPECT_EQ(r.host.comments.back().first, app::CommentColour::Red);
+    }
+    EXPECT_TRUE(steps.empty());
+    EXPECT_FALSE(r.panel.shown[prodtest::OperatorPanel::Entry::SerialNo]);
+}

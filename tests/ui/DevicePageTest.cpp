@@ -67,6 +67,8 @@ TEST(DevicePage, LedBoxesBubbleTimeAndAdjustingSpeedReachTheSensor)
     ASSERT_FALSE(In(b, 0x31).empty());
     EXPECT_EQ(quint8(In(b, 0x31).back()[4]), 6);
     EXPECT_EQ(b.sensor().led(), 6);
+    // The boxes are the station's LED bits, which the test steps' configuration sends too.
+    EXPECT_EQ(f.station().settings.led.Byte(), 6);
     // "auto" on: the colour boxes are locked.
     h.Find<QCheckBox>("CBLEDauto")->click();
     EXPECT_EQ(b.sensor().led(), 6 | 8);

@@ -268,3 +268,29 @@ TEST(TestPage, Program27ProgramsABlankSensorThroughTheButtons)
     next->click();
     EXPECT_EQ(f.station().testRun().TestStep, 0);
 }
+
+// A definition whose limit does not read as a number: listed, its key and value in red in the
+// start grid and the status line, and WEITER starts no unit.
+TEST(TestPage, AnUnusableDefinitionShowsItsKeyInRedAndStartsNoUnit)
+{
+    Harness h;
+    SimulatedStation(h, "tk33,stream=none",
+                     QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                                    "[#PRÜFPROGRAMM] \"Programm\",\"5\"\r\n"
+                                    "[#AMPLITUDE_MIN_1] \"Amplitude min\",\"403.5\"\r\n"));
+    TMainForm& f = h.StartShown();
+    ASSERT_EQ(h.Find<QComboBox>("CBTypeTest")->count(), 1);
+    auto* grid = h.Find<QTableWidget>("StGStart");
+    ASSERT_NE(grid->item(2, 1), nullptr);
+    EXPECT_EQ(grid->item(2, 1)->foreground().color(), QColor(Qt::red));
+    EXPECT_NE(grid->item(1, 1)->foreground().color(), QColor(Qt::red));
+    auto* comment = h.Find<QLabel>("LComment");
+    EXPECT_TRUE(comment->text().startsWith(QStringLiteral("[#AMPLITUDE_MIN_1] \"403.5\"")))
+        << comment->text().toStdString();
+    EXPECT_TRUE(comment->styleSheet().contains(QStringLiteral("red")));
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+    h.Find<QToolButton>("BTNext")->click();
+    EXPECT_EQ(f.station().testRun().TestStep, 0);
+    EXPECT_FALSE(h.Find<QLineEdit>("EditSN")->isVisible());
+}
