@@ -563,6 +563,14 @@ bool TestResults::TestExportExcel()
 {
     QString name = nextReportName.isEmpty() ? reportFileName : nextReportName;
     if (!panel || !panel->AskReportFile(name) || name.isEmpty()) return false;
+    // The dialog asked about the name typed; the file written may be another one.
+    const QString file = ReportFileName(name);
+    if (file != name && QFileInfo::exists(file) &&
+        session_.host().Ask(
+            app::AskIcon::Question, app::AskButtons::YesNo,
+            QStringLiteral("%1 existiert bereits.\rErsetzen?").arg(QFileInfo(file).fileName())) !=
+            app::AskResult::Yes)
+        return false;
     return WriteReport(name);
 }
 

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -552,6 +553,19 @@ TEST(TestResults, FailedSaveKeepsTheOldReportAndTheGrid)
     const int before = r.host.panel1Log.size();
     r.results.ALTestSaveExecute();
     EXPECT_EQ(r.host.panel1Log.size(), before);
+    // "report.xls" is written as report.xlsx, which the dialog did not ask about: it is
+    // replaced only when the operator says so.
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+    r.panel.reportName = r.Path("report.xls");
+    for (const app::AskResult answer : {app::AskResult::No, app::AskResult::Yes}) {
+        r.host.answers.push_back(answer);
+        r.results.ALTestSaveExecute();
+        ASSERT_FALSE(r.host.questions.empty());
+        EXPECT_EQ(r.host.questions.back().Text, "report.xlsx existiert bereits.\rErsetzen?");
+        EXPECT_EQ(QFileInfo(file).size() == 25, answer == app::AskResult::No);
+    }
+    EXPECT_EQ(r.results.reportFileName, file);
+    EXPECT_FALSE(QFile::exists(r.Path("report.xls")));
 }
 
 TEST(TestResults, UnitRecordNamesEveryTestedOutcome)
