@@ -251,8 +251,9 @@ TEST(TestResults, RecordFileLinesForTwoUnitsAreByteExact)
     r.Write(QStringLiteral("okay"));
     r.GoodUnit(1016, 12);
     r.stamp = r.stamp.addSecs(61);
-    // Longer than the 25 characters of its column: cut, right-aligned, a blank before it.
-    r.Write(QStringLiteral("FEHLER: Ampl zu klein, zurück an Fertigung"));
+    // On one line, and longer than the 25 characters of its column: cut, right-aligned, a
+    // blank before it.
+    r.Write(QStringLiteral("FEHLER:\tAmpl zu klein,\r\nzurück an Fertigung"));
 
     QFile f(r.panel.recordName);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -263,7 +264,7 @@ TEST(TestResults, RecordFileLinesForTwoUnitsAreByteExact)
     const QString row1 = Cell("1", 8) + Cell("QVR05", 15) + Cell("1015", 10) + Cell("87", 8) +
                          Cell("okay", 25) + Cell("10.12.2026", 15) + Cell("09:30:05", 15) + blanks;
     const QString row2 = Cell("2", 8) + Cell("QVR05", 15) + Cell("1016", 10) + Cell("F(12)", 8) +
-                         QStringLiteral(" FEHLER: Ampl zu klein, z") + Cell("10.12.2026", 15) +
+                         QStringLiteral(" FEHLER: Ampl zu klein,  ") + Cell("10.12.2026", 15) +
                          Cell("09:31:06", 15) + blanks;
     QByteArray want = "Protokoll f\xFCr Sensoren QVR05 / QVR06 / QVR07 (tempor\xE4r)\r\n";
     want += QByteArray(55, '=') + "\r\n\r\n";
@@ -410,34 +411,6 @@ TEST(TestResults, RecordFileUnderFaultsKeepsWholeLinesAndHoldsTheRun)
     app::SetFileFault(QString());
     EXPECT_FALSE(r.results.TempFileOpen);
     EXPECT_FALSE(QFile::exists(r.panel.recordName));
-}
-
-// Whatever the operator typed, a record row is one line and every text stays in its column.
-TEST(TestResults, RecordLineTextsStayOnTheirLineAndInTheirColumn)
-{
-    Rig r;
-    const struct {
-        const char* comment;
-        const char* oneLine;
-    } cases[] = {{"Kabel\r\ngebrochen", "Kabel  gebrochen"}, {"a\tb\vc", "a b c"}, {"okay", "okay"}};
-    QString longText(200, QLatin1Char('x'));
-    r.GoodUnit(1000, 90);
-    r.Write(longText);
-    const int width = int(r.results.TempFileLines(1)[0].size());
-    int row = 1;
-    for (const auto& c : cases) {
-        r.GoodUnit(1000 + row, 90);
-        r.Write(QString::fromLatin1(c.comment));
-        ++row;
-        const QStringList lines = r.results.TempFileLines(row);
-        ASSERT_EQ(lines.size(), 1);
-        EXPECT_EQ(lines[0].size(), width);
-        // Pos 8, Typ 15, SN 10, Ampl 1 8: the comment's 25 characters follow.
-        EXPECT_EQ(lines[0].mid(41, 25), QString::fromLatin1(c.oneLine).rightJustified(25)) << c.comment;
-    }
-    const QString first = r.results.TempFileLines(1).last();
-    EXPECT_EQ(first.mid(41, 25), QLatin1Char(' ') + QString(24, QLatin1Char('x')));
-    EXPECT_EQ(first.mid(66, 15), QStringLiteral("     10.12.2026"));
 }
 
 TEST(TestResults, WorkbookAsAnIndependentReaderSeesIt)
