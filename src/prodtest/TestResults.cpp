@@ -459,6 +459,11 @@ void TestResults::NextReportPage()
 
 bool TestResults::MayStartUnit()
 {
+    if (recordOpenFailed_ && !OpenTempFile(recordConfigured_)) {
+        session_.host().ShowLComment(CommentColour::Red,
+                                     QStringLiteral("Temp-Datei: FEHLER, keine Prüfung ohne Protokoll"));
+        return false;
+    }
     if (RecordLost()) {
         QString why;
         if (!app::AppendWhole(tempFileName, recordPending_, &why)) {
@@ -496,8 +501,15 @@ int TestResults::TestGetMaxItem() const
 
 bool TestResults::OpenTempFile(const QString& configuredName)
 {
+    // Until a record file is open (or the operator chose none), no unit starts: its result
+    // could not be kept. The next unit asks again.
+    recordConfigured_ = configuredName;
+    recordOpenFailed_ = true;
     QString name = configuredName;
-    if (!panel || !panel->AskRecordFile(name) || name.isEmpty()) return true;
+    if (!panel || !panel->AskRecordFile(name) || name.isEmpty()) {
+        recordOpenFailed_ = false;
+        return true;
+    }
     session_.PanelText(1, QStringLiteral("Öffne temporäre Datei: ") + name);
     QFile f(name);
     if (f.exists() && !f.remove()) {
@@ -521,6 +533,7 @@ bool TestResults::OpenTempFile(const QString& configuredName)
     tempFileName = name;
     TempFileOpen = true;
     recordPending_.clear();
+    recordOpenFailed_ = false;
     session_.PanelText(1, QStringLiteral("Temporäres File geschlossen"));
     return true;
 }

@@ -123,8 +123,9 @@ public:
     QString recordError;
     // Row 200 was written and the grid not saved since: no row may be written.
     bool GridFull() const { return grid.nextRow >= ResultGrid::kRows; }
-    // Whether a new unit may start: not while a row is missing from the record file (which is
-    // tried again here) nor while the full grid is unsaved; says why in red otherwise.
+    // Whether a new unit may start: not while the record file could not be opened or a row is
+    // missing from it (both tried again here), nor while the full grid is unsaved; says why in
+    // red otherwise.
     bool MayStartUnit();
     // The lines AppendTempFile writes for `row`, without line ends.
     QStringList TempFileLines(int row) const;
@@ -150,6 +151,8 @@ private:
     void NextReportPage();
 
     QByteArray recordPending_;
+    bool recordOpenFailed_ = false;
+    QString recordConfigured_;
     int reportPage_ = 1;
     QString reportFirstPage_;
 

@@ -408,9 +408,14 @@ TEST(TestResults, RecordFileUnderFaultsKeepsWholeLinesAndHoldsTheRun)
     r.panel.recordName = r.Path("record.txt");
     app::SetFileFault(QStringLiteral("EACCES@1"));
     EXPECT_FALSE(r.results.OpenTempFile(QString()));
-    app::SetFileFault(QString());
     EXPECT_FALSE(r.results.TempFileOpen);
     EXPECT_FALSE(QFile::exists(r.panel.recordName));
+    EXPECT_FALSE(r.results.MayStartUnit());
+    EXPECT_EQ(r.LastComment(), "Temp-Datei: FEHLER, keine Prüfung ohne Protokoll");
+    // The next try, with write access, opens it.
+    app::SetFileFault(QString());
+    EXPECT_TRUE(r.results.MayStartUnit());
+    EXPECT_TRUE(r.results.TempFileOpen);
 }
 
 TEST(TestResults, WorkbookAsAnIndependentReaderSeesIt)
