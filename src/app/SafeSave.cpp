@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -62,7 +65,122 @@ SaveStatus CheckDestination(const QString& dest)
     return SaveStatus::Ok;
 }
 
+// What a save that was cut short (a killed program, a power cut) left beside the file: its
+// temporary files, named as Open names them. Only this program writes them there.
+void RemoveStaleTemps(const QFileInfo& dest)
+{
+    const QString prefix = QStringLiteral(".") + dest.fileName() + QLatin1Char('.');
+    const QDir dir(dest.absolutePath());
+    for (const QString& name : dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden))
+        QFile::remove(dir.filePath(name));
+}
+
+struct Fault {
+    bool read = false;
+    int error = 0;
+    int atWrite = 0;
+    QString pathPart;
+    int writes = 0;
+};
+
+std::mutex faultLock;
+Fault fault;
+
+void ParseFault(const QString& spec)
+{
+    fault = Fault{};
+    fault.read = true;
+    const QString head = spec.section(QLatin1Char(':'), 0, 0).trimmed();
+    fault.pathPart = spec.section(QLatin1Char(':'), 1);
+    const QString name = head.section(QLatin1Char('@'), 0, 0).toUpper();
+    bool ok = true;
+    fault.atWrite = head.contains(QLatin1Char('@')) ? head.section(QLatin1Char('@'), 1).toInt(&ok) : 1;
+    if (!ok || fault.atWrite < 1) return;
+    if (name == QLatin1String("ENOSPC"))
+        fault.error = ENOSPC;
+    else if (name == QLatin1String("EACCES"))
+        fault.error = EACCES;
+    else if (name == QLatin1String("EIO"))
+        fault.error = EIO;
+}
+
 } // namespace
+
+void SetFileFault(const QString& spec)
+{
+    const std::lock_guard<std::mutex> hold(faultLock);
+    ParseFault(spec);
+}
+
+int InjectedFault(const QString& path)
+{
+    const std::lock_guard<std::mutex> hold(faultLock);
+    if (!fault.read) ParseFault(qEnvironmentVariable("VMX_FILE_FAULT"));
+    if (fault.error == 0 || !path.contains(fault.pathPart)) return 0;
+    return ++fault.writes >= fault.atWrite ? fault.error : 0;
+}
+
+QString ErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool WriteAll(QFile& f, const QByteArray& bytes, int* error)
+{
+    int e = InjectedFault(f.fileName());
+    // A full disk takes the first part of the bytes, as a real one does.
+    if (e == ENOSPC) f.write(bytes.left(bytes.size() / 2));
+    if (e == 0 && f.write(bytes) != bytes.size()) e = errno ? errno : EIO;
+    if (error) *error = e;
+    return e == 0;
+}
+
+bool AppendWhole(const QString& path, const QByteArray& bytes, QString* why)
+{
+    auto fail = [why](int e) {
+        if (why) *why = ErrorText(e);
+        return false;
+    };
+    QFile f(path);
+    errno = 0;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return fail(errno ? errno : EACCES);
+    const qint64 before = f.size();
+    int e = 0;
+    if (WriteAll(f, bytes, &e)) {
+#ifdef Q_OS_UNIX
+        if (::fsync(f.handle()) == 0) return true;
+        e = errno;
+#else
+        if (f.flush()) return true;
+        e = EIO;
+#endif
+    }
+    // Nothing of a line that is not whole stays behind.
+    f.resize(before);
+    return fail(e);
+}
+
+bool ProbeWrite(const QString& path, QString* why)
+{
+    auto fail = [why](const QString& text) {
+        if (why) *why = text;
+        return false;
+    };
+    const QString dest = FollowLinks(path);
+    const QFileInfo fi(dest.isEmpty() ? path : dest);
+    const QFileInfo folder(fi.absolutePath());
+    if (!folder.isDir()) return fail(QStringLiteral("folder %1 does not exist").arg(fi.absolutePath()));
+    if (fi.isDir()) return fail(QStringLiteral("is a folder"));
+    if (fi.exists() && !Writable(fi.absoluteFilePath())) return fail(ErrorText(EACCES));
+    QTemporaryFile probe(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() +
+                         QStringLiteral(".XXXXXX"));
+    errno = 0;
+    if (!probe.open()) return fail(ErrorText(errno ? errno : EACCES));
+    int e = 0;
+    if (!WriteAll(probe, QByteArray(1, '\n'), &e) || !probe.flush()) return fail(ErrorText(e ? e : ENOSPC));
+    return true;
+}
 
 SafeSave::SafeSave(const QString& target) : target_(target), destination_(FollowLinks(target)) {}
 
@@ -95,6 +213,7 @@ SaveStatus SafeSave::Open()
     const SaveStatus s = CheckDestination(destination_);
     if (s != SaveStatus::Ok) return s;
     const QFileInfo fi(destination_);
+    RemoveStaleTemps(fi);
     temp_ = std::make_unique<QTemporaryFile>(fi.absolutePath() + QStringLiteral("/.") + fi.fileName() +
                                              QStringLiteral(".XXXXXX"));
     // Removed by the destructor unless it became the file.
@@ -136,6 +255,7 @@ SaveStatus SafeSave::Commit()
         temp_->close();
     }
     if (temp_->error() != QFileDevice::NoError) return SaveStatus::WriteFailed;
+    if (InjectedFault(destination_) != 0) return SaveStatus::WriteFailed;
     // The target may have changed since Open (another program): check again.
     const SaveStatus s = CheckDestination(destination_);
     if (s != SaveStatus::Ok) return s;
@@ -172,7 +292,7 @@ SaveStatus SafeSave::Save(const QString& target, const QByteArray& bytes)
     SafeSave save(target);
     const SaveStatus s = save.Open();
     if (s != SaveStatus::Ok) return s;
-    if (save.file().write(bytes) != bytes.size()) return SaveStatus::WriteFailed;
+    if (!WriteAll(save.file(), bytes)) return SaveStatus::WriteFailed;
     return save.Commit();
 }
 

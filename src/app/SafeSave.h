@@ -66,4 +66,25 @@ private:
 // a file it cannot create.
 int SaveMessage(SaveStatus status, int cannotCreate);
 
+// ---- writes that the records depend on ----
+
+// A failure injected into the file layer, since a test that runs as root can neither take a
+// folder's write access away nor fill a disk: "ENOSPC@3" fails the third write and every later
+// one with "no space left", "EACCES@1" refuses write access from the first on, and a text after
+// ':' counts only the writes to paths holding it ("ENOSPC@2:units.json"). Read from the
+// environment variable VMX_FILE_FAULT at the first write; an empty spec clears it.
+void SetFileFault(const QString& spec);
+// The error the next write to `path` is to fail with (0: none); counts the write.
+int InjectedFault(const QString& path);
+// All of `bytes` written to `f`; false with the error (errno) otherwise.
+bool WriteAll(QFile& f, const QByteArray& bytes, int* error = nullptr);
+// Appends `bytes` to the file `path` whole or not at all: a write that fails half-way is cut
+// off again. True once the bytes are on the disk; else `why` says what failed.
+bool AppendWhole(const QString& path, const QByteArray& bytes, QString* why = nullptr);
+// Whether a file can be written under `path`: its folder exists, is no file, and takes a new
+// file with a byte in it (one made and removed again). Else `why` says what failed.
+bool ProbeWrite(const QString& path, QString* why = nullptr);
+// The system's text for an errno value.
+QString ErrorText(int error);
+
 } // namespace vmx::app

@@ -1,4 +1,5 @@
 // vmxctl commands of the production test: test list, test show, test program, test run.
+#include "app/SafeSave.h"
 #include "cli/CliContext.h"
 #include "prodtest/StepPrograms.h"
 
@@ -99,7 +100,8 @@ public:
     }
     bool AskReportFile(QString& name) override
     {
-        name = reportFile;
+        // The run proposes the next page's file once a full grid was saved.
+        if (name.isEmpty()) name = reportFile;
         return !name.isEmpty();
     }
     bool ShieldTooHigh() override { return !shieldOk; }
@@ -228,13 +230,31 @@ QString RefusedEntry(const prodtest::TestDefinitions& defs, const RunArgs& a,
     return QString();
 }
 
-// Refuses an existing file unless --yes allows replacing it.
-bool MayReplace(const CliContext& ctx, const QString& file, const char* option)
+// A file the run will write, checked before any unit is touched: its folder, write access, and
+// an existing file only with --yes.
+bool MayWrite(const CliContext& ctx, const QString& file, const char* option)
 {
-    if (file.isEmpty() || !QFileInfo::exists(file) || ctx.opts.yes) return true;
-    CliContext::Err(
-        QStringLiteral("test run: %1 %2 exists; --yes replaces it").arg(QLatin1String(option), file));
+    if (file.isEmpty()) return true;
+    if (QFileInfo::exists(file) && !ctx.opts.yes) {
+        CliContext::Err(
+            QStringLiteral("test run: %1 %2 exists; --yes replaces it").arg(QLatin1String(option), file));
+        return false;
+    }
+    QString why;
+    if (app::ProbeWrite(file, &why)) return true;
+    CliContext::Err(QStringLiteral("test run: %1 %2: %3").arg(QLatin1String(option), file, why));
     return false;
+}
+
+// The report's files: a grid holds 200 units, each further 200 go to the report's next page.
+QStringList ReportFiles(const QString& report, int units)
+{
+    if (report.isEmpty()) return {};
+    const QString first = prodtest::TestResults::ReportFileName(report);
+    QStringList files{first};
+    for (int page = 2; (page - 1) * (prodtest::ResultGrid::kRows - 1) < units; ++page)
+        files << prodtest::TestResults::ReportPageName(first, page);
+    return files;
 }
 
 int Run(CliContext& ctx, const RunArgs& a)
@@ -243,7 +263,9 @@ int Run(CliContext& ctx, const RunArgs& a)
     const QString record = QString::fromStdString(a.record);
     const QString report = QString::fromStdString(a.report);
     const QString json = QString::fromStdString(a.json);
-    if (!MayReplace(ctx, record, "--record") || !MayReplace(ctx, json, "--json")) return kExitFailed;
+    if (!MayWrite(ctx, record, "--record") || !MayWrite(ctx, json, "--json")) return kExitFailed;
+    for (const QString& file : ReportFiles(report, a.units))
+        if (!MayWrite(ctx, file, "--report")) return kExitFailed;
     if (!ctx.StartLink()) return ctx.startExit;
     SensorRun sensorRun(ctx);
     station::Station& st = ctx.station();
@@ -279,9 +301,15 @@ int Run(CliContext& ctx, const RunArgs& a)
     defs.TestDataSaved = true;
     if (a.definition != defs.comboIndex) defs.CBTypeTestChange(a.definition);
     entriesFromOptions();
-    // A definition that cannot be used, or entries it cannot take, touch no unit.
+    // A definition that cannot be used, entries it cannot take, or more units than the grid
+    // keeps without a report touch no unit.
     QString refused = defs.Unusable;
     if (refused.isEmpty()) refused = RefusedEntry(defs, a, panel.entries);
+    if (refused.isEmpty() && defs.items.SerialNo.Low != -1 && defs.items.SerialNo.High != -1 &&
+        report.isEmpty() && a.units > prodtest::ResultGrid::kRows - 1)
+        refused = QStringLiteral("--units %1: the result grid holds %2 units; --report keeps the others")
+                      .arg(a.units)
+                      .arg(prodtest::ResultGrid::kRows - 1);
     if (!refused.isEmpty()) {
         CliContext::Err(QStringLiteral("test run: ") + refused);
         st.SetOperatorPanel(nullptr);
@@ -295,8 +323,7 @@ int Run(CliContext& ctx, const RunArgs& a)
         st.SetOperatorPanel(nullptr);
         return kExitFailed;
     }
-    QFile jsonFile(json);
-    if (!json.isEmpty() && !jsonFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!json.isEmpty() && app::SafeSave::Save(json, QByteArray()) != app::SaveStatus::Ok) {
         CliContext::Err(QStringLiteral("test run: cannot write %1").arg(json));
         st.SetOperatorPanel(nullptr);
         return kExitFailed;
@@ -314,7 +341,17 @@ int Run(CliContext& ctx, const RunArgs& a)
     constexpr int kMaxPresses = 500;
     bool allOkay = true;
     int serial = a.sn;
+    bool recordLost = false;
     for (int unit = 0; unit < a.units; ++unit) {
+        if (!results.MayStartUnit()) {
+            CliContext::Err(QStringLiteral("test run: unit %1 not started: %2")
+                                .arg(unit + 1)
+                                .arg(results.RecordLost()
+                                         ? QStringLiteral("%1: %2").arg(record, results.recordError)
+                                         : QStringLiteral("the full result grid was not saved")));
+            allOkay = false;
+            break;
+        }
         run.TestStep = 0;
         run.autoAdvance = false;
         run.ControlProgress();
@@ -352,13 +389,26 @@ int Run(CliContext& ctx, const RunArgs& a)
                 c += QLatin1Char(' ') + QString::fromStdString(a.comment);
             }
             last = results.UnitRecord(panel.entries[Entry::Comment]);
+            // A row that did not reach the record file ends the run: the unit is not kept.
+            if (results.RecordLost()) {
+                recordLost = true;
+                break;
+            }
+        }
+        if (recordLost) {
+            last.insert(QStringLiteral("verdict"), QStringLiteral("FEHLER"));
+            last.insert(QStringLiteral("recordError"), results.recordError);
+            CliContext::Err(QStringLiteral("test run: unit %1: FEHLER, %2 not written: %3")
+                                .arg(unit + 1)
+                                .arg(record, results.recordError));
+            allOkay = false;
         }
         if (cancelled) {
             CliContext::Err(QStringLiteral("test run: unit %1 cancelled (ABBRECHEN)").arg(unit + 1));
             allOkay = false;
             break;
         }
-        if (!ended) {
+        if (!ended && !recordLost) {
             CliContext::Err(QStringLiteral("test run: unit %1 did not come back to step 0 within %2 steps")
                                 .arg(unit + 1)
                                 .arg(kMaxPresses));
@@ -367,13 +417,18 @@ int Run(CliContext& ctx, const RunArgs& a)
         }
         if (last.isEmpty()) last = results.UnitRecord(panel.entries[Entry::Comment]);
         if (last.value(QStringLiteral("verdict")).toString() != QLatin1String("okay")) allOkay = false;
-        if (jsonFile.isOpen()) {
+        if (!json.isEmpty()) {
             const QByteArray line = QJsonDocument(last).toJson(QJsonDocument::Compact) + '\n';
-            if (jsonFile.write(line) != line.size() || !jsonFile.flush()) {
-                CliContext::Err(QStringLiteral("test run: cannot write %1").arg(json));
+            QString why;
+            if (!app::AppendWhole(json, line, &why)) {
+                CliContext::Err(QStringLiteral("test run: unit %1: FEHLER, %2 not written: %3")
+                                    .arg(unit + 1)
+                                    .arg(json, why));
                 allOkay = false;
+                break;
             }
         }
+        if (recordLost) break;
     }
     ctx.console().commentPrefix = nullptr;
     ctx.console().onWait = nullptr;
@@ -391,7 +446,13 @@ int Run(CliContext& ctx, const RunArgs& a)
             cells << g.Cell(r, c);
         CliContext::Out(cells.join(QLatin1Char('\t')));
     }
-    if (!report.isEmpty() && !results.WriteReport(report)) allOkay = false;
+    // The last page of the report; after exactly a full grid that page was the last.
+    const bool pageSaved = !results.nextReportName.isEmpty();
+    if (!report.isEmpty() && !(pageSaved && rows < 1) &&
+        !results.WriteReport(pageSaved ? results.nextReportName : report)) {
+        CliContext::Err(QStringLiteral("test run: --report %1 not written").arg(report));
+        allOkay = false;
+    }
     st.SetOperatorPanel(nullptr);
     return allOkay ? kExitOk : kExitFailed;
 }

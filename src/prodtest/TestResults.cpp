@@ -64,7 +64,20 @@ QString FixedCell(const QString& text, int pixels)
         chars = 15;
     else if (pixels >= 100 && pixels <= 200)
         chars = 25;
-    return text.left(chars).rightJustified(chars, QLatin1Char(' '));
+    // One line: a line break or tab in a text (a comment) would break the record's rows.
+    QString one = text;
+    for (QChar& ch : one)
+        if (ch.category() == QChar::Other_Control || ch == QChar::LineSeparator ||
+            ch == QChar::ParagraphSeparator)
+            ch = QLatin1Char(' ');
+    // A text longer than its column is cut one short, so that it never meets the column before.
+    if (one.size() > chars) one = one.left(chars - 1);
+    return one.rightJustified(chars, QLatin1Char(' '));
+}
+
+QString GridFullText()
+{
+    return QStringLiteral("Tabelle voll und nicht gespeichert: erst SPEICHERN, dann weiter");
 }
 
 bool SyncToDisk(QFile& f)
@@ -397,6 +410,11 @@ QJsonObject TestResults::UnitRecord(const QString& comment) const
 void TestResults::WriteResult()
 {
     if (!HasSerialRange()) return AutoAdvance();
+    if (GridFull()) {
+        // Row 200 is kept: a unit is never written over another.
+        session_.host().ShowLComment(CommentColour::Red, GridFullText());
+        return;
+    }
     defs_.TestDataSaved = false;
     const int r = std::clamp(grid.nextRow, 1, kLastRow);
     int c = 0;
@@ -429,10 +447,47 @@ void TestResults::WriteResult()
         session_.ShowLComment(CommentColour::Blue, QStringLiteral("in Tabelle eingeschrieben"));
     }
     if (panel) panel->ResultGridChanged(r);
-    if (r < kLastRow)
-        grid.nextRow = r + 1;
-    else
-        ALTestSaveExecute(); // the grid is full
+    grid.nextRow = r + 1;
+    if (r < kLastRow) return;
+    // The grid is full: saved at once, and on an empty grid the run goes on.
+    ALTestSaveExecute();
+    if (GridFull()) session_.host().ShowLComment(CommentColour::Red, GridFullText());
+}
+
+void TestResults::NextReportPage()
+{
+    if (reportPage_ == 1) reportFirstPage_ = reportFileName;
+    nextReportName = ReportPageName(reportFirstPage_, ++reportPage_);
+    DeleteStGMV();
+    session_.PanelText(1,
+                       QStringLiteral("Tabelle gespeichert in %1, weitere Einheiten in %2")
+                           .arg(QFileInfo(reportFileName).fileName(), QFileInfo(nextReportName).fileName()));
+}
+
+bool TestResults::MayStartUnit()
+{
+    if (recordOpenFailed_ && !OpenTempFile(recordConfigured_)) {
+        session_.host().ShowLComment(CommentColour::Red,
+                                     QStringLiteral("Temp-Datei: FEHLER, keine Prüfung ohne Protokoll"));
+        return false;
+    }
+    if (RecordLost()) {
+        QString why;
+        if (!app::AppendWhole(tempFileName, recordPending_, &why)) {
+            recordError = why;
+            session_.host().ShowLComment(
+                CommentColour::Red,
+                QStringLiteral("Temp-Datei: FEHLER (%1), keine weitere Prüfung").arg(why));
+            return false;
+        }
+        recordPending_.clear();
+        recordError.clear();
+    }
+    if (GridFull()) {
+        session_.host().ShowLComment(CommentColour::Red, GridFullText());
+        return false;
+    }
+    return true;
 }
 
 void TestResults::DeleteStGMV()
@@ -453,8 +508,15 @@ int TestResults::TestGetMaxItem() const
 
 bool TestResults::OpenTempFile(const QString& configuredName)
 {
+    // Until a record file is open (or the operator chose none), no unit starts: its result
+    // could not be kept. The next unit asks again.
+    recordConfigured_ = configuredName;
+    recordOpenFailed_ = true;
     QString name = configuredName;
-    if (!panel || !panel->AskRecordFile(name) || name.isEmpty()) return true;
+    if (!panel || !panel->AskRecordFile(name) || name.isEmpty()) {
+        recordOpenFailed_ = false;
+        return true;
+    }
     session_.PanelText(1, QStringLiteral("Öffne temporäre Datei: ") + name);
     QFile f(name);
     if (f.exists() && !f.remove()) {
@@ -468,14 +530,17 @@ bool TestResults::OpenTempFile(const QString& configuredName)
     const QByteArray head =
         app::EncodeWindows1252(U(kRecordTitle) + QStringLiteral("\r\n") + QString(55, QLatin1Char('=')) +
                                QStringLiteral("\r\n\r\n"));
-    if (f.write(head) != head.size() || !SyncToDisk(f)) {
+    if (!app::WriteAll(f, head) || !SyncToDisk(f)) {
         f.close();
+        f.remove();
         session_.PanelText(1, QStringLiteral("Kann Temp-Datei nicht beschreiben!!"));
         return false;
     }
     f.close();
     tempFileName = name;
     TempFileOpen = true;
+    recordPending_.clear();
+    recordOpenFailed_ = false;
     session_.PanelText(1, QStringLiteral("Temporäres File geschlossen"));
     return true;
 }
@@ -496,29 +561,59 @@ QStringList TestResults::TempFileLines(int row) const
 
 bool TestResults::AppendTempFile(int row)
 {
-    QFile f(tempFileName);
+    // Rows that missed the file before go first, so that it keeps the grid's order.
     const QByteArray bytes =
+        recordPending_ +
         app::EncodeWindows1252(TempFileLines(row).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
-    const bool ok =
-        f.open(QIODevice::WriteOnly | QIODevice::Append) && f.write(bytes) == bytes.size() && SyncToDisk(f);
-    f.close();
-    if (!ok) session_.PanelText(1, QStringLiteral("Kann Temp-Datei nicht beschreiben!!"));
-    return ok;
+    QString why;
+    if (app::AppendWhole(tempFileName, bytes, &why)) {
+        recordPending_.clear();
+        recordError.clear();
+        return true;
+    }
+    recordPending_ = bytes;
+    recordError = why;
+    session_.PanelText(1, QStringLiteral("Kann Temp-Datei nicht beschreiben!!"));
+    return false;
 }
 
 // ---- the report workbook ----
 
-void TestResults::TestExportExcel()
+bool TestResults::TestExportExcel()
 {
-    QString name = reportFileName;
-    if (!panel || !panel->AskReportFile(name) || name.isEmpty()) return;
-    WriteReport(name);
+    QString name = nextReportName.isEmpty() ? reportFileName : nextReportName;
+    if (!panel || !panel->AskReportFile(name) || name.isEmpty()) return false;
+    // The dialog asked about the name typed; the file written may be another one.
+    const QString file = ReportFileName(name);
+    if (file != name && QFileInfo::exists(file) &&
+        session_.host().Ask(
+            app::AskIcon::Question, app::AskButtons::YesNo,
+            QStringLiteral("%1 existiert bereits.\rErsetzen?").arg(QFileInfo(file).fileName())) !=
+            app::AskResult::Yes)
+        return false;
+    return WriteReport(name);
+}
+
+QString TestResults::ReportFileName(const QString& typed)
+{
+    if (typed.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive))
+        return typed.chopped(4) + QStringLiteral(".xlsx");
+    if (!typed.contains(QStringLiteral(".xls"), Qt::CaseInsensitive)) return typed + QStringLiteral(".xlsx");
+    return typed;
+}
+
+QString TestResults::ReportPageName(const QString& fileName, int page)
+{
+    const QFileInfo fi(fileName);
+    const QString suffix = fi.suffix();
+    const QString stem = suffix.isEmpty() ? fileName : fileName.left(fileName.size() - suffix.size() - 1);
+    return stem + QStringLiteral("-%1").arg(page) +
+           (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
 }
 
 bool TestResults::WriteReport(const QString& typed)
 {
-    QString fileName = typed;
-    if (!fileName.contains(QStringLiteral(".xls"), Qt::CaseInsensitive)) fileName += QStringLiteral(".xlsx");
+    const QString fileName = ReportFileName(typed);
     const QString cap = QStringLiteral("Excel-Export: ");
     session_.PanelText(1, cap + QStringLiteral("Schreibe in Datei ") + fileName);
     session_.host().ProcessMessages();
@@ -634,8 +729,10 @@ bool TestResults::WriteReport(const QString& typed)
 
 void TestResults::ALTestSaveExecute()
 {
-    TestExportExcel();
+    const bool full = GridFull();
+    const bool written = TestExportExcel();
     defs_.TestDataSaved = true;
+    if (full && written) NextReportPage();
 }
 
 void TestResults::BTTestClearMeasClick()

@@ -89,6 +89,8 @@ public:
     QString tempFileName;
     // The report workbook written last (empty before any).
     QString reportFileName;
+    // The name the next save proposes: after a full grid was saved, its next page's file.
+    QString nextReportName;
 
     // Every outcome and measured number -1, every measured text empty (the definition's
     // values stay).
@@ -117,16 +119,30 @@ public:
     // header lines. True also when the operator cancelled (no file then).
     bool OpenTempFile(const QString& configuredName);
     // Appends grid row `row` (with the headings and the rule first when it is row 1). The
-    // line is on disk when this returns true.
+    // line is on disk when this returns true; otherwise none of it is, and the lines wait
+    // (RecordLost) for the next try.
     bool AppendTempFile(int row);
+    // A row that did not reach the record file (why: recordError).
+    bool RecordLost() const { return !recordPending_.isEmpty(); }
+    QString recordError;
+    // Row 200 was written and the grid not saved since: no row may be written.
+    bool GridFull() const { return grid.nextRow >= ResultGrid::kRows; }
+    // Whether a new unit may start: not while the record file could not be opened or a row is
+    // missing from it (both tried again here), nor while the full grid is unsaved; says why in
+    // red otherwise.
+    bool MayStartUnit();
     // The lines AppendTempFile writes for `row`, without line ends.
     QStringList TempFileLines(int row) const;
 
-    // Asks for the workbook's name and writes it.
-    void TestExportExcel();
-    // The workbook under `fileName` (".xlsx" appended unless the name holds ".xls"); true
-    // when written.
+    // Asks for the workbook's name and writes it; true when written.
+    bool TestExportExcel();
+    // The workbook under ReportFileName(`fileName`); true when written.
     bool WriteReport(const QString& fileName);
+    // The file a typed report name is written to: the workbook is .xlsx, so ".xls" at the end
+    // becomes ".xlsx" and a name without ".xls" gets ".xlsx".
+    static QString ReportFileName(const QString& typed);
+    // Page `page` (2, 3, ...) of the report `fileName`: the units after the first full grid.
+    static QString ReportPageName(const QString& fileName, int page);
     // SPEICHERN: the workbook, then the data count as saved (also after a cancel or failure).
     void ALTestSaveExecute();
     // LÖSCHEN on the report page.
@@ -135,6 +151,14 @@ public:
 private:
     bool HasSerialRange() const;
     void AutoAdvance();
+    // The full grid went to a report: it starts again empty, its next page named.
+    void NextReportPage();
+
+    QByteArray recordPending_;
+    bool recordOpenFailed_ = false;
+    QString recordConfigured_;
+    int reportPage_ = 1;
+    QString reportFirstPage_;
 
     app::Session& session_;
     TestDefinitions& defs_;

@@ -373,6 +373,8 @@ void TestRun::ControlProgress()
 void TestRun::ALNextExecute()
 {
     if (inStep_) return;
+    // A unit whose result could not be kept is not tested.
+    if (TestStep == 0 && !results_.MayStartUnit()) return;
     if (TestStep == 0 && unitDone_) {
         unitDone_ = false;
         if (nextUnit) nextUnit();

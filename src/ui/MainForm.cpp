@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -373,15 +374,58 @@ QString TMainForm::ClipboardText()
 
 TMainForm::TransferLock::TransferLock(TMainForm& form) : form_(form), owner_(!form.transferring_)
 {
-    if (owner_)
+    if (owner_) {
         form_.transferring_ = true;
-    else
+        form_.LockContext(true);
+    } else {
         form_.PanelText(1, form_.TransferBusyText());
+    }
 }
 
 TMainForm::TransferLock::~TransferLock()
 {
-    if (owner_) form_.transferring_ = false;
+    if (!owner_) return;
+    form_.transferring_ = false;
+    form_.LockContext(false);
+}
+
+void TMainForm::LockContext(bool locked)
+{
+    if (!locked) {
+        for (auto& [object, enabled] : lockedContext_) {
+            if (auto* a = qobject_cast<QAction*>(object.data()))
+                a->setEnabled(enabled);
+            else if (auto* w = qobject_cast<QWidget*>(object.data()))
+                w->setEnabled(enabled);
+        }
+        lockedContext_.clear();
+        return;
+    }
+    auto lock = [this](QObject* o) {
+        if (auto* m = qobject_cast<QMenu*>(o)) o = m->menuAction();
+        if (auto* a = qobject_cast<QAction*>(o)) {
+            lockedContext_.emplace_back(a, a->isEnabled());
+            a->setEnabled(false);
+        } else if (auto* w = qobject_cast<QWidget*>(o)) {
+            lockedContext_.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+    };
+    // The items themselves, not only their menus: a shortcut or a script reaches an item of a
+    // closed menu.
+    QList<QObject*> objects{findChild<QWidget*>(QStringLiteral("CBTypeTest")), pwForm_, MIBanner};
+    for (const char* name : {"MIVersion", "MILanguage", "MIChangeMode", "MIInterfaceSelect", "MIWithACK",
+                             "MIWithAnswer", "MIWithFrameCRC", "MIBoot", "ALResetUSB", "ALSwitchRTS"})
+        objects << Named(name);
+    for (QAction* a : versionItems_)
+        objects << a;
+    for (QAction* a : {MILDt, MILEn})
+        objects << a;
+    if (MIInterfaceSelect)
+        for (QAction* a : MIInterfaceSelect->actions())
+            objects << a;
+    for (QObject* o : objects)
+        if (o) lock(o);
 }
 
 QString TMainForm::TransferBusyText() const
@@ -755,6 +799,10 @@ void TMainForm::HideEntries()
     EditSN->hide();
     EditComment->hide();
     if (auto* p = findChild<QWidget*>(QStringLiteral("PanelTest"))) p->hide();
+    // The shield judgement belongs to its step alone: ZURÜCK, ABBRECHEN or the next unit show
+    // the panel again without it.
+    for (const char* name : {"RBShieldOK", "RBShieldNOK"})
+        if (auto* b = findChild<QWidget*>(QLatin1String(name))) b->hide();
 }
 
 void TMainForm::ShowResultList(const QStringList& lines)

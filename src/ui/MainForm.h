@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 #include <QUrl>
 
 #include <functional>
@@ -283,6 +284,11 @@ private:
         bool owner_;
     };
     bool transferring_ = false;
+    // While a transfer or a production step runs, nothing that changes the unit's context may
+    // be used: the test definition, the version, the mode, the language, the link and the
+    // entries that start a transfer of their own. Their enabled states are kept and restored.
+    void LockContext(bool locked);
+    std::vector<std::pair<QPointer<QObject>, bool>> lockedContext_;
     // The two import buttons without the lock: the download asks through them itself.
     void HexImport();
     void AbsImport();

@@ -5,14 +5,18 @@
 #include "PythonScript.h"
 #include "StateBench.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -281,4 +285,245 @@ print('report agrees')
     for (int u = 0; u < 3; ++u)
         EXPECT_EQ(QJsonDocument::fromJson(units[u]).object().value("serialNumber").toString(),
                   QString::number(1000 + u));
+}
+
+namespace {
+
+// The amplitude station's lot of the shipped definitions, with its outputs in `dir`.
+struct Lot : StateBench {
+    Lot()
+        : StateBench(QStringLiteral("tk33,unit=good,tube=empty"),
+                     {QStringLiteral("--type"), QStringLiteral("5028143")})
+    {
+        for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
+            EXPECT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name), File(name)))
+                << name;
+    }
+    ToolResult RunUnits(int units, const QStringList& outputs, const QByteArray& fault = QByteArray())
+    {
+        if (!fault.isEmpty()) qputenv("VMX_FILE_FAULT", fault);
+        ToolResult r = Run(QStringList{"test", "run", "--definition", "1", "--sn", "1000", "--tester",
+                                       "Weber", "--batch", "A-4711", "--units", QString::number(units)} +
+                           outputs);
+        qunsetenv("VMX_FILE_FAULT");
+        return r;
+    }
+};
+
+// The units of the record file and of the JSON by serial number, each line checked whole.
+struct Kept {
+    QStringList record, json, verdicts;
+};
+Kept ReadKept(const QString& record, const QString& json)
+{
+    Kept k;
+    QFile r(record);
+    if (r.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = r.readAll().split('\n');
+        EXPECT_TRUE(lines.last().isEmpty()) << "the record ends with a whole line";
+        qsizetype width = 0; // the headings' line: every row is as wide
+        for (const QByteArray& l : lines.mid(0, lines.size() - 1)) {
+            EXPECT_TRUE(l.endsWith('\r')) << l.constData();
+            if (l.startsWith("     Pos")) width = l.size();
+            if (l.mid(8, 15).trimmed() != "QVR05") continue;
+            EXPECT_EQ(l.size(), width) << l.constData();
+            k.record << QString::fromLatin1(l.mid(23, 10).trimmed());
+        }
+    }
+    QFile j(json);
+    if (j.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = j.readAll().split('\n');
+        EXPECT_TRUE(lines.last().isEmpty()) << "the JSON ends with a whole line";
+        for (const QByteArray& l : lines.mid(0, lines.size() - 1)) {
+            const QJsonObject u = QJsonDocument::fromJson(l).object();
+            EXPECT_FALSE(u.isEmpty()) << l.constData();
+            k.json << u.value("serialNumber").toString();
+            k.verdicts << u.value("verdict").toString();
+        }
+    }
+    return k;
+}
+
+QStringList Serials(int from, int count)
+{
+    QStringList s;
+    for (int i = 0; i < count; ++i)
+        s << QString::number(from + i);
+    return s;
+}
+
+} // namespace
+
+// The record file, the report and the JSON under faults: a location that cannot take them
+// stops the run before any unit is touched; a write that fails mid-run ends the run with that
+// unit FEHLER and exit 1. Every unit is in every output or reported as failed.
+TEST(TestRunVmxctl, RecordsUnderFaultsKeepEveryUnitOrSayItFailed)
+{
+    struct Case {
+        const char* what;
+        QStringList outputs; // relative to the bench folder
+        QByteArray fault;
+        const char* message;
+        int tested;           // units run (0: refused before the first)
+        int inRecord, inJson; // units kept
+        bool lastFailed;      // the last unit of the JSON is FEHLER
+    };
+    const Case cases[] = {
+        {"missing record folder", {"--record", "none/r.txt"}, {}, "folder", 0, 0, 0, false},
+        {"missing report folder", {"--report", "none/rep"}, {}, "folder", 0, 0, 0, false},
+        {"existing report",
+         {"--report", "old.xls"},
+         {},
+         "old.xlsx exists; --yes replaces it",
+         0,
+         0,
+         0,
+         false},
+        {"no write access",
+         {"--record", "r.txt", "--json", "u.json"},
+         "EACCES@1:u.json",
+         "Permission denied",
+         0,
+         0,
+         0,
+         false},
+        {"record disk full",
+         {"--record", "r.txt", "--json", "u.json"},
+         "ENOSPC@5:r.txt",
+         "unit 3: FEHLER",
+         3,
+         2,
+         3,
+         true},
+        {"JSON disk full",
+         {"--record", "r.txt", "--json", "u.json"},
+         "ENOSPC@5:u.json",
+         "unit 2: FEHLER",
+         2,
+         2,
+         1,
+         false},
+        {"report disk full",
+         {"--record", "r.txt", "--json", "u.json", "--report", "rep"},
+         "ENOSPC@2:rep.xlsx",
+         "--report",
+         6,
+         6,
+         6,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Lot b;
+        b.Write("old.xlsx", "the morning's report");
+        QStringList outputs;
+        for (const QString& o : c.outputs)
+            outputs << (o.startsWith(QLatin1String("--")) ? o : b.File(o.toLatin1().constData()));
+        const ToolResult r = b.RunUnits(6, outputs, c.fault);
+        EXPECT_RUN(r, 1);
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.message))) << r.err.toStdString();
+        EXPECT_EQ(r.err.contains(QLatin1String("[5/0]")), c.tested > 0) << "tested only where kept";
+        const Kept k = ReadKept(b.File("r.txt"), b.File("u.json"));
+        EXPECT_EQ(k.record, Serials(1000, c.inRecord));
+        EXPECT_EQ(k.json, Serials(1000, c.inJson));
+        // A unit missing from an output is the one the run stopped on and said so.
+        EXPECT_LE(c.tested - std::min(c.inRecord, c.inJson), 1);
+        EXPECT_EQ(!k.verdicts.isEmpty() && k.verdicts.last() == QLatin1String("FEHLER"), c.lastFailed);
+        QFile old(b.File("old.xlsx"));
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("the morning's report"));
+        EXPECT_TRUE(
+            QDir(b.dir.path()).entryList({QStringLiteral(".*.??????")}, QDir::Files | QDir::Hidden).isEmpty())
+            << "no temporary file left";
+    }
+}
+
+// 300 units in one run: the grid's 200 go to the report, the next 100 to its second page; a
+// run killed during a unit leaves whole lines only.
+TEST(TestRunVmxctl, ThreeHundredUnitsAllReachTheReportAndAKillLeavesWholeLines)
+{
+    Lot b;
+    ToolResult r = b.RunUnits(300, {"--record", b.File("r.txt"), "--json", b.File("u.json")});
+    EXPECT_RUN(r, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("the result grid holds 200 units"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(b.File("r.txt")));
+    r = b.RunUnits(300,
+                   {"--record", b.File("r.txt"), "--json", b.File("u.json"), "--report", b.File("lot.xls")});
+    EXPECT_RUN(r, 0);
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("Tabelle gespeichert in lot.xlsx, weitere Einheiten in lot-2.xlsx")))
+        << r.err.right(2000).toStdString();
+    EXPECT_FALSE(QFile::exists(b.File("lot.xls")));
+    Kept k = ReadKept(b.File("r.txt"), b.File("u.json"));
+    EXPECT_EQ(k.record, Serials(1000, 300));
+    EXPECT_EQ(k.json, Serials(1000, 300));
+    const QString script = QStringLiteral(R"PY(
+import sys, openpyxl
+sns = []
+for name in sys.argv[1:]:
+    d = openpyxl.load_workbook(name)['Data']
+    sns += [d.cell(row=r, column=2).value for r in range(5, d.max_row + 1) if d.cell(row=r, column=2).value]
+assert sns == [str(1000 + u) for u in range(300)], (len(sns), sns[195:205])
+print('300 in the report')
+)PY");
+    QString out;
+    EXPECT_EQ(vmx::test::RunPython(script, {b.File("lot.xlsx"), b.File("lot-2.xlsx")}, out), 0)
+        << out.toStdString();
+
+    // Killed in the middle of a lot: what is in the files is whole, and the JSON lags the
+    // record file by the unit that was under way at most.
+    ASSERT_TRUE(QFile::remove(b.File("u.json")) && QFile::remove(b.File("r.txt")));
+    QProcess p;
+    p.start(QStringLiteral(VMX_BIN_DIR "/vmxctl"),
+            QStringList{"--config-dir", b.dir.path(),    "--type",   "5028143",      b.profile,
+                        "--yes",        "test",          "run",      "--definition", "1",
+                        "--sn",         "1000",          "--tester", "Weber",        "--batch",
+                        "A-4711",       "--units",       "150",      "--record",     b.File("r.txt"),
+                        "--json",       b.File("u.json")});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    for (int i = 0; i < 2000 && ReadKept(QString(), b.File("u.json")).json.size() < 20; ++i)
+        QThread::msleep(5);
+    p.kill();
+    p.waitForFinished(5000);
+    k = ReadKept(b.File("r.txt"), b.File("u.json"));
+    ASSERT_GE(k.json.size(), 20);
+    EXPECT_LT(k.json.size(), 150);
+    EXPECT_EQ(k.json, k.record.mid(0, k.json.size()));
+    EXPECT_LE(k.record.size() - k.json.size(), 1);
+}
+
+// A real full disk: a small tmpfs that the lot's record file and JSON fill.
+TEST(TestRunVmxctl, RealFullDiskStopsTheRunWithWholeLines)
+{
+    Lot b;
+    const QString disk = b.File("disk");
+    ASSERT_TRUE(QDir().mkpath(disk));
+    if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=16k", "tmpfs", disk}) != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root and mount rights)";
+    struct Unmount {
+        QString at;
+        ~Unmount() { QProcess::execute(QStringLiteral("umount"), {at}); }
+    } unmount{disk};
+    const ToolResult r = b.RunUnits(
+        60, {"--record", disk + "/r.txt", "--json", disk + "/u.json", "--report", b.File("lot.xlsx")});
+    EXPECT_RUN(r, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("No space left on device"))) << r.err.right(2000).toStdString();
+    const Kept k = ReadKept(disk + "/r.txt", disk + "/u.json");
+    ASSERT_GT(k.record.size(), 0);
+    ASSERT_LT(k.record.size(), 60);
+    // The unit the disk stopped is in the report's grid and, where the JSON took it, FEHLER.
+    EXPECT_LE(std::abs(int(k.record.size() - k.json.size())), 1);
+    if (k.json.size() > k.record.size()) {
+        EXPECT_EQ(k.verdicts.last(), "FEHLER");
+    }
+    QString out;
+    const QString script = QStringLiteral(R"PY(
+import sys, openpyxl
+d = openpyxl.load_workbook(sys.argv[1])['Data']
+print(len([r for r in range(5, d.max_row + 1) if d.cell(row=r, column=2).value]))
+)PY");
+    EXPECT_EQ(vmx::test::RunPython(script, {b.File("lot.xlsx")}, out), 0) << out.toStdString();
+    EXPECT_EQ(out.trimmed().toInt(),
+              std::max(k.record.size(), k.json.size()) + (k.record.size() == k.json.size() ? 1 : 0))
+        << out.toStdString();
 }

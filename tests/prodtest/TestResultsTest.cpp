@@ -5,6 +5,7 @@
 #include "RecordingHost.h"
 
 #include "app/Clock.h"
+#include "app/SafeSave.h"
 #include "app/Session.h"
 #include "prodtest/TestDefinitions.h"
 #include "prodtest/TestResults.h"
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -32,11 +34,13 @@ struct Panel : OperatorPanel {
     QString EntryText(Entry e) override { return text[e]; }
     void SetEntryText(Entry e, const QString& t) override { text[e] = t; }
     void ShowResultList(const QStringList& l) override { list = l; }
+    // The operator takes the proposed name (the report's next page) or types reportName.
     bool AskReportFile(QString& name) override
     {
         ++reportAsked;
-        name = reportName;
-        return !name.isEmpty();
+        if (reportName.isEmpty()) return false;
+        if (name.isEmpty()) name = reportName;
+        return true;
     }
     bool AskRecordFile(QString& name) override
     {
@@ -257,8 +261,9 @@ TEST(TestResults, RecordFileLinesForTwoUnitsAreByteExact)
     r.Write(QStringLiteral("okay"));
     r.GoodUnit(1016, 12);
     r.stamp = r.stamp.addSecs(61);
-    // Longer than the 25 characters of its column: cut, right-aligned.
-    r.Write(QStringLiteral("FEHLER: Ampl zu klein, zurück an Fertigung"));
+    // On one line, and longer than the 25 characters of its column: cut, right-aligned, a
+    // blank before it.
+    r.Write(QStringLiteral("FEHLER:\tAmpl zu klein,\r\nzurück an Fertigung"));
 
     QFile f(r.panel.recordName);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -269,7 +274,7 @@ TEST(TestResults, RecordFileLinesForTwoUnitsAreByteExact)
     const QString row1 = Cell("1", 8) + Cell("QVR05", 15) + Cell("1015", 10) + Cell("87", 8) +
                          Cell("okay", 25) + Cell("10.12.2026", 15) + Cell("09:30:05", 15) + blanks;
     const QString row2 = Cell("2", 8) + Cell("QVR05", 15) + Cell("1016", 10) + Cell("F(12)", 8) +
-                         QStringLiteral("FEHLER: Ampl zu klein, zu") + Cell("10.12.2026", 15) +
+                         QStringLiteral(" FEHLER: Ampl zu klein,  ") + Cell("10.12.2026", 15) +
                          Cell("09:31:06", 15) + blanks;
     QByteArray want = "Protokoll f\xFCr Sensoren QVR05 / QVR06 / QVR07 (tempor\xE4r)\r\n";
     want += QByteArray(55, '=') + "\r\n\r\n";
@@ -306,29 +311,121 @@ TEST(TestResults, RecordFileThatCannotBeWrittenIsReported)
     EXPECT_EQ(r.results.grid.Cell(1, 2), "1001");
 }
 
-TEST(TestResults, TheTwoHundredthRowSavesTheWorkbookAndLaterRowsOverwriteIt)
+// Row 200 saves the report: written, the grid starts again and its units go to the report's
+// next page; cancelled or failed, the grid stays full and no unit is written over another.
+TEST(TestResults, FullGridIsSavedAndContinuedOrRefusesTheNextUnit)
 {
-    Rig r;
-    r.panel.reportName = r.Path("full");
-    for (int unit = 0; unit < 199; ++unit) {
-        r.GoodUnit(1000 + unit, 90);
+    enum class Save { Written, Cancelled, Failed };
+    for (const Save how : {Save::Written, Save::Cancelled, Save::Failed}) {
+        SCOPED_TRACE(int(how));
+        Rig r;
+        // A typed ".xls" is written as the workbook it is.
+        r.panel.reportName = how == Save::Cancelled ? QString() : r.Path("lot.xls");
+        {
+            QFile stale(r.Path(".lot.xlsx.Ab12Cd")); // left by a save that was cut short
+            ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        }
+        if (how == Save::Failed) app::SetFileFault(QStringLiteral("ENOSPC@1:lot"));
+        for (int unit = 0; unit < 200; ++unit) {
+            r.GoodUnit(1000 + unit, 90);
+            r.Write(QStringLiteral("okay"));
+        }
+        app::SetFileFault(QString());
+        EXPECT_EQ(r.panel.reportAsked, 1);
+        EXPECT_FALSE(QFile::exists(r.Path("lot.xls")));
+        if (how == Save::Written) {
+            EXPECT_TRUE(QFile::exists(r.Path("lot.xlsx")));
+            EXPECT_FALSE(QFile::exists(r.Path(".lot.xlsx.Ab12Cd")));
+            EXPECT_TRUE(r.host.panel1Log.contains("Excel-Export: Schreibe in Datei " + r.Path("lot.xlsx")));
+            EXPECT_EQ(r.Last(), "Tabelle gespeichert in lot.xlsx, weitere Einheiten in lot-2.xlsx");
+            EXPECT_EQ(r.results.TestGetMaxItem(), -1);
+        } else {
+            EXPECT_FALSE(QFile::exists(r.Path("lot.xlsx")));
+            EXPECT_TRUE(r.results.GridFull());
+            EXPECT_EQ(r.LastComment(), "Tabelle voll und nicht gespeichert: erst SPEICHERN, dann weiter");
+            // Neither a new unit nor a row over row 200.
+            EXPECT_FALSE(r.results.MayStartUnit());
+            r.GoodUnit(1200, 90);
+            r.Write(QStringLiteral("okay"));
+            EXPECT_EQ(r.results.grid.Cell(200, 2), "1199");
+            EXPECT_EQ(r.LastComment(), "Tabelle voll und nicht gespeichert: erst SPEICHERN, dann weiter");
+            // SPEICHERN that works lets the run go on.
+            r.panel.reportName = r.Path("lot.xls");
+            r.results.ALTestSaveExecute();
+            EXPECT_TRUE(QFile::exists(r.Path("lot.xlsx")));
+        }
+        ASSERT_TRUE(r.results.MayStartUnit());
+        r.GoodUnit(1200, 90);
         r.Write(QStringLiteral("okay"));
+        EXPECT_EQ(r.results.grid.Cell(1, 2), "1200");
+        r.results.ALTestSaveExecute();
+        // Every unit in the report: 200 on the first page, the 201st on the next.
+        const QString script = QStringLiteral(R"PY(
+import sys, openpyxl
+def sns(name):
+    d = openpyxl.load_workbook(name)['Data']
+    return [d.cell(row=r, column=2).value for r in range(5, d.max_row + 1) if d.cell(row=r, column=2).value]
+first, second = sns(sys.argv[1]), sns(sys.argv[2])
+assert first == [str(1000 + u) for u in range(200)], first[-3:]
+assert second == ['1200'], second
+print('all units')
+)PY");
+        QString out;
+        EXPECT_EQ(vmx::test::RunPython(script, {r.Path("lot.xlsx"), r.Path("lot-2.xlsx")}, out), 0)
+            << out.toStdString();
     }
-    EXPECT_EQ(r.panel.reportAsked, 0);
-    r.GoodUnit(1199, 90);
-    r.Write(QStringLiteral("okay"));
-    EXPECT_EQ(r.panel.reportAsked, 1);
-    EXPECT_TRUE(QFile::exists(r.Path("full.xlsx")));
-    EXPECT_TRUE(r.defs.TestDataSaved);
-    EXPECT_EQ(r.results.grid.nextRow, 200);
-    r.GoodUnit(1200, 90);
-    r.Write(QStringLiteral("okay"));
-    EXPECT_EQ(r.results.grid.Cell(200, 2), "1200");
-    EXPECT_EQ(r.results.TestGetMaxItem(), 200);
-    r.results.BTTestClearMeasClick();
-    EXPECT_EQ(r.results.TestGetMaxItem(), -1);
-    EXPECT_EQ(r.results.grid.nextRow, 1);
-    EXPECT_TRUE(r.defs.TestDataSaved);
+}
+
+// A record line goes to the disk whole or not at all; a row that did not reach it stops the
+// next unit until it is written after all.
+TEST(TestResults, RecordFileUnderFaultsKeepsWholeLinesAndHoldsTheRun)
+{
+    struct Case {
+        const char* fault;
+        int goodUnits; // units written before the failing append
+    };
+    for (const Case& c : {Case{"ENOSPC@2", 0}, Case{"ENOSPC@4", 2}, Case{"EIO@3:record", 1}}) {
+        SCOPED_TRACE(c.fault);
+        Rig r;
+        r.panel.recordName = r.Path("record.txt");
+        app::SetFileFault(QString::fromLatin1(c.fault));
+        ASSERT_TRUE(r.results.OpenTempFile(QString()));
+        QByteArray before;
+        for (int unit = 0; unit <= c.goodUnits; ++unit) {
+            QFile f(r.panel.recordName);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            before = f.readAll();
+            r.GoodUnit(1000 + unit, 90);
+            r.Write(QStringLiteral("okay"));
+        }
+        QFile f(r.panel.recordName);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before) << "no part of the failed line";
+        EXPECT_TRUE(r.results.RecordLost());
+        EXPECT_EQ(r.LastComment(), "in Tabelle eingeschrieben, Temp-Datei: FEHLER");
+        EXPECT_FALSE(r.results.MayStartUnit());
+        EXPECT_TRUE(r.LastComment().startsWith("Temp-Datei: FEHLER (")) << r.LastComment().toStdString();
+        // The disk has room again: the missing row is written before the next unit starts.
+        app::SetFileFault(QString());
+        EXPECT_TRUE(r.results.MayStartUnit());
+        f.seek(0);
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        ASSERT_EQ(lines.size(), 3 + 2 + c.goodUnits + 1 + 1);
+        EXPECT_TRUE(lines[size_t(5 + c.goodUnits)].contains(QByteArray::number(1000 + c.goodUnits)));
+    }
+    // No write access: no record file, and the run does not start with one.
+    Rig r;
+    r.panel.recordName = r.Path("record.txt");
+    app::SetFileFault(QStringLiteral("EACCES@1"));
+    EXPECT_FALSE(r.results.OpenTempFile(QString()));
+    EXPECT_FALSE(r.results.TempFileOpen);
+    EXPECT_FALSE(QFile::exists(r.panel.recordName));
+    EXPECT_FALSE(r.results.MayStartUnit());
+    EXPECT_EQ(r.LastComment(), "Temp-Datei: FEHLER, keine Prüfung ohne Protokoll");
+    // The next try, with write access, opens it.
+    app::SetFileFault(QString());
+    EXPECT_TRUE(r.results.MayStartUnit());
+    EXPECT_TRUE(r.results.TempFileOpen);
 }
 
 TEST(TestResults, WorkbookAsAnIndependentReaderSeesIt)
@@ -444,6 +541,19 @@ TEST(TestResults, FailedSaveKeepsTheOldReportAndTheGrid)
     const int before = r.host.panel1Log.size();
     r.results.ALTestSaveExecute();
     EXPECT_EQ(r.host.panel1Log.size(), before);
+    // "report.xls" is written as report.xlsx, which the dialog did not ask about: it is
+    // replaced only when the operator says so.
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+    r.panel.reportName = r.Path("report.xls");
+    for (const app::AskResult answer : {app::AskResult::No, app::AskResult::Yes}) {
+        r.host.answers.push_back(answer);
+        r.results.ALTestSaveExecute();
+        ASSERT_FALSE(r.host.questions.empty());
+        EXPECT_EQ(r.host.questions.back().Text, "report.xlsx existiert bereits.\rErsetzen?");
+        EXPECT_EQ(QFileInfo(file).size() == 25, answer == app::AskResult::No);
+    }
+    EXPECT_EQ(r.results.reportFileName, file);
+    EXPECT_FALSE(QFile::exists(r.Path("report.xls")));
 }
 
 TEST(TestResults, UnitRecordNamesEveryTestedOutcome)

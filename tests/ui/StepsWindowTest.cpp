@@ -8,13 +8,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace vmx;
 using namespace vmx::ui;
@@ -115,7 +118,8 @@ TEST(StepsWindow, ShieldJudgedWithTheTwoRadioButtons)
         QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write(QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
-                                 "[#PRÜFPROGRAMM] \"Programm\",\"9\"\r\n")
+                                 "[#PRÜFPROGRAMM] \"Programm\",\"9\"\r\n[#SN_MIN] \"SN von\",\"1000\"\r\n"
+                                 "[#SN_MAX] \"SN bis\",\"1999\"\r\n")
                       .toUtf8());
     }
     TMainForm& f = h.StartShown();
@@ -148,4 +152,69 @@ TEST(StepsWindow, ShieldJudgedWithTheTwoRadioButtons)
     run.ALNextExecute();
     EXPECT_EQ(f.station().testDefinitions().data.ShieldResult, 0);
     EXPECT_EQ(run.TestStep, 4);
+    // Leaving the step any other way hides the choice too, also where step 0 shows the entry
+    // panel again.
+    for (const char* leave : {"ALPrior", "ALCancel"}) {
+        run.TestStep = 3;
+        run.ControlProgress();
+        ASSERT_FALSE(ok->isHidden());
+        f.findChild<QAction*>(QLatin1String(leave))->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(ok->isHidden()) << leave;
+        EXPECT_TRUE(nok->isHidden()) << leave;
+    }
+    EXPECT_TRUE(h.Find<QWidget>("PanelTest")->isVisible()) << "step 0 asks for the entries";
+}
+
+// A step pumps events while it waits: nothing that changes the unit's context may be used
+// then, and afterwards everything is as usable as before.
+TEST(StepsWindow, StepLocksTheUnitsContextWhileItRuns)
+{
+    Harness h;
+    {
+        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(
+            QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
+                           "[#PRÜFPROGRAMM] \"Programm\",\"0\"\r\n//\r\n[TEST_CONDITION]\r\n"
+                           "[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n[#PRÜFPROGRAMM] \"Programm\",\"2\"\r\n")
+                .toUtf8());
+    }
+    TMainForm& f = h.StartShown();
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+    auto* combo = h.Find<QComboBox>("CBTypeTest");
+    ASSERT_EQ(combo->count(), 2);
+    const QList<QAction*> versions = f.VersionItems();
+    ASSERT_FALSE(versions.isEmpty());
+    QAction* english = f.findChild<QAction*>(QStringLiteral("MILEn"));
+    QAction* resetUsb = f.findChild<QAction*>(QStringLiteral("ALResetUSB"));
+    QWidget* modeForm = f.findChild<QWidget*>(QStringLiteral("PWForm"));
+    ASSERT_TRUE(english && resetUsb && modeForm);
+    const int sensorRow = f.session().sensor.Row;
+    // What the operator reaches while step 0 waits: each is refused.
+    QStringList usable;
+    QTimer::singleShot(0, &f, [&] {
+        if (combo->isEnabled()) usable << "CBTypeTest";
+        if (english->isEnabled()) usable << "MILEn";
+        if (resetUsb->isEnabled()) usable << "ALResetUSB";
+        if (modeForm->isEnabled()) usable << "PWForm";
+        for (QAction* a : versions)
+            if (a->isEnabled()) usable << a->objectName();
+        for (const char* menu : {"MIVersion", "MILanguage", "MIInterfaceSelect", "MIChangeMode", "MIBoot"})
+            if (QObject* o = f.findChild<QObject*>(QLatin1String(menu))) {
+                auto* m = qobject_cast<QMenu*>(o);
+                auto* a = m ? m->menuAction() : qobject_cast<QAction*>(o);
+                if (a && a->isEnabled()) usable << QLatin1String(menu);
+            }
+        english->trigger();
+        versions.last()->trigger();
+    });
+    f.findChild<QAction*>(QStringLiteral("ALCancel"))->trigger();
+    EXPECT_EQ(f.station().testRun().lastRoutine(), QStringLiteral("Start_EnableSN"));
+    EXPECT_TRUE(usable.isEmpty()) << usable.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(f.session().language(), 0);
+    EXPECT_EQ(f.session().sensor.Row, sensorRow);
+    // The step is over: all of it works again.
+    EXPECT_TRUE(combo->isEnabled() && english->isEnabled() && resetUsb->isEnabled() && modeForm->isEnabled());
+    EXPECT_TRUE(versions.last()->isEnabled());
 }
