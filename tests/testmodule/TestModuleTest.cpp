@@ -517,6 +517,28 @@ TEST(Production, BlankSensorIsErasedProgrammedXAndFAndThenAnswers)
     EXPECT_TRUE(r.st->Identify()) << r.Last().toStdString();
 }
 
+// Behind a converter no test module answers. With the menu's answer and ACK checks off a run
+// would take the silence for acknowledgements and say "okay"; production runs read them anyway.
+TEST(Production, AcknowledgementsAreReadWhateverTheMenuSays)
+{
+    for (const bool menu : {true, false}) {
+        Rig r(QStringLiteral("converter,stream=none"));
+        r.record().testHardware = testmodule::HardwareTK33;
+        auto& fp = r.st->link().protocol();
+        fp.SetWithAnswer(menu);
+        fp.SetWithAck(menu);
+        r.st->c2().SiLabDeviceErase(QStringLiteral("SiLab: Löschen: "));
+        EXPECT_EQ(r.record().siLabResult, 0) << menu;
+        EXPECT_TRUE(r.HasComment(app::CommentColour::Red,
+                                 QStringLiteral("SiLab: Löschen: FEHLER beim Reset der Steuerleitungen")))
+            << r.LastComment().toStdString();
+        EXPECT_EQ(r.steps.done, 0);
+        // The menu keeps what the operator set.
+        EXPECT_EQ(fp.WithAnswer(), menu);
+        EXPECT_EQ(fp.WithAck(), menu);
+    }
+}
+
 // A range a run cannot write is refused before the first frame: no switch, no C2 init.
 TEST(Production, RefusedRangesSendNothing)
 {
