@@ -121,22 +121,3 @@ TEST(ProgrammingVmxctl, AnotherFirmwareInTheModuleIsFoundByTheCheckAndTheFProgra
     EXPECT_EQ(s.State("sensor-flash.bin").left(0x1A00),
               QByteArray(reinterpret_cast<const char*>(fw.data()), 0x1A00));
 }
-
-// "pic write" with the page's erased preset or an out-of-range word sends nothing: the
-// factory calibration word stays.
-TEST(ProgrammingVmxctl, PicWriteKeepsTheFactoryOscCal)
-{
-    StateBench s(QStringLiteral("tk33,stream=none,osccal=0x0c30"));
-    for (const char* osc : {"$FFF", "$C31", "$D00"}) {
-        const ToolResult r = s.Run({"pic", "write", "--with-osccal", "--config", "$FEB", "--osccal", osc});
-        EXPECT_RUN(r, 1);
-        EXPECT_TRUE(r.err.contains(QStringLiteral("Schreibe PIC: Fehler, OSCCAL=$FFFF nicht plausibel!")))
-            << osc;
-    }
-    const ToolResult config = s.Run({"pic", "write", "--config", "$FFF", "--osccal", "$C30"});
-    EXPECT_RUN(config, 1);
-    EXPECT_TRUE(config.err.contains(QStringLiteral("Schreibe PIC: Fehler, CONFIG=$FFFF, nicht plausibel!")));
-    const ToolResult read = s.Run({"pic", "read"});
-    EXPECT_RUN(read, 0);
-    EXPECT_TRUE(read.out.contains(QStringLiteral("osccal=$C30"))) << read.out.toStdString();
-}
