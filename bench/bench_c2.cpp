@@ -2,13 +2,19 @@
 // from the module's flash and an "X" write of 2 KiB staged through its XRAM, each over the time
 // the protocol itself needs (bytes on the wire / 11520 per s + the waits it mandates + the
 // module's turnaround per answer). On the virtual clock (exact) and in real time (also counts
-// the computer's own work).
+// the computer's own work). Then the production steps with their read-backs: the whole "F"
+// run (write and compare of the whole range), the read-back alone, and the check of the
+// module's segment, whole and as the old sample of 0x0400..0x06FF, so the added read-backs'
+// cost per step shows beside each step's own causal minimum.
 #include "CausalMinimum.h"
 #include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Session.h"
+#include "boot/BootLoader.h"
 #include "sim/Bench.h"
 #include "station/Station.h"
+#include "testmodule/C2Programmer.h"
+#include "testmodule/TestModuleFirmware.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -33,8 +39,11 @@ struct Figures {
     bool ok = false;
 };
 
-Figures RunOnce(app::Clock& clock, bool fromModule)
+enum class Mode { WriteF, WriteX, StepF, ReadBackF, SegmentCheck, SegmentSample };
+
+Figures RunOnce(app::Clock& clock, Mode mode)
 {
+    const bool fromModule = mode != Mode::WriteX;
     std::vector<Event> log;
     WaitLog host(&clock, log);
     QTemporaryDir dir;
@@ -55,19 +64,48 @@ Figures RunOnce(app::Clock& clock, bool fromModule)
         code[a] = quint8((a * 7) ^ (a >> 5));
     std::copy(code.begin() + 0x800, code.begin() + 0x1C00, segment.begin() + 0x200);
     Figures f;
+    st.moduleRecord().testHardware = testmodule::HardwareTK33;
     if (!st.c2().Init() || !st.c2().EraseAll()) return f;
+    if (mode == Mode::SegmentSample) {
+        // The image as the check leaves it: the firmware part moved to the segment's place.
+        const std::vector<quint8> part(code.begin() + 0x800, code.begin() + 0x1C00);
+        std::copy(part.begin(), part.end(), code.begin() + 0x200);
+    }
+    if (mode == Mode::ReadBackF &&
+        !st.c2().C2_BlockWriteF(boot::kChannelModule, 0x800, QStringLiteral("F: "), 0x200, 0x1BFF))
+        return f;
     bench.trace().Clear();
     log.clear();
     st.link().onIo = [&log](char op, int n) { log.push_back(Event{op, n}); };
     const qint64 t0 = clock.NowUs();
-    f.ok = fromModule
-               ? st.c2().C2_BlockWriteF(boot::kChannelModule, 0x800, QStringLiteral("F: "), 0x200, 0x1BFF)
-               : st.c2().C2_BlockWriteX(boot::kChannelModule, 0, QStringLiteral("X: "), 0x7FF);
+    const QString v = QStringLiteral("V: "), r = QStringLiteral("R: ");
+    switch (mode) {
+    case Mode::WriteF:
+        f.ok = st.c2().C2_BlockWriteF(boot::kChannelModule, 0x800, QStringLiteral("F: "), 0x200, 0x1BFF);
+        break;
+    case Mode::WriteX:
+        f.ok = st.c2().C2_BlockWriteX(boot::kChannelModule, 0, QStringLiteral("X: "), 0x7FF);
+        break;
+    case Mode::StepF:
+        st.c2().SiLabProgrammingF(0x800, 0x1BFF, QStringLiteral("SiLab: "), 0x200);
+        f.ok = st.moduleRecord().siLabResult == 1;
+        break;
+    case Mode::ReadBackF:
+        f.ok = st.c2().C2_Verify(boot::kChannelModule, 0x800, v, r, 0x1BFF);
+        break;
+    case Mode::SegmentCheck:
+        f.ok = st.moduleFirmware().ProgCodeTK33Check(0x200, 0x800, 0x6FF, 0x400, 0x1BFF);
+        break;
+    case Mode::SegmentSample:
+        f.ok = st.bootLoader().VerifyMemory(boot::kChannelModule, 0x400, v, r, boot::KindCode, 0x6FF);
+        break;
+    }
     f.runS = double(clock.NowUs() - t0) / 1e6;
     st.link().onIo = nullptr;
     const auto& flash = bench.sensor().bootLoader().flash();
     const quint32 from = fromModule ? 0x800 : 0, to = fromModule ? 0x1C00 : 0x800;
-    f.ok = f.ok && std::equal(code.begin() + from, code.begin() + to, flash.begin() + from);
+    if (mode != Mode::SegmentCheck && mode != Mode::SegmentSample)
+        f.ok = f.ok && std::equal(code.begin() + from, code.begin() + to, flash.begin() + from);
     for (const auto& e : bench.trace().entries()) {
         f.bytes += e.bytes.size();
         if (e.dir == sim::Dir::Out) ++f.answers;
@@ -89,16 +127,23 @@ void Print(const char* what, const Figures& f)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    for (const bool fromModule : {true, false}) {
-        const char* name = fromModule ? "C2 \"F\" 5120 bytes" : "C2 \"X\" 2048 bytes";
+    const std::pair<Mode, const char*> modes[] = {
+        {Mode::WriteF, "C2 \"F\" 5120 bytes"},
+        {Mode::WriteX, "C2 \"X\" 2048 bytes"},
+        {Mode::StepF, "step SiLabProgrammingF 0x0800..0x1BFF (write + whole read-back)"},
+        {Mode::ReadBackF, "its read-back alone (C2_Verify 0x0800..0x1BFF)"},
+        {Mode::SegmentCheck, "step ProgCodeTK33Check, whole segment 0x0200..0x15FF"},
+        {Mode::SegmentSample, "the old sample 0x0400..0x06FF alone"},
+    };
+    for (const auto& [mode, name] : modes) {
         app::VirtualClock virt;
         std::printf("%s\n", name);
-        Print("  virtual clock", RunOnce(virt, fromModule));
+        Print("  virtual clock", RunOnce(virt, mode));
         std::vector<double> ratios;
         Figures last;
         for (int run = 0; run < 3; ++run) {
             app::RealClock real;
-            last = RunOnce(real, fromModule);
+            last = RunOnce(real, mode);
             ratios.push_back(last.runS / last.causalS);
         }
         std::sort(ratios.begin(), ratios.end());

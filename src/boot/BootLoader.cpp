@@ -273,9 +273,11 @@ bool BootLoader::ReadBlock(int kind, quint32 addr, int count, const QString& tex
     if (rx[3] != c) return Status(text, kMsgWrongAck, QString::asprintf(": %2.2X", rx[3])), false;
     if (fp_->WithFrameCrc() && fp_->GetCRC_In() != rx[answer - 1]) return Status(text, kMsgFrameCrc), false;
     // An answer for another block is a wrong answer: taking its data where it says they belong
-    // would leave the requested block unread (and a verify comparing nothing).
-    const quint32 named = (quint32(rx[4]) << 16) | (quint32(rx[5]) << 8) | rx[6];
-    if (named != addr) return Status(text, kMsgWrongAddress, QString::asprintf(": %4.4X", named)), false;
+    // would leave the requested block unread (and a verify comparing nothing). Only the offset
+    // in bytes 5-6 names the block; byte 4 (bits 16..23) is the loader's own and not looked at.
+    const quint32 named = (quint32(rx[5]) << 8) | rx[6];
+    if (named != (addr & 0xFFFF))
+        return Status(text, kMsgWrongAddress, QString::asprintf(": %4.4X", named)), false;
     std::copy(rx + 7, rx + 7 + count, image.begin() + addr);
     return true;
 }

@@ -90,6 +90,9 @@ bool Download::StartReadWrite()
 
 bool Download::DownLoad()
 {
+    // A damaged or extended file is refused before the sensor is touched; step 4 reads it again.
+    if (hexImport && !hexFile.isEmpty() && !hex_.ImportHexFile(hexFile, kCodeLimit)) return false;
+
     // 1. Boot loader entered and its sector checked.
     if (!(startReadWrite ? startReadWrite() : StartReadWrite())) return false;
 

@@ -1,6 +1,7 @@
 #include "boot/HexImage.h"
 
 #include "app/InputFile.h"
+#include "app/IntelHex.h"
 #include "app/SafeSave.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
@@ -73,8 +74,10 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed)
     app::LineReader reader(file, app::TextEncoding::Latin1);
     if (readFailed) *readFailed = false;
     bool asked = false;
+    const auto* named = qobject_cast<const QFile*>(&file);
+    const QString name = named ? ShortName(named->fileName()) : QString();
     QString line;
-    for (;;) {
+    for (qsizetype lineNumber = 1;; ++lineNumber) {
         if (!reader.Next(line)) {
             if (readFailed) *readFailed = reader.Failed();
             return !reader.Failed();
@@ -89,22 +92,24 @@ bool HexImage::ImportHexData(QIODevice& file, quint32 limit, bool* readFailed)
             }
             continue;
         }
-        if (line.contains(kEndRecord)) continue;
-        const quint32 count = HexField(line, 2, 2);
-        const quint32 address = HexField(line, 4, 4);
-        for (quint32 i = 0; i < count; ++i) {
-            const int pos = int(10 + 2 * i);
-            // A record cut short (truncated copy, hand edit) would otherwise fill in zeros.
-            if (!HasPosition(line, pos + 1)) {
-                Status(kMsgHexImport, session_.Msg(kMsgFormatInvalid));
-                return false;
-            }
+        if (line.trimmed().isEmpty()) continue;
+        app::HexRecord record;
+        const app::HexRecordStatus status = app::ReadHexRecord(line, record);
+        if (status == app::HexRecordStatus::End) continue;
+        if (status != app::HexRecordStatus::Data) {
+            // Refused whole: nothing of a damaged or extended file reaches a target.
+            Status(kMsgHexImport, session_.Msg(app::HexRecordMessage(status)) +
+                                      app::HexRecordPlace(status, name, lineNumber, record));
+            return false;
+        }
+        for (qsizetype i = 0; i < record.data.size(); ++i) {
+            const quint32 at = record.address + quint32(i);
             // Checked against the buffer itself too, not only against the kind's limit.
-            if (address + i > limit || address + i >= buffer.size()) {
-                Status(kMsgHexImport, FormatMessage(session_.Msg(kMsgAddressTooHigh), {qint64(address + i)}));
+            if (at > limit || at >= buffer.size()) {
+                Status(kMsgHexImport, FormatMessage(session_.Msg(kMsgAddressTooHigh), {qint64(at)}));
                 return false;
             }
-            buffer[address + i] = quint8(HexField(line, pos, 2));
+            buffer[at] = quint8(record.data[i]);
         }
     }
 }
@@ -122,20 +127,16 @@ bool HexImage::CheckFirmwareFile(const QString& fileName, quint32 start, quint32
     for (qsizetype n = 0; reader.Next(line); ++n) {
         // Header lines of a parameter file are the import's question, not a record.
         if (line.trimmed().isEmpty() || line.contains(QLatin1Char('['))) continue;
-        const quint32 type = HexField(line, 8, 2);
-        if (type == 0x01) continue;
-        if (type != 0x00) {
-            // An extended address (02, 04) or start address (03, 05) would be taken for data.
-            Status(kMsgHexImport,
-                   session_.Msg(kMsgFormatInvalid) + QStringLiteral(": %1:%2 (%3)")
-                                                         .arg(ShortName(fileName))
-                                                         .arg(n + 1)
-                                                         .arg(QString::asprintf("%2.2X", type)));
+        app::HexRecord record;
+        const app::HexRecordStatus status = app::ReadHexRecord(line, record);
+        if (status == app::HexRecordStatus::End) continue;
+        if (status != app::HexRecordStatus::Data) {
+            Status(kMsgHexImport, session_.Msg(app::HexRecordMessage(status)) +
+                                      app::HexRecordPlace(status, ShortName(fileName), n + 1, record));
             return false;
         }
-        const quint32 count = HexField(line, 2, 2);
-        const quint32 address = HexField(line, 4, 4);
-        if (count > 0 && address <= end && address + count - 1 >= start) inRange = true;
+        const quint32 count = quint32(record.data.size());
+        if (count > 0 && record.address <= end && record.address + count - 1 >= start) inRange = true;
     }
     if (reader.Failed()) {
         Status(kMsgHexImport, session_.Msg(kMsgIoError) + ShortName(fileName));

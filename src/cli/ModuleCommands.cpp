@@ -151,9 +151,13 @@ int C2(CliContext& ctx, const C2Args& a)
         return Usage(QStringLiteral("c2: --source S is a hexadecimal address"));
     if ((a.op == "read" || a.op == "verify") && a.file.empty())
         return Usage(QStringLiteral("c2 %1: --file F.hex").arg(QString::fromStdString(a.op)));
-    if ((a.op == "write" || a.op == "program") && a.file.empty() == !fromModule)
+    if (a.op == "write" && a.file.empty() == !fromModule)
+        return Usage(QStringLiteral("c2 write: either --file F.hex or --source S"));
+    // A programming run ends with the read-back of the whole range against the firmware file,
+    // also when the bytes come from the module's flash (--source).
+    if (a.op == "program" && a.file.empty())
         return Usage(
-            QStringLiteral("c2 %1: either --file F.hex or --source S").arg(QString::fromStdString(a.op)));
+            QStringLiteral("c2 program: --file F.hex (with --source S: the firmware the module holds)"));
     if (!ctx.StartLink()) return ctx.startExit;
     station::Station& st = ctx.station();
     C2Programmer& c2 = st.c2();

@@ -168,12 +168,12 @@ bool FrameProtocol::SendReceiveCommandSub(int address, quint8 command, int L, in
         return false;
     }
     const quint8* rx = link_->Rx();
-    if (A == 1 && withAnswer_) {
+    if (A == 1 && WithAnswer()) {
         if (link_->Read_Buffer(1) < 1) {
             Status(opText, 255);
             return false;
         }
-        if (withAck_) {
+        if (WithAck()) {
             const quint8 b = rx[0];
             if ((b & 0x0F) != address) {
                 Status(opText, 256, QString::asprintf(": %2.2X", b & 0x0F));

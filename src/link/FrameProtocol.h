@@ -27,8 +27,22 @@ public:
     FrameProtocol(app::Session& session, ByteLink& link);
 
     // The protocol switches (menu items MIWithACK, MIWithAnswer, MIWithFrameCRC).
-    bool WithAck() const { return withAck_; }
-    bool WithAnswer() const { return withAnswer_; }
+    // A production run reads and checks every acknowledgement whatever the menu says.
+    bool WithAck() const { return withAck_ || forcedChecks_ > 0; }
+    bool WithAnswer() const { return withAnswer_ || forcedChecks_ > 0; }
+    bool MenuWithAck() const { return withAck_; }
+    bool MenuWithAnswer() const { return withAnswer_; }
+    // While one lives, acknowledgements are read and checked; the menu's switches stay as set.
+    class ForcedChecks {
+    public:
+        explicit ForcedChecks(FrameProtocol& fp) : fp_(fp) { ++fp_.forcedChecks_; }
+        ~ForcedChecks() { --fp_.forcedChecks_; }
+        ForcedChecks(const ForcedChecks&) = delete;
+        ForcedChecks& operator=(const ForcedChecks&) = delete;
+
+    private:
+        FrameProtocol& fp_;
+    };
     bool WithFrameCrc() const { return withFrameCrc_; }
     void SetWithAck(bool on);
     void SetWithAnswer(bool on);
@@ -78,6 +92,7 @@ private:
     bool withAck_ = true;
     bool withAnswer_ = true;
     bool withFrameCrc_ = false;
+    int forcedChecks_ = 0;
     int measProtocol_ = MeasNone;
     int timerIntervalMs_ = 200;
 };

@@ -2,6 +2,7 @@
 
 #include "app/FieldReaders.h"
 #include "app/InputFile.h"
+#include "app/IntelHex.h"
 #include "app/SafeSave.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
@@ -144,10 +145,12 @@ void ParameterFile::BeginImport()
     image_->fill(0xFF);
     fileIdent = fileType = fileSubType = fileFirmware = -1;
     highest_ = 0; // nothing but address 0 before "[CODE]"
+    lineNumber_ = 0;
 }
 
 bool ParameterFile::ImportLine(const QString& raw)
 {
+    ++lineNumber_;
     const QString line = raw.trimmed();
     if (line.isEmpty()) return true; // the end of the last line, or a blank one
     const QString op = Msg(kMsgImportParameters);
@@ -169,30 +172,22 @@ bool ParameterFile::ImportLine(const QString& raw)
         session_.PanelText(1, op + Msg(kMsgFormatInvalid));
         return false;
     }
-    if (line.contains(kEndRecord, Qt::CaseInsensitive)) return true;
-    // Count and address are hex digits and nothing else: a sign or a blank is no record.
-    quint32 count = 0, address = 0;
-    bool ok = line.startsWith(QLatin1Char(':')) && app::ReadHexField(line, 2, 2, count) &&
-              app::ReadHexField(line, 4, 4, address);
-    // The record must hold the bytes its count names; a short line is no record.
-    if (ok && line.size() < 9 + 2 * qsizetype(count)) ok = false;
-    if (!ok) {
-        session_.PanelText(1, op + Msg(kMsgFormatInvalid));
+    app::HexRecord record;
+    const app::HexRecordStatus status = app::ReadHexRecord(line, record);
+    if (status == app::HexRecordStatus::End) return true;
+    if (status != app::HexRecordStatus::Data) {
+        session_.PanelText(1, op + Msg(app::HexRecordMessage(status)) +
+                                  app::HexRecordPlace(status, fileName_, lineNumber_, record));
         return false;
     }
-    for (quint32 i = 0; i < count; ++i) {
-        const quint32 at = address + i;
+    for (qsizetype i = 0; i < record.data.size(); ++i) {
+        const quint32 at = record.address + quint32(i);
         // The image's size bounds the write whatever the header allowed.
         if (at > quint32(highest_) || at >= image_->size()) {
-            session_.PanelText(1, op + lang::FormatMsg(Msg(kMsgAddressTooHigh), address + 1));
+            session_.PanelText(1, op + lang::FormatMsg(Msg(kMsgAddressTooHigh), record.address + 1));
             return false;
         }
-        quint32 v = 0;
-        if (!app::ReadHexField(line, int(10 + 2 * i), 2, v)) {
-            session_.PanelText(1, op + Msg(kMsgFormatInvalid));
-            return false;
-        }
-        (*image_)[at] = quint8(v);
+        (*image_)[at] = quint8(record.data[i]);
     }
     return true;
 }
@@ -212,6 +207,7 @@ bool ParameterFile::EndImport()
 bool ParameterFile::ImportHexParameterData(const QStringList& lines)
 {
     BeginImport();
+    fileName_.clear();
     for (const QString& line : lines)
         if (!ImportLine(line)) return false;
     return EndImport();
@@ -220,6 +216,8 @@ bool ParameterFile::ImportHexParameterData(const QStringList& lines)
 bool ParameterFile::ImportHexParameterData(QIODevice& device, bool* readFailed)
 {
     BeginImport();
+    const auto* file = qobject_cast<const QFile*>(&device);
+    fileName_ = file ? QFileInfo(file->fileName()).fileName() : QString();
     if (readFailed) *readFailed = false;
     app::LineReader reader(device, app::TextEncoding::Detect);
     QString line;

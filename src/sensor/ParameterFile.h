@@ -82,6 +82,9 @@ private:
     ParameterBlocks& blocks_;
     std::unique_ptr<std::array<quint8, kParImageSize>> image_;
     int highest_ = 0; // highest address a record may write: 0 until "[CODE]"
+    // Where a refused record is: the file's name (empty for lines given in memory) and line.
+    QString fileName_;
+    qsizetype lineNumber_ = 0;
 };
 
 } // namespace vmx::sensor

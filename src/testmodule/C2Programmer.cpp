@@ -142,12 +142,17 @@ bool C2Programmer::C2_BlockWriteX(int channel, quint32 start, const QString& cap
     });
 }
 
+bool C2Programmer::FlashRangeOk(quint32 start, quint32 source, quint32 end)
+{
+    // The source must lie in the module's flash area for it, and fit in the module's flash.
+    return end >= start && end - start <= kFlashMaxSpan && source >= kFlashSourceStart &&
+           end <= boot::kCodeLimit && source + (end - start) <= boot::kCodeLimit;
+}
+
 bool C2Programmer::C2_BlockWriteF(int channel, quint32 start, const QString& caption, quint32 source,
                                   quint32 end)
 {
-    // The source must lie in the module's flash area for it, and fit in the module's flash.
-    if (end < start || end - start > kFlashMaxSpan || source < kFlashSourceStart || end > boot::kCodeLimit ||
-        source + (end - start) > boot::kCodeLimit) {
+    if (!FlashRangeOk(start, source, end)) {
         session_->PanelText(1, caption + QStringLiteral("unzulässiger Programmaufruf (prüfe Adressen)"));
         return false;
     }
@@ -211,7 +216,8 @@ bool C2Programmer::C2_Verify(int channel, quint32 start, const QString& verifyCa
     return true;
 }
 
-void C2Programmer::Run(const QString& prefix, const std::function<bool()>& work)
+void C2Programmer::Run(const QString& prefix, const std::function<bool()>& work,
+                       const std::function<bool()>& refused)
 {
     ModuleRecord& record = module_->record();
     record.siLabResult = 0;
@@ -219,6 +225,9 @@ void C2Programmer::Run(const QString& prefix, const std::function<bool()>& work)
         module_->Comment(CommentColour::Red, prefix + text);
         return false;
     };
+    // A range the run cannot write is refused before the first frame: nothing switched, nothing sent.
+    if (refused && refused()) return;
+    const link::FrameProtocol::ForcedChecks checked(link_->protocol());
     const bool ok = [&] {
         if (!module_->ResetSwitches()) return fail(QStringLiteral("FEHLER beim Reset der Steuerleitungen"));
         module_->QVR02Meas(false);
@@ -255,38 +264,56 @@ void C2Programmer::SiLabDeviceErase(const QString& prefix)
 
 void C2Programmer::SiLabProgrammingX(quint32 start, quint32 end, const QString& prefix)
 {
-    Run(prefix, [&] {
-        module_->Comment(CommentColour::Blue, prefix + QStringLiteral("Schreiben ..."));
-        if (!C2_BlockWriteX(kTargetModule, start, prefix + QStringLiteral("schreiben: "), end)) {
+    const QString write = prefix + QStringLiteral("schreiben: ");
+    Run(
+        prefix,
+        [&] {
+            module_->Comment(CommentColour::Blue, prefix + QStringLiteral("Schreiben ..."));
+            if (!C2_BlockWriteX(kTargetModule, start, write, end)) {
+                module_->Comment(CommentColour::Red, prefix + QStringLiteral("FEHLER beim Schreiben"));
+                return false;
+            }
+            return Verified(start, end, prefix);
+        },
+        [&] {
+            if (end >= start && end <= boot::kCodeLimit) return false;
+            Status(write, kMsgBadAddresses);
             module_->Comment(CommentColour::Red, prefix + QStringLiteral("FEHLER beim Schreiben"));
-            return false;
-        }
-        module_->Comment(CommentColour::Blue, prefix + QStringLiteral("Verifizieren ..."));
-        if (!C2_Verify(kTargetModule, start, QStringLiteral("vergleichen: "),
-                       prefix + QStringLiteral("lesen: "), end)) {
-            module_->Comment(CommentColour::Red, prefix + QStringLiteral("FEHLER beim Verifizieren"));
-            return false;
-        }
-        return true;
-    });
+            return true;
+        });
 }
 
 void C2Programmer::SiLabProgrammingF(quint32 start, quint32 end, const QString& prefix, quint32 source)
 {
-    Run(prefix, [&] {
-        module_->Comment(CommentColour::Blue, prefix + QStringLiteral("Schreiben ..."));
-        if (!C2_BlockWriteF(kTargetModule, start, prefix + QStringLiteral("schreiben: "), source, end)) {
+    const QString write = prefix + QStringLiteral("schreiben: ");
+    Run(
+        prefix,
+        [&] {
+            module_->Comment(CommentColour::Blue, prefix + QStringLiteral("Schreiben ..."));
+            if (!C2_BlockWriteF(kTargetModule, start, write, source, end)) {
+                module_->Comment(CommentColour::Red, prefix + QStringLiteral("FEHLER beim Schreiben"));
+                return false;
+            }
+            // The whole range against the firmware image: the module's segment may hold another
+            // firmware, or a block may not have reached the target.
+            return Verified(start, end, prefix);
+        },
+        [&] {
+            if (FlashRangeOk(start, source, end)) return false;
+            session_->PanelText(1, write + QStringLiteral("unzulässiger Programmaufruf (prüfe Adressen)"));
             module_->Comment(CommentColour::Red, prefix + QStringLiteral("FEHLER beim Schreiben"));
-            return false;
-        }
-        module_->Comment(CommentColour::Blue, prefix + QStringLiteral("Verifizieren ..."));
-        const quint32 from = end > start ? end - 1 : end;
-        if (!C2_BlockRead(kTargetModule, from, prefix + QStringLiteral("lesen: "), end)) {
-            module_->Comment(CommentColour::Red, prefix + QStringLiteral("FEHLER beim Verifizieren"));
-            return false;
-        }
+            return true;
+        });
+}
+
+bool C2Programmer::Verified(quint32 start, quint32 end, const QString& prefix)
+{
+    module_->Comment(CommentColour::Blue, prefix + QStringLiteral("Verifizieren ..."));
+    if (C2_Verify(kTargetModule, start, QStringLiteral("vergleichen: "), prefix + QStringLiteral("lesen: "),
+                  end))
         return true;
-    });
+    module_->Comment(CommentColour::Red, prefix + QStringLiteral("FEHLER beim Verifizieren"));
+    return false;
 }
 
 bool C2Programmer::Init()

@@ -59,8 +59,13 @@ private:
     // The range check, top-down walk, progress and completion lines of the staged operations.
     bool StagedBlocks(quint32 start, const QString& caption, quint32 end,
                       const std::function<bool(quint32 p, int count)>& block);
-    // Steps 1..4 and 6 of every run around `work`, with the ending that always follows.
-    void Run(const QString& prefix, const std::function<bool()>& work);
+    // Steps 1..4 and 6 of every run around `work`, with the ending that always follows;
+    // `refused` (if given) is asked first and, when it says so, the run ends before any frame.
+    void Run(const QString& prefix, const std::function<bool()>& work,
+             const std::function<bool()>& refused = {});
+    // The read-back of start..end against the code image, with the run's comments.
+    bool Verified(quint32 start, quint32 end, const QString& prefix);
+    static bool FlashRangeOk(quint32 start, quint32 source, quint32 end);
 
     TestModule* module_;
     app::Session* session_;

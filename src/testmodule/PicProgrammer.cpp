@@ -50,11 +50,11 @@ bool PicProgrammer::PICProgErase(bool withOsc)
 bool PicProgrammer::PICProgWrite(bool withOsc)
 {
     const ModuleRecord& r = module_->record();
-    if (r.picOscCal == -1) {
+    if (!OscCalValid(r.picOscCal)) {
         session_->PanelText(1, QStringLiteral("Schreibe PIC: Fehler, OSCCAL=$FFFF nicht plausibel!"));
         return false;
     }
-    if (r.picConfig == -1) {
+    if (!ConfigValid(r.picConfig)) {
         session_->PanelText(1, QStringLiteral("Schreibe PIC: Fehler, CONFIG=$FFFF, nicht plausibel!"));
         return false;
     }
@@ -94,6 +94,11 @@ bool PicProgrammer::PICProgRead()
     return true;
 }
 
+void PicProgrammer::ResetEdits()
+{
+    configEdit = oscEdit = EditText(kErased);
+}
+
 bool PicProgrammer::WriteButton()
 {
     ModuleRecord& r = module_->record();
@@ -117,6 +122,14 @@ void PicProgrammer::PICProgramming(const QString& prefix)
     auto info = [&](const QString& text) { module_->Comment(CommentColour::Blue, prefix + text); };
     const auto code = images_->Image(boot::KindCode);
     const auto xram = images_->Image(boot::KindXram);
+    // The file's CONFIG word is known before the chip is touched: a wrong one is refused
+    // before the first frame.
+    const int config = code[kConfigAddr] | (code[kConfigAddr + 1] << 8);
+    if (config != kConfigWord) {
+        fail(QString::asprintf("FEHLER, CONFIG=$%3.3X", config));
+        return;
+    }
+    const link::FrameProtocol::ForcedChecks checked(link_->protocol());
     const bool ok = [&] {
         if (!module_->ResetSwitches()) return fail(QStringLiteral("FEHLER beim Reset der Steuerleitungen"));
         module_->QVR02Meas(false);
@@ -127,10 +140,7 @@ void PicProgrammer::PICProgramming(const QString& prefix)
         info(QStringLiteral("OSCCAL/ CONFIG lesen ..."));
         if (!PICProgRead()) return fail(QStringLiteral("FEHLER beim Lesen"));
         const int osc = record.picOscCal;
-        if (osc % 2 != 0 || osc < 0x0C00 || osc > 0x0CFF)
-            return fail(QString::asprintf("FEHLER, OSCCAL=$%3.3X", osc));
-        const int config = code[kConfigAddr] | (code[kConfigAddr + 1] << 8);
-        if (config != kConfigWord) return fail(QString::asprintf("FEHLER, CONFIG=$%3.3X", config));
+        if (!OscCalValid(osc)) return fail(QString::asprintf("FEHLER, OSCCAL=$%3.3X", osc));
         record.picConfig = config;
         std::copy_n(code.begin(), 512, xram.begin());
         if (!boot_->WriteMemory(kTargetModule, 0, prefix + QStringLiteral("Schreibe in XRAM: "),

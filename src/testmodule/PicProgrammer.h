@@ -22,13 +22,26 @@ public:
     static constexpr int kConfigWord = 0x0FEB;
     static constexpr int kOscXram = 510;
 
-    // The page's edits (ETK_PICConfig, ETK_PICOsc) and check box (CBxTKPICwriteOsc).
-    QString configEdit;
+    // The erased word: what the page shows before anything was read.
+    static constexpr int kErased = 0x0FFF;
+    static constexpr int kOscLow = 0x0C00;
+    static constexpr int kOscHigh = 0x0CFF;
+
+    // The page's edits (ETK_PICConfig, ETK_PICOsc) and check box (CBxTKPICwriteOsc); the
+    // window shows these.
+    QString configEdit = QStringLiteral("$FFF");
     QString oscEdit = QStringLiteral("$FFF");
+    // Both edits back to the erased word, as at start and when the test page is set up.
+    void ResetEdits();
+    // A factory calibration word: even, inside 0x0C00..0x0CFF.
+    static bool OscCalValid(int osc) { return osc >= kOscLow && osc <= kOscHigh && osc % 2 == 0; }
+    // A twelve-bit CONFIG word that is not the erased one.
+    static bool ConfigValid(int config) { return config >= 0 && config < kErased; }
     bool writeOsc = false;
 
     bool PICProgErase(bool withOsc);
-    // Refused without sending while CONFIG or OSCCAL is unknown (-1).
+    // Refused without sending while CONFIG or OSCCAL is unknown (-1), erased or out of range:
+    // writing an erased OSCCAL would lose the chip's factory calibration for good.
     bool PICProgWrite(bool withOsc);
     bool PICProgRead();
     // The production run.

@@ -3,6 +3,8 @@
 #include "boot/BootLoader.h"
 #include "boot/HexImage.h"
 #include "boot/MemoryImages.h"
+#include "link/FrameProtocol.h"
+#include "link/Link.h"
 
 #include <algorithm>
 #include <vector>
@@ -58,10 +60,10 @@ bool TestModuleFirmware::ProgCodeTK33(quint32 destination, quint32 sourceStart, 
         return false;
     };
     info(QStringLiteral("QVR-Firmware: Transfer ins Prüfmittel"));
-    if (sourceEnd < sourceStart || destination < kSegmentStart ||
-        qint64(destination) + sourceEnd - sourceStart > kSegmentEnd)
+    if (!SegmentRangeOk(destination, sourceStart, sourceEnd))
         return fail(QStringLiteral("QVR-Firmware: Adressbereich nicht plausibel"));
     const quint32 destinationEnd = destination + sourceEnd - sourceStart;
+    const link::FrameProtocol::ForcedChecks checked(module_->link().protocol());
     info(QStringLiteral("QVR-Firmware: löschen ..."));
     if (!boot_->EraseMemory(boot::kChannelModule, destination, QStringLiteral("Lösche CodeSegment_3: "),
                             boot::KindCode, destinationEnd))
@@ -82,8 +84,14 @@ bool TestModuleFirmware::ProgCodeTK33(quint32 destination, quint32 sourceStart, 
     return true;
 }
 
-bool TestModuleFirmware::ProgCodeTK33Check(quint32 destination, quint32 sourceStart, quint32 checkEnd,
-                                           quint32 checkStart, quint32 sourceEnd)
+bool TestModuleFirmware::SegmentRangeOk(quint32 destination, quint32 sourceStart, quint32 sourceEnd)
+{
+    return sourceEnd >= sourceStart && destination >= kSegmentStart &&
+           qint64(destination) + sourceEnd - sourceStart <= kSegmentEnd;
+}
+
+bool TestModuleFirmware::ProgCodeTK33Check(quint32 destination, quint32 sourceStart, quint32, quint32,
+                                           quint32 sourceEnd)
 {
     ModuleRecord& record = module_->record();
     record.tk33ProgResult = 0;
@@ -91,9 +99,16 @@ bool TestModuleFirmware::ProgCodeTK33Check(quint32 destination, quint32 sourceSt
         module_->Comment(CommentColour::Red, QStringLiteral("QVR-Firmware: FEHLER beim Vergleichen"));
         return false;
     };
-    if (!MoveInImage(destination, sourceStart, sourceEnd)) return fail();
+    // The whole segment the transfer wrote, not a sample of it: a module holding another
+    // firmware that agrees in the sample would otherwise pass.
+    if (!SegmentRangeOk(destination, sourceStart, sourceEnd) ||
+        !MoveInImage(destination, sourceStart, sourceEnd))
+        return fail();
+    const quint32 destinationEnd = destination + sourceEnd - sourceStart;
+    const link::FrameProtocol::ForcedChecks checked(module_->link().protocol());
     module_->Comment(CommentColour::Blue, QStringLiteral("QVR-Firmware: verifizieren ..."));
-    if (!boot_->VerifyMemory(boot::kChannelModule, checkStart, kVerify, kRead, boot::KindCode, checkEnd))
+    if (!boot_->VerifyMemory(boot::kChannelModule, destination, kVerify, kRead, boot::KindCode,
+                             destinationEnd))
         return fail();
     module_->Comment(CommentColour::Blue, QStringLiteral("QVR-Firmware: okay"));
     record.tk33ProgResult = 1;

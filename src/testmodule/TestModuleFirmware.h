@@ -26,10 +26,13 @@ public:
     // A failed import leaves the code image as it was.
     bool ImportFirmware(const QString& fileName, const QString& caption);
     bool ProgCodeTK33(quint32 destination, quint32 sourceStart, quint32 sourceEnd);
+    // Compares the whole segment destination .. destination + sourceEnd - sourceStart; the
+    // check range of the step's table is kept in the call but no longer narrows the compare.
     bool ProgCodeTK33Check(quint32 destination, quint32 sourceStart, quint32 checkEnd, quint32 checkStart,
                            quint32 sourceEnd);
 
 private:
+    static bool SegmentRangeOk(quint32 destination, quint32 sourceStart, quint32 sourceEnd);
     // Source bytes to the destination inside the code image; overlapping ranges are safe.
     bool MoveInImage(quint32 destination, quint32 sourceStart, quint32 sourceEnd);
 

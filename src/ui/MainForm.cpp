@@ -212,8 +212,11 @@ void TMainForm::InitTestPage()
     station_->testDefinitions().TestDataSaved = true;
     testSelection_[0] = testSelection_[1] = -1;
     TestStep = 0;
-    for (const char* n : {"ETK_PICConfig", "ETK_PICOsc"})
-        if (auto* e = findChild<QLineEdit*>(QLatin1String(n))) e->setText(QStringLiteral("$FFF"));
+    // The core holds the edits' values; the window shows them.
+    station_->pic().ResetEdits();
+    if (auto* e = findChild<QLineEdit*>(QStringLiteral("ETK_PICConfig")))
+        e->setText(station_->pic().configEdit);
+    if (auto* e = findChild<QLineEdit*>(QStringLiteral("ETK_PICOsc"))) e->setText(station_->pic().oscEdit);
     ScanTestIniFile();
     EditSN->clear();
     EditComment->clear();

@@ -170,6 +170,35 @@ TEST(BootRead, AnswerForAnotherBlockIsAWrongAnswerForEveryKind)
     }
 }
 
+// The block a read answer names is its 16-bit offset in bytes 5-6; byte 4 is the loader's
+// own. Another offset is a wrong answer, whatever byte 4 holds.
+TEST(BootRead, OnlyTheOffsetOfTheAnswerNamesTheBlock)
+{
+    struct Case {
+        int skew;
+        bool ok;
+    };
+    for (const Case c :
+         {Case{0x010000, true}, Case{0xFF0000, true}, Case{0x10, false}, Case{0x010010, false}}) {
+        BootSimRig r;
+        ASSERT_TRUE(r.Enter());
+        for (int i = 0; i < 0x100; ++i)
+            r.target().sram()[size_t(i)] = quint8(i * 3);
+        r.target().readAddressSkew = c.skew;
+        auto img = r.images.Image(KindSram);
+        std::fill(img.begin(), img.end(), quint8(0x11));
+        EXPECT_EQ(r.boot->ReadMemory(1, 0x40, r.Msg(303), KindSram, 0x7F), c.ok) << c.skew;
+        if (c.ok) {
+            for (int i = 0x40; i <= 0x7F; ++i)
+                EXPECT_EQ(img[size_t(i)], quint8(i * 3)) << c.skew << " " << i;
+        } else {
+            EXPECT_EQ(r.Last(), r.Msg(303) + r.Msg(256) + QString::asprintf(": %4.4X", unsigned(0x70 + 0x10)))
+                << c.skew;
+            EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](quint8 v) { return v == 0x11; }));
+        }
+    }
+}
+
 TEST(BootVerify, AnswerForAnotherBlockFailsInsteadOfComparingNothing)
 {
     BootSimRig r;

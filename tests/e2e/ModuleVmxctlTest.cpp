@@ -39,7 +39,7 @@ TEST(ModuleVmxctl, BlankSensorProgrammedOverSeveralRunsThenAnswers)
     EXPECT_EQ(module.mid(0x200, 0x1400),
               QByteArray(reinterpret_cast<const char*>(fw.data()) + 0x800, 0x1400));
     EXPECT_RUN(s.Run({"tmfw", "check", file}), 0);
-    EXPECT_RUN(s.Run({"c2", "program", "--range", "800-1BFF", "--source", "200"}), 0);
+    EXPECT_RUN(s.Run({"c2", "program", "--range", "800-1BFF", "--source", "200", "--file", file}), 0);
 
     EXPECT_RUN(s.Run({"ping"}), 0);
     const QByteArray sensor = s.State("sensor-flash.bin");

@@ -501,10 +501,12 @@ TEST(Production, BlankSensorIsErasedProgrammedXAndFAndThenAnswers)
     ASSERT_TRUE(tmfw.ImportFirmware(file, QStringLiteral("Import FW: ")));
     ASSERT_TRUE(tmfw.ProgCodeTK33Check(512, 2048, 1791, 1024, 7167));
     EXPECT_EQ(r.record().tk33ProgResult, 1);
+    // The check moved the segment inside the image; "F" compares with the file as it is.
+    ASSERT_TRUE(tmfw.ImportFirmware(file, QStringLiteral("Import SiLab: ")));
 
     c2.SiLabProgrammingF(2048, 7167, QStringLiteral("SiLab: "), 512);
     ASSERT_EQ(r.record().siLabResult, 1) << r.LastComment().toStdString();
-    EXPECT_EQ(r.steps.done, 9);
+    EXPECT_EQ(r.steps.done, 10);
 
     const auto& flash = r.sensor().bootLoader().flash();
     EXPECT_TRUE(std::equal(fw.begin(), fw.begin() + 0x1A00, flash.begin()));
@@ -515,19 +517,97 @@ TEST(Production, BlankSensorIsErasedProgrammedXAndFAndThenAnswers)
     EXPECT_TRUE(r.st->Identify()) << r.Last().toStdString();
 }
 
-TEST(Production, RunStopsAtTheFirstFailureAndStillEndsWithPowerOff)
+// Behind a converter no test module answers. With the menu's answer and ACK checks off a run
+// would take the silence for acknowledgements and say "okay"; production runs read them anyway.
+TEST(Production, AcknowledgementsAreReadWhateverTheMenuSays)
 {
-    Rig r(QStringLiteral("tk33,blank,stream=none"));
-    r.record().testHardware = testmodule::HardwareTK33;
-    r.record().siLabResult = 1;
-    // The "F" source was never transferred: the range is refused before the first block.
-    r.st->c2().SiLabProgrammingF(2048, 7169, QStringLiteral("SiLab: "), 512);
-    EXPECT_EQ(r.record().siLabResult, 0);
-    EXPECT_EQ(r.LastComment(), QStringLiteral("SiLab: FEHLER beim Schreiben"));
-    EXPECT_FALSE(r.HasComment(app::CommentColour::Blue, QStringLiteral("SiLab: Verifizieren ...")));
-    EXPECT_EQ(r.steps.done, 0);
-    EXPECT_FALSE(r.mod().sensorPower());
-    EXPECT_FALSE(r.mod().c2Ready());
+    for (const bool menu : {true, false}) {
+        Rig r(QStringLiteral("converter,stream=none"));
+        r.record().testHardware = testmodule::HardwareTK33;
+        auto& fp = r.st->link().protocol();
+        fp.SetWithAnswer(menu);
+        fp.SetWithAck(menu);
+        r.st->c2().SiLabDeviceErase(QStringLiteral("SiLab: Löschen: "));
+        EXPECT_EQ(r.record().siLabResult, 0) << menu;
+        EXPECT_TRUE(r.HasComment(app::CommentColour::Red,
+                                 QStringLiteral("SiLab: Löschen: FEHLER beim Reset der Steuerleitungen")))
+            << r.LastComment().toStdString();
+        EXPECT_EQ(r.steps.done, 0);
+        // The menu keeps what the operator set.
+        EXPECT_EQ(fp.WithAnswer(), menu);
+        EXPECT_EQ(fp.WithAck(), menu);
+    }
+}
+
+// A range a run cannot write is refused before the first frame: no switch, no C2 init.
+TEST(Production, RefusedRangesSendNothing)
+{
+    struct Case {
+        bool fromModule;
+        quint32 start, end, source;
+        QString panel;
+    };
+    const QString addresses =
+        QStringLiteral("SiLab: schreiben: unzulässiger Programmaufruf (prüfe Adressen)");
+    const Case cases[] = {
+        {true, 2048, 7169, 512, addresses}, // end - start = 5,121
+        {true, 2048, 4095, 256, addresses}, // source below the module's area
+        {true, 4096, 2048, 512, addresses}, // end before start
+        {false, 0x200, 0x1FF, 0, QStringLiteral("SiLab: schreiben: ")},
+    };
+    for (const Case& c : cases) {
+        Rig r(QStringLiteral("tk33,blank,stream=none"));
+        r.record().testHardware = testmodule::HardwareTK33;
+        r.record().siLabResult = 1;
+        r.bench().trace().Clear();
+        if (c.fromModule)
+            r.st->c2().SiLabProgrammingF(c.start, c.end, QStringLiteral("SiLab: "), c.source);
+        else
+            r.st->c2().SiLabProgrammingX(c.start, c.end, QStringLiteral("SiLab: "));
+        EXPECT_EQ(r.record().siLabResult, 0) << c.start;
+        EXPECT_EQ(r.LastComment(), QStringLiteral("SiLab: FEHLER beim Schreiben")) << c.start;
+        EXPECT_TRUE(r.Last().startsWith(c.panel)) << r.Last().toStdString();
+        EXPECT_TRUE(r.In().empty()) << c.start;
+        EXPECT_EQ(r.steps.done, 0);
+    }
+}
+
+// The module's segment holds another firmware (one byte differs from the file): the check at
+// the start of a run and the "F" programming both compare every byte they cover and name the
+// first differing address, wherever it lies in the segment.
+TEST(Production, SegmentCheckAndFProgrammingCompareTheWholeRange)
+{
+    for (quint32 segmentAddr : {0x0200u, 0x0500u, 0x1000u, 0x15FFu}) {
+        Rig r(QStringLiteral("tk33,blank,stream=none"));
+        const auto fw = Firmware();
+        const QString file = r.WriteHex(QStringLiteral("QVR.hex"), fw);
+        auto& c2 = r.st->c2();
+        auto& tmfw = r.st->moduleFirmware();
+        r.tm().CheckTK33Ident(1, testmodule::AllowAny);
+        ASSERT_TRUE(tmfw.ImportFirmware(file, QStringLiteral("Import FW: ")));
+        ASSERT_TRUE(tmfw.ProgCodeTK33(512, 2048, 7167)) << r.LastComment().toStdString();
+        r.mod().loader().flash()[segmentAddr] ^= 0x5A;
+
+        ASSERT_TRUE(tmfw.ImportFirmware(file, QStringLiteral("Import FW: ")));
+        EXPECT_FALSE(tmfw.ProgCodeTK33Check(512, 2048, 1791, 1024, 7167)) << segmentAddr;
+        EXPECT_EQ(r.record().tk33ProgResult, 0);
+        EXPECT_EQ(r.Last(),
+                  QStringLiteral("Vergleiche CodeSegment_3: ") + lang::FormatMsg(r.Msg(313), segmentAddr));
+
+        ASSERT_TRUE(tmfw.ImportFirmware(file, QStringLiteral("Import SiLab: ")));
+        c2.SiLabDeviceErase(QStringLiteral("SiLab: Löschen: "));
+        c2.SiLabProgrammingX(0, 0x7FF, QStringLiteral("SiLab: "));
+        ASSERT_EQ(r.record().siLabResult, 1) << r.LastComment().toStdString();
+        c2.SiLabProgrammingF(2048, 7167, QStringLiteral("SiLab: "), 512);
+        EXPECT_EQ(r.record().siLabResult, 0) << segmentAddr;
+        EXPECT_EQ(r.LastComment(), QStringLiteral("SiLab: FEHLER beim Verifizieren"));
+        const quint32 target = 0x800 + segmentAddr - 0x200;
+        EXPECT_TRUE(
+            r.host.panel1Log.contains(QStringLiteral("vergleichen: ") + lang::FormatMsg(r.Msg(313), target)))
+            << target;
+        EXPECT_EQ(r.sensor().bootLoader().flash()[target], quint8(fw[target] ^ 0x5A));
+        EXPECT_FALSE(r.mod().sensorPower());
+    }
 }
 
 // ---- the module's firmware segment ----
@@ -654,7 +734,7 @@ TEST(Pic, OddOscCalStopsBeforeAnythingIsErased)
     EXPECT_FALSE(r.mod().picLines());
 }
 
-TEST(Pic, FileWithoutConfigStopsAtTheConfigCheck)
+TEST(Pic, FileWithoutConfigIsRefusedBeforeTheFirstFrame)
 {
     Rig r(QStringLiteral("tk33,stream=none"));
     r.record().testHardware = testmodule::HardwareTK33;
@@ -662,7 +742,8 @@ TEST(Pic, FileWithoutConfigStopsAtTheConfigCheck)
     std::copy(fw.begin(), fw.end(), r.code().begin());
     r.st->pic().PICProgramming(QStringLiteral("PIC: "));
     EXPECT_EQ(r.LastComment(), QStringLiteral("PIC: FEHLER, CONFIG=$FFFF"));
-    EXPECT_TRUE(r.In(cmd::TmPicErase).empty());
+    // Known from the file alone: refused before the first frame.
+    EXPECT_TRUE(r.In().empty());
 }
 
 TEST(Pic, ABrokenWordFailsTheProgramCompareOncePerByte)
@@ -681,14 +762,44 @@ TEST(Pic, ABrokenWordFailsTheProgramCompareOncePerByte)
     EXPECT_EQ(r.steps.done, 0);
 }
 
-TEST(Pic, WriteWithAnEmptyOscCalEditSendsNothing)
+// "Schreiben" sends the write only with a CONFIG and an OSCCAL that are set, not erased and in
+// range; the page starts with both erased, so an untouched page refuses too.
+TEST(Pic, WriteRefusesUnsetErasedOrOutOfRangeWords)
 {
-    Rig r(QStringLiteral("tk33,stream=none"));
-    r.st->pic().configEdit = QStringLiteral("$FEB");
-    r.st->pic().oscEdit.clear();
-    EXPECT_FALSE(r.st->pic().WriteButton());
-    EXPECT_EQ(r.Last(), QStringLiteral("Schreibe PIC: Fehler, OSCCAL=$FFFF nicht plausibel!"));
-    EXPECT_TRUE(r.In().empty());
-    // A valid entry goes back into the edit in the page's form.
-    EXPECT_EQ(r.st->pic().configEdit, QStringLiteral("$FEB"));
+    const QString osc = QStringLiteral("Schreibe PIC: Fehler, OSCCAL=$FFFF nicht plausibel!");
+    const QString config = QStringLiteral("Schreibe PIC: Fehler, CONFIG=$FFFF, nicht plausibel!");
+    struct Case {
+        const char* config;
+        const char* osc;
+        QString refusal; // empty: written
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, osc},   // the page as it starts
+        {"$FEB", "$FFF", osc},     // erased OSCCAL
+        {"$FEB", "", osc},         // unset
+        {"$FEB", "-1", osc},       // unknown
+        {"$FEB", "$C31", osc},     // odd
+        {"$FEB", "$BFE", osc},     // below the range
+        {"$FEB", "$D00", osc},     // above the range
+        {"$FFF", "$C30", config},  // erased CONFIG
+        {"", "$C30", config},      // unset
+        {"$1000", "$C30", config}, // wider than twelve bits
+        {"$FEB", "$C30", QString()},
+    };
+    for (const Case& c : cases) {
+        Rig r(QStringLiteral("tk33,stream=none,osccal=0x0c30"));
+        auto& pic = r.st->pic();
+        EXPECT_EQ(pic.configEdit, QStringLiteral("$FFF"));
+        EXPECT_EQ(pic.oscEdit, QStringLiteral("$FFF"));
+        if (c.config) pic.configEdit = QString::fromLatin1(c.config);
+        if (c.osc) pic.oscEdit = QString::fromLatin1(c.osc);
+        pic.writeOsc = true;
+        EXPECT_EQ(pic.WriteButton(), c.refusal.isEmpty()) << c.osc;
+        EXPECT_EQ(r.In(cmd::TmPicWrite).size(), c.refusal.isEmpty() ? 1u : 0u) << c.osc;
+        if (!c.refusal.isEmpty()) {
+            EXPECT_EQ(r.Last(), c.refusal) << c.osc;
+            EXPECT_TRUE(r.In().empty());
+        }
+        EXPECT_EQ(r.mod().pic().oscCal, 0x0C30) << c.osc;
+    }
 }

@@ -170,7 +170,7 @@ TEST(BootPage, HexImportAsksOnceAndFillsTheCheckedImage)
 {
     Harness h;
     const QString file = h.dir.filePath(QStringLiteral("par.hex"));
-    WriteText(file, "[Sensor]\r\n[Typ]\r\n:0300100011223300\r\n:00000001FF\r\n");
+    WriteText(file, "[Sensor]\r\n[Typ]\r\n:0300100011223387\r\n:00000001FF\r\n");
     std::vector<QString> asked;
     QString pick = file;
     h.pickFile = [&](const QString& dialog, const QString&) {

@@ -151,7 +151,8 @@ TEST(ConfigApplied, ParameterFileWithASignedAddressDoesNotBreakTheStart)
     par.close();
     TMainForm& f = h.Start();
     const QStringList log = f.StateForm()->Lines();
-    EXPECT_TRUE(log.contains(lang::Msg(297, 0) + lang::Msg(298, 0))) << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains(lang::Msg(297, 0) + lang::Msg(298, 0) + QStringLiteral(": bad.hex:7")))
+        << log.join('\n').toStdString();
     EXPECT_TRUE(log.contains(lang::Msg(117, 0)));
     EXPECT_EQ(f.station().params().standard, sensor::StandardParameterBlock());
     EXPECT_EQ(f.station().params().edit.word, f.station().params().standard.word);

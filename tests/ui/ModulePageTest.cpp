@@ -51,7 +51,12 @@ TEST(ModulePage, ButtonsIdentifySwitchProgramAndReadThroughTheModule)
     // Every group of the page is there.
     for (const char* g : {"GBTK_SerialIF", "GBTK_QVR02", "GBTK_QVRxx", "GBTK_SiLab", "GBTK_PIC"})
         EXPECT_NE(f.findChild<QWidget*>(QString::fromLatin1(g)), nullptr) << g;
+    // The window shows what the core holds: both words erased, so "Schreiben" refuses at once.
     EXPECT_EQ(h.Find<QLineEdit>("ETK_PICOsc")->text(), QStringLiteral("$FFF"));
+    EXPECT_EQ(h.Find<QLineEdit>("ETK_PICConfig")->text(), f.station().pic().configEdit);
+    EXPECT_EQ(h.Find<QLineEdit>("ETK_PICOsc")->text(), f.station().pic().oscEdit);
+    Click(h, "BTPICProgWrite");
+    EXPECT_EQ(Panel1(h), QStringLiteral("Schreibe PIC: Fehler, OSCCAL=$FFFF nicht plausibel!"));
     EXPECT_EQ(h.Find<QCheckBox>("CBxTKPICwriteOsc")->toolTip(),
               QStringLiteral("löschen und schreiben inklusive dem Backup-Wert von OSCCAL"));
 
