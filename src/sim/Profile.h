@@ -31,6 +31,10 @@
 //   tmfw=N  tmsub=N  osccal=N           the test module's firmware number, front end or board,
 //                                       and its PIC's factory OSCCAL word (decimal or 0x…)
 //   tmident=N  tmtype=N                 the identification of the device on the module's line
+//   tmfault=mute|drop|corrupt|delay:MS  a failure of the test module: it hangs, loses one
+//                                       answer (the command done), garbles one answer, or
+//                                       answers every frame MS late
+//   tmafter=N                           ... striking at the module's Nth frame (default 1)
 //   state=DIR                           keep the non-volatile memories (sensor flash and EEPROM,
 //                                       module flash, PIC) in files in DIR from run to run
 //   virtual                             run the bench on a virtual clock (vmxctl)

@@ -81,8 +81,10 @@ void TestModule::Reply(QByteArray answer, qint64 t, qint64 procUs)
                                   QStringLiteral("dropped (fault)")});
         return;
     }
-    if (fault.kind == ModuleFault::Kind::Corrupt && aimed && !answer.isEmpty())
-        answer[answer.size() - 1] = char(quint8(answer[answer.size() - 1]) ^ 0x01);
+    // A burst of noise on the line: every byte of the answer garbled.
+    if (fault.kind == ModuleFault::Kind::Corrupt && aimed)
+        for (qsizetype i = 0; i < answer.size(); ++i)
+            answer[i] = char(quint8(answer[i]) ^ 0x01);
     if (fault.kind == ModuleFault::Kind::Delay && frames_ >= fault.afterFrame) procUs += fault.delayUs;
     Answer(Unit::TestModule, answer, t, procUs);
 }

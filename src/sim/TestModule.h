@@ -19,7 +19,7 @@ class Sensor;
 
 // How the module fails, from its `afterFrame`th frame on (1: the first): it hangs and hears
 // nothing more (mute), the answer to that frame is lost though the command was carried out
-// (drop), that answer arrives with its last byte flipped (corrupt), or every answer from that
+// (drop), that answer arrives garbled, every byte's lowest bit flipped (corrupt), or every answer from that
 // frame on comes `delayUs` late (delay).
 struct ModuleFault {
     enum class Kind { None, Mute, Drop, Corrupt, Delay };
