@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <span>
 
 namespace vmx::boot {
 
@@ -100,10 +101,12 @@ bool DownloadBackup::Restore()
 {
     const auto code = boot_.images().Image(KindCode);
     for (const KeptArea& a : areas_) {
-        bool changed = false;
-        for (quint32 p = a.start; p <= a.end; ++p)
-            if (code[p] == 0xFF && saved_[p] != 0xFF) code[p] = saved_[p], changed = true;
-        if (!changed) continue;
+        // An area the new image fills is the image's: a block is never mixed from two sources.
+        auto from = [&](auto& m) { return std::span(m.begin() + a.start, m.begin() + a.end + 1); };
+        const bool blank = std::ranges::all_of(from(code), [](quint8 b) { return b == 0xFF; });
+        const bool kept = std::ranges::any_of(from(saved_), [](quint8 b) { return b != 0xFF; });
+        if (!blank || !kept) continue;
+        std::ranges::copy(from(saved_), code.begin() + a.start);
         if (!boot_.WriteMemory(kChannelSensor, a.start, session_.Msg(kMsgWrite[KindCode]), KindCode, a.end) ||
             !boot_.VerifyMemory(kChannelSensor, a.start, session_.Msg(kMsgVerify[KindCode]),
                                 session_.Msg(kMsgRead[KindCode]), KindCode, a.end))

@@ -30,8 +30,8 @@ public:
     // "backup" folder of the program folder, named by the serial number and the time; the code
     // image is left as it was. False (with a status text) when a read or the file failed.
     bool Save(quint32 start, quint32 end);
-    // After the download: the saved bytes where the code image is blank (0xFF) go back into
-    // the image and into the sensor, written and verified area by area.
+    // After the download: each saved area the code image leaves blank (all 0xFF) goes back
+    // into the image and into the sensor, written and verified.
     bool Restore();
     const QString& file() const { return file_; }
 
