@@ -49,7 +49,17 @@ TEST(DownloadBackupVmxctl, ServiceDownloadKeepsIdentityCalibrationAndParameters)
     fw.resize(0x1A00);
     std::fill(fw.begin() + 0x80, fw.begin() + 0x100, quint8(0xFF));
     std::fill(fw.begin() + 0xA00, fw.begin() + 0xC00, quint8(0xFF));
-    const ToolResult d = b.Run({"download", b.Hex("fw.hex", fw)});
+    const QString image = b.Hex("fw.hex", fw);
+    // Where no backup can be written, nothing is erased.
+    b.Write("backup", "a file where the folder would be");
+    const ToolResult refused = b.Run({"download", image});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("Sicherung: FEHLER"))) << refused.err.toStdString();
+    EXPECT_FALSE(refused.err.contains(QStringLiteral("Lösche Code"))) << refused.err.toStdString();
+    EXPECT_EQ(b.Run({"ident"}).out, identBefore.out);
+    ASSERT_TRUE(QFile::remove(b.File("backup")));
+
+    const ToolResult d = b.Run({"download", image});
     ASSERT_EQ(d.exitCode, 0) << d.err.toStdString();
 
     const QStringList files = QDir(b.File("backup")).entryList({QStringLiteral("1234_*.hex")});
