@@ -147,8 +147,9 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
             return bad();
         return true;
     }
-    if (k == QLatin1String("if") && v == QLatin1String("any")) {
+    if (k == QLatin1String("if") && (v == QLatin1String("any") || v == QLatin1String("two"))) {
         s.serialIf = -1;
+        s.twoChannels = v == QLatin1String("two");
         return true;
     }
     if (k == QLatin1String("power")) {

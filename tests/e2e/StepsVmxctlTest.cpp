@@ -435,7 +435,7 @@ TEST(StepsVmxctl, ShippedMeasuringDefinitionsRun)
     }
     EXPECT_TOOL(run(QStringLiteral("tk33,if=2"), {"--definition", "5", "--shield", "ok"}), 0);
     // Two channels: parameters and identity on each, behind either of the module's interfaces.
-    const ToolResult two = run(QStringLiteral("vo40,if=any"), {"--definition", "6"});
+    const ToolResult two = run(QStringLiteral("vo40,if=two"), {"--definition", "6"});
     EXPECT_TOOL(two, 0);
     for (const char* said :
          {"[14/7] Parameter 1: okay", "[14/8] Setze Ident 1: okay", "[14/12] Parameter 2: okay",
@@ -477,7 +477,7 @@ TEST(StepsVmxctl, EveryProgramRunsAGoodUnit)
             dir.path(),
             QStringLiteral("--type"),
             QStringLiteral("5028143"),
-            QStringLiteral("--simulate=%1,tube=empty,if=any,unit=good,virtual%2")
+            QStringLiteral("--simulate=%1,tube=empty,unit=good,virtual%2")
                 .arg(vmx::test::Module(program), kept ? QStringLiteral(",state=") + state : QString()),
             QStringLiteral("test"),
             QStringLiteral("run"),
