@@ -118,10 +118,14 @@ inline QStringList GoodDefinition(int program)
     return d;
 }
 
-// The module each program's outputs need (four ports: the VO40).
+// The module each program's outputs need (four ports: the VO40), and the unit behind it: two
+// channels for the programs that switch between them, else one that answers behind each
+// interface.
 inline QString Module(int program)
 {
-    return program == 6 || program == 7 || program == 14 ? QStringLiteral("vo40") : QStringLiteral("tk33");
+    const QString module =
+        program == 6 || program == 7 || program == 14 ? QStringLiteral("vo40") : QStringLiteral("tk33");
+    return module + (program == 13 || program == 14 ? QStringLiteral(",if=two") : QStringLiteral(",if=any"));
 }
 
 } // namespace vmx::test

@@ -4,6 +4,7 @@
 
 #include "app/Session.h"
 #include "boot/BootLoader.h"
+#include "boot/DownloadBackup.h"
 #include "boot/HexImage.h"
 #include "link/ByteLink.h"
 #include "link/FrameProtocol.h"
@@ -138,6 +139,10 @@ bool Download::DownLoad()
 
     const quint32 start = boot_.rangeStart[KindCode];
     const quint32 end = boot_.rangeEnd[KindCode];
+    // What the erase takes and the image may not bring back (identity, calibration,
+    // parameters) is kept in a file first; without that file nothing is erased.
+    DownloadBackup backup(session_, boot_);
+    if (!backup.Save(start, end)) return false;
     // 6.-8. Erase, write and verify below the boot sector.
     if (!boot_.EraseMemory(kChannelSensor, start, session_.Msg(kMsgErase[KindCode]), KindCode, end))
         return false;
@@ -151,6 +156,7 @@ bool Download::DownLoad()
                             session_.Msg(kMsgRead[KindCode]), KindCode, end))
         return false;
     session_.PanelText(1, session_.Msg(kMsgVerified));
+    if (!backup.Restore()) return false;
 
     // 9.-10. Back to the application.
     if (!boot_.BootRestart(kChannelSensor, true)) return false;

@@ -412,7 +412,7 @@ bool Link::SimulatedNextUnit()
 {
     sim::Bench* bench = OpenSimBench();
     if (!bench) return false;
-    bench->sensor().NextUnit(session_->clock().NowUs());
+    bench->NextUnit(session_->clock().NowUs());
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "app/SensorTypes.h"
 #include "app/Session.h"
 #include "boot/BootLoader.h"
+#include "boot/DownloadBackup.h"
 #include "boot/MemoryImages.h"
 #include "link/Link.h"
 #include "monitor/Acquisition.h"
@@ -200,6 +201,9 @@ void IdentitySteps::DownloadFirmware(quint32 start, quint32 end, const QString& 
     d.DownloadResult = 0;
     boot::BootLoader& b = p_.boot;
     const int ch = boot::kChannelSensor;
+    // The steps after this one write the unit's new identity; the old one is kept in a file.
+    boot::DownloadBackup backup(c_.session, b);
+    if (!backup.Save(start, end)) return c_.Red(caption + QStringLiteral("FEHLER bei der Sicherung"));
     c_.Blue(caption + QStringLiteral("löschen ..."));
     if (!b.EraseMemory(ch, start, c_.session.Msg(kMsgEraseCode), boot::KindCode, end))
         return c_.Red(caption + QStringLiteral("FEHLER beim Löschen"));

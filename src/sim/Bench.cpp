@@ -18,20 +18,37 @@ Bench::Bench(ConverterSpec setup) : spec_(std::move(setup)), sensor_(spec_.senso
     if (withModule) {
         module_ = std::make_unique<TestModule>(spec_.module);
         module_->trace = &trace_;
-        module_->onPower = [this](bool on, qint64 t) { sensor_.SetPower(on, t); };
-        module_->onTestPulse = [this](qint64 t) { sensor_.TestInputPulse(t); };
+        // Two channels are two controllers with memories of their own, one per interface.
+        if (spec_.sensor.twoChannels) {
+            slave_ = std::make_unique<Sensor>(spec_.sensor);
+            slave_->trace = &trace_;
+            hands_.second = slave_.get();
+        }
+        module_->onPower = [this](bool on, qint64 t) {
+            sensor_.SetPower(on, t);
+            if (slave_) slave_->SetPower(on, t);
+        };
+        module_->onTestPulse = [this](qint64 t) {
+            sensor_.TestInputPulse(t);
+            if (slave_) slave_->TestInputPulse(t);
+        };
         module_->target = &sensor_;
         // Switching outputs follow the alarm: low while the sensor sees air, is off or halted.
-        module_->outputState = [this](int, qint64 t) -> quint8 {
-            if (sensor_.run() != Sensor::Run::App) return 0x01;
-            return sensor_.OutputLevel(t);
+        // A unit of two channels: the odd ports are the slave's.
+        module_->outputState = [this](int output, qint64 t) -> quint8 {
+            const Sensor& s = slave_ && output % 2 == 1 ? *slave_ : sensor_;
+            if (s.run() != Sensor::Run::App) return 0x01;
+            return s.OutputLevel(t);
         };
         // The QVR02.10's letters: L liquid, B bubble or air, E no tube or no sensor.
         module_->qvr02State = [this](qint64 t) -> quint8 {
             if (sensor_.run() != Sensor::Run::App || sensor_.tube() == Tube::None) return 0x08;
             return sensor_.AirAt(t) ? 0x04 : 0x01;
         };
-        if (!spec_.module.sensorPower) sensor_.SetPower(false, 0);
+        if (!spec_.module.sensorPower) {
+            sensor_.SetPower(false, 0);
+            if (slave_) slave_->SetPower(false, 0);
+        }
     }
     LoadState();
 }
@@ -69,6 +86,12 @@ void Bench::LoadState()
         Load(dir.filePath(QStringLiteral("sensor-flash.bin")), b.flash().data(), b.flash().size());
     Load(dir.filePath(QStringLiteral("sensor-eeprom.bin")), b.eeprom().data(), b.eeprom().size());
     if (flash) sensor_.FlashChanged(0);
+    if (slave_) {
+        BootLoader& c = slave_->bootLoader();
+        if (Load(dir.filePath(QStringLiteral("slave-flash.bin")), c.flash().data(), c.flash().size()))
+            slave_->FlashChanged(0);
+        Load(dir.filePath(QStringLiteral("slave-eeprom.bin")), c.eeprom().data(), c.eeprom().size());
+    }
     if (!module_) return;
     BootLoader& m = module_->loader();
     Load(dir.filePath(QStringLiteral("module-flash.bin")), m.flash().data(), m.flash().size());
@@ -94,6 +117,12 @@ bool Bench::SaveState()
     BootLoader& b = sensor_.bootLoader();
     bool ok = Save(dir.filePath(QStringLiteral("sensor-flash.bin")), b.flash().data(), b.flash().size());
     ok = Save(dir.filePath(QStringLiteral("sensor-eeprom.bin")), b.eeprom().data(), b.eeprom().size()) && ok;
+    if (slave_) {
+        BootLoader& c = slave_->bootLoader();
+        ok = Save(dir.filePath(QStringLiteral("slave-flash.bin")), c.flash().data(), c.flash().size()) && ok;
+        ok = Save(dir.filePath(QStringLiteral("slave-eeprom.bin")), c.eeprom().data(), c.eeprom().size()) &&
+             ok;
+    }
     if (!module_) return ok;
     BootLoader& m = module_->loader();
     ok = Save(dir.filePath(QStringLiteral("module-flash.bin")), m.flash().data(), m.flash().size()) && ok;
@@ -122,7 +151,8 @@ bool Bench::RoutedToModule() const
 bool Bench::SensorConnected() const
 {
     if (RoutedToModule()) return false;
-    // A unit of two channels (interface -1) answers behind either of the module's interfaces.
+    // A unit of two channels (interface -1) answers behind each of the module's interfaces:
+    // its slave behind interface 0, its master behind the others.
     const int own = sensor_.profile().serialIf;
     if (module_ && own >= 0 && module_->serialIf() != own) return false;
     return true;
@@ -131,8 +161,16 @@ bool Bench::SensorConnected() const
 Device* Bench::Routed()
 {
     if (RoutedToModule()) return module_.get();
-    if (SensorConnected()) return &sensor_;
-    return nullptr;
+    if (!SensorConnected()) return nullptr;
+    if (slave_ && module_->serialIf() == kIfSlave) return slave_.get();
+    return &sensor_;
+}
+
+void Bench::NextUnit(qint64 now)
+{
+    Pull(now);
+    sensor_.NextUnit(now);
+    if (slave_) slave_->NextUnit(now);
 }
 
 void Bench::Deliver(Device& d, qint64 now, bool keep)
@@ -151,7 +189,7 @@ void Bench::Deliver(Device& d, qint64 now, bool keep)
         }
         q.pop_front();
     }
-    NoteOverrun(lost, now, &d == &sensor_ ? Unit::Sensor : Unit::TestModule);
+    NoteOverrun(lost, now, &d == module_.get() ? Unit::TestModule : Unit::Sensor);
 }
 
 void Bench::NoteOverrun(qint64 bytes, qint64 now, Unit unit)
@@ -166,6 +204,7 @@ void Bench::Pull(qint64 now)
 {
     Device* r = Routed();
     Deliver(sensor_, now, r == &sensor_);
+    if (slave_) Deliver(*slave_, now, r == slave_.get());
     if (module_) Deliver(*module_, now, r == module_.get());
 }
 

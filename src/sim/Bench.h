@@ -43,6 +43,11 @@ public:
 
     const ConverterSpec& setup() const { return spec_; }
     Sensor& sensor() { return sensor_; }
+    // A unit of two channels (profile if=two behind a test module): the controller behind the
+    // module's slave interface 0; the master (sensor()) answers behind the others.
+    Sensor* slave() { return slave_.get(); }
+    // The next unit from the line takes this one's place (both controllers of a two-channel one).
+    void NextUnit(qint64 nowUs);
     TestModule* module() { return module_ ? module_.get() : nullptr; }
     Trace& trace() { return trace_; }
     // The operator's hands at the sensor (the production station's prompts).
@@ -100,6 +105,7 @@ private:
     Sensor sensor_;
     OperatorHands hands_{sensor_};
     std::unique_ptr<TestModule> module_;
+    std::unique_ptr<Sensor> slave_;
     std::deque<quint8> rx_;
     int rxCapacity_ = kRxCapacity;
     qint64 overrunBytes_ = 0;

@@ -63,23 +63,27 @@ bool OperatorHands::Follow(const QString& prompt, qint64 nowUs)
 {
     const HandsRule* r = RuleFor(prompt);
     if (!r) return false;
-    switch (r->hands) {
-    case Hands::NoTube:
-        sensor_.SetTube(Tube::None, nowUs);
-        break;
-    case Hands::EmptyTube:
-        sensor_.SetTube(Tube::Empty, nowUs);
-        break;
-    case Hands::FilledTube:
-        sensor_.SetTube(Tube::Filled, nowUs);
-        break;
-    case Hands::SmallBubbles:
-    case Hands::LargeBubbles:
-        sensor_.SetTube(Tube::Filled, nowUs);
-        sensor_.BubbleTrain(nowUs, kBubblePeriodUs, kBubbleWidthUs,
-                            r->hands == Hands::SmallBubbles ? Sensor::kSmallBubbleDrop
-                                                            : Sensor::kLargeBubbleDrop);
-        break;
+    // A unit of two channels holds one tube through both.
+    for (Sensor* sensor : {&sensor_, second}) {
+        if (!sensor) continue;
+        switch (r->hands) {
+        case Hands::NoTube:
+            sensor->SetTube(Tube::None, nowUs);
+            break;
+        case Hands::EmptyTube:
+            sensor->SetTube(Tube::Empty, nowUs);
+            break;
+        case Hands::FilledTube:
+            sensor->SetTube(Tube::Filled, nowUs);
+            break;
+        case Hands::SmallBubbles:
+        case Hands::LargeBubbles:
+            sensor->SetTube(Tube::Filled, nowUs);
+            sensor->BubbleTrain(nowUs, kBubblePeriodUs, kBubbleWidthUs,
+                                r->hands == Hands::SmallBubbles ? Sensor::kSmallBubbleDrop
+                                                                : Sensor::kLargeBubbleDrop);
+            break;
+        }
     }
     last_ = Name(r->hands);
     if (onActed) onActed();

@@ -43,6 +43,8 @@ public:
     const QString& last() const { return last_; }
     // Told after the hands did something (the Simulator dock shows the tube again).
     std::function<void()> onActed;
+    // The second controller of a unit of two channels: the same hands act on it.
+    Sensor* second = nullptr;
 
 private:
     Sensor& sensor_;

@@ -147,8 +147,9 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
             return bad();
         return true;
     }
-    if (k == QLatin1String("if") && v == QLatin1String("any")) {
+    if (k == QLatin1String("if") && (v == QLatin1String("any") || v == QLatin1String("two"))) {
         s.serialIf = -1;
+        s.twoChannels = v == QLatin1String("two");
         return true;
     }
     if (k == QLatin1String("power")) {
@@ -280,6 +281,29 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
                 module.subType = value, tmsubSet = true;
             else
                 module.picOscCal = value & 0xFFF;
+        } else if (w.startsWith(QLatin1String("tmfault="))) {
+            // A failure of the test module: mute, drop, corrupt, delay:MS.
+            const QStringList parts = w.mid(8).split(QLatin1Char(':'));
+            int ms = 0;
+            const QString f = parts[0];
+            if (f == QLatin1String("mute") && parts.size() == 1)
+                module.fault.kind = ModuleFault::Kind::Mute;
+            else if (f == QLatin1String("drop") && parts.size() == 1)
+                module.fault.kind = ModuleFault::Kind::Drop;
+            else if (f == QLatin1String("corrupt") && parts.size() == 1)
+                module.fault.kind = ModuleFault::Kind::Corrupt;
+            else if (f == QLatin1String("delay") && parts.size() == 2 && Int(parts[1], ms) && ms > 0)
+                module.fault.kind = ModuleFault::Kind::Delay, module.fault.delayUs = qint64(ms) * 1000;
+            else {
+                error = QStringLiteral("bad value in simulation profile: %1").arg(raw);
+                return false;
+            }
+        } else if (w.startsWith(QLatin1String("tmafter="))) {
+            // The module frame the fault strikes (1: the first).
+            if (!Int(w.mid(8), module.fault.afterFrame) || module.fault.afterFrame < 1) {
+                error = QStringLiteral("bad value in simulation profile: %1").arg(raw);
+                return false;
+            }
         } else if (w == QLatin1String("virtual")) {
             // The clock the bench runs on is the front end's choice (see IsVirtualProfile).
         } else if (!ApplySensorWord(w, sensor, error)) {
@@ -299,6 +323,7 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
         const int type = c.module.type, sub = c.module.subType;
         c.module.firmware = module.firmware;
         c.module.picOscCal = module.picOscCal;
+        c.module.fault = module.fault;
         c.module.type = tmtypeSet ? module.type : type;
         c.module.subType = tmsubSet ? module.subType : sub;
         if (tmidSet) c.module.ident = module.ident;

@@ -19,8 +19,10 @@
 //                                       blank, notube=quiet), good or with one fault: a weak
 //                                       transducer, switching outputs stuck high, a wrong
 //                                       firmware version in its measurements, no answer at all
-//   if=0|1|2|any                        serial interface the sensor speaks behind a test module
-//                                       (any: a two-channel unit that answers behind each)
+//   if=0|1|2|any|two                    serial interface the sensor speaks behind a test module
+//                                       (any: one that answers behind each; two: a unit of two
+//                                       channels, master behind 1 and 2, slave behind 0, each
+//                                       with its own memories, the odd output ports the slave's)
 //   parlen=N snoffset=N caloffset=N      parameter block length, identification and
 //                                       calibration block offsets in flash (65535 none)
 //   fault=mute|unplug|drop[:N]|truncate[:N]|corrupt[:N]|delay:MS   a fault of the sensor
@@ -31,6 +33,10 @@
 //   tmfw=N  tmsub=N  osccal=N           the test module's firmware number, front end or board,
 //                                       and its PIC's factory OSCCAL word (decimal or 0x…)
 //   tmident=N  tmtype=N                 the identification of the device on the module's line
+//   tmfault=mute|drop|corrupt|delay:MS  a failure of the test module: it hangs, loses one
+//                                       answer (the command done), garbles one answer, or
+//                                       answers every frame MS late
+//   tmafter=N                           ... striking at the module's Nth frame (default 1)
 //   state=DIR                           keep the non-volatile memories (sensor flash and EEPROM,
 //                                       module flash, PIC) in files in DIR from run to run
 //   virtual                             run the bench on a virtual clock (vmxctl)

@@ -39,6 +39,10 @@ struct SensorProfile {
     // Serial interface the sensor speaks behind a test module (0 slave, 1 master, 2 RS232;
     // -1 every one: a unit of two channels).
     int serialIf = 1;
+    // With serialIf -1 behind a test module: a unit of two channels, two controllers with
+    // memories of their own (the master behind interfaces 1 and 2, the slave behind 0), not
+    // one that answers behind each interface.
+    bool twoChannels = false;
     Tube tube = Tube::Filled;
     bool powered = true;
     // A new chip: the whole code flash erased, nothing runs until it is programmed (over C2).

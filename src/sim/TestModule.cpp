@@ -36,6 +36,17 @@ void TestModule::Receive(quint8 b, qint64 t)
         TraceIn(Unit::TestModule, parser_.frame(), t, false, parser_.reason());
         return;
     case FrameParser::Result::Frame:
+        // While the target's flash is being erased or written the module listens to nothing.
+        if (t < busyUntilUs_) {
+            TraceIn(Unit::TestModule, parser_.frame(), t, false,
+                    QStringLiteral("busy (C2 flash): frame lost"));
+            return;
+        }
+        ++frames_;
+        if (profile_.fault.kind == ModuleFault::Kind::Mute && frames_ >= profile_.fault.afterFrame) {
+            TraceIn(Unit::TestModule, parser_.frame(), t, false, QStringLiteral("muted (fault)"));
+            return;
+        }
         Command(parser_.frame(), t);
         return;
     }
@@ -60,6 +71,24 @@ void TestModule::Sample(qint64 t)
     }
 }
 
+void TestModule::Reply(QByteArray answer, qint64 t, qint64 procUs)
+{
+    const ModuleFault& fault = profile_.fault;
+    const bool aimed = frames_ == fault.afterFrame;
+    if (fault.kind == ModuleFault::Kind::Drop && aimed) {
+        if (trace)
+            trace->Add(TraceEntry{t + procUs, Dir::Out, Unit::TestModule, QByteArray(), false,
+                                  QStringLiteral("dropped (fault)")});
+        return;
+    }
+    // A burst of noise on the line: every byte of the answer garbled.
+    if (fault.kind == ModuleFault::Kind::Corrupt && aimed)
+        for (qsizetype i = 0; i < answer.size(); ++i)
+            answer[i] = char(quint8(answer[i]) ^ 0x01);
+    if (fault.kind == ModuleFault::Kind::Delay && frames_ >= fault.afterFrame) procUs += fault.delayUs;
+    Answer(Unit::TestModule, answer, t, procUs);
+}
+
 void TestModule::Command(const QByteArray& f, qint64 t)
 {
     const quint8 c = quint8(f[3]);
@@ -68,11 +97,11 @@ void TestModule::Command(const QByteArray& f, qint64 t)
     const bool vo40 = profile_.type == 40;
     auto ack = [&](const QString& note = QString(), qint64 extraUs = 0) {
         TraceIn(Unit::TestModule, f, t, true, note);
-        Answer(Unit::TestModule, Ack(), t, kProcUs + extraUs);
+        Reply(Ack(), t, kProcUs + extraUs);
     };
     auto framed = [&](const QByteArray& payload) {
         TraceIn(Unit::TestModule, f, t, true);
-        Answer(Unit::TestModule, Framed(c, payload), t, kProcUs);
+        Reply(Framed(c, payload), t, kProcUs);
     };
     auto refuse = [&](const QString& note) { TraceIn(Unit::TestModule, f, t, false, note); };
 
@@ -80,7 +109,7 @@ void TestModule::Command(const QByteArray& f, qint64 t)
     const BootLoader::Result mem = loader_.Framed(f, true);
     if (mem.handled) {
         TraceIn(Unit::TestModule, f, t, mem.ok, mem.note);
-        if (!mem.answer.isEmpty()) Answer(Unit::TestModule, mem.answer, t, kProcUs);
+        if (!mem.answer.isEmpty()) Reply(mem.answer, t, kProcUs);
         return;
     }
     switch (c) {
@@ -139,7 +168,13 @@ void TestModule::Command(const QByteArray& f, qint64 t)
     case cmd::TmC2Write2: {
         QString note;
         if (!C2Command(c, f, t, note)) return refuse(note);
+        // The flash operations take their time: either the answer waits for them, or the
+        // module is busy after answering.
+        if (c == cmd::TmC2EraseAll) return ack(note, kC2DeviceEraseUs);
+        if (c == cmd::TmC2Write2) return ack(note, kC2BlockWriteUs);
         ack(note);
+        if (c == cmd::TmC2PageErase) busyUntilUs_ = t + kProcUs + kC2PageEraseUs;
+        if (c == cmd::TmC2Write) busyUntilUs_ = t + kProcUs + kC2BlockWriteUs;
         return;
     }
     case cmd::TmPicErase:

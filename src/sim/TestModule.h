@@ -17,6 +17,17 @@ namespace vmx::sim {
 
 class Sensor;
 
+// How the module fails, from its `afterFrame`th frame on (1: the first): it hangs and hears
+// nothing more (mute), the answer to that frame is lost though the command was carried out
+// (drop), that answer arrives garbled, every byte's lowest bit flipped (corrupt), or every answer from that
+// frame on comes `delayUs` late (delay).
+struct ModuleFault {
+    enum class Kind { None, Mute, Drop, Corrupt, Delay };
+    Kind kind = Kind::None;
+    int afterFrame = 1;
+    qint64 delayUs = 0;
+};
+
 struct ModuleProfile {
     int ident = 99;  // 99 for a test module; anything else models a foreign device
     int type = 33;   // 33 TK33, 40 VO40
@@ -26,6 +37,7 @@ struct ModuleProfile {
     int serialIf = proto::kIfMaster; // selection at power-up
     bool sensorPower = true;         // sensor supply at power-up
     int picOscCal = 0x0C24;          // the PIC's factory oscillator calibration word
+    ModuleFault fault;               // a failure of the module, aimed at one of its frames
 };
 
 // The small PIC: 56 twelve-bit program words, CONFIG, and the OSCCAL word with its backup.
@@ -76,6 +88,12 @@ public:
     std::optional<QByteArray> nextStopData;
 
     static constexpr qint64 kProcUs = 600;
+    // The C2 flash operations on the target: a page erase and a block write from XRAM are
+    // acknowledged at once and keep the module busy (deaf) for this long; the PC waits it out.
+    // A block write from the module's flash and the device erase answer when they are done.
+    static constexpr qint64 kC2PageEraseUs = 10000;
+    static constexpr qint64 kC2BlockWriteUs = 10000;
+    static constexpr qint64 kC2DeviceEraseUs = 20000;
     // The outputs are sampled this often between start and stop.
     static constexpr qint64 kSampleUs = 10000;
     // The module's own boot sector (its loader's code, protected).
@@ -83,6 +101,8 @@ public:
 
 private:
     void Command(const QByteArray& f, qint64 tUs);
+    // Every answer goes out here, with the aimed fault applied.
+    void Reply(QByteArray answer, qint64 tUs, qint64 procUs);
     bool C2Command(quint8 c, const QByteArray& f, qint64 tUs, QString& note);
     bool PicCommand(quint8 c, const QByteArray& f, QByteArray& payload, QString& note);
     void Sample(qint64 tUs);
@@ -99,6 +119,9 @@ private:
     quint8 leds_ = 3;
     bool picLines_ = false;
     bool c2Ready_ = false;
+    // Frames heard so far (for the aimed fault), and until when a C2 flash operation runs.
+    int frames_ = 0;
+    qint64 busyUntilUs_ = -1;
     // Output measurement: latched bits since the start, sampled up to nextSampleUs_.
     bool measuring_ = false;
     bool qvr02Measuring_ = false;

@@ -363,10 +363,15 @@ void TestModule::PowerStep(bool on)
 void TestModule::SwitchPowerQVR_Automatically()
 {
     if (stopAcquisition) stopAcquisition();
-    if (converterPower) converterPower(false);
+    // Where the station switches the power, a switch that failed halts the run on the step,
+    // as in the single power steps; elsewhere there is nothing to switch.
+    const int kind = record_->testHardware;
+    const bool switches = kind == HardwareConverter007 || kind == HardwareTK33 || kind == HardwareVO40;
+    auto power = [&](bool on) { return !converterPower || converterPower(on) || !switches; };
+    if (!power(false)) return Comment(CommentColour::Red, QStringLiteral("QVR Power OFF: FEHLER"));
     Comment(CommentColour::Blue, QStringLiteral("QVR Power OFF: okay"));
     session_->Wait(500);
-    if (converterPower) converterPower(true);
+    if (!power(true)) return Comment(CommentColour::Red, QStringLiteral("QVR Power ON: FEHLER"));
     Comment(CommentColour::Blue, QStringLiteral("QVR Power ON: okay"));
     session_->Wait(500);
     Signal();

@@ -49,7 +49,9 @@ TEST(Download, FlashEqualsTheImageBelowTheBootSector)
     EXPECT_EQ(flash[0x1C00], 0x00);
     EXPECT_EQ(r.target().pageErases, 13);
     EXPECT_EQ(r.BootFrames(cmd::WriteCode).size(), 416u);
-    EXPECT_EQ(r.BootFrames(cmd::ReadCode).size(), 416u);
+    // The verify, after the reads of what the erase takes: the identification block (one block
+    // of 16) and the parameter page (32).
+    EXPECT_EQ(r.BootFrames(cmd::ReadCode).size(), 416u + 1u + 32u);
     EXPECT_EQ(r.BootFrames(cmd::ErasePage).front().mid(4, 3), QByteArray::fromHex("001800"));
     EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(320)));
     EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(321)));

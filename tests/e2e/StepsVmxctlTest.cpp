@@ -409,7 +409,8 @@ TEST(StepsVmxctl, InteractiveOperatorOnTheTerminal)
 TEST(StepsVmxctl, ShippedMeasuringDefinitionsRun)
 {
     QTemporaryDir dir;
-    for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex", "QVR_DL.hex"})
+    for (const char* name :
+         {"TEST.INI", "QVR.hex", "PIC.hex", "QVR_DL.hex", "QVR05_K1_V101.hex", "QVR05_K2_V102.hex"})
         ASSERT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name),
                                 dir.filePath(QLatin1String(name))))
             << name;
@@ -433,7 +434,13 @@ TEST(StepsVmxctl, ShippedMeasuringDefinitionsRun)
         EXPECT_TOOL(r, 0);
     }
     EXPECT_TOOL(run(QStringLiteral("tk33,if=2"), {"--definition", "5", "--shield", "ok"}), 0);
-    EXPECT_TOOL(run(QStringLiteral("vo40,if=any"), {"--definition", "6"}), 0);
+    // Two channels: parameters and identity on each, behind either of the module's interfaces.
+    const ToolResult two = run(QStringLiteral("vo40,if=two"), {"--definition", "6"});
+    EXPECT_TOOL(two, 0);
+    for (const char* said :
+         {"[14/7] Parameter 1: okay", "[14/8] Setze Ident 1: okay", "[14/12] Parameter 2: okay",
+          "[14/13] Setze Ident 2: okay", "[14/69] Parameter 3: okay", "[14/73] Parameter 4: okay"})
+        EXPECT_TRUE(two.err.contains(QString::fromUtf8(said))) << said << "\n" << two.err.toStdString();
     const ToolResult weak = run(QStringLiteral("tk33,unit=bad-amplitude"), {"--definition", "1"});
     EXPECT_TOOL(weak, 1);
     EXPECT_TRUE(
@@ -470,7 +477,7 @@ TEST(StepsVmxctl, EveryProgramRunsAGoodUnit)
             dir.path(),
             QStringLiteral("--type"),
             QStringLiteral("5028143"),
-            QStringLiteral("--simulate=%1,tube=empty,if=any,unit=good,virtual%2")
+            QStringLiteral("--simulate=%1,tube=empty,unit=good,virtual%2")
                 .arg(vmx::test::Module(program), kept ? QStringLiteral(",state=") + state : QString()),
             QStringLiteral("test"),
             QStringLiteral("run"),

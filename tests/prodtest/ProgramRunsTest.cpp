@@ -20,8 +20,7 @@ namespace {
 
 struct Station : StationRig {
     Station(int program, const QString& unit)
-        : StationRig(GoodDefinition(program),
-                     Module(program) + QStringLiteral(",tube=empty,if=any,unit=") + unit)
+        : StationRig(GoodDefinition(program), Module(program) + QStringLiteral(",tube=empty,unit=") + unit)
     {
         WriteHex(QStringLiteral("QVR05_V143.hex"), Firmware());
         WriteHex(QStringLiteral("PIC.hex"), PicFirmware());

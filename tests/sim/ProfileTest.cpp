@@ -79,6 +79,7 @@ TEST(SimProfile, FaultWordsAimedAfterAnswers)
     Sensor s(v[0].sensor);
     EXPECT_TRUE(s.faults.Muted());
     for (const char* bad :
-         {"fault=melt", "fault=delay", "fault=mute:2", "after=-1", "after=x", "fault=drop:x"})
+         {"fault=melt", "fault=delay", "fault=mute:2", "after=-1", "after=x", "fault=drop:x", "tmfault=melt",
+          "tmfault=delay", "tmfault=delay:0", "tmfault=mute:2", "tmafter=0", "tmafter=x"})
         EXPECT_FALSE(ParseProfile(QString::fromLatin1(bad), v, e)) << bad;
 }
