@@ -24,10 +24,12 @@ struct StateBench {
           globals(global)
     {
     }
-    ToolResult Run(const QStringList& args)
+    ToolResult Run(const QStringList& args, int timeoutMs = 30000)
     {
-        return RunTool(QStringLiteral("vmxctl"), QStringList{QStringLiteral("--config-dir"), dir.path()} +
-                                                     globals + QStringList{profile} + args);
+        return RunTool(QStringLiteral("vmxctl"),
+                       QStringList{QStringLiteral("--config-dir"), dir.path()} + globals +
+                           QStringList{profile} + args,
+                       timeoutMs);
     }
     QString File(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     QByteArray State(const char* name) const
