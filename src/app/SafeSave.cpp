@@ -86,12 +86,12 @@ struct Fault {
 std::mutex faultLock;
 Fault fault;
 
-void ParseFault(const QString& spec)
+void ParseFault(const QString& words)
 {
     fault = Fault{};
     fault.read = true;
-    const QString head = spec.section(QLatin1Char(':'), 0, 0).trimmed();
-    fault.pathPart = spec.section(QLatin1Char(':'), 1);
+    const QString head = words.section(QLatin1Char(':'), 0, 0).trimmed();
+    fault.pathPart = words.section(QLatin1Char(':'), 1);
     const QString name = head.section(QLatin1Char('@'), 0, 0).toUpper();
     bool ok = true;
     fault.atWrite = head.contains(QLatin1Char('@')) ? head.section(QLatin1Char('@'), 1).toInt(&ok) : 1;
@@ -106,10 +106,10 @@ void ParseFault(const QString& spec)
 
 } // namespace
 
-void SetFileFault(const QString& spec)
+void SetFileFault(const QString& words)
 {
     const std::lock_guard<std::mutex> hold(faultLock);
-    ParseFault(spec);
+    ParseFault(words);
 }
 
 int InjectedFault(const QString& path)

@@ -72,8 +72,8 @@ int SaveMessage(SaveStatus status, int cannotCreate);
 // folder's write access away nor fill a disk: "ENOSPC@3" fails the third write and every later
 // one with "no space left", "EACCES@1" refuses write access from the first on, and a text after
 // ':' counts only the writes to paths holding it ("ENOSPC@2:units.json"). Read from the
-// environment variable VMX_FILE_FAULT at the first write; an empty spec clears it.
-void SetFileFault(const QString& spec);
+// environment variable VMX_FILE_FAULT at the first write; an empty text clears it.
+void SetFileFault(const QString& words);
 // The error the next write to `path` is to fail with (0: none); counts the write.
 int InjectedFault(const QString& path);
 // All of `bytes` written to `f`; false with the error (errno) otherwise.
