@@ -35,13 +35,8 @@ void ReadShowVersion(const QString& raw, VersionFilter& f)
     f.Firmware = field(18, 3);
 }
 
-QString RelativeToProgram(const QString& programDir, const QString& name)
-{
-    return QDir(programDir).filePath(name);
-}
-
 // One line of the file in the reading state `section`.
-void ApplyConfigLine(const QString& line, const QString& programDir, Section& section, MonitorConfig& cfg)
+void ApplyConfigLine(const QString& line, const Folders& folders, Section& section, MonitorConfig& cfg)
 {
     if (line.isEmpty()) return; // neither a header nor a key: nothing to compare
     if (line.startsWith(QLatin1String("[DEVICE]")))
@@ -63,7 +58,7 @@ void ApplyConfigLine(const QString& line, const QString& programDir, Section& se
         else if (line.startsWith(QLatin1String("PARFILE="))) {
             // An empty name would make the program folder itself the file; treat it as none.
             const QString name = line.mid(8);
-            cfg.ParFile = name.isEmpty() ? QString() : RelativeToProgram(programDir, name);
+            cfg.ParFile = name.isEmpty() ? QString() : folders.Find(name);
         }
     } else if (section == Section::Settings) {
         if (line.startsWith(QLatin1String("LANGUAGE"))) {
@@ -91,7 +86,7 @@ void ApplyConfigLine(const QString& line, const QString& programDir, Section& se
         if (line.startsWith(QLatin1String("WITHFRAMECRC="))) cfg.WithFrameCrc = Has(line, "ON");
         if (line.startsWith(QLatin1String("TEMPFILE="))) {
             const QString name = line.mid(9);
-            cfg.TempFile = name.isEmpty() ? QString() : RelativeToProgram(programDir, name);
+            cfg.TempFile = name.isEmpty() ? QString() : folders.DataFile(name);
         }
         if (line.startsWith(QLatin1String("POWERAUTO="))) cfg.PowerAuto = Has(line, "ON");
         if (line.startsWith(QLatin1String("SHOWVERSION"))) ReadShowVersion(line, cfg.ShowVersion);
@@ -102,32 +97,47 @@ void ApplyConfigLine(const QString& line, const QString& programDir, Section& se
 
 void ApplyConfigLines(const QStringList& lines, const QString& programDir, MonitorConfig& cfg)
 {
+    const Folders folders = Folders::InOneFolder(programDir);
     Section section = Section::None;
     for (const QString& line : lines)
-        ApplyConfigLine(line, programDir, section, cfg);
+        ApplyConfigLine(line, folders, section, cfg);
 }
 
-bool ApplyConfigFrom(QIODevice& device, const QString& programDir, MonitorConfig& cfg)
+namespace {
+
+bool ApplyConfigFrom(QIODevice& device, const Folders& folders, MonitorConfig& cfg)
 {
     Section section = Section::None;
     LineReader reader(device, TextEncoding::Detect);
     QString line;
     while (reader.Next(line))
-        ApplyConfigLine(line, programDir, section, cfg);
+        ApplyConfigLine(line, folders, section, cfg);
     return !reader.Failed();
+}
+
+} // namespace
+
+bool ApplyConfigFrom(QIODevice& device, const QString& programDir, MonitorConfig& cfg)
+{
+    return ApplyConfigFrom(device, Folders::InOneFolder(programDir), cfg);
 }
 
 bool ReadConfigFromFile(const QString& programDir, int language, Host& host, MonitorConfig& cfg)
 {
+    return ReadConfigFromFile(Folders::InOneFolder(programDir), language, host, cfg);
+}
+
+bool ReadConfigFromFile(const Folders& folders, int language, Host& host, MonitorConfig& cfg)
+{
     const QString name = QString::fromLatin1(kConfigFileName);
-    const QString path = QDir(programDir).filePath(name);
+    const QString path = folders.ConfigFile(name);
     const QString failed = lang::Msg(319, language) + name;
     QFile f(path);
     if (OpenInputFile(f) != InputStatus::Ok) {
         host.PanelText(1, failed);
         return false;
     }
-    const bool read = ApplyConfigFrom(f, programDir, cfg);
+    const bool read = ApplyConfigFrom(f, folders, cfg);
     f.close();
     if (!read) {
         host.PanelText(1, failed);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Folders.h"
 #include "app/SensorTypes.h"
 
 #include <QString>
@@ -47,6 +48,9 @@ bool ApplyConfigFrom(QIODevice& device, const QString& programDir, MonitorConfig
 // Reads `programDir`/MONITOR.INI into `cfg`, reporting in status panel 1 through `host`.
 // False when the file is missing or cannot be read; what was read before a failure stays.
 bool ReadConfigFromFile(const QString& programDir, int language, Host& host, MonitorConfig& cfg);
+// The same from the configuration folder: PARFILE is looked up there, then in the shipped
+// files; a relative TEMPFILE (a record the program writes) lies in the data folder.
+bool ReadConfigFromFile(const Folders& folders, int language, Host& host, MonitorConfig& cfg);
 
 // The `key=value` lines of the configuration listing.
 QStringList ConfigListing(const MonitorConfig& cfg, int row, int key);

@@ -5,7 +5,12 @@
 namespace vmx::app {
 
 Session::Session(Host& host, Clock& clock, QString programDir)
-    : host_(&host), clock_(&clock), programDir_(std::move(programDir))
+    : Session(host, clock, Folders::InOneFolder(programDir))
+{
+}
+
+Session::Session(Host& host, Clock& clock, Folders folders)
+    : host_(&host), clock_(&clock), folders_(std::move(folders))
 {
     CopyValidSensorType(0);
 }
@@ -24,7 +29,7 @@ bool Session::ReadConfigFromFile()
     config.Type = sensor.Type;
     config.SubType = sensor.SubType;
     config.Firmware = sensor.Firmware;
-    const bool ok = app::ReadConfigFromFile(programDir_, language_, *host_, config);
+    const bool ok = app::ReadConfigFromFile(folders_, language_, *host_, config);
     sensor.IdentCode = config.IdentCode;
     sensor.Type = config.Type;
     sensor.SubType = config.SubType;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Clock.h"
+#include "app/Folders.h"
 #include "app/Host.h"
 #include "app/Modes.h"
 #include "app/MonitorConfig.h"
@@ -17,11 +18,18 @@ inline constexpr const char* kVersionText = "V01.50.12.09/ 23.06.2014";
 // sensor type and what MONITOR.INI set. The subsystems above take it by reference.
 class Session {
 public:
+    // Everything in one folder (a portable program folder, --config-dir, a test's folder).
     Session(Host& host, Clock& clock, QString programDir);
+    Session(Host& host, Clock& clock, Folders folders);
 
     Host& host() { return *host_; }
     Clock& clock() { return *clock_; }
-    const QString& programDir() const { return programDir_; }
+    // The folder of MONITOR.INI and TEST.INI.
+    const QString& programDir() const { return folders_.config; }
+    // Where the configuration, the program's own files and the shipped files are.
+    const Folders& folders() const { return folders_; }
+    // A file the program writes on its own (records, backups, the history database).
+    QString DataFile(const QString& name) const { return folders_.DataFile(name); }
 
     // Catalogue text in the current language.
     QString Msg(int index) const;
@@ -58,7 +66,7 @@ public:
 private:
     Host* host_;
     Clock* clock_;
-    QString programDir_;
+    Folders folders_;
     int language_ = 0;
     int redComments_ = 0;
 };

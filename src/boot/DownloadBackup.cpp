@@ -76,7 +76,7 @@ bool DownloadBackup::Save(quint32 start, quint32 end)
     if (sn != app::kNoOffset && sn + kBlock <= saved_.size() &&
         !(saved_[sn + 14] == 0xFF && saved_[sn + 15] == 0xFF))
         serial = QString::number(saved_[sn + 14] | (saved_[sn + 15] << 8));
-    const QString folder = QDir(session_.programDir()).filePath(QStringLiteral("backup"));
+    const QString folder = session_.DataFile(QStringLiteral("backup"));
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
     QString name = QDir(folder).filePath(QStringLiteral("%1_%2.hex").arg(serial, stamp));
     for (int n = 2; QFileInfo::exists(name); ++n)

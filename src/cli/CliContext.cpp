@@ -1,5 +1,6 @@
 #include "cli/CliContext.h"
 
+#include "app/Folders.h"
 #include "app/SensorTypes.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
@@ -62,10 +63,9 @@ void ConsoleHost::Progress(qint64 done, qint64 total)
     progressShown_ = true;
 }
 
-QString CliContext::ProgramDir() const
+app::Folders CliContext::Folders() const
 {
-    if (!opts.configDir.empty()) return QDir(QString::fromStdString(opts.configDir)).absolutePath();
-    return QCoreApplication::applicationDirPath();
+    return app::DecideFolders(app::ReadFolderInputs(QString::fromStdString(opts.configDir)));
 }
 
 void CliContext::Out(const QString& line)
@@ -101,7 +101,12 @@ bool CliContext::StartSession()
     else
         clock_ = std::make_unique<app::RealClock>();
     host_ = std::make_unique<ConsoleHost>(*clock_, opts);
-    session_ = std::make_unique<app::Session>(*host_, *clock_, ProgramDir());
+    const app::Folders folders = Folders();
+    QString folderError;
+    // Not fatal: without its folder the program starts on its built-in settings, as with a
+    // missing MONITOR.INI, and says why.
+    if (!app::PrepareFolders(folders, folderError)) Err(folderError);
+    session_ = std::make_unique<app::Session>(*host_, *clock_, folders);
     app::Session& s = *session_;
     s.CopyValidSensorType(0);
     s.setLanguage(0);

@@ -90,8 +90,8 @@ public:
     app::Session& session() { return *session_; }
     app::Host& host() { return *host_; }
     app::Clock& clock() { return *clock_; }
-    // The program folder: --config-dir or the executable's folder.
-    QString ProgramDir() const;
+    // The folders in use: the executable's, --config-dir's, or the user's (installed program).
+    app::Folders Folders() const;
     // Writes one result line to standard output.
     static void Out(const QString& line);
     static void Err(const QString& line);
@@ -149,5 +149,7 @@ void AddBootCommands(CLI::App& app, CliContext& ctx);
 void AddParamCommands(CLI::App& app, CliContext& ctx);
 void AddModuleCommands(CLI::App& app, CliContext& ctx);
 void AddTestCommands(CLI::App& app, CliContext& ctx);
+// `completion bash|zsh`: added last, it walks the commands added before it.
+void AddCompletionCommand(CLI::App& app, CliContext& ctx);
 
 } // namespace vmx::cli

@@ -1,6 +1,7 @@
 #include "monitor/MeasFiles.h"
 
 #include "app/FieldReaders.h"
+#include "app/Folders.h"
 #include "app/InputFile.h"
 #include "app/SafeSave.h"
 #include "app/Session.h"
@@ -10,7 +11,6 @@
 #include "monitor/MeasCells.h"
 #include "monitor/XlsReaderProtocol.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -640,11 +640,8 @@ bool TakeReaderOutput(const QByteArray& out, SheetRows& sheet)
 QString MeasFiles::XlsReaderPath() const
 {
     if (!xlsReader.isEmpty()) return xlsReader;
-    // Beside the program; without an application object (a test's own main) the running
-    // executable tells where that is.
-    QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-    if (dir.isEmpty()) dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-    return dir + QLatin1Char('/') + QLatin1String(xls::kReaderName);
+    // Beside the program (a build folder), else in the installed libexec folder.
+    return app::HelperProgram(app::ExecutableDir(), QLatin1String(xls::kReaderName));
 }
 
 bool MeasFiles::ImportXls(const QString& fileName, const QString& cap)

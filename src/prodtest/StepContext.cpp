@@ -58,8 +58,7 @@ void StepContext::AutoAdvance()
 
 QString StepContext::ProgramFile(const QString& name) const
 {
-    if (name.isEmpty() || QDir::isAbsolutePath(name)) return name;
-    return QDir(session.programDir()).filePath(name);
+    return session.folders().Find(name);
 }
 
 } // namespace vmx::prodtest

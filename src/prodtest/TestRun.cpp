@@ -77,9 +77,8 @@ QString TestRun::FileOf(const QString& field) const
         name = defs_.cond.FirmwareFile2;
     else if (field == QLatin1String("PicFile"))
         name = defs_.cond.PicFile;
-    // Names in TEST.INI are relative to the program folder unless they say otherwise.
-    if (name.isEmpty() || QDir::isAbsolutePath(name)) return name;
-    return QDir(session_.programDir()).filePath(name);
+    // Names in TEST.INI are relative to its folder (then the shipped files) unless absolute.
+    return session_.folders().Find(name);
 }
 
 void TestRun::RunStep(const StepDef& s)

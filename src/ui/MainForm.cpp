@@ -1,6 +1,7 @@
 // The main window: start and end, Host, and the shell's own commands.
 #include "ui/MainForm.h"
 
+#include "app/Folders.h"
 #include "app/TextHelpers.h"
 #include "ui/FormWidgets.h"
 #include "ui/HelpWindow.h"
@@ -50,9 +51,10 @@ TMainForm::TMainForm(const MonitorOptions& options, MainFormEnv env, QWidget* pa
         ownClock_ = std::make_unique<app::RealClock>();
         clock_ = ownClock_.get();
     }
-    QString programDir = options_.configDir;
-    if (programDir.isEmpty()) programDir = QCoreApplication::applicationDirPath();
-    session_ = std::make_unique<app::Session>(*this, *clock_, QDir(programDir).absolutePath());
+    const app::Folders folders = app::DecideFolders(app::ReadFolderInputs(options_.configDir));
+    QString folderError;
+    const bool foldersReady = app::PrepareFolders(folders, folderError);
+    session_ = std::make_unique<app::Session>(*this, *clock_, folders);
 
     CreateActions();
     CreateMenus();
@@ -63,6 +65,8 @@ TMainForm::TMainForm(const MonitorOptions& options, MainFormEnv env, QWidget* pa
     // Enter is seen by the window wherever the focus is.
     qApp->installEventFilter(this);
     FormCreate();
+    // Not fatal: the start went on with the built-in settings; say why they are not the user's.
+    if (!foldersReady) PanelText(1, folderError);
 }
 
 TMainForm::~TMainForm()
@@ -573,7 +577,7 @@ QString TMainForm::HelpDocumentFile() const
 {
     const QString name = QStringLiteral("HelpOverview") +
                          (session_->language() == 1 ? QStringLiteral("E.htm") : QStringLiteral("D.htm"));
-    return QDir(session_->programDir()).filePath(QStringLiteral("Doc/") + name);
+    return session_->folders().Find(QStringLiteral("Doc/") + name);
 }
 
 void TMainForm::MIHelpDocClick()
