@@ -1,4 +1,6 @@
 // vmxctl: the Monitor's core from the command line.
+#include "app/BuildInfo.h"
+#include "app/Session.h"
 #include "cli/CliContext.h"
 
 #include <QCoreApplication>
@@ -13,6 +15,7 @@ int main(int argc, char** argv)
     CliContext ctx;
     CLI::App app{"vmxctl - VELMOTRIX Monitor from the command line"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", vmx::app::VersionLine("vmxctl") + "\n" + vmx::app::kVersionText);
     CliOptions& o = ctx.opts;
     app.add_option("--port", o.port, "Link name as the Interface menu shows it, or a device path");
     app.add_option("--simulate", o.simulate,

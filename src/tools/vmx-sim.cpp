@@ -1,6 +1,7 @@
 // vmx-sim: the simulated bench served on a pseudo-terminal, so any serial program (vmxctl
 // --port PATH, vmx-monitor, a terminal) can talk to it. The bytes leave at the line's real
 // rate: 115200 baud 8N1, 11520 bytes per second.
+#include "app/BuildInfo.h"
 #include "app/Clock.h"
 #include "sim/Bench.h"
 #include "sim/Profile.h"
@@ -97,10 +98,14 @@ int main(int argc, char** argv)
                    "stream-corrupt=N (applies to the device on the line); after=N: the answer faults strike "
                    "only after N answers; may be given more than once");
     app.add_flag("--trace", trace, "Print every frame in and out on standard error");
+    app.set_version_flag("--version", vmx::app::VersionLine("vmx-sim"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::CallForVersion& v) {
+        std::printf("%s\n", v.what());
         return 0;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "vmx-sim: %s\n%s", e.what(), app.help().c_str());

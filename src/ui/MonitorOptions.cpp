@@ -1,5 +1,6 @@
 #include "ui/MonitorOptions.h"
 
+#include "app/BuildInfo.h"
 #include "app/Session.h"
 
 #include <CLI/CLI.hpp>
@@ -42,7 +43,7 @@ OptionsOutcome ParseMonitorOptions(const std::vector<std::string>& args, Monitor
     }
     if (version) {
         res.kind = OptionsOutcome::Exit;
-        res.text = std::string("vmx-monitor ") + app::kVersionText + "\n";
+        res.text = app::VersionLine("vmx-monitor") + "\n" + app::kVersionText + "\n";
         return res;
     }
     out.configDir = QString::fromStdString(configDir);
