@@ -73,6 +73,12 @@ int Config(CliContext& ctx)
     app::Session& s = ctx.session();
     for (const QString& line : app::ConfigListing(s.config, s.sensor.Row, s.sensor.Key))
         CliContext::Out(line);
+    // Where this run keeps its files (an installed program: the user's folders).
+    const app::Folders& f = s.folders();
+    CliContext::Out(QStringLiteral("folders=%1").arg(QLatin1String(app::FolderModeName(f.mode))));
+    CliContext::Out(QStringLiteral("configfolder=%1").arg(f.config));
+    CliContext::Out(QStringLiteral("datafolder=%1").arg(f.data));
+    CliContext::Out(QStringLiteral("sharedfolder=%1").arg(f.shipped));
     return kExitOk;
 }
 

@@ -47,6 +47,7 @@ int main(int argc, char** argv)
     AddParamCommands(app, ctx);
     AddModuleCommands(app, ctx);
     AddTestCommands(app, ctx);
+    AddCompletionCommand(app, ctx);
 
     try {
         app.parse(argc, argv);

@@ -82,8 +82,9 @@ TEST(VmxctlShell, ConfigPrintsTheOutcomeOfMonitorIni)
         QStringLiteral("language=en\nservice=on\nmanufacturer=off\nidentcode=20\ntype=6\nsubtype=0\n"
                        "firmware=-1\nrow=0\nkey=143\nparfile=%1\ntempfile=\nrefreshdia=20\n"
                        "dataoverflow=rollover\nmessagewindow=on\nbeeper=off\nwithack=off\nwithanswer=on\n"
-                       "withframecrc=off\npowerauto=off\nshowversion=6 -1 -1\n")
-            .arg(QDir(dir.path()).filePath("std.hex"));
+                       "withframecrc=off\npowerauto=off\nshowversion=6 -1 -1\nfolders=config-dir\n"
+                       "configfolder=%2\ndatafolder=%2\nsharedfolder=\n")
+            .arg(QDir(dir.path()).filePath("std.hex"), QDir::cleanPath(dir.path()));
     EXPECT_EQ(r.out, expected);
     // Read in German (the start language), so the message is German.
     EXPECT_TRUE(r.err.contains("Lese Konfiguration aus Datei: MONITOR.INI"));
