@@ -24,7 +24,9 @@ int main(int argc, char** argv)
         ->expected(0, 1)
         ->default_str("");
     app.add_option("--type", o.type, "Sensor-type key such as 5028143");
-    app.add_option("--config-dir", o.configDir, "Program folder (MONITOR.INI, TEST.INI, Doc/)");
+    app.add_option("--config-dir", o.configDir,
+                   "Program folder (MONITOR.INI, TEST.INI, Doc/); default: the executable's, or the "
+                   "user's folders when installed");
     app.add_option("--lang", o.lang, "Language of the status texts")->check(CLI::IsMember({"de", "en"}));
     // On/off pairs that leave the MONITOR.INI setting alone when neither is given.
     auto onOff = [&app](const std::string& name, std::optional<bool>& target, const std::string& what) {

@@ -18,7 +18,8 @@ OptionsOutcome ParseMonitorOptions(const std::vector<std::string>& args, Monitor
     std::optional<std::string> simulate;
     bool version = false;
     app.add_option("--config-dir", configDir,
-                   "Program folder (MONITOR.INI, TEST.INI, Doc/); default: the executable's");
+                   "Program folder (MONITOR.INI, TEST.INI, Doc/); default: the executable's, or the "
+                   "user's folders when installed");
     app.add_option("--lang", lang, "Language at start, over MONITOR.INI")->check(CLI::IsMember({"de", "en"}));
     app.add_option("--simulate", simulate, "Add the simulated bench as a link (optional profile)")
         ->expected(0, 1)
