@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
 #include <sys/stat.h>
 
 namespace {
@@ -128,7 +129,7 @@ TEST(HostileInput, LegacyWorkbookThatKillsTheReaderFailsTheImportOnly)
     for (int round = 0; round < 400 && !found; ++round) {
         Write(file, xlsbuild::Mutated(good, rng));
         QProcess reader;
-        reader.start(QStringLiteral(VMX_BIN_DIR "/vmx-xls-read"), {file});
+        reader.start(testpaths::Bin(QStringLiteral("vmx-xls-read")), {file});
         ASSERT_TRUE(reader.waitForStarted());
         reader.waitForFinished(30000);
         const int code = reader.exitCode();

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "TestPaths.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,7 +25,7 @@ public:
     explicit StreamingSim(const QString& stream)
     {
         line_ = dir_.filePath(QStringLiteral("line"));
-        p_.start(QStringLiteral(VMX_BIN_DIR "/vmx-sim"),
+        p_.start(testpaths::Bin(QStringLiteral("vmx-sim")),
                  {QStringLiteral("--link"), line_, QStringLiteral("--stream"), stream});
         if (!p_.waitForStarted(5000)) return;
         QElapsedTimer t;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestPaths.h"
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,7 @@ struct ToolResult {
 inline ToolResult RunTool(const QString& tool, const QStringList& args, int timeoutMs = 30000)
 {
     QProcess p;
-    p.start(QStringLiteral(VMX_BIN_DIR "/") + tool, args);
+    p.start(testpaths::Bin(tool), args);
     ToolResult r;
     if (!p.waitForStarted(5000)) return r;
     p.closeWriteChannel();

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
 #include <cstring>
 
 using namespace vmx;
@@ -92,7 +93,7 @@ TEST(LegacyXls, DamagedWorkbooksFailAsTheImportNeverAsTheProgram)
         }
         // How the reader itself fares with this file.
         QProcess reader;
-        reader.start(QStringLiteral(VMX_BIN_DIR "/vmx-xls-read"), {file});
+        reader.start(testpaths::Bin(QStringLiteral("vmx-xls-read")), {file});
         ASSERT_TRUE(reader.waitForStarted());
         reader.waitForFinished(30000);
         const int code = reader.exitCode();
