@@ -65,7 +65,7 @@ int Capture(CliContext& ctx, const CaptureArgs& a)
     }
     // A capture that failed saves nothing: the file there stays as it was.
     if (got != 1) return kExitFailed;
-    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table(), st.measFileEvents());
     const bool written = HasExt(out, ".xlsx") ? files.ExportExcel(out) : files.ExportText(out);
     return written ? kExitOk : kExitFailed;
 }
@@ -76,7 +76,7 @@ bool ImportInto(CliContext& ctx, const QString& file, bool& withFailures)
 {
     if (!ctx.StartStation()) return false;
     station::Station& st = ctx.station();
-    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table(), st.measFileEvents());
     const bool workbook = HasExt(file, ".xlsx") || HasExt(file, ".xls");
     const bool ok = workbook ? files.ImportExcel(file) : files.ImportText(file);
     withFailures = files.ImportError();
