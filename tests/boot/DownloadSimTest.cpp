@@ -180,7 +180,7 @@ TEST(Download, EntryPowerCyclesTheSensorBeforeStartBootWhenPowerIsAutomatic)
                 break;
             }
         }
-        EXPECT_EQ(seen.join(QStringLiteral(", ")), QString::fromLatin1(c.expected));
+        EXPECT_EQ(seen.join(QStringLiteral(", ")).toStdString(), c.expected);
         EXPECT_TRUE(r.sensor().powered());
     }
 }
