@@ -94,7 +94,7 @@ void ExpectKeptPace(const QString& stream, int n, const char* prefix)
     // the probe and STOP add well under a second; a slow machine gets the rest.
     EXPECT_LT(ms, 20000) << "the capture fell behind the line";
     EXPECT_GT(ms, 9500) << "faster than the line can deliver";
-    const QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList rows = TableRows(r.out);
     ASSERT_EQ(rows.size(), n);
     for (int i = 0; i < n; ++i)
         ASSERT_EQ(rows[i].section(QLatin1Char('\t'), 0, 0), QString::number(i));

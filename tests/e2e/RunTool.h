@@ -30,3 +30,18 @@ inline ToolResult RunTool(const QString& tool, const QStringList& args, int time
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
+
+// The measurement table's column titles, the first line `capture` and `import` print.
+inline const QString kTableHeaderRow = QStringLiteral(
+    "Ix\tDate\tTime\tOUT\tZero\tADC\tLin\tAmpl\tAMax\tGain\tBAvg\tAlarm\tFlags\tError\tTest\tVersion");
+
+// The table rows of a capture or import's output, after its header row; a missing or wrong
+// header row gives no rows, so the row checks fail.
+inline QStringList TableRows(const QString& out)
+{
+    QStringList rows = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (rows.isEmpty() || rows.front().trimmed() != kTableHeaderRow)
+        return {QStringLiteral("(no header row)")};
+    rows.removeFirst();
+    return rows;
+}

@@ -143,14 +143,14 @@ TEST(StepsWindow, ShieldJudgedWithTheTwoRadioButtons)
               QStringLiteral("Messung Widerstand: Steckergehäuse <--> Sensorboden"));
     // The operator measured 0.4 Ohm: step 4 passes, the buttons go.
     ok->click();
-    run.ALNextExecute();
+    run.Next();
     EXPECT_EQ(f.station().testDefinitions().data.ShieldResult, 1);
     EXPECT_FALSE(ok->isVisible());
     // Left at the preselection it fails.
     run.TestStep = 3;
     run.ControlProgress();
     EXPECT_TRUE(nok->isChecked());
-    run.ALNextExecute();
+    run.Next();
     EXPECT_EQ(f.station().testDefinitions().data.ShieldResult, 0);
     EXPECT_EQ(run.TestStep, 4);
     // Leaving the step any other way hides the choice too, also where step 0 shows the entry
