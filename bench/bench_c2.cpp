@@ -8,6 +8,7 @@
 // cost per step shows beside each step's own causal minimum.
 #include "CausalMinimum.h"
 #include "RecordingHost.h"
+#include "StationWatch.h"
 #include "app/Clock.h"
 #include "app/Session.h"
 #include "boot/BootLoader.h"
@@ -76,7 +77,9 @@ Figures RunOnce(app::Clock& clock, Mode mode)
         return f;
     bench.trace().Clear();
     log.clear();
-    st.link().onIo = [&log](char op, int n) { log.push_back(Event{op, n}); };
+    test::StationWatch watch;
+    watch.onIo = [&log](char op, int n) { log.push_back(Event{op, n}); };
+    st.SetView(&watch);
     const qint64 t0 = clock.NowUs();
     const QString v = QStringLiteral("V: "), r = QStringLiteral("R: ");
     switch (mode) {
@@ -101,7 +104,7 @@ Figures RunOnce(app::Clock& clock, Mode mode)
         break;
     }
     f.runS = double(clock.NowUs() - t0) / 1e6;
-    st.link().onIo = nullptr;
+    st.SetView(nullptr);
     const auto& flash = bench.sensor().bootLoader().flash();
     const quint32 from = fromModule ? 0x800 : 0, to = fromModule ? 0x1C00 : 0x800;
     if (mode != Mode::SegmentCheck && mode != Mode::SegmentSample)

@@ -7,12 +7,9 @@
 #include "app/Clock.h"
 #include "app/Host.h"
 #include "app/Session.h"
-#include "boot/BootLoader.h"
-#include "boot/Download.h"
-#include "boot/HexImage.h"
-#include "link/Link.h"
 #include "proto/Protocol.h"
 #include "sim/Bench.h"
+#include "station/Station.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,6 +26,15 @@ using benchsupport::Event;
 using benchsupport::WaitLog;
 
 namespace {
+
+// The link's byte-level operations, as the station hands them to its view.
+struct IoLog final : station::StationView {
+    std::vector<Event>* log = nullptr;
+    void LinkIo(char op, int n) override
+    {
+        if (log) log->push_back(Event{op, n});
+    }
+};
 
 struct Figures {
     double runS = 0;
@@ -52,12 +58,14 @@ Figures RunOnce(app::Clock& clock)
     o.systemPorts = false;
     o.realUsb = false;
     o.simulate = QStringLiteral("stream=polled");
-    link::Link link(session, o);
+    station::Station st(session, o);
+    IoLog io;
+    st.SetView(&io);
+    link::Link& link = st.link();
     link.Reset_COM_USB();
-    boot::MemoryImages images;
-    boot::BootLoader loader(session, link, images);
-    boot::HexImage hex(session, images);
-    boot::Download download(session, loader, hex);
+    boot::MemoryImages& images = st.images();
+    boot::HexImage& hex = st.hex();
+    boot::Download& download = st.download();
     clock.SleepMs(300); // the sensor's start
 
     auto buf = images.Buffer();
@@ -71,7 +79,7 @@ Figures RunOnce(app::Clock& clock)
     bench.sensor().bootLoader().SetBootAddr(0x1A00);
     bench.trace().Clear();
     host.waitedMs = 0;
-    link.onIo = [&log](char op, int n) { log.push_back(Event{op, n}); };
+    io.log = &log;
     log.clear();
 
     Figures f;

@@ -1,5 +1,6 @@
 // Export and import of a full table (32000 samples): text file and workbook. Plain timing
 // main; figures against the design targets.
+#include "MeasFileEvents.h"
 #include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
@@ -41,7 +42,8 @@ int main(int argc, char** argv)
     session.CopyValidSensorType(0);
     MeasurementStore store;
     MeasTableModel table;
-    MeasFiles files(session, store, table);
+    test::MeasFileEvents events(store, table);
+    MeasFiles files(session, store, table, events);
     const int n = 32000;
     for (int i = 0; i < n; ++i) {
         MeasSample s = EmptySample();
@@ -75,7 +77,8 @@ int main(int argc, char** argv)
 
     MeasurementStore store2;
     MeasTableModel table2;
-    MeasFiles in(session, store2, table2);
+    test::MeasFileEvents events2(store2, table2);
+    MeasFiles in(session, store2, table2, events2);
     const double ti = BestMs(5, [&] { return in.ImportText(txt) && !in.ImportError(); });
     std::printf("text import of %d samples (table and store): %.1f ms  target <= 100 ms\n", n, ti);
     const double wi = BestMs(3, [&] { return in.ImportExcel(xlsx) && !in.ImportError(); });

@@ -3,6 +3,9 @@
 // the link and the acquisition into the store, the table model (attached to a view) and the
 // chart (every 10th sample). Then clearing store and table after an import of 32000 rows, and
 // one chart redraw. Plain timing main; each figure as min / median / max of several runs.
+#include "AcquisitionHooks.h"
+#include "LinkEvents.h"
+#include "MeasFileEvents.h"
 #include "RecordingHost.h"
 #include "app/Clock.h"
 #include "app/Host.h"
@@ -128,7 +131,8 @@ int main(int argc, char** argv)
     o.systemPorts = false;
     o.realUsb = false;
     o.extraPorts = {QStringLiteral("replay")};
-    link::Link lnk(session, std::move(port), nullptr, o);
+    test::LinkEvents events;
+    link::Link lnk(session, events, std::move(port), nullptr, o);
     lnk.Reset_COM_USB();
 
     MeasurementStore store;
@@ -139,21 +143,18 @@ int main(int argc, char** argv)
     view.show();
     DiagramRenderer diagram;
     diagram.DrawBitmapSchedule({});
-    Acquisition acq(session, lnk, store, table);
-    acq.settings = [] {
-        StoreSettings st;
-        st.RefreshDivisor = 10;
-        st.Policy = app::DataOverflow::RollOver;
-        return st;
-    };
-    acq.redraw = [&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); };
-    acq.follow = [&](int i) { view.selectRow(i + 1); };
+    test::AcquisitionHooks hooks;
+    Acquisition acq(session, lnk, store, table, hooks);
+    hooks.settings.RefreshDivisor = 10;
+    hooks.settings.Policy = app::DataOverflow::RollOver;
+    hooks.redraw = [&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); };
+    hooks.follow = [&](int i) { view.selectRow(i + 1); };
 
     // 1. Throughput: the program's work per sample while it keeps pace with the line; once
     // with the chart as the window draws it, once without (where the time goes).
     const double lineRate = double(proto::kBytesPerSecond) / proto::kLongBlock;
     for (const bool chart : {true, false}) {
-        acq.redraw =
+        hooks.redraw =
             chart ? std::function<void()>([&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); })
                   : std::function<void()>();
         Stats rate;
@@ -169,7 +170,7 @@ int main(int argc, char** argv)
             while (!replay->Done()) {
                 clock.SleepMs(10);
                 t.start();
-                acq.Timer2Timer();
+                acq.Tick();
                 busyNs += t.nsecsElapsed();
             }
             samples = acq.counters().stored - before;
@@ -182,7 +183,7 @@ int main(int argc, char** argv)
             chart ? ", chart every 10th" : ", no chart", static_cast<long long>(samples), rate.Min(),
             rate.Median(), rate.Max(), rate.Min() / lineRate, rate.Max() / lineRate, lineRate);
     }
-    acq.redraw = [&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); };
+    hooks.redraw = [&] { diagram.DrawDiagram(store, {}, acq.Current().Signal); };
 
     // 2. ResetValues (store, table with its view, chart) after importing 32000 rows.
     QTemporaryDir dir;
@@ -207,10 +208,12 @@ int main(int argc, char** argv)
             fullTable.SetSampleRow(i + 1, s);
             full.at(i) = s;
         }
-        MeasFiles out(session, full, fullTable);
+        test::MeasFileEvents outEvents(full, fullTable);
+        MeasFiles out(session, full, fullTable, outEvents);
         if (!out.ExportText(txt)) return 1;
     }
-    MeasFiles files(session, store, table);
+    test::MeasFileEvents fileEvents(store, table);
+    MeasFiles files(session, store, table, fileEvents);
     Stats reset;
     for (int run = 0; run < 7; ++run) {
         if (!files.ImportText(txt) || files.ImportError()) return 1;

@@ -4,6 +4,7 @@
 // simulated world over the causal minimum of the same link operations and waits at 115200 baud.
 #include "CausalMinimum.h"
 #include "HexFile.h"
+#include "StationWatch.h"
 
 #include "app/Clock.h"
 #include "app/Session.h"
@@ -131,7 +132,7 @@ Unit RunUnit(int definition)
     };
     prodtest::TestDefinitions& defs = st.testDefinitions();
     defs.ScanTestIniFile(session.sensor.Key);
-    if (definition != defs.comboIndex) defs.CBTypeTestChange(definition);
+    if (definition != defs.comboIndex) defs.SelectDefinition(definition);
     sim::Bench& bench = *st.link().OpenSimBench();
     bench.trace().Clear();
 
@@ -140,10 +141,12 @@ Unit RunUnit(int definition)
     bool inDownload = false;
     qint64 downloadFrom = 0;
     prodtest::TestRun& run = st.testRun();
-    st.link().onIo = [&](char op, int n) {
+    test::StationWatch watch;
+    st.SetView(&watch);
+    watch.onIo = [&](char op, int n) {
         if (inDownload) log.push_back(benchsupport::Event{op, n});
     };
-    run.onStep = [&](int, const QString& routine) {
+    watch.onStep = [&](int, const QString& routine) {
         if (inDownload) {
             u.downloadS = double(clock.NowUs() - downloadFrom) / 1e6;
             // The host logs every wait; up to here they are the download's own.
@@ -163,7 +166,7 @@ Unit RunUnit(int definition)
             clock.SleepMs(10);
             tick();
         }
-        run.ALNextExecute();
+        run.Next();
         if (run.lastRoutine() == QLatin1String("CommentResult"))
             u.verdict = panel.text[prodtest::OperatorPanel::Entry::Comment];
         if (run.TestStep == 0) break;

@@ -24,14 +24,14 @@ constexpr int kOldReadAnswer = proto::loader::kOldReadAnswer;
 constexpr int kOldWriteLength = proto::loader::kOldWriteLength;
 } // namespace
 
-BootLoader::BootLoader(app::Session& session, link::Link& link, MemoryImages& images)
-    : BootLoader(session, link, link.protocol(), images)
+BootLoader::BootLoader(app::Session& session, link::Link& link, MemoryImages& images, Hooks& hooks)
+    : BootLoader(session, link, link.protocol(), images, hooks)
 {
 }
 
 BootLoader::BootLoader(app::Session& session, link::ByteLink& link, link::FrameProtocol& protocol,
-                       MemoryImages& images)
-    : session_(&session), link_(&link), fp_(&protocol), images_(&images)
+                       MemoryImages& images, Hooks& hooks)
+    : session_(&session), link_(&link), fp_(&protocol), images_(&images), hooks_(&hooks)
 {
 }
 
@@ -105,7 +105,7 @@ void BootLoader::SelectMcu(int mcu)
     bootEnd = b + kPage - 1;
     rangeStart[KindCode] = 0;
     rangeEnd[KindCode] = b - 1;
-    if (onPageChanged) onPageChanged();
+    hooks_->BootPageChanged();
 }
 
 void BootLoader::Status(const QString& text, int message, const QString& extra)
@@ -145,7 +145,7 @@ bool BootLoader::Routed(int channel, const std::function<bool()>& op)
 
 bool BootLoader::BootStart()
 {
-    if (stopAcquisition) stopAcquisition();
+    hooks_->StopAcquisition();
     const QString text = session_->Msg(kMsgStartBoot);
     if (ShortCommands()) return fp_->SendReceiveCommandV100(cmd::V100StartBoot, 1, 0, text);
     if (!TwoStep()) {
@@ -206,7 +206,7 @@ bool BootLoader::BootIdent()
     // A sector at 0 leaves no code below it; keep the range empty rather than wrapping.
     rangeEnd[KindCode] = bootStart > 0 ? bootStart - 1 : 0;
     bootVersion = b[1];
-    if (onPageChanged) onPageChanged();
+    hooks_->BootPageChanged();
     return true;
 }
 

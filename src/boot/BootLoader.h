@@ -31,9 +31,19 @@ inline constexpr int kChannelModule = 33;
 
 class BootLoader {
 public:
-    BootLoader(app::Session& session, link::Link& link, MemoryImages& images);
+    // What the boot loader asks of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // The STOP action of the acquisition, run first by BootStart.
+        virtual void StopAcquisition() = 0;
+        // The boot page is to be redrawn (identification, MCU change).
+        virtual void BootPageChanged() = 0;
+    };
+
+    BootLoader(app::Session& session, link::Link& link, MemoryImages& images, Hooks& hooks);
     BootLoader(app::Session& session, link::ByteLink& link, link::FrameProtocol& protocol,
-               MemoryImages& images);
+               MemoryImages& images, Hooks& hooks);
 
     // --- state of the boot page ----------------------------------------------------------
     std::array<quint32, kMemoryKindCount> rangeStart{0x0000, 0x00, 0x00, 0x000};
@@ -53,11 +63,6 @@ public:
     // Whether transfers drive the host's progress bar; off while a caller that moves a longer
     // range block by block (C2 programming) drives it itself.
     bool showProgress = true;
-
-    // The STOP action of the acquisition, run first by BootStart.
-    std::function<void()> stopAcquisition;
-    // The boot page is to be redrawn (identification, MCU change).
-    std::function<void()> onPageChanged;
 
     // --- commands -------------------------------------------------------------------------
     bool BootStart();
@@ -110,6 +115,7 @@ private:
     link::ByteLink* link_;
     link::FrameProtocol* fp_;
     MemoryImages* images_;
+    Hooks* hooks_;
     // Inside Routed for the test module: its loader is always the framed one.
     bool toModule_ = false;
 };

@@ -17,76 +17,14 @@ namespace vmx::boot {
 // The catalogue numbers by name.
 using namespace lang::ids;
 
-Download::Download(app::Session& session, BootLoader& boot, HexImage& hex)
-    : session_(session), boot_(boot), hex_(hex)
+Download::Download(app::Session& session, BootLoader& boot, HexImage& hex, Hooks& hooks)
+    : session_(session), boot_(boot), hex_(hex), hooks_(hooks)
 {
 }
 
 void Download::Redraw()
 {
-    if (onPageChanged) onPageChanged();
-}
-
-bool Download::CheckBootSector()
-{
-    if (boot_.bootStart == session_.sensor.BootAddr) return true;
-    session_.host().Ask(app::AskIcon::Error, app::AskButtons::OkCancel,
-                        session_.Msg(boot_.bootStart == 0x0C00 ? kMsgWrongBoot12 : kMsgWrongBoot));
-    boot_.BootRestart();
-    return false;
-}
-
-bool Download::StartReadWriteV130()
-{
-    if (boot_.stopAcquisition) boot_.stopAcquisition();
-    if (!boot_.BootStart()) return false;
-    session_.Wait(100);
-    if (!boot_.BootPing()) {
-        session_.Wait(100);
-        boot_.BootRestart();
-        session_.Wait(1000);
-        boot_.link().Purge_In();
-        return false;
-    }
-    session_.Wait(100);
-    if (!boot_.BootIdent()) return false;
-    return CheckBootSector();
-}
-
-bool Download::StartReadWriteQVR0530()
-{
-    if (boot_.stopAcquisition) boot_.stopAcquisition();
-    bool pinged = false;
-    for (int attempt = 0; attempt < 2 && !pinged; ++attempt) {
-        // The generation first needs its serial mode set; the answers do not matter here.
-        auto& fp = boot_.protocol();
-        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode, 5, 0,
-                              session_.Msg(kMsgStartBoot), true);
-        boot_.link().Tx()[4] = 0xA1;
-        fp.SendReceiveCommand(proto::kTargetSensor, proto::cmd::SetSerialMode2, 6, 0,
-                              session_.Msg(kMsgStartBoot), true);
-        session_.Wait(100);
-        if (!boot_.BootStart()) {
-            session_.Wait(100);
-            continue;
-        }
-        session_.Wait(100);
-        pinged = boot_.BootPing();
-        if (!pinged) {
-            session_.Wait(100);
-            boot_.BootRestart();
-            session_.Wait(300);
-            boot_.link().Purge_In();
-        }
-    }
-    if (!pinged) return false;
-    if (!boot_.BootIdent()) return false;
-    return CheckBootSector();
-}
-
-bool Download::StartReadWrite()
-{
-    return session_.sensor.Has(app::Cap::Gen0530) ? StartReadWriteQVR0530() : StartReadWriteV130();
+    hooks_.BootPageChanged();
 }
 
 bool Download::DownLoad()
@@ -95,7 +33,7 @@ bool Download::DownLoad()
     if (hexImport && !hexFile.isEmpty() && !hex_.ImportHexFile(hexFile, kCodeLimit)) return false;
 
     // 1. Boot loader entered and its sector checked.
-    if (!(startReadWrite ? startReadWrite() : StartReadWrite())) return false;
+    if (!hooks_.StartReadWrite()) return false;
 
     // 2. The MCU follows from the type's boot sector; other sectors cannot be downloaded.
     const quint32 bootAddr = session_.sensor.BootAddr;
@@ -109,19 +47,19 @@ bool Download::DownLoad()
     boot_.rangeEnd[KindCode] = bootAddr - 1;
     boot_.bootStart = bootAddr;
     boot_.bootEnd = bootAddr + 511;
-    if (selectCodeFlash) selectCodeFlash();
+    hooks_.SelectCodeFlash();
     Redraw();
 
     // 3. ABS file converted to HEX.
     if (absImport) {
-        if (absFile.isEmpty() && absImportButton && !absImportButton()) return false;
+        if (absFile.isEmpty() && !hooks_.PickDownloadFile(true)) return false;
         if (absFile.isEmpty() || !hex_.ConvertAbsToHex(absFile)) return false;
         session_.Wait(500);
     }
 
     // 4. HEX file into the code image.
     if (hexImport) {
-        if (hexFile.isEmpty() && hexImportButton && !hexImportButton()) return false;
+        if (hexFile.isEmpty() && !hooks_.PickDownloadFile(false)) return false;
         if (hexFile.isEmpty() || !hex_.ImportHexFile(hexFile, kCodeLimit)) return false;
         // Checked before the erase: an image without data for the range, or with records this
         // import does not understand, would replace the application by nothing or by garbage.

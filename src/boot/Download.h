@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace vmx::app {
 class Session;
 }
@@ -17,7 +15,23 @@ class HexImage;
 
 class Download {
 public:
-    Download(app::Session& session, BootLoader& boot, HexImage& hex);
+    // What the download asks of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // The import buttons' handlers (file dialog, conversion / import) for a missing ABS
+        // (`abs`) or HEX file name; they set the name. False ends the download.
+        virtual bool PickDownloadFile(bool abs) = 0;
+        // Enter the boot loader and check the boot sector against the selected type, as the
+        // memory transfers do (with the automatic power cycle when it is on).
+        virtual bool StartReadWrite() = 0;
+        // The boot page is to be redrawn.
+        virtual void BootPageChanged() = 0;
+        // The download works on code flash: the page's memory buttons follow.
+        virtual void SelectCodeFlash() = 0;
+    };
+
+    Download(app::Session& session, BootLoader& boot, HexImage& hex, Hooks& hooks);
 
     // Check boxes of the boot page's group "Download".
     bool absImport = false;
@@ -26,31 +40,15 @@ public:
     QString absFile;
     QString hexFile;
 
-    // The import buttons' handlers (file dialog, conversion / import); they set the names.
-    std::function<bool()> absImportButton;
-    std::function<bool()> hexImportButton;
-    // Enter the boot loader and check the boot sector against the selected type. Unset: the
-    // built-in entry below.
-    std::function<bool()> startReadWrite;
-    // The boot page is to be redrawn.
-    std::function<void()> onPageChanged;
-    // The download works on code flash: the page's memory buttons follow.
-    std::function<void()> selectCodeFlash;
-
     bool DownLoad();
 
-    // The built-in entry: V1.30 and older, or the two-attempt entry of the 05.30 generation.
-    bool StartReadWrite();
-
 private:
-    bool StartReadWriteV130();
-    bool StartReadWriteQVR0530();
-    bool CheckBootSector();
     void Redraw();
 
     app::Session& session_;
     BootLoader& boot_;
     HexImage& hex_;
+    Hooks& hooks_;
 };
 
 } // namespace vmx::boot

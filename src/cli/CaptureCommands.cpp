@@ -41,9 +41,10 @@ int CaptureInto(CliContext& ctx, const CaptureArgs& a)
 }
 
 // The table's rows 1..rows on standard output, one per line, cells separated by tabs.
+// The header row with the column titles first, then the rows of the store's samples.
 void PrintRows(const monitor::MeasTableModel& table, int rows)
 {
-    for (int row = 1; row <= rows; ++row)
+    for (int row = 0; row <= rows; ++row)
         CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
 }
 
@@ -64,7 +65,7 @@ int Capture(CliContext& ctx, const CaptureArgs& a)
     }
     // A capture that failed saves nothing: the file there stays as it was.
     if (got != 1) return kExitFailed;
-    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table(), st.measFileEvents());
     const bool written = HasExt(out, ".xlsx") ? files.ExportExcel(out) : files.ExportText(out);
     return written ? kExitOk : kExitFailed;
 }
@@ -75,7 +76,7 @@ bool ImportInto(CliContext& ctx, const QString& file, bool& withFailures)
 {
     if (!ctx.StartStation()) return false;
     station::Station& st = ctx.station();
-    monitor::MeasFiles files(ctx.session(), st.store(), st.table());
+    monitor::MeasFiles files(ctx.session(), st.store(), st.table(), st.measFileEvents());
     const bool workbook = HasExt(file, ".xlsx") || HasExt(file, ".xls");
     const bool ok = workbook ? files.ImportExcel(file) : files.ImportText(file);
     withFailures = files.ImportError();
@@ -118,7 +119,7 @@ int Events(CliContext& ctx, const EventArgs& a)
 void AddCaptureCommands(CLI::App& app, CliContext& ctx)
 {
     static CaptureArgs args;
-    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table's rows");
+    auto* c = app.add_subcommand("capture", "START, N samples, STOP; print the table's header row and rows");
     c->add_option("-n", args.count, "Number of samples")->check(CLI::Range(1, 32001));
     c->add_option("--interval", args.intervalMs, "Measuring interval of a polled sensor in ms")
         ->check(CLI::Range(10, 600000));
@@ -126,7 +127,8 @@ void AddCaptureCommands(CLI::App& app, CliContext& ctx)
     c->callback([&ctx] { ctx.run = [&ctx] { return Capture(ctx, args); }; });
 
     static std::string importFile;
-    auto* i = app.add_subcommand("import", "Read a text or workbook export; print the table's rows");
+    auto* i =
+        app.add_subcommand("import", "Read a text or workbook export; print the table's header row and rows");
     i->add_option("FILE", importFile, "Export file (.txt, .xlsx, .xls)")->required();
     i->callback([&ctx] { ctx.run = [&ctx] { return Import(ctx, importFile); }; });
 

@@ -65,7 +65,8 @@ int Probe(CliContext& ctx)
 {
     if (!ctx.StartLink()) return ctx.startExit;
     link::FrameProtocol& fp = ctx.link().protocol();
-    const bool ok = fp.CheckSerialProtocol();
+    const bool ok =
+        fp.CheckSerialProtocol(ctx.station().settings.measIntervalMs, [&fp] { return fp.PollMeasValues(); });
     static const char* const names[] = {"none", "short", "long", "polled"};
     const int state = fp.measProtocol();
     CliContext::Out(QString::fromLatin1(state >= 0 && state <= 3 ? names[state] : "none"));

@@ -42,7 +42,7 @@ int Show(CliContext& ctx, int definition)
                 .arg(defs.comboItems.size()));
         return kExitFailed;
     }
-    if (definition != defs.comboIndex) defs.CBTypeTestChange(definition);
+    if (definition != defs.comboIndex) defs.SelectDefinition(definition);
     // The rows the definition filled (the grid is filled from the top).
     int last = -1;
     for (int r = 0; r < prodtest::StartGrid::kRows; ++r)
@@ -299,7 +299,7 @@ int Run(CliContext& ctx, const RunArgs& a)
     };
     st.SetOperatorPanel(&panel);
     defs.TestDataSaved = true;
-    if (a.definition != defs.comboIndex) defs.CBTypeTestChange(a.definition);
+    if (a.definition != defs.comboIndex) defs.SelectDefinition(a.definition);
     entriesFromOptions();
     // A definition that cannot be used, entries it cannot take, or more units than the grid
     // keeps without a report touch no unit.
@@ -368,13 +368,13 @@ int Run(CliContext& ctx, const RunArgs& a)
         for (int press = 0; press < kMaxPresses && !ended; ++press) {
             switch (hands.Decide()) {
             case StationOperator::Press::Next:
-                run.ALNextExecute();
+                run.Next();
                 break;
             case StationOperator::Press::Prior:
-                run.ALPriorExecute();
+                run.Back();
                 continue;
             case StationOperator::Press::Cancel:
-                run.ALCancelExecute();
+                run.Cancel();
                 cancelled = true;
                 break;
             }

@@ -85,31 +85,25 @@ void FrameProtocol::SetWithAck(bool on)
 {
     if (withAck_ == on) return;
     withAck_ = on;
-    if (onSwitchesChanged) onSwitchesChanged();
 }
 
 void FrameProtocol::SetWithAnswer(bool on)
 {
     if (withAnswer_ == on) return;
     withAnswer_ = on;
-    if (onSwitchesChanged) onSwitchesChanged();
 }
 
 void FrameProtocol::SetWithFrameCrc(bool on)
 {
     if (withFrameCrc_ == on) return;
     withFrameCrc_ = on;
-    if (onSwitchesChanged) onSwitchesChanged();
 }
 
 void FrameProtocol::ApplyConfig(const app::MonitorConfig& c)
 {
-    const bool changed =
-        withAck_ != c.WithAck || withAnswer_ != c.WithAnswer || withFrameCrc_ != c.WithFrameCrc;
     withAck_ = c.WithAck;
     withAnswer_ = c.WithAnswer;
     withFrameCrc_ = c.WithFrameCrc;
-    if (changed && onSwitchesChanged) onSwitchesChanged();
 }
 
 void FrameProtocol::Status(const QString& opText, int message, const QString& extra)
@@ -248,10 +242,15 @@ bool FrameProtocol::SendReceiveCommandV100(quint8 command, int n, int A, const Q
 void FrameProtocol::SetTimerInterval(int ms)
 {
     timerIntervalMs_ = ms;
-    if (onTimerInterval) onTimerInterval(ms);
 }
 
-bool FrameProtocol::CheckSerialProtocol()
+bool FrameProtocol::PollMeasValues()
+{
+    return SendReceiveCommand(kTargetSensor, cmd::MeasData, kMinFrameLength,
+                              MeasAnswerLength(session_->sensor.Firmware), session_->Msg(284));
+}
+
+bool FrameProtocol::CheckSerialProtocol(int pollIntervalMs, const std::function<bool()>& poll)
 {
     link_->Purge_In();
     session_->Wait(50);
@@ -272,13 +271,7 @@ bool FrameProtocol::CheckSerialProtocol()
             }
         }
     } else {
-        bool ok = false;
-        if (getMeasValues)
-            ok = getMeasValues();
-        else
-            ok = SendReceiveCommand(kTargetSensor, cmd::MeasData, kMinFrameLength,
-                                    MeasAnswerLength(session_->sensor.Firmware), session_->Msg(284));
-        state = ok ? MeasPolled : MeasNone;
+        state = poll() ? MeasPolled : MeasNone;
     }
     measProtocol_ = state;
     if (state == MeasNone) {
@@ -287,7 +280,7 @@ bool FrameProtocol::CheckSerialProtocol()
         return false;
     }
     if (state == MeasPolled)
-        SetTimerInterval(measIntervalMs ? measIntervalMs() : 1000);
+        SetTimerInterval(pollIntervalMs);
     else
         SetTimerInterval(10);
     return true;

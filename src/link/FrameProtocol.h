@@ -49,8 +49,6 @@ public:
     void SetWithFrameCrc(bool on);
     // Presets from MONITOR.INI (WITHACK=, WITHANSWER=, WITHFRAMECRC=).
     void ApplyConfig(const app::MonitorConfig& config);
-    // Told whenever a switch changes (so a window can follow with its check marks).
-    std::function<void()> onSwitchesChanged;
 
     // One exchange; target 33 routes the line to the test module around it (ForceRTS 0, then
     // 1 whatever the result). The request payload is at Tx()[4..] before the call; the answer
@@ -68,18 +66,17 @@ public:
     quint8 GetCRC_short(int record) const;
     static quint8 GetCRC_Cal(const quint8* block16);
 
-    // The probe at START: sets measProtocol and the timer interval; false for state 0.
-    bool CheckSerialProtocol();
+    // The probe at START: sets measProtocol and the timer interval; false for state 0. A
+    // sensor that does not stream is asked once by `poll` (the acquisition's request, or
+    // PollMeasValues); in the polled mode the timer runs at `pollIntervalMs`.
+    bool CheckSerialProtocol(int pollIntervalMs, const std::function<bool()>& poll);
+    // The polled request: command 0x23 with the answer length of the current sensor type's
+    // firmware.
+    bool PollMeasValues();
     int measProtocol() const { return measProtocol_; }
     void setMeasProtocol(int state) { measProtocol_ = state; }
     // The acquisition timer's interval as the probe left it (200 ms at start).
     int timerIntervalMs() const { return timerIntervalMs_; }
-    std::function<void(int ms)> onTimerInterval;
-    // The polled request (GetMeasValues). Unset: command 0x23 with the answer length of
-    // the current sensor type's firmware, through SendReceiveCommand.
-    std::function<bool()> getMeasValues;
-    // The measuring interval chosen on the monitor page (CBMeasTime); unset: 1000 ms.
-    std::function<int()> measIntervalMs;
 
     ByteLink& link() { return *link_; }
 

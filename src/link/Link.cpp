@@ -4,7 +4,6 @@
 #include "link/FtdiDriver.h"
 #include "link/QtSerialDriver.h"
 #include "link/SimUsbDriver.h"
-#include "sim/Profile.h"
 
 #include <algorithm>
 
@@ -37,8 +36,8 @@ constexpr int kMaxComTag = 999;
 
 } // namespace
 
-Link::Link(app::Session& session, LinkOptions options)
-    : session_(&session), options_(std::move(options)), protocol_(session, *this)
+Link::Link(app::Session& session, Events& events, LinkOptions options)
+    : session_(&session), events_(events), options_(std::move(options)), protocol_(session, *this)
 {
     serial_ = std::make_unique<QtSerialDriver>(session.clock());
     auto set = std::make_unique<UsbDriverSet>();
@@ -47,10 +46,10 @@ Link::Link(app::Session& session, LinkOptions options)
     Init();
 }
 
-Link::Link(app::Session& session, std::unique_ptr<SerialDriver> serial, std::unique_ptr<UsbDriver> usb,
-           LinkOptions options)
-    : session_(&session), options_(std::move(options)), serial_(std::move(serial)), usb_(std::move(usb)),
-      protocol_(session, *this)
+Link::Link(app::Session& session, Events& events, std::unique_ptr<SerialDriver> serial,
+           std::unique_ptr<UsbDriver> usb, LinkOptions options)
+    : session_(&session), events_(events), options_(std::move(options)), serial_(std::move(serial)),
+      usb_(std::move(usb)), protocol_(session, *this)
 {
     if (!usb_) usb_ = std::make_unique<UsbDriverSet>();
     Init();
@@ -58,18 +57,9 @@ Link::Link(app::Session& session, std::unique_ptr<SerialDriver> serial, std::uni
 
 void Link::Init()
 {
-    std::vector<sim::ConverterSpec> convs;
-    if (options_.simulate) {
-        QString error;
-        if (!sim::ParseProfile(*options_.simulate, convs, error)) {
-            profileError_ = error;
-            convs.clear();
-        }
-    }
-    for (const sim::ConverterSpec& c : options_.simConverters)
-        convs.push_back(c);
-    if (convs.empty()) return;
-    auto driver = std::make_unique<SimUsbDriver>(session_->clock(), convs);
+    auto driver = SimUsbDriver::FromOptions(session_->clock(), options_.simulate, options_.simConverters,
+                                            profileError_);
+    if (!driver) return;
     SimUsbDriver* raw = driver.get();
     if (auto* set = dynamic_cast<UsbDriverSet*>(usb_.get())) {
         set->Add(std::move(driver));
@@ -89,9 +79,16 @@ Link::~Link()
     CloseAll();
 }
 
+LinkOptions::LinkOptions() = default;
+LinkOptions::~LinkOptions() = default;
+LinkOptions::LinkOptions(const LinkOptions&) = default;
+LinkOptions::LinkOptions(LinkOptions&&) noexcept = default;
+LinkOptions& LinkOptions::operator=(const LinkOptions&) = default;
+LinkOptions& LinkOptions::operator=(LinkOptions&&) noexcept = default;
+
 bool LinkOptions::VirtualClock() const
 {
-    return simulate && sim::IsVirtualProfile(*simulate);
+    return simulate && SimUsbDriver::IsVirtualProfile(*simulate);
 }
 
 bool Link::IsOpen() const
@@ -150,7 +147,7 @@ void Link::UpdateChecks()
 
 void Link::MenuChanged()
 {
-    if (onMenuChanged) onMenuChanged();
+    events_.LinkMenuChanged();
 }
 
 void Link::Reset_COM_USB()
@@ -297,13 +294,13 @@ bool Link::ResetLinks()
     CloseAll();
     Reset_COM_USB();
     const bool start = HasPort();
-    if (onStartStopEnabled) onStartStopEnabled(start, false);
+    events_.StartStopEnabled(start, false);
     return start;
 }
 
 void Link::Purge_In()
 {
-    if (onIo) onIo('p', 0);
+    events_.LinkIo('p', 0);
     session_->clock().SleepMs(5);
     if (usbInUse_)
         Ft("FT_Purge RX", usb_->Purge(ft::PurgeRx));
@@ -314,13 +311,13 @@ void Link::Purge_In()
 void Link::NotPortOpen()
 {
     session_->PanelText(0, session_->Msg(253) + QStringLiteral(": ") + portName_);
-    if (onMonitoringStop) onMonitoringStop();
+    events_.PortMissing();
 }
 
 int Link::Write_Buffer(int n)
 {
     n = std::clamp(n, 0, kBufferSize);
-    if (onIo) onIo('w', n);
+    events_.LinkIo('w', n);
     if (usbInUse_) {
         int written = 0;
         lastIoStatus_ = Ft("FT_Write", usb_->Write(tx_.data(), n, written));
@@ -337,7 +334,7 @@ int Link::Write_Buffer(int n)
 int Link::Read_Buffer(int n)
 {
     n = std::clamp(n, 0, kBufferSize);
-    if (onIo) onIo('r', n);
+    events_.LinkIo('r', n);
     if (usbInUse_) {
         int got = 0;
         lastIoStatus_ = Ft("FT_Read", usb_->Read(rx_.data(), n, got));
@@ -382,8 +379,8 @@ void Link::ForceRTS(int state)
             Ft("FT_ClrRTS", usb_->SetRts(false));
     }
     rtsChecked_ = state == 1;
-    if (onRtsChanged) onRtsChanged(RtsCaption(), rtsChecked_);
-    if (onIo) onIo('s', 5);
+    events_.RtsChanged(RtsCaption(), rtsChecked_);
+    events_.LinkIo('s', 5);
     session_->clock().SleepMs(5);
 }
 
@@ -410,16 +407,12 @@ sim::Bench* Link::OpenSimBench()
 
 bool Link::SimulatedNextUnit()
 {
-    sim::Bench* bench = OpenSimBench();
-    if (!bench) return false;
-    bench->NextUnit(session_->clock().NowUs());
-    return true;
+    return usbInUse_ && sim_ && sim_->NextUnit();
 }
 
 bool Link::SimulatedHandsFollow(const QString& prompt)
 {
-    sim::Bench* bench = OpenSimBench();
-    return bench && bench->hands().Follow(prompt, session_->clock().NowUs());
+    return usbInUse_ && sim_ && sim_->HandsFollow(prompt);
 }
 
 } // namespace vmx::link

@@ -9,13 +9,11 @@
 #include "link/FrameProtocol.h"
 #include "link/SerialDriver.h"
 #include "link/UsbDriver.h"
-#include "sim/Bench.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -23,6 +21,11 @@
 namespace vmx::app {
 class Session;
 }
+// The simulated bench stays behind the simulated driver (link/SimUsbDriver.h).
+namespace vmx::sim {
+struct ConverterSpec;
+class Bench;
+} // namespace vmx::sim
 
 namespace vmx::link {
 
@@ -42,6 +45,14 @@ struct LinkMenuEntry {
 };
 
 struct LinkOptions {
+    // Out of line: the simulated converters' type is complete only behind the driver.
+    LinkOptions();
+    ~LinkOptions();
+    LinkOptions(const LinkOptions&);
+    LinkOptions(LinkOptions&&) noexcept;
+    LinkOptions& operator=(const LinkOptions&);
+    LinkOptions& operator=(LinkOptions&&) noexcept;
+
     // List the operating system's serial ports (QSerialPortInfo) and real FTDI converters.
     bool systemPorts = true;
     bool realUsb = true;
@@ -49,7 +60,8 @@ struct LinkOptions {
     QStringList extraPorts;
     // Add the simulated bench as USB converters (--simulate[=PROFILE]); see sim/Profile.h.
     std::optional<QString> simulate;
-    // Tests: these simulated converters instead of (or with) the profile's.
+    // Tests: these simulated converters instead of (or with) the profile's (include
+    // link/SimUsbDriver.h to fill them).
     std::vector<sim::ConverterSpec> simConverters;
     // The simulated bench asks for the virtual clock (--simulate=virtual,…).
     bool VirtualClock() const;
@@ -61,6 +73,23 @@ inline constexpr const char* kRtsModuleCaption = "PC <-> TK";
 
 class Link final : public ByteLink {
 public:
+    // What the link tells the rest of the program; the station implements it.
+    class Events {
+    public:
+        virtual ~Events() = default;
+        // The menu's entries or check marks changed.
+        virtual void LinkMenuChanged() = 0;
+        // ALSwitchRTS changed its caption and check.
+        virtual void RtsChanged(const QString& caption, bool checked) = 0;
+        // A read or write found no port: the acquisition is to stop.
+        virtual void PortMissing() = 0;
+        virtual void StartStopEnabled(bool startEnabled, bool stopEnabled) = 0;
+        // Each byte-level operation as it is made ('p' purge, 'w' write of n bytes, 'r' read
+        // of n bytes asked, 's' the n ms settling of an RTS switch): benches replay the
+        // sequence against the line's own timing.
+        virtual void LinkIo(char op, int n) = 0;
+    };
+
     static constexpr int kBufferSize = proto::kBufferSize;
     // The input queue asked of a serial port: several seconds of the line (11520 bytes/s),
     // so a window busy with a dialog or a redraw loses nothing of a stream.
@@ -69,10 +98,10 @@ public:
 
     // Builds the drivers from the options (nothing is enumerated yet: call Reset_COM_USB).
     // A profile that does not parse leaves the bench out; profileError() says why.
-    Link(app::Session& session, LinkOptions options = {});
+    Link(app::Session& session, Events& events, LinkOptions options = {});
     // Tests: drivers of the test's own making (either may be null).
-    Link(app::Session& session, std::unique_ptr<SerialDriver> serial, std::unique_ptr<UsbDriver> usb,
-         LinkOptions options = {});
+    Link(app::Session& session, Events& events, std::unique_ptr<SerialDriver> serial,
+         std::unique_ptr<UsbDriver> usb, LinkOptions options = {});
     ~Link() override;
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
@@ -113,7 +142,7 @@ public:
     // Closes the serial port and the converter.
     void CloseAll();
     // "Reset USB": close, re-enumerate; returns whether START is to be enabled (STOP is
-    // disabled either way; onStartStopEnabled is told both).
+    // disabled either way; the events are told both).
     bool ResetLinks();
     void Purge_In() override;
     int Read_Buffer(int n) override;
@@ -130,16 +159,6 @@ public:
     // Chooses a link by name (a menu caption, or a device path / port name that is not in the
     // menu) and opens it, as a menu click would. False when it did not open.
     bool SelectPort(const QString& name);
-
-    // --- callbacks (set by the window or the command line) ----------------------------------
-    std::function<void()> onMenuChanged;                                    // entries or check marks changed
-    std::function<void(const QString& caption, bool checked)> onRtsChanged; // ALSwitchRTS
-    std::function<void()> onMonitoringStop; // a read/write found no port: set the stop flag
-    std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
-    // Each byte-level operation as it is made ('p' purge, 'w' write of n bytes, 'r' read of n
-    // bytes asked, 's' the n ms settling of an RTS switch): benches replay the sequence against
-    // the line's own timing.
-    std::function<void(char op, int n)> onIo;
 
     FrameProtocol& protocol() { return protocol_; }
     app::Session& session() { return *session_; }
@@ -175,6 +194,7 @@ private:
     void MenuChanged();
 
     app::Session* session_;
+    Events& events_;
     LinkOptions options_;
     std::unique_ptr<SerialDriver> serial_;
     std::unique_ptr<UsbDriver> usb_;

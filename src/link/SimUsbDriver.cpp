@@ -1,10 +1,47 @@
 #include "link/SimUsbDriver.h"
 
 #include "app/Clock.h"
+#include "sim/Profile.h"
 
 #include <algorithm>
 
 namespace vmx::link {
+
+std::unique_ptr<SimUsbDriver> SimUsbDriver::FromOptions(app::Clock& clock,
+                                                        const std::optional<QString>& profile,
+                                                        const std::vector<sim::ConverterSpec>& extra,
+                                                        QString& profileError)
+{
+    std::vector<sim::ConverterSpec> convs;
+    if (profile) {
+        QString error;
+        if (!sim::ParseProfile(*profile, convs, error)) {
+            profileError = error;
+            convs.clear();
+        }
+    }
+    for (const sim::ConverterSpec& c : extra)
+        convs.push_back(c);
+    if (convs.empty()) return nullptr;
+    return std::make_unique<SimUsbDriver>(clock, convs);
+}
+
+bool SimUsbDriver::IsVirtualProfile(const QString& profile)
+{
+    return sim::IsVirtualProfile(profile);
+}
+
+bool SimUsbDriver::NextUnit()
+{
+    if (!open_) return false;
+    open_->NextUnit(clock_.NowUs());
+    return true;
+}
+
+bool SimUsbDriver::HandsFollow(const QString& prompt)
+{
+    return open_ && open_->hands().Follow(prompt, clock_.NowUs());
+}
 
 SimUsbDriver::SimUsbDriver(app::Clock& clock, const std::vector<sim::ConverterSpec>& converters)
     : clock_(clock)

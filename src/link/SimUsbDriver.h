@@ -6,7 +6,10 @@
 #include "link/UsbDriver.h"
 #include "sim/Bench.h"
 
+#include <QString>
+
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vmx::app {
@@ -18,11 +21,23 @@ namespace vmx::link {
 class SimUsbDriver final : public UsbDriver {
 public:
     SimUsbDriver(app::Clock& clock, const std::vector<sim::ConverterSpec>& converters);
+    // The converters of a profile (--simulate=…), then `extra`; null when there are none. A
+    // profile that does not parse is left out, `profileError` says why.
+    static std::unique_ptr<SimUsbDriver> FromOptions(app::Clock& clock, const std::optional<QString>& profile,
+                                                     const std::vector<sim::ConverterSpec>& extra,
+                                                     QString& profileError);
+    // The profile asks for the virtual clock (--simulate=virtual,…).
+    static bool IsVirtualProfile(const QString& profile);
 
     size_t size() const { return benches_.size(); }
     sim::Bench& bench(size_t i) { return *benches_[i]; }
     // The bench of the open converter, or null.
     sim::Bench* openBench() { return open_; }
+    // The simulated operator at the open bench: puts the next unit on the station, or does
+    // what a production-test prompt asks; false without an open bench or when the prompt
+    // asks nothing.
+    bool NextUnit();
+    bool HandsFollow(const QString& prompt);
 
     int ListCount(int& count) override;
     int Description(int index, QString& text) override;

@@ -16,47 +16,46 @@ namespace vmx::monitor {
 using namespace lang::ids;
 
 Acquisition::Acquisition(app::Session& session, link::Link& link, MeasurementStore& store,
-                         MeasTableModel& table)
-    : session_(session), link_(link), store_(store), table_(table)
+                         MeasTableModel& table, Hooks& hooks)
+    : session_(session), link_(link), store_(store), table_(table), hooks_(hooks)
 {
     current_.Signal = -1;
 }
 
 void Acquisition::Interval(int ms)
 {
-    if (setTimerInterval) setTimerInterval(ms);
+    hooks_.TimerIntervalChanged(ms);
 }
 
-void Acquisition::ALStartExecute()
+void Acquisition::Start()
 {
     if (!link_.HasPort()) {
         stopped_ = true;
-        if (onStartStopEnabled) onStartStopEnabled(false, false);
+        hooks_.StartStopEnabled(false, false);
         return;
     }
     link::FrameProtocol& fp = link_.protocol();
-    fp.getMeasValues = [this] { return GetMeasValues(); };
-    fp.measIntervalMs = [this] { return measIntervalMs ? measIntervalMs() : 1000; };
-    fp.onTimerInterval = [this](int ms) { Interval(ms); };
-    if (!fp.CheckSerialProtocol()) return;
+    const bool found = fp.CheckSerialProtocol(hooks_.MeasIntervalMs(), [this] { return GetMeasValues(); });
+    Interval(fp.timerIntervalMs());
+    if (!found) return;
     stopped_ = false;
     shown_ = None;
     discard_ = 0;
     counters_ = Counters{};
     lastBlockUs_ = session_.clock().NowUs();
-    if (onStartStopEnabled) onStartStopEnabled(false, true);
+    hooks_.StartStopEnabled(false, true);
 }
 
-void Acquisition::ALStopExecute()
+void Acquisition::Stop()
 {
     stopped_ = true;
     if (store_.index() < MeasurementStore::kLastIndex) session_.PanelText(1, session_.Msg(259));
-    if (onStartStopEnabled) onStartStopEnabled(true, false);
+    hooks_.StartStopEnabled(true, false);
     session_.Wait(50);
     link_.Purge_In();
 }
 
-void Acquisition::Timer2Timer()
+void Acquisition::Tick()
 {
     if (stopped_ || readInProgress_) return;
     ReadValues();
@@ -99,7 +98,7 @@ bool Acquisition::GetMeasValues()
     std::array<quint8, 16> v{};
     std::copy(rx + 4, rx + 20, v.begin());
     SetMonV(current_, v);
-    current_.OUT = answer == 22 ? rx[20] : DerivedOut(current_, bubbleFactor ? bubbleFactor() : 0);
+    current_.OUT = answer == 22 ? rx[20] : DerivedOut(current_, hooks_.BubbleFactor());
     StampCurrent();
     return true;
 }
@@ -142,7 +141,7 @@ void Acquisition::ReadStream(bool longBlocks)
     const qint64 t0 = clock.NowUs();
     int waiting = link_.InQueue();
     int blocks = 0;
-    while (!stopped_ && blocks < kMaxBlocksPerTick && (!wantMore || wantMore())) {
+    while (!stopped_ && blocks < kMaxBlocksPerTick && (storeLimit_ < 0 || store_.index() < storeLimit_)) {
         if (discard_ > 0) {
             const int k = std::min(discard_, waiting);
             if (k > 0 && link_.Read_Buffer(k) < k) break;
@@ -285,7 +284,7 @@ void Acquisition::ReadValues()
     ClearAhead();
     switch (link_.protocol().measProtocol()) {
     case link::MeasPolled:
-        Interval(measIntervalMs ? measIntervalMs() : 1000);
+        Interval(hooks_.MeasIntervalMs());
         if (GetMeasValues()) {
             PutDataToMeasArray();
             IncMeasuringIndex();
@@ -311,20 +310,20 @@ void Acquisition::FlushRedraw()
     if (!redrawDue_) return;
     redrawDue_ = false;
     ++counters_.redraws;
-    if (redraw) redraw();
-    if (follow) follow(redrawAt_);
+    hooks_.RedrawDiagram();
+    hooks_.FollowSample(redrawAt_);
     session_.host().ProcessMessages();
 }
 
 void Acquisition::PutDataToMeasArray()
 {
     table_.SetSampleRow(store_.index() + 1, current_);
-    if (newMeasValue) newMeasValue(current_);
+    hooks_.NewMeasValue(current_);
 }
 
 void Acquisition::IncMeasuringIndex()
 {
-    const StoreSettings st = settings ? settings() : StoreSettings{};
+    const StoreSettings st = hooks_.AcquisitionSettings();
     const int at = store_.index();
     const MeasurementStore::Result r = store_.Store(current_, st);
     if (r.Beep) session_.host().Beep();
@@ -337,7 +336,7 @@ void Acquisition::IncMeasuringIndex()
     switch (st.Policy) {
     case app::DataOverflow::Stop:
         session_.PanelText(1, session_.Msg(267));
-        ALStopExecute();
+        Stop();
         break;
     case app::DataOverflow::RollOver:
         session_.PanelText(1, session_.Msg(325));
@@ -353,7 +352,7 @@ void Acquisition::ResetValues()
 {
     table_.Clear();
     store_.Reset();
-    if (redraw) redraw();
+    hooks_.RedrawDiagram();
 }
 
 } // namespace vmx::monitor

@@ -3,8 +3,6 @@
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
 
-#include <functional>
-
 namespace vmx::app {
 class Session;
 }
@@ -44,12 +42,34 @@ public:
     };
     const Counters& counters() const { return counters_; }
 
-    Acquisition(app::Session& session, link::Link& link, MeasurementStore& store, MeasTableModel& table);
+    // What the rest of the program provides and is told; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // Threshold, beeper, divisor, overflow policy as the controls set them now.
+        virtual StoreSettings AcquisitionSettings() = 0;
+        // The selected CBMeasTime interval.
+        virtual int MeasIntervalMs() = 0;
+        // Parameter byte 22 of the working block.
+        virtual quint8 BubbleFactor() = 0;
+        virtual void StartStopEnabled(bool startEnabled, bool stopEnabled) = 0;
+        // Timer2's interval.
+        virtual void TimerIntervalChanged(int ms) = 0;
+        // The diagram.
+        virtual void RedrawDiagram() = 0;
+        // Select table row index + 1, move the scroll bar.
+        virtual void FollowSample(int storeIndex) = 0;
+        // A sample went into the table (the test controller, the front end).
+        virtual void NewMeasValue(const MeasSample& sample) = 0;
+    };
 
-    void ALStartExecute();
-    void ALStopExecute();
-    void ALClearExecute() { ResetValues(); }
-    void Timer2Timer();
+    Acquisition(app::Session& session, link::Link& link, MeasurementStore& store, MeasTableModel& table,
+                Hooks& hooks);
+
+    // START (with the probe of the delivery mode), STOP, and one tick of the acquisition's timer.
+    void Start();
+    void Stop();
+    void Tick();
     void ReadValues();
     bool GetMeasValues();
     void PutDataToMeasArray();
@@ -62,18 +82,9 @@ public:
     int ShownState() const { return shown_; }
     MeasSample& Current() { return current_; }
 
-    // --- what the rest of the program provides --------------------------------------------
-    std::function<StoreSettings()> settings; // threshold, beeper, divisor, policy
-    std::function<int()> measIntervalMs;     // the selected CBMeasTime interval
-    std::function<quint8()> bubbleFactor;    // parameter byte 22 of the working block
-    std::function<void(bool startEnabled, bool stopEnabled)> onStartStopEnabled;
-    std::function<void(int ms)> setTimerInterval;        // Timer2's interval
-    std::function<void()> redraw;                        // the diagram
-    std::function<void(int storeIndex)> follow;          // select table row index + 1, move the scroll bar
-    std::function<void(const MeasSample&)> newMeasValue; // the test controller
-    // Asked before each further block of a tick; false leaves the rest waiting (vmxctl's
-    // capture takes exactly the samples it was asked for).
-    std::function<bool()> wantMore;
+    // A stream's blocks are read only while the store holds fewer samples than this; the
+    // rest waits (vmxctl's capture takes exactly the samples it was asked for). -1: no limit.
+    void LimitStoreTo(int samples) { storeLimit_ = samples; }
 
 private:
     enum Shown { None = 0, NoData = 1, SyncStart = 2, SyncPointer = 3, BadCrc = 4, Reading = 5 };
@@ -94,6 +105,8 @@ private:
     link::Link& link_;
     MeasurementStore& store_;
     MeasTableModel& table_;
+    Hooks& hooks_;
+    int storeLimit_ = -1;
     MeasSample current_ = EmptySample();
     bool stopped_ = true;
     bool readInProgress_ = false;

@@ -216,8 +216,8 @@ bool ParseNumber(const char* v, double& d)
 
 } // namespace
 
-MeasFiles::MeasFiles(app::Session& session, MeasurementStore& store, MeasTableModel& table)
-    : session_(session), store_(store), table_(table)
+MeasFiles::MeasFiles(app::Session& session, MeasurementStore& store, MeasTableModel& table, Events& events)
+    : session_(session), store_(store), table_(table), events_(events)
 {
 }
 
@@ -233,17 +233,12 @@ void MeasFiles::Panel(const QString& text) const
 
 void MeasFiles::Reset()
 {
-    if (resetValues) {
-        resetValues();
-    } else {
-        table_.Clear();
-        store_.Reset();
-    }
+    events_.ClearForImport();
 }
 
 QStringList MeasFiles::HeaderLines(const QString& fileName) const
 {
-    const QDateTime t = now ? now() : QDateTime::currentDateTime();
+    const QDateTime t = events_.Now();
     const QLocale loc = QLocale::system();
     QString recorded = Msg(332);
     recorded.replace(recorded.indexOf(QStringLiteral("%s")), 2, loc.toString(t.date(), QLocale::ShortFormat));
@@ -315,7 +310,7 @@ void MeasFiles::Finish(const QString& caption)
     bool error = importError_;
     const int index = SetMeasArray(table_, store_, fileVersion_, error);
     importError_ = error;
-    if (afterImport) afterImport(index);
+    events_.Imported(index);
     Panel(caption + Msg(importError_ ? kMsgReadFailures : kMsgOkay));
 }
 

@@ -8,8 +8,6 @@
 
 class QIODevice;
 
-#include <functional>
-
 namespace vmx::app {
 class Session;
 class SafeSave;
@@ -26,7 +24,19 @@ struct SheetRows;
 
 class MeasFiles {
 public:
-    MeasFiles(app::Session& session, MeasurementStore& store, MeasTableModel& table);
+    // What an import asks of the rest of the program; the station implements it.
+    class Events {
+    public:
+        virtual ~Events() = default;
+        // Clears table, store and diagram before an import.
+        virtual void ClearForImport() = 0;
+        // After an import: select the store index in table and scroll bar, redraw the diagram.
+        virtual void Imported(int storeIndex) = 0;
+        // The time written into an export's header.
+        virtual QDateTime Now() = 0;
+    };
+
+    MeasFiles(app::Session& session, MeasurementStore& store, MeasTableModel& table, Events& events);
 
     static constexpr const char* kVersionLine = "Monitor, Version: V01.50.12.09";
 
@@ -51,13 +61,6 @@ public:
     // Set by a cell that did not convert during the last import.
     bool ImportError() const { return importError_; }
     int LastFileVersion() const { return fileVersion_; }
-
-    // Clears table, store and diagram before an import; unset: table and store only.
-    std::function<void()> resetValues;
-    // After an import: select the store index in table and scroll bar, redraw the diagram.
-    std::function<void(int storeIndex)> afterImport;
-    // The time written into the header; unset: now.
-    std::function<QDateTime()> now;
 
     // The legacy-workbook reader process and its bounds; an empty path: vmx-xls-read beside
     // the program. A limit of 0 sets no memory limit.
@@ -92,6 +95,7 @@ private:
     app::Session& session_;
     MeasurementStore& store_;
     MeasTableModel& table_;
+    Events& events_;
     bool importError_ = false;
     int fileVersion_ = 0;
 };

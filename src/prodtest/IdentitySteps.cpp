@@ -49,13 +49,13 @@ void IdentitySteps::CheckFirmware(int n)
     TMeasItem& v = c_.defs.items.TestVersion[size_t(n)];
     v.Result = 0;
     c_.Blue(QString::asprintf("Kontrolle Firmware %d: ...", n));
-    if (c_.setConfig) c_.setConfig(kModeDialog);
+    c_.hooks.ConfigureOutput(kModeDialog);
     // A failed request leaves the sample as it was: it must not be taken for this one.
     c_.MarkMeasurementInvalid();
     monitor::MeasSample& s = p_.acquisition.Current();
     if (!p_.acquisition.GetMeasValues() || !s.Valid)
         return c_.Red(QString::asprintf("Kontrolle Firmware %d: FEHLER, keine Messung", n));
-    if (c_.showMeasValue) c_.showMeasValue(s);
+    c_.hooks.ShowMeasValue(s);
     v.Measured = s.Version;
     if (v.Measured != v.Low)
         return c_.Red(QString::asprintf("Kontrolle Firmware %d: FEHLER, falsche Version: %d", n, v.Measured));
@@ -80,7 +80,7 @@ void IdentitySteps::SetParameters(int n)
     std::copy_n(image.begin() + a, sensor::kParBlockSize, edit.bytes.begin());
     edit.word =
         quint16(image[a + sensor::kParExtraWordOffset] | (image[a + sensor::kParExtraWordOffset + 1] << 8));
-    if (c_.refreshPages) c_.refreshPages();
+    c_.hooks.RefreshPages();
     if (!p_.transfer.WriteParameters())
         return c_.Red(QString::asprintf("Parameter %d: FEHLER beim Programmieren", n));
     c_.Blue(QString::asprintf("Parameter %d: okay", n));
@@ -112,7 +112,7 @@ void IdentitySteps::SetIdentVar(int n)
     st.ModelIndex = quint8(v.Measured);
     st.Year = quint8(it.ManuYear.Measured);
     st.SerialNo = quint16(SensorSerial(it.SerialNo.Measured));
-    if (c_.refreshPages) c_.refreshPages();
+    c_.hooks.RefreshPages();
     c_.Stop();
     if (!p_.identification.SetIdSN())
         return c_.Red(QString::asprintf("Setze Ident %d: FEHLER beim Schreiben", n));
@@ -135,7 +135,7 @@ void IdentitySteps::SetCalBlock()
             return c_.Red(QStringLiteral("Cal wird gesetzt: FEHLER bei Import"));
         const auto& image = p_.parameterFile.image();
         std::copy_n(image.begin() + st.CalOffset, 16, st.Cal.begin());
-        if (c_.refreshPages) c_.refreshPages();
+        c_.hooks.RefreshPages();
         if (!p_.identification.SetIdCal())
             return c_.Red(QStringLiteral("Cal wird gesetzt: FEHLER beim Schreiben"));
         c_.Blue(QStringLiteral("Cal wird gesetzt: okay"));

@@ -48,9 +48,9 @@ void MeasurementSteps::StartLongSerialProt()
     c_.Stop();
     c_.MarkMeasurementInvalid();
     devices_.Restart();
-    if (c_.setConfig) c_.setConfig(kModeLong);
+    c_.hooks.ConfigureOutput(kModeLong);
     c_.Wait(500);
-    if (c_.startAcquisition) c_.startAcquisition();
+    c_.hooks.StartAcquisition();
     c_.Wait(500);
     store_.ResetHighestOut();
 }
@@ -59,7 +59,7 @@ void MeasurementSteps::StartLongSerialProtQVR0530()
 {
     c_.Stop();
     c_.MarkMeasurementInvalid();
-    if (c_.setConfig) c_.setConfig(kModeDialog);
+    c_.hooks.ConfigureOutput(kModeDialog);
     link_.protocol().SendReceiveCommand(proto::kTargetSensor, proto::cmd::Restart, 5, 0,
                                         c_.session.Msg(kMsgRestart));
     c_.Wait(300);
@@ -67,7 +67,7 @@ void MeasurementSteps::StartLongSerialProtQVR0530()
     // The sensor keeps its output maximum through this restart: the bubble tests judge only
     // what is stored from here on, never the previous test's maximum.
     store_.ResetHighestOut();
-    if (c_.startAcquisition) c_.startAcquisition();
+    c_.hooks.StartAcquisition();
     c_.Wait(600);
 }
 
@@ -78,7 +78,7 @@ void MeasurementSteps::PrepareWithout()
     const int max = c_.defs.cond.NoTubeMax;
     if (max == -1) return c_.AutoAdvance();
     c_.Prompt(QString::asprintf("Messung ohne Schlauch (0 .. %3d) ...", max));
-    if (c_.resetValues) c_.resetValues();
+    c_.hooks.ResetMeasuredValues();
     StartLongSerialProt();
 }
 
@@ -187,7 +187,7 @@ void MeasurementSteps::PrepareAmplMeas(int n)
     if (!AmplDefined(n)) return c_.AutoAdvance();
     const TMeasItem& a = c_.defs.items.Ampl[size_t(n)];
     c_.Prompt(Fmt("Ampl Test %d: %s, (Ampl= %3d..%3d)", n, a.IniLabel, a.Low, a.High));
-    if (c_.resetValues) c_.resetValues();
+    c_.hooks.ResetMeasuredValues();
     StartLongSerialProt();
 }
 
@@ -322,7 +322,7 @@ void MeasurementSteps::CheckSwitchingOut(int n, int port, bool configure)
         return;
     }
     c_.Stop();
-    if (configure && c_.setConfig) c_.setConfig(kModeSwitching);
+    if (configure) c_.hooks.ConfigureOutput(kModeSwitching);
     const int kind = c_.record.testHardware;
     if (kind == testmodule::HardwareTK33 || kind == testmodule::HardwareVO40) {
         out.Result = 0;
@@ -358,7 +358,7 @@ void MeasurementSteps::CheckSwitchingOutput(int level, int port)
                       QStringLiteral("Kontrolle Schaltausgang: ")))
         return;
     c_.Stop();
-    if (c_.setConfig) c_.setConfig(kModeSwitching);
+    c_.hooks.ConfigureOutput(kModeSwitching);
     if (c_.record.testHardware != testmodule::HardwareTK33)
         return c_.Blue(level == 1 ? QStringLiteral("Kontrolle Schaltausgang: LED muss leuchten")
                                   : QStringLiteral("Kontrolle Schaltausgang: LED darf nicht leuchten"));

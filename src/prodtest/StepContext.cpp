@@ -7,8 +7,8 @@
 
 namespace vmx::prodtest {
 
-StepContext::StepContext(app::Session& s, TestDefinitions& definitions, testmodule::ModuleRecord& r)
-    : session(s), defs(definitions), record(r), measured_(monitor::EmptySample())
+StepContext::StepContext(app::Session& s, TestDefinitions& definitions, testmodule::ModuleRecord& r, Hooks& h)
+    : session(s), defs(definitions), record(r), hooks(h), measured_(monitor::EmptySample())
 {
     measured_.Signal = -1;
 }
@@ -21,8 +21,7 @@ void StepContext::MarkMeasurementInvalid()
         s.Version = 0;
     };
     invalidate(measured_);
-    if (acquisitionSample)
-        if (monitor::MeasSample* s = acquisitionSample()) invalidate(*s);
+    invalidate(hooks.AcquisitionSample());
 }
 
 void StepContext::Blue(const QString& text)
@@ -38,7 +37,7 @@ void StepContext::Red(const QString& text)
 void StepContext::Prompt(const QString& text)
 {
     Blue(text);
-    if (promptShown) promptShown(text);
+    hooks.PromptShown(text);
 }
 
 void StepContext::Wait(int ms)
@@ -48,7 +47,7 @@ void StepContext::Wait(int ms)
 
 void StepContext::Stop()
 {
-    if (stopAcquisition) stopAcquisition();
+    hooks.StopAcquisition();
 }
 
 void StepContext::AutoAdvance()

@@ -25,7 +25,28 @@ class OperatorPanel;
 
 class StepContext {
 public:
-    StepContext(app::Session& session, TestDefinitions& definitions, testmodule::ModuleRecord& record);
+    // What the steps ask of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        virtual void StopAcquisition() = 0;  // ALStop
+        virtual void StartAcquisition() = 0; // ALStart
+        // Store and table cleared.
+        virtual void ResetMeasuredValues() = 0;
+        // CBMSerialMode := mode, then ALSetConfig; false when the sensor refused.
+        virtual bool ConfigureOutput(int serialMode) = 0;
+        // The parameter and identification pages show the blocks again (UpdateDialog).
+        virtual void RefreshPages() = 0;
+        // The live-value panel from a sample (NewMeasValue).
+        virtual void ShowMeasValue(const monitor::MeasSample& sample) = 0;
+        // A prompt that waits for the operator was shown (the simulated operator acts on it).
+        virtual void PromptShown(const QString& prompt) = 0;
+        // The acquisition's own current sample, which the restart marks invalid as well.
+        virtual monitor::MeasSample& AcquisitionSample() = 0;
+    };
+
+    StepContext(app::Session& session, TestDefinitions& definitions, testmodule::ModuleRecord& record,
+                Hooks& hooks);
 
     app::Session& session;
     TestDefinitions& defs;
@@ -33,20 +54,7 @@ public:
     testmodule::StepSignal* steps = nullptr;
     OperatorPanel* panel = nullptr;
 
-    // Wired by the station (each may be unset).
-    std::function<void()> stopAcquisition;  // ALStop
-    std::function<void()> startAcquisition; // ALStart
-    std::function<void()> resetValues;      // store and table cleared
-    // CBMSerialMode := mode, then ALSetConfig; false when the sensor refused.
-    std::function<bool(int serialMode)> setConfig;
-    // The parameter and identification pages show the blocks again (UpdateDialog).
-    std::function<void()> refreshPages;
-    // The live-value panel from a sample (NewMeasValue).
-    std::function<void(const monitor::MeasSample&)> showMeasValue;
-    // A prompt that waits for the operator was shown (the simulated operator acts on it).
-    std::function<void(const QString& prompt)> promptShown;
-    // The acquisition's own current sample, which the restart marks invalid as well.
-    std::function<monitor::MeasSample*()> acquisitionSample;
+    Hooks& hooks;
 
     // The sample a step judges: the last one stored since the acquisition was restarted for
     // the step. Only the restart and a stored sample change it, so nothing measured before

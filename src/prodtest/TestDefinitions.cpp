@@ -163,7 +163,7 @@ bool ReadsAsNumber(const QString& text)
 
 } // namespace
 
-TestDefinitions::TestDefinitions(app::Session& session) : session_(session)
+TestDefinitions::TestDefinitions(app::Session& session, Hooks& hooks) : session_(session), hooks_(hooks)
 {
     SectionMap.fill(-1);
 }
@@ -583,7 +583,7 @@ bool TestDefinitions::ScanTestIniFile(qint64 sensorKey)
     else
         session_.PanelText(1, QStringLiteral("Lese aus TEST.INI: Prüfprogramme gelesen"));
     if (!comboItems.isEmpty()) {
-        CBTypeTestChange(0);
+        SelectDefinition(0);
         return true;
     }
     comboIndex = -1;
@@ -595,23 +595,23 @@ bool TestDefinitions::ScanTestIniFile(qint64 sensorKey)
     return false;
 }
 
-void TestDefinitions::CBTypeTestChange(int index)
+void TestDefinitions::SelectDefinition(int index)
 {
     if (!TestDataSaved) {
         const app::AskResult a = session_.host().Ask(
             app::AskIcon::Warning, app::AskButtons::YesNo,
             QStringLiteral("Bei Programmwechel werden alle Daten gelöscht!\rSollen Daten aus "
                            "Prüfungen gespeichert werden?"));
-        if (a == app::AskResult::Yes && saveResults) saveResults();
+        if (a == app::AskResult::Yes) hooks_.SaveResults();
     }
     comboIndex = index >= 0 && index < comboItems.size() ? index : -1;
     comboText = comboIndex >= 0 ? comboItems[comboIndex] : QString();
     SelectedSection = comboIndex >= 0 && comboIndex < kMaxSections ? SectionMap[size_t(comboIndex)] : -1;
     cond.ProgramNo = -1;
     ReadTestData(SelectedSection);
-    if (clearResults) clearResults();
+    hooks_.ClearResults();
     TestDataSaved = true;
-    if (showStep0) showStep0();
+    hooks_.ShowStep0();
 }
 
 } // namespace vmx::prodtest

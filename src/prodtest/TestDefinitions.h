@@ -97,7 +97,20 @@ class TestDefinitions {
 public:
     static constexpr int kMaxSections = 401;
 
-    explicit TestDefinitions(app::Session& session);
+    // What picking another definition does beyond loading it, for whoever owns the results
+    // and the run; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // The results are saved (the save action).
+        virtual void SaveResults() = 0;
+        // Result grid cleared, measured values reset.
+        virtual void ClearResults() = 0;
+        // The step controller shows step 0.
+        virtual void ShowStep0() = 0;
+    };
+
+    TestDefinitions(app::Session& session, Hooks& hooks);
 
     TMeasuringCond cond;
     MeasItems items;
@@ -117,12 +130,6 @@ public:
     int comboIndex = -1;
     QString comboText;
 
-    // What picking another definition does beyond loading it; wired by whoever owns the
-    // results and the run (each may be unset).
-    std::function<void()> saveResults;  // the results are saved (the save action)
-    std::function<void()> clearResults; // result grid cleared, measured values reset
-    std::function<void()> showStep0;    // the step controller shows step 0
-
     // The program folder's TEST.INI.
     QString FileName() const;
     // Section n into the records and the start grid; true when it exists and holds a non-empty
@@ -134,7 +141,7 @@ public:
     void ReadTestData(int n);
     void ResetMC();
     // The operator picked combo item `index` (-1 none).
-    void CBTypeTestChange(int index);
+    void SelectDefinition(int index);
 
     // One key against one line: on a match the line is cut at its first double quote, the
     // label and value go into the next grid row (while there is one) and true is returned.
@@ -164,6 +171,7 @@ private:
     std::vector<SeenKey> seen_;
 
     app::Session& session_;
+    Hooks& hooks_;
 };
 
 } // namespace vmx::prodtest

@@ -143,8 +143,8 @@ void ResultGridModel::Changed(int row)
 // ---- the record of one unit ----
 
 TestResults::TestResults(app::Session& session, TestDefinitions& definitions,
-                         testmodule::ModuleRecord& record)
-    : session_(session), defs_(definitions), record_(record), model_(grid)
+                         testmodule::ModuleRecord& record, Hooks& hooks)
+    : session_(session), defs_(definitions), record_(record), hooks_(hooks), model_(grid)
 {
 }
 
@@ -307,7 +307,7 @@ QString TestResults::Verdict() const
 void TestResults::CommentResult()
 {
     session_.ShowLComment(CommentColour::Blue, QStringLiteral("Bewertung / Kommentar"));
-    if (stopAcquisition) stopAcquisition();
+    hooks_.StopAcquisition();
     if (panel) {
         panel->ShowEntry(OperatorPanel::Entry::Comment, true);
         panel->SetEntryText(OperatorPanel::Entry::Comment, Verdict());
@@ -393,7 +393,7 @@ QJsonObject TestResults::UnitRecord(const QString& comment) const
         if (Tested(o.result))
             outcomes.insert(o.name, QJsonObject{{QStringLiteral("result"), o.result},
                                                 {QStringLiteral("value"), o.value}});
-    const QDateTime stamp = now();
+    const QDateTime stamp = hooks_.Now();
     return QJsonObject{
         {QStringLiteral("definition"), defs_.comboText},
         {QStringLiteral("sensorType"), defs_.cond.SensorType},
@@ -427,7 +427,7 @@ void TestResults::WriteResult()
         // The columns end at 40: further cells overwrite the last one.
         if (c < kLastColumn) ++c;
     };
-    const QDateTime stamp = now();
+    const QDateTime stamp = hooks_.Now();
     for (QString& old : grid.cells[size_t(r)])
         old.clear();
     cell(QStringLiteral("Pos"), 44, QString::number(r));
@@ -450,7 +450,7 @@ void TestResults::WriteResult()
     grid.nextRow = r + 1;
     if (r < kLastRow) return;
     // The grid is full: saved at once, and on an empty grid the run goes on.
-    ALTestSaveExecute();
+    SaveReport();
     if (GridFull()) session_.host().ShowLComment(CommentColour::Red, GridFullText());
 }
 
@@ -727,7 +727,7 @@ bool TestResults::WriteReport(const QString& typed)
     return true;
 }
 
-void TestResults::ALTestSaveExecute()
+void TestResults::SaveReport()
 {
     const bool full = GridFull();
     const bool written = TestExportExcel();
@@ -735,7 +735,7 @@ void TestResults::ALTestSaveExecute()
     if (full && written) NextReportPage();
 }
 
-void TestResults::BTTestClearMeasClick()
+void TestResults::DiscardResults()
 {
     DeleteStGMV();
     defs_.TestDataSaved = true;

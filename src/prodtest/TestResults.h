@@ -70,14 +70,21 @@ struct Outcome {
 
 class TestResults {
 public:
-    TestResults(app::Session& session, TestDefinitions& definitions, testmodule::ModuleRecord& record);
+    // What the results ask of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // The STOP action of the acquisition.
+        virtual void StopAcquisition() = 0;
+        // The date and time a row is stamped with.
+        virtual QDateTime Now() = 0;
+    };
+
+    TestResults(app::Session& session, TestDefinitions& definitions, testmodule::ModuleRecord& record,
+                Hooks& hooks);
 
     OperatorPanel* panel = nullptr;
     testmodule::StepSignal* steps = nullptr;
-    // The STOP action of the acquisition.
-    std::function<void()> stopAcquisition;
-    // The date and time a row is stamped with.
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
     ResultGrid grid;
     // The steps of the unit that halted on a failure (step number -> failed), each by its last
@@ -144,9 +151,9 @@ public:
     // Page `page` (2, 3, ...) of the report `fileName`: the units after the first full grid.
     static QString ReportPageName(const QString& fileName, int page);
     // SPEICHERN: the workbook, then the data count as saved (also after a cancel or failure).
-    void ALTestSaveExecute();
-    // LÖSCHEN on the report page.
-    void BTTestClearMeasClick();
+    void SaveReport();
+    // LÖSCHEN on the report page: the grid emptied, the data count as saved.
+    void DiscardResults();
 
 private:
     bool HasSerialRange() const;
@@ -163,6 +170,7 @@ private:
     app::Session& session_;
     TestDefinitions& defs_;
     testmodule::ModuleRecord& record_;
+    Hooks& hooks_;
     ResultGridModel model_;
 };
 

@@ -25,8 +25,9 @@ constexpr int kMaxChain = 1000;
 
 } // namespace
 
-TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts)
-    : session_(session), defs_(definitions), results_(results), parts_(parts)
+TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts,
+                 Hooks& hooks)
+    : session_(session), defs_(definitions), results_(results), parts_(parts), hooks_(hooks)
 {
     results_.steps = this;
 }
@@ -242,7 +243,7 @@ void TestRun::Start_EnableSN()
 {
     using Entry = OperatorPanel::Entry;
     results_.ResetMV();
-    if (stopAcquisition) stopAcquisition();
+    hooks_.StopAcquisition();
     if (!HasSerialRange()) {
         ShowLComment(CommentColour::Blue, QStringLiteral("Start:"));
         session_.Wait(500);
@@ -265,7 +266,7 @@ void TestRun::Start_EnableSN()
 void TestRun::GetSN()
 {
     using Entry = OperatorPanel::Entry;
-    if (stopAcquisition) stopAcquisition();
+    hooks_.StopAcquisition();
     if (!HasSerialRange()) return AutoAdvance();
     MeasItems& it = defs_.items;
     auto entry = [&](Entry e) { return panel ? panel->EntryText(e) : QString(); };
@@ -349,8 +350,8 @@ void TestRun::ControlProgress()
         // step, the run goes on at once.
         if (!p->steps.empty()) {
             const bool listed = TestStep < int(p->steps.size()) && p->steps[size_t(TestStep)].routine;
-            if (onStep)
-                onStep(TestStep, listed ? QString::fromUtf8(p->steps[size_t(TestStep)].routine) : QString());
+            hooks_.StepStarted(TestStep,
+                               listed ? QString::fromUtf8(p->steps[size_t(TestStep)].routine) : QString());
             if (listed) {
                 // A step that showed a red text halted on a failure; run again (ZURÜCK), it
                 // counts as it ended last.
@@ -369,14 +370,14 @@ void TestRun::ControlProgress()
     }
 }
 
-void TestRun::ALNextExecute()
+void TestRun::Next()
 {
     if (inStep_) return;
     // A unit whose result could not be kept is not tested.
     if (TestStep == 0 && !results_.MayStartUnit()) return;
     if (TestStep == 0 && unitDone_) {
         unitDone_ = false;
-        if (nextUnit) nextUnit();
+        hooks_.NextUnit();
     }
     int links = 0;
     do {
@@ -386,7 +387,7 @@ void TestRun::ALNextExecute()
     } while (autoAdvance && ++links < kMaxChain);
 }
 
-void TestRun::ALPriorExecute()
+void TestRun::Back()
 {
     if (inStep_) return;
     --TestStep;
@@ -396,12 +397,12 @@ void TestRun::ALPriorExecute()
     if (panel) panel->FocusNext();
 }
 
-void TestRun::ALCancelExecute()
+void TestRun::Cancel()
 {
     if (inStep_) return;
     TestStep = 0;
     autoAdvance = false;
-    if (stopAcquisition) stopAcquisition();
+    hooks_.StopAcquisition();
     ControlProgress();
 }
 

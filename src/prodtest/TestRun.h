@@ -42,19 +42,26 @@ public:
         testmodule::PicProgrammer& pic;
         testmodule::TestModuleFirmware& firmware;
     };
-    TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts);
+    // What the run asks of the rest of the program and tells it; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // WEITER at step 0 after a unit went through to its end: the operator has put the next
+        // unit on the station.
+        virtual void NextUnit() = 0;
+        // The STOP action of the acquisition (ABBRECHEN).
+        virtual void StopAcquisition() = 0;
+        // Every step the controller runs, listed empty ones and those past the table included
+        // (routine empty), before it runs: the operator's log and the tests.
+        virtual void StepStarted(int step, const QString& routine) = 0;
+    };
+
+    TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts,
+            Hooks& hooks);
 
     int TestStep = 0;
     bool autoAdvance = false;
     OperatorPanel* panel = nullptr;
-    // WEITER at step 0 after a unit went through to its end: the operator has put the next
-    // unit on the station.
-    std::function<void()> nextUnit;
-    // The STOP action of the acquisition (ABBRECHEN).
-    std::function<void()> stopAcquisition;
-    // Told of every step the controller runs, listed empty ones and those past the table
-    // included (routine empty), before it runs: the operator's log and the tests.
-    std::function<void(int step, const QString& routine)> onStep;
     // The measuring and the programming/identity steps (the station owns them).
     MeasurementSteps* measurement = nullptr;
     IdentitySteps* identity = nullptr;
@@ -63,9 +70,10 @@ public:
 
     // Runs step TestStep of the selected program.
     void ControlProgress();
-    void ALNextExecute();
-    void ALPriorExecute();
-    void ALCancelExecute();
+    // WEITER, ZURÜCK and ABBRECHEN of the operator.
+    void Next();
+    void Back();
+    void Cancel();
     // A step that shows `text` in blue, waits and asks for the next step.
     void ControlWait(const QString& text, int ms);
     void ShowLComment(app::CommentColour colour, const QString& text);
@@ -96,6 +104,7 @@ private:
     TestDefinitions& defs_;
     TestResults& results_;
     Parts parts_;
+    Hooks& hooks_;
     bool inStep_ = false;
     bool unitDone_ = false; // the run went past its last step back to step 0
     QString lastRoutine_;

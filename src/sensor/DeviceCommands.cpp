@@ -37,7 +37,8 @@ QString GainGrid::ClipboardText() const
     return t;
 }
 
-DeviceCommands::DeviceCommands(app::Session& session, link::Link& link) : session_(session), link_(link)
+DeviceCommands::DeviceCommands(app::Session& session, link::Link& link, Events& events)
+    : session_(session), link_(link), events_(events)
 {
     const QStringList labels = lang::MsgList(467, session_.language());
     for (size_t i = 0; i < gain_.cells.size(); ++i)
@@ -60,7 +61,7 @@ ConfigFamily DeviceCommands::configFamily() const
 
 void DeviceCommands::Stop()
 {
-    if (stopAcquisition) stopAcquisition();
+    events_.StopAcquisition();
 }
 
 bool DeviceCommands::Sensor(quint8 command, int frameLength, int answerLength, int opMessage)

@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 
 namespace vmx::sensor {
 
@@ -67,19 +66,19 @@ public:
     static constexpr int kDefaultAdjustingSpeed = 10000;
     static constexpr int kGainAuto = 255;
 
-    DeviceCommands(app::Session& session, link::Link& link);
-
-    // STOP of the acquisition; run before every operation on the sensor.
-    std::function<void()> stopAcquisition;
-
-    // What the commands leave for a front end to show; it reads the state below when told.
+    // What the commands leave for a front end to show (it reads the state below when told),
+    // and what they ask of the rest of the program; the station implements it.
     enum class Shown { PowerGlyph, PowerAction, ColourBoxes, Channel, PowerAutomatic };
     class Events {
     public:
         virtual ~Events() = default;
         virtual void Changed(Shown what) = 0;
+        // STOP of the acquisition; run before every operation on the sensor.
+        virtual void StopAcquisition() = 0;
     };
-    void SetEvents(Events* events) { events_ = events; }
+
+    DeviceCommands(app::Session& session, link::Link& link, Events& events);
+
     // Glyph "POWER_ON" / "POWER_OFF" of both power buttons.
     bool PowerGlyphOn() const { return powerGlyphOn_; }
     // The check of ALPowerOn (SetPowerAutomatically unchecks and checks it).
@@ -146,15 +145,12 @@ private:
     GainGrid gain_;
     bool powerAuto_ = false;
     ModuleRoutes* routes_ = nullptr;
-    Events* events_ = nullptr;
+    Events& events_;
     bool powerGlyphOn_ = true;
     bool powerActionChecked_ = true;
     bool colourBoxesEnabled_ = true;
     QString channelCaption_ = QStringLiteral("CH 1");
-    void Show(Shown what)
-    {
-        if (events_) events_->Changed(what);
-    }
+    void Show(Shown what) { events_.Changed(what); }
 };
 
 } // namespace vmx::sensor

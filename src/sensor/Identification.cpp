@@ -46,8 +46,8 @@ IdentRecord IdentRecord::Decode(const quint8* b)
 }
 
 Identification::Identification(app::Session& session, link::Link& link, boot::BootLoader& boot,
-                               ParameterTransfer& transfer, DeviceCommands& commands)
-    : session_(session), link_(link), boot_(boot), transfer_(transfer), commands_(commands)
+                               ParameterTransfer& transfer, DeviceCommands& commands, Hooks& hooks)
+    : session_(session), link_(link), boot_(boot), transfer_(transfer), commands_(commands), hooks_(hooks)
 {
 }
 
@@ -58,7 +58,7 @@ QString Identification::Msg(int m) const
 
 void Identification::Stop()
 {
-    if (stopAcquisition) stopAcquisition();
+    hooks_.StopAcquisition();
 }
 
 bool Identification::RestartSensor()
@@ -73,15 +73,11 @@ bool Identification::Ping()
 
 void Identification::Apply(int row)
 {
-    if (applyType)
-        applyType(row);
-    else
-        session_.CopyValidSensorType(row);
+    hooks_.ApplyType(row);
 }
 
 bool Identification::AskApply()
 {
-    if (confirmApplyType) return confirmApplyType();
     return session_.host().Ask(app::AskIcon::Warning, app::AskButtons::OkCancel, Msg(kMsgAskApplyType)) ==
            app::AskResult::Ok;
 }
@@ -116,7 +112,7 @@ void Identification::ApplyIdent()
                                       .arg(session_.sensor.Model, session_.sensor.FirmwareText));
         }
     }
-    if (refreshPages) refreshPages();
+    hooks_.RefreshPages();
 }
 
 // --- identification ------------------------------------------------------------------------------
@@ -132,14 +128,14 @@ bool Identification::Identify()
     else
         ok = GetIdent();
     if (!ok) session_.PanelText(1, Msg(kMsgGetIdent) + Msg(kMsgError));
-    if (showIdentPage) showIdentPage();
+    hooks_.ShowIdentPage();
     return ok;
 }
 
 bool Identification::GetIdent()
 {
     Stop();
-    if (setSerialModeIndex) setSerialModeIndex(kServiceIndex);
+    hooks_.SetSerialModeIndex(kServiceIndex);
     // The answer needs the dialog mode; which command sets it depends on the generation, so
     // the guess is corrected by the ping.
     bool v140 = session_.sensor.Has(app::Cap::Gen140);
@@ -210,7 +206,7 @@ bool Identification::GetIdentV110()
         QStringLiteral("Sensor: %1, Version: %2").arg(session_.sensor.Model, session_.sensor.FirmwareText);
     session_.PanelText(1, line);
     session_.PanelText(1, line);
-    if (refreshPages) refreshPages();
+    hooks_.RefreshPages();
     return true;
 }
 
@@ -221,7 +217,7 @@ bool Identification::GetCalQVR0530()
         return false;
     std::copy_n(link_.Rx() + 4, 16, session_.sensor.Cal.begin());
     if (!RestartSensor()) return false;
-    if (refreshPages) refreshPages();
+    hooks_.RefreshPages();
     return true;
 }
 

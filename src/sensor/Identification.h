@@ -10,7 +10,6 @@
 #include <QStringList>
 
 #include <array>
-#include <functional>
 
 namespace vmx::app {
 class Session;
@@ -46,22 +45,25 @@ struct IdentRecord {
 
 class Identification {
 public:
-    Identification(app::Session& session, link::Link& link, boot::BootLoader& boot,
-                   ParameterTransfer& transfer, DeviceCommands& commands);
+    // What the identification asks of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // STOP of the acquisition.
+        virtual void StopAcquisition() = 0;
+        // Makes a catalogue row the current type with everything that goes with it (the
+        // session's type, check of the version menu, window updates).
+        virtual void ApplyType(int row) = 0;
+        // The serial-mode selection (CBMSerialMode) is set to this index.
+        virtual void SetSerialModeIndex(int index) = 0;
+        // The pages show the edit block and identification again (UpdateDialog).
+        virtual void RefreshPages() = 0;
+        // The identification page is brought to the front.
+        virtual void ShowIdentPage() = 0;
+    };
 
-    // STOP of the acquisition.
-    std::function<void()> stopAcquisition;
-    // Question 350 (OK / Cancel); true applies. Unset: the host's warning dialog.
-    std::function<bool()> confirmApplyType;
-    // Makes a catalogue row the current type with everything that goes with it (check of the
-    // version menu, window updates). Unset: the session's CopyValidSensorType.
-    std::function<void(int row)> applyType;
-    // The serial-mode selection (CBMSerialMode) is set to this index.
-    std::function<void(int index)> setSerialModeIndex;
-    // The pages show the edit block and identification again (UpdateDialog).
-    std::function<void()> refreshPages;
-    // The identification page is brought to the front.
-    std::function<void()> showIdentPage;
+    Identification(app::Session& session, link::Link& link, boot::BootLoader& boot,
+                   ParameterTransfer& transfer, DeviceCommands& commands, Hooks& hooks);
 
     // --- actions and buttons: run, report op text + okay / ERROR ------------------------------
     bool Identify();
@@ -132,6 +134,7 @@ private:
     boot::BootLoader& boot_;
     ParameterTransfer& transfer_;
     DeviceCommands& commands_;
+    Hooks& hooks_;
     IdentRecord ident_;
 };
 

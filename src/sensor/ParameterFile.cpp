@@ -31,8 +31,9 @@ int HeaderValue(const QString& line, const QString& key)
 }
 } // namespace
 
-ParameterFile::ParameterFile(app::Session& session, ParameterBlocks& blocks)
-    : session_(session), blocks_(blocks), image_(std::make_unique<std::array<quint8, kParImageSize>>())
+ParameterFile::ParameterFile(app::Session& session, ParameterBlocks& blocks, Hooks& hooks)
+    : session_(session), blocks_(blocks), hooks_(hooks),
+      image_(std::make_unique<std::array<quint8, kParImageSize>>())
 {
     image_->fill(0xFF);
 }
@@ -135,7 +136,6 @@ bool ParameterFile::ImportHexParameter(const QString& fileName)
 
 bool ParameterFile::AskIncompatible()
 {
-    if (confirmIncompatible) return confirmIncompatible();
     return session_.host().Ask(app::AskIcon::Warning, app::AskButtons::YesNo, Msg(kMsgAskIncompatible)) ==
            app::AskResult::Yes;
 }
@@ -255,7 +255,7 @@ bool ParameterFile::Open(const QString& fileName)
         if (withCalibration && HasCalibrationBlock())
             std::copy_n(image_->begin() + session_.sensor.CalOffset, 16, session_.sensor.Cal.begin());
     }
-    if (refreshPages) refreshPages();
+    hooks_.RefreshPages();
     return ok;
 }
 

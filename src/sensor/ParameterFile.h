@@ -12,7 +12,6 @@ class QIODevice;
 #include <QStringList>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 namespace vmx::app {
@@ -28,12 +27,15 @@ inline constexpr int kParImageSize = 0x10000;
 
 class ParameterFile {
 public:
-    ParameterFile(app::Session& session, ParameterBlocks& blocks);
+    // What the parameter file asks of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // The pages show the edit block again (UpdateDialog).
+        virtual void RefreshPages() = 0;
+    };
 
-    // Question 283 (Yes / Cancel); true goes on. Unset: the host's warning dialog.
-    std::function<bool()> confirmIncompatible;
-    // The pages show the edit block again (UpdateDialog).
-    std::function<void()> refreshPages;
+    ParameterFile(app::Session& session, ParameterBlocks& blocks, Hooks& hooks);
     // ChBIdExImCal: the calibration block goes into and comes out of the file.
     bool withCalibration = false;
     // The name the dialogs are preset with.
@@ -80,6 +82,7 @@ private:
 
     app::Session& session_;
     ParameterBlocks& blocks_;
+    Hooks& hooks_;
     std::unique_ptr<std::array<quint8, kParImageSize>> image_;
     int highest_ = 0; // highest address a record may write: 0 until "[CODE]"
     // Where a refused record is: the file's name (empty for lines given in memory) and line.

@@ -24,8 +24,8 @@ constexpr int kBootAttempts0530 = 2;
 } // namespace
 
 ParameterTransfer::ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot,
-                                     ParameterBlocks& blocks, DeviceCommands* power)
-    : session_(session), link_(link), boot_(&boot), blocks_(blocks), power_(power)
+                                     ParameterBlocks& blocks, DeviceCommands& power, Hooks& hooks)
+    : session_(session), link_(link), boot_(&boot), blocks_(blocks), power_(power), hooks_(hooks)
 {
 }
 
@@ -36,7 +36,7 @@ QString ParameterTransfer::Msg(int m) const
 
 void ParameterTransfer::Stop()
 {
-    if (stopAcquisition) stopAcquisition();
+    hooks_.StopAcquisition();
 }
 
 int ParameterTransfer::ParLen() const
@@ -86,7 +86,7 @@ bool ParameterTransfer::StartReadWriteQVR0530()
 bool ParameterTransfer::EnterV130()
 {
     Stop();
-    if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
+    if (power_.PowerAuto()) power_.SetPowerAutomatically();
     if (!boot_->BootStart()) return false;
     session_.Wait(100);
     if (!boot_->BootPing()) {
@@ -103,7 +103,7 @@ bool ParameterTransfer::EnterV130()
 bool ParameterTransfer::EnterQVR0530()
 {
     Stop();
-    if (power_ && power_->PowerAuto()) power_->SetPowerAutomatically();
+    if (power_.PowerAuto()) power_.SetPowerAutomatically();
     auto& fp = link_.protocol();
     bool pinged = false;
     for (int attempt = 0; attempt < kBootAttempts0530 && !pinged; ++attempt) {
@@ -180,7 +180,7 @@ bool ParameterTransfer::WriteParameters()
 
 bool ParameterTransfer::VerifyParameter()
 {
-    if (commitEdit) commitEdit();
+    hooks_.CommitEdit();
     if (!ReadParameters()) return false;
     // All 256 bytes and the word: as the sensor holds them, or as the editor shows what the
     // sensor holds (a block read and saved from the pages carries the pages' normalisation and
@@ -195,11 +195,11 @@ bool ParameterTransfer::VerifyParameter()
 
 bool ParameterTransfer::Read()
 {
-    if (commitEdit) commitEdit();
+    hooks_.CommitEdit();
     const bool ok = ReadParameters();
     if (ok) {
         blocks_.CopyReadToEdit();
-        if (refreshPages) refreshPages();
+        hooks_.RefreshPages();
     }
     session_.PanelText(1, Msg(kMsgReadParameters) + Msg(ok ? kMsgOkay : kMsgError));
     return ok;
@@ -207,9 +207,9 @@ bool ParameterTransfer::Read()
 
 bool ParameterTransfer::Write()
 {
-    if (commitEdit) commitEdit();
+    hooks_.CommitEdit();
     const bool ok = WriteParameters();
-    if (refreshPages) refreshPages();
+    hooks_.RefreshPages();
     session_.PanelText(1, Msg(kMsgWriteParameters) + Msg(ok ? kMsgOkay : kMsgError));
     return ok;
 }
@@ -224,7 +224,7 @@ bool ParameterTransfer::Verify()
 void ParameterTransfer::SetStandard()
 {
     blocks_.CopyStandardToEdit();
-    if (refreshPages) refreshPages();
+    hooks_.RefreshPages();
 }
 
 } // namespace vmx::sensor

@@ -8,8 +8,6 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace vmx::app {
 class Session;
 }
@@ -29,16 +27,21 @@ class DeviceCommands;
 
 class ParameterTransfer {
 public:
-    // `power` (may be null) gives the automatic power cycle before the boot entry.
-    ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot,
-                      ParameterBlocks& blocks, DeviceCommands* power = nullptr);
+    // What the transfer asks of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        // STOP of the acquisition, run before every operation on the sensor.
+        virtual void StopAcquisition() = 0;
+        // Commit of a pending edit (TestFocusChanged) before read, write and verify.
+        virtual void CommitEdit() = 0;
+        // The pages show the edit block again (UpdateDialog).
+        virtual void RefreshPages() = 0;
+    };
 
-    // STOP of the acquisition, run before every operation on the sensor.
-    std::function<void()> stopAcquisition;
-    // Commit of a pending edit (TestFocusChanged) before read, write and verify.
-    std::function<void()> commitEdit;
-    // The pages show the edit block again (UpdateDialog).
-    std::function<void()> refreshPages;
+    // `power` gives the automatic power cycle before the boot entry.
+    ParameterTransfer(app::Session& session, link::Link& link, boot::BootLoader& boot,
+                      ParameterBlocks& blocks, DeviceCommands& power, Hooks& hooks);
 
     // --- boot-loader entry --------------------------------------------------------------------
     bool StartReadWrite();
@@ -81,7 +84,8 @@ private:
     link::Link& link_;
     boot::BootLoader* boot_;
     ParameterBlocks& blocks_;
-    DeviceCommands* power_;
+    DeviceCommands& power_;
+    Hooks& hooks_;
 };
 
 } // namespace vmx::sensor

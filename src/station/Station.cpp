@@ -12,26 +12,33 @@ constexpr int kMsgNoData = 263; // "No data have been read from sensor."
 }
 
 Station::Station(app::Session& session, const link::LinkOptions& links)
-    : session_(session), link_(std::make_unique<link::Link>(session, links)),
+    : session_(session), link_(std::make_unique<link::Link>(session, As<link::Link::Events>(), links)),
       table_(std::make_unique<monitor::MeasTableModel>()),
-      acq_(std::make_unique<monitor::Acquisition>(session, *link_, store_, *table_)),
-      boot_(std::make_unique<boot::BootLoader>(session, *link_, images_)),
+      acq_(std::make_unique<monitor::Acquisition>(session, *link_, store_, *table_,
+                                                  As<monitor::Acquisition::Hooks>())),
+      boot_(std::make_unique<boot::BootLoader>(session, *link_, images_, As<boot::BootLoader::Hooks>())),
       hex_(std::make_unique<boot::HexImage>(session, images_)),
-      download_(std::make_unique<boot::Download>(session, *boot_, *hex_)),
-      devices_(std::make_unique<sensor::DeviceCommands>(session, *link_)),
-      transfer_(
-          std::make_unique<sensor::ParameterTransfer>(session, *link_, *boot_, params_, devices_.get())),
-      parFile_(std::make_unique<sensor::ParameterFile>(session, params_)),
-      ident_(std::make_unique<sensor::Identification>(session, *link_, *boot_, *transfer_, *devices_)),
-      module_(std::make_unique<testmodule::TestModule>(session, *link_, moduleRecord_)),
+      download_(std::make_unique<boot::Download>(session, *boot_, *hex_, As<boot::Download::Hooks>())),
+      devices_(
+          std::make_unique<sensor::DeviceCommands>(session, *link_, As<sensor::DeviceCommands::Events>())),
+      transfer_(std::make_unique<sensor::ParameterTransfer>(session, *link_, *boot_, params_, *devices_,
+                                                            As<sensor::ParameterTransfer::Hooks>())),
+      parFile_(std::make_unique<sensor::ParameterFile>(session, params_, As<sensor::ParameterFile::Hooks>())),
+      ident_(std::make_unique<sensor::Identification>(session, *link_, *boot_, *transfer_, *devices_,
+                                                      As<sensor::Identification::Hooks>())),
+      module_(std::make_unique<testmodule::TestModule>(session, *link_, moduleRecord_,
+                                                       As<testmodule::TestModule::Hooks>())),
       c2_(std::make_unique<testmodule::C2Programmer>(*module_, *boot_, images_)),
       pic_(std::make_unique<testmodule::PicProgrammer>(*module_, *boot_, images_)),
       tmfw_(std::make_unique<testmodule::TestModuleFirmware>(*module_, *boot_, *hex_, images_)),
-      defs_(std::make_unique<prodtest::TestDefinitions>(session)),
-      results_(std::make_unique<prodtest::TestResults>(session, *defs_, moduleRecord_)),
+      defs_(std::make_unique<prodtest::TestDefinitions>(session, As<prodtest::TestDefinitions::Hooks>())),
+      results_(std::make_unique<prodtest::TestResults>(session, *defs_, moduleRecord_,
+                                                       As<prodtest::TestResults::Hooks>())),
       run_(std::make_unique<prodtest::TestRun>(session, *defs_, *results_,
-                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_})),
-      stepContext_(std::make_unique<prodtest::StepContext>(session, *defs_, moduleRecord_)),
+                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_},
+                                               As<prodtest::TestRun::Hooks>())),
+      stepContext_(std::make_unique<prodtest::StepContext>(session, *defs_, moduleRecord_,
+                                                           As<prodtest::StepContext::Hooks>())),
       measSteps_(
           std::make_unique<prodtest::MeasurementSteps>(*stepContext_, *link_, store_, *devices_, *module_)),
       identSteps_(std::make_unique<prodtest::IdentitySteps>(
@@ -41,90 +48,105 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
     // The program starts with the standard set in the working block.
     params_.SetStandardValues();
     params_.CopyStandardToEdit();
-    WireLink();
-    WireAcquisition();
-    WireSensor();
-    WireBoot();
-    WireModule();
-    WireTest();
-    WireSteps();
+    ConnectParts();
 }
 
 Station::~Station()
 {
-    // The link's callbacks reach the parts below; nothing may call them while they go.
-    link_->onMenuChanged = nullptr;
-    link_->onRtsChanged = nullptr;
-    link_->onMonitoringStop = nullptr;
-    link_->onStartStopEnabled = nullptr;
-    devices_->SetEvents(nullptr);
+    // The link's events reach the parts below; nothing may reach them while they go.
+    view_ = nullptr;
     devices_->SetModuleRoutes(nullptr);
 }
 
 // ---- wiring: every hook between the parts, once ----
 
-void Station::WireModule()
+// The parts that signal one another: built in an order, so connected once all are there.
+void Station::ConnectParts()
 {
-    testmodule::TestModule& m = *module_;
-    m.stopAcquisition = [this] { Stop(); };
-    m.converterPower = [this](bool on) { return devices_->SetPower(on); };
-    m.onPowerAction = [this](bool on) {
-        device_.powerActionChecked = on;
-        DeviceChanged(StationView::DeviceField::PowerAction);
-    };
-    m.onChanged = [this] {
-        if (view_) view_->ModuleChanged();
-    };
-    m.onSerialIfChanged = [this] {
-        if (view_) view_->LinkChanged(StationView::LinkField::SerialInterface);
-    };
     devices_->SetModuleRoutes(module_.get());
     // The step routines of the module tell the run controller when their step is done.
-    m.steps = run_.get();
-}
-
-void Station::WireTest()
-{
-    run_->stopAcquisition = [this] { Stop(); };
-    results_->stopAcquisition = [this] { Stop(); };
-    // Another definition shows step 0 of its program, after its results were offered for
-    // saving and cleared.
-    defs_->showStep0 = [this] {
-        run_->TestStep = 0;
-        run_->ControlProgress();
-    };
-    defs_->saveResults = [this] { results_->ALTestSaveExecute(); };
-    defs_->clearResults = [this] {
-        results_->DeleteStGMV();
-        results_->ResetMV();
-    };
-}
-
-void Station::WireSteps()
-{
-    prodtest::StepContext& c = *stepContext_;
-    c.steps = run_.get();
-    c.stopAcquisition = [this] { Stop(); };
-    c.startAcquisition = [this] { Start(); };
-    c.resetValues = [this] { ResetValues(); };
-    // The serial-mode selection follows what the step chose, then the configuration runs
-    // with it and the LED boxes' bits, as ALSetConfig does from the monitor page.
-    c.setConfig = [this](int serialMode) {
-        device_.serialModeIndex = serialMode;
-        DeviceChanged(StationView::DeviceField::SerialMode);
-        return devices_->SetOutputMode(serialMode, settings.led);
-    };
-    c.refreshPages = [this] { PagesChanged(); };
-    c.showMeasValue = [this](const monitor::MeasSample& s) { run_->NewMeasValue(&s, store_.highestOut()); };
-    c.acquisitionSample = [this] { return &acq_->Current(); };
-    run_->nextUnit = [this] {
-        if (simulatedOperator) link_->SimulatedNextUnit();
-    };
-    c.promptShown = [this](const QString& prompt) {
-        if (simulatedOperator) link_->SimulatedHandsFollow(prompt);
-    };
+    module_->steps = run_.get();
+    stepContext_->steps = run_.get();
     run_->measurement = measSteps_.get();
     run_->identity = identSteps_.get();
+}
+
+// ---- the test module's hooks ----
+
+bool Station::ConverterPower(bool on)
+{
+    return devices_->SetPower(on);
+}
+
+void Station::PowerActionChanged(bool on)
+{
+    device_.powerActionChecked = on;
+    DeviceChanged(StationView::DeviceField::PowerAction);
+}
+
+void Station::ModuleChanged()
+{
+    if (view_) view_->ModuleChanged();
+}
+
+void Station::SerialIfChanged()
+{
+    if (view_) view_->LinkChanged(StationView::LinkField::SerialInterface);
+}
+
+// ---- the production test's hooks ----
+
+// Another definition shows step 0 of its program, after its results were offered for saving
+// and cleared.
+void Station::SaveResults()
+{
+    results_->SaveReport();
+}
+
+void Station::ClearResults()
+{
+    results_->DeleteStGMV();
+    results_->ResetMV();
+}
+
+void Station::ShowStep0()
+{
+    run_->TestStep = 0;
+    run_->ControlProgress();
+}
+
+void Station::NextUnit()
+{
+    if (simulatedOperator) link_->SimulatedNextUnit();
+}
+
+void Station::StepStarted(int step, const QString& routine)
+{
+    if (view_) view_->StepStarted(step, routine);
+}
+
+// The serial-mode selection follows what the step chose, then the configuration runs with it
+// and the LED boxes' bits, as ALSetConfig does from the monitor page.
+bool Station::ConfigureOutput(int serialMode)
+{
+    device_.serialModeIndex = serialMode;
+    DeviceChanged(StationView::DeviceField::SerialMode);
+    return devices_->SetOutputMode(serialMode, settings.led);
+}
+
+void Station::ShowMeasValue(const monitor::MeasSample& s)
+{
+    run_->NewMeasValue(&s, store_.highestOut());
+}
+
+void Station::PromptShown(const QString& prompt)
+{
+    if (simulatedOperator) link_->SimulatedHandsFollow(prompt);
+}
+
+monitor::MeasSample& Station::AcquisitionSample()
+{
+    return acq_->Current();
 }
 
 void Station::SetOperatorPanel(prodtest::OperatorPanel* panel)
@@ -134,103 +156,132 @@ void Station::SetOperatorPanel(prodtest::OperatorPanel* panel)
     stepContext_->panel = panel;
 }
 
-void Station::WireLink()
+// ---- the link's events ----
+
+void Station::LinkMenuChanged()
 {
-    link::Link& l = *link_;
-    using Field = StationView::LinkField;
-    l.onMenuChanged = [this] {
-        if (view_) view_->LinkChanged(Field::Menu);
-    };
-    l.onRtsChanged = [this](const QString&, bool) {
-        if (view_) view_->LinkChanged(Field::Routing);
-    };
-    // A read or write that found no port stops the acquisition at its next tick.
-    l.onMonitoringStop = [this] { linkFailed_ = true; };
-    l.onStartStopEnabled = [this](bool start, bool stop) { StartStop(start, stop); };
+    if (view_) view_->LinkChanged(StationView::LinkField::Menu);
 }
 
-void Station::WireAcquisition()
+void Station::RtsChanged(const QString&, bool)
 {
-    monitor::Acquisition& a = *acq_;
-    a.settings = [this] {
-        monitor::StoreSettings st;
-        st.Threshold = settings.bubbleThreshold;
-        st.Beeper = settings.beeper;
-        st.RefreshDivisor = settings.refreshDivisor;
-        st.DialogOutput = settings.outputConfigKind == 3;
-        st.Policy = settings.overflow;
-        return st;
-    };
-    a.measIntervalMs = [this] { return settings.measIntervalMs; };
-    // Sensors below V1.24 send no OUT: it is derived from the working block's bubble factor.
-    a.bubbleFactor = [this] { return params_.edit.BubbleFactor(); };
-    a.onStartStopEnabled = [this](bool start, bool stop) { StartStop(start, stop); };
-    a.setTimerInterval = [this](int ms) {
-        timerMs_ = ms;
-        if (view_) view_->TimerIntervalChanged(ms);
-    };
-    a.redraw = [this] {
-        if (view_) view_->Redraw();
-    };
-    a.follow = [this](int index) {
-        if (view_) view_->Follow(index);
-    };
-    // The new-sample fan-out: the table is filled by the acquisition itself, the diagram
-    // redraws through `redraw`; the front end and the test page's live values hear it here.
-    a.newMeasValue = [this](const monitor::MeasSample& s) {
-        stepContext_->Sampled(s);
-        run_->NewMeasValue(&s, store_.highestOut());
-        if (view_) view_->NewSample(s);
-    };
+    if (view_) view_->LinkChanged(StationView::LinkField::Routing);
 }
 
-void Station::WireSensor()
+// A read or write that found no port stops the acquisition at its next tick.
+void Station::PortMissing()
 {
-    using Field = StationView::DeviceField;
-    sensor::DeviceCommands& d = *devices_;
-    d.stopAcquisition = [this] { Stop(); };
-    d.SetEvents(this);
-
-    sensor::ParameterTransfer& t = *transfer_;
-    t.stopAcquisition = [this] { Stop(); };
-    t.commitEdit = [this] {
-        if (view_) view_->CommitEdit();
-    };
-    t.refreshPages = [this] { PagesChanged(); };
-
-    parFile_->refreshPages = [this] { PagesChanged(); };
-
-    sensor::Identification& i = *ident_;
-    i.stopAcquisition = [this] { Stop(); };
-    i.applyType = [this](int row) {
-        session_.CopyValidSensorType(row);
-        if (view_) view_->TypeApplied(row);
-    };
-    i.setSerialModeIndex = [this](int index) {
-        device_.serialModeIndex = index;
-        DeviceChanged(Field::SerialMode);
-    };
-    i.refreshPages = [this] { PagesChanged(); };
-    i.showIdentPage = [this] {
-        if (view_) view_->ShowIdentPage();
-    };
+    linkFailed_ = true;
 }
 
-void Station::WireBoot()
+void Station::LinkIo(char op, int n)
 {
-    boot_->stopAcquisition = [this] { Stop(); };
-    boot_->onPageChanged = [this] {
-        if (view_) view_->BootPageChanged();
-    };
-    download_->onPageChanged = [this] {
-        if (view_) view_->BootPageChanged();
-    };
-    download_->selectCodeFlash = [this] {
-        codeFlashSelected_ = true;
-        if (view_) view_->BootPageChanged();
-    };
-    download_->hexImportButton = [this] { return view_ ? view_->PickDownloadFile(false) : false; };
-    download_->absImportButton = [this] { return view_ ? view_->PickDownloadFile(true) : false; };
+    if (view_) view_->LinkIo(op, n);
+}
+
+// ---- the acquisition's hooks ----
+
+monitor::StoreSettings Station::AcquisitionSettings()
+{
+    monitor::StoreSettings st;
+    st.Threshold = settings.bubbleThreshold;
+    st.Beeper = settings.beeper;
+    st.RefreshDivisor = settings.refreshDivisor;
+    st.DialogOutput = settings.outputConfigKind == 3;
+    st.Policy = settings.overflow;
+    return st;
+}
+
+// Sensors below V1.24 send no OUT: it is derived from the working block's bubble factor.
+quint8 Station::BubbleFactor()
+{
+    return params_.edit.BubbleFactor();
+}
+
+void Station::TimerIntervalChanged(int ms)
+{
+    timerMs_ = ms;
+    if (view_) view_->TimerIntervalChanged(ms);
+}
+
+void Station::RedrawDiagram()
+{
+    if (view_) view_->Redraw();
+}
+
+void Station::FollowSample(int storeIndex)
+{
+    if (view_) view_->Follow(storeIndex);
+}
+
+// The new-sample fan-out: the table is filled by the acquisition itself, the diagram redraws
+// through RedrawDiagram; the front end and the test page's live values hear it here.
+void Station::NewMeasValue(const monitor::MeasSample& s)
+{
+    stepContext_->Sampled(s);
+    run_->NewMeasValue(&s, store_.highestOut());
+    if (view_) view_->NewSample(s);
+}
+
+// ---- the measurement files' events ----
+
+void Station::Imported(int storeIndex)
+{
+    if (!view_) return;
+    view_->Follow(storeIndex);
+    view_->Redraw();
+}
+
+QDateTime Station::Now()
+{
+    return QDateTime::currentDateTime();
+}
+
+// ---- the hooks of the sensor's and the boot loader's parts ----
+
+void Station::CommitEdit()
+{
+    if (view_) view_->CommitEdit();
+}
+
+void Station::ApplyType(int row)
+{
+    session_.CopyValidSensorType(row);
+    if (view_) view_->TypeApplied(row);
+}
+
+void Station::SetSerialModeIndex(int index)
+{
+    device_.serialModeIndex = index;
+    DeviceChanged(StationView::DeviceField::SerialMode);
+}
+
+void Station::ShowIdentPage()
+{
+    if (view_) view_->ShowIdentPage();
+}
+
+void Station::BootPageChanged()
+{
+    if (view_) view_->BootPageChanged();
+}
+
+bool Station::PickDownloadFile(bool abs)
+{
+    return view_ ? view_->PickDownloadFile(abs) : false;
+}
+
+// The download enters the boot loader as the memory transfers do: with automatic power on,
+// the sensor is power-cycled first.
+bool Station::StartReadWrite()
+{
+    return transfer_->StartReadWrite();
+}
+
+void Station::SelectCodeFlash()
+{
+    codeFlashSelected_ = true;
+    if (view_) view_->BootPageChanged();
 }
 
 void Station::PagesChanged()
@@ -310,14 +361,14 @@ bool Station::LoadStartParameters()
 
 void Station::Start()
 {
-    acq_->ALStartExecute();
+    acq_->Start();
     // What failed before or while the probe ran is the probe's own result.
     linkFailed_ = false;
 }
 
 void Station::Stop()
 {
-    acq_->ALStopExecute();
+    acq_->Stop();
     linkFailed_ = false;
 }
 
@@ -330,7 +381,7 @@ void Station::Tick()
         StartStop(link_->HasPort(), false);
         return;
     }
-    acq_->Timer2Timer();
+    acq_->Tick();
 }
 
 bool Station::Capture(int count)
@@ -339,7 +390,7 @@ bool Station::Capture(int count)
     if (acq_->Stopped()) return false;
     const int wanted = std::min(count, monitor::MeasurementStore::kSlots);
     // The drain stops at the wanted count, so the store holds exactly that many.
-    acq_->wantMore = [this, wanted] { return store_.index() < wanted; };
+    acq_->LimitStoreTo(wanted);
     app::Clock& clock = session_.clock();
     // A sensor that falls silent must not keep the run waiting for ever.
     const qint64 deadline =
@@ -348,7 +399,7 @@ bool Station::Capture(int count)
         clock.SleepMs(timerMs_);
         Tick();
     }
-    acq_->wantMore = nullptr;
+    acq_->LimitStoreTo(-1);
     const bool silent = !acq_->Stopped() && store_.index() < wanted;
     if (!acq_->Stopped()) Stop();
     // Ran out of time without the acquisition saying why: the samples did not come.

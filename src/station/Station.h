@@ -11,6 +11,7 @@
 #include "boot/MemoryImages.h"
 #include "link/Link.h"
 #include "monitor/Acquisition.h"
+#include "monitor/MeasFiles.h"
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
 #include "prodtest/IdentitySteps.h"
@@ -56,6 +57,18 @@ public:
     virtual void Follow(int storeIndex) { (void)storeIndex; }
     // A decoded sample went into the store and the table.
     virtual void NewSample(const monitor::MeasSample& sample) { (void)sample; }
+    // Each byte-level operation of the link (see link::Link::Events::LinkIo), for benches.
+    virtual void LinkIo(char op, int n)
+    {
+        (void)op;
+        (void)n;
+    }
+    // The production test runs a step (routine empty: a listed empty one, or past the table).
+    virtual void StepStarted(int step, const QString& routine)
+    {
+        (void)step;
+        (void)routine;
+    }
     // The parameter and identification pages show the blocks again.
     virtual void PagesChanged() {}
     // The boot page shows images, ranges and MCU again.
@@ -108,7 +121,20 @@ struct DeviceState {
     int serialModeIndex = -1;                        // CBMSerialMode to select; -1: leave it
 };
 
-class Station : private sensor::DeviceCommands::Events {
+class Station : private sensor::DeviceCommands::Events,
+                private link::Link::Events,
+                private monitor::Acquisition::Hooks,
+                private monitor::MeasFiles::Events,
+                private sensor::ParameterTransfer::Hooks,
+                private sensor::Identification::Hooks,
+                private sensor::ParameterFile::Hooks,
+                private boot::BootLoader::Hooks,
+                private boot::Download::Hooks,
+                private testmodule::TestModule::Hooks,
+                private prodtest::TestDefinitions::Hooks,
+                private prodtest::TestResults::Hooks,
+                private prodtest::TestRun::Hooks,
+                private prodtest::StepContext::Hooks {
 public:
     // The link is built from `links` (nothing is enumerated yet: call OpenLink or
     // link().Reset_COM_USB()).
@@ -177,6 +203,10 @@ public:
     // --- acquisition --------------------------------------------------------------------------
     void Start();
     void Stop();
+    // What an export or import of the measurement table tells the station (pass it to
+    // monitor::MeasFiles): an import clears the store, the table and the diagram first, and the
+    // views follow its last sample.
+    monitor::MeasFiles::Events& measFileEvents() { return *this; }
     // One timer tick.
     void Tick();
     void ResetValues() { acq_->ResetValues(); }
@@ -232,19 +262,69 @@ public:
     bool DownloadFirmware(const QString& hexFile = QString());
 
 private:
-    void WireLink();
-    void WireAcquisition();
-    void WireSensor();
-    void WireBoot();
-    void WireModule();
-    void WireTest();
-    void WireSteps();
+    // This station as one of the hook interfaces it implements, for the parts it builds.
+    template <class Hooks> Hooks& As() { return *this; }
+    void ConnectParts();
     void PagesChanged();
     void DeviceChanged(StationView::DeviceField field);
     void Changed(sensor::DeviceCommands::Shown what) override;
     void StartStop(bool start, bool stop);
+    // link::Link::Events
+    void LinkMenuChanged() override;
+    void RtsChanged(const QString& caption, bool checked) override;
+    void PortMissing() override;
+    void StartStopEnabled(bool start, bool stop) override { StartStop(start, stop); }
+    void LinkIo(char op, int n) override;
+    // monitor::Acquisition::Hooks
+    monitor::StoreSettings AcquisitionSettings() override;
+    int MeasIntervalMs() override { return settings.measIntervalMs; }
+    quint8 BubbleFactor() override;
+    void TimerIntervalChanged(int ms) override;
+    void RedrawDiagram() override;
+    void FollowSample(int storeIndex) override;
+    void NewMeasValue(const monitor::MeasSample& sample) override;
+    // the hooks of the sensor's and the boot loader's parts
+    void StopAcquisition() override { Stop(); }
+    void CommitEdit() override;
+    void RefreshPages() override { PagesChanged(); }
+    void ApplyType(int row) override;
+    void SetSerialModeIndex(int index) override;
+    void ShowIdentPage() override;
+    void BootPageChanged() override;
+    bool PickDownloadFile(bool abs) override;
+    bool StartReadWrite() override;
+    void SelectCodeFlash() override;
+    // testmodule::TestModule::Hooks
+    bool ConverterPower(bool on) override;
+    void PowerActionChanged(bool on) override;
+    void ModuleChanged() override;
+    void SerialIfChanged() override;
+    // the production test's hooks
+    void SaveResults() override;
+    void ClearResults() override;
+    void ShowStep0() override;
+    void NextUnit() override;
+    void StepStarted(int step, const QString& routine) override;
+    void StartAcquisition() override { Start(); }
+    void ResetMeasuredValues() override { ResetValues(); }
+    bool ConfigureOutput(int serialMode) override;
+    void ShowMeasValue(const monitor::MeasSample& sample) override;
+    void PromptShown(const QString& prompt) override;
+    monitor::MeasSample& AcquisitionSample() override;
+    // monitor::MeasFiles::Events
+    void ClearForImport() override { ResetValues(); }
+    void Imported(int storeIndex) override;
+    QDateTime Now() override;
 
     app::Session& session_;
+    // Plain state first: the parts built below hold hooks into this object.
+    StationView* view_ = nullptr;
+    DeviceState device_;
+    bool linkFailed_ = false;
+    bool startEnabled_ = false;
+    bool stopEnabled_ = false;
+    int timerMs_ = 200;
+    bool codeFlashSelected_ = false;
     std::unique_ptr<link::Link> link_;
     monitor::MeasurementStore store_;
     std::unique_ptr<monitor::MeasTableModel> table_;
@@ -269,14 +349,6 @@ private:
     std::unique_ptr<prodtest::StepContext> stepContext_;
     std::unique_ptr<prodtest::MeasurementSteps> measSteps_;
     std::unique_ptr<prodtest::IdentitySteps> identSteps_;
-
-    StationView* view_ = nullptr;
-    DeviceState device_;
-    bool linkFailed_ = false;
-    bool startEnabled_ = false;
-    bool stopEnabled_ = false;
-    int timerMs_ = 200;
-    bool codeFlashSelected_ = false;
 };
 
 } // namespace vmx::station

@@ -36,8 +36,8 @@ QString Letters(quint8 b, int first)
 }
 } // namespace
 
-TestModule::TestModule(app::Session& session, link::Link& link, ModuleRecord& record)
-    : session_(&session), link_(&link), record_(&record)
+TestModule::TestModule(app::Session& session, link::Link& link, ModuleRecord& record, Hooks& hooks)
+    : session_(&session), link_(&link), record_(&record), hooks_(&hooks)
 {
 }
 
@@ -53,7 +53,7 @@ void TestModule::Signal()
 
 void TestModule::Changed()
 {
-    if (onChanged) onChanged();
+    hooks_->ModuleChanged();
 }
 
 bool TestModule::Command(quint8 command, int frameLength, int answerLength, const QString& caption)
@@ -118,13 +118,13 @@ bool TestModule::SwitchSerialIF(int type)
     const bool ok = Command(cmd::TmSerialIf, 6, 1, session_->Msg(lang::ids::kMsgChannel));
     if (type < kIfSlave || type > kIfRs232) return ok;
     serialIfType_ = type;
-    if (onSerialIfChanged) onSerialIfChanged();
+    hooks_->SerialIfChanged();
     return ok;
 }
 
 bool TestModule::SwitchSerialInterface(int type)
 {
-    if (stopAcquisition) stopAcquisition();
+    hooks_->StopAcquisition();
     const bool ok = SwitchSerialIF(type);
     if (ok) Signal();
     return ok;
@@ -200,7 +200,7 @@ bool TestModule::SetLeds()
     return Command(cmd::TmLed, 6, 1, session_->Msg(lang::ids::kMsgSetLed));
 }
 
-bool TestModule::PTKLEDClick(bool green)
+bool TestModule::ToggleLed(bool green)
 {
     int& state = green ? ledGreen : ledRed;
     state = state ? 0 : 1;
@@ -290,7 +290,7 @@ bool TestModule::ResetSwitches()
 void TestModule::CheckTK33Ident(int frontEnd, int allowed)
 {
     Comment(CommentColour::Blue, QStringLiteral("Kontrolle Prüfmittel: ..."));
-    if (stopAcquisition) stopAcquisition();
+    hooks_->StopAcquisition();
     record_->testHardware = HardwareNone;
     record_->checkResult = 0;
     auto allows = [&](int bit) { return (allowed & (bit | AllowAny)) != 0; };
@@ -339,8 +339,8 @@ bool TestModule::SwitchConverterOrModule(bool on)
 {
     const int kind = record_->testHardware;
     if (kind == HardwareConverter007) {
-        if (onPowerAction) onPowerAction(on);
-        return !converterPower || converterPower(on);
+        hooks_->PowerActionChanged(on);
+        return hooks_->ConverterPower(on);
     }
     if (kind == HardwareTK33 || kind == HardwareVO40) return SwitchPowerQVR(on);
     return true;
@@ -348,7 +348,7 @@ bool TestModule::SwitchConverterOrModule(bool on)
 
 void TestModule::PowerStep(bool on)
 {
-    if (stopAcquisition) stopAcquisition();
+    hooks_->StopAcquisition();
     const int kind = record_->testHardware;
     const bool switches = kind == HardwareConverter007 || kind == HardwareTK33 || kind == HardwareVO40;
     const QString what = on ? QStringLiteral("QVR Power ON: ") : QStringLiteral("QVR Power OFF: ");
@@ -362,12 +362,12 @@ void TestModule::PowerStep(bool on)
 
 void TestModule::SwitchPowerQVR_Automatically()
 {
-    if (stopAcquisition) stopAcquisition();
+    hooks_->StopAcquisition();
     // Where the station switches the power, a switch that failed halts the run on the step,
     // as in the single power steps; elsewhere there is nothing to switch.
     const int kind = record_->testHardware;
     const bool switches = kind == HardwareConverter007 || kind == HardwareTK33 || kind == HardwareVO40;
-    auto power = [&](bool on) { return !converterPower || converterPower(on) || !switches; };
+    auto power = [&](bool on) { return hooks_->ConverterPower(on) || !switches; };
     if (!power(false)) return Comment(CommentColour::Red, QStringLiteral("QVR Power OFF: FEHLER"));
     Comment(CommentColour::Blue, QStringLiteral("QVR Power OFF: okay"));
     session_->Wait(500);

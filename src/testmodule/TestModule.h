@@ -50,7 +50,22 @@ enum AllowedHardware : int {
 
 class TestModule final : public sensor::ModuleRoutes {
 public:
-    TestModule(app::Session& session, link::Link& link, ModuleRecord& record);
+    // What the module asks of the rest of the program; the station implements it.
+    class Hooks {
+    public:
+        virtual ~Hooks() = default;
+        virtual void StopAcquisition() = 0;
+        // The converter's own power line (SetPower of the device commands).
+        virtual bool ConverterPower(bool on) = 0;
+        // The "Power On" action of the monitor page is to be checked or unchecked.
+        virtual void PowerActionChanged(bool on) = 0;
+        // A control of the page is to be shown again.
+        virtual void ModuleChanged() = 0;
+        // The serial-interface radio buttons are to follow serialIfType().
+        virtual void SerialIfChanged() = 0;
+    };
+
+    TestModule(app::Session& session, link::Link& link, ModuleRecord& record, Hooks& hooks);
 
     ModuleIdent ident;
     Toggle power;                                              // ALSwitchPowerQVR
@@ -61,14 +76,6 @@ public:
     int ledGreen = 1;                                          // PTKLEDgreen
     int ledRed = 1;                                            // PTKLEDred
 
-    // Wired by the station.
-    std::function<void()> stopAcquisition;
-    // The converter's own power line (SetPower of the device commands).
-    std::function<bool(bool on)> converterPower;
-    // The "Power On" action of the monitor page is to be checked or unchecked.
-    std::function<void(bool on)> onPowerAction;
-    // A control of the page is to be shown again.
-    std::function<void()> onChanged;
     StepSignal* steps = nullptr;
 
     // One exchange with the module; the payload is set at link.Tx()[4..] by the caller.
@@ -79,8 +86,8 @@ public:
     bool Ping();
     bool TK33_GetIdent();
     bool SetLeds();
-    // A click on one of the LED panels.
-    bool PTKLEDClick(bool green);
+    // One of the module's two LEDs switched to its other state (a click on its panel).
+    bool ToggleLed(bool green);
     bool QVR02Meas(bool start);
     bool QVR06Meas(bool start);
     bool ResetSwitches();
@@ -104,8 +111,6 @@ public:
     // The production-test form: STOP first, then the switch; on success the step is done.
     bool SwitchSerialInterface(int type);
     int serialIfType() const { return serialIfType_; }
-    // The radio buttons are to follow serialIfType().
-    std::function<void()> onSerialIfChanged;
 
     // Steps of a test run.
     void CheckTK33Ident(int frontEnd, int allowed);
@@ -115,6 +120,8 @@ public:
 
     ModuleRecord& record() { return *record_; }
     app::Session& session() { return *session_; }
+    // STOP of the acquisition, as the module's own operations run it first.
+    void StopAcquisition() { hooks_->StopAcquisition(); }
     link::Link& link() { return *link_; }
     // A comment line of the test page.
     void Comment(app::CommentColour colour, const QString& text);
@@ -133,6 +140,7 @@ private:
     app::Session* session_;
     link::Link* link_;
     ModuleRecord* record_;
+    Hooks* hooks_;
     int serialIfType_ = -1;
 };
 

@@ -27,7 +27,7 @@ TestModuleFirmware::TestModuleFirmware(TestModule& module, boot::BootLoader& boo
 bool TestModuleFirmware::ImportFirmware(const QString& fileName, const QString& caption)
 {
     module_->Comment(CommentColour::Blue, caption + QStringLiteral(" ..."));
-    if (module_->stopAcquisition) module_->stopAcquisition();
+    module_->StopAcquisition();
     if (!hex_->ImportHexFile(fileName, boot::kCodeLimit)) {
         module_->Comment(CommentColour::Red, caption + QStringLiteral("FEHLER bei Import"));
         return false;

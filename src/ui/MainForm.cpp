@@ -661,29 +661,29 @@ void TMainForm::ALClearExecute()
 }
 void TMainForm::ALNextExecute()
 {
-    station_->testRun().ALNextExecute();
+    station_->testRun().Next();
 }
 void TMainForm::ALPriorExecute()
 {
-    station_->testRun().ALPriorExecute();
+    station_->testRun().Back();
 }
 void TMainForm::ALCancelExecute()
 {
-    station_->testRun().ALCancelExecute();
+    station_->testRun().Cancel();
 }
 void TMainForm::ALTestSaveExecute()
 {
-    station_->testResults().ALTestSaveExecute();
+    station_->testResults().SaveReport();
 }
 void TMainForm::BTTestClearMeasClick()
 {
-    station_->testResults().BTTestClearMeasClick();
+    station_->testResults().DiscardResults();
 }
 void TMainForm::CBTypeTestChange()
 {
     prodtest::TestDefinitions& defs = station_->testDefinitions();
     auto* combo = findChild<QComboBox*>(QStringLiteral("CBTypeTest"));
-    defs.CBTypeTestChange(combo ? combo->currentIndex() : -1);
+    defs.SelectDefinition(combo ? combo->currentIndex() : -1);
     ShowTestDefinitions();
     PrefillEntries();
 }

@@ -39,13 +39,10 @@ QString TMainForm::AskFileName(const char* dialog, bool save, const QString& pre
 }
 
 namespace {
-std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f, std::function<void()> reset,
-                                          std::function<void(int)> follow)
+std::unique_ptr<monitor::MeasFiles> Files(TMainForm& f)
 {
-    auto files = std::make_unique<monitor::MeasFiles>(f.session(), f.station().store(), f.station().table());
-    files->resetValues = std::move(reset);
-    files->afterImport = std::move(follow);
-    return files;
+    station::Station& st = f.station();
+    return std::make_unique<monitor::MeasFiles>(f.session(), st.store(), st.table(), st.measFileEvents());
 }
 } // namespace
 
@@ -62,7 +59,7 @@ void TMainForm::MIExportExcelClick()
         name += QStringLiteral(".xlsx");
     lastExcelName_ = name;
     SetBusy(true);
-    Files(*this, {}, {})->ExportExcel(name);
+    Files(*this)->ExportExcel(name);
     SetBusy(false);
 }
 
@@ -75,7 +72,7 @@ void TMainForm::MIExportTextClick()
     if (!EndsWith(name, ".txt")) name += QStringLiteral(".txt");
     lastTextName_ = name;
     SetBusy(true);
-    Files(*this, {}, {})->ExportText(name);
+    Files(*this)->ExportText(name);
     SetBusy(false);
 }
 
@@ -87,13 +84,7 @@ void TMainForm::MIImportExcelClick()
     if (name.isEmpty()) return;
     lastExcelName_ = name;
     SetBusy(true);
-    Files(
-        *this, [this] { ResetValues(); },
-        [this](int index) {
-            Follow(index);
-            DrawDiagram();
-        })
-        ->ImportExcel(name);
+    Files(*this)->ImportExcel(name);
     SetBusy(false);
 }
 
@@ -105,13 +96,7 @@ void TMainForm::MIImportTextClick()
     if (name.isEmpty()) return;
     lastTextName_ = name;
     SetBusy(true);
-    Files(
-        *this, [this] { ResetValues(); },
-        [this](int index) {
-            Follow(index);
-            DrawDiagram();
-        })
-        ->ImportText(name);
+    Files(*this)->ImportText(name);
     SetBusy(false);
 }
 

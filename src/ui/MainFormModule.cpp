@@ -168,7 +168,7 @@ void TMainForm::FillModulePage(QWidget* tk, QGridLayout* tl)
     auto* ll = new QHBoxLayout(leds);
     auto click = [this](bool green) {
         return
-            [this, green] { ModuleRun([this, green] { return station_->testModule().PTKLEDClick(green); }); };
+            [this, green] { ModuleRun([this, green] { return station_->testModule().ToggleLed(green); }); };
     };
     ll->addWidget(new LedPanel(leds, "PTKLEDgreen", click(true)));
     ll->addWidget(new LedPanel(leds, "PTKLEDred", click(false)));

@@ -1,5 +1,7 @@
 // Boot-loader commands and block transfers against the simulated sensor.
+#include "BootHooks.h"
 #include "BootSimRig.h"
+#include "LinkEvents.h"
 #include "RecordingHost.h"
 
 #include "lang/Format.h"
@@ -427,10 +429,12 @@ TEST(BootRead, AnswerForAnotherBlockOnChannel33)
     sim::ConverterSpec c = sim::MakeConverter(sim::ConverterKind::LineAdapter, 1);
     c.sensor.mode = 3;
     o.simConverters = {c};
-    vmx::link::Link link(session, o);
+    vmx::test::LinkEvents linkEvents;
+    vmx::link::Link link(session, linkEvents, o);
     link.Reset_COM_USB();
     MemoryImages images;
-    BootLoader boot(session, link, images);
+    vmx::test::BootHooks hooks;
+    BootLoader boot(session, link, images, hooks);
     clock.SleepMs(300);
     ASSERT_TRUE(boot.BootStart());
     clock.SleepMs(50);

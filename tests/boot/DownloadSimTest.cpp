@@ -153,6 +153,38 @@ TEST(Download, WithoutFileStepsTheImageIsWritten)
     EXPECT_TRUE(std::equal(code.begin(), code.begin() + 0x1A00, r.target().flash().begin()));
 }
 
+// With automatic power on, the download enters the boot loader as the memory transfers do:
+// the sensor is switched off and on again before "Start Boot"; without it, not at all.
+TEST(Download, EntryPowerCyclesTheSensorBeforeStartBootWhenPowerIsAutomatic)
+{
+    const struct {
+        bool automatic;
+        const char* expected; // what the bench saw, in order, up to the first Start Boot
+    } cases[] = {{true, "power off, power on, Start Boot"}, {false, "Start Boot"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        BootSimRig r(0, QStringLiteral("tk33,stream=polled"));
+        r.link->ForceRTS(1); // the module's line to the sensor, as the program sets it at start
+        r.station->SetPowerAutomatic(c.automatic);
+        MakeFirmware(r);
+        r.bench().trace().Clear();
+        ASSERT_TRUE(r.download->DownLoad()) << r.Last().toStdString();
+        QStringList seen;
+        for (const sim::TraceEntry& e : r.bench().trace().entries()) {
+            if (e.dir != sim::Dir::In || !e.ok || e.bytes.size() < 4) continue;
+            const quint8 command = quint8(e.bytes[3]);
+            if (e.unit == sim::Unit::TestModule && command == cmd::TmPower && e.bytes.size() > 4)
+                seen << (e.bytes[4] ? QStringLiteral("power on") : QStringLiteral("power off"));
+            if (e.unit == sim::Unit::Sensor && command == cmd::StartBoot) {
+                seen << QStringLiteral("Start Boot");
+                break;
+            }
+        }
+        EXPECT_EQ(seen.join(QStringLiteral(", ")).toStdString(), c.expected);
+        EXPECT_TRUE(r.sensor().powered());
+    }
+}
+
 TEST(Download, QVR0530Generation)
 {
     BootSimRig r(9, QStringLiteral("key=5030200,stream=polled"));

@@ -11,7 +11,7 @@ TEST(VmxctlCapture, StreamedAndPolledSamplesAsTableRows)
     ToolResult r = RunTool("vmxctl", {"--config-dir", dir.path(), "-q", "--simulate", "capture", "-n", "6"});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
+    QStringList rows = TableRows(r.out);
     ASSERT_EQ(rows.size(), 6);
     for (int i = 0; i < 6; ++i) {
         const QStringList cells = rows[i].split('\t');
@@ -23,13 +23,13 @@ TEST(VmxctlCapture, StreamedAndPolledSamplesAsTableRows)
     r = RunTool("vmxctl", {"--config-dir", dir.path(), "--simulate=stream=polled", "capture", "-n", "3",
                            "--interval", "100"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 3);
+    EXPECT_EQ(TableRows(r.out).size(), 3);
     EXPECT_TRUE(r.err.contains("Messwerte: ")); // the poll's answer bytes in the status texts
 
     // A sensor without power: the probe finds nothing, "Abbruch", exit 1, no rows.
     r = RunTool("vmxctl", {"--config-dir", dir.path(), "--simulate=power=off", "capture", "-n", "3"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(TableRows(r.out).isEmpty()) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains("Abbruch"));
 
     r = RunTool("vmxctl", {"--config-dir", dir.path(), "--simulate", "capture", "-n", "0"});
@@ -46,7 +46,7 @@ TEST(VmxctlCapture, PolledV123SensorGetsOutFromTheBubbleFactor)
                                             "5", "--interval", "100"});
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
+    const QStringList rows = TableRows(r.out);
     ASSERT_EQ(rows.size(), 5);
     for (const QString& row : rows) {
         const QStringList cells = row.split('\t');
@@ -70,7 +70,7 @@ TEST(VmxctlCapture, ExactlyTheSamplesAskedForFromADrainedStream)
                                                 "capture", "-n", "2000"});
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
+        const QStringList rows = TableRows(r.out);
         ASSERT_EQ(rows.size(), 2000);
         for (int i = 0; i < rows.size(); ++i)
             ASSERT_EQ(rows[i].section('\t', 0, 0), QString::number(i));

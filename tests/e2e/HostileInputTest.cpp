@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
 #include <sys/stat.h>
 
 namespace {
@@ -92,13 +93,13 @@ TEST(HostileInput, ImportOfAFifoADeviceOrAHugeFileEndsAtOnce)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(M(292) + big)) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
-    // 60 MB of them: read until the table is full, nothing to print.
+    // 60 MB of them: read until the table is full, no rows after the header row.
     ASSERT_TRUE(QFile::resize(big, qint64(60) << 20));
     r = RunTool("vmxctl", base + QStringList{big}, 60000);
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(M(295) + M(250))) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(TableRows(r.out).isEmpty()) << r.out.toStdString();
 }
 
 TEST(HostileInput, WorkbookCellNestedIn200000RunsImports)
@@ -113,7 +114,7 @@ TEST(HostileInput, WorkbookCellNestedIn200000RunsImports)
     const ToolResult r = RunTool("vmxctl", {"--config-dir", dir.path(), "import", file}, 60000);
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith("0\t01.02.2026\t\t9\t")) << r.out.toStdString();
+    EXPECT_TRUE(TableRows(r.out).value(0).startsWith("0\t01.02.2026\t\t9\t")) << r.out.toStdString();
 }
 
 TEST(HostileInput, LegacyWorkbookThatKillsTheReaderFailsTheImportOnly)
@@ -128,7 +129,7 @@ TEST(HostileInput, LegacyWorkbookThatKillsTheReaderFailsTheImportOnly)
     for (int round = 0; round < 400 && !found; ++round) {
         Write(file, xlsbuild::Mutated(good, rng));
         QProcess reader;
-        reader.start(QStringLiteral(VMX_BIN_DIR "/vmx-xls-read"), {file});
+        reader.start(testpaths::Bin(QStringLiteral("vmx-xls-read")), {file});
         ASSERT_TRUE(reader.waitForStarted());
         reader.waitForFinished(30000);
         const int code = reader.exitCode();

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "TestPaths.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,7 +26,7 @@ public:
         line_ = dir_.filePath(QStringLiteral("line"));
         QStringList a{QStringLiteral("--link"), line_};
         a << args;
-        p_.start(QStringLiteral(VMX_BIN_DIR "/vmx-sim"), a);
+        p_.start(testpaths::Bin(QStringLiteral("vmx-sim")), a);
         if (!p_.waitForStarted(5000)) return;
         QElapsedTimer t;
         t.start();

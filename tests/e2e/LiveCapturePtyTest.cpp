@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "TestPaths.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,7 +25,7 @@ public:
     explicit StreamingSim(const QString& stream)
     {
         line_ = dir_.filePath(QStringLiteral("line"));
-        p_.start(QStringLiteral(VMX_BIN_DIR "/vmx-sim"),
+        p_.start(testpaths::Bin(QStringLiteral("vmx-sim")),
                  {QStringLiteral("--link"), line_, QStringLiteral("--stream"), stream});
         if (!p_.waitForStarted(5000)) return;
         QElapsedTimer t;
@@ -93,7 +94,7 @@ void ExpectKeptPace(const QString& stream, int n, const char* prefix)
     // the probe and STOP add well under a second; a slow machine gets the rest.
     EXPECT_LT(ms, 20000) << "the capture fell behind the line";
     EXPECT_GT(ms, 9500) << "faster than the line can deliver";
-    const QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList rows = TableRows(r.out);
     ASSERT_EQ(rows.size(), n);
     for (int i = 0; i < n; ++i)
         ASSERT_EQ(rows[i].section(QLatin1Char('\t'), 0, 0), QString::number(i));

@@ -36,7 +36,7 @@ TEST(VmxctlMeasFiles, CaptureToFilesImportAndEvents)
     for (const QString& file : {txt, xlsx}) {
         r = RunTool("vmxctl", {"--config-dir", dir.path(), "import", file});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        const QStringList rows = Lines(r.out);
+        const QStringList rows = TableRows(r.out);
         ASSERT_EQ(rows.size(), 8) << file.toStdString();
         for (int i = 0; i < 8; ++i) {
             const QStringList cells = rows[i].split('\t');

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestPaths.h"
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,7 @@ struct ToolResult {
 inline ToolResult RunTool(const QString& tool, const QStringList& args, int timeoutMs = 30000)
 {
     QProcess p;
-    p.start(QStringLiteral(VMX_BIN_DIR "/") + tool, args);
+    p.start(testpaths::Bin(tool), args);
     ToolResult r;
     if (!p.waitForStarted(5000)) return r;
     p.closeWriteChannel();
@@ -28,4 +29,19 @@ inline ToolResult RunTool(const QString& tool, const QStringList& args, int time
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// The measurement table's column titles, the first line `capture` and `import` print.
+inline const QString kTableHeaderRow = QStringLiteral(
+    "Ix\tDate\tTime\tOUT\tZero\tADC\tLin\tAmpl\tAMax\tGain\tBAvg\tAlarm\tFlags\tError\tTest\tVersion");
+
+// The table rows of a capture or import's output, after its header row; a missing or wrong
+// header row gives no rows, so the row checks fail.
+inline QStringList TableRows(const QString& out)
+{
+    QStringList rows = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (rows.isEmpty() || rows.front().trimmed() != kTableHeaderRow)
+        return {QStringLiteral("(no header row)")};
+    rows.removeFirst();
+    return rows;
 }

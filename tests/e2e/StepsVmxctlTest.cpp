@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
 #include <vector>
 
 namespace {
@@ -180,7 +181,7 @@ struct Station {
     ToolResult RunTyped(const QString& bench, const QStringList& args, const QByteArray& input) const
     {
         QProcess p;
-        p.start(QStringLiteral(VMX_BIN_DIR "/vmxctl"), Args(bench, args));
+        p.start(testpaths::Bin(QStringLiteral("vmxctl")), Args(bench, args));
         ToolResult r;
         if (!p.waitForStarted(5000)) return r;
         p.write(input);
@@ -411,8 +412,7 @@ TEST(StepsVmxctl, ShippedMeasuringDefinitionsRun)
     QTemporaryDir dir;
     for (const char* name :
          {"TEST.INI", "QVR.hex", "PIC.hex", "QVR_DL.hex", "QVR05_K1_V101.hex", "QVR05_K2_V102.hex"})
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name),
-                                dir.filePath(QLatin1String(name))))
+        ASSERT_TRUE(QFile::copy(testpaths::Bin(QLatin1String(name)), dir.filePath(QLatin1String(name))))
             << name;
     auto run = [&](const QString& bench, const QStringList& args) {
         return RunTool(QStringLiteral("vmxctl"),

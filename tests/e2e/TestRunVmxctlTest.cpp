@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
 #include <algorithm>
 #include <vector>
 
@@ -193,7 +194,7 @@ TEST(TestRunVmxctl, ShippedExampleDefinitionsRun)
 {
     Bench b(QStringLiteral("tk33,blank,stream=polled"));
     for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name), b.File(name))) << name;
+        ASSERT_TRUE(QFile::copy(testpaths::Bin(QLatin1String(name)), b.File(name))) << name;
     ToolResult r = b.Run({"test", "list"});
     EXPECT_RUN(r, 0);
     EXPECT_EQ(r.out,
@@ -216,7 +217,7 @@ TEST(TestRunVmxctl, GridRecordFileAndReportAgreeOverSeveralUnits)
     StateBench b(QStringLiteral("tk33,unit=good,tube=empty"),
                  {QStringLiteral("--type"), QStringLiteral("5028143")});
     for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name), b.File(name))) << name;
+        ASSERT_TRUE(QFile::copy(testpaths::Bin(QLatin1String(name)), b.File(name))) << name;
     ToolResult r = b.Run({"test", "run", "--definition", "1", "--units", "3", "--sn", "1000", "--tester",
                           "Weber", "--batch", "A-4711", "--record", b.File("record.txt"), "--report",
                           b.File("day.xlsx"), "--json", b.File("units.json")});
@@ -296,8 +297,7 @@ struct Lot : StateBench {
                      {QStringLiteral("--type"), QStringLiteral("5028143")})
     {
         for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
-            EXPECT_TRUE(QFile::copy(QStringLiteral(VMX_BIN_DIR "/") + QLatin1String(name), File(name)))
-                << name;
+            EXPECT_TRUE(QFile::copy(testpaths::Bin(QLatin1String(name)), File(name))) << name;
     }
     ToolResult RunUnits(int units, const QStringList& outputs, const QByteArray& fault = QByteArray())
     {
@@ -477,7 +477,7 @@ print('300 in the report')
     // record file by the unit that was under way at most.
     ASSERT_TRUE(QFile::remove(b.File("u.json")) && QFile::remove(b.File("r.txt")));
     QProcess p;
-    p.start(QStringLiteral(VMX_BIN_DIR "/vmxctl"),
+    p.start(testpaths::Bin(QStringLiteral("vmxctl")),
             QStringList{"--config-dir", b.dir.path(),    "--type",   "5028143",      b.profile,
                         "--yes",        "test",          "run",      "--definition", "1",
                         "--sn",         "1000",          "--tester", "Weber",        "--batch",

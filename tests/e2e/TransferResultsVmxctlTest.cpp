@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "TestPaths.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,7 +59,7 @@ public:
     explicit SimServer(const QStringList& args = {})
     {
         line_ = dir_.filePath("line");
-        p_.start(VMX_BIN_DIR "/vmx-sim", QStringList{"--link", line_} + args);
+        p_.start(testpaths::Bin(QStringLiteral("vmx-sim")), QStringList{"--link", line_} + args);
         if (!p_.waitForStarted(5000)) return;
         QElapsedTimer t;
         t.start();

@@ -242,11 +242,8 @@ TEST(FrameProtocol, SwitchesFollowTheConfiguration)
     EXPECT_FALSE(fp.WithAck());
     EXPECT_TRUE(fp.WithAnswer());
     EXPECT_TRUE(fp.WithFrameCrc());
-    int changed = 0;
-    fp.onSwitchesChanged = [&] { ++changed; };
     fp.SetWithAck(true);
-    fp.SetWithAck(true);
-    EXPECT_EQ(changed, 1);
+    EXPECT_TRUE(fp.WithAck());
     EXPECT_EQ(OperationMessage(1, 0x23), 284);
     EXPECT_EQ(OperationMessage(33, 0x43), 376);
     EXPECT_EQ(OperationMessage(1, 0x77), -1);
@@ -260,21 +257,26 @@ TEST(FrameProtocol, ProbeSeesStreams)
     s[37] = char(0xFF);
     p.link.answer = s;
     std::vector<int> intervals;
-    p.fp.onTimerInterval = [&](int ms) { intervals.push_back(ms); };
-    EXPECT_TRUE(p.fp.CheckSerialProtocol());
+    // The stream needs no poll; the interval asked for polling is not taken.
+    const auto probe = [&] {
+        const bool ok = p.fp.CheckSerialProtocol(700, [] { return true; });
+        intervals.push_back(p.fp.timerIntervalMs());
+        return ok;
+    };
+    EXPECT_TRUE(probe());
     EXPECT_EQ(p.fp.measProtocol(), MeasShort);
     EXPECT_EQ(p.fp.timerIntervalMs(), 10);
     EXPECT_EQ(p.env.host.waitedMs, 50);
     s[35] = 0;
     p.link.answer = s;
-    EXPECT_TRUE(p.fp.CheckSerialProtocol());
+    EXPECT_TRUE(probe());
     EXPECT_EQ(p.fp.measProtocol(), MeasLong);
     // Neither start byte at 30..40: none, message 259, 200 ms.
     s[37] = 0;
     s[29] = char(0xFF);
     s[41] = char(0xFE);
     p.link.answer = s;
-    EXPECT_FALSE(p.fp.CheckSerialProtocol());
+    EXPECT_FALSE(probe());
     EXPECT_EQ(p.fp.measProtocol(), MeasNone);
     EXPECT_EQ(p.Last(), p.Op(259));
     EXPECT_EQ(intervals, (std::vector<int>{10, 10, 200}));
@@ -287,19 +289,16 @@ TEST(FrameProtocol, ProbeFallsBackToPolling)
     p.link.answer = QByteArray(10, char(0xAA));
     // After the short stream read, the poll is answered.
     int polls = 0;
-    p.fp.getMeasValues = [&] {
+    EXPECT_TRUE(p.fp.CheckSerialProtocol(500, [&] {
         ++polls;
         return true;
-    };
-    p.fp.measIntervalMs = [] { return 500; };
-    EXPECT_TRUE(p.fp.CheckSerialProtocol());
+    }));
     EXPECT_EQ(polls, 1);
     EXPECT_EQ(p.fp.measProtocol(), MeasPolled);
     EXPECT_EQ(p.fp.timerIntervalMs(), 500);
-    // Without the hook: command 0x23 with the firmware's answer length.
-    p.fp.getMeasValues = nullptr;
+    // The protocol's own poll: command 0x23 with the firmware's answer length.
     p.link.ops.clear();
-    EXPECT_FALSE(p.fp.CheckSerialProtocol());
+    EXPECT_FALSE(p.fp.CheckSerialProtocol(500, [&] { return p.fp.PollMeasValues(); }));
     EXPECT_EQ(p.link.ops, (std::vector<std::string>{"purge", "read 100", "purge", "write 5", "read 22"}));
     EXPECT_EQ(p.link.written.right(5), QByteArray::fromHex("f10005230a"));
     EXPECT_EQ(p.fp.timerIntervalMs(), 200);
@@ -382,7 +381,7 @@ TEST(FrameProtocol, RandomAnswersNeverPassAsSuccess)
         for (int i = 0; i < len; ++i)
             in.append(byte());
         p.link.answer = in;
-        const bool ok = p.fp.CheckSerialProtocol();
+        const bool ok = p.fp.CheckSerialProtocol(1000, [&] { return p.fp.PollMeasValues(); });
         EXPECT_EQ(ok, p.fp.measProtocol() != MeasNone);
         if (len >= 100) {
             int expected = MeasNone;

@@ -1,5 +1,6 @@
 // The link against the in-process simulated bench on a virtual clock: whole exchanges in
 // virtual time, deterministic, the converter paths, routing and the probe.
+#include "LinkEvents.h"
 #include "LinkTestSupport.h"
 
 #include "link/Link.h"
@@ -17,6 +18,7 @@ namespace {
 
 struct SimRig {
     Env env;
+    vmx::test::LinkEvents events;
     std::unique_ptr<Link> link;
     explicit SimRig(const QString& profile)
     {
@@ -24,11 +26,15 @@ struct SimRig {
         o.systemPorts = false;
         o.realUsb = false;
         o.simulate = profile;
-        link = std::make_unique<Link>(env.session, o);
+        link = std::make_unique<Link>(env.session, events, o);
         EXPECT_TRUE(link->profileError().isEmpty()) << link->profileError().toStdString();
         link->Reset_COM_USB();
     }
     FrameProtocol& fp() { return link->protocol(); }
+    bool Probe(int pollIntervalMs = 1000)
+    {
+        return fp().CheckSerialProtocol(pollIntervalMs, [this] { return fp().PollMeasValues(); });
+    }
     vmx::sim::Bench& bench() { return *link->OpenSimBench(); }
     QString Last() const { return env.host.panel1Log.isEmpty() ? QString() : env.host.panel1Log.last(); }
     QString Msg(int m) const { return env.session.Msg(m); }
@@ -101,19 +107,18 @@ TEST(LinkSim, ProbeOnEveryDeliveryMode)
 {
     {
         SimRig r(QStringLiteral("stream=long"));
-        EXPECT_TRUE(r.fp().CheckSerialProtocol());
+        EXPECT_TRUE(r.Probe());
         EXPECT_EQ(r.fp().measProtocol(), MeasLong);
         EXPECT_EQ(r.fp().timerIntervalMs(), 10);
     }
     {
         SimRig r(QStringLiteral("stream=short"));
-        EXPECT_TRUE(r.fp().CheckSerialProtocol());
+        EXPECT_TRUE(r.Probe());
         EXPECT_EQ(r.fp().measProtocol(), MeasShort);
     }
     {
         SimRig r(QStringLiteral("stream=polled"));
-        r.fp().measIntervalMs = [] { return 2000; };
-        EXPECT_TRUE(r.fp().CheckSerialProtocol());
+        EXPECT_TRUE(r.Probe(2000));
         EXPECT_EQ(r.fp().measProtocol(), MeasPolled);
         EXPECT_EQ(r.fp().timerIntervalMs(), 2000);
     }
@@ -121,7 +126,7 @@ TEST(LinkSim, ProbeOnEveryDeliveryMode)
         // V1.10 without a stream: the framed poll is not understood.
         SimRig r(QStringLiteral("key=6000110,mode=0"));
         r.env.session.CopyValidSensorType(33);
-        EXPECT_FALSE(r.fp().CheckSerialProtocol());
+        EXPECT_FALSE(r.Probe());
         EXPECT_EQ(r.fp().measProtocol(), MeasNone);
         EXPECT_EQ(r.Last(), r.Msg(259));
         EXPECT_TRUE(r.fp().SendReceiveCommandV100(cmd::V100Ping, 1, 1, r.Msg(260)));
@@ -193,7 +198,7 @@ TEST(LinkSim, RunsAreDeterministic)
 {
     auto run = [] {
         SimRig r(QStringLiteral("stream=long"));
-        r.fp().CheckSerialProtocol();
+        r.Probe();
         r.link->Read_Buffer(800);
         QByteArray got(reinterpret_cast<const char*>(r.link->Rx()), 800);
         r.link->Tx()[4] = 3;

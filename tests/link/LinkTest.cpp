@@ -1,5 +1,6 @@
 // The link on scripted drivers: enumeration and the menu, opening, the byte operations and
 // the D2XX wrapper's dialogs.
+#include "LinkEvents.h"
 #include "LinkTestSupport.h"
 
 #include "link/Link.h"
@@ -16,6 +17,7 @@ struct Rig {
     Env env;
     FakeSerial* serial = nullptr;
     FakeUsb* usb = nullptr;
+    vmx::test::LinkEvents events;
     std::unique_ptr<Link> link;
 
     Rig()
@@ -25,7 +27,7 @@ struct Rig {
         serial = s.get();
         usb = u.get();
         serial->clock = &env.clock;
-        link = std::make_unique<Link>(env.session, std::move(s), std::move(u));
+        link = std::make_unique<Link>(env.session, events, std::move(s), std::move(u));
     }
     QStringList Captions() const
     {
@@ -120,7 +122,7 @@ TEST(LinkPorts, NewComXChoosesAndOpens)
     r.serial->Add(QStringLiteral("COM4"));
     r.usb->devs.push_back({QStringLiteral("A"), QStringLiteral("1")});
     int changes = 0;
-    r.link->onMenuChanged = [&] { ++changes; };
+    r.events.menuChanged = [&] { ++changes; };
     r.link->Reset_COM_USB();
     EXPECT_GE(changes, 1);
     changes = 0;
@@ -142,7 +144,7 @@ TEST(LinkPorts, MenuClicksDuringEnumerationAreIgnored)
     r.serial->Add(QStringLiteral("COM1"));
     r.serial->Add(QStringLiteral("COM4"));
     bool sawEnumerating = false;
-    r.link->onMenuChanged = [&] {
+    r.events.menuChanged = [&] {
         if (r.link->Enumerating()) {
             sawEnumerating = true;
             r.link->NewComX(2);
@@ -175,7 +177,7 @@ TEST(LinkPorts, ComOpenFailureAndClosedPort)
     EXPECT_FALSE(r.link->IsOpen());
     EXPECT_EQ(r.env.host.panel[0], r.env.session.Msg(253) + QStringLiteral(": COM5"));
     int stops = 0;
-    r.link->onMonitoringStop = [&] { ++stops; };
+    r.events.portMissing = [&] { ++stops; };
     EXPECT_EQ(r.link->Write_Buffer(5), 0);
     EXPECT_EQ(r.link->Read_Buffer(5), 0);
     EXPECT_EQ(stops, 2);
@@ -226,7 +228,7 @@ TEST(LinkPorts, ResetUsbWithNothingAttached)
 {
     Rig r;
     bool start = true, stop = true;
-    r.link->onStartStopEnabled = [&](bool a, bool b) {
+    r.events.startStop = [&](bool a, bool b) {
         start = a;
         stop = b;
     };
@@ -285,7 +287,7 @@ TEST(LinkPorts, ForceRtsCaptionsAndCallbacks)
     r.usb->devs.push_back({QStringLiteral("A"), QStringLiteral("VMXS9002")});
     r.link->Reset_COM_USB();
     std::vector<std::pair<QString, bool>> seen;
-    r.link->onRtsChanged = [&](const QString& c, bool on) { seen.emplace_back(c, on); };
+    r.events.rtsChanged = [&](const QString& c, bool on) { seen.emplace_back(c, on); };
     EXPECT_EQ(r.link->RtsCaption(), QStringLiteral("PC <-> TK"));
     const qint64 t0 = r.env.clock.NowUs();
     r.link->RouteToSensor(true);
@@ -319,7 +321,8 @@ TEST(LinkPorts, ExtraDevicePathsFollowTheSystemPorts)
     serial->openable.insert(QStringLiteral("/tmp/pty-a"));
     LinkOptions o;
     o.extraPorts << QStringLiteral("/tmp/pty-a") << QStringLiteral("/tmp/missing");
-    Link link(env.session, std::move(s), nullptr, o);
+    vmx::test::LinkEvents events;
+    Link link(env.session, events, std::move(s), nullptr, o);
     link.Reset_COM_USB();
     ASSERT_EQ(link.MenuEntries().size(), 2u);
     EXPECT_EQ(link.MenuEntries()[1].caption, QStringLiteral("/tmp/pty-a"));
@@ -335,7 +338,8 @@ TEST(LinkPorts, RealDriversListWithoutDialogs)
     Env env;
     LinkOptions o;
     o.systemPorts = false;
-    Link link(env.session, o);
+    vmx::test::LinkEvents events;
+    Link link(env.session, events, o);
     link.Reset_COM_USB();
     EXPECT_TRUE(link.MenuEntries().empty());
     ASSERT_EQ(env.host.questions.size(), 1u);

@@ -11,7 +11,7 @@ using Rig = vmx::test::AcquisitionRig;
 TEST(AcquisitionEdges, LongBlockAtRecordPointer7IsDroppedOnceAndRealignedBy45Bytes)
 {
     Rig r(QStringLiteral("stream=long"));
-    r.acq->ALStartExecute();
+    r.acq->Start();
     ASSERT_FALSE(r.acq->Stopped());
     ASSERT_TRUE(r.TickUntilStored());
     ASSERT_EQ(r.Count(261, 266), 0);
@@ -23,7 +23,7 @@ TEST(AcquisitionEdges, LongBlockAtRecordPointer7IsDroppedOnceAndRealignedBy45Byt
     const qint64 syncs = r.acq->counters().syncPointer;
     const int queued = r.lnk->InQueue();
     ASSERT_GE(queued, 3 * 80);
-    r.acq->Timer2Timer();
+    r.acq->Tick();
     EXPECT_EQ(r.Count(261, 266), 1);
     // Record 9 of that block carried pointer 0: the block dropped, 45 bytes discarded, and
     // the aligned blocks waiting behind them stored in the same tick (no clock passes in it).
@@ -48,13 +48,13 @@ TEST(AcquisitionEdges, LongBlockAtRecordPointer7IsDroppedOnceAndRealignedBy45Byt
 TEST(AcquisitionEdges, LostStartByteIsFoundWithinFiveBytes)
 {
     Rig r(QStringLiteral("stream=long"));
-    r.acq->ALStartExecute();
+    r.acq->Start();
     ASSERT_TRUE(r.TickUntilStored());
     r.clock.SleepMs(20);
     ASSERT_EQ(r.lnk->Read_Buffer(2), 2);
     const int stored = r.store.index();
     const int shown = r.Count(261, 265);
-    r.acq->Timer2Timer();
+    r.acq->Tick();
     EXPECT_EQ(r.store.index(), stored);
     EXPECT_EQ(r.Count(261, 265), shown + 1);
     // Start byte found at 3: then a record-pointer resync, then aligned again.
@@ -67,7 +67,7 @@ TEST(AcquisitionEdges, FrameCrcCheckDropsCorruptBlocksOnlyWhenChecked)
         SCOPED_TRACE(check ? "checked" : "unchecked");
         Rig r(QStringLiteral("stream=long"));
         r.lnk->protocol().SetWithFrameCrc(check);
-        r.acq->ALStartExecute();
+        r.acq->Start();
         ASSERT_TRUE(r.TickUntilStored());
         // From now on every record's checksum byte arrives with bit 0 flipped.
         r.lnk->Purge_In();
@@ -94,7 +94,7 @@ TEST(AcquisitionEdges, FrameCrcCheckDropsCorruptBlocksOnlyWhenChecked)
 TEST(AcquisitionEdges, ShortStreamCrcAndResync)
 {
     Rig r(QStringLiteral("stream=short"));
-    r.acq->ALStartExecute();
+    r.acq->Start();
     ASSERT_TRUE(r.TickUntilStored());
     r.clock.SleepMs(20);
     ASSERT_EQ(r.lnk->Read_Buffer(1), 1);
@@ -102,7 +102,7 @@ TEST(AcquisitionEdges, ShortStreamCrcAndResync)
     const int shown = r.Count(262, 265);
     const qint64 syncs = r.acq->counters().syncStart;
     const int queued = r.lnk->InQueue();
-    r.acq->Timer2Timer();
+    r.acq->Tick();
     EXPECT_EQ(r.Count(262, 265), shown + 1);
     // The start byte of the next record is two bytes on: the block and those two dropped,
     // the aligned blocks behind them stored.
@@ -117,7 +117,7 @@ TEST(AcquisitionEdges, ChangedIntervalTakesEffectAtTheNextTick)
 {
     Rig r(QStringLiteral("stream=polled"));
     r.selected = 1000;
-    r.acq->ALStartExecute();
+    r.acq->Start();
     ASSERT_FALSE(r.acq->Stopped());
     r.Tick();
     EXPECT_EQ(r.interval, 1000);
@@ -132,7 +132,7 @@ TEST(AcquisitionEdges, V123PolledOutIs241OnErrorWhateverTheAlarm)
     // Catalogue row 36 is a V1.23 type: 21-byte answers, the program derives OUT.
     Rig r(QStringLiteral("stream=polled,fw=123,tube=none"), 36);
     ASSERT_EQ(r.session.sensor.Firmware, 123);
-    r.acq->ALStartExecute();
+    r.acq->Start();
     ASSERT_FALSE(r.acq->Stopped());
     ASSERT_TRUE(r.TickUntilStored());
     const monitor::MeasSample& s = r.store.at(r.store.index() - 1);
@@ -154,7 +154,7 @@ TEST(AcquisitionEdges, V123PolledOutIs241OnErrorWhateverTheAlarm)
 TEST(AcquisitionEdges, PartialBlocksWaitAndASilentSensorIsReportedOnce)
 {
     Rig r(QStringLiteral("stream=long"));
-    r.acq->ALStartExecute();
+    r.acq->Start();
     ASSERT_TRUE(r.TickUntilStored());
     int partial = 0;
     for (int i = 0; i < 50; ++i) {

@@ -7,6 +7,7 @@
 #include "sim/Bench.h"
 #include "station/Station.h"
 
+#include <functional>
 #include <memory>
 
 namespace vmx::test {
@@ -23,6 +24,9 @@ struct AcquisitionRig : station::StationView {
     int interval = -1;
     int& selected; // the CBMeasTime interval
     bool startEnabled = true, stopEnabled = false;
+    // What the station tells the window of the diagram and the table's selection.
+    std::function<void()> onRedraw;
+    std::function<void(int storeIndex)> onFollow;
 
     explicit AcquisitionRig(const QString& profile, int row = 0)
         : station(Build(session, profile, row)), lnk(&station->link()), store(station->store()),
@@ -36,6 +40,14 @@ struct AcquisitionRig : station::StationView {
 
     // StationView
     void TimerIntervalChanged(int ms) override { interval = ms; }
+    void Redraw() override
+    {
+        if (onRedraw) onRedraw();
+    }
+    void Follow(int storeIndex) override
+    {
+        if (onFollow) onFollow(storeIndex);
+    }
     void AcquisitionChanged() override
     {
         startEnabled = station->StartEnabled();

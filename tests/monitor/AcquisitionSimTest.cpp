@@ -1,5 +1,7 @@
 // START, ticks and STOP against the simulated bench on a virtual clock.
+#include "AcquisitionHooks.h"
 #include "AcquisitionRig.h"
+#include "LinkEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +12,7 @@ using Rig = vmx::test::AcquisitionRig;
 TEST(AcquisitionSim, PolledSamplesEqualTheSensorsAnswers)
 {
     Rig r(QStringLiteral("stream=polled"));
-    r.acq->ALStartExecute();
+    r.acq->Start();
     ASSERT_FALSE(r.acq->Stopped());
     EXPECT_FALSE(r.startEnabled);
     EXPECT_TRUE(r.stopEnabled);
@@ -37,7 +39,7 @@ TEST(AcquisitionSim, PolledSamplesEqualTheSensorsAnswers)
         EXPECT_EQ(s.OUT, u8(20));
         EXPECT_EQ(r.table.Cell(i + 1, 4), QString::number(+s.Zero));
     }
-    r.acq->ALStopExecute();
+    r.acq->Stop();
     EXPECT_TRUE(r.acq->Stopped());
     EXPECT_TRUE(r.startEnabled);
     EXPECT_EQ(r.host.panel1Log.last(), r.session.Msg(259));
@@ -47,7 +49,7 @@ TEST(AcquisitionSim, LongAndShortStreams)
 {
     {
         Rig r(QStringLiteral("stream=long"));
-        r.acq->ALStartExecute();
+        r.acq->Start();
         ASSERT_FALSE(r.acq->Stopped());
         EXPECT_EQ(r.interval, 10);
         for (int i = 0; i < 60; ++i)
@@ -66,7 +68,7 @@ TEST(AcquisitionSim, LongAndShortStreams)
     }
     {
         Rig r(QStringLiteral("stream=short"));
-        r.acq->ALStartExecute();
+        r.acq->Start();
         ASSERT_FALSE(r.acq->Stopped());
         for (int i = 0; i < 40; ++i)
             r.Tick();
@@ -86,26 +88,28 @@ TEST(AcquisitionSim, NoPortAndStorageFull)
     link::LinkOptions o;
     o.systemPorts = false;
     o.realUsb = false;
-    link::Link lnk(session, o);
+    test::LinkEvents events;
+    link::Link lnk(session, events, o);
     lnk.Reset_COM_USB(); // nothing: "nix"
     monitor::MeasurementStore store;
     monitor::MeasTableModel table;
-    monitor::Acquisition acq(session, lnk, store, table);
-    bool start = true, stop = true;
-    acq.onStartStopEnabled = [&](bool s, bool t) { start = s, stop = t; };
-    acq.ALStartExecute();
+    test::AcquisitionHooks hooks;
+    monitor::Acquisition acq(session, lnk, store, table, hooks);
+    const bool& start = hooks.startEnabled;
+    const bool& stop = hooks.stopEnabled;
+    acq.Start();
     EXPECT_TRUE(acq.Stopped());
     EXPECT_FALSE(start);
     EXPECT_FALSE(stop);
 
     // The storage-full stop shows message 267 and no "Abbruch" after it.
     Rig r(QStringLiteral("stream=polled"));
-    r.acq->ALStartExecute();
+    r.acq->Start();
     r.store.setIndex(32000);
     r.Tick();
     EXPECT_TRUE(r.acq->Stopped());
     EXPECT_EQ(r.store.index(), 32000);
     EXPECT_EQ(r.host.panel1Log.last(), r.session.Msg(267));
-    r.acq->ALStopExecute();
+    r.acq->Stop();
     EXPECT_EQ(r.host.panel1Log.last(), r.session.Msg(267));
 }

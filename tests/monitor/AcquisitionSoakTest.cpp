@@ -114,21 +114,17 @@ struct Soak {
                 sent.push_back(FromPolledAnswer(e.bytes));
             }
         };
-        rig.acq->settings = [] {
-            monitor::StoreSettings st;
-            st.Policy = app::DataOverflow::RollOver;
-            st.RefreshDivisor = 10;
-            return st;
-        };
+        rig.station->settings.overflow = app::DataOverflow::RollOver;
+        rig.station->settings.refreshDivisor = 10;
         if (withDiagram) {
             App();
             diagram = std::make_unique<monitor::DiagramRenderer>();
             diagram->DrawBitmapSchedule({});
-            rig.acq->redraw = [this] {
+            rig.onRedraw = [this] {
                 diagram->DrawDiagram(rig.store, {}, rig.acq->Current().Signal);
                 ++redraws;
             };
-            rig.acq->follow = [this](int i) { lastFollow = i; };
+            rig.onFollow = [this](int i) { lastFollow = i; };
         }
     }
 
@@ -219,7 +215,7 @@ struct Soak {
 
     void Run(qint64 seconds)
     {
-        rig.acq->ALStartExecute();
+        rig.acq->Start();
         ASSERT_FALSE(rig.acq->Stopped());
         const qint64 until = rig.clock.NowUs() + seconds * 1000000;
         while (rig.clock.NowUs() < until) {
@@ -289,7 +285,7 @@ TEST(AcquisitionSoak, TenMinutesPolledAt100msRollingOver)
     Soak s(Kind::Polled, true);
     // Start near the end so the ten minutes (6000 polls) roll the store over.
     s.rig.store.setIndex(29000);
-    s.rig.acq->ALStartExecute();
+    s.rig.acq->Start();
     s.rig.bench().trace().Clear();
     s.sent.clear();
     const int startAt = s.rig.store.index();
@@ -299,7 +295,7 @@ TEST(AcquisitionSoak, TenMinutesPolledAt100msRollingOver)
     const qint64 t0 = s.rig.clock.NowUs();
     for (int k = 1; k <= 6000; ++k) {
         s.rig.clock.SleepUntilUs(t0 + qint64(k) * 100000);
-        s.rig.acq->Timer2Timer();
+        s.rig.acq->Tick();
         s.Check();
         if (s.mismatches > 20) break;
     }

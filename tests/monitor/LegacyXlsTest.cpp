@@ -1,5 +1,6 @@
 // Import of a legacy .xls workbook. The file is built here byte by byte (a compound document
 // holding a BIFF8 "Workbook" stream), so the test needs no spreadsheet program.
+#include "MeasFileEvents.h"
 #include "RecordingHost.h"
 #include "app/Session.h"
 #include "monitor/MeasArray.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TestPaths.h"
 #include <cstring>
 
 using namespace vmx;
@@ -52,7 +54,8 @@ TEST(LegacyXls, OldLayoutRowsFromSheetRow12)
     app::Session session(host, clock, QString());
     MeasurementStore store;
     MeasTableModel table;
-    MeasFiles files(session, store, table);
+    test::MeasFileEvents events(store, table);
+    MeasFiles files(session, store, table, events);
     ASSERT_TRUE(files.ImportExcel(file)) << host.panel1Log.join('\n').toStdString();
     EXPECT_EQ(host.panel1Log.last(), "Excel-Import: alles okay");
     EXPECT_EQ(files.LastFileVersion(), 110);
@@ -77,7 +80,8 @@ TEST(LegacyXls, DamagedWorkbooksFailAsTheImportNeverAsTheProgram)
     app::Session session(host, clock, QString());
     MeasurementStore store;
     MeasTableModel table;
-    MeasFiles files(session, store, table);
+    test::MeasFileEvents events(store, table);
+    MeasFiles files(session, store, table, events);
     const QString okay = QStringLiteral("Excel-Import: alles okay");
     const QString withFailures = QStringLiteral("Excel-Import: Daten nicht fehlerfrei gelesen!");
     const QString cannotOpen = QStringLiteral("Excel-Import: Kann Datei nicht öffnen ") + file;
@@ -92,7 +96,7 @@ TEST(LegacyXls, DamagedWorkbooksFailAsTheImportNeverAsTheProgram)
         }
         // How the reader itself fares with this file.
         QProcess reader;
-        reader.start(QStringLiteral(VMX_BIN_DIR "/vmx-xls-read"), {file});
+        reader.start(testpaths::Bin(QStringLiteral("vmx-xls-read")), {file});
         ASSERT_TRUE(reader.waitForStarted());
         reader.waitForFinished(30000);
         const int code = reader.exitCode();

@@ -1,6 +1,7 @@
 // Imports of files from outside that try to hurt: a reader process that crashes, hangs, floods
 // or talks nonsense, workbooks nested deep or with references and numbers out of any bound,
 // text that is no file at all.
+#include "MeasFileEvents.h"
 #include "RecordingHost.h"
 #include "ZipPackage.h"
 
@@ -27,7 +28,8 @@ struct Rig {
     app::Session session{host, clock, QString()};
     MeasurementStore store;
     MeasTableModel table;
-    MeasFiles files{session, store, table};
+    test::MeasFileEvents events{store, table};
+    MeasFiles files{session, store, table, events};
     QTemporaryDir dir;
 
     Rig()

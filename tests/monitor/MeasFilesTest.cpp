@@ -1,5 +1,6 @@
 // Text and workbook export and import of the measurement table, and the store rebuilt from it.
 #include "monitor/MeasFiles.h"
+#include "MeasFileEvents.h"
 #include "PythonScript.h"
 #include "RecordingHost.h"
 #include "app/Session.h"
@@ -27,13 +28,14 @@ struct Rig {
     app::Session session{host, clock, QString()};
     MeasurementStore store;
     MeasTableModel table;
-    MeasFiles files{session, store, table};
+    test::MeasFileEvents events{store, table};
+    MeasFiles files{session, store, table, events};
     QTemporaryDir dir;
 
     Rig()
     {
         session.CopyValidSensorType(0);
-        files.now = [] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)); };
+        events.now = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7));
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     QString Last() const { return host.panel1Log.isEmpty() ? QString() : host.panel1Log.last(); }

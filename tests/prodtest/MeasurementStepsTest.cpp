@@ -355,17 +355,17 @@ TEST(MeasurementSteps, ZurueckRepeatsTheMeasurementAfterAFailure)
     // The operator forgot the tube: step 11 fails on the empty one's value.
     r.RunStep(10);
     r.Settle();
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_EQ(r.run().TestStep, 11);
     EXPECT_EQ(r.LastComment(), QStringLiteral("Ampl Test 1: gefüllter Schlauch, FEHLER, Wert zu niedrig"));
     EXPECT_EQ(r.defs().items.Ampl[1].Measured, 255);
     // Filled tube in, ZURÜCK prepares the measurement again, WEITER judges the new one.
     r.sensor().SetTube(sim::Tube::Filled, r.clock.NowUs());
-    r.run().ALPriorExecute();
+    r.run().Back();
     EXPECT_EQ(r.run().TestStep, 10);
     EXPECT_EQ(r.LastComment(), QStringLiteral("Ampl Test 1: gefüllter Schlauch, (Ampl= 350..450)"));
     r.Settle();
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_TRUE(r.Said(QStringLiteral("Ampl Test 1: gefüllter Schlauch   --> okay")));
     EXPECT_EQ(r.defs().items.Ampl[1].Result, 1);
     EXPECT_GE(r.defs().items.Ampl[1].Measured, 350);
@@ -441,10 +441,10 @@ TEST(MeasurementSteps, TheStepsConfigureWithTheMonitorPagesLedBits)
     StationRig r(Definition(QStringLiteral("5"), {}), QStringLiteral("tk33,key=6000110,stream=none"), 33);
     r.st->settings.led.green = true;
     r.st->settings.led.automatic = true;
-    ASSERT_TRUE(r.context().setConfig(0));
+    ASSERT_TRUE(r.context().hooks.ConfigureOutput(0));
     EXPECT_EQ(r.sensor().led(), 9);
     r.st->settings.led = {};
     r.st->settings.led.blue = true;
-    ASSERT_TRUE(r.context().setConfig(2));
+    ASSERT_TRUE(r.context().hooks.ConfigureOutput(2));
     EXPECT_EQ(r.sensor().led(), 4);
 }

@@ -59,7 +59,7 @@ struct Station : StationRig {
     {
         const size_t from = host.comments.size();
         int step = -1;
-        run().onStep = [this, from, &step](int s, const QString& routine) {
+        onStep = [this, from, &step](int s, const QString& routine) {
             visited.emplace_back(s, routine);
             if (firstRed.second.isEmpty()) {
                 const QString red = FirstRed(from);

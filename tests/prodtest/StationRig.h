@@ -6,6 +6,7 @@
 
 #include "HexFile.h"
 #include "RecordingHost.h"
+#include "StationWatch.h"
 
 #include "app/Clock.h"
 #include "app/Session.h"
@@ -39,7 +40,7 @@ struct StationPanel : prodtest::OperatorPanel {
     bool ShieldTooHigh() override { return shieldTooHigh; }
 };
 
-struct StationRig {
+struct StationRig : StationWatch {
     app::VirtualClock clock;
     RecordingHost host{&clock};
     QTemporaryDir dir;
@@ -72,8 +73,10 @@ struct StationRig {
         host.onWait = [this](int ms) {
             if (ms > 20) Pump();
         };
-        run().onStep = [this](int step, const QString& routine) { visited.emplace_back(step, routine); };
+        onStep = [this](int step, const QString& routine) { visited.emplace_back(step, routine); };
+        st->SetView(this);
     }
+    ~StationRig() override { st->SetView(nullptr); }
     prodtest::TestRun& run() { return st->testRun(); }
     prodtest::TestDefinitions& defs() { return st->testDefinitions(); }
     prodtest::StepContext& context() { return st->stepContext(); }
@@ -105,7 +108,8 @@ struct StationRig {
         s.Signal = signal;
         s.Error = error;
         s.OUT = quint8(out);
-        st->acquisition().newMeasValue(s);
+        st->acquisition().Current() = s;
+        st->acquisition().PutDataToMeasArray();
     }
     // Runs step `step` of the selected program alone (as ZURÜCK/WEITER would reach it).
     void RunStep(int step)
@@ -140,7 +144,7 @@ struct StationRig {
     {
         for (int i = 1; i <= maxPresses; ++i) {
             Settle();
-            run().ALNextExecute();
+            run().Next();
             if (run().TestStep == 0) return i;
         }
         return -1;

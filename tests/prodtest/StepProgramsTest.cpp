@@ -4,13 +4,14 @@
 
 #include <QFile>
 
+#include "TestPaths.h"
 #include <gtest/gtest.h>
 
 using namespace vmx::prodtest;
 
 TEST(StepPrograms, EveryTableEqualsTheFixture)
 {
-    QFile f(QStringLiteral(VMX_PRODTEST_FIXTURES "/step-tables.txt"));
+    QFile f(testpaths::Bin(QStringLiteral("fixtures/step-tables.txt")));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QStringList fixture = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QStringList printed;

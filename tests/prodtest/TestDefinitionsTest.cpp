@@ -23,7 +23,14 @@ struct Rig {
     test::RecordingHost host{&clock};
     QTemporaryDir dir;
     app::Session session{host, clock, dir.path()};
-    TestDefinitions defs{session};
+    // What picking another definition asks of the owner of the results and the run, counted.
+    struct Hooks final : TestDefinitions::Hooks {
+        int saved = 0, cleared = 0, shown = 0;
+        void SaveResults() override { ++saved; }
+        void ClearResults() override { ++cleared; }
+        void ShowStep0() override { ++shown; }
+    } hooks;
+    TestDefinitions defs{session, hooks};
 
     // TEST.INI with `text` (UTF-8 source) in the encoding a station's editor wrote.
     void Write(const QString& text, bool windows1252 = true)
@@ -213,15 +220,14 @@ TEST(TestIni, PickingAnotherDefinitionOffersToSaveUnsavedResults)
 {
     Rig r;
     r.Write(QString::fromUtf8(kTwoDefinitions));
-    int saved = 0, cleared = 0, shown = 0;
-    r.defs.saveResults = [&] { ++saved; };
-    r.defs.clearResults = [&] { ++cleared; };
-    r.defs.showStep0 = [&] { ++shown; };
+    const int& saved = r.hooks.saved;
+    const int& cleared = r.hooks.cleared;
+    const int& shown = r.hooks.shown;
     ASSERT_TRUE(r.defs.ScanTestIniFile(6000120));
     EXPECT_TRUE(r.host.questions.empty());
     r.defs.TestDataSaved = false;
     r.host.answers.push_back(app::AskResult::Yes);
-    r.defs.CBTypeTestChange(1);
+    r.defs.SelectDefinition(1);
     ASSERT_EQ(r.host.questions.size(), 1u);
     EXPECT_EQ(saved, 1);
     EXPECT_EQ(cleared, 2);

@@ -54,16 +54,26 @@ struct Rig {
     test::RecordingHost host{&clock};
     QTemporaryDir dir;
     app::Session session{host, clock, dir.path()};
-    prodtest::TestDefinitions defs{session};
-    testmodule::ModuleRecord record;
-    prodtest::TestResults results{session, defs, record};
-    Panel panel;
     QDateTime stamp{QDate(2026, 12, 10), QTime(9, 30, 5)};
+    // Without a station: nothing to save or clear elsewhere, no acquisition to stop, and a
+    // clock the test sets.
+    struct Hooks final : prodtest::TestDefinitions::Hooks, prodtest::TestResults::Hooks {
+        QDateTime& stamp;
+        explicit Hooks(QDateTime& s) : stamp(s) {}
+        void SaveResults() override {}
+        void ClearResults() override {}
+        void ShowStep0() override {}
+        void StopAcquisition() override {}
+        QDateTime Now() override { return stamp; }
+    } hooks{stamp};
+    prodtest::TestDefinitions defs{session, hooks};
+    testmodule::ModuleRecord record;
+    prodtest::TestResults results{session, defs, record, hooks};
+    Panel panel;
 
     Rig()
     {
         results.panel = &panel;
-        results.now = [this] { return stamp; };
         defs.cond.SensorType = QStringLiteral("QVR05");
         defs.items.SerialNo.Low = 1000;
         defs.items.SerialNo.High = 1999;
@@ -351,14 +361,14 @@ TEST(TestResults, FullGridIsSavedAndContinuedOrRefusesTheNextUnit)
             EXPECT_EQ(r.LastComment(), "Tabelle voll und nicht gespeichert: erst SPEICHERN, dann weiter");
             // SPEICHERN that works lets the run go on.
             r.panel.reportName = r.Path("lot.xls");
-            r.results.ALTestSaveExecute();
+            r.results.SaveReport();
             EXPECT_TRUE(QFile::exists(r.Path("lot.xlsx")));
         }
         ASSERT_TRUE(r.results.MayStartUnit());
         r.GoodUnit(1200, 90);
         r.Write(QStringLiteral("okay"));
         EXPECT_EQ(r.results.grid.Cell(1, 2), "1200");
-        r.results.ALTestSaveExecute();
+        r.results.SaveReport();
         // Every unit in the report: 200 on the first page, the 201st on the next.
         const QString script = QStringLiteral(R"PY(
 import sys, openpyxl
@@ -529,7 +539,7 @@ TEST(TestResults, FailedSaveKeepsTheOldReportAndTheGrid)
     }
     ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
     r.panel.reportName = file;
-    r.results.ALTestSaveExecute();
+    r.results.SaveReport();
     EXPECT_EQ(r.Last(), "Excel-Export: Datei schreibgeschützt report.xlsx");
     EXPECT_TRUE(r.defs.TestDataSaved); // saving counts as done, also after a failure
     QFile old(file);
@@ -539,7 +549,7 @@ TEST(TestResults, FailedSaveKeepsTheOldReportAndTheGrid)
     // A cancelled dialog writes nothing.
     r.panel.reportName.clear();
     const int before = r.host.panel1Log.size();
-    r.results.ALTestSaveExecute();
+    r.results.SaveReport();
     EXPECT_EQ(r.host.panel1Log.size(), before);
     // "report.xls" is written as report.xlsx, which the dialog did not ask about: it is
     // replaced only when the operator says so.
@@ -547,7 +557,7 @@ TEST(TestResults, FailedSaveKeepsTheOldReportAndTheGrid)
     r.panel.reportName = r.Path("report.xls");
     for (const app::AskResult answer : {app::AskResult::No, app::AskResult::Yes}) {
         r.host.answers.push_back(answer);
-        r.results.ALTestSaveExecute();
+        r.results.SaveReport();
         ASSERT_FALSE(r.host.questions.empty());
         EXPECT_EQ(r.host.questions.back().Text, "report.xlsx existiert bereits.\rErsetzen?");
         EXPECT_EQ(QFileInfo(file).size() == 25, answer == app::AskResult::No);

@@ -3,6 +3,7 @@
 // bound, and the three buttons.
 #include "HexFile.h"
 #include "RecordingHost.h"
+#include "StationWatch.h"
 
 #include "app/Clock.h"
 #include "app/Session.h"
@@ -42,7 +43,7 @@ struct Panel : prodtest::OperatorPanel {
     }
 };
 
-struct Rig {
+struct Rig : test::StationWatch {
     app::VirtualClock clock;
     test::RecordingHost host{&clock};
     QTemporaryDir dir;
@@ -70,7 +71,9 @@ struct Rig {
         EXPECT_TRUE(st->OpenLink());
         clock.SleepMs(300);
         st->SetOperatorPanel(&panel);
+        st->SetView(this);
     }
+    ~Rig() override { st->SetView(nullptr); }
     prodtest::TestRun& run() { return st->testRun(); }
     bool Scan() { return st->testDefinitions().ScanTestIniFile(session.sensor.Key); }
     QString LastComment() const { return host.comments.empty() ? QString() : host.comments.back().second; }
@@ -104,7 +107,7 @@ TEST(TestRun, Program20ChainsThroughTheModuleStepsAndHaltsWhereItCannotGoOn)
     EXPECT_TRUE(r.panel.nextAction);
     EXPECT_FALSE(r.panel.priorAction);
 
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_TRUE(r.Said(QStringLiteral("Prüfmittel: okay")));
     EXPECT_TRUE(r.Said(QStringLiteral("Import SiLab: okay")));
     EXPECT_TRUE(r.Said(QStringLiteral("QVR-Firmware: okay")));
@@ -123,10 +126,10 @@ TEST(TestRun, Program0WrapsThroughItsEmptyStepsToStep0)
     Rig r(QStringLiteral("0"));
     ASSERT_TRUE(r.Scan());
     r.run().TestStep = 14;
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_EQ(r.run().TestStep, 0);
     // "ZURÜCK" at step 0 runs step 0 again; the action is off, the button on.
-    r.run().ALPriorExecute();
+    r.run().Back();
     EXPECT_EQ(r.run().TestStep, 0);
     EXPECT_FALSE(r.panel.priorAction);
     EXPECT_TRUE(r.panel.priorButton);
@@ -139,7 +142,7 @@ TEST(TestRun, EmptyStepOfProgram13GoesStraightOnToTheSwitch)
                          "[#AMPLITUDE_MAX_2] \"max\",\"2\"\r\n"));
     ASSERT_TRUE(r.Scan());
     r.run().TestStep = 15;
-    r.run().ALNextExecute();
+    r.run().Next();
     // 16 empty, 17 switches the module to interface 0 and signals, 18 waits, 19 prompts.
     EXPECT_EQ(r.st->link().OpenSimBench()->module()->serialIf(), 0);
     EXPECT_TRUE(r.Said(QStringLiteral("Start Messung ...")));
@@ -151,19 +154,18 @@ TEST(TestRun, ProgramWithoutStepsOnlyCountsAndCancelGoesBackToStep0)
 {
     Rig r(QStringLiteral("10"));
     ASSERT_TRUE(r.Scan());
-    r.run().ALNextExecute();
-    r.run().ALNextExecute();
+    r.run().Next();
+    r.run().Next();
     EXPECT_EQ(r.run().TestStep, 2);
-    int stops = 0;
-    r.run().stopAcquisition = [&] { ++stops; };
-    r.run().ALCancelExecute();
+    const int before = r.acquisitionChanges;
+    r.run().Cancel();
     EXPECT_EQ(r.run().TestStep, 0);
-    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(r.acquisitionChanges - before, 1); // the STOP of the acquisition
     // A number without a table runs nothing at all.
     Rig n(QStringLiteral("17"));
     ASSERT_TRUE(n.Scan());
     const size_t said = n.host.comments.size();
-    n.run().ALNextExecute();
+    n.run().Next();
     EXPECT_EQ(n.host.comments.size(), said);
     EXPECT_EQ(n.run().TestStep, 1);
 }
@@ -186,24 +188,24 @@ TEST(TestRun, SerialNumberAndEntriesAreCheckedTakenOverAndCountedOn)
 
     // The placeholder left in place is refused; the run halts on step 1.
     r.panel.text[Entry::Tester] = QStringLiteral("Name");
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_EQ(r.run().TestStep, 1);
     EXPECT_EQ(r.LastComment(), QStringLiteral("Name des Prüfers nicht eingetragen!"));
     r.panel.text[Entry::Tester] = QStringLiteral("Weber");
     r.panel.text[Entry::ManuYear] = QStringLiteral("9");
     r.run().TestStep = 0;
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_EQ(r.LastComment(), QStringLiteral("Herstellungsjahr nicht plausibel!"));
     r.panel.text[Entry::ManuYear] = QStringLiteral("26");
     r.panel.text[Entry::SerialNo] = QStringLiteral("5");
     r.run().TestStep = 0;
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_EQ(r.LastComment(), QStringLiteral("SN: FEHLER, Seriennummer nicht plausibel!"));
     EXPECT_EQ(r.panel.text[Entry::SerialNo], QStringLiteral("0005"));
     // A batch comment may stay empty; the taken entries go into the start grid.
     r.panel.text[Entry::SerialNo] = QStringLiteral(" 12");
     r.run().TestStep = 0;
-    r.run().ALNextExecute();
+    r.run().Next();
     const auto& items = r.st->testDefinitions().items;
     EXPECT_EQ(items.SerialNo.Result, 1);
     EXPECT_EQ(items.SerialNo.MeasuredText, QStringLiteral("0012"));
@@ -216,7 +218,7 @@ TEST(TestRun, SerialNumberAndEntriesAreCheckedTakenOverAndCountedOn)
 
     // NextSN proposes the next number and the run goes on to step 0 of the next unit.
     r.run().TestStep = 21;
-    r.run().ALNextExecute();
+    r.run().Next();
     EXPECT_EQ(r.panel.text[Entry::SerialNo], QStringLiteral("0013"));
     EXPECT_EQ(r.run().TestStep, 0);
     EXPECT_EQ(items.SerialNo.Result, -1);
@@ -231,9 +233,9 @@ TEST(TestRun, AnUnusableDefinitionStartsNoUnit)
     ASSERT_TRUE(r.Scan());
     ASSERT_FALSE(r.st->testDefinitions().Unusable.isEmpty());
     std::vector<int> steps;
-    r.run().onStep = [&](int step, const QString&) { steps.push_back(step); };
+    r.onStep = [&](int step, const QString&) { steps.push_back(step); };
     for (int press = 0; press < 3; ++press) {
-        r.run().ALNextExecute();
+        r.run().Next();
         EXPECT_EQ(r.run().TestStep, 0);
         EXPECT_EQ(r.LastComment(), r.st->testDefinitions().Unusable);
         EXPECT_EQ(r.host.comments.back().first, app::CommentColour::Red);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The layer-rule script: the tree passes as it is; each kind of bad include planted in a copy
-# makes it fail and name the file.
+# The layer-rule script: the tree passes as it is; each kind of bad include or handler name
+# planted in a copy makes it fail and name the file.
 set -u
 script="$1"
 src="$2"
@@ -29,6 +29,22 @@ fresh; echo '#include <QWidget>' >> "$tmp/src/station/Station.cpp"
 expect FAIL "a widget header below ui/" 'station/Station.cpp:.*QWidget'
 fresh; echo '#include "sim/Bench.h"' >> "$tmp/src/sensor/DeviceCommands.cpp"
 expect FAIL "sim/ outside the simulated driver" 'sensor/DeviceCommands.cpp:.*sim/Bench.h'
+fresh; echo '#include "sim/Bench.h"' >> "$tmp/src/link/Link.cpp"
+expect FAIL "sim/ in the link beside the simulated driver" 'link/Link.cpp:.*sim/Bench.h'
+fresh; echo '#include "sim/Profile.h"' >> "$tmp/src/ui/MainForm.cpp"
+expect FAIL "sim/ in the window outside the Simulator dock" 'ui/MainForm.cpp:.*sim/Profile.h'
+fresh; echo '#include "sim/Profile.h"' >> "$tmp/src/ui/SimulatorPanel.cpp"
+expect PASS "sim/ in the Simulator dock" ""
+fresh; printf 'void ALStartExecute();\n' >> "$tmp/src/monitor/Acquisition.h"
+expect FAIL "a handler-named declaration in the core" 'monitor/Acquisition.h:.*ALStartExecute'
+fresh; printf 'bool TestModule::PTKLEDClick(bool green)\n{\n    return green;\n}\n' >> "$tmp/src/testmodule/TestModule.cpp"
+expect FAIL "a handler-named definition in the core" 'testmodule/TestModule.cpp:.*PTKLEDClick'
+fresh; printf '    static void CBTypeTestChange(int index);\n' >> "$tmp/src/station/Station.h"
+expect FAIL "a handler-named member of the station" 'station/Station.h:.*CBTypeTestChange'
+fresh; printf 'void F() { return page.CBTypeTestChange(1); }\n' >> "$tmp/src/prodtest/TestRun.cpp"
+expect PASS "a call of a handler name is no declaration" ""
+fresh; printf 'void ALStartExecute();\n' >> "$tmp/src/ui/MainForm.h"
+expect PASS "handler names on the window" ""
 fresh; echo '#include "station/Station.h"' >> "$tmp/src/proto/Protocol.h"
 expect FAIL "the wire format including anything" 'proto/Protocol.h'
 fresh; mkdir "$tmp/src/extra" && echo '#include "ui/MainForm.h"' > "$tmp/src/extra/X.cpp"

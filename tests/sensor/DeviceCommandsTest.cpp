@@ -1,5 +1,6 @@
 // The single device commands against the simulated bench through the program's own link: what
 // reaches the devices (their trace), what they do with it, and the refusals that send nothing.
+#include "LinkEvents.h"
 #include "link/LinkTestSupport.h"
 
 #include "link/Link.h"
@@ -15,6 +16,14 @@ using namespace vmx::proto;
 using linktest::Env;
 
 namespace {
+
+// The device commands' events without a station: how often something was to be shown.
+struct Seen final : DeviceCommands::Events {
+    int changes = 0;
+    int stops = 0;
+    void Changed(DeviceCommands::Shown) override { ++changes; }
+    void StopAcquisition() override { ++stops; }
+};
 
 // Catalogue rows used below (firmware, capability bits).
 constexpr int kRowV110 = 33; // 6000110
@@ -219,8 +228,11 @@ TEST(ConfigModes, CapabilityBitsGateModes0134)
 {
     Env env;
     env.session.CopyValidSensorType(34); // 6000120 without bit 2
-    link::Link link(env.session, std::unique_ptr<link::SerialDriver>(), std::unique_ptr<link::UsbDriver>());
-    DeviceCommands dc(env.session, link);
+    test::LinkEvents linkEvents;
+    link::Link link(env.session, linkEvents, std::unique_ptr<link::SerialDriver>(),
+                    std::unique_ptr<link::UsbDriver>());
+    Seen seen;
+    DeviceCommands dc(env.session, link, seen);
     EXPECT_TRUE(dc.ModeAllowed(0, ConfigFamily::V120));
     EXPECT_TRUE(dc.ModeAllowed(1, ConfigFamily::V120));
     EXPECT_TRUE(dc.ModeAllowed(3, ConfigFamily::V120));
@@ -341,10 +353,12 @@ TEST(BubbleTest, TestInputNeedsAUsbLinkAndIsIgnoredOnOtherAdapters)
     linktest::FakeSerial* s = serial.get();
     s->clock = &env.clock;
     s->Add(QStringLiteral("COM3"));
-    link::Link link(env.session, std::move(serial), std::unique_ptr<link::UsbDriver>());
+    test::LinkEvents linkEvents;
+    link::Link link(env.session, linkEvents, std::move(serial), std::unique_ptr<link::UsbDriver>());
     link.Reset_COM_USB();
     ASSERT_TRUE(link.IsOpen());
-    DeviceCommands dc(env.session, link);
+    Seen seen;
+    DeviceCommands dc(env.session, link, seen);
     EXPECT_FALSE(dc.BubbleTest(4, 10));
     EXPECT_EQ(env.host.panel1Log.last(), env.session.Msg(119));
     EXPECT_TRUE(s->written.isEmpty());
@@ -406,15 +420,12 @@ TEST(Channel, OnAComLinkShows375AndSendsNothing)
     linktest::FakeSerial* s = serial.get();
     s->clock = &env.clock;
     s->Add(QStringLiteral("COM3"));
-    link::Link link(env.session, std::move(serial), std::unique_ptr<link::UsbDriver>());
+    test::LinkEvents linkEvents;
+    link::Link link(env.session, linkEvents, std::move(serial), std::unique_ptr<link::UsbDriver>());
     link.Reset_COM_USB();
     ASSERT_TRUE(link.IsOpen());
-    DeviceCommands dc(env.session, link);
-    struct Seen : DeviceCommands::Events {
-        int changes = 0;
-        void Changed(DeviceCommands::Shown) override { ++changes; }
-    } seen;
-    dc.SetEvents(&seen);
+    Seen seen;
+    DeviceCommands dc(env.session, link, seen);
     EXPECT_FALSE(dc.SetIF(true));
     EXPECT_EQ(env.host.panel1Log.last(), env.session.Msg(375));
     EXPECT_TRUE(s->written.isEmpty());

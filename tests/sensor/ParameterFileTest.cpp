@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vmx;
 using namespace vmx::sensor;
 
@@ -25,21 +27,26 @@ struct FileRig {
     QTemporaryDir dir;
     app::Session session{host, clock, dir.path()};
     ParameterBlocks blocks;
-    ParameterFile file{session, blocks};
-    int asked = 0;
-    bool answer = true;
+    struct Hooks final : ParameterFile::Hooks {
+        int refreshed = 0;
+        void RefreshPages() override { ++refreshed; }
+    } hooks;
+    ParameterFile file{session, blocks, hooks};
 
     explicit FileRig(int row = kRow143)
     {
         session.CopyValidSensorType(row);
         blocks.SetStandardValues();
         blocks.CopyStandardToEdit();
-        file.confirmIncompatible = [this] {
-            ++asked;
-            return answer;
-        };
+        host.defaultAnswer = app::AskResult::Yes;
     }
     QString Msg(int m) const { return session.Msg(m); }
+    // Question 283 (the file is of another type) as the host was asked it.
+    int Asked() const
+    {
+        return int(std::count_if(host.questions.begin(), host.questions.end(),
+                                 [&](const auto& q) { return q.Text == Msg(283); }));
+    }
     QString Last() const { return host.panel1Log.isEmpty() ? QString() : host.panel1Log.last(); }
     QString Write(const QString& name, const QString& text)
     {
@@ -117,7 +124,7 @@ TEST(ParameterFile, ExportedFileUsesCrLfAndReimports)
     ASSERT_TRUE(r.file.Open(path));
     EXPECT_EQ(r.blocks.edit, saved);
     EXPECT_EQ(r.session.sensor.Cal, cal);
-    EXPECT_EQ(r.asked, 0);
+    EXPECT_EQ(r.Asked(), 0);
 }
 
 TEST(ParameterFile, CalibrationOptionOffLeavesTheBlock)
@@ -165,16 +172,16 @@ TEST(ParameterFile, OtherSubtypeImportsAfterYesOnly)
     text.replace(QStringLiteral("[SUBTYPE=28]"), QStringLiteral("[SUBTYPE=63]"));
     text += QStringLiteral("[CODE]\r\n:100a00001112131415161718191a1b1c1d1e1f205e\r\n:00000001FF\r\n");
     const QString path = r.Write(QStringLiteral("o.hex"), text);
-    r.answer = false;
+    r.host.defaultAnswer = app::AskResult::No;
     const ParameterBlock before = r.blocks.edit;
     EXPECT_FALSE(r.file.Open(path));
-    EXPECT_EQ(r.asked, 1);
+    EXPECT_EQ(r.Asked(), 1);
     EXPECT_TRUE(r.host.panel1Log.contains(r.Msg(297) +
                                           QStringLiteral("Inkompatibel: Typ 05, Subtyp 63, Firmware V1.43")));
     EXPECT_EQ(r.blocks.edit, before);
-    r.answer = true;
+    r.host.defaultAnswer = app::AskResult::Yes;
     ASSERT_TRUE(r.file.Open(path));
-    EXPECT_EQ(r.asked, 2);
+    EXPECT_EQ(r.Asked(), 2);
     EXPECT_EQ(r.blocks.edit[0], 0x11);
     EXPECT_EQ(r.blocks.edit[15], 0x20);
 }
@@ -303,7 +310,7 @@ TEST(ParameterFile, HeaderNumbersAreWholeDecimalsOnly)
     ASSERT_TRUE(r.file.ImportHexParameterData(
         (kHeader + QStringLiteral("[CODE]\r\n")).split(QStringLiteral("\r\n"))));
     EXPECT_EQ(r.file.fileFirmware, 143);
-    r.answer = false;
+    r.host.defaultAnswer = app::AskResult::No;
     for (const char* bad :
          {"[FIRMWARE= 143]", "[FIRMWARE=0x8F]", "[FIRMWARE=99999999999]", "[FIRMWARE=1 43]"}) {
         QString text = kHeader;

@@ -4,6 +4,7 @@
 // and the PIC, and what the operator is shown.
 #include "HexFile.h"
 #include "RecordingHost.h"
+#include "StationWatch.h"
 
 #include "app/Clock.h"
 #include "app/Session.h"
@@ -35,7 +36,7 @@ struct Steps : testmodule::StepSignal {
     void AutoAdvance() override { ++done; }
 };
 
-struct Rig {
+struct Rig : test::StationWatch {
     app::VirtualClock clock;
     test::RecordingHost host{&clock};
     QTemporaryDir dir;
@@ -55,7 +56,9 @@ struct Rig {
         EXPECT_TRUE(st->OpenLink());
         clock.SleepMs(300);
         tm().steps = &steps;
+        st->SetView(this);
     }
+    ~Rig() override { st->SetView(nullptr); }
     sim::Bench& bench() { return *st->link().OpenSimBench(); }
     sim::TestModule& mod() { return *bench().module(); }
     sim::Sensor& sensor() { return bench().sensor(); }
@@ -179,7 +182,7 @@ TEST(ModuleMeasure, Vo40HasFourOutputsInItsOwnLine)
 TEST(ModuleLeds, GreenPanelClickSendsTheRedBitOnly)
 {
     Rig r(QStringLiteral("tk33,stream=none"));
-    ASSERT_TRUE(r.tm().PTKLEDClick(true));
+    ASSERT_TRUE(r.tm().ToggleLed(true));
     EXPECT_EQ(r.tm().ledGreen, 0);
     EXPECT_EQ(r.tm().ledRed, 1);
     const auto leds = r.In(cmd::TmLed);
@@ -224,8 +227,7 @@ TEST(ModuleReset, Vo40SendsNothingTk33RaisesOdDtAndResetsC2)
 TEST(ModuleSerialIf, RadioSelectionFollowsTheRequestAndTheSensorIsReachedOnItsOwnInterface)
 {
     Rig r(QStringLiteral("tk33,stream=polled"));
-    int told = 0;
-    r.tm().onSerialIfChanged = [&] { ++told; };
+    const int& told = r.serialIfChanges;
     ASSERT_TRUE(r.tm().SwitchSerialIF(0));
     EXPECT_EQ(r.tm().serialIfType(), 0);
     EXPECT_EQ(r.mod().serialIf(), 0);

@@ -8,6 +8,7 @@
 #include "sim/Bench.h"
 #include "sim/Profile.h"
 
+#include "TestPaths.h"
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
@@ -361,6 +362,6 @@ TEST(BootPage, ShownInServiceModeWithAPicture)
     pc1->setCurrentWidget(h.Find<QWidget>("TSBoot"));
     f.resize(1040, 700);
     // Tests run in parallel in a fresh build: the folder may not be there yet.
-    ASSERT_TRUE(QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS)));
-    EXPECT_TRUE(f.grab().toImage().save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-de-TSBoot.png")));
+    testpaths::ArtefactDir();
+    EXPECT_TRUE(f.grab().toImage().save(testpaths::Artefact(QStringLiteral("monitor-de-TSBoot.png"))));
 }

@@ -6,6 +6,7 @@
 
 #include "ui/SimulatorPanel.h"
 
+#include "TestPaths.h"
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -26,7 +27,7 @@ struct PageFindings {
 
 QString Dir()
 {
-    const QString d = QStringLiteral(VMX_TEST_ARTEFACTS "/pages");
+    const QString d = testpaths::Artefact(QStringLiteral("pages"));
     QDir().mkpath(d);
     return d;
 }
@@ -79,7 +80,7 @@ void StartAt(Harness& h, int language, int key)
                    .arg(language == 1 ? QStringLiteral("ENGLISH") : QStringLiteral("GERMAN")));
     h.links.simulate = QStringLiteral("stream=polled");
     // The test page with the station's example definitions, as a first start shows it.
-    QFile::copy(QStringLiteral(VMX_BIN_DIR "/TEST.INI"), h.dir.filePath(QStringLiteral("TEST.INI")));
+    QFile::copy(testpaths::Bin(QStringLiteral("TEST.INI")), h.dir.filePath(QStringLiteral("TEST.INI")));
     TMainForm& f = h.StartShown();
     f.resize(1040, 700); // the window's default size, also when the screen is smaller
     if (key >= 0) h.Act(QStringLiteral("MIVersion_%1").arg(key).toLatin1().constData())->trigger();

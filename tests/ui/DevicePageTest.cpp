@@ -6,6 +6,7 @@
 #include "ui/FormWidgets.h"
 #include "ui/SimulatorPanel.h"
 
+#include "TestPaths.h"
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -191,9 +192,9 @@ TEST(DevicePage, SimulatorDockMovesTheChart)
     EXPECT_GT(f.station().store().index(), stored);
 
     // A picture of the page with the dock, kept for a look.
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     f.resize(1280, 760);
     f.show();
     QCoreApplication::processEvents();
-    f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-simulator.png"));
+    f.grab().save(testpaths::Artefact(QStringLiteral("monitor-simulator.png")));
 }

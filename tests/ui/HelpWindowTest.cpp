@@ -4,6 +4,7 @@
 
 #include "ui/HelpWindow.h"
 
+#include "TestPaths.h"
 #include <QDir>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -18,7 +19,7 @@ namespace {
 // The program folder's manual, as the build puts it beside the program.
 void CopyDoc(Harness& h)
 {
-    const QDir from(QStringLiteral(VMX_BIN_DIR "/Doc"));
+    const QDir from(testpaths::Bin(QStringLiteral("Doc")));
     ASSERT_TRUE(from.exists());
     QDir(h.dir.path()).mkpath(QStringLiteral("Doc"));
     for (const QString& name : from.entryList(QDir::Files))
@@ -45,8 +46,8 @@ TEST(HelpWindow, F1ShowsTheManualWhenTheDesktopCannot)
     EXPECT_EQ(QFileInfo(f.HelpWindow()->Document()).fileName(), QStringLiteral("HelpOverviewD.htm"));
     EXPECT_EQ(f.HelpWindow()->windowTitle(), QStringLiteral("VELMOTRIX Monitor - Benutzerhandbuch"));
     EXPECT_TRUE(Shown(f).contains(QStringLiteral("Kommandozeile")));
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
-    f.HelpWindow()->grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/help-de.png"));
+    testpaths::ArtefactDir();
+    f.HelpWindow()->grab().save(testpaths::Artefact(QStringLiteral("help-de.png")));
 
     // The open manual follows the language.
     h.Act("MILEn")->trigger();

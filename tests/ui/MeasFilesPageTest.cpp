@@ -3,6 +3,7 @@
 #include "XlsBuilder.h"
 #include "ui/FormWidgets.h"
 
+#include "TestPaths.h"
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -189,7 +190,7 @@ TEST(MeasFilesPage, LegacyWorkbookThatKillsTheReaderLeavesTheWindowAndTheTable)
         out.write(xlsbuild::Mutated(good, rng));
         out.close();
         QProcess reader;
-        reader.start(QStringLiteral(VMX_BIN_DIR "/vmx-xls-read"), {file});
+        reader.start(testpaths::Bin(QStringLiteral("vmx-xls-read")), {file});
         ASSERT_TRUE(reader.waitForStarted());
         reader.waitForFinished(30000);
         const int code = reader.exitCode();

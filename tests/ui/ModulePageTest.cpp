@@ -6,6 +6,7 @@
 #include "sim/Bench.h"
 #include "sim/Profile.h"
 
+#include "TestPaths.h"
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -41,7 +42,7 @@ QString Panel1(Harness& h)
 
 TEST(ModulePage, ButtonsIdentifySwitchProgramAndReadThroughTheModule)
 {
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     Harness h;
     Tk33(h);
     TMainForm& f = h.StartShown();
@@ -98,5 +99,5 @@ TEST(ModulePage, ButtonsIdentifySwitchProgramAndReadThroughTheModule)
 
     f.resize(1040, 700);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/module-page.png")));
+    EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("module-page.png"))));
 }

@@ -1,6 +1,7 @@
 // The main window drawn offscreen in both languages; the pictures are kept for a look.
 #include "UiHarness.h"
 
+#include "TestPaths.h"
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
@@ -33,7 +34,7 @@ int Colours(const QImage& img)
 
 TEST(Screenshot, MainWindowInGermanAndEnglish)
 {
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     Harness h;
     TMainForm& f = h.StartShown();
     const QImage de = Render(f);
@@ -43,20 +44,20 @@ TEST(Screenshot, MainWindowInGermanAndEnglish)
     EXPECT_GE(de.width(), 1000);
     EXPECT_GT(Colours(de), 20);
     EXPECT_NE(de, en); // the texts differ
-    EXPECT_TRUE(de.save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-de.png")));
-    EXPECT_TRUE(en.save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-en.png")));
+    EXPECT_TRUE(de.save(testpaths::Artefact(QStringLiteral("monitor-de.png"))));
+    EXPECT_TRUE(en.save(testpaths::Artefact(QStringLiteral("monitor-en.png"))));
 
     // The other pages, for the eye only.
     auto* pc1 = h.Find<QTabWidget>("PC1");
     for (const char* page : {"TSTable", "TSIdent", "TSSET"}) {
         pc1->setCurrentWidget(h.Find<QWidget>(page));
-        Render(f).save(QStringLiteral(VMX_TEST_ARTEFACTS "/monitor-en-%1.png").arg(QLatin1String(page)));
+        Render(f).save(testpaths::Artefact(QStringLiteral("monitor-en-%1.png").arg(QLatin1String(page))));
     }
 }
 
 TEST(Screenshot, SettingsPagesWithTheStandardBlock)
 {
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     Harness h;
     TMainForm& f = h.StartShown();
     h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSSET"));
@@ -64,7 +65,6 @@ TEST(Screenshot, SettingsPagesWithTheStandardBlock)
         h.Find<QTabWidget>("PCSet")->setCurrentWidget(h.Find<QWidget>(page));
         const QImage img = Render(f);
         EXPECT_GT(Colours(img), 20);
-        img.save(
-            QDir(QStringLiteral(VMX_TEST_ARTEFACTS)).filePath(QStringLiteral("settings_%1.png").arg(page)));
+        img.save(QDir(testpaths::ArtefactDir()).filePath(QStringLiteral("settings_%1.png").arg(page)));
     }
 }

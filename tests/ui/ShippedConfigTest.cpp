@@ -5,6 +5,7 @@
 #include "ui/FormWidgets.h"
 #include "ui/StateForm.h"
 
+#include "TestPaths.h"
 #include <QFile>
 
 using namespace vmx;
@@ -13,7 +14,7 @@ using namespace vmx::ui::test;
 
 TEST(ShippedConfig, AFirstStartReadsTheProgramFoldersMonitorIni)
 {
-    const QString shipped = QStringLiteral(VMX_BIN_DIR "/MONITOR.INI");
+    const QString shipped = testpaths::Bin(QStringLiteral("MONITOR.INI"));
     ASSERT_TRUE(QFile::exists(shipped)) << shipped.toStdString();
     Harness h;
     ASSERT_TRUE(QFile::copy(shipped, h.dir.filePath(QStringLiteral("MONITOR.INI"))));

@@ -6,6 +6,7 @@
 #include "sim/Bench.h"
 #include "sim/Profile.h"
 
+#include "TestPaths.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,7 +26,7 @@ using namespace vmx::ui::test;
 
 TEST(StepsWindow, Program5UnitWalkedWithF6)
 {
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     Harness h;
     std::vector<sim::ConverterSpec> converters;
     QString error;
@@ -91,7 +92,7 @@ TEST(StepsWindow, Program5UnitWalkedWithF6)
             EXPECT_TRUE(h.Find<QLabel>("LTestVersion")->text().endsWith(QLatin1String("143")));
             // The dock shows the tube the hands put in.
             EXPECT_TRUE(h.Find<QRadioButton>("RBSimTubeFilled")->isChecked());
-            EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/steps-preparing.png")));
+            EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("steps-preparing.png"))));
             pictured = true;
         }
         const int before = run.TestStep;
@@ -100,7 +101,7 @@ TEST(StepsWindow, Program5UnitWalkedWithF6)
         if (run.lastRoutine() == QLatin1String("CommentResult")) {
             verdict = h.Find<QLineEdit>("EditComment")->text();
             QCoreApplication::processEvents();
-            EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/steps-verdict.png")));
+            EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("steps-verdict.png"))));
         }
         if (run.TestStep == 0) break;
     }
@@ -142,14 +143,14 @@ TEST(StepsWindow, ShieldJudgedWithTheTwoRadioButtons)
               QStringLiteral("Messung Widerstand: Steckergehäuse <--> Sensorboden"));
     // The operator measured 0.4 Ohm: step 4 passes, the buttons go.
     ok->click();
-    run.ALNextExecute();
+    run.Next();
     EXPECT_EQ(f.station().testDefinitions().data.ShieldResult, 1);
     EXPECT_FALSE(ok->isVisible());
     // Left at the preselection it fails.
     run.TestStep = 3;
     run.ControlProgress();
     EXPECT_TRUE(nok->isChecked());
-    run.ALNextExecute();
+    run.Next();
     EXPECT_EQ(f.station().testDefinitions().data.ShieldResult, 0);
     EXPECT_EQ(run.TestStep, 4);
     // Leaving the step any other way hides the choice too, also where step 0 shows the entry

@@ -6,6 +6,7 @@
 #include "sim/Bench.h"
 #include "sim/Profile.h"
 
+#include "TestPaths.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -39,7 +40,7 @@ void SimulatedStation(Harness& h, const char* profile, const QString& testIni)
 
 TEST(TestPage, DefinitionsFromTestIniAndProgram20ThroughTheButtons)
 {
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     Harness h;
     SimulatedStation(
         h, "tk33,stream=none",
@@ -80,15 +81,15 @@ TEST(TestPage, DefinitionsFromTestIniAndProgram20ThroughTheButtons)
     EXPECT_EQ(h.Find<QLineEdit>("EditComment")->text(), QStringLiteral("okay"));
     f.resize(1040, 700);
     QCoreApplication::processEvents();
-    f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-meas.png"));
+    f.grab().save(testpaths::Artefact(QStringLiteral("test-page-meas.png")));
     h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSStart"));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-start.png")));
+    EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("test-page-start.png"))));
 }
 
 TEST(TestPage, SerialNumberEntriesOnTheMeasuringPage)
 {
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     Harness h;
     {
         QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
@@ -123,7 +124,7 @@ TEST(TestPage, SerialNumberEntriesOnTheMeasuringPage)
     EXPECT_EQ(grid->item(items.Tester.GridRow, 1)->text(), QStringLiteral("Weber"));
     f.resize(1040, 700);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/test-page-entries.png")));
+    EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("test-page-entries.png"))));
 }
 
 // A unit of a definition with a serial-number range walked on the measuring page: a serial
@@ -131,7 +132,7 @@ TEST(TestPage, SerialNumberEntriesOnTheMeasuringPage)
 // the verdict extended by the operator, the row written to the result grid.
 TEST(TestPage, UnitWalkedFromEntriesToTheResultGrid)
 {
-    QDir().mkpath(QStringLiteral(VMX_TEST_ARTEFACTS));
+    testpaths::ArtefactDir();
     Harness h;
     SimulatedStation(h, "tk33,stream=none",
                      QStringLiteral("[TEST_CONDITION]\r\n[#QVR_TYP] \"Sensortyp\",\"QVR05\"\r\n"
@@ -209,7 +210,7 @@ TEST(TestPage, UnitWalkedFromEntriesToTheResultGrid)
     auto keep = [&](const char* page, const char* file) {
         h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>(page));
         QCoreApplication::processEvents();
-        EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/") + QLatin1String(file)));
+        EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("")) + QLatin1String(file)));
     };
     keep("TSMeas", "test-page-unit-meas.png");
     keep("TSStart", "test-page-unit-start.png");
