@@ -56,6 +56,14 @@ void Acquisition::ALStopExecute()
     link_.Purge_In();
 }
 
+void Acquisition::StopBeforeOperation()
+{
+    if (!stopped_) return ALStopExecute();
+    if (onStartStopEnabled) onStartStopEnabled(true, false);
+    session_.Wait(50);
+    link_.Purge_In();
+}
+
 void Acquisition::Timer2Timer()
 {
     if (stopped_ || readInProgress_) return;

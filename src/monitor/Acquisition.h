@@ -48,6 +48,9 @@ public:
 
     void ALStartExecute();
     void ALStopExecute();
+    // The program's own stop before a transfer or a step: as STOP, but "Abbruch" only when
+    // an acquisition was running, since nothing else was cancelled.
+    void StopBeforeOperation();
     void ALClearExecute() { ResetValues(); }
     void Timer2Timer();
     void ReadValues();

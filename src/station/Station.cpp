@@ -317,6 +317,12 @@ void Station::Start()
 
 void Station::Stop()
 {
+    acq_->StopBeforeOperation();
+    linkFailed_ = false;
+}
+
+void Station::UserStop()
+{
     acq_->ALStopExecute();
     linkFailed_ = false;
 }

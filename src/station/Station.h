@@ -176,7 +176,10 @@ public:
 
     // --- acquisition --------------------------------------------------------------------------
     void Start();
+    // The program's own stop (before a transfer, a command or a step): quiet when idle.
     void Stop();
+    // The user's STOP: says "Abbruch" as it always did.
+    void UserStop();
     // One timer tick.
     void Tick();
     void ResetValues() { acq_->ResetValues(); }
