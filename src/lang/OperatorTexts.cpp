@@ -24,7 +24,7 @@ const MessageEntry kTexts[int(OperatorText::Count)] = {
      "first differing byte %1 (%2): sensor %3, editor %4"},
     {"Boot-Loader nicht gestartet: zuerst \"Start Boot\" drücken",
      "boot loader not started: press \"Start Boot\" first"},
-    {"Blasen suchen: bitte eintragen: %1", "Search bubbles: please fill in: %1"},
+    {"Blasen suchen: %1 leer, genommen: %2", "Search bubbles: %1 empty, taken: %2"},
 };
 } // namespace
 

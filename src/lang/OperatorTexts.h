@@ -21,7 +21,7 @@ enum class OperatorText {
     JudgedLimits,     // "Grenzen %1" beside the judged live value
     VerifyMismatch,   // first differing parameter byte: offset, field, sensor, editor
     StartBootFirst,   // a memory command without a started boot loader
-    SearchMissing,    // "Blasen suchen" with empty fields: the missing ones
+    SearchMissing,    // "Blasen suchen" with empty fields: the empty ones and the values taken
     Count
 };
 
