@@ -120,6 +120,9 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
                 EXPECT_EQ(h.Find<QLabel>("LComment")->styleSheet(), QStringLiteral("color: red;"));
                 EXPECT_EQ(Text(h, "LTestHint").count(QLatin1Char('\n')), 2);
                 EXPECT_TRUE(Text(h, "LTestHint").startsWith(QStringLiteral("ZURÜCK")));
+                if (!hinted) {
+                    EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/operator-hint.png")));
+                }
                 hinted = true;
             }
             if (run.lastRoutine() == QLatin1String("CommentResult")) {
