@@ -1,6 +1,7 @@
 // vmxctl commands of the production test: test list, test show, test program, test run.
 #include "app/SafeSave.h"
 #include "cli/CliContext.h"
+#include "lang/OperatorTexts.h"
 #include "prodtest/StepPrograms.h"
 
 #include <QFile>
@@ -105,6 +106,34 @@ public:
         return !name.isEmpty();
     }
     bool ShieldTooHigh() override { return !shieldOk; }
+
+    // The verdict banner of the window, as a block of lines the operator at the terminal sees
+    // at once (only when the run is interactive: a script reads the grid).
+    bool interactive = false;
+    int language = 0;
+    void ShowVerdict(const Verdict& v) override
+    {
+        if (!interactive || !v.shown) return;
+        const QString word = v.okay ? QStringLiteral("okay") : QStringLiteral("FEHLER");
+        const QString serial =
+            v.serialNo.isEmpty()
+                ? lang::OperatorTextOf(lang::OperatorText::BannerNoSerial, language)
+                : lang::OperatorTextOf(lang::OperatorText::BannerSerial, language).arg(v.serialNo);
+        const bool tty = isatty(STDERR_FILENO);
+        // Green or red on a terminal, the words alone elsewhere.
+        const char* on = !tty ? "" : v.okay ? "\x1b[1;97;42m" : "\x1b[1;97;41m";
+        const char* off = tty ? "\x1b[0m" : "";
+        const QString rule(40, QLatin1Char('='));
+        std::fprintf(stderr, "%s\n%s  %s   %s  %s\n", qPrintable(rule), on, qPrintable(word),
+                     qPrintable(serial), off);
+        if (!v.failures.isEmpty())
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(lang::OperatorTextOf(lang::OperatorText::BannerFailed, language)));
+        for (const QString& f : v.failures)
+            std::fprintf(stderr, "  %s\n", qPrintable(f));
+        std::fprintf(stderr, "%s\n", qPrintable(rule));
+        std::fflush(stderr);
+    }
 };
 
 // The operator at the station: watches the live values while a measurement runs, then presses
@@ -284,6 +313,8 @@ int Run(CliContext& ctx, const RunArgs& a)
     panel.recordFile = record;
     panel.reportFile = report;
     panel.shieldOk = a.shield == "ok";
+    panel.interactive = a.interactive;
+    panel.language = ctx.session().language();
     // The operator's entries as the definition pre-fills them, then what the options say.
     auto entriesFromOptions = [&] {
         const prodtest::OperatorEntries& pre = defs.entries;

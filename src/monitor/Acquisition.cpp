@@ -55,6 +55,14 @@ void Acquisition::Stop()
     link_.Purge_In();
 }
 
+void Acquisition::StopBeforeOperation()
+{
+    if (!stopped_) return Stop();
+    hooks_.StartStopEnabled(true, false);
+    session_.Wait(50);
+    link_.Purge_In();
+}
+
 void Acquisition::Tick()
 {
     if (stopped_ || readInProgress_) return;

@@ -69,6 +69,9 @@ public:
     // START (with the probe of the delivery mode), STOP, and one tick of the acquisition's timer.
     void Start();
     void Stop();
+    // The program's own stop before a transfer or a step: as STOP, but "Abbruch" only when
+    // an acquisition was running, since nothing else was cancelled.
+    void StopBeforeOperation();
     void Tick();
     void ReadValues();
     bool GetMeasValues();

@@ -78,8 +78,12 @@ void DiagramRenderer::DrawBitmapSchedule(const Scale& scale)
         HLine(p, 48, 690, 160 + 32 * i, zero ? kYellow : kGrey, zero ? 2 : 1);
         TextAt(p, 3, 155 + 32 * i, QString::asprintf("%2d", 256 - 64 * i), kYellow);
     }
+    // Each second legend word starts where the first one ends, whatever the font's widths.
+    const auto after = [&p](const QString& first) {
+        return 3 + p.fontMetrics().horizontalAdvance(first) + 1;
+    };
     TextAt(p, 3, 142, QStringLiteral("Ampl/"), kYellow);
-    TextAt(p, 33, 142, QStringLiteral("AmplMax"), kLime);
+    TextAt(p, after(QStringLiteral("Ampl/")), 142, QStringLiteral("AmplMax"), kLime);
     const int m = scale.MaxBubble;
     for (int i = 0; i <= 4; ++i) {
         const bool zero = i == 4;
@@ -87,7 +91,7 @@ void DiagramRenderer::DrawBitmapSchedule(const Scale& scale)
         TextAt(p, 3, 355 + 32 * i, QString::asprintf("%2d", m - i * m / 4), kYellow);
     }
     TextAt(p, 3, 342, QStringLiteral("OUT/"), kYellow);
-    TextAt(p, 43, 342, QStringLiteral("BubbleAvg"), kRed);
+    TextAt(p, after(QStringLiteral("OUT/")), 342, QStringLiteral("BubbleAvg"), kRed);
     // Ends left of the threshold field that the window lays over the diagram at x 640, in a
     // blue light enough to read on black.
     const QString limit = QStringLiteral("Limit=");

@@ -31,6 +31,13 @@ QVariant MeasTableModel::data(const QModelIndex& index, int role) const
     return Cell(index.row(), index.column());
 }
 
+QVariant MeasTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kColumns)
+        return TableHeadings()[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
 QString MeasTableModel::Cell(int row, int col) const
 {
     if (row < 0 || row >= kRows || col < 0 || col >= kColumns) return {};

@@ -21,6 +21,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // The headings of row 0 as column headers too, so a view can keep them in sight.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // The text of one cell as the grid shows it (row 0: headings).
     QString Cell(int row, int col) const;

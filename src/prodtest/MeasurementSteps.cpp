@@ -32,6 +32,16 @@ QString Fmt(const char* format, int n, const QString& label, int a, int b)
 {
     return QString::asprintf(format, n, label.toUtf8().constData(), a, b);
 }
+// The live values a step judges, as the panel lists them.
+constexpr int kFieldSignal = 0;
+constexpr int kFieldHighestOut = 2;
+
+QString Range(int low, int high)
+{
+    // Without its MAX key an item bounds the lower side only.
+    if (high == -1) return QStringLiteral(">= %1").arg(low);
+    return QStringLiteral("%1..%2").arg(low).arg(high);
+}
 } // namespace
 
 MeasurementSteps::MeasurementSteps(StepContext& context, link::Link& link, monitor::MeasurementStore& store,
@@ -71,6 +81,19 @@ void MeasurementSteps::StartLongSerialProtQVR0530()
     c_.Wait(600);
 }
 
+void MeasurementSteps::Judge(int field, const QString& limits)
+{
+    if (c_.panel) c_.panel->MarkJudgedValue(field, limits);
+}
+
+void MeasurementSteps::LiveWhilePreparing(int field, const QString& limits)
+{
+    // The operator sets up the next measurement watching the values it will be judged by,
+    // from the moment the prompt appears.
+    Judge(field, limits);
+    StartLongSerialProt();
+}
+
 // ---- without, empty and filled tube ----
 
 void MeasurementSteps::PrepareWithout()
@@ -78,6 +101,7 @@ void MeasurementSteps::PrepareWithout()
     const int max = c_.defs.cond.NoTubeMax;
     if (max == -1) return c_.AutoAdvance();
     c_.Prompt(QString::asprintf("Messung ohne Schlauch (0 .. %3d) ...", max));
+    Judge(kFieldSignal, Range(0, max));
     c_.hooks.ResetMeasuredValues();
     StartLongSerialProt();
 }
@@ -105,6 +129,7 @@ void MeasurementSteps::CommandEmpty()
 {
     if (c_.defs.cond.EmptyTubeMax == -1) return c_.AutoAdvance();
     c_.Prompt(QStringLiteral("--> leeren Schlauch einlegen!"));
+    LiveWhilePreparing(kFieldSignal, Range(0, c_.defs.cond.EmptyTubeMax));
 }
 
 void MeasurementSteps::PrepareEmpty()
@@ -112,6 +137,7 @@ void MeasurementSteps::PrepareEmpty()
     const int max = c_.defs.cond.EmptyTubeMax;
     if (max == -1) return c_.AutoAdvance();
     c_.Prompt(QString::asprintf("Messung leerer Schlauch (0 .. %3d) ...", max));
+    Judge(kFieldSignal, Range(0, max));
     StartLongSerialProt();
 }
 
@@ -139,6 +165,7 @@ void MeasurementSteps::CommandFull()
     const TMeasuringCond& cond = c_.defs.cond;
     if (cond.FullTubeMin == -1 || cond.FullTubeMax == -1) return c_.AutoAdvance();
     c_.Prompt(QStringLiteral("--> gefüllten Schlauch einlegen!"));
+    LiveWhilePreparing(kFieldSignal, Range(cond.FullTubeMin, cond.FullTubeMax));
 }
 
 void MeasurementSteps::PrepareFull()
@@ -147,6 +174,7 @@ void MeasurementSteps::PrepareFull()
     if (cond.FullTubeMin == -1 || cond.FullTubeMax == -1) return c_.AutoAdvance();
     c_.Prompt(
         QString::asprintf("Messung voller Schlauch (%3d .. %3d) ...", cond.FullTubeMin, cond.FullTubeMax));
+    Judge(kFieldSignal, Range(cond.FullTubeMin, cond.FullTubeMax));
     StartLongSerialProt();
 }
 
@@ -179,7 +207,9 @@ bool MeasurementSteps::AmplDefined(int n) const
 void MeasurementSteps::CommandAmplMeas(int n)
 {
     if (!AmplDefined(n)) return c_.AutoAdvance();
-    c_.Prompt(Fmt("Vorbereitung Ampl Test %d: %s", n, c_.defs.items.Ampl[size_t(n)].IniLabel));
+    const TMeasItem& a = c_.defs.items.Ampl[size_t(n)];
+    c_.Prompt(Fmt("Vorbereitung Ampl Test %d: %s", n, a.IniLabel));
+    LiveWhilePreparing(kFieldSignal, Range(a.Low, a.High));
 }
 
 void MeasurementSteps::PrepareAmplMeas(int n)
@@ -187,6 +217,7 @@ void MeasurementSteps::PrepareAmplMeas(int n)
     if (!AmplDefined(n)) return c_.AutoAdvance();
     const TMeasItem& a = c_.defs.items.Ampl[size_t(n)];
     c_.Prompt(Fmt("Ampl Test %d: %s, (Ampl= %3d..%3d)", n, a.IniLabel, a.Low, a.High));
+    Judge(kFieldSignal, Range(a.Low, a.High));
     c_.hooks.ResetMeasuredValues();
     StartLongSerialProt();
 }
@@ -222,6 +253,7 @@ void MeasurementSteps::PrepareBubbleTest(int n)
     if (!BubbleDefined(n)) return c_.AutoAdvance();
     const TMeasItem& b = c_.defs.items.Bubble[size_t(n)];
     c_.Prompt(Fmt("Blasentest %d: %s (QVROUT= %3d .. %3d)", n, b.IniLabel, b.Low, b.High));
+    Judge(kFieldHighestOut, Range(b.Low, b.High));
     StartLongSerialProt();
 }
 

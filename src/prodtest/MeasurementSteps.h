@@ -60,6 +60,10 @@ public:
     static QString PortLevels(quint8 state);
 
 private:
+    // The live value the step judges, marked on the panel with its limits.
+    void Judge(int field, const QString& limits);
+    // A prompt that prepares a measurement: the acquisition runs while the operator works.
+    void LiveWhilePreparing(int field, const QString& limits);
     bool AmplDefined(int n) const;
     bool BubbleDefined(int n) const;
     // After a failed test-hardware check: `outcome` 0 and the red text; false when the check

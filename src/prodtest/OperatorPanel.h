@@ -62,6 +62,26 @@ public:
     virtual void ShowShieldChoice(bool shown) { (void)shown; }
     // Whether RBShieldNOK is checked; without buttons nobody judged, which is no pass.
     virtual bool ShieldTooHigh() { return true; }
+
+    // The verdict banner: set when a unit's verdict is set, hidden (shown false) when the next
+    // unit starts. The failures are the failing steps with their values and limits.
+    struct Verdict {
+        bool shown = false;
+        bool okay = false;
+        QString serialNo;
+        QStringList failures;
+    };
+    virtual void ShowVerdict(const Verdict& verdict) { (void)verdict; }
+    // Step `step` of the program's steps 0..`last` runs (the unit's progress).
+    virtual void ShowStepProgress(int step, int last) { (void)step, (void)last; }
+    // What the operator can do after the step that just halted on a failure.
+    enum class Hint { None, Failure, FailureAfterPreparing, Entry };
+    virtual void ShowHint(Hint hint) { (void)hint; }
+    // The live value the step judges (index into the seven captions of ShowTestValues; -1:
+    // none) with its limits as the step's text gives them.
+    virtual void MarkJudgedValue(int field, const QString& limits) { (void)field, (void)limits; }
+    // The refused entry of step 0 takes the focus.
+    virtual void FocusEntry(Entry entry) { (void)entry; }
 };
 
 } // namespace vmx::prodtest

@@ -3,9 +3,11 @@
 #include "app/SafeSave.h"
 #include "app/Session.h"
 #include "app/TextHelpers.h"
+#include "prodtest/StepPrograms.h"
 #include "prodtest/TestDefinitions.h"
 #include "testmodule/ModuleRecord.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -99,6 +101,8 @@ void ResultGrid::Clear()
     for (auto& row : cells)
         for (QString& c : row)
             c.clear();
+    for (auto& row : results)
+        row.fill(-1);
     widths.fill(kDefaultWidth);
     nextRow = 1;
 }
@@ -115,10 +119,26 @@ int ResultGridModel::columnCount(const QModelIndex& parent) const
 
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return QVariant();
-    const QString& text = grid_.Cell(index.row() + 1, index.column());
+    if (!index.isValid()) return QVariant();
+    const int row = index.row() + 1;
+    const QString& text = grid_.Cell(row, index.column());
     if (text.isEmpty()) return QVariant();
-    return text;
+    const int result = grid_.Result(row, index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: // the whole text where the column is too narrow for it
+        return text;
+    case Qt::BackgroundRole:
+        // A failure stands out at a glance; the verdict shows either way.
+        if (result == 0) return QColor(0xFF, 0x9C, 0x9C);
+        if (result == 1 && grid_.Cell(0, index.column()) == QLatin1String("Bewertung"))
+            return QColor(0xA8, 0xE6, 0xA8);
+        return QVariant();
+    case Qt::ForegroundRole:
+        return result == 0 ? QVariant(QColor(0x80, 0, 0)) : QVariant();
+    default:
+        return QVariant();
+    }
 }
 
 QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -302,6 +322,57 @@ QString TestResults::Verdict() const
     return failed ? QStringLiteral("FEHLER") : QStringLiteral("okay");
 }
 
+QString TestResults::LimitsOf(const QString& name) const
+{
+    const MeasItems& it = defs_.items;
+    const TMeasuringCond& c = defs_.cond;
+    auto range = [](int low, int high) {
+        if (low == -1) return QString();
+        return high == -1 ? QStringLiteral(">= %1").arg(low) : QStringLiteral("%1..%2").arg(low).arg(high);
+    };
+    const int n = name.section(QLatin1Char(' '), 1, 1).toInt();
+    if (name.startsWith(QLatin1String("Ampl ")) && n >= 1 && n <= 8)
+        return range(it.Ampl[size_t(n)].Low, it.Ampl[size_t(n)].High);
+    if (name.startsWith(QLatin1String("Blase ")) && n >= 1 && n <= 4)
+        return range(it.Bubble[size_t(n)].Low, it.Bubble[size_t(n)].High);
+    if (name == QLatin1String("ohne") && c.NoTubeMax != -1) return range(0, c.NoTubeMax);
+    if (name == QLatin1String("leer") && c.EmptyTubeMax != -1) return range(0, c.EmptyTubeMax);
+    if (name == QLatin1String("voll")) return range(c.FullTubeMin, c.FullTubeMax);
+    if (name == QLatin1String("SN")) return range(it.SerialNo.Low, it.SerialNo.High);
+    return QString();
+}
+
+QStringList TestResults::FailureLines() const
+{
+    QStringList lines;
+    for (const Outcome& o : Outcomes()) {
+        if (o.result != 0) continue;
+        QString line = o.name + QStringLiteral(": ");
+        if (o.value.isDouble())
+            line += QString::number(o.value.toInt());
+        else if (o.value.isString() && !o.value.toString().isEmpty())
+            line += o.value.toString();
+        else
+            line += o.cell;
+        const QString limits = LimitsOf(o.name);
+        if (!limits.isEmpty()) line += QStringLiteral(" (%1)").arg(limits);
+        lines << line;
+    }
+    // Steps that halted without an outcome of their own (the test hardware, a step that could
+    // not run) are named by their routine.
+    if (lines.isEmpty()) {
+        const StepProgram* p = FindProgram(defs_.cond.ProgramNo);
+        for (const auto& [step, failed] : stepFailed) {
+            if (!failed) continue;
+            const char* routine =
+                p && step >= 0 && step < int(p->steps.size()) ? p->steps[size_t(step)].routine : nullptr;
+            lines << (routine ? QStringLiteral("%1: %2").arg(step).arg(QString::fromUtf8(routine))
+                              : QString::number(step));
+        }
+    }
+    return lines;
+}
+
 // ---- the steps ----
 
 void TestResults::CommentResult()
@@ -309,8 +380,15 @@ void TestResults::CommentResult()
     session_.ShowLComment(CommentColour::Blue, QStringLiteral("Bewertung / Kommentar"));
     hooks_.StopAcquisition();
     if (panel) {
+        const QString verdict = Verdict();
         panel->ShowEntry(OperatorPanel::Entry::Comment, true);
-        panel->SetEntryText(OperatorPanel::Entry::Comment, Verdict());
+        panel->SetEntryText(OperatorPanel::Entry::Comment, verdict);
+        OperatorPanel::Verdict banner;
+        banner.shown = true;
+        banner.okay = verdict == QLatin1String("okay");
+        banner.serialNo = defs_.items.SerialNo.MeasuredText;
+        if (!banner.okay) banner.failures = FailureLines();
+        panel->ShowVerdict(banner);
     }
     // The operator may change or extend the verdict; the run waits.
 }
@@ -418,23 +496,27 @@ void TestResults::WriteResult()
     defs_.TestDataSaved = false;
     const int r = std::clamp(grid.nextRow, 1, kLastRow);
     int c = 0;
-    auto cell = [&](const QString& header, int width, const QString& text) {
+    auto cell = [&](const QString& header, int width, const QString& text, int result = -1) {
         if (r == 1) {
             grid.cells[0][size_t(c)] = header;
             grid.widths[size_t(c)] = width;
         }
         grid.cells[size_t(r)][size_t(c)] = text;
+        grid.results[size_t(r)][size_t(c)] = qint8(result);
         // The columns end at 40: further cells overwrite the last one.
         if (c < kLastColumn) ++c;
     };
     const QDateTime stamp = hooks_.Now();
     for (QString& old : grid.cells[size_t(r)])
         old.clear();
+    grid.results[size_t(r)].fill(-1);
     cell(QStringLiteral("Pos"), 44, QString::number(r));
     cell(QStringLiteral("Typ"), 88, defs_.cond.SensorType);
     for (const Outcome& o : Outcomes())
-        if (Tested(o.result)) cell(o.name, o.width, o.cell);
-    cell(QStringLiteral("Bewertung"), 120, defs_.data.ResultComment);
+        if (Tested(o.result)) cell(o.name, o.width, o.cell, o.result);
+    // Coloured by the program's verdict, whatever the operator wrote beside it.
+    cell(QStringLiteral("Bewertung"), 120, defs_.data.ResultComment,
+         Verdict() == QLatin1String("okay") ? 1 : 0);
     cell(QStringLiteral("Datum"), 88, stamp.toString(QStringLiteral("dd.MM.yyyy")));
     cell(QStringLiteral("Zeit"), 88, stamp.toString(QStringLiteral("hh:mm:ss")));
     model_.Changed(r);

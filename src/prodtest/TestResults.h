@@ -36,12 +36,15 @@ struct ResultGrid {
     static constexpr int kColumns = 41;
     static constexpr int kDefaultWidth = 40;
     std::array<std::array<QString, kColumns>, kRows> cells;
+    // Each cell's outcome (-1 none, 0 failed, 1 passed); the verdict column holds the verdict's.
+    std::array<std::array<qint8, kColumns>, kRows> results;
     std::array<int, kColumns> widths;
     int nextRow = 1; // the grid's tag: the row written next
 
     ResultGrid() { Clear(); }
     void Clear();
     const QString& Cell(int row, int column) const { return cells[size_t(row)][size_t(column)]; }
+    int Result(int row, int column) const { return results[size_t(row)][size_t(column)]; }
 };
 
 // The grid's units (rows 1..200) as a table; the headings of row 0 are its column headers.
@@ -107,6 +110,9 @@ public:
     void ShowLMV();
     // "okay" when no outcome that counts failed, else "FEHLER".
     QString Verdict() const;
+    // The failing outcomes as "name: value (limits)", then the failed steps that no outcome
+    // names; empty for a unit without failures.
+    QStringList FailureLines() const;
     // Every outcome of the unit in the grid's column order, tested or not.
     std::vector<Outcome> Outcomes() const;
     // The unit as one object: definition, program, serial number, every tested outcome and its
@@ -158,6 +164,8 @@ public:
 private:
     bool HasSerialRange() const;
     void AutoAdvance();
+    // The limits of an outcome by its short name ("350..450"); empty where it has none.
+    QString LimitsOf(const QString& name) const;
     // The full grid went to a report: it starts again empty, its next page named.
     void NextReportPage();
 

@@ -239,9 +239,22 @@ bool TestRun::HasSerialRange() const
     return defs_.items.SerialNo.Low != -1 && defs_.items.SerialNo.High != -1;
 }
 
-void TestRun::Start_EnableSN()
+void TestRun::ShowEntries()
 {
     using Entry = OperatorPanel::Entry;
+    if (!panel) return;
+    const MeasItems& it = defs_.items;
+    panel->ShowEntry(Entry::SerialNo, true);
+    panel->ShowEntryPanel(true);
+    panel->ShowEntry(Entry::Tester, !it.Tester.IniValue.isEmpty());
+    panel->ShowEntry(Entry::BatchNo, !it.BatchNo.IniValue.isEmpty());
+    panel->ShowEntry(Entry::BatchComment, !it.BatchComment.IniValue.isEmpty());
+    panel->ShowEntry(Entry::TechIndex, !it.TechIndex.IniValue.isEmpty());
+    panel->ShowEntry(Entry::ManuYear, !it.ManuYear.IniValue.isEmpty());
+}
+
+void TestRun::Start_EnableSN()
+{
     results_.ResetMV();
     hooks_.StopAcquisition();
     if (!HasSerialRange()) {
@@ -249,16 +262,7 @@ void TestRun::Start_EnableSN()
         session_.Wait(500);
         return;
     }
-    if (panel) {
-        const MeasItems& it = defs_.items;
-        panel->ShowEntry(Entry::SerialNo, true);
-        panel->ShowEntryPanel(true);
-        panel->ShowEntry(Entry::Tester, !it.Tester.IniValue.isEmpty());
-        panel->ShowEntry(Entry::BatchNo, !it.BatchNo.IniValue.isEmpty());
-        panel->ShowEntry(Entry::BatchComment, !it.BatchComment.IniValue.isEmpty());
-        panel->ShowEntry(Entry::TechIndex, !it.TechIndex.IniValue.isEmpty());
-        panel->ShowEntry(Entry::ManuYear, !it.ManuYear.IniValue.isEmpty());
-    }
+    ShowEntries();
     ShowLComment(CommentColour::Blue, QStringLiteral("Eingabe Seriennummer/ Prüfer/ Prod.-Index..."));
     // Step 0 waits for the operator, always.
 }
@@ -270,6 +274,13 @@ void TestRun::GetSN()
     if (!HasSerialRange()) return AutoAdvance();
     MeasItems& it = defs_.items;
     auto entry = [&](Entry e) { return panel ? panel->EntryText(e) : QString(); };
+    // A refused entry stays in view with the focus, so the operator corrects it where it is.
+    auto refuse = [&](Entry e, const QString& text) {
+        ShowLComment(CommentColour::Red, text);
+        entryRefused_ = true;
+        ShowEntries();
+        if (panel) panel->FocusEntry(e);
+    };
     auto toGrid = [&](const TMeasItem& item) {
         if (item.GridRow >= 0 && item.GridRow < StartGrid::kRows) {
             defs_.startGrid.cells[size_t(item.GridRow)][1] = item.MeasuredText;
@@ -282,7 +293,7 @@ void TestRun::GetSN()
         item.Result = 0;
         item.MeasuredText = entry(e);
         if ((!emptyAllowed && item.MeasuredText.isEmpty()) || item.MeasuredText == item.IniValue) {
-            ShowLComment(CommentColour::Red, QString::fromUtf8(refusal));
+            refuse(e, QString::fromUtf8(refusal));
             return false;
         }
         item.Result = 1;
@@ -299,7 +310,7 @@ void TestRun::GetSN()
         year.MeasuredText = entry(Entry::ManuYear);
         year.Measured = TestDefinitions::Number(year.MeasuredText);
         if (year.Measured < 10 || year.Measured > 29) {
-            ShowLComment(CommentColour::Red, QStringLiteral("Herstellungsjahr nicht plausibel!"));
+            refuse(Entry::ManuYear, QStringLiteral("Herstellungsjahr nicht plausibel!"));
             return;
         }
         year.Result = 1;
@@ -312,7 +323,7 @@ void TestRun::GetSN()
     sn.MeasuredText = sn.Measured < 0 ? QString() : QString::asprintf("%4.4d", sn.Measured);
     if (panel) panel->SetEntryText(Entry::SerialNo, sn.MeasuredText);
     if (sn.Measured < sn.Low || sn.Measured > sn.High) {
-        ShowLComment(CommentColour::Red, QStringLiteral("SN: FEHLER, Seriennummer nicht plausibel!"));
+        refuse(Entry::SerialNo, QStringLiteral("SN: FEHLER, Seriennummer nicht plausibel!"));
         return;
     }
     sn.Result = 1;
@@ -337,7 +348,10 @@ void TestRun::ControlProgress()
     if (panel) {
         panel->EnableButtons(false, false, false, false);
         panel->HideEntries();
+        panel->ShowHint(OperatorPanel::Hint::None);
+        panel->MarkJudgedValue(-1, QString());
     }
+    entryRefused_ = false;
     results_.ShowLMV();
     if (!defs_.Unusable.isEmpty()) {
         // A definition that cannot be used starts no unit: step 0 says why and stays.
@@ -358,15 +372,29 @@ void TestRun::ControlProgress()
                 const int step = TestStep;
                 const int reds = session_.redComments();
                 RunStep(p->steps[size_t(step)]);
-                results_.stepFailed[step] = session_.redComments() != reds;
+                const bool failed = session_.redComments() != reds;
+                results_.stepFailed[step] = failed;
+                if (failed && panel) {
+                    // What ZURÜCK repeats: the step before, usually the measurement's preparation.
+                    const char* before = step > 0 ? p->steps[size_t(step - 1)].routine : nullptr;
+                    const bool preparing =
+                        before && (QLatin1String(before).startsWith(QLatin1String("Prepare")) ||
+                                   QLatin1String(before).startsWith(QLatin1String("Command")));
+                    panel->ShowHint(entryRefused_ ? OperatorPanel::Hint::Entry
+                                    : preparing   ? OperatorPanel::Hint::FailureAfterPreparing
+                                                  : OperatorPanel::Hint::Failure);
+                }
             } else
                 AutoAdvance();
         }
     }
     inStep_ = false;
     if (panel) {
+        const StepProgram* p = defs_.Unusable.isEmpty() ? FindProgram(defs_.cond.ProgramNo) : nullptr;
+        panel->ShowStepProgress(TestStep, p && !p->steps.empty() ? int(p->steps.size()) - 1 : 0);
         panel->EnableButtons(true, TestStep != 0, true, true);
-        panel->FocusNext();
+        // A refused entry keeps the focus it was given.
+        if (!entryRefused_) panel->FocusNext();
     }
 }
 
@@ -379,12 +407,21 @@ void TestRun::Next()
         unitDone_ = false;
         hooks_.NextUnit();
     }
+    // The last unit's verdict stays in view until the next unit starts.
+    if (TestStep == 0 && panel) panel->ShowVerdict(OperatorPanel::Verdict{});
     int links = 0;
     do {
         ++TestStep;
         autoAdvance = false;
         ControlProgress();
     } while (autoAdvance && ++links < kMaxChain);
+}
+
+void TestRun::RetakeEntries()
+{
+    if (inStep_ || !entryRefused_) return;
+    TestStep = 0;
+    Next();
 }
 
 void TestRun::Back()

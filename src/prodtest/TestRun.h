@@ -91,6 +91,10 @@ public:
     void Start_EnableSN();
     void GetSN();
     void NextSN();
+    // An entry of step 0 was refused and the run halts on it with the entries shown.
+    bool EntryRefused() const { return entryRefused_; }
+    // Enter in the corrected entry: the entries are taken again (step 1 runs again).
+    void RetakeEntries();
 
 private:
     void RunStep(const StepDef& step);
@@ -99,6 +103,8 @@ private:
     bool RunIdentityStep(const QString& name, const StepDef& step);
     bool HasSerialRange() const;
     QString FileOf(const QString& field) const;
+    // The entry fields of step 0 as the definition asks for them.
+    void ShowEntries();
 
     app::Session& session_;
     TestDefinitions& defs_;
@@ -107,6 +113,7 @@ private:
     Hooks& hooks_;
     bool inStep_ = false;
     bool unitDone_ = false; // the run went past its last step back to step 0
+    bool entryRefused_ = false;
     QString lastRoutine_;
 };
 

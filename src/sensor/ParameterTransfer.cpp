@@ -1,6 +1,7 @@
 #include "sensor/ParameterTransfer.h"
 
 #include "lang/MessageIds.h"
+#include "lang/OperatorTexts.h"
 
 #include "app/Session.h"
 #include "boot/BootLoader.h"
@@ -178,8 +179,69 @@ bool ParameterTransfer::WriteParameters()
     return RestartSensor();
 }
 
+QString ParameterTransfer::FieldName(int offset)
+{
+    // The layout's fields by their first byte; a word's second byte is named with "+1".
+    static const std::pair<int, const char*> kFields[] = {
+        {Par::CheckSum, "CheckSum"},
+        {Par::SendPulse, "SendPulse"},
+        {Par::TestSendPulse, "TestSendPulse"},
+        {Par::GateBegin, "GateBegin"},
+        {Par::GateWidth, "GateWidth"},
+        {Par::GateWidthZero, "GateWidthZero"},
+        {Par::ADCZeroUpLimit, "ADCZeroUpLimit"},
+        {Par::ADCZeroDnLimit, "ADCZeroDnLimit"},
+        {Par::AmplMaxUpLiq, "AmplMaxUpLiq"},
+        {Par::AmplMaxDnLiq, "AmplMaxDnLiq"},
+        {Par::AmplIncrement, "AmplIncrement"},
+        {Par::AmplDecrement, "AmplDecrement"},
+        {Par::AmplMaxUpLimit, "AmplMaxUpLimit"},
+        {Par::AmplMaxDnLimit, "AmplMaxDnLimit"},
+        {Par::BubbleAvg, "BubbleAvg"},
+        {Par::AmplBubbleLimit, "AmplBubbleLimit"},
+        {Par::BubbleFactor, "BubbleFactor"},
+        {Par::StartCfg, "StartCfg"},
+        {Par::ErrorOutCfg, "ErrorOutCfg"},
+        {Par::AirOutCfg, "AirOutCfg"},
+        {Par::LiquidOutCfg, "LiquidOutCfg"},
+        {Par::HoldTime, "HoldTime"},
+        {Par::ZeroAvg, "ZeroAvg"},
+        {Par::InitInterval, "InitInterval"},
+        {Par::GainTestInc, "GainTestInc"},
+        {Par::Security, "Security"},
+        {Par::SecurityInv, "SecurityInv"},
+        {Par::ServiceModeTime, "ServiceModeTime"},
+        {Par::MaxDiff, "MaxDiff"},
+        {Par::Burst, "Burst"},
+        {Par::TestBurst, "TestBurst"},
+        {Par::BubbleTabLin, "BubbleTabLin"},
+        {Par::StartCfgMode, "StartCfgMode"},
+        {Par::InputCfg, "InputCfg"},
+        {Par::AmplTestLimit, "AmplTestLimit"},
+        {Par::ExtResetTime, "ExtResetTime"},
+    };
+    constexpr int kWords[] = {Par::ADCZeroUpLimit, Par::ADCZeroDnLimit, Par::AmplMaxUpLiq, Par::AmplMaxDnLiq,
+                              Par::AmplIncrement,  Par::AmplDecrement,  Par::HoldTime};
+    if (offset >= Par::GainTest && offset < Par::GainTest + Par::GainTestRows * Par::GainTestCols)
+        return QStringLiteral("GainTest[%1][%2]")
+            .arg((offset - Par::GainTest) / Par::GainTestCols)
+            .arg((offset - Par::GainTest) % Par::GainTestCols);
+    if (offset >= Par::BubbleTab && offset < Par::BubbleTab + 4 * Par::BubbleTabRows) {
+        static const char* const kParts[] = {"size", "value", "percent", "outputs"};
+        return QStringLiteral("BubbleTab[%1].%2")
+            .arg((offset - Par::BubbleTab) / 4)
+            .arg(QLatin1String(kParts[(offset - Par::BubbleTab) % 4]));
+    }
+    for (const auto& [at, name] : kFields)
+        if (at == offset) return QLatin1String(name);
+    for (int w : kWords)
+        if (w + 1 == offset) return FieldName(w) + QStringLiteral("+1");
+    return offset >= Par::FirstUnused ? QStringLiteral("unused") : QString();
+}
+
 bool ParameterTransfer::VerifyParameter()
 {
+    verifyMismatch_.clear();
     hooks_.CommitEdit();
     if (!ReadParameters()) return false;
     // All 256 bytes and the word: as the sensor holds them, or as the editor shows what the
@@ -188,7 +250,22 @@ bool ParameterTransfer::VerifyParameter()
     if (blocks_.edit == blocks_.read) return true;
     ParameterBlock shown = blocks_.read;
     NormaliseEditBlock(shown, session_.sensor.Flags, ParLen());
-    return blocks_.edit == shown;
+    if (blocks_.edit == shown) return true;
+    // Which field: the first byte where the editor and the sensor differ, else the word.
+    const auto text = lang::OperatorTextOf(lang::OperatorText::VerifyMismatch, session_.language());
+    for (int i = 0; i < kParBlockSize; ++i)
+        if (blocks_.edit.bytes[size_t(i)] != shown.bytes[size_t(i)]) {
+            verifyMismatch_ = text.arg(i)
+                                  .arg(FieldName(i))
+                                  .arg(QString::asprintf("$%2.2X", blocks_.read.bytes[size_t(i)]))
+                                  .arg(QString::asprintf("$%2.2X", blocks_.edit.bytes[size_t(i)]));
+            return false;
+        }
+    verifyMismatch_ = text.arg(kParExtraWordOffset)
+                          .arg(QStringLiteral("ECRC"))
+                          .arg(QString::asprintf("$%4.4X", blocks_.read.word))
+                          .arg(QString::asprintf("$%4.4X", blocks_.edit.word));
+    return false;
 }
 
 // --- actions -------------------------------------------------------------------------------------
@@ -217,7 +294,9 @@ bool ParameterTransfer::Write()
 bool ParameterTransfer::Verify()
 {
     const bool ok = VerifyParameter();
-    session_.PanelText(1, Msg(kMsgVerifyParameters) + Msg(ok ? kMsgOkay : kMsgError));
+    session_.PanelText(
+        1, Msg(kMsgVerifyParameters) + Msg(ok ? kMsgOkay : kMsgError) +
+               (ok || verifyMismatch_.isEmpty() ? QString() : QStringLiteral(": ") + verifyMismatch_));
     return ok;
 }
 

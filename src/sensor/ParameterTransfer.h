@@ -56,6 +56,10 @@ public:
     bool ReadParameters();
     bool WriteParameters();
     bool VerifyParameter();
+    // After a verify that found a difference: the first differing field and both values.
+    const QString& verifyMismatch() const { return verifyMismatch_; }
+    // The name of the block field at `offset` (its layout's name), for the operator.
+    static QString FieldName(int offset);
 
     // --- actions: commit, run, report in panel 1 ----------------------------------------------
     bool Read();
@@ -79,6 +83,7 @@ private:
     bool CheckBootAddress();
     bool RestartSensor();
     QString Msg(int m) const;
+    QString verifyMismatch_;
 
     app::Session& session_;
     link::Link& link_;

@@ -249,7 +249,13 @@ bool ParseProfile(const QString& profile, std::vector<ConverterSpec>& out, QStri
             add(3);
         else if (w == QLatin1String("broken"))
             add(4);
-        else if (w == QLatin1String("all")) {
+        else if (w == QLatin1String("station")) {
+            // The production station for demonstrations and training: the test module with a
+            // good unit of the line, its tube empty until the operator's hands put one in.
+            add(2);
+            ApplySensorWord(QStringLiteral("unit=good"), sensor, error);
+            ApplySensorWord(QStringLiteral("tube=empty"), sensor, error);
+        } else if (w == QLatin1String("all")) {
             add(0);
             add(1);
             add(2);

@@ -5,6 +5,9 @@
 //   adapter | converter | tk33 | vo40   add one converter of that kind (line adapter "…9007",
 //                                       data converter "…9005", test modules "…9002"/"…9010")
 //   all                                 the four kinds above, in that order
+//   station                             the production station: tk33 with unit=good,tube=empty;
+//                                       the window opens on the test page in manufacturer mode
+//                                       with the operator's hands following the prompts
 //   broken                              a further line adapter that is listed but cannot be opened
 //   key=5028143                         sensor type (type*10^6 + subtype*10^3 + firmware)
 //   ident=N  fw=N  serial=N  year=N  hw=N  model=N   single identification numbers

@@ -368,6 +368,12 @@ void Station::Start()
 
 void Station::Stop()
 {
+    acq_->StopBeforeOperation();
+    linkFailed_ = false;
+}
+
+void Station::UserStop()
+{
     acq_->Stop();
     linkFailed_ = false;
 }

@@ -202,7 +202,10 @@ public:
 
     // --- acquisition --------------------------------------------------------------------------
     void Start();
+    // The program's own stop (before a transfer, a command or a step): quiet when idle.
     void Stop();
+    // The user's STOP: says "Abbruch" as it always did.
+    void UserStop();
     // What an export or import of the measurement table tells the station (pass it to
     // monitor::MeasFiles): an import clears the store, the table and the diagram first, and the
     // views follow its last sample.

@@ -157,6 +157,7 @@ void TMainForm::FormCreate()
     PanelText(
         1,
         QStringLiteral("Sensor: %1, Version: %2").arg(session_->sensor.Model, session_->sensor.FirmwareText));
+    StartStationProfile();
 }
 
 // The menu settings MONITOR.INI gives (the session has taken language, mode and device keys).
@@ -773,7 +774,8 @@ void TMainForm::ShowEntry(Entry entry, bool shown)
 
 void TMainForm::PrefillEntries()
 {
-    // A definition's placeholders are where the operator starts (and what GetSN refuses).
+    // A definition's placeholders show what to enter, greyed, with the field itself empty: a
+    // placeholder is never taken for an entry.
     const prodtest::OperatorEntries& pre = station_->testDefinitions().entries;
     const std::pair<Entry, const QString*> fields[] = {{Entry::Tester, &pre.tester},
                                                        {Entry::BatchNo, &pre.batchNo},
@@ -781,8 +783,10 @@ void TMainForm::PrefillEntries()
                                                        {Entry::TechIndex, &pre.techIndex},
                                                        {Entry::ManuYear, &pre.manuYear}};
     for (const auto& [entry, text] : fields)
-        if (!text->isEmpty())
-            if (QLineEdit* e = EntryEdit(entry)) e->setText(*text);
+        if (QLineEdit* e = EntryEdit(entry)) {
+            if (e->text() == e->placeholderText()) e->clear();
+            e->setPlaceholderText(*text);
+        }
 }
 
 void TMainForm::ShowEntryPanel(bool shown)

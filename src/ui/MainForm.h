@@ -292,6 +292,9 @@ private:
     // The two import buttons without the lock: the download asks through them itself.
     void HexImport();
     void AbsImport();
+    // Whether "Start Boot" started the sensor's boot loader since its last restart or transfer.
+    bool bootStarted_ = false;
+    void SayStartBootFirst(bool ok);
 
     // StationView: what the core tells the window.
     void AcquisitionChanged() override;
@@ -324,6 +327,22 @@ private:
     // The shield judgement (MainFormSteps.cpp).
     void ShowShieldChoice(bool shown) override;
     bool ShieldTooHigh() override;
+    // The operator's view of the run (MainFormOperator.cpp): the verdict banner, the step
+    // count, the hints after a failure, the judged live value, the refused entry's focus.
+    void ShowVerdict(const Verdict& verdict) override;
+    void ShowStepProgress(int step, int last) override;
+    void ShowHint(Hint hint) override;
+    void MarkJudgedValue(int field, const QString& limits) override;
+    void FocusEntry(Entry entry) override;
+    // The banner, the step count and the hints again in the current language.
+    void ShowOperatorTexts();
+    // Enter in the serial number or another entry of the measuring page: a scanned serial
+    // number starts the unit at step 0; a corrected refused entry is taken again.
+    void EntryReturnPressed();
+    QWidget* CreateVerdictBanner(QWidget* parent);
+    Verdict verdict_;
+    Hint hint_ = Hint::None;
+    int progressStep_ = 0, progressLast_ = 0;
     QLineEdit* EntryEdit(Entry entry) const;
     void PrefillEntries();
     // The start grid and the combo box show the test definitions again.
@@ -372,6 +391,8 @@ private:
     bool OpenTempFile();
     void InitGainTestGrid();
     void InitTestPage();
+    // --simulate=station: the test page ready for the first unit (MainFormOperator.cpp).
+    void StartStationProfile();
     void InitBootState();
     int BootChannel() const;
     QString PickFile(const char* dialog, const QString& title, const QString& filter, bool save,

@@ -1,5 +1,6 @@
 // The boot page: boot loader, memories, HEX and ABS files, firmware download.
 #include "lang/MessageIds.h"
+#include "lang/OperatorTexts.h"
 #include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
@@ -210,26 +211,34 @@ void TMainForm::EditBootAddrExit(QLineEdit* edit)
 
 // ---- loader commands ----
 
+void TMainForm::SayStartBootFirst(bool ok)
+{
+    // A memory command to a sensor whose boot loader was not started from this page fails with
+    // a wire-level text ("falsche Adresse"): say what to do.
+    if (ok || bootStarted_ || BootChannel() == 33) return;
+    PanelText(1, lang::OperatorTextOf(lang::OperatorText::StartBootFirst, session_->language()));
+}
+
 void TMainForm::BTBootStartClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    station_->bootLoader().BootStart();
+    bootStarted_ = station_->bootLoader().BootStart();
 }
 
 void TMainForm::BTBootResetClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
-    station_->bootLoader().BootRestart(BootChannel());
+    station_->Stop();
+    if (station_->bootLoader().BootRestart(BootChannel()) && BootChannel() != 33) bootStarted_ = false;
 }
 
 void TMainForm::BTBootPingClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
+    station_->Stop();
     station_->bootLoader().BootPing(BootChannel());
 }
 
@@ -237,7 +246,7 @@ void TMainForm::BTBootIdentClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
+    station_->Stop();
     station_->bootLoader().BootIdent();
 }
 
@@ -260,10 +269,12 @@ void TMainForm::BTBootMemReadClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
-    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
-        return station_->ReadMemory(BootChannel(), kind, start, end);
+    station_->Stop();
+    bool ok = true;
+    EachCheckedKind(this, *station_, [this, &ok](int kind, quint32 start, quint32 end) {
+        return ok = station_->ReadMemory(BootChannel(), kind, start, end);
     });
+    SayStartBootFirst(ok);
     UpdateBootPage();
 }
 
@@ -271,20 +282,24 @@ void TMainForm::BTBootMemWriteClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
-    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
-        return station_->WriteMemory(BootChannel(), kind, start, end);
+    station_->Stop();
+    bool ok = true;
+    EachCheckedKind(this, *station_, [this, &ok](int kind, quint32 start, quint32 end) {
+        return ok = station_->WriteMemory(BootChannel(), kind, start, end);
     });
+    SayStartBootFirst(ok);
 }
 
 void TMainForm::BTBootMemEraseClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
-    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
-        return station_->EraseMemory(BootChannel(), kind, start, end);
+    station_->Stop();
+    bool ok = true;
+    EachCheckedKind(this, *station_, [this, &ok](int kind, quint32 start, quint32 end) {
+        return ok = station_->EraseMemory(BootChannel(), kind, start, end);
     });
+    SayStartBootFirst(ok);
     UpdateBootPage();
 }
 
@@ -292,10 +307,12 @@ void TMainForm::BTBootMemVerifyClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
-    EachCheckedKind(this, *station_, [this](int kind, quint32 start, quint32 end) {
-        return station_->VerifyMemory(BootChannel(), kind, start, end);
+    station_->Stop();
+    bool ok = true;
+    EachCheckedKind(this, *station_, [this, &ok](int kind, quint32 start, quint32 end) {
+        return ok = station_->VerifyMemory(BootChannel(), kind, start, end);
     });
+    SayStartBootFirst(ok);
     UpdateBootPage();
 }
 
@@ -406,7 +423,7 @@ void TMainForm::JmpDownloadClick()
 {
     const TransferLock lock(*this);
     if (!lock) return;
-    ALStopExecute();
+    station_->Stop();
     PC1->setCurrentWidget(TSBoot);
     ProcessMessages();
     if (DownLoad()) PC1->setCurrentWidget(TSMonitor);
@@ -414,7 +431,7 @@ void TMainForm::JmpDownloadClick()
 
 void TMainForm::MIBootMode()
 {
-    ALStopExecute();
+    station_->Stop();
     PC1->setCurrentWidget(TSBoot);
 }
 

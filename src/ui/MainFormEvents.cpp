@@ -1,5 +1,6 @@
 // The event search page of the test page ("Blasensuche"). Its captions are fixed German
 // texts, not catalogue entries.
+#include "lang/OperatorTexts.h"
 #include "monitor/EventSearch.h"
 #include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
@@ -88,6 +89,20 @@ void TMainForm::BTTEventSearchClick()
     auto* byAvg = findChild<QRadioButton*>(QStringLiteral("RBTEventBubbleAvg"));
     if (!grid || !count || !thr || !byAvg) return;
     using monitor::EventSearch;
+    // An empty field searches with its default: say which were empty and what was taken, so a
+    // search that finds nothing is not taken for a search with the operator's numbers.
+    QStringList missing, taken;
+    const std::pair<QLineEdit*, int> fields[] = {{count, EventSearch::CountFrom(count->text())},
+                                                 {thr, EventSearch::ThresholdFrom(thr->text())}};
+    for (const auto& [e, value] : fields)
+        if (e->text().trimmed().isEmpty())
+            if (auto* labeled = qobject_cast<const LabeledEdit*>(e)) {
+                missing << labeled->EditLabel()->text();
+                taken << QString::number(value);
+            }
+    if (!missing.isEmpty())
+        PanelText(1, lang::OperatorTextOf(lang::OperatorText::SearchMissing, session_->language())
+                         .arg(missing.join(QStringLiteral(", ")), taken.join(QStringLiteral(", "))));
     const auto hits = EventSearch::Search(
         station_->store(),
         byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,

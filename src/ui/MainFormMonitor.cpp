@@ -17,8 +17,12 @@ void TMainForm::CreateAcquisition()
 {
     if (auto* grid = findChild<QTableView*>(QStringLiteral("StGRead"))) {
         grid->setModel(&station_->table());
-        grid->horizontalHeader()->hide();
+        // The headings stay in sight while the rows scroll: the header shows them, and row 0,
+        // which holds them for the files and the clipboard, is not shown twice.
         grid->verticalHeader()->hide();
+        grid->setRowHidden(0, true);
+        connect(&station_->table(), &QAbstractItemModel::modelReset, grid,
+                [grid] { grid->setRowHidden(0, true); });
         grid->verticalHeader()->setDefaultSectionSize(15);
         grid->horizontalHeader()->setDefaultSectionSize(40);
         grid->setColumnWidth(1, 60);
@@ -72,7 +76,7 @@ void TMainForm::ALStartExecute()
 void TMainForm::ALStopExecute()
 {
     if (!station_) return;
-    station_->Stop();
+    station_->UserStop();
 }
 
 void TMainForm::Timer2Timer()

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -773,6 +774,8 @@ QWidget* TMainForm::CreateTestPage()
 {
     TSTest = Make<QWidget>(nullptr, "TSTest");
     auto* lay = new QVBoxLayout(TSTest);
+    // The last unit's verdict above every sub-page, until the next unit starts.
+    lay->addWidget(CreateVerdictBanner(TSTest));
     PCTest = Make<QTabWidget>(TSTest, "PCTest");
     lay->addWidget(PCTest);
 
@@ -792,14 +795,20 @@ QWidget* TMainForm::CreateTestPage()
     cf.setPixelSize(19);
     LComment->setFont(cf);
     LComment->setMinimumHeight(30);
-    mel->addWidget(LComment, 0, 0, 1, 4);
+    // Under the status line: what the operator can do after a failure.
+    auto* top = new QVBoxLayout;
+    top->addWidget(LComment);
+    QLabel* hint = Label(meas, "LTestHint");
+    hint->hide();
+    top->addWidget(hint);
+    mel->addLayout(top, 0, 0, 1, 4);
     // The comment edit lies exactly over the serial-number edit; the steps show one of them.
     EditSN = Make<QLineEdit>(meas, "EditSN");
     EditComment = Make<QLineEdit>(meas, "EditComment");
     mel->addWidget(EditSN, 1, 0, 1, 2);
     mel->addWidget(EditComment, 1, 0, 1, 2);
-    // Enter after the serial number goes to WEITER, so a second Enter runs the next step.
-    connect(EditSN, &QLineEdit::returnPressed, this, &TMainForm::BTNextSetFocus);
+    // A scanner types the serial number and Enter: that starts the unit.
+    connect(EditSN, &QLineEdit::returnPressed, this, &TMainForm::EntryReturnPressed);
     QWidget* panel = Make<QWidget>(meas, "PanelTest");
     QFormLayout* pf = Form(panel);
     const std::pair<const char*, const char*> entries[] = {{"ETTester", "Prüfer"},
@@ -810,17 +819,23 @@ QWidget* TMainForm::CreateTestPage()
     for (const auto& [name, text] : entries) {
         auto* e = Make<LabeledEdit>(panel, name);
         e->EditLabel()->setText(QString::fromUtf8(text));
+        connect(e, &QLineEdit::returnPressed, this, &TMainForm::EntryReturnPressed);
         AddRow(pf, e);
     }
     mel->addWidget(panel, 2, 0, 1, 2);
     QWidget* values = Make<QWidget>(meas, "PanelTestValues");
-    auto* vl = new QVBoxLayout(values);
+    auto* vl = new QGridLayout(values);
+    int vr = 0;
     for (const char* n : {"LTestSum", "LTestQVROut", "LTestQVROutMax", "LTestAmpl", "LTestGain",
                           "LTestErrCode", "LTestVersion"})
-        vl->addWidget(Label(values, n));
+        vl->addWidget(Label(values, n), vr++, 0);
+    // The limits of the value the step judges, beside it (moved to its row).
+    QLabel* limits = Label(values, "LTestLimits");
+    limits->hide();
+    vl->addWidget(limits, 0, 1);
     // Clears the store, so QVRmax starts again for the next measurement.
-    vl->addWidget(ActionButton(values, "BTTestValuesClear", act("ALClear"), "CLEAR"));
-    vl->addStretch();
+    vl->addWidget(ActionButton(values, "BTTestValuesClear", act("ALClear"), "CLEAR"), vr++, 0, 1, 2);
+    vl->setRowStretch(vr, 1);
     mel->addWidget(values, 1, 2, 2, 1);
     mel->addWidget(Make<QListWidget>(meas, "LBxMV"), 1, 3, 3, 1);
     auto* nav = new QHBoxLayout;
@@ -840,6 +855,12 @@ QWidget* TMainForm::CreateTestPage()
     nav->addWidget(KeyLabel(meas, "LKeyNext", "F6 / ENTER"));
     nav->addWidget(ActionButton(meas, "BTTestCancel", act("ALCancel")));
     nav->addStretch();
+    // How far the unit is: "Schritt n von m" and a bar over the program's steps.
+    nav->addWidget(Label(meas, "LTestProgress"));
+    auto* steps = Make<QProgressBar>(meas, "PBTestProgress");
+    steps->setTextVisible(false);
+    steps->setFixedWidth(200);
+    nav->addWidget(steps);
     mel->addLayout(nav, 4, 0, 1, 4);
     mel->setRowStretch(3, 1);
     mel->setColumnStretch(3, 1);
@@ -890,6 +911,8 @@ QWidget* TMainForm::CreateTestPage()
 
     PCTest->addTab(CreateEventPage(), QStringLiteral("Blasensuche"));
     PCTest->addTab(Make<QWidget>(nullptr, "TSSpecialTest"), QStringLiteral("Spezielles"));
+    // The page has nothing on it yet; it stays for its name, out of the operator's way.
+    PCTest->setTabVisible(PCTest->count() - 1, false);
     return TSTest;
 }
 

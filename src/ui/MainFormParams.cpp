@@ -390,6 +390,8 @@ void TMainForm::ALReadParameterExecute()
 {
     const TransferLock lock(*this);
     if (!lock) return;
+    // The transfer ends with a restart: the boot loader is left.
+    bootStarted_ = false;
     station_->ReadParameters();
 }
 
@@ -397,6 +399,7 @@ void TMainForm::ALWriteParameterExecute()
 {
     const TransferLock lock(*this);
     if (!lock) return;
+    bootStarted_ = false;
     station_->WriteParameters();
 }
 
@@ -404,6 +407,7 @@ void TMainForm::ALVerifyParameterExecute()
 {
     const TransferLock lock(*this);
     if (!lock) return;
+    bootStarted_ = false;
     station_->VerifyParameters();
 }
 

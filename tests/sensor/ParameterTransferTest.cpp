@@ -213,13 +213,16 @@ TEST(ParameterTransfer, VerifyComparesAllBytesAndTheWord)
     r.blocks.edit[200] = 0x00; // beyond L = 64: not on the sensor, still compared
     r.Pause();
     EXPECT_FALSE(r.transfer->Verify());
-    EXPECT_EQ(r.Last(), r.Msg(281) + r.Msg(280));
+    EXPECT_EQ(r.Last(), r.Msg(281) + r.Msg(280) +
+                            QStringLiteral(": erstes ungleiches Byte 200 (unused): Sensor $FF, Editor $00"));
     r.blocks.edit[200] = r.blocks.read[200];
     r.Pause();
     EXPECT_TRUE(r.transfer->VerifyParameter());
     r.blocks.edit.word ^= 1;
     r.Pause();
     EXPECT_FALSE(r.transfer->VerifyParameter());
+    EXPECT_TRUE(r.transfer->verifyMismatch().startsWith(
+        QStringLiteral("erstes ungleiches Byte 510 (ECRC): Sensor $")));
     EXPECT_GE(r.commits, 3); // each verify commits the pending edit first
 }
 

@@ -123,6 +123,46 @@ TEST(StationHeadless, OperationsStopTheRunningAcquisitionFirst)
     EXPECT_FALSE(h.st->StopEnabled());
 }
 
+// "Abbruch" tells that something running was stopped: the program's own stop before an
+// operation says it only then, the user's STOP always.
+TEST(StationHeadless, CancelledOnlyWhenSomethingRunningWasStopped)
+{
+    struct Case {
+        bool running, user, said;
+    };
+    for (const Case c : {Case{true, false, true}, Case{false, false, false}, Case{false, true, true}}) {
+        SCOPED_TRACE(testing::Message() << c.running << c.user);
+        Headless h(kRowV143, QStringLiteral("stream=long,key=5028143"));
+        if (c.running) {
+            h.st->Start();
+            ASSERT_FALSE(h.st->Stopped());
+            h.clock.SleepMs(h.st->TimerIntervalMs());
+            h.st->Tick();
+        }
+        const qsizetype before = h.host.panel1Log.size();
+        if (c.user)
+            h.st->UserStop();
+        else
+            ASSERT_TRUE(h.st->ReadParameters()) << h.Last().toStdString();
+        EXPECT_EQ(h.host.panel1Log.mid(before).contains(h.Msg(259)), c.said);
+        EXPECT_TRUE(h.st->Stopped());
+    }
+}
+
+// A verify that finds a difference names the first differing field and both values.
+TEST(StationHeadless, VerifyMismatchNamesTheFieldAndBothValues)
+{
+    Headless h(kRowV143, QStringLiteral("stream=polled,key=5028143"));
+    ASSERT_TRUE(h.st->ReadParameters()) << h.Last().toStdString();
+    const quint8 sensorValue = h.st->params().edit.bytes[22];
+    h.st->params().edit.bytes[22] = quint8(sensorValue + 1); // the bubble factor
+    EXPECT_FALSE(h.st->VerifyParameters());
+    EXPECT_EQ(h.Last(), h.Msg(281) + h.Msg(280) +
+                            QString::asprintf(
+                                ": erstes ungleiches Byte 22 (BubbleFactor): Sensor $%2.2X, Editor $%2.2X",
+                                sensorValue, sensorValue + 1));
+}
+
 TEST(StationHeadless, ParameterReadIdentificationAndDownload)
 {
     Headless h(kRowV143, QStringLiteral("stream=polled,key=5028143,serial=2468,year=16,model=1"));

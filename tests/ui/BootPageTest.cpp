@@ -138,6 +138,11 @@ TEST(BootPage, IdentificationReadAndEraseThroughTheButtons)
     Harness h;
     PolledSensor(h);
     TMainForm& f = h.Start();
+    // "Lesen" before "Start Boot": the sensor's application does not answer the loader's
+    // command, and the page says what to do.
+    Click(h, "BTMemRead");
+    EXPECT_EQ(f.PanelTextOf(1), QStringLiteral("Boot-Loader nicht gestartet: zuerst \"Start Boot\" drücken"));
+    h.clock.SleepMs(300);
     h.form->station().bootLoader().SelectMcu(334);
     Click(h, "BTStartBoot");
     h.clock.SleepMs(50);

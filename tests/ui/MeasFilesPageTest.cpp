@@ -157,6 +157,7 @@ TEST(MeasFilesPage, EventSearchPageFindsAndCopies)
     EXPECT_EQ(grid->item(1, 2)->text(), "120");
     EXPECT_EQ(grid->item(2, 1)->text(), "24"); // 3 + 21 is the next searched record
     EXPECT_EQ(grid->item(2, 0)->text(), "2");
+    EXPECT_EQ(f.PanelTextOf(1), QStringLiteral("Blasen suchen: Anzahl leer, genommen: 10"));
     EXPECT_EQ(grid->item(6, 0)->text(), "");
 
     // By BAvg with threshold 10 and N 1: every record with BAvg 10 (10, 21, 32, ...).

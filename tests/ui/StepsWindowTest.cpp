@@ -1,6 +1,6 @@
-// One unit of program 5 walked in the window with F6 against the simulated station, the
-// Simulator dock's operator following the prompts: the live values while a preparing step
-// waits, the verdict at the end, a picture of each.
+// Units of program 5 walked in the window by keyboard against the simulated station, the
+// operator's hands following the prompts; the measuring steps' own widgets.
+#include "ClipCheck.h"
 #include "UiHarness.h"
 
 #include "sim/Bench.h"
@@ -11,12 +11,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -24,92 +27,170 @@ using namespace vmx;
 using namespace vmx::ui;
 using namespace vmx::ui::test;
 
-TEST(StepsWindow, Program5UnitWalkedWithF6)
+namespace {
+
+// One unit of program 5 on the simulated station, its serial number scanned into the focused
+// field: what the operator sees of it.
+struct Walk {
+    const char* profile;
+    int language;        // of the walk; the banner is read in the other one too
+    const char* verdict; // "okay" / "FEHLER"
+    const char* failing; // a grid column that fails, or null
+    const char* picture; // the banner's picture in the artefacts
+};
+
+QString Text(Harness& h, const char* label)
+{
+    return h.Find<QLabel>(label)->text();
+}
+
+} // namespace
+
+// Both units scanned and walked by keyboard only (digits and Enter in the serial number, then
+// F6), as the station profile starts: the banner, the step count, the hints, the judged live
+// value while a preparing step waits, and the grid's failing cell.
+TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
 {
     testpaths::ArtefactDir();
-    Harness h;
-    std::vector<sim::ConverterSpec> converters;
-    QString error;
-    ASSERT_TRUE(sim::ParseProfile(QStringLiteral("tk33,tube=empty,unit=good"), converters, error));
-    h.links.simConverters = converters;
-    {
-        QFile ini(h.dir.filePath(QStringLiteral("TEST.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        QStringList d = {"[TEST_CONDITION]",
-                         "[#QVR_TYP] \"Sensortyp\",\"QVR05\"",
-                         "[#ART_PRÜFUNG] \"Prüfung\",\"Amplitudenprüfung\"",
-                         "[#PRÜFPROGRAMM] \"Programm\",\"5\"",
-                         "[#SN_MIN] \"SN von\",\"1000\"",
-                         "[#SN_MAX] \"SN bis\",\"1999\"",
-                         "[#TESTVERSION_1] \"Firmware\",\"143\"",
-                         "[#VARIANTE_1] \"Variante\",\"3\"",
-                         "[#BLASE_1] \"B1\",\"kleine Blasen\"",
-                         "[#BLASE_MIN_1] \"min\",\"50\"",
-                         "[#BLASE_MAX_1] \"max\",\"150\"",
-                         "[#SCHALTAUSGANG_1] \"S1\",\"H\"",
-                         "[#SCHALTAUSGANG_2] \"S2\",\"L\""};
-        const char* labels[] = {"gefüllter Schlauch", "leerer Schlauch", "Schlauch mit Blasen",
-                                "gefüllter Schlauch"};
-        for (int n = 1; n <= 4; ++n)
-            d << QStringLiteral("[#AMPLITUDE_%1] \"A%1\",\"%2\"").arg(n).arg(QString::fromUtf8(labels[n - 1]))
-              << QStringLiteral("[#AMPLITUDE_MIN_%1] \"min\",\"%2\"").arg(n).arg(n == 2 ? 200 : 350)
-              << QStringLiteral("[#AMPLITUDE_MAX_%1] \"max\",\"%2\"").arg(n).arg(n == 2 ? 300 : 450);
-        ini.write((d.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
-    }
-    TMainForm& f = h.StartShown();
-    f.resize(1040, 700);
-    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
-    h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
-    // The Simulator dock's check box lets the operator's hands follow the prompts.
-    auto* follows = h.Find<QCheckBox>("ChBSimOperator");
-    ASSERT_NE(follows, nullptr);
-    follows->click();
-    ASSERT_TRUE(f.station().simulatedOperator);
-    QTest::keyClicks(h.Find<QLineEdit>("EditSN"), QStringLiteral("1000"));
-    QApplication::setActiveWindow(&f);
+    const Walk walks[] = {{"station", 0, "okay", nullptr, "banner-okay"},
+                          {"station,unit=bad-amplitude", 1, "FEHLER", "Ampl 1", "banner-fehler"}};
+    for (const Walk& w : walks) {
+        SCOPED_TRACE(w.profile);
+        Harness h;
+        h.links.simulate = QLatin1String(w.profile);
+        QFile::copy(testpaths::Bin(QStringLiteral("TEST.INI")), h.dir.filePath(QStringLiteral("TEST.INI")));
+        TMainForm& f = h.StartShown();
+        f.resize(1040, 700);
+        QCoreApplication::processEvents();
+        // The station profile: manufacturer mode, the measuring page, the scanner's field.
+        EXPECT_TRUE(f.session().mode.Manufacturer);
+        EXPECT_TRUE(f.station().simulatedOperator);
+        EXPECT_EQ(h.Find<QTabWidget>("PCTest")->currentWidget(), h.Find<QWidget>("TSMeas"));
+        EXPECT_EQ(QApplication::focusWidget(), h.Find<QLineEdit>("EditSN"));
+        EXPECT_EQ(h.Find<QComboBox>("CBTypeTest")->currentIndex(), 0);
+        // Program 5 is the example's second definition.
+        auto* combo = h.Find<QComboBox>("CBTypeTest");
+        combo->setCurrentIndex(1);
+        f.CBTypeTestChange();
+        ASSERT_EQ(f.station().testDefinitions().cond.ProgramNo, 5);
+        if (w.language == 1) h.Act("MILEn")->trigger();
+        // A placeholder is shown as one, and is no entry.
+        auto* batch = h.Find<QLineEdit>("ETBatchNo");
+        EXPECT_EQ(batch->placeholderText(), QStringLiteral("A-0000"));
+        EXPECT_EQ(batch->text(), QStringLiteral("S-0001"));
 
-    prodtest::TestRun& run = f.station().testRun();
-    // The window's timer, on the virtual clock: the operator watches the live values.
-    auto settle = [&] {
-        for (int t = 0; t < 1200; t += 10) {
-            h.clock.SleepMs(10);
-            f.station().Tick();
-            QCoreApplication::processEvents();
+        prodtest::TestRun& run = f.station().testRun();
+        auto settle = [&] {
+            for (int t = 0; t < 1200; t += 10) {
+                h.clock.SleepMs(10);
+                f.station().Tick();
+                QCoreApplication::processEvents();
+            }
+        };
+        auto* sn = h.Find<QLineEdit>("EditSN");
+        sn->setFocus();
+        QTest::keyClicks(sn, QStringLiteral("1000"));
+        QTest::keyClick(sn, Qt::Key_Return);
+        EXPECT_GT(run.TestStep, 0) << "Enter after the scan started the unit";
+        bool prepared = false, hinted = false;
+        for (int press = 0; press < 80 && run.TestStep != 0; ++press) {
+            const int stored = f.station().store().index();
+            settle();
+            if (run.lastRoutine() == QLatin1String("CommandAmplMeas") && !prepared) {
+                // The prompt as written, the live values from a measurement while it waits, the
+                // judged value marked with its limits.
+                EXPECT_EQ(h.Find<QLabel>("LComment")->text(),
+                          QStringLiteral("Vorbereitung Ampl Test 1: Schlauch gefüllt"));
+                EXPECT_GT(f.station().store().index(), stored + 50) << "samples keep coming while it waits";
+                EXPECT_TRUE(
+                    Text(h, "LTestSum").contains(QRegularExpression(QStringLiteral("^SIGNAL:  \\d+$"))))
+                    << Text(h, "LTestSum").toStdString();
+                EXPECT_TRUE(h.Find<QLabel>("LTestSum")->font().bold());
+                EXPECT_FALSE(h.Find<QLabel>("LTestAmpl")->font().bold());
+                EXPECT_TRUE(Text(h, "LTestLimits").endsWith(QLatin1String("350..450")));
+                EXPECT_EQ(Text(h, "LTestProgress"),
+                          QString(w.language ? "Step %1 of 33" : "Schritt %1 von 33").arg(run.TestStep));
+                EXPECT_EQ(h.Find<QProgressBar>("PBTestProgress")->value(), run.TestStep);
+                if (w.language == 0) {
+                    EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("operator-preparing.png"))));
+                }
+                prepared = true;
+            }
+            if (h.Find<QLabel>("LTestHint")->isVisible()) {
+                // A failure says what ZURÜCK, WEITER and ABBRECHEN do there.
+                EXPECT_EQ(h.Find<QLabel>("LComment")->styleSheet(), QStringLiteral("color: red;"));
+                EXPECT_EQ(Text(h, "LTestHint").count(QLatin1Char('\n')), 2);
+                EXPECT_TRUE(Text(h, "LTestHint").startsWith(QStringLiteral("ZURÜCK")));
+                if (!hinted) {
+                    EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("operator-hint.png"))));
+                }
+                hinted = true;
+            }
+            if (run.lastRoutine() == QLatin1String("CommentResult")) {
+                // The verdict at a glance, in both languages, whole.
+                auto* banner = h.Find<QFrame>("PVerdict");
+                QCoreApplication::processEvents();
+                ASSERT_TRUE(banner->isVisible());
+                EXPECT_EQ(Text(h, "LVerdict"), QLatin1String(w.verdict));
+                const bool okay = std::string(w.verdict) == "okay";
+                EXPECT_EQ(banner->palette().color(QPalette::Window).green() > 100, okay);
+                EXPECT_EQ(banner->palette().color(QPalette::Window).red() > 150, !okay);
+                for (int lang : {w.language, 1 - w.language}) {
+                    h.Act(lang ? "MILEn" : "MILDt")->trigger();
+                    QCoreApplication::processEvents();
+                    EXPECT_EQ(
+                        Text(h, "LVerdictSN"),
+                        QString(lang ? "Serial number %1" : "Seriennummer %1").arg(QStringLiteral("1000")));
+                    EXPECT_EQ(Text(h, "LVerdict"), QLatin1String(w.verdict));
+                    for (const auto& c : ClippedTexts(banner))
+                        ADD_FAILURE() << c.Describe().toStdString();
+                }
+                h.Act(w.language ? "MILEn" : "MILDt")->trigger();
+                if (!okay) {
+                    EXPECT_TRUE(
+                        Text(h, "LVerdictFailures")
+                            .contains(QRegularExpression(QStringLiteral("Ampl 1: \\d+ \\(350..450\\)"))))
+                        << Text(h, "LVerdictFailures").toStdString();
+                }
+                EXPECT_TRUE(f.grab().save(
+                    testpaths::Artefact(QStringLiteral("operator-%1.png").arg(QLatin1String(w.picture)))));
+            }
+            QTest::keyClick(&f, Qt::Key_F6);
         }
-    };
-    bool pictured = false;
-    QString verdict;
-    for (int press = 0; press < 60; ++press) {
-        settle();
-        if (run.TestStep == 10 && !pictured) {
-            // Ampl Test 1 prepared: its prompt and the live values of the filled tube.
-            EXPECT_EQ(h.Find<QLabel>("LComment")->text(),
-                      QStringLiteral("Ampl Test 1: gefüllter Schlauch, (Ampl= 350..450)"));
-            EXPECT_TRUE(h.Find<QLabel>("LTestSum")
-                            ->text()
-                            .contains(QRegularExpression(QStringLiteral("^SIGNAL:  3\\d\\d$"))))
-                << h.Find<QLabel>("LTestSum")->text().toStdString();
-            EXPECT_TRUE(h.Find<QLabel>("LTestVersion")->text().endsWith(QLatin1String("143")));
-            // The dock shows the tube the hands put in.
-            EXPECT_TRUE(h.Find<QRadioButton>("RBSimTubeFilled")->isChecked());
-            EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("steps-preparing.png"))));
-            pictured = true;
+        ASSERT_EQ(run.TestStep, 0);
+        EXPECT_TRUE(prepared);
+        EXPECT_EQ(hinted, w.failing != nullptr);
+        // The row in the grid: a failing cell red with its whole value, the verdict coloured.
+        const prodtest::ResultGrid& g = f.station().testResults().grid;
+        QAbstractItemModel* m = h.Find<QTableView>("StGMV")->model();
+        for (int c = 0; c < prodtest::ResultGrid::kColumns; ++c) {
+            const QString head = g.Cell(0, c);
+            const QModelIndex cell = m->index(0, c);
+            const QColor bg = m->data(cell, Qt::BackgroundRole).value<QColor>();
+            if (head == QLatin1String("Bewertung")) {
+                EXPECT_EQ(g.Cell(1, c), QLatin1String(w.verdict));
+                EXPECT_EQ(bg.green() > bg.red(), w.failing == nullptr);
+            } else if (w.failing && head == QLatin1String(w.failing)) {
+                EXPECT_TRUE(g.Cell(1, c).startsWith(QLatin1String("F(")));
+                EXPECT_GT(bg.red(), bg.green());
+                EXPECT_EQ(m->data(cell, Qt::ToolTipRole).toString(), g.Cell(1, c));
+                h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSReport"));
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("operator-grid.png"))));
+                h.Find<QTabWidget>("PCTest")->setCurrentWidget(h.Find<QWidget>("TSMeas"));
+            } else if (!g.Cell(1, c).isEmpty() && c > 1) {
+                EXPECT_NE(g.Result(1, c), 0) << head.toStdString();
+            }
         }
-        const int before = run.TestStep;
-        QTest::keyClick(&f, Qt::Key_F6);
-        ASSERT_NE(run.TestStep, before) << "F6 ran the next step";
-        if (run.lastRoutine() == QLatin1String("CommentResult")) {
-            verdict = h.Find<QLineEdit>("EditComment")->text();
-            QCoreApplication::processEvents();
-            EXPECT_TRUE(f.grab().save(testpaths::Artefact(QStringLiteral("steps-verdict.png"))));
-        }
-        if (run.TestStep == 0) break;
+        // The banner stays at step 0 until the next scan starts a unit.
+        EXPECT_TRUE(h.Find<QFrame>("PVerdict")->isVisible());
+        sn->setFocus();
+        sn->selectAll();
+        QTest::keyClicks(sn, QStringLiteral("1001"));
+        QTest::keyClick(sn, Qt::Key_Return);
+        EXPECT_FALSE(h.Find<QFrame>("PVerdict")->isVisible());
+        EXPECT_GT(run.TestStep, 0);
     }
-    EXPECT_TRUE(pictured);
-    EXPECT_EQ(run.TestStep, 0);
-    EXPECT_EQ(verdict, QStringLiteral("okay"));
-    EXPECT_EQ(f.station().testDefinitions().items.Ampl[3].Result, -1) << "reset for the next unit";
-    EXPECT_EQ(f.station().testResults().grid.Cell(1, 0), QStringLiteral("1"));
 }
 
 TEST(StepsWindow, ShieldJudgedWithTheTwoRadioButtons)
