@@ -52,7 +52,8 @@ for p in vmx-monitor vmxctl vmx-sim; do
 done
 echo "$("$bin/vmxctl" --version | head -n1)"
 out=$("$bin/vmxctl" --simulate capture -n 5 2>"$tmp/err") || fail "vmxctl --simulate capture -n 5: $(cat "$tmp/err")"
-[ "$(cut -f1 <<<"$out" | tr '\n' ' ')" = "0 1 2 3 4 " ] || fail "capture -n 5 did not print samples 0..4: $out"
+# The header row first, then the samples.
+[ "$(cut -f1 <<<"$out" | tr '\n' ' ')" = "Ix 0 1 2 3 4 " ] || fail "capture -n 5 did not print its header and samples 0..4: $out"
 # The first start seeded the user's configuration folder from the shipped files.
 cmp -s "$HOME/.config/vmx-monitor/MONITOR.INI" "$root/usr/share/vmx-monitor/MONITOR.INI" ||
   fail "MONITOR.INI not seeded into ~/.config/vmx-monitor"
