@@ -25,8 +25,9 @@ constexpr int kMaxChain = 1000;
 
 } // namespace
 
-TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts)
-    : session_(session), defs_(definitions), results_(results), parts_(parts)
+TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts,
+                 RunLog& log)
+    : session_(session), defs_(definitions), results_(results), parts_(parts), log_(log)
 {
     results_.steps = this;
 }
@@ -234,6 +235,41 @@ bool TestRun::RunIdentityStep(const QString& name, const StepDef& s)
     return true;
 }
 
+void TestRun::HistoryRefused(const QString& why)
+{
+    historyError_ = why;
+    ShowLComment(CommentColour::Red, QStringLiteral("Datenbank: FEHLER (%1)").arg(why));
+}
+
+bool TestRun::StartUnit()
+{
+    historyError_.clear();
+    QString why;
+    if (!log_.UnitStarted(&why)) {
+        HistoryRefused(why);
+        return false;
+    }
+    unitRunning_ = true;
+    return true;
+}
+
+void TestRun::EndUnit(bool aborted)
+{
+    if (!unitRunning_) return;
+    unitRunning_ = false;
+    QString why;
+    if (!log_.UnitEnded(aborted, &why)) HistoryRefused(why);
+}
+
+bool TestRun::LogStep(StepReport& report)
+{
+    if (!unitRunning_) return true;
+    QString why;
+    if (log_.StepEnded(report, &why)) return true;
+    HistoryRefused(why);
+    return false;
+}
+
 bool TestRun::HasSerialRange() const
 {
     return defs_.items.SerialNo.Low != -1 && defs_.items.SerialNo.High != -1;
@@ -344,7 +380,11 @@ void TestRun::ControlProgress()
         TestStep = 0;
         ShowLComment(CommentColour::Red, defs_.Unusable);
     } else if (const StepProgram* p = FindProgram(defs_.cond.ProgramNo)) {
-        if (TestStep > p->rangeBound) unitDone_ = true;
+        if (TestStep > p->rangeBound) {
+            unitDone_ = true;
+            // A program that writes no record line ends its unit here.
+            EndUnit(false);
+        }
         if (TestStep > p->rangeBound || TestStep < 0) TestStep = 0;
         // A program without steps only counts; past the last listed step, or on a listed empty
         // step, the run goes on at once.
@@ -357,8 +397,30 @@ void TestRun::ControlProgress()
                 // counts as it ended last.
                 const int step = TestStep;
                 const int reds = session_.redComments();
+                StepReport report;
+                report.step = step;
+                report.started = QDateTime::currentDateTimeUtc();
+                const qint64 t0 = session_.clock().NowMs();
+                const std::vector<Outcome> before = results_.Outcomes();
+                session_.TakeComments();
                 RunStep(p->steps[size_t(step)]);
-                results_.stepFailed[step] = session_.redComments() != reds;
+                report.routine = lastRoutine_;
+                report.failed = session_.redComments() != reds;
+                report.durationMs = session_.clock().NowMs() - t0;
+                report.texts = session_.TakeComments();
+                const std::vector<Outcome> after = results_.Outcomes();
+                for (size_t i = 0; i < after.size() && i < before.size(); ++i)
+                    if (after[i].result != before[i].result || after[i].cell != before[i].cell ||
+                        after[i].value != before[i].value)
+                        report.outcomes.push_back(after[i]);
+                // A step the history did not take fails the unit, as a lost record line does.
+                if (!LogStep(report)) report.failed = true;
+                results_.stepFailed[step] = report.failed;
+                // The record line is written: the unit's end goes with it.
+                if (lastRoutine_ == QLatin1String("WriteResult") && HasSerialRange()) {
+                    EndUnit(false);
+                    if (!historyError_.isEmpty()) results_.stepFailed[step] = true;
+                }
             } else
                 AutoAdvance();
         }
@@ -379,6 +441,7 @@ void TestRun::ALNextExecute()
         unitDone_ = false;
         if (nextUnit) nextUnit();
     }
+    if (TestStep == 0 && !unitRunning_ && !StartUnit()) return;
     int links = 0;
     do {
         ++TestStep;
@@ -403,6 +466,7 @@ void TestRun::ALCancelExecute()
     TestStep = 0;
     autoAdvance = false;
     if (stopAcquisition) stopAcquisition();
+    EndUnit(true);
     ControlProgress();
 }
 

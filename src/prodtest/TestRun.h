@@ -6,6 +6,7 @@
 
 #include "app/Host.h"
 #include "prodtest/OperatorPanel.h"
+#include "prodtest/RunLog.h"
 #include "testmodule/ModuleRecord.h"
 
 #include <QString>
@@ -42,7 +43,7 @@ public:
         testmodule::PicProgrammer& pic;
         testmodule::TestModuleFirmware& firmware;
     };
-    TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts);
+    TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts, RunLog& log);
 
     int TestStep = 0;
     bool autoAdvance = false;
@@ -75,6 +76,12 @@ public:
     // The seven captions of the live-value panel and whether the error code is red.
     static QStringList TestValueCaptions(const monitor::MeasSample* sample, int highestOut, bool* errorRed);
 
+    // Why the unit history did not take the unit's last record (empty while it took them all);
+    // such a unit does not pass.
+    const QString& historyError() const { return historyError_; }
+    // A unit's run is in the history and has not ended yet.
+    bool UnitRunning() const { return unitRunning_; }
+
     // The routine of the step run last (empty before any), for the operator's log.
     const QString& lastRoutine() const { return lastRoutine_; }
 
@@ -91,11 +98,19 @@ private:
     bool RunIdentityStep(const QString& name, const StepDef& step);
     bool HasSerialRange() const;
     QString FileOf(const QString& field) const;
+    // The history's calls; a refusal is a red text, counted against the step it happened in.
+    bool StartUnit();
+    void EndUnit(bool aborted);
+    bool LogStep(StepReport& report);
+    void HistoryRefused(const QString& why);
 
     app::Session& session_;
     TestDefinitions& defs_;
     TestResults& results_;
     Parts parts_;
+    RunLog& log_;
+    bool unitRunning_ = false;
+    QString historyError_;
     bool inStep_ = false;
     bool unitDone_ = false; // the run went past its last step back to step 0
     QString lastRoutine_;

@@ -29,8 +29,9 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       tmfw_(std::make_unique<testmodule::TestModuleFirmware>(*module_, *boot_, *hex_, images_)),
       defs_(std::make_unique<prodtest::TestDefinitions>(session)),
       results_(std::make_unique<prodtest::TestResults>(session, *defs_, moduleRecord_)),
+      history_(std::make_unique<StationHistory>(session, *defs_, *results_)),
       run_(std::make_unique<prodtest::TestRun>(session, *defs_, *results_,
-                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_})),
+                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_}, *history_)),
       stepContext_(std::make_unique<prodtest::StepContext>(session, *defs_, moduleRecord_)),
       measSteps_(
           std::make_unique<prodtest::MeasurementSteps>(*stepContext_, *link_, store_, *devices_, *module_)),
@@ -131,6 +132,7 @@ void Station::SetOperatorPanel(prodtest::OperatorPanel* panel)
 {
     run_->panel = panel;
     results_->panel = panel;
+    history_->panel = panel;
     stepContext_->panel = panel;
 }
 
@@ -419,7 +421,9 @@ bool Station::VerifyMemory(int channel, int kind, quint32 start, quint32 end)
 bool Station::DownloadFirmware(const QString& hexFile)
 {
     if (!hexFile.isEmpty()) download_->hexFile = hexFile;
-    return download_->DownLoad();
+    const bool ok = download_->DownLoad();
+    RecordFile(history::ServiceKind::Download, ok, download_->hexFile, QString());
+    return ok;
 }
 
 } // namespace vmx::station
