@@ -5,8 +5,8 @@
 namespace vmx::history {
 
 namespace {
-const char* const kKinds[] = {"parameter-write", "download", "ident-write", "calibration-write", "c2-programming",
-                              "pic-programming"};
+const char* const kKinds[] = {"parameter-write",   "download",       "ident-write",
+                              "calibration-write", "c2-programming", "pic-programming"};
 } // namespace
 
 QString KindName(ServiceKind kind)

@@ -20,7 +20,7 @@ struct StatusText {
 
 struct Measurement {
     QString item;
-    QString value;              // as the grid shows it
+    QString value;                // as the grid shows it
     std::optional<double> number; // the measured number, when there is one
     QString unit;
     std::optional<double> low, high;
@@ -60,7 +60,14 @@ struct RunEnd {
     QDateTime ended;
 };
 
-enum class ServiceKind { ParameterWrite, Download, IdentWrite, CalibrationWrite, C2Programming, PicProgramming };
+enum class ServiceKind {
+    ParameterWrite,
+    Download,
+    IdentWrite,
+    CalibrationWrite,
+    C2Programming,
+    PicProgramming
+};
 QString KindName(ServiceKind kind);
 std::optional<ServiceKind> KindFromName(const QString& name);
 QString StateName(RunState state);
@@ -76,9 +83,9 @@ struct ServiceEvent {
     QDateTime at;
     ServiceKind kind = ServiceKind::ParameterWrite;
     bool ok = false;
-    QByteArray before, after;   // the block before and after (writes)
+    QByteArray before, after;     // the block before and after (writes)
     QString fileName, fileSha256; // the image (download, programming)
-    QString range;              // "0800-1BFF"
+    QString range;                // "0800-1BFF"
 };
 
 // One run as the queries give it.

@@ -22,39 +22,46 @@ const std::vector<QStringList>& Migrations()
             QStringLiteral("CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied_at TIMESTAMP "
                            "NOT NULL)"),
             QStringLiteral("CREATE TABLE station (name VARCHAR(64) PRIMARY KEY, host VARCHAR(255) NOT NULL)"),
-            QStringLiteral("CREATE TABLE unit (serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT NULL, "
-                           "PRIMARY KEY (serial, sensor_type))"),
+            QStringLiteral(
+                "CREATE TABLE unit (serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT NULL, "
+                "PRIMARY KEY (serial, sensor_type))"),
             QStringLiteral(
                 "CREATE TABLE run (uuid CHAR(36) PRIMARY KEY, station VARCHAR(64) NOT NULL REFERENCES "
                 "station(name), serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT NULL, label "
                 "VARCHAR(255) NOT NULL, program INTEGER NOT NULL, definition_hash CHAR(64) NOT NULL, tester "
                 "VARCHAR(255) NOT NULL, batch VARCHAR(255) NOT NULL, batch_comment VARCHAR(255) NOT NULL, "
                 "year VARCHAR(16) NOT NULL, tech_index VARCHAR(64) NOT NULL, started_at TIMESTAMP NOT NULL, "
-                "local_day CHAR(10) NOT NULL, version VARCHAR(64) NOT NULL, FOREIGN KEY (serial, sensor_type) "
+                "local_day CHAR(10) NOT NULL, version VARCHAR(64) NOT NULL, FOREIGN KEY (serial, "
+                "sensor_type) "
                 "REFERENCES unit(serial, sensor_type))"),
-            QStringLiteral("CREATE TABLE step_attempt (run_uuid CHAR(36) NOT NULL REFERENCES run(uuid), step "
-                           "INTEGER NOT NULL, attempt INTEGER NOT NULL, routine VARCHAR(64) NOT NULL, outcome "
-                           "INTEGER NOT NULL, started_at TIMESTAMP NOT NULL, duration_ms BIGINT NOT NULL, "
-                           "PRIMARY KEY (run_uuid, step, attempt))"),
-            QStringLiteral("CREATE TABLE status_text (run_uuid CHAR(36) NOT NULL, step INTEGER NOT NULL, attempt "
-                           "INTEGER NOT NULL, seq INTEGER NOT NULL, colour VARCHAR(16) NOT NULL, text "
-                           "VARCHAR(1000) NOT NULL, PRIMARY KEY (run_uuid, step, attempt, seq), FOREIGN KEY "
-                           "(run_uuid, step, attempt) REFERENCES step_attempt(run_uuid, step, attempt))"),
-            QStringLiteral("CREATE TABLE measurement (run_uuid CHAR(36) NOT NULL, step INTEGER NOT NULL, attempt "
-                           "INTEGER NOT NULL, seq INTEGER NOT NULL, item VARCHAR(64) NOT NULL, value "
-                           "VARCHAR(255) NOT NULL, number DOUBLE PRECISION, unit VARCHAR(16) NOT NULL, "
-                           "low_limit DOUBLE PRECISION, high_limit DOUBLE PRECISION, outcome INTEGER NOT NULL, "
-                           "PRIMARY KEY (run_uuid, step, attempt, seq), FOREIGN KEY (run_uuid, step, attempt) "
-                           "REFERENCES step_attempt(run_uuid, step, attempt))"),
+            QStringLiteral(
+                "CREATE TABLE step_attempt (run_uuid CHAR(36) NOT NULL REFERENCES run(uuid), step "
+                "INTEGER NOT NULL, attempt INTEGER NOT NULL, routine VARCHAR(64) NOT NULL, outcome "
+                "INTEGER NOT NULL, started_at TIMESTAMP NOT NULL, duration_ms BIGINT NOT NULL, "
+                "PRIMARY KEY (run_uuid, step, attempt))"),
+            QStringLiteral(
+                "CREATE TABLE status_text (run_uuid CHAR(36) NOT NULL, step INTEGER NOT NULL, attempt "
+                "INTEGER NOT NULL, seq INTEGER NOT NULL, colour VARCHAR(16) NOT NULL, text "
+                "VARCHAR(1000) NOT NULL, PRIMARY KEY (run_uuid, step, attempt, seq), FOREIGN KEY "
+                "(run_uuid, step, attempt) REFERENCES step_attempt(run_uuid, step, attempt))"),
+            QStringLiteral(
+                "CREATE TABLE measurement (run_uuid CHAR(36) NOT NULL, step INTEGER NOT NULL, attempt "
+                "INTEGER NOT NULL, seq INTEGER NOT NULL, item VARCHAR(64) NOT NULL, value "
+                "VARCHAR(255) NOT NULL, number DOUBLE PRECISION, unit VARCHAR(16) NOT NULL, "
+                "low_limit DOUBLE PRECISION, high_limit DOUBLE PRECISION, outcome INTEGER NOT NULL, "
+                "PRIMARY KEY (run_uuid, step, attempt, seq), FOREIGN KEY (run_uuid, step, attempt) "
+                "REFERENCES step_attempt(run_uuid, step, attempt))"),
             // A run's end is a row of its own, added once: the run row is never changed.
-            QStringLiteral("CREATE TABLE run_end (run_uuid CHAR(36) PRIMARY KEY REFERENCES run(uuid), state "
-                           "VARCHAR(16) NOT NULL, verdict VARCHAR(16) NOT NULL, comment VARCHAR(1000) NOT NULL, "
-                           "ended_at TIMESTAMP NOT NULL)"),
-            QStringLiteral("CREATE TABLE service_event (uuid CHAR(36) PRIMARY KEY, station VARCHAR(64) NOT NULL "
-                           "REFERENCES station(name), serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT "
-                           "NULL, at TIMESTAMP NOT NULL, kind VARCHAR(32) NOT NULL, ok INTEGER NOT NULL, "
-                           "before_hex TEXT NOT NULL, after_hex TEXT NOT NULL, file_name VARCHAR(1000) NOT NULL, "
-                           "file_sha256 CHAR(64) NOT NULL, range_text VARCHAR(64) NOT NULL)"),
+            QStringLiteral(
+                "CREATE TABLE run_end (run_uuid CHAR(36) PRIMARY KEY REFERENCES run(uuid), state "
+                "VARCHAR(16) NOT NULL, verdict VARCHAR(16) NOT NULL, comment VARCHAR(1000) NOT NULL, "
+                "ended_at TIMESTAMP NOT NULL)"),
+            QStringLiteral(
+                "CREATE TABLE service_event (uuid CHAR(36) PRIMARY KEY, station VARCHAR(64) NOT NULL "
+                "REFERENCES station(name), serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT "
+                "NULL, at TIMESTAMP NOT NULL, kind VARCHAR(32) NOT NULL, ok INTEGER NOT NULL, "
+                "before_hex TEXT NOT NULL, after_hex TEXT NOT NULL, file_name VARCHAR(1000) NOT NULL, "
+                "file_sha256 CHAR(64) NOT NULL, range_text VARCHAR(64) NOT NULL)"),
         },
         // 2: what the unit's history, the station's start and the yields look up.
         {
@@ -104,7 +111,10 @@ bool Migrate(QSqlDatabase& db, int target, QString* why)
     const int at = SchemaVersionOf(db, why);
     if (at < 0) return false;
     if (at > SchemaVersionLatest()) {
-        if (why) *why = QStringLiteral("schema %1 is newer than this program's %2").arg(at).arg(SchemaVersionLatest());
+        if (why)
+            *why = QStringLiteral("schema %1 is newer than this program's %2")
+                       .arg(at)
+                       .arg(SchemaVersionLatest());
         return false;
     }
     for (int v = at + 1; v <= target; ++v) {

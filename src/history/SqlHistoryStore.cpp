@@ -68,9 +68,10 @@ bool Run(QSqlQuery& q, const QVariantList& values)
 
 } // namespace
 
-SqlHistoryStore::SqlHistoryStore(QSqlDatabase db, QString connection, QString url, QString station, QString host)
-    : db_(std::move(db)), connection_(std::move(connection)), url_(std::move(url)), station_(std::move(station)),
-      host_(std::move(host))
+SqlHistoryStore::SqlHistoryStore(QSqlDatabase db, QString connection, QString url, QString station,
+                                 QString host)
+    : db_(std::move(db)), connection_(std::move(connection)), url_(std::move(url)),
+      station_(std::move(station)), host_(std::move(host))
 {
 }
 
@@ -109,7 +110,8 @@ std::unique_ptr<SqlHistoryStore> SqlHistoryStore::Open(const QString& url, const
         return nullptr;
     }
     // WAL with a full sync at every commit: a committed unit survives a kill or a power cut.
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+    for (const char* pragma :
+         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
         QSqlQuery q(db);
         if (!q.exec(QLatin1String(pragma))) {
             if (why) *why = QStringLiteral("%1: %2").arg(file, q.lastError().text());
@@ -164,20 +166,22 @@ bool SqlHistoryStore::BeginRun(const RunStart& r)
 {
     return Transaction([&] {
         QSqlQuery u(db_);
-        u.prepare(QStringLiteral("INSERT INTO unit (serial, sensor_type) VALUES (?, ?) ON CONFLICT DO NOTHING"));
+        u.prepare(
+            QStringLiteral("INSERT INTO unit (serial, sensor_type) VALUES (?, ?) ON CONFLICT DO NOTHING"));
         if (!Run(u, {Text(r.serial), Text(r.sensorType)})) return Fail(u.lastError().text());
         QSqlQuery q(db_);
-        q.prepare(QStringLiteral(
-            "INSERT INTO run (uuid, station, serial, sensor_type, label, program, definition_hash, tester, batch, "
-            "batch_comment, year, tech_index, started_at, local_day, version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-            "?, ?, ?, ?, ?)"));
-        const QVariantList v = {Text(r.uuid),       Text(station_),
-                                Text(r.serial),     Text(r.sensorType),
-                                Text(r.label),      r.program,
+        q.prepare(QStringLiteral("INSERT INTO run (uuid, station, serial, sensor_type, label, program, "
+                                 "definition_hash, tester, batch, "
+                                 "batch_comment, year, tech_index, started_at, local_day, version) VALUES "
+                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                 "?, ?, ?, ?, ?)"));
+        const QVariantList v = {Text(r.uuid),           Text(station_),
+                                Text(r.serial),         Text(r.sensorType),
+                                Text(r.label),          r.program,
                                 Text(r.definitionHash), Text(r.tester),
-                                Text(r.batch),      Text(r.batchComment),
-                                Text(r.year),       Text(r.techIndex),
-                                UtcStamp(r.started), r.started.toLocalTime().date().toString(Qt::ISODate),
+                                Text(r.batch),          Text(r.batchComment),
+                                Text(r.year),           Text(r.techIndex),
+                                UtcStamp(r.started),    r.started.toLocalTime().date().toString(Qt::ISODate),
                                 Text(r.version)};
         return Run(q, v) || Fail(q.lastError().text());
     });
@@ -187,25 +191,27 @@ bool SqlHistoryStore::AddStepAttempt(const StepAttempt& a)
 {
     return Transaction([&] {
         QSqlQuery q(db_);
-        q.prepare(QStringLiteral("INSERT INTO step_attempt (run_uuid, step, attempt, routine, outcome, started_at, "
-                                 "duration_ms) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        q.prepare(
+            QStringLiteral("INSERT INTO step_attempt (run_uuid, step, attempt, routine, outcome, started_at, "
+                           "duration_ms) VALUES (?, ?, ?, ?, ?, ?, ?)"));
         if (!Run(q, {Text(a.runUuid), a.step, a.attempt, Text(a.routine), a.outcome, UtcStamp(a.started),
                      a.durationMs}))
             return Fail(q.lastError().text());
         QSqlQuery t(db_);
-        t.prepare(QStringLiteral(
-            "INSERT INTO status_text (run_uuid, step, attempt, seq, colour, text) VALUES (?, ?, ?, ?, ?, ?)"));
+        t.prepare(QStringLiteral("INSERT INTO status_text (run_uuid, step, attempt, seq, colour, text) "
+                                 "VALUES (?, ?, ?, ?, ?, ?)"));
         for (size_t i = 0; i < a.texts.size(); ++i)
             if (!Run(t, {Text(a.runUuid), a.step, a.attempt, int(i), Text(a.texts[i].colour),
                          Text(a.texts[i].text)}))
                 return Fail(t.lastError().text());
         QSqlQuery m(db_);
-        m.prepare(QStringLiteral("INSERT INTO measurement (run_uuid, step, attempt, seq, item, value, number, unit, "
-                                 "low_limit, high_limit, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        m.prepare(QStringLiteral(
+            "INSERT INTO measurement (run_uuid, step, attempt, seq, item, value, number, unit, "
+            "low_limit, high_limit, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         for (size_t i = 0; i < a.measurements.size(); ++i) {
             const Measurement& x = a.measurements[i];
-            if (!Run(m, {Text(a.runUuid), a.step, a.attempt, int(i), Text(x.item), Text(x.value), Number(x.number),
-                         Text(x.unit), Number(x.low), Number(x.high), x.outcome}))
+            if (!Run(m, {Text(a.runUuid), a.step, a.attempt, int(i), Text(x.item), Text(x.value),
+                         Number(x.number), Text(x.unit), Number(x.low), Number(x.high), x.outcome}))
                 return Fail(m.lastError().text());
         }
         return true;
@@ -218,7 +224,8 @@ bool SqlHistoryStore::EndRun(const RunEnd& e)
         QSqlQuery q(db_);
         q.prepare(QStringLiteral(
             "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES (?, ?, ?, ?, ?)"));
-        return Run(q, {Text(e.runUuid), StateName(e.state), Text(e.verdict), Text(e.comment), UtcStamp(e.ended)}) ||
+        return Run(q, {Text(e.runUuid), StateName(e.state), Text(e.verdict), Text(e.comment),
+                       UtcStamp(e.ended)}) ||
                Fail(q.lastError().text());
     });
 }
@@ -227,12 +234,14 @@ bool SqlHistoryStore::AddServiceEvent(const ServiceEvent& e)
 {
     return Transaction([&] {
         QSqlQuery q(db_);
-        q.prepare(QStringLiteral("INSERT INTO service_event (uuid, station, serial, sensor_type, at, kind, ok, "
-                                 "before_hex, after_hex, file_name, file_sha256, range_text) VALUES (?, ?, ?, ?, ?, "
-                                 "?, ?, ?, ?, ?, ?, ?)"));
+        q.prepare(QStringLiteral(
+            "INSERT INTO service_event (uuid, station, serial, sensor_type, at, kind, ok, "
+            "before_hex, after_hex, file_name, file_sha256, range_text) VALUES (?, ?, ?, ?, ?, "
+            "?, ?, ?, ?, ?, ?, ?)"));
         return Run(q, {Text(e.uuid), Text(station_), Text(e.serial), Text(e.sensorType), UtcStamp(e.at),
                        KindName(e.kind), e.ok ? 1 : 0, QString::fromLatin1(e.before.toHex()),
-                       QString::fromLatin1(e.after.toHex()), Text(e.fileName), Text(e.fileSha256), Text(e.range)}) ||
+                       QString::fromLatin1(e.after.toHex()), Text(e.fileName), Text(e.fileSha256),
+                       Text(e.range)}) ||
                Fail(q.lastError().text());
     });
 }
@@ -251,9 +260,10 @@ int SqlHistoryStore::AbortLeftRunning(const QDateTime& now)
     int count = 0;
     const bool ok = Transaction([&] {
         QSqlQuery q(db_);
-        q.prepare(QStringLiteral("INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) SELECT r.uuid, "
-                                 "'aborted', 'FEHLER', '', ? FROM run r LEFT JOIN run_end e ON e.run_uuid = r.uuid "
-                                 "WHERE r.station = ? AND e.run_uuid IS NULL"));
+        q.prepare(
+            QStringLiteral("INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) SELECT r.uuid, "
+                           "'aborted', 'FEHLER', '', ? FROM run r LEFT JOIN run_end e ON e.run_uuid = r.uuid "
+                           "WHERE r.station = ? AND e.run_uuid IS NULL"));
         if (!Run(q, {UtcStamp(now), Text(station_)})) return Fail(q.lastError().text());
         count = q.numRowsAffected();
         return true;
@@ -268,11 +278,12 @@ std::vector<RunRow> SqlHistoryStore::Runs(const Filter& filter, int limit, int o
     const QString where = Where(filter, values);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT r.uuid, r.station, r.serial, r.sensor_type, r.label, r.program, "
-                             "r.definition_hash, r.tester, r.batch, r.batch_comment, r.year, r.tech_index, "
-                             "r.started_at, r.version, e.state, e.verdict, e.comment, e.ended_at FROM run r LEFT "
-                             "JOIN run_end e ON e.run_uuid = r.uuid") +
-              where + QStringLiteral(" ORDER BY r.started_at DESC, r.uuid DESC LIMIT ? OFFSET ?"));
+    q.prepare(
+        QStringLiteral("SELECT r.uuid, r.station, r.serial, r.sensor_type, r.label, r.program, "
+                       "r.definition_hash, r.tester, r.batch, r.batch_comment, r.year, r.tech_index, "
+                       "r.started_at, r.version, e.state, e.verdict, e.comment, e.ended_at FROM run r LEFT "
+                       "JOIN run_end e ON e.run_uuid = r.uuid") +
+        where + QStringLiteral(" ORDER BY r.started_at DESC, r.uuid DESC LIMIT ? OFFSET ?"));
     values << limit << offset;
     if (!Run(q, values)) {
         Fail(q.lastError().text());
@@ -309,8 +320,9 @@ std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
     std::vector<StepAttempt> steps;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT step, attempt, routine, outcome, started_at, duration_ms FROM step_attempt "
-                             "WHERE run_uuid = ? ORDER BY started_at, step, attempt"));
+    q.prepare(
+        QStringLiteral("SELECT step, attempt, routine, outcome, started_at, duration_ms FROM step_attempt "
+                       "WHERE run_uuid = ? ORDER BY started_at, step, attempt"));
     if (!Run(q, {runUuid})) {
         Fail(q.lastError().text());
         return steps;
@@ -330,23 +342,24 @@ std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
     }
     QSqlQuery t(db_);
     t.setForwardOnly(true);
-    t.prepare(QStringLiteral("SELECT step, attempt, colour, text FROM status_text WHERE run_uuid = ? ORDER BY step, "
-                             "attempt, seq"));
+    t.prepare(QStringLiteral(
+        "SELECT step, attempt, colour, text FROM status_text WHERE run_uuid = ? ORDER BY step, "
+        "attempt, seq"));
     if (Run(t, {runUuid}))
         while (t.next())
             if (auto i = at.find({t.value(0).toInt(), t.value(1).toInt()}); i != at.end())
                 steps[i->second].texts.push_back({t.value(2).toString(), t.value(3).toString()});
     QSqlQuery m(db_);
     m.setForwardOnly(true);
-    m.prepare(QStringLiteral("SELECT step, attempt, item, value, number, unit, low_limit, high_limit, outcome FROM "
-                             "measurement WHERE run_uuid = ? ORDER BY step, attempt, seq"));
+    m.prepare(
+        QStringLiteral("SELECT step, attempt, item, value, number, unit, low_limit, high_limit, outcome FROM "
+                       "measurement WHERE run_uuid = ? ORDER BY step, attempt, seq"));
     if (Run(m, {runUuid}))
         while (m.next())
             if (auto i = at.find({m.value(0).toInt(), m.value(1).toInt()}); i != at.end())
-                steps[i->second].measurements.push_back({m.value(2).toString(), m.value(3).toString(),
-                                                         NumberOf(m.value(4)), m.value(5).toString(),
-                                                         NumberOf(m.value(6)), NumberOf(m.value(7)),
-                                                         m.value(8).toInt()});
+                steps[i->second].measurements.push_back(
+                    {m.value(2).toString(), m.value(3).toString(), NumberOf(m.value(4)),
+                     m.value(5).toString(), NumberOf(m.value(6)), NumberOf(m.value(7)), m.value(8).toInt()});
     return steps;
 }
 
@@ -356,8 +369,9 @@ std::vector<ServiceEvent> SqlHistoryStore::Events(const QString& serial, const Q
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     QVariantList values{serial};
-    QString sql = QStringLiteral("SELECT uuid, station, serial, sensor_type, at, kind, ok, before_hex, after_hex, "
-                                 "file_name, file_sha256, range_text FROM service_event WHERE serial = ?");
+    QString sql =
+        QStringLiteral("SELECT uuid, station, serial, sensor_type, at, kind, ok, before_hex, after_hex, "
+                       "file_name, file_sha256, range_text FROM service_event WHERE serial = ?");
     if (!sensorType.isEmpty()) {
         sql += QStringLiteral(" AND sensor_type = ?");
         values << sensorType;
@@ -399,15 +413,16 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
     where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
     where += QStringLiteral("e.state = 'done'");
     const QString sql =
-        QStringLiteral("WITH f AS (SELECT r.serial, r.sensor_type, r.label, %1 AS grp, e.verdict, "
-                       "ROW_NUMBER() OVER (PARTITION BY r.serial, r.sensor_type, r.label ORDER BY r.started_at, "
-                       "r.uuid) AS first_n, ROW_NUMBER() OVER (PARTITION BY r.serial, r.sensor_type, r.label "
-                       "ORDER BY r.started_at DESC, r.uuid DESC) AS last_n FROM run r JOIN run_end e ON "
-                       "e.run_uuid = r.uuid%2), u AS (SELECT MAX(CASE WHEN first_n = 1 THEN grp END) AS grp, "
-                       "COUNT(*) AS runs, MAX(CASE WHEN first_n = 1 AND verdict = 'okay' THEN 1 ELSE 0 END) AS "
-                       "first_ok, MAX(CASE WHEN last_n = 1 AND verdict = 'okay' THEN 1 ELSE 0 END) AS last_ok "
-                       "FROM f GROUP BY serial, sensor_type, label) SELECT grp, COUNT(*), SUM(runs), "
-                       "SUM(first_ok), SUM(last_ok) FROM u GROUP BY grp ORDER BY grp")
+        QStringLiteral(
+            "WITH f AS (SELECT r.serial, r.sensor_type, r.label, %1 AS grp, e.verdict, "
+            "ROW_NUMBER() OVER (PARTITION BY r.serial, r.sensor_type, r.label ORDER BY r.started_at, "
+            "r.uuid) AS first_n, ROW_NUMBER() OVER (PARTITION BY r.serial, r.sensor_type, r.label "
+            "ORDER BY r.started_at DESC, r.uuid DESC) AS last_n FROM run r JOIN run_end e ON "
+            "e.run_uuid = r.uuid%2), u AS (SELECT MAX(CASE WHEN first_n = 1 THEN grp END) AS grp, "
+            "COUNT(*) AS runs, MAX(CASE WHEN first_n = 1 AND verdict = 'okay' THEN 1 ELSE 0 END) AS "
+            "first_ok, MAX(CASE WHEN last_n = 1 AND verdict = 'okay' THEN 1 ELSE 0 END) AS last_ok "
+            "FROM f GROUP BY serial, sensor_type, label) SELECT grp, COUNT(*), SUM(runs), "
+            "SUM(first_ok), SUM(last_ok) FROM u GROUP BY grp ORDER BY grp")
             .arg(QLatin1String(group), where);
     std::vector<YieldRow> rows;
     QSqlQuery q(db_);
@@ -418,8 +433,8 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
         return rows;
     }
     while (q.next())
-        rows.push_back(YieldRow{q.value(0).toString(), q.value(1).toInt(), q.value(2).toInt(), q.value(3).toInt(),
-                                q.value(4).toInt()});
+        rows.push_back(YieldRow{q.value(0).toString(), q.value(1).toInt(), q.value(2).toInt(),
+                                q.value(3).toInt(), q.value(4).toInt()});
     return rows;
 }
 

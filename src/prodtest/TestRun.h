@@ -43,7 +43,8 @@ public:
         testmodule::PicProgrammer& pic;
         testmodule::TestModuleFirmware& firmware;
     };
-    TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts, RunLog& log);
+    TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts,
+            RunLog& log);
 
     int TestStep = 0;
     bool autoAdvance = false;

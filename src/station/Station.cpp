@@ -30,8 +30,8 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       defs_(std::make_unique<prodtest::TestDefinitions>(session)),
       results_(std::make_unique<prodtest::TestResults>(session, *defs_, moduleRecord_)),
       history_(std::make_unique<StationHistory>(session, *defs_, *results_)),
-      run_(std::make_unique<prodtest::TestRun>(session, *defs_, *results_,
-                                               prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_}, *history_)),
+      run_(std::make_unique<prodtest::TestRun>(
+          session, *defs_, *results_, prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_}, *history_)),
       stepContext_(std::make_unique<prodtest::StepContext>(session, *defs_, moduleRecord_)),
       measSteps_(
           std::make_unique<prodtest::MeasurementSteps>(*stepContext_, *link_, store_, *devices_, *module_)),

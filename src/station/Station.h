@@ -256,6 +256,7 @@ private:
     void StartStop(bool start, bool stop);
     // The code image's 16 bytes at `offset` (empty without one), for a service record.
     QByteArray CodeBlock(quint32 offset) const;
+    QString ServiceSerial() const;
     // A write of a block of the sensor, with the block before and after, into the history.
     bool RecordWrite(history::ServiceKind kind, bool ok, const QByteArray& before, const QByteArray& after);
     // A transfer of an image file (its name and SHA-256) over `range` into the history.

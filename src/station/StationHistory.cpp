@@ -53,9 +53,10 @@ bool StationHistory::Open(const QString& url, const QString& dataDir, const QStr
         return false;
     }
     if (aborted > 0)
-        session_.PanelText(1, QStringLiteral("Datenbank: %1 unterbrochene Prüfung(en) von %2 als abgebrochen markiert")
-                                  .arg(aborted)
-                                  .arg(store->station()));
+        session_.PanelText(
+            1, QStringLiteral("Datenbank: %1 unterbrochene Prüfung(en) von %2 als abgebrochen markiert")
+                   .arg(aborted)
+                   .arg(store->station()));
     store_ = std::move(store);
     runUuid_.clear();
     return true;
@@ -79,7 +80,8 @@ bool StationHistory::Record(history::ServiceEvent e)
     e.at = QDateTime::currentDateTimeUtc();
     e.station = store_->station();
     if (store_->AddServiceEvent(e)) return true;
-    session_.ShowLComment(CommentColour::Red, QStringLiteral("Datenbank: FEHLER (%1)").arg(store_->lastError()));
+    session_.ShowLComment(CommentColour::Red,
+                          QStringLiteral("Datenbank: FEHLER (%1)").arg(store_->lastError()));
     return false;
 }
 

@@ -23,7 +23,8 @@ namespace vmx::station {
 
 class StationHistory final : public prodtest::RunLog {
 public:
-    StationHistory(app::Session& session, prodtest::TestDefinitions& definitions, prodtest::TestResults& results);
+    StationHistory(app::Session& session, prodtest::TestDefinitions& definitions,
+                   prodtest::TestResults& results);
 
     // Opens the history of `url` (empty: the default in `dataDir`) as station `name` (empty: the
     // host name). This station's runs left running by a kill become aborted, and the log says

@@ -23,12 +23,26 @@ QByteArray Station::CodeBlock(quint32 offset) const
     return QByteArray(reinterpret_cast<const char*>(image.data() + offset), 16);
 }
 
-bool Station::RecordWrite(history::ServiceKind kind, bool ok, const QByteArray& before, const QByteArray& after)
+QString Station::ServiceSerial() const
+{
+    // The identification read last, else the identification block of the code image (a download
+    // or a memory read holds it, low byte first at 14).
+    QString serial = history_->SensorSerial();
+    const QByteArray block = CodeBlock(session_.sensor.SNOffset);
+    if (serial.isEmpty() && block.size() == 16) {
+        const int sn = quint8(block[14]) | (quint8(block[15]) << 8);
+        if (sn != 0xFFFF) serial = QString::asprintf("%4.4d", sn);
+    }
+    return serial;
+}
+
+bool Station::RecordWrite(history::ServiceKind kind, bool ok, const QByteArray& before,
+                          const QByteArray& after)
 {
     history::ServiceEvent e;
     e.kind = kind;
     e.ok = ok;
-    e.serial = history_->SensorSerial();
+    e.serial = ServiceSerial();
     e.sensorType = history_->SensorTypeKey();
     e.before = before;
     e.after = after;
@@ -40,7 +54,7 @@ bool Station::RecordFile(history::ServiceKind kind, bool ok, const QString& file
     history::ServiceEvent e;
     e.kind = kind;
     e.ok = ok;
-    e.serial = history_->SensorSerial();
+    e.serial = ServiceSerial();
     e.sensorType = history_->SensorTypeKey();
     e.fileName = QFileInfo(file).fileName();
     QFile f(file);
