@@ -239,8 +239,8 @@ bool SqlHistoryStore::AddServiceEvent(const ServiceEvent& e)
             "before_hex, after_hex, file_name, file_sha256, range_text) VALUES (?, ?, ?, ?, ?, "
             "?, ?, ?, ?, ?, ?, ?)"));
         return Run(q, {Text(e.uuid), Text(station_), Text(e.serial), Text(e.sensorType), UtcStamp(e.at),
-                       KindName(e.kind), e.ok ? 1 : 0, QString::fromLatin1(e.before.toHex()),
-                       QString::fromLatin1(e.after.toHex()), Text(e.fileName), Text(e.fileSha256),
+                       KindName(e.kind), e.ok ? 1 : 0, Text(QString::fromLatin1(e.before.toHex())),
+                       Text(QString::fromLatin1(e.after.toHex())), Text(e.fileName), Text(e.fileSha256),
                        Text(e.range)}) ||
                Fail(q.lastError().text());
     });

@@ -422,8 +422,7 @@ bool Station::DownloadFirmware(const QString& hexFile)
 {
     if (!hexFile.isEmpty()) download_->hexFile = hexFile;
     const bool ok = download_->DownLoad();
-    RecordFile(history::ServiceKind::Download, ok, download_->hexFile, QString());
-    return ok;
+    return RecordFile(history::ServiceKind::Download, ok, download_->hexFile, QString()) && ok;
 }
 
 } // namespace vmx::station
