@@ -239,6 +239,12 @@ public:
     bool ReadMemory(int channel, int kind, quint32 start, quint32 end);
     bool WriteMemory(int channel, int kind, quint32 start, quint32 end);
     bool VerifyMemory(int channel, int kind, quint32 start, quint32 end);
+    // A C2 or PIC programming run of `file` over `range` ("0800-1BFF") into the unit history;
+    // false when the history did not take it.
+    bool RecordProgramming(history::ServiceKind kind, bool ok, const QString& file, const QString& range)
+    {
+        return RecordFile(kind, ok, file, range);
+    }
     // The firmware download of `hexFile` (empty: the remembered name, else the import button).
     bool DownloadFirmware(const QString& hexFile = QString());
 
