@@ -173,6 +173,7 @@ void TMainForm::UpdateCaptions()
         if (QObject* o = byName.value(QLatin1String(a.Name))) ApplyCaption(o, int(a.Prop), text);
     }
     ApplySpecialCaptions();
+    HistoryCaptions();
     if (pwForm_) pwForm_->UpdateCaptions();
     if (simPanel_) simPanel_->SetLanguage(session_->language());
     // An open manual follows the language.

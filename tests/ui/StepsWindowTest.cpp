@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <map>
+
 using namespace vmx;
 using namespace vmx::ui;
 using namespace vmx::ui::test;
@@ -77,6 +79,7 @@ TEST(StepsWindow, Program5UnitWalkedWithF6)
         }
     };
     bool pictured = false;
+    bool backed = false;
     QString verdict;
     for (int press = 0; press < 60; ++press) {
         settle();
@@ -94,6 +97,12 @@ TEST(StepsWindow, Program5UnitWalkedWithF6)
             EXPECT_TRUE(f.grab().save(QStringLiteral(VMX_TEST_ARTEFACTS "/steps-preparing.png")));
             pictured = true;
         }
+        // One ZURÜCK on the way: the step before runs again, as a second attempt.
+        if (run.TestStep == 10 && pictured && !backed) {
+            backed = true;
+            run.ALPriorExecute();
+            settle();
+        }
         const int before = run.TestStep;
         QTest::keyClick(&f, Qt::Key_F6);
         ASSERT_NE(run.TestStep, before) << "F6 ran the next step";
@@ -109,6 +118,33 @@ TEST(StepsWindow, Program5UnitWalkedWithF6)
     EXPECT_EQ(verdict, QStringLiteral("okay"));
     EXPECT_EQ(f.station().testDefinitions().items.Ampl[3].Result, -1) << "reset for the next unit";
     EXPECT_EQ(f.station().testResults().grid.Cell(1, 0), QStringLiteral("1"));
+
+    // The unit is in the history beside the program: the "Historie" page finds it by its serial
+    // number, with its step attempts (the repeated ones twice) and the measurements' limits.
+    h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSHistory"));
+    h.Find<QLineEdit>("EHistSN")->setText(QStringLiteral("1000"));
+    h.Find<QPushButton>("BTHistSearch")->click();
+    auto* runs = h.Find<QTableWidget>("StGHistRuns");
+    ASSERT_EQ(runs->rowCount(), 1);
+    EXPECT_EQ(runs->item(0, 2)->text(), QStringLiteral("1000"));
+    EXPECT_EQ(runs->item(0, 4)->text(), QStringLiteral("okay"));
+    auto* steps = h.Find<QTableWidget>("StGHistSteps");
+    std::map<QString, int> attempts;
+    for (int r = 0; r < steps->rowCount(); ++r)
+        attempts[steps->item(r, 0)->text()] =
+            std::max(attempts[steps->item(r, 0)->text()], steps->item(r, 1)->text().toInt());
+    EXPECT_EQ(attempts[QStringLiteral("9")], 2);
+    EXPECT_EQ(attempts[QStringLiteral("10")], 2);
+    EXPECT_EQ(attempts[QStringLiteral("11")], 1);
+    auto* meas = h.Find<QTableWidget>("StGHistMeas");
+    bool ampl = false;
+    for (int r = 0; r < meas->rowCount(); ++r)
+        if (meas->item(r, 0)->text() == QLatin1String("Ampl 1")) {
+            ampl = true;
+            EXPECT_EQ(meas->item(r, 2)->text(), QStringLiteral("350"));
+            EXPECT_EQ(meas->item(r, 3)->text(), QStringLiteral("450"));
+        }
+    EXPECT_TRUE(ampl);
 }
 
 TEST(StepsWindow, ShieldJudgedWithTheTwoRadioButtons)
