@@ -70,6 +70,13 @@ const std::vector<QStringList>& Migrations()
             QStringLiteral("CREATE INDEX run_by_station ON run (station, started_at)"),
             QStringLiteral("CREATE INDEX event_by_unit ON service_event (serial, at)"),
         },
+        // 3: the yields group by unit and definition in this order, without a sort, and read
+        // what they group by from the index alone.
+        {
+            QStringLiteral(
+                "CREATE INDEX run_by_definition ON run (serial, sensor_type, label, started_at, uuid, "
+                "local_day, station, batch)"),
+        },
     };
     return m;
 }
