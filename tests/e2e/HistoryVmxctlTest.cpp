@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -151,4 +153,33 @@ TEST(HistoryVmxctl, AKilledUnitIsAbortedAtTheNextStartAndLeftOutOfTheYield)
     EXPECT_EQ(yield[1], QStringLiteral("S1\t1\t1\t100.0%\t100.0%\t0"));
     // A bad date is a usage error.
     EXPECT_EQ(s.Run({"history", "runs", "--since", "2026-13-01"}).exitCode, 2);
+}
+
+// A history that refuses a step's row (here a trigger, as a full disk or a broken file would)
+// fails the unit in red and ends the run with exit 1, though every measurement passed.
+TEST(HistoryVmxctl, AStepTheHistoryRefusesFailsTheUnit)
+{
+    Station s;
+    ASSERT_EQ(s.Run({"db", "init"}).exitCode, 0);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("refuse"));
+        db.setDatabaseName(s.File("history.db"));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(
+            q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON measurement WHEN NEW.item = "
+                                  "'Ampl 2' BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("refuse"));
+    const ToolResult r = s.Run({"test", "run", "--definition", "1", "--sn", "1000", "--tester", "Weber",
+                                "--batch", "A-4711", "--json", s.File("units.json")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Datenbank: FEHLER (refused"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("test run: unit 1: FEHLER, history not written")))
+        << r.err.toStdString();
+    QFile json(s.File("units.json"));
+    ASSERT_TRUE(json.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(json.readLine()).object().value(QStringLiteral("verdict")).toString(),
+              QStringLiteral("FEHLER"));
 }
