@@ -13,7 +13,7 @@ namespace vmx::app {
 
 namespace {
 
-enum class Section { None, Device, Settings, Comments };
+enum class Section { None, Device, Settings, Comments, Database };
 
 const int kRefreshTags[] = {1, 2, 5, 10, 20, 50, 100, 200};
 
@@ -45,6 +45,13 @@ void ApplyConfigLine(const QString& line, const Folders& folders, Section& secti
         section = Section::Settings;
     else if (line.startsWith(QLatin1String("[COMMENTS]")))
         section = Section::Comments;
+    else if (line.startsWith(QLatin1String("[DATABASE]")))
+        section = Section::Database;
+
+    if (section == Section::Database) {
+        if (line.startsWith(QLatin1String("URL="))) cfg.DatabaseUrl = line.mid(4).trimmed();
+        if (line.startsWith(QLatin1String("STATION="))) cfg.StationName = line.mid(8).trimmed();
+    }
 
     if (section == Section::Device) {
         if (line.startsWith(QLatin1String("IDENTCODE=")))

@@ -34,6 +34,9 @@ struct MonitorConfig {
     bool WithFrameCrc = false;
     bool PowerAuto = false;
     VersionFilter ShowVersion;
+    // [DATABASE]: the unit history's URL and this station's name (empty: the defaults).
+    QString DatabaseUrl;
+    QString StationName;
 };
 
 inline constexpr const char* kConfigFileName = "MONITOR.INI";

@@ -9,6 +9,9 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 namespace vmx::app {
 
 // The program version shown in status panel 2.
@@ -40,8 +43,12 @@ public:
     void ShowLComment(CommentColour colour, const QString& text)
     {
         if (colour == CommentColour::Red) ++redComments_;
+        if (comments_.size() >= kKeptComments) comments_.erase(comments_.begin());
+        comments_.emplace_back(colour, text);
         host_->ShowLComment(colour, text);
     }
+    // The status-line texts since the last call (the newest ones kept), for a step's record.
+    std::vector<std::pair<CommentColour, QString>> TakeComments() { return std::exchange(comments_, {}); }
     int redComments() const { return redComments_; }
 
     int language() const { return language_; }
@@ -69,6 +76,8 @@ private:
     Folders folders_;
     int language_ = 0;
     int redComments_ = 0;
+    static constexpr size_t kKeptComments = 200;
+    std::vector<std::pair<CommentColour, QString>> comments_;
 };
 
 } // namespace vmx::app

@@ -102,6 +102,7 @@ int Mem(CliContext& ctx, const MemArgs& a)
 int DownloadFile(CliContext& ctx, const std::string& file)
 {
     if (!ctx.StartLink()) return ctx.startExit;
+    if (!ctx.OpenHistory()) return kExitFailed;
     SensorRun run(ctx);
     return Result(ctx.station().DownloadFirmware(QString::fromStdString(file)));
 }

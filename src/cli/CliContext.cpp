@@ -4,9 +4,11 @@
 #include "app/SensorTypes.h"
 #include "app/TextHelpers.h"
 #include "boot/BootLoader.h"
+#include "history/HistoryUrl.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSysInfo>
 
 #include <cstdio>
 #include <unistd.h>
@@ -143,6 +145,30 @@ bool CliContext::StartStation()
     station_->ApplyConfig(session_->config);
     station_->LoadStartParameters();
     return true;
+}
+
+QString CliContext::HistoryUrl() const
+{
+    if (!opts.db.empty()) return QString::fromStdString(opts.db);
+    if (session_ && !session_->config.DatabaseUrl.isEmpty()) return session_->config.DatabaseUrl;
+    return history::DefaultUrl(DataDir());
+}
+
+QString CliContext::StationName() const
+{
+    if (!opts.station.empty()) return QString::fromStdString(opts.station);
+    if (session_ && !session_->config.StationName.isEmpty()) return session_->config.StationName;
+    return QSysInfo::machineHostName();
+}
+
+bool CliContext::OpenHistory()
+{
+    if (!StartStation()) return false;
+    if (station_->history().store()) return true;
+    QString why;
+    if (station_->OpenHistory(HistoryUrl(), DataDir(), StationName(), &why)) return true;
+    Err(QStringLiteral("history: %1").arg(why));
+    return false;
 }
 
 bool CliContext::StartLink()

@@ -32,6 +32,8 @@ struct CliOptions {
     std::optional<bool> ack, answerCheck, frameCrc;
     bool yes = false;
     bool quiet = false;
+    std::string db;      // --db URL
+    std::string station; // --station NAME
 };
 
 // Status texts go to standard error one per line; questions are printed and answered Yes/OK
@@ -108,6 +110,15 @@ public:
     // here (the command then fails).
     bool StartLink();
     link::Link& link() { return station_->link(); }
+    // The unit history's URL (--db, else MONITOR.INI [DATABASE] URL=, else the default in the
+    // data folder) and this station's name (--station, else STATION=, else the host name).
+    QString HistoryUrl() const;
+    QString StationName() const;
+    // The folder the record files and the history go to.
+    QString DataDir() const { return session_ ? session_->folders().data : Folders().data; }
+    // The station, then its unit history opened for writing. False (message printed) when it
+    // cannot be opened: nothing is then done that it should record.
+    bool OpenHistory();
     ConsoleHost& console() { return *host_; }
 
 private:
@@ -149,6 +160,7 @@ void AddBootCommands(CLI::App& app, CliContext& ctx);
 void AddParamCommands(CLI::App& app, CliContext& ctx);
 void AddModuleCommands(CLI::App& app, CliContext& ctx);
 void AddTestCommands(CLI::App& app, CliContext& ctx);
+void AddHistoryCommands(CLI::App& app, CliContext& ctx);
 // `completion bash|zsh`: added last, it walks the commands added before it.
 void AddCompletionCommand(CLI::App& app, CliContext& ctx);
 

@@ -174,7 +174,7 @@ int C2(CliContext& ctx, const C2Args& a)
         st.images().BufferToImage(KindCode);
     }
     if (a.op == "program") {
-        if (!KnowModule(ctx)) return kExitFailed;
+        if (!KnowModule(ctx) || !ctx.OpenHistory()) return kExitFailed;
         ModuleRecord& r = st.moduleRecord();
         if (a.erase) {
             c2.SiLabDeviceErase(QStringLiteral("SiLab: Löschen: "));
@@ -184,7 +184,10 @@ int C2(CliContext& ctx, const C2Args& a)
             c2.SiLabProgrammingF(start, end, QStringLiteral("SiLab: "), source);
         else
             c2.SiLabProgrammingX(start, end, QStringLiteral("SiLab: "));
-        return Result(r.siLabResult == 1);
+        const bool ok = r.siLabResult == 1;
+        return Result(st.RecordProgramming(history::ServiceKind::C2Programming, ok, file,
+                                           QString::asprintf("%04X-%04X", start, end)) &&
+                      ok);
     }
     // The single transfers need the target halted (init) and leave it so.
     if (!c2.Init()) return kExitFailed;
@@ -233,12 +236,15 @@ int Pic(CliContext& ctx, const PicArgs& a)
         pic.oscEdit = QString::fromStdString(a.osccal);
         return Result(pic.WriteButton());
     }
-    if (!KnowModule(ctx)) return kExitFailed;
+    if (!KnowModule(ctx) || !ctx.OpenHistory()) return kExitFailed;
     if (!st.moduleFirmware().ImportFirmware(QString::fromStdString(a.args[1]),
                                             QStringLiteral("Import PIC: ")))
         return kExitFailed;
     pic.PICProgramming(QStringLiteral("PIC: "));
-    return Result(st.moduleRecord().picResult == 1);
+    const bool ok = st.moduleRecord().picResult == 1;
+    return Result(st.RecordProgramming(history::ServiceKind::PicProgramming, ok,
+                                       QString::fromStdString(a.args[1]), QString()) &&
+                  ok);
 }
 
 struct TmfwArgs {

@@ -71,7 +71,7 @@ int Params(CliContext& ctx, const ParamArgs& a)
     }
     // write and verify take the edit block from the file, as "Öffnen" does.
     if (!r.OpenParameterFile(file, a.withCal)) return kExitFailed;
-    if (a.op == "write") return Result(r.WriteParameters());
+    if (a.op == "write") return ctx.OpenHistory() ? Result(r.WriteParameters()) : kExitFailed;
     return Result(r.VerifyParameters());
 }
 
@@ -99,6 +99,7 @@ int Cal(CliContext& ctx, const CalArgs& a)
         CliContext::Out(hex.trimmed());
         return kExitOk;
     }
+    if (!ctx.OpenHistory()) return kExitFailed;
     if (a.op == "clear") return Result(r.ClearCalibration());
     // The calibration block comes out of a parameter file, as with the export option on.
     const auto edit = r.params().edit;
@@ -125,6 +126,7 @@ int Sn(CliContext& ctx, const SnArgs& a)
     if (!ctx.StartLink()) return ctx.startExit;
     SensorRun run(ctx);
     station::Station& r = ctx.station();
+    if (!ctx.OpenHistory()) return kExitFailed;
     if (a.op == "clear") return Result(r.ClearSerialNumber());
     auto& st = ctx.session().sensor;
     // The same rules as the page's edits: the year 11..99, the serial number 0..65535, the

@@ -296,6 +296,8 @@ int Run(CliContext& ctx, const RunArgs& a)
     for (const QString& file : ReportFiles(report, a.units))
         if (!MayWrite(ctx, file, "--report")) return kExitFailed;
     if (!ctx.StartLink()) return ctx.startExit;
+    // Every unit goes into the unit history too; without it no unit is tested.
+    if (!ctx.OpenHistory()) return kExitFailed;
     SensorRun sensorRun(ctx);
     station::Station& st = ctx.station();
     prodtest::TestDefinitions& defs = st.testDefinitions();
@@ -373,6 +375,7 @@ int Run(CliContext& ctx, const RunArgs& a)
     bool allOkay = true;
     int serial = a.sn;
     bool recordLost = false;
+    bool historyLost = false;
     for (int unit = 0; unit < a.units; ++unit) {
         if (!results.MayStartUnit()) {
             CliContext::Err(QStringLiteral("test run: unit %1 not started: %2")
@@ -426,6 +429,17 @@ int Run(CliContext& ctx, const RunArgs& a)
                 break;
             }
         }
+        // The same for a unit the history did not take.
+        if (!run.historyError().isEmpty()) {
+            if (last.isEmpty()) last = results.UnitRecord(panel.entries[Entry::Comment]);
+            last.insert(QStringLiteral("verdict"), QStringLiteral("FEHLER"));
+            last.insert(QStringLiteral("historyError"), run.historyError());
+            CliContext::Err(QStringLiteral("test run: unit %1: FEHLER, history not written: %2")
+                                .arg(unit + 1)
+                                .arg(run.historyError()));
+            allOkay = false;
+            historyLost = true;
+        }
         if (recordLost) {
             last.insert(QStringLiteral("verdict"), QStringLiteral("FEHLER"));
             last.insert(QStringLiteral("recordError"), results.recordError);
@@ -459,7 +473,7 @@ int Run(CliContext& ctx, const RunArgs& a)
                 break;
             }
         }
-        if (recordLost) break;
+        if (recordLost || historyLost) break;
     }
     ctx.console().commentPrefix = nullptr;
     ctx.console().onWait = nullptr;

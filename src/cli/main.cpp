@@ -40,6 +40,9 @@ int main(int argc, char** argv)
     onOff("frame-crc", o.frameCrc, "check the checksum of answer frames");
     app.add_flag("--yes", o.yes, "Answer questions with Yes/OK");
     app.add_flag("-q", o.quiet, "No status texts");
+    app.add_option("--db", o.db, "Unit history URL (sqlite:FILE; default MONITOR.INI [DATABASE] URL=)");
+    app.add_option("--station", o.station,
+                   "This station's name in the unit history (default: the host name)");
 
     AddShellCommands(app, ctx);
     AddLinkCommands(app, ctx);
@@ -49,6 +52,7 @@ int main(int argc, char** argv)
     AddParamCommands(app, ctx);
     AddModuleCommands(app, ctx);
     AddTestCommands(app, ctx);
+    AddHistoryCommands(app, ctx);
     AddCompletionCommand(app, ctx);
 
     try {

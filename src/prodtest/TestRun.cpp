@@ -26,8 +26,8 @@ constexpr int kMaxChain = 1000;
 } // namespace
 
 TestRun::TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts,
-                 Hooks& hooks)
-    : session_(session), defs_(definitions), results_(results), parts_(parts), hooks_(hooks)
+                 Hooks& hooks, RunLog& log)
+    : session_(session), defs_(definitions), results_(results), parts_(parts), hooks_(hooks), log_(log)
 {
     results_.steps = this;
 }
@@ -234,6 +234,41 @@ bool TestRun::RunIdentityStep(const QString& name, const StepDef& s)
     return true;
 }
 
+void TestRun::HistoryRefused(const QString& why)
+{
+    historyError_ = why;
+    ShowLComment(CommentColour::Red, QStringLiteral("Datenbank: FEHLER (%1)").arg(why));
+}
+
+bool TestRun::StartUnit()
+{
+    historyError_.clear();
+    QString why;
+    if (!log_.UnitStarted(&why)) {
+        HistoryRefused(why);
+        return false;
+    }
+    unitRunning_ = true;
+    return true;
+}
+
+void TestRun::EndUnit(bool aborted)
+{
+    if (!unitRunning_) return;
+    unitRunning_ = false;
+    QString why;
+    if (!log_.UnitEnded(aborted, &why)) HistoryRefused(why);
+}
+
+bool TestRun::LogStep(StepReport& report)
+{
+    if (!unitRunning_) return true;
+    QString why;
+    if (log_.StepEnded(report, &why)) return true;
+    HistoryRefused(why);
+    return false;
+}
+
 bool TestRun::HasSerialRange() const
 {
     return defs_.items.SerialNo.Low != -1 && defs_.items.SerialNo.High != -1;
@@ -358,7 +393,11 @@ void TestRun::ControlProgress()
         TestStep = 0;
         ShowLComment(CommentColour::Red, defs_.Unusable);
     } else if (const StepProgram* p = FindProgram(defs_.cond.ProgramNo)) {
-        if (TestStep > p->rangeBound) unitDone_ = true;
+        if (TestStep > p->rangeBound) {
+            unitDone_ = true;
+            // A program that writes no record line ends its unit here.
+            EndUnit(false);
+        }
         if (TestStep > p->rangeBound || TestStep < 0) TestStep = 0;
         // A program without steps only counts; past the last listed step, or on a listed empty
         // step, the run goes on at once.
@@ -371,15 +410,36 @@ void TestRun::ControlProgress()
                 // counts as it ended last.
                 const int step = TestStep;
                 const int reds = session_.redComments();
+                StepReport report;
+                report.step = step;
+                report.started = QDateTime::currentDateTimeUtc();
+                const qint64 t0 = session_.clock().NowMs();
+                const std::vector<Outcome> before = results_.Outcomes();
+                session_.TakeComments();
                 RunStep(p->steps[size_t(step)]);
-                const bool failed = session_.redComments() != reds;
-                results_.stepFailed[step] = failed;
-                if (failed && panel) {
+                report.routine = lastRoutine_;
+                report.failed = session_.redComments() != reds;
+                report.durationMs = session_.clock().NowMs() - t0;
+                report.texts = session_.TakeComments();
+                const std::vector<Outcome> after = results_.Outcomes();
+                for (size_t i = 0; i < after.size() && i < before.size(); ++i)
+                    if (after[i].result != before[i].result || after[i].cell != before[i].cell ||
+                        after[i].value != before[i].value)
+                        report.outcomes.push_back(after[i]);
+                // A step the history did not take fails the unit, as a lost record line does.
+                if (!LogStep(report)) report.failed = true;
+                results_.stepFailed[step] = report.failed;
+                // The record line is written: the unit's end goes with it.
+                if (lastRoutine_ == QLatin1String("WriteResult") && HasSerialRange()) {
+                    EndUnit(false);
+                    if (!historyError_.isEmpty()) results_.stepFailed[step] = true;
+                }
+                if (report.failed && panel) {
                     // What ZURÜCK repeats: the step before, usually the measurement's preparation.
-                    const char* before = step > 0 ? p->steps[size_t(step - 1)].routine : nullptr;
+                    const char* prior = step > 0 ? p->steps[size_t(step - 1)].routine : nullptr;
                     const bool preparing =
-                        before && (QLatin1String(before).startsWith(QLatin1String("Prepare")) ||
-                                   QLatin1String(before).startsWith(QLatin1String("Command")));
+                        prior && (QLatin1String(prior).startsWith(QLatin1String("Prepare")) ||
+                                  QLatin1String(prior).startsWith(QLatin1String("Command")));
                     panel->ShowHint(entryRefused_ ? OperatorPanel::Hint::Entry
                                     : preparing   ? OperatorPanel::Hint::FailureAfterPreparing
                                                   : OperatorPanel::Hint::Failure);
@@ -409,6 +469,7 @@ void TestRun::Next()
     }
     // The last unit's verdict stays in view until the next unit starts.
     if (TestStep == 0 && panel) panel->ShowVerdict(OperatorPanel::Verdict{});
+    if (TestStep == 0 && !unitRunning_ && !StartUnit()) return;
     int links = 0;
     do {
         ++TestStep;
@@ -440,6 +501,7 @@ void TestRun::Cancel()
     TestStep = 0;
     autoAdvance = false;
     hooks_.StopAcquisition();
+    EndUnit(true);
     ControlProgress();
 }
 

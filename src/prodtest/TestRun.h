@@ -6,6 +6,7 @@
 
 #include "app/Host.h"
 #include "prodtest/OperatorPanel.h"
+#include "prodtest/RunLog.h"
 #include "testmodule/ModuleRecord.h"
 
 #include <QString>
@@ -57,7 +58,7 @@ public:
     };
 
     TestRun(app::Session& session, TestDefinitions& definitions, TestResults& results, Parts parts,
-            Hooks& hooks);
+            Hooks& hooks, RunLog& log);
 
     int TestStep = 0;
     bool autoAdvance = false;
@@ -83,6 +84,12 @@ public:
     // The seven captions of the live-value panel and whether the error code is red.
     static QStringList TestValueCaptions(const monitor::MeasSample* sample, int highestOut, bool* errorRed);
 
+    // Why the unit history did not take the unit's last record (empty while it took them all);
+    // such a unit does not pass.
+    const QString& historyError() const { return historyError_; }
+    // A unit's run is in the history and has not ended yet.
+    bool UnitRunning() const { return unitRunning_; }
+
     // The routine of the step run last (empty before any), for the operator's log.
     const QString& lastRoutine() const { return lastRoutine_; }
 
@@ -105,12 +112,20 @@ private:
     QString FileOf(const QString& field) const;
     // The entry fields of step 0 as the definition asks for them.
     void ShowEntries();
+    // The history's calls; a refusal is a red text, counted against the step it happened in.
+    bool StartUnit();
+    void EndUnit(bool aborted);
+    bool LogStep(StepReport& report);
+    void HistoryRefused(const QString& why);
 
     app::Session& session_;
     TestDefinitions& defs_;
     TestResults& results_;
     Parts parts_;
     Hooks& hooks_;
+    RunLog& log_;
+    bool unitRunning_ = false;
+    QString historyError_;
     bool inStep_ = false;
     bool unitDone_ = false; // the run went past its last step back to step 0
     bool entryRefused_ = false;

@@ -34,9 +34,10 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
       defs_(std::make_unique<prodtest::TestDefinitions>(session, As<prodtest::TestDefinitions::Hooks>())),
       results_(std::make_unique<prodtest::TestResults>(session, *defs_, moduleRecord_,
                                                        As<prodtest::TestResults::Hooks>())),
+      history_(std::make_unique<StationHistory>(session, *defs_, *results_)),
       run_(std::make_unique<prodtest::TestRun>(session, *defs_, *results_,
                                                prodtest::TestRun::Parts{*module_, *c2_, *pic_, *tmfw_},
-                                               As<prodtest::TestRun::Hooks>())),
+                                               As<prodtest::TestRun::Hooks>(), *history_)),
       stepContext_(std::make_unique<prodtest::StepContext>(session, *defs_, moduleRecord_,
                                                            As<prodtest::StepContext::Hooks>())),
       measSteps_(
@@ -153,6 +154,7 @@ void Station::SetOperatorPanel(prodtest::OperatorPanel* panel)
 {
     run_->panel = panel;
     results_->panel = panel;
+    history_->panel = panel;
     stepContext_->panel = panel;
 }
 
@@ -476,7 +478,8 @@ bool Station::VerifyMemory(int channel, int kind, quint32 start, quint32 end)
 bool Station::DownloadFirmware(const QString& hexFile)
 {
     if (!hexFile.isEmpty()) download_->hexFile = hexFile;
-    return download_->DownLoad();
+    const bool ok = download_->DownLoad();
+    return RecordFile(history::ServiceKind::Download, ok, download_->hexFile, QString()) && ok;
 }
 
 } // namespace vmx::station

@@ -25,6 +25,7 @@
 #include "sensor/ParameterBlock.h"
 #include "sensor/ParameterFile.h"
 #include "sensor/ParameterTransfer.h"
+#include "station/StationHistory.h"
 #include "testmodule/C2Programmer.h"
 #include "testmodule/ModuleRecord.h"
 #include "testmodule/PicProgrammer.h"
@@ -176,6 +177,15 @@ public:
     prodtest::StepContext& stepContext() { return *stepContext_; }
     prodtest::MeasurementSteps& measurementSteps() { return *measSteps_; }
     prodtest::IdentitySteps& identitySteps() { return *identSteps_; }
+    // The unit history: the run controller reports each unit to it, the service actions below
+    // record themselves in it once it is open (OpenHistory).
+    StationHistory& history() { return *history_; }
+    // Opens the history of `url` (empty: the default in `dataDir`, the folder of the record
+    // files) as station `name` (empty: the host name).
+    bool OpenHistory(const QString& url, const QString& dataDir, const QString& name, QString* why)
+    {
+        return history_->Open(url, dataDir, name, why);
+    }
     // The operator's page the production test shows itself on (null: none).
     void SetOperatorPanel(prodtest::OperatorPanel* panel);
 
@@ -240,7 +250,8 @@ public:
 
     // --- parameters, parameter file -----------------------------------------------------------
     bool ReadParameters() { return transfer_->Read(); }
-    bool WriteParameters() { return transfer_->Write(); }
+    // The writes below record themselves in the unit history (a service event each).
+    bool WriteParameters();
     bool VerifyParameters() { return transfer_->Verify(); }
     void SetStandardParameters() { transfer_->SetStandard(); }
     bool SaveParameterFile(const QString& fileName, bool withCalibration);
@@ -248,11 +259,11 @@ public:
 
     // --- identification, production data, calibration ----------------------------------------
     bool Identify() { return ident_->Identify(); }
-    bool SetSerialNumber() { return ident_->WriteSerialNumber(); }
-    bool ClearSerialNumber() { return ident_->ClearSerialNumber(); }
+    bool SetSerialNumber();
+    bool ClearSerialNumber();
     bool ReadCalibration() { return ident_->ReadCalibration(); }
-    bool WriteCalibration() { return ident_->WriteCalibration(); }
-    bool ClearCalibration() { return ident_->ClearCalibration(); }
+    bool WriteCalibration();
+    bool ClearCalibration();
 
     // --- boot loader, memories, download ------------------------------------------------------
     // Erase of one kind's range: the code flash by its erase command; the RAMs and the EEPROM
@@ -261,6 +272,12 @@ public:
     bool ReadMemory(int channel, int kind, quint32 start, quint32 end);
     bool WriteMemory(int channel, int kind, quint32 start, quint32 end);
     bool VerifyMemory(int channel, int kind, quint32 start, quint32 end);
+    // A C2 or PIC programming run of `file` over `range` ("0800-1BFF") into the unit history;
+    // false when the history did not take it.
+    bool RecordProgramming(history::ServiceKind kind, bool ok, const QString& file, const QString& range)
+    {
+        return RecordFile(kind, ok, file, range);
+    }
     // The firmware download of `hexFile` (empty: the remembered name, else the import button).
     bool DownloadFirmware(const QString& hexFile = QString());
 
@@ -318,6 +335,13 @@ private:
     void ClearForImport() override { ResetValues(); }
     void Imported(int storeIndex) override;
     QDateTime Now() override;
+    // The code image's 16 bytes at `offset` (empty without one), for a service record.
+    QByteArray CodeBlock(quint32 offset) const;
+    QString ServiceSerial() const;
+    // A write of a block of the sensor, with the block before and after, into the history.
+    bool RecordWrite(history::ServiceKind kind, bool ok, const QByteArray& before, const QByteArray& after);
+    // A transfer of an image file (its name and SHA-256) over `range` into the history.
+    bool RecordFile(history::ServiceKind kind, bool ok, const QString& file, const QString& range);
 
     app::Session& session_;
     // Plain state first: the parts built below hold hooks into this object.
@@ -348,6 +372,7 @@ private:
     std::unique_ptr<testmodule::TestModuleFirmware> tmfw_;
     std::unique_ptr<prodtest::TestDefinitions> defs_;
     std::unique_ptr<prodtest::TestResults> results_;
+    std::unique_ptr<StationHistory> history_;
     std::unique_ptr<prodtest::TestRun> run_;
     std::unique_ptr<prodtest::StepContext> stepContext_;
     std::unique_ptr<prodtest::MeasurementSteps> measSteps_;

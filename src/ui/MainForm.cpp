@@ -149,6 +149,12 @@ void TMainForm::FormCreate()
         Ask(app::AskIcon::Information, app::AskButtons::Ok,
             QStringLiteral("Kann temporäres File nicht öffnen. \rBitte Schreibrechte prüfen!"));
 
+    // The unit history beside the record files; without it units are kept in those only.
+    QString why;
+    if (!station_->OpenHistory(session_->config.DatabaseUrl, session_->folders().data,
+                               session_->config.StationName, &why))
+        PanelText(1, QStringLiteral("Datenbank: FEHLER (%1)").arg(why));
+
     // 23-24
     ForceRTS(1);
     PC1->setCurrentWidget(TSMonitor);

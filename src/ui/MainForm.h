@@ -4,6 +4,7 @@
 #include "app/Host.h"
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
+#include "history/HistoryRecords.h"
 #include "monitor/DiagramRenderer.h"
 #include "station/Station.h"
 #include "ui/MonitorOptions.h"
@@ -369,6 +370,14 @@ private:
     QWidget* CreateTestPage();
     QWidget* CreateBubbleTab(QWidget* parent);
     QWidget* CreateEventPage();
+    // The unit history page "Historie" (MainFormHistory.cpp): a search, one page of runs at a
+    // time, the chosen run's steps and measurements, the unit's service events.
+    QWidget* CreateHistoryPage();
+    void HistorySearch(int page);
+    void HistoryShowRun(int row);
+    void HistoryCaptions();
+    int historyPage_ = 0;
+    std::vector<history::RunRow> historyRuns_;
     // The file name from the named file dialog; empty on Cancel.
     QString AskFileName(const char* dialog, bool save, const QString& preset, bool workbook);
     QString lastExcelName_, lastTextName_; // kept while the program runs

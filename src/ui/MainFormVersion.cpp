@@ -202,6 +202,7 @@ void TMainForm::UpdateVersion()
     SetEnabledNamed("MIBootMenu", boot);
     SetShownNamed("TSBoot", boot);
     SetShownNamed("TSTest", mode.Manufacturer);
+    SetShownNamed("TSHistory", mode.Service || mode.Manufacturer);
     SetShownNamed("MITest", mode.Manufacturer);
 }
 

@@ -16,12 +16,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <map>
 
 using namespace vmx;
 using namespace vmx::ui;
@@ -92,10 +96,16 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
         QTest::keyClicks(sn, QStringLiteral("1000"));
         QTest::keyClick(sn, Qt::Key_Return);
         EXPECT_GT(run.TestStep, 0) << "Enter after the scan started the unit";
-        bool prepared = false, hinted = false;
+        bool prepared = false, hinted = false, backed = false;
         for (int press = 0; press < 80 && run.TestStep != 0; ++press) {
             const int stored = f.station().store().index();
             settle();
+            if (!w.failing && run.TestStep == 10 && !backed) {
+                // One ZURÜCK on the way: the step before runs again, as a second attempt.
+                backed = true;
+                run.Back();
+                settle();
+            }
             if (run.lastRoutine() == QLatin1String("CommandAmplMeas") && !prepared) {
                 // The prompt as written, the live values from a measurement while it waits, the
                 // judged value marked with its limits.
@@ -181,6 +191,35 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
             } else if (!g.Cell(1, c).isEmpty() && c > 1) {
                 EXPECT_NE(g.Result(1, c), 0) << head.toStdString();
             }
+        }
+        if (!w.failing) {
+            // The unit is in the history beside the program: the "Historie" page finds it by its serial
+            // number, with its step attempts (the repeated ones twice) and the measurements' limits.
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSHistory"));
+            h.Find<QLineEdit>("EHistSN")->setText(QStringLiteral("1000"));
+            h.Find<QPushButton>("BTHistSearch")->click();
+            auto* runs = h.Find<QTableWidget>("StGHistRuns");
+            ASSERT_EQ(runs->rowCount(), 1);
+            EXPECT_EQ(runs->item(0, 2)->text(), QStringLiteral("1000"));
+            EXPECT_EQ(runs->item(0, 4)->text(), QStringLiteral("okay"));
+            auto* steps = h.Find<QTableWidget>("StGHistSteps");
+            std::map<QString, int> attempts;
+            for (int r = 0; r < steps->rowCount(); ++r)
+                attempts[steps->item(r, 0)->text()] =
+                    std::max(attempts[steps->item(r, 0)->text()], steps->item(r, 1)->text().toInt());
+            EXPECT_EQ(attempts[QStringLiteral("9")], 2);
+            EXPECT_EQ(attempts[QStringLiteral("10")], 2);
+            EXPECT_EQ(attempts[QStringLiteral("11")], 1);
+            auto* meas = h.Find<QTableWidget>("StGHistMeas");
+            bool ampl = false;
+            for (int r = 0; r < meas->rowCount(); ++r)
+                if (meas->item(r, 0)->text() == QLatin1String("Ampl 1")) {
+                    ampl = true;
+                    EXPECT_EQ(meas->item(r, 2)->text(), QStringLiteral("350"));
+                    EXPECT_EQ(meas->item(r, 3)->text(), QStringLiteral("450"));
+                }
+            EXPECT_TRUE(ampl);
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
         }
         // The banner stays at step 0 until the next scan starts a unit.
         EXPECT_TRUE(h.Find<QFrame>("PVerdict")->isVisible());

@@ -1,0 +1,267 @@
+// The unit history on SQLite with 1,000,000 runs: a generator fills the database with runs of
+// realistic steps, texts and measurements (units retested now and then, four stations, five
+// definitions, a year of days), then three figures are measured: a unit's commit with
+// synchronous=FULL (median of each commit and of a whole unit), `history unit SN` (the runs with
+// their attempts and the service events of a unit), and the yield by day over all runs.
+//
+// Usage: bench_history [FOLDER] [RUNS]   (default: a temporary folder, 1000000)
+#include "history/SqlHistoryStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace vmx::history;
+
+namespace {
+
+const char* const kLabels[] = {"QVR05 / Endprüfung Schlauch", "QVR05 / Amplitudenprüfung",
+                               "QVR05 / Kabel und Schirm", "QVR05 / Programmierung SiLab",
+                               "QVR05 / Download"};
+const char* const kRoutines[] = {"GetSN",         "CheckTK33Ident",  "SwitchPowerQVR_ON", "BootRestart",
+                                 "CheckFirmware", "PrepareAmplMeas", "GetAmplMeas",       "WriteResult"};
+
+struct Stats {
+    double min, median, max;
+};
+Stats Of(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return {v.front(), v[v.size() / 2], v.back()};
+}
+
+double Load()
+{
+    double l = 0;
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &l) != 1) l = 0;
+        std::fclose(f);
+    }
+    return l;
+}
+
+bool Exec(QSqlDatabase& db, const char* sql)
+{
+    QSqlQuery q(db);
+    if (q.exec(QLatin1String(sql))) return true;
+    std::fprintf(stderr, "%s: %s\n", sql, qPrintable(q.lastError().text()));
+    return false;
+}
+
+// The bulk fill: plain prepared inserts in large transactions, the sync off while it fills.
+bool Fill(SqlHistoryStore& store, int runs, QStringList& serials)
+{
+    QSqlDatabase& db = store.database();
+    // A large page cache for the fill: the random UUID keys touch pages all over the indexes.
+    if (!Exec(db, "PRAGMA synchronous=OFF") || !Exec(db, "PRAGMA cache_size=-2000000") ||
+        !Exec(db, "INSERT INTO station VALUES ('S2', 'b'), ('S3', 'b'), ('S4', 'b') ON CONFLICT DO NOTHING"))
+        return false;
+    QSqlQuery unit(db), run(db), step(db), text(db), meas(db), end(db);
+    unit.prepare(QStringLiteral(
+        "INSERT INTO unit (serial, sensor_type) VALUES (?, '5028143') ON CONFLICT DO NOTHING"));
+    run.prepare(QStringLiteral(
+        "INSERT INTO run (uuid, station, serial, sensor_type, label, program, definition_hash, tester, "
+        "batch, "
+        "batch_comment, year, tech_index, started_at, local_day, version) VALUES (?, ?, ?, '5028143', ?, 5, "
+        "'0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef', 'Weber', ?, '', '26', 'C', ?, "
+        "?, "
+        "'V01.50.12.09')"));
+    step.prepare(QStringLiteral("INSERT INTO step_attempt VALUES (?, ?, 1, ?, ?, ?, ?)"));
+    text.prepare(QStringLiteral("INSERT INTO status_text VALUES (?, ?, 1, 0, ?, ?)"));
+    meas.prepare(QStringLiteral("INSERT INTO measurement VALUES (?, ?, 1, 0, ?, ?, ?, '', ?, ?, ?)"));
+    end.prepare(QStringLiteral("INSERT INTO run_end VALUES (?, ?, ?, '', ?)"));
+    QRandomGenerator rng(4711);
+    const QDateTime first = QDateTime(QDate(2026, 1, 1), QTime(6, 0), Qt::UTC);
+    int serial = 1;
+    QElapsedTimer t;
+    t.start();
+    db.transaction();
+    for (int r = 0; r < runs; ++r) {
+        // About one run in seven is a retest of the unit before.
+        const bool retest = r > 0 && rng.bounded(7) == 0;
+        if (!retest) ++serial;
+        const QString sn = QString::asprintf("%6.6d", serial);
+        if (!retest) serials << sn;
+        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QDateTime start = first.addSecs(qint64(r) * 31);
+        unit.addBindValue(sn);
+        unit.exec();
+        for (const QVariant& v :
+             {QVariant(uuid), QVariant(QStringLiteral("S%1").arg(r % 4 + 1)), QVariant(sn),
+              QVariant(QString::fromUtf8(kLabels[(serial / 1000) % 5])),
+              QVariant(QStringLiteral("B%1").arg(serial / 500)), QVariant(UtcStamp(start)),
+              QVariant(start.toLocalTime().date().toString(Qt::ISODate))})
+            run.addBindValue(v);
+        if (!run.exec()) {
+            std::fprintf(stderr, "run: %s\n", qPrintable(run.lastError().text()));
+            return false;
+        }
+        bool failed = false;
+        for (int s = 0; s < 8; ++s) {
+            const bool bad = rng.bounded(100) == 0;
+            failed |= bad;
+            step.addBindValue(uuid);
+            step.addBindValue(s + 1);
+            step.addBindValue(QLatin1String(kRoutines[s]));
+            step.addBindValue(bad ? 0 : 1);
+            step.addBindValue(UtcStamp(start.addSecs(s * 3)));
+            step.addBindValue(int(rng.bounded(3000)));
+            step.exec();
+            text.addBindValue(uuid);
+            text.addBindValue(s + 1);
+            text.addBindValue(bad ? QStringLiteral("red") : QStringLiteral("blue"));
+            text.addBindValue(
+                QStringLiteral("%1: %2").arg(QLatin1String(kRoutines[s]), bad ? "FEHLER" : "okay"));
+            text.exec();
+            if (s >= 4) {
+                const int v = 350 + int(rng.bounded(100));
+                meas.addBindValue(uuid);
+                meas.addBindValue(s + 1);
+                meas.addBindValue(QStringLiteral("Ampl %1").arg(s - 3));
+                meas.addBindValue(QString::number(v));
+                meas.addBindValue(double(v));
+                meas.addBindValue(350.0);
+                meas.addBindValue(450.0);
+                meas.addBindValue(bad ? 0 : 1);
+                meas.exec();
+            }
+        }
+        end.addBindValue(uuid);
+        end.addBindValue(QStringLiteral("done"));
+        end.addBindValue(failed ? QStringLiteral("FEHLER") : QStringLiteral("okay"));
+        end.addBindValue(UtcStamp(start.addSecs(30)));
+        end.exec();
+        if (r % 20000 == 19999) {
+            if (!db.commit()) return false;
+            db.transaction();
+            std::fprintf(stderr, "\r%d runs, %.0f s", r + 1, t.elapsed() / 1000.0);
+        }
+    }
+    if (!db.commit()) return false;
+    std::fprintf(stderr, "\r%d runs filled in %.0f s\n", runs, t.elapsed() / 1000.0);
+    return Exec(db, "PRAGMA synchronous=FULL") && Exec(db, "PRAGMA cache_size=-2000") && Exec(db, "ANALYZE");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir tmp;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : tmp.path();
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 1000000;
+    QString why;
+    auto store =
+        SqlHistoryStore::Open(QStringLiteral("sqlite:bench-history.db"), folder, QStringLiteral("S1"),
+                              QStringLiteral("bench"), SqlHistoryStore::Schema::Latest, &why);
+    if (!store) {
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(why));
+        return 1;
+    }
+    QStringList serials;
+    {
+        QSqlQuery q(store->database());
+        q.exec(QStringLiteral("SELECT COUNT(*) FROM run"));
+        const int have = q.next() ? q.value(0).toInt() : 0;
+        if (have >= runs) {
+            std::fprintf(stderr, "using the %d runs already in %s\n", have, qPrintable(folder));
+            QSqlQuery s(store->database());
+            s.exec(QStringLiteral("SELECT serial FROM unit"));
+            while (s.next())
+                serials << s.value(0).toString();
+        } else if (have > 0 || !Fill(*store, runs, serials)) {
+            std::fprintf(stderr,
+                         "bench_history: %s holds %d runs; fill failed or an empty folder is needed\n",
+                         qPrintable(folder), have);
+            return 1;
+        }
+    }
+    std::printf("load average at start: %.2f\n", Load());
+
+    // 1: units committed as a station commits them, synchronous=FULL: the run row, eight step
+    // attempts with texts and measurements, the end. Each commit and the whole unit timed.
+    std::vector<double> commits, units;
+    for (int u = 0; u < 30; ++u) {
+        QElapsedTimer unit;
+        unit.start();
+        RunStart r;
+        r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        r.serial = QStringLiteral("B%1").arg(u);
+        r.sensorType = QStringLiteral("5028143");
+        r.label = QString::fromUtf8(kLabels[1]);
+        r.started = QDateTime::currentDateTimeUtc();
+        QElapsedTimer c;
+        c.start();
+        if (!store->BeginRun(r)) return std::fprintf(stderr, "%s\n", qPrintable(store->lastError())), 1;
+        commits.push_back(c.nsecsElapsed() / 1e6);
+        for (int s = 1; s <= 8; ++s) {
+            StepAttempt a;
+            a.runUuid = r.uuid;
+            a.step = s;
+            a.routine = QLatin1String(kRoutines[s - 1]);
+            a.started = QDateTime::currentDateTimeUtc();
+            a.texts = {{QStringLiteral("blue"), QStringLiteral("Ampl Test 1: Schlauch gefüllt --> okay")}};
+            a.measurements = {
+                {QStringLiteral("Ampl 1"), QStringLiteral("402"), 402.0, QString(), 350.0, 450.0, 1}};
+            c.restart();
+            if (!store->AddStepAttempt(a))
+                return std::fprintf(stderr, "%s\n", qPrintable(store->lastError())), 1;
+            commits.push_back(c.nsecsElapsed() / 1e6);
+        }
+        c.restart();
+        if (!store->EndRun(
+                {r.uuid, RunState::Done, QStringLiteral("okay"), QString(), QDateTime::currentDateTimeUtc()}))
+            return 1;
+        commits.push_back(c.nsecsElapsed() / 1e6);
+        units.push_back(unit.nsecsElapsed() / 1e6);
+    }
+    const Stats cs = Of(commits), us = Of(units);
+    std::printf("one commit (synchronous=FULL): min %.2f  median %.2f  max %.2f ms  (%zu commits)\n", cs.min,
+                cs.median, cs.max, commits.size());
+    std::printf("a whole unit (10 commits):     min %.2f  median %.2f  max %.2f ms  (target: median <= 10 ms "
+                "a commit)\n",
+                us.min, us.median, us.max);
+
+    // 2: `history unit SN`: the unit's runs, each with its attempts, and its service events.
+    std::vector<double> lookups;
+    QRandomGenerator rng(11);
+    for (int i = 0; i < 50 && !serials.isEmpty(); ++i) {
+        Filter f;
+        f.serial = serials[int(rng.bounded(qsizetype(serials.size())))];
+        QElapsedTimer t;
+        t.start();
+        size_t steps = 0;
+        for (const RunRow& r : store->Runs(f, 1000, 0))
+            steps += store->Steps(r.start.uuid).size();
+        store->Events(f.serial, QString());
+        lookups.push_back(t.nsecsElapsed() / 1e6);
+        if (steps == 0) std::fprintf(stderr, "unit %s: no steps\n", qPrintable(f.serial));
+    }
+    const Stats ls = Of(lookups);
+    std::printf("history unit SN:               min %.2f  median %.2f  max %.2f ms  (target <= 20 ms)\n",
+                ls.min, ls.median, ls.max);
+
+    // 3: the yield by day over every run.
+    std::vector<double> yields;
+    size_t days = 0;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer t;
+        t.start();
+        days = store->Yield(GroupBy::Day, Filter{}).size();
+        yields.push_back(t.nsecsElapsed() / 1e9);
+    }
+    const Stats ys = Of(yields);
+    std::printf(
+        "history yield --by day:        min %.2f  median %.2f  max %.2f s over %zu days  (target <= 3 s)\n",
+        ys.min, ys.median, ys.max, days);
+    std::printf("load average at end: %.2f\n", Load());
+    return 0;
+}

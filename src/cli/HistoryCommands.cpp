@@ -1,0 +1,445 @@
+// vmxctl commands of the unit history: db init|status|migrate, history unit|runs|yield.
+#include "cli/CliContext.h"
+#include "history/HistoryUrl.h"
+#include "history/Schema.h"
+#include "history/SqlHistoryStore.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QXmlStreamWriter>
+
+#include <cstdio>
+#include <iostream>
+
+namespace vmx::cli {
+
+namespace {
+
+using history::SqlHistoryStore;
+
+struct FilterArgs {
+    std::string since, until, label, station, batch, verdict;
+};
+
+// The history for reading or for its maintenance; null (message printed) when it is not there.
+std::unique_ptr<SqlHistoryStore> OpenStore(CliContext& ctx, SqlHistoryStore::Schema schema, bool mustExist)
+{
+    if (!ctx.StartSession()) return nullptr;
+    const QString url = ctx.HistoryUrl();
+    QString file, why;
+    if (!history::SqliteFile(url, ctx.DataDir(), &file, &why)) {
+        CliContext::Err(QStringLiteral("history: %1").arg(why));
+        return nullptr;
+    }
+    if (mustExist && !QFileInfo::exists(file)) {
+        CliContext::Err(QStringLiteral("history: %1: no history yet (vmxctl db init creates it)").arg(file));
+        return nullptr;
+    }
+    auto store = SqlHistoryStore::Open(url, ctx.DataDir(), ctx.StationName(), QSysInfo::machineHostName(),
+                                       schema, &why);
+    if (!store) CliContext::Err(QStringLiteral("history: %1").arg(why));
+    return store;
+}
+
+// A store to read: its schema must be the latest.
+std::unique_ptr<SqlHistoryStore> OpenForReading(CliContext& ctx)
+{
+    auto store = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, true);
+    if (!store) return nullptr;
+    const int v = store->schemaVersion();
+    if (v != history::SchemaVersionLatest()) {
+        CliContext::Err(
+            QStringLiteral("history: %1 is at schema %2, this program reads %3 (vmxctl db migrate)")
+                .arg(store->url())
+                .arg(v)
+                .arg(history::SchemaVersionLatest()));
+        return nullptr;
+    }
+    return store;
+}
+
+bool ToFilter(const FilterArgs& a, history::Filter& f)
+{
+    auto day = [](const std::string& text, std::optional<QDate>& out, const char* option) {
+        if (text.empty()) return true;
+        const QDate d = QDate::fromString(QString::fromStdString(text), Qt::ISODate);
+        if (!d.isValid() || text.size() != 10) {
+            CliContext::Err(QStringLiteral("history: %1 %2: not a date YYYY-MM-DD")
+                                .arg(QLatin1String(option), QString::fromStdString(text)));
+            return false;
+        }
+        out = d;
+        return true;
+    };
+    if (!day(a.since, f.since, "--since") || !day(a.until, f.until, "--until")) return false;
+    f.label = QString::fromStdString(a.label);
+    f.station = QString::fromStdString(a.station);
+    f.batch = QString::fromStdString(a.batch);
+    f.verdict = QString::fromStdString(a.verdict);
+    return true;
+}
+
+void AddFilterOptions(CLI::App* cmd, FilterArgs& a)
+{
+    cmd->add_option("--since", a.since, "First day (YYYY-MM-DD, the station's local day)");
+    cmd->add_option("--until", a.until, "Last day (YYYY-MM-DD)");
+    cmd->add_option("--label", a.label, "A definition's label");
+    cmd->add_option("--station", a.station, "Station name");
+    cmd->add_option("--batch", a.batch, "Batch");
+    cmd->add_option("--verdict", a.verdict, "okay or FEHLER")->check(CLI::IsMember({"okay", "FEHLER"}));
+}
+
+QString Local(const QDateTime& t)
+{
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
+QString StateOrVerdict(const history::RunRow& r)
+{
+    return r.state == history::RunState::Done ? r.verdict : history::StateName(r.state);
+}
+
+// A serial number typed as a number is looked up as the station writes it (four digits).
+QString Serial(const std::string& text)
+{
+    const QString s = QString::fromStdString(text).trimmed();
+    bool ok = false;
+    const int n = s.toInt(&ok);
+    return ok && n >= 0 ? QString::asprintf("%4.4d", n) : s;
+}
+
+QJsonValue Optional(const std::optional<double>& v)
+{
+    return v ? QJsonValue(*v) : QJsonValue();
+}
+
+QJsonObject RunJson(SqlHistoryStore& store, const history::RunRow& r)
+{
+    const history::RunStart& s = r.start;
+    QJsonArray steps;
+    for (const history::StepAttempt& a : store.Steps(s.uuid)) {
+        QJsonArray texts, measurements;
+        for (const history::StatusText& t : a.texts)
+            texts << QJsonObject{{QStringLiteral("colour"), t.colour}, {QStringLiteral("text"), t.text}};
+        for (const history::Measurement& m : a.measurements)
+            measurements << QJsonObject{{QStringLiteral("item"), m.item},
+                                        {QStringLiteral("value"), m.value},
+                                        {QStringLiteral("number"), Optional(m.number)},
+                                        {QStringLiteral("unit"), m.unit},
+                                        {QStringLiteral("low"), Optional(m.low)},
+                                        {QStringLiteral("high"), Optional(m.high)},
+                                        {QStringLiteral("outcome"), m.outcome}};
+        steps << QJsonObject{{QStringLiteral("step"), a.step},
+                             {QStringLiteral("attempt"), a.attempt},
+                             {QStringLiteral("routine"), a.routine},
+                             {QStringLiteral("outcome"), a.outcome},
+                             {QStringLiteral("started"), history::UtcStamp(a.started)},
+                             {QStringLiteral("durationMs"), double(a.durationMs)},
+                             {QStringLiteral("texts"), texts},
+                             {QStringLiteral("measurements"), measurements}};
+    }
+    return QJsonObject{{QStringLiteral("uuid"), s.uuid},
+                       {QStringLiteral("station"), r.station},
+                       {QStringLiteral("serial"), s.serial},
+                       {QStringLiteral("type"), s.sensorType},
+                       {QStringLiteral("label"), s.label},
+                       {QStringLiteral("program"), s.program},
+                       {QStringLiteral("definitionHash"), s.definitionHash},
+                       {QStringLiteral("tester"), s.tester},
+                       {QStringLiteral("batch"), s.batch},
+                       {QStringLiteral("batchComment"), s.batchComment},
+                       {QStringLiteral("year"), s.year},
+                       {QStringLiteral("techIndex"), s.techIndex},
+                       {QStringLiteral("started"), history::UtcStamp(s.started)},
+                       {QStringLiteral("ended"), r.ended.isValid() ? history::UtcStamp(r.ended) : QString()},
+                       {QStringLiteral("state"), history::StateName(r.state)},
+                       {QStringLiteral("verdict"), r.verdict},
+                       {QStringLiteral("comment"), r.comment},
+                       {QStringLiteral("version"), s.version},
+                       {QStringLiteral("steps"), steps}};
+}
+
+// Every run a filter finds, a page at a time.
+template <class Each> bool ForEachRun(SqlHistoryStore& store, const history::Filter& f, Each each)
+{
+    constexpr int kPage = 1000;
+    for (int offset = 0;; offset += kPage) {
+        const std::vector<history::RunRow> rows = store.Runs(f, kPage, offset);
+        if (!store.lastError().isEmpty()) {
+            CliContext::Err(QStringLiteral("history: %1").arg(store.lastError()));
+            return false;
+        }
+        for (const history::RunRow& r : rows)
+            each(r);
+        if (int(rows.size()) < kPage) return true;
+    }
+}
+
+int Db(CliContext& ctx, const std::string& op)
+{
+    if (op == "status") {
+        if (!ctx.StartSession()) return kExitUsage;
+        QString file, why;
+        const QString url = ctx.HistoryUrl();
+        if (!history::SqliteFile(url, ctx.DataDir(), &file, &why)) {
+            CliContext::Err(QStringLiteral("history: %1").arg(why));
+            return kExitFailed;
+        }
+        int schema = 0, running = 0;
+        if (QFileInfo::exists(file)) {
+            auto store = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, true);
+            if (!store) return kExitFailed;
+            schema = store->schemaVersion();
+            if (schema == history::SchemaVersionLatest()) running = store->RunningCount();
+        }
+        CliContext::Out(QStringLiteral("url=%1").arg(url));
+        CliContext::Out(QStringLiteral("schema=%1").arg(schema));
+        CliContext::Out(QStringLiteral("station=%1").arg(ctx.StationName()));
+        CliContext::Out(QStringLiteral("running=%1").arg(running));
+        // A station's own store is all there is until a line's server takes its runs.
+        CliContext::Out(QStringLiteral("waiting=0"));
+        return kExitOk;
+    }
+    // init and migrate: the schema brought to the latest version, the station registered.
+    auto before = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, op == "migrate");
+    if (!before) return kExitFailed;
+    const int from = before->schemaVersion();
+    before.reset();
+    auto store = OpenStore(ctx, SqlHistoryStore::Schema::Latest, false);
+    if (!store) return kExitFailed;
+    CliContext::Out(QStringLiteral("url=%1").arg(store->url()));
+    CliContext::Out(QStringLiteral("schema=%1").arg(store->schemaVersion()));
+    CliContext::Err(QStringLiteral("history: schema %1 -> %2").arg(from).arg(store->schemaVersion()));
+    return kExitOk;
+}
+
+int Unit(CliContext& ctx, const std::string& sn, const std::string& type, bool json)
+{
+    auto store = OpenForReading(ctx);
+    if (!store) return kExitFailed;
+    history::Filter f;
+    f.serial = Serial(sn);
+    const QString key = QString::fromStdString(type);
+    std::vector<history::RunRow> runs;
+    if (!ForEachRun(*store, f, [&](const history::RunRow& r) {
+            if (key.isEmpty() || r.start.sensorType == key) runs.push_back(r);
+        }))
+        return kExitFailed;
+    const std::vector<history::ServiceEvent> events = store->Events(f.serial, key);
+    if (json) {
+        QJsonArray runArray, eventArray;
+        for (const history::RunRow& r : runs)
+            runArray << RunJson(*store, r);
+        for (const history::ServiceEvent& e : events)
+            eventArray << QJsonObject{{QStringLiteral("uuid"), e.uuid},
+                                      {QStringLiteral("station"), e.station},
+                                      {QStringLiteral("serial"), e.serial},
+                                      {QStringLiteral("type"), e.sensorType},
+                                      {QStringLiteral("at"), history::UtcStamp(e.at)},
+                                      {QStringLiteral("kind"), history::KindName(e.kind)},
+                                      {QStringLiteral("ok"), e.ok},
+                                      {QStringLiteral("before"), QString::fromLatin1(e.before.toHex())},
+                                      {QStringLiteral("after"), QString::fromLatin1(e.after.toHex())},
+                                      {QStringLiteral("file"), e.fileName},
+                                      {QStringLiteral("sha256"), e.fileSha256},
+                                      {QStringLiteral("range"), e.range}};
+        const QJsonObject all{{QStringLiteral("serial"), f.serial},
+                              {QStringLiteral("runs"), runArray},
+                              {QStringLiteral("events"), eventArray}};
+        std::cout << QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
+        return kExitOk;
+    }
+    // Runs and events merged, newest first.
+    size_t r = 0, e = 0;
+    while (r < runs.size() || e < events.size()) {
+        if (e == events.size() || (r < runs.size() && runs[r].start.started >= events[e].at)) {
+            const history::RunRow& x = runs[r++];
+            CliContext::Out(
+                QStringList{Local(x.start.started), x.station, x.start.label, StateOrVerdict(x)}.join(
+                    QLatin1Char('\t')));
+        } else {
+            const history::ServiceEvent& x = events[e++];
+            CliContext::Out(QStringList{Local(x.at), x.station, history::KindName(x.kind),
+                                        x.ok ? QStringLiteral("okay") : QStringLiteral("FEHLER")}
+                                .join(QLatin1Char('\t')));
+        }
+    }
+    return kExitOk;
+}
+
+QString Csv(QString s)
+{
+    if (s.contains(QLatin1Char(',')) || s.contains(QLatin1Char('"')) || s.contains(QLatin1Char('\n')))
+        s = QLatin1Char('"') + s.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return s;
+}
+
+int Runs(CliContext& ctx, const FilterArgs& a, const std::string& format)
+{
+    history::Filter f;
+    if (!ToFilter(a, f)) return kExitUsage;
+    auto store = OpenForReading(ctx);
+    if (!store) return kExitFailed;
+    if (format == "junit") {
+        QByteArray xml;
+        QXmlStreamWriter w(&xml);
+        w.setAutoFormatting(true);
+        w.writeStartDocument();
+        w.writeStartElement(QStringLiteral("testsuites"));
+        const bool ok = ForEachRun(*store, f, [&](const history::RunRow& r) {
+            const std::vector<history::StepAttempt> steps = store->Steps(r.start.uuid);
+            int failures = 0;
+            for (const history::StepAttempt& s : steps)
+                failures += s.outcome == 0;
+            w.writeStartElement(QStringLiteral("testsuite"));
+            w.writeAttribute(QStringLiteral("name"),
+                             QStringLiteral("%1 %2 %3").arg(r.start.label, r.start.serial, r.start.uuid));
+            w.writeAttribute(QStringLiteral("hostname"), r.station);
+            w.writeAttribute(QStringLiteral("timestamp"), r.start.started.toString(Qt::ISODate));
+            w.writeAttribute(QStringLiteral("tests"), QString::number(steps.size()));
+            w.writeAttribute(QStringLiteral("failures"), QString::number(failures));
+            for (const history::StepAttempt& s : steps) {
+                w.writeStartElement(QStringLiteral("testcase"));
+                w.writeAttribute(QStringLiteral("classname"), r.start.label);
+                w.writeAttribute(QStringLiteral("name"),
+                                 QStringLiteral("%1 %2 #%3").arg(s.step).arg(s.routine).arg(s.attempt));
+                w.writeAttribute(QStringLiteral("time"),
+                                 QString::number(double(s.durationMs) / 1000.0, 'f', 3));
+                QStringList texts;
+                for (const history::StatusText& t : s.texts)
+                    texts << QStringLiteral("[%1] %2").arg(t.colour, t.text);
+                if (s.outcome == 0) {
+                    w.writeStartElement(QStringLiteral("failure"));
+                    w.writeAttribute(QStringLiteral("message"), texts.isEmpty() ? s.routine : texts.last());
+                    w.writeCharacters(texts.join(QLatin1Char('\n')));
+                    w.writeEndElement();
+                } else if (!texts.isEmpty()) {
+                    w.writeTextElement(QStringLiteral("system-out"), texts.join(QLatin1Char('\n')));
+                }
+                w.writeEndElement();
+            }
+            w.writeEndElement();
+        });
+        w.writeEndElement();
+        w.writeEndDocument();
+        if (!ok) return kExitFailed;
+        std::cout << xml.toStdString();
+        return kExitOk;
+    }
+    if (format == "json") {
+        QJsonArray all;
+        if (!ForEachRun(*store, f, [&](const history::RunRow& r) { all << RunJson(*store, r); }))
+            return kExitFailed;
+        std::cout << QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
+        return kExitOk;
+    }
+    const bool csv = format == "csv";
+    const QStringList head{QStringLiteral("started"), QStringLiteral("station"), QStringLiteral("serial"),
+                           QStringLiteral("type"),    QStringLiteral("label"),   QStringLiteral("batch"),
+                           QStringLiteral("state"),   QStringLiteral("verdict"), QStringLiteral("uuid")};
+    if (csv) CliContext::Out(head.join(QLatin1Char(',')));
+    return ForEachRun(*store, f,
+                      [&](const history::RunRow& r) {
+                          QStringList cells{Local(r.start.started),      r.station,     r.start.serial,
+                                            r.start.sensorType,          r.start.label, r.start.batch,
+                                            history::StateName(r.state), r.verdict,     r.start.uuid};
+                          if (csv)
+                              for (QString& c : cells)
+                                  c = Csv(c);
+                          CliContext::Out(cells.join(csv ? QLatin1Char(',') : QLatin1Char('\t')));
+                      })
+               ? kExitOk
+               : kExitFailed;
+}
+
+int Yield(CliContext& ctx, const FilterArgs& a, const std::string& by, bool json)
+{
+    history::Filter f;
+    if (!ToFilter(a, f)) return kExitUsage;
+    auto store = OpenForReading(ctx);
+    if (!store) return kExitFailed;
+    const history::GroupBy group = by == "station" ? history::GroupBy::Station
+                                   : by == "label" ? history::GroupBy::Label
+                                   : by == "batch" ? history::GroupBy::Batch
+                                                   : history::GroupBy::Day;
+    const std::vector<history::YieldRow> rows = store->Yield(group, f);
+    if (!store->lastError().isEmpty()) {
+        CliContext::Err(QStringLiteral("history: %1").arg(store->lastError()));
+        return kExitFailed;
+    }
+    if (json) {
+        QJsonArray all;
+        for (const history::YieldRow& y : rows)
+            all << QJsonObject{{QString::fromStdString(by), y.group},
+                               {QStringLiteral("units"), y.units},
+                               {QStringLiteral("runs"), y.runs},
+                               {QStringLiteral("firstPassYield"), y.firstPassYield()},
+                               {QStringLiteral("finalYield"), y.finalYield()},
+                               {QStringLiteral("retests"), y.retests()}};
+        std::cout << QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
+        return kExitOk;
+    }
+    CliContext::Out(QStringList{QString::fromStdString(by), QStringLiteral("units"), QStringLiteral("runs"),
+                                QStringLiteral("first-pass"), QStringLiteral("final"),
+                                QStringLiteral("retests")}
+                        .join(QLatin1Char('\t')));
+    auto percent = [](double v) { return QString::number(v * 100.0, 'f', 1) + QLatin1Char('%'); };
+    for (const history::YieldRow& y : rows)
+        CliContext::Out(QStringList{y.group, QString::number(y.units), QString::number(y.runs),
+                                    percent(y.firstPassYield()), percent(y.finalYield()),
+                                    QString::number(y.retests())}
+                            .join(QLatin1Char('\t')));
+    return kExitOk;
+}
+
+} // namespace
+
+void AddHistoryCommands(CLI::App& app, CliContext& ctx)
+{
+    static std::string dbOp;
+    auto* db = app.add_subcommand("db", "The unit-history database: init, status, migrate");
+    db->add_option("OP", dbOp, "init, status or migrate")
+        ->required()
+        ->check(CLI::IsMember({"init", "status", "migrate"}));
+    db->callback([&ctx] { ctx.run = [&ctx] { return Db(ctx, dbOp); }; });
+
+    auto* hist = app.add_subcommand("history", "The unit history: a unit, runs, yields");
+    hist->require_subcommand(1);
+    static std::string sn, type;
+    static bool unitJson = false;
+    auto* unit = hist->add_subcommand("unit", "Every run and service event of one unit, newest first");
+    unit->add_option("SN", sn, "Serial number")->required();
+    unit->add_option("--type", type, "Sensor-type key");
+    unit->add_flag("--json", unitJson, "One object per run with its step attempts and measurements");
+    unit->callback([&ctx] { ctx.run = [&ctx] { return Unit(ctx, sn, type, unitJson); }; });
+
+    static FilterArgs runFilter;
+    static bool runJson = false, runCsv = false, runJunit = false;
+    auto* runs = hist->add_subcommand("runs", "The runs a filter finds, newest first");
+    AddFilterOptions(runs, runFilter);
+    auto* j = runs->add_flag("--json", runJson, "JSON: one object per run with its steps");
+    auto* c = runs->add_flag("--csv", runCsv, "Comma-separated values with a header");
+    auto* x = runs->add_flag("--junit", runJunit, "JUnit XML: one test case per step attempt");
+    j->excludes(c)->excludes(x);
+    c->excludes(x);
+    runs->callback([&ctx] {
+        ctx.run = [&ctx] {
+            return Runs(ctx, runFilter, runJson ? "json" : runCsv ? "csv" : runJunit ? "junit" : "text");
+        };
+    });
+
+    static FilterArgs yieldFilter;
+    static std::string by = "day";
+    static bool yieldJson = false;
+    auto* yield = hist->add_subcommand("yield", "Units, runs, first-pass and final yield, retests per group");
+    AddFilterOptions(yield, yieldFilter);
+    yield->add_option("--by", by, "day, station, label or batch")
+        ->check(CLI::IsMember({"day", "station", "label", "batch"}));
+    yield->add_flag("--json", yieldJson, "JSON");
+    yield->callback([&ctx] { ctx.run = [&ctx] { return Yield(ctx, yieldFilter, by, yieldJson); }; });
+}
+
+} // namespace vmx::cli

@@ -1,0 +1,153 @@
+#include "history/Schema.h"
+
+#include "history/HistoryRecords.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <vector>
+
+namespace vmx::history {
+
+namespace {
+
+const std::vector<QStringList>& Migrations()
+{
+    static const std::vector<QStringList> m = {
+        // 1: the tables.
+        {
+            QStringLiteral("CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied_at TIMESTAMP "
+                           "NOT NULL)"),
+            QStringLiteral("CREATE TABLE station (name VARCHAR(64) PRIMARY KEY, host VARCHAR(255) NOT NULL)"),
+            QStringLiteral(
+                "CREATE TABLE unit (serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT NULL, "
+                "PRIMARY KEY (serial, sensor_type))"),
+            QStringLiteral(
+                "CREATE TABLE run (uuid CHAR(36) PRIMARY KEY, station VARCHAR(64) NOT NULL REFERENCES "
+                "station(name), serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT NULL, label "
+                "VARCHAR(255) NOT NULL, program INTEGER NOT NULL, definition_hash CHAR(64) NOT NULL, tester "
+                "VARCHAR(255) NOT NULL, batch VARCHAR(255) NOT NULL, batch_comment VARCHAR(255) NOT NULL, "
+                "year VARCHAR(16) NOT NULL, tech_index VARCHAR(64) NOT NULL, started_at TIMESTAMP NOT NULL, "
+                "local_day CHAR(10) NOT NULL, version VARCHAR(64) NOT NULL, FOREIGN KEY (serial, "
+                "sensor_type) "
+                "REFERENCES unit(serial, sensor_type))"),
+            QStringLiteral(
+                "CREATE TABLE step_attempt (run_uuid CHAR(36) NOT NULL REFERENCES run(uuid), step "
+                "INTEGER NOT NULL, attempt INTEGER NOT NULL, routine VARCHAR(64) NOT NULL, outcome "
+                "INTEGER NOT NULL, started_at TIMESTAMP NOT NULL, duration_ms BIGINT NOT NULL, "
+                "PRIMARY KEY (run_uuid, step, attempt))"),
+            QStringLiteral(
+                "CREATE TABLE status_text (run_uuid CHAR(36) NOT NULL, step INTEGER NOT NULL, attempt "
+                "INTEGER NOT NULL, seq INTEGER NOT NULL, colour VARCHAR(16) NOT NULL, text "
+                "VARCHAR(1000) NOT NULL, PRIMARY KEY (run_uuid, step, attempt, seq), FOREIGN KEY "
+                "(run_uuid, step, attempt) REFERENCES step_attempt(run_uuid, step, attempt))"),
+            QStringLiteral(
+                "CREATE TABLE measurement (run_uuid CHAR(36) NOT NULL, step INTEGER NOT NULL, attempt "
+                "INTEGER NOT NULL, seq INTEGER NOT NULL, item VARCHAR(64) NOT NULL, value "
+                "VARCHAR(255) NOT NULL, number DOUBLE PRECISION, unit VARCHAR(16) NOT NULL, "
+                "low_limit DOUBLE PRECISION, high_limit DOUBLE PRECISION, outcome INTEGER NOT NULL, "
+                "PRIMARY KEY (run_uuid, step, attempt, seq), FOREIGN KEY (run_uuid, step, attempt) "
+                "REFERENCES step_attempt(run_uuid, step, attempt))"),
+            // A run's end is a row of its own, added once: the run row is never changed.
+            QStringLiteral(
+                "CREATE TABLE run_end (run_uuid CHAR(36) PRIMARY KEY REFERENCES run(uuid), state "
+                "VARCHAR(16) NOT NULL, verdict VARCHAR(16) NOT NULL, comment VARCHAR(1000) NOT NULL, "
+                "ended_at TIMESTAMP NOT NULL)"),
+            QStringLiteral(
+                "CREATE TABLE service_event (uuid CHAR(36) PRIMARY KEY, station VARCHAR(64) NOT NULL "
+                "REFERENCES station(name), serial VARCHAR(32) NOT NULL, sensor_type VARCHAR(64) NOT "
+                "NULL, at TIMESTAMP NOT NULL, kind VARCHAR(32) NOT NULL, ok INTEGER NOT NULL, "
+                "before_hex TEXT NOT NULL, after_hex TEXT NOT NULL, file_name VARCHAR(1000) NOT NULL, "
+                "file_sha256 CHAR(64) NOT NULL, range_text VARCHAR(64) NOT NULL)"),
+        },
+        // 2: what the unit's history, the station's start and the yields look up.
+        {
+            QStringLiteral("CREATE INDEX run_by_unit ON run (serial, sensor_type, started_at)"),
+            QStringLiteral("CREATE INDEX run_by_day ON run (local_day)"),
+            QStringLiteral("CREATE INDEX run_by_station ON run (station, started_at)"),
+            QStringLiteral("CREATE INDEX event_by_unit ON service_event (serial, at)"),
+        },
+        // 3: the yields group by unit and definition in this order, without a sort, and read
+        // what they group by from the index alone.
+        {
+            QStringLiteral(
+                "CREATE INDEX run_by_definition ON run (serial, sensor_type, label, started_at, uuid, "
+                "local_day, station, batch)"),
+        },
+    };
+    return m;
+}
+
+bool Exec(QSqlDatabase& db, const QString& sql, QString* why)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql)) return true;
+    if (why) *why = q.lastError().text();
+    return false;
+}
+
+} // namespace
+
+const QStringList& Migration(int version)
+{
+    return Migrations().at(size_t(version - 1));
+}
+
+int SchemaVersionLatest()
+{
+    return int(Migrations().size());
+}
+
+int SchemaVersionOf(QSqlDatabase& db, QString* why)
+{
+    if (!db.tables().contains(QStringLiteral("schema_version"))) return 0;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !q.next()) {
+        if (why) *why = q.lastError().text();
+        return -1;
+    }
+    return q.value(0).toInt();
+}
+
+bool Migrate(QSqlDatabase& db, int target, QString* why)
+{
+    if (target < 0) target = SchemaVersionLatest();
+    const int at = SchemaVersionOf(db, why);
+    if (at < 0) return false;
+    if (at > SchemaVersionLatest()) {
+        if (why)
+            *why = QStringLiteral("schema %1 is newer than this program's %2")
+                       .arg(at)
+                       .arg(SchemaVersionLatest());
+        return false;
+    }
+    for (int v = at + 1; v <= target; ++v) {
+        if (!db.transaction()) {
+            if (why) *why = db.lastError().text();
+            return false;
+        }
+        bool ok = true;
+        for (const QString& sql : Migration(v))
+            if (!(ok = Exec(db, sql, why))) break;
+        if (ok) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("INSERT INTO schema_version (version, applied_at) VALUES (?, ?)"));
+            q.addBindValue(v);
+            q.addBindValue(UtcStamp(QDateTime::currentDateTimeUtc()));
+            ok = q.exec();
+            if (!ok && why) *why = q.lastError().text();
+        }
+        if (!ok || !db.commit()) {
+            if (ok && why) *why = db.lastError().text();
+            db.rollback();
+            if (why) *why = QStringLiteral("migration %1: %2").arg(v).arg(*why);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace vmx::history

@@ -1,0 +1,444 @@
+#include "history/SqlHistoryStore.h"
+
+#include "history/HistoryUrl.h"
+#include "history/Schema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+#include <map>
+
+namespace vmx::history {
+
+namespace {
+
+std::atomic<int> connections{0};
+
+QVariant Text(const QString& s)
+{
+    // NOT NULL columns take an empty text, never a null.
+    return s.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(s);
+}
+
+QVariant Number(const std::optional<double>& v)
+{
+    return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
+}
+
+std::optional<double> NumberOf(const QVariant& v)
+{
+    if (v.isNull()) return std::nullopt;
+    return v.toDouble();
+}
+
+RunState StateOf(const QVariant& v)
+{
+    if (v.isNull()) return RunState::Running;
+    return v.toString() == QLatin1String("aborted") ? RunState::Aborted : RunState::Done;
+}
+
+// The filter's conditions on run r and its end e, with their values in order.
+QString Where(const Filter& f, QVariantList& values)
+{
+    QStringList c;
+    auto add = [&](const char* sql, const QVariant& v) {
+        c << QLatin1String(sql);
+        values << v;
+    };
+    if (f.since) add("r.local_day >= ?", f.since->toString(Qt::ISODate));
+    if (f.until) add("r.local_day <= ?", f.until->toString(Qt::ISODate));
+    if (!f.label.isEmpty()) add("r.label = ?", f.label);
+    if (!f.station.isEmpty()) add("r.station = ?", f.station);
+    if (!f.batch.isEmpty()) add("r.batch = ?", f.batch);
+    if (!f.verdict.isEmpty()) add("e.verdict = ?", f.verdict);
+    if (!f.serial.isEmpty()) add("r.serial = ?", f.serial);
+    return c.isEmpty() ? QString() : QStringLiteral(" WHERE ") + c.join(QStringLiteral(" AND "));
+}
+
+bool Run(QSqlQuery& q, const QVariantList& values)
+{
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    return q.exec();
+}
+
+} // namespace
+
+SqlHistoryStore::SqlHistoryStore(QSqlDatabase db, QString connection, QString url, QString station,
+                                 QString host)
+    : db_(std::move(db)), connection_(std::move(connection)), url_(std::move(url)),
+      station_(std::move(station)), host_(std::move(host))
+{
+}
+
+SqlHistoryStore::~SqlHistoryStore()
+{
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+std::unique_ptr<SqlHistoryStore> SqlHistoryStore::Open(const QString& url, const QString& dataDir,
+                                                       const QString& station, const QString& host,
+                                                       Schema schema, QString* why)
+{
+    QString file;
+    if (!SqliteFile(url, dataDir, &file, why)) return nullptr;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
+        if (why) *why = QStringLiteral("the Qt SQLite driver (QSQLITE) is not installed");
+        return nullptr;
+    }
+    if (!QFileInfo(QFileInfo(file).absolutePath()).isDir()) {
+        if (why) *why = QStringLiteral("%1: no such folder").arg(QFileInfo(file).absolutePath());
+        return nullptr;
+    }
+    const QString name = QStringLiteral("vmx-history-%1").arg(++connections);
+    std::unique_ptr<SqlHistoryStore> store;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        store.reset(new SqlHistoryStore(db, name, url, station, host));
+    }
+    QSqlDatabase& db = store->db_;
+    if (!db.open()) {
+        if (why) *why = QStringLiteral("%1: %2").arg(file, db.lastError().text());
+        return nullptr;
+    }
+    // WAL with a full sync at every commit: a committed unit survives a kill or a power cut.
+    for (const char* pragma :
+         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON",
+          // A 64 MB page cache and sorts in memory keep the yields over a large history quick.
+          "PRAGMA cache_size=-65536", "PRAGMA temp_store=MEMORY"}) {
+        QSqlQuery q(db);
+        if (!q.exec(QLatin1String(pragma))) {
+            if (why) *why = QStringLiteral("%1: %2").arg(file, q.lastError().text());
+            return nullptr;
+        }
+    }
+    if (schema == Schema::Latest && (!store->Migrate(why) || !store->RegisterStation())) {
+        if (why && !store->error_.isEmpty()) *why = store->error_;
+        return nullptr;
+    }
+    return store;
+}
+
+int SqlHistoryStore::schemaVersion()
+{
+    return SchemaVersionOf(db_, &error_);
+}
+
+bool SqlHistoryStore::Migrate(QString* why)
+{
+    return history::Migrate(db_, -1, why);
+}
+
+bool SqlHistoryStore::Fail(const QString& why)
+{
+    error_ = why;
+    return false;
+}
+
+template <class Work> bool SqlHistoryStore::Transaction(Work work)
+{
+    error_.clear();
+    if (!db_.transaction()) return Fail(db_.lastError().text());
+    if (!work() || !db_.commit()) {
+        if (error_.isEmpty()) error_ = db_.lastError().text();
+        db_.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool SqlHistoryStore::RegisterStation()
+{
+    return Transaction([&] {
+        QSqlQuery q(db_);
+        q.prepare(QStringLiteral("INSERT INTO station (name, host) VALUES (?, ?) ON CONFLICT DO NOTHING"));
+        return Run(q, {Text(station_), Text(host_)}) || Fail(q.lastError().text());
+    });
+}
+
+bool SqlHistoryStore::BeginRun(const RunStart& r)
+{
+    return Transaction([&] {
+        QSqlQuery u(db_);
+        u.prepare(
+            QStringLiteral("INSERT INTO unit (serial, sensor_type) VALUES (?, ?) ON CONFLICT DO NOTHING"));
+        if (!Run(u, {Text(r.serial), Text(r.sensorType)})) return Fail(u.lastError().text());
+        QSqlQuery q(db_);
+        q.prepare(QStringLiteral("INSERT INTO run (uuid, station, serial, sensor_type, label, program, "
+                                 "definition_hash, tester, batch, "
+                                 "batch_comment, year, tech_index, started_at, local_day, version) VALUES "
+                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                 "?, ?, ?, ?, ?)"));
+        const QVariantList v = {Text(r.uuid),           Text(station_),
+                                Text(r.serial),         Text(r.sensorType),
+                                Text(r.label),          r.program,
+                                Text(r.definitionHash), Text(r.tester),
+                                Text(r.batch),          Text(r.batchComment),
+                                Text(r.year),           Text(r.techIndex),
+                                UtcStamp(r.started),    r.started.toLocalTime().date().toString(Qt::ISODate),
+                                Text(r.version)};
+        return Run(q, v) || Fail(q.lastError().text());
+    });
+}
+
+bool SqlHistoryStore::AddStepAttempt(const StepAttempt& a)
+{
+    return Transaction([&] {
+        QSqlQuery q(db_);
+        q.prepare(
+            QStringLiteral("INSERT INTO step_attempt (run_uuid, step, attempt, routine, outcome, started_at, "
+                           "duration_ms) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        if (!Run(q, {Text(a.runUuid), a.step, a.attempt, Text(a.routine), a.outcome, UtcStamp(a.started),
+                     a.durationMs}))
+            return Fail(q.lastError().text());
+        QSqlQuery t(db_);
+        t.prepare(QStringLiteral("INSERT INTO status_text (run_uuid, step, attempt, seq, colour, text) "
+                                 "VALUES (?, ?, ?, ?, ?, ?)"));
+        for (size_t i = 0; i < a.texts.size(); ++i)
+            if (!Run(t, {Text(a.runUuid), a.step, a.attempt, int(i), Text(a.texts[i].colour),
+                         Text(a.texts[i].text)}))
+                return Fail(t.lastError().text());
+        QSqlQuery m(db_);
+        m.prepare(QStringLiteral(
+            "INSERT INTO measurement (run_uuid, step, attempt, seq, item, value, number, unit, "
+            "low_limit, high_limit, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        for (size_t i = 0; i < a.measurements.size(); ++i) {
+            const Measurement& x = a.measurements[i];
+            if (!Run(m, {Text(a.runUuid), a.step, a.attempt, int(i), Text(x.item), Text(x.value),
+                         Number(x.number), Text(x.unit), Number(x.low), Number(x.high), x.outcome}))
+                return Fail(m.lastError().text());
+        }
+        return true;
+    });
+}
+
+bool SqlHistoryStore::EndRun(const RunEnd& e)
+{
+    return Transaction([&] {
+        QSqlQuery q(db_);
+        q.prepare(QStringLiteral(
+            "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES (?, ?, ?, ?, ?)"));
+        return Run(q, {Text(e.runUuid), StateName(e.state), Text(e.verdict), Text(e.comment),
+                       UtcStamp(e.ended)}) ||
+               Fail(q.lastError().text());
+    });
+}
+
+bool SqlHistoryStore::AddServiceEvent(const ServiceEvent& e)
+{
+    return Transaction([&] {
+        QSqlQuery q(db_);
+        q.prepare(QStringLiteral(
+            "INSERT INTO service_event (uuid, station, serial, sensor_type, at, kind, ok, "
+            "before_hex, after_hex, file_name, file_sha256, range_text) VALUES (?, ?, ?, ?, ?, "
+            "?, ?, ?, ?, ?, ?, ?)"));
+        return Run(q, {Text(e.uuid), Text(station_), Text(e.serial), Text(e.sensorType), UtcStamp(e.at),
+                       KindName(e.kind), e.ok ? 1 : 0, Text(QString::fromLatin1(e.before.toHex())),
+                       Text(QString::fromLatin1(e.after.toHex())), Text(e.fileName), Text(e.fileSha256),
+                       Text(e.range)}) ||
+               Fail(q.lastError().text());
+    });
+}
+
+int SqlHistoryStore::RunningCount()
+{
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT COUNT(*) FROM run r LEFT JOIN run_end e ON e.run_uuid = r.uuid WHERE "
+                             "r.station = ? AND e.run_uuid IS NULL"));
+    if (!Run(q, {Text(station_)}) || !q.next()) return Fail(q.lastError().text()), -1;
+    return q.value(0).toInt();
+}
+
+int SqlHistoryStore::AbortLeftRunning(const QDateTime& now)
+{
+    int count = 0;
+    const bool ok = Transaction([&] {
+        QSqlQuery q(db_);
+        q.prepare(
+            QStringLiteral("INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) SELECT r.uuid, "
+                           "'aborted', 'FEHLER', '', ? FROM run r LEFT JOIN run_end e ON e.run_uuid = r.uuid "
+                           "WHERE r.station = ? AND e.run_uuid IS NULL"));
+        if (!Run(q, {UtcStamp(now), Text(station_)})) return Fail(q.lastError().text());
+        count = q.numRowsAffected();
+        return true;
+    });
+    return ok ? count : -1;
+}
+
+std::vector<RunRow> SqlHistoryStore::Runs(const Filter& filter, int limit, int offset)
+{
+    std::vector<RunRow> rows;
+    QVariantList values;
+    const QString where = Where(filter, values);
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT r.uuid, r.station, r.serial, r.sensor_type, r.label, r.program, "
+                       "r.definition_hash, r.tester, r.batch, r.batch_comment, r.year, r.tech_index, "
+                       "r.started_at, r.version, e.state, e.verdict, e.comment, e.ended_at FROM run r LEFT "
+                       "JOIN run_end e ON e.run_uuid = r.uuid") +
+        where + QStringLiteral(" ORDER BY r.started_at DESC, r.uuid DESC LIMIT ? OFFSET ?"));
+    values << limit << offset;
+    if (!Run(q, values)) {
+        Fail(q.lastError().text());
+        return rows;
+    }
+    while (q.next()) {
+        RunRow r;
+        RunStart& s = r.start;
+        s.uuid = q.value(0).toString();
+        r.station = q.value(1).toString();
+        s.serial = q.value(2).toString();
+        s.sensorType = q.value(3).toString();
+        s.label = q.value(4).toString();
+        s.program = q.value(5).toInt();
+        s.definitionHash = q.value(6).toString();
+        s.tester = q.value(7).toString();
+        s.batch = q.value(8).toString();
+        s.batchComment = q.value(9).toString();
+        s.year = q.value(10).toString();
+        s.techIndex = q.value(11).toString();
+        s.started = FromUtcStamp(q.value(12).toString());
+        s.version = q.value(13).toString();
+        r.state = StateOf(q.value(14));
+        r.verdict = q.value(15).toString();
+        r.comment = q.value(16).toString();
+        if (!q.value(17).isNull()) r.ended = FromUtcStamp(q.value(17).toString());
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
+{
+    std::vector<StepAttempt> steps;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT step, attempt, routine, outcome, started_at, duration_ms FROM step_attempt "
+                       "WHERE run_uuid = ? ORDER BY started_at, step, attempt"));
+    if (!Run(q, {runUuid})) {
+        Fail(q.lastError().text());
+        return steps;
+    }
+    std::map<std::pair<int, int>, size_t> at;
+    while (q.next()) {
+        StepAttempt a;
+        a.runUuid = runUuid;
+        a.step = q.value(0).toInt();
+        a.attempt = q.value(1).toInt();
+        a.routine = q.value(2).toString();
+        a.outcome = q.value(3).toInt();
+        a.started = FromUtcStamp(q.value(4).toString());
+        a.durationMs = q.value(5).toLongLong();
+        at[{a.step, a.attempt}] = steps.size();
+        steps.push_back(std::move(a));
+    }
+    QSqlQuery t(db_);
+    t.setForwardOnly(true);
+    t.prepare(QStringLiteral(
+        "SELECT step, attempt, colour, text FROM status_text WHERE run_uuid = ? ORDER BY step, "
+        "attempt, seq"));
+    if (Run(t, {runUuid}))
+        while (t.next())
+            if (auto i = at.find({t.value(0).toInt(), t.value(1).toInt()}); i != at.end())
+                steps[i->second].texts.push_back({t.value(2).toString(), t.value(3).toString()});
+    QSqlQuery m(db_);
+    m.setForwardOnly(true);
+    m.prepare(
+        QStringLiteral("SELECT step, attempt, item, value, number, unit, low_limit, high_limit, outcome FROM "
+                       "measurement WHERE run_uuid = ? ORDER BY step, attempt, seq"));
+    if (Run(m, {runUuid}))
+        while (m.next())
+            if (auto i = at.find({m.value(0).toInt(), m.value(1).toInt()}); i != at.end())
+                steps[i->second].measurements.push_back(
+                    {m.value(2).toString(), m.value(3).toString(), NumberOf(m.value(4)),
+                     m.value(5).toString(), NumberOf(m.value(6)), NumberOf(m.value(7)), m.value(8).toInt()});
+    return steps;
+}
+
+std::vector<ServiceEvent> SqlHistoryStore::Events(const QString& serial, const QString& sensorType)
+{
+    std::vector<ServiceEvent> events;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    QVariantList values{serial};
+    QString sql =
+        QStringLiteral("SELECT uuid, station, serial, sensor_type, at, kind, ok, before_hex, after_hex, "
+                       "file_name, file_sha256, range_text FROM service_event WHERE serial = ?");
+    if (!sensorType.isEmpty()) {
+        sql += QStringLiteral(" AND sensor_type = ?");
+        values << sensorType;
+    }
+    q.prepare(sql + QStringLiteral(" ORDER BY at DESC, uuid DESC"));
+    if (!Run(q, values)) {
+        Fail(q.lastError().text());
+        return events;
+    }
+    while (q.next()) {
+        ServiceEvent e;
+        e.uuid = q.value(0).toString();
+        e.station = q.value(1).toString();
+        e.serial = q.value(2).toString();
+        e.sensorType = q.value(3).toString();
+        e.at = FromUtcStamp(q.value(4).toString());
+        e.kind = KindFromName(q.value(5).toString()).value_or(ServiceKind::ParameterWrite);
+        e.ok = q.value(6).toInt() != 0;
+        e.before = QByteArray::fromHex(q.value(7).toString().toLatin1());
+        e.after = QByteArray::fromHex(q.value(8).toString().toLatin1());
+        e.fileName = q.value(9).toString();
+        e.fileSha256 = q.value(10).toString();
+        e.range = q.value(11).toString();
+        events.push_back(std::move(e));
+    }
+    return events;
+}
+
+std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
+{
+    // A unit with a definition counts once, in the group of its first finished run; aborted and
+    // unfinished runs do not count.
+    const char* group = by == GroupBy::Day       ? "r.local_day"
+                        : by == GroupBy::Station ? "r.station"
+                        : by == GroupBy::Label   ? "r.label"
+                                                 : "r.batch";
+    QVariantList values;
+    QString where = Where(filter, values);
+    where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    where += QStringLiteral("e.state = 'done'");
+    // One pass grouped by unit and definition: the smallest "start time, okay flag, group" text
+    // is the first run with its outcome and group, the largest "start time, okay flag" the last
+    // run's outcome (times are fixed-width text, so they order as they read). No window
+    // functions, and the same SQL on both engines.
+    const QString flag = QStringLiteral("CASE WHEN e.verdict = 'okay' THEN '1' ELSE '0' END");
+    const QString sql =
+        QStringLiteral(
+            "SELECT SUBSTR(first_run, 25) AS grp, COUNT(*), SUM(runs), SUM(CASE WHEN SUBSTR(first_run, "
+            "24, 1) = '1' THEN 1 ELSE 0 END), SUM(CASE WHEN SUBSTR(last_run, 24, 1) = '1' THEN 1 ELSE "
+            "0 END) FROM (SELECT MIN(r.started_at || %1 || %2) AS first_run, MAX(r.started_at || %1) "
+            "AS last_run, COUNT(*) AS runs FROM run r JOIN run_end e ON e.run_uuid = r.uuid%3 GROUP BY "
+            "r.serial, r.sensor_type, r.label) u GROUP BY SUBSTR(first_run, 25) ORDER BY 1")
+            .arg(flag, QLatin1String(group), where);
+    std::vector<YieldRow> rows;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    if (!Run(q, values)) {
+        Fail(q.lastError().text());
+        return rows;
+    }
+    while (q.next())
+        rows.push_back(YieldRow{q.value(0).toString(), q.value(1).toInt(), q.value(2).toInt(),
+                                q.value(3).toInt(), q.value(4).toInt()});
+    return rows;
+}
+
+} // namespace vmx::history
