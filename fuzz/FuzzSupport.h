@@ -4,6 +4,7 @@
 #include "app/Clock.h"
 #include "app/Host.h"
 #include "app/Session.h"
+#include "link/Link.h"
 #include "link/SerialDriver.h"
 
 #include <QByteArray>
@@ -40,8 +41,18 @@ private:
     app::Clock& clock_;
 };
 
+// The link's events, heard by nobody.
+struct QuietLinkEvents final : link::Link::Events {
+    void LinkMenuChanged() override {}
+    void RtsChanged(const QString&, bool) override {}
+    void PortMissing() override {}
+    void StartStopEnabled(bool, bool) override {}
+    void LinkIo(char, int) override {}
+};
+
 struct Env {
     app::VirtualClock clock;
+    QuietLinkEvents linkEvents;
     QuietHost host{clock};
     app::Session session{host, clock, QStringLiteral("/nonexistent")};
 };

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     // The serial driver is the input's port ("system ports" lists what the driver lists).
     link::LinkOptions o;
     o.realUsb = false;
-    link::Link lnk(env.session, std::move(serial), nullptr, o);
+    link::Link lnk(env.session, env.linkEvents, std::move(serial), nullptr, o);
     lnk.Reset_COM_USB();
     if (!lnk.IsOpen()) __builtin_trap(); // the target would test nothing
     const std::uint8_t opts = fuzz::TakeByte(data, size);
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         fp.SendReceiveCommandV100(command, frame * scale, answer * scale, QStringLiteral("v: "));
         break;
     default:
-        fp.CheckSerialProtocol();
+        fp.CheckSerialProtocol(100, [] { return false; });
         break;
     }
     return 0;

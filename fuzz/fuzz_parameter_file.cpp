@@ -13,11 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
     static fuzz::Env env;
     static sensor::ParameterBlocks blocks;
-    static sensor::ParameterFile file(env.session, blocks);
+    struct Hooks final : sensor::ParameterFile::Hooks {
+        void RefreshPages() override {}
+    };
+    static Hooks hooks;
+    static sensor::ParameterFile file(env.session, blocks, hooks);
     const std::uint8_t opts = fuzz::TakeByte(data, size);
     env.session.CopyValidSensorType(opts % app::kSensorTypeCount);
     file.withCalibration = opts & 0x80;
-    file.confirmIncompatible = [opts] { return (opts & 0x40) != 0; };
     QBuffer buf;
     buf.setData(reinterpret_cast<const char*>(data), qsizetype(size));
     buf.open(QIODevice::ReadOnly);

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     // The serial driver is the input's port ("system ports" lists what the driver lists).
     link::LinkOptions o;
     o.realUsb = false;
-    link::Link lnk(env.session, std::move(serial), nullptr, o);
+    link::Link lnk(env.session, env.linkEvents, std::move(serial), nullptr, o);
     lnk.Reset_COM_USB();
     if (!lnk.IsOpen()) __builtin_trap(); // the target would test nothing
     const std::uint8_t opts = fuzz::TakeByte(data, size);
@@ -28,15 +28,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     lnk.protocol().setMeasProtocol(opts & 3); // none, short, long, polled
     store.Reset();
     table.Clear();
-    monitor::Acquisition acq(env.session, lnk, store, table);
-    acq.bubbleFactor = [opts] { return quint8(opts); };
-    acq.settings = [opts] {
-        monitor::StoreSettings st;
-        st.Policy = app::DataOverflow(((opts >> 3) & 3) % 3);
-        return st;
-    };
+    // The acquisition's hooks: the bubble factor and overflow policy come from the input.
+    struct Hooks final : monitor::Acquisition::Hooks {
+        std::uint8_t opts = 0;
+        monitor::StoreSettings AcquisitionSettings() override
+        {
+            monitor::StoreSettings st;
+            st.Policy = app::DataOverflow(((opts >> 3) & 3) % 3);
+            return st;
+        }
+        int MeasIntervalMs() override { return 100; }
+        quint8 BubbleFactor() override { return quint8(opts); }
+        void StartStopEnabled(bool, bool) override {}
+        void TimerIntervalChanged(int) override {}
+        void RedrawDiagram() override {}
+        void FollowSample(int) override {}
+        void NewMeasValue(const monitor::MeasSample&) override {}
+    } hooks;
+    hooks.opts = opts;
+    monitor::Acquisition acq(env.session, lnk, store, table, hooks);
     acq.SetStopped(false);
     for (int tick = 0; tick < 4000 && !port->Exhausted() && !acq.Stopped(); ++tick)
-        acq.Timer2Timer();
+        acq.Tick();
     return 0;
 }

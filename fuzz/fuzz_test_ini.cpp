@@ -22,10 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     app::VirtualClock clock;
     fuzz::QuietHost host(clock);
     app::Session session(host, clock, dir.path());
-    prodtest::TestDefinitions defs(session);
+    struct Hooks final : prodtest::TestDefinitions::Hooks {
+        void SaveResults() override {}
+        void ClearResults() override {}
+        void ShowStep0() override {}
+    } hooks;
+    prodtest::TestDefinitions defs(session, hooks);
     defs.TestDataSaved = false;
     defs.ScanTestIniFile(key);
     for (int i = 0; i < int(defs.comboItems.size()) && i < 4; ++i)
-        defs.CBTypeTestChange(i);
+        defs.SelectDefinition(i);
     return 0;
 }

@@ -12,7 +12,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     static fuzz::Env env;
     static monitor::MeasurementStore store;
     static monitor::MeasTableModel table;
-    static monitor::MeasFiles files(env.session, store, table);
+    // An import clears what the last input left, as the station does.
+    struct Events final : monitor::MeasFiles::Events {
+        void ClearForImport() override
+        {
+            table.Clear();
+            store.Reset();
+        }
+        void Imported(int) override {}
+        QDateTime Now() override { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); }
+    };
+    static Events events;
+    static monitor::MeasFiles files(env.session, store, table, events);
     const QByteArray in(reinterpret_cast<const char*>(data), qsizetype(size));
     QByteArray pkg;
     if (in.startsWith("PK")) {
