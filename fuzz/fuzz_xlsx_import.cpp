@@ -1,7 +1,7 @@
 // The .xlsx import on any input: a zip package as it is, or else the sheet's XML and the
 // shared strings' XML (split at the first "\n----\n"), packed here so the XML walker is
 // reached by most inputs.
-#include "FuzzSupport.h"
+#include "ImportRig.h"
 #include "ZipPackage.h"
 #include "monitor/MeasFiles.h"
 
@@ -9,21 +9,8 @@ using namespace vmx;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
-    static fuzz::Env env;
-    static monitor::MeasurementStore store;
-    static monitor::MeasTableModel table;
-    // An import clears what the last input left, as the station does.
-    struct Events final : monitor::MeasFiles::Events {
-        void ClearForImport() override
-        {
-            table.Clear();
-            store.Reset();
-        }
-        void Imported(int) override {}
-        QDateTime Now() override { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); }
-    };
-    static Events events;
-    static monitor::MeasFiles files(env.session, store, table, events);
+    static fuzz::ImportRig rig;
+    monitor::MeasFiles& files = rig.files;
     const QByteArray in(reinterpret_cast<const char*>(data), qsizetype(size));
     QByteArray pkg;
     if (in.startsWith("PK")) {

@@ -340,6 +340,7 @@ private:
     QString ServiceSerial() const;
     // A write of a block of the sensor, with the block before and after, into the history.
     bool RecordWrite(history::ServiceKind kind, bool ok, const QByteArray& before, const QByteArray& after);
+    bool RecordedBlockWrite(history::ServiceKind kind, quint32 at, const std::function<bool()>& write);
     // A transfer of an image file (its name and SHA-256) over `range` into the history.
     bool RecordFile(history::ServiceKind kind, bool ok, const QString& file, const QString& range);
 

@@ -75,36 +75,36 @@ bool Station::WriteParameters()
     return RecordWrite(history::ServiceKind::ParameterWrite, ok, before, Bytes(params_.edit)) && ok;
 }
 
+// A write of the 16-byte block at `at`, recorded with the block before and after.
+bool Station::RecordedBlockWrite(history::ServiceKind kind, quint32 at, const std::function<bool()>& write)
+{
+    const QByteArray before = CodeBlock(at);
+    const bool ok = write();
+    return RecordWrite(kind, ok, before, CodeBlock(at)) && ok;
+}
+
 bool Station::SetSerialNumber()
 {
-    const quint32 at = session_.sensor.SNOffset;
-    const QByteArray before = CodeBlock(at);
-    const bool ok = ident_->WriteSerialNumber();
-    return RecordWrite(history::ServiceKind::IdentWrite, ok, before, CodeBlock(at)) && ok;
+    return RecordedBlockWrite(history::ServiceKind::IdentWrite, session_.sensor.SNOffset,
+                              [this] { return ident_->WriteSerialNumber(); });
 }
 
 bool Station::ClearSerialNumber()
 {
-    const quint32 at = session_.sensor.SNOffset;
-    const QByteArray before = CodeBlock(at);
-    const bool ok = ident_->ClearSerialNumber();
-    return RecordWrite(history::ServiceKind::IdentWrite, ok, before, CodeBlock(at)) && ok;
+    return RecordedBlockWrite(history::ServiceKind::IdentWrite, session_.sensor.SNOffset,
+                              [this] { return ident_->ClearSerialNumber(); });
 }
 
 bool Station::WriteCalibration()
 {
-    const quint32 at = session_.sensor.CalOffset;
-    const QByteArray before = CodeBlock(at);
-    const bool ok = ident_->WriteCalibration();
-    return RecordWrite(history::ServiceKind::CalibrationWrite, ok, before, CodeBlock(at)) && ok;
+    return RecordedBlockWrite(history::ServiceKind::CalibrationWrite, session_.sensor.CalOffset,
+                              [this] { return ident_->WriteCalibration(); });
 }
 
 bool Station::ClearCalibration()
 {
-    const quint32 at = session_.sensor.CalOffset;
-    const QByteArray before = CodeBlock(at);
-    const bool ok = ident_->ClearCalibration();
-    return RecordWrite(history::ServiceKind::CalibrationWrite, ok, before, CodeBlock(at)) && ok;
+    return RecordedBlockWrite(history::ServiceKind::CalibrationWrite, session_.sensor.CalOffset,
+                              [this] { return ident_->ClearCalibration(); });
 }
 
 } // namespace vmx::station
