@@ -27,11 +27,8 @@ void ChartView::ZoomTime(double factor, double column)
 {
     const double at = first_ + column * per_;
     per_ = std::clamp(per_ * factor, kMinPer, kMaxPer);
-    // Whole samples a pixel or whole pixels a sample, so the curves keep their shape.
-    if (per_ >= 1)
-        per_ = std::round(per_);
-    else
-        per_ = 1.0 / std::round(1.0 / per_);
+    // Back at one sample a pixel, exactly: the default chart's scale.
+    if (std::abs(per_ - 1.0) < 1e-6) per_ = 1.0;
     first_ = at - column * per_;
     paused_ = true;
 }
@@ -55,7 +52,8 @@ void ChartView::ShowFrom(double first)
 
 std::int64_t ChartView::SampleAt(double column) const
 {
-    return std::int64_t(std::floor(first_ + column * per_));
+    // A hair over, so a sample that lies exactly at a column's start is not lost to rounding.
+    return std::int64_t(std::floor(first_ + column * per_ + 1e-6));
 }
 
 std::int64_t ChartSource::Oldest() const

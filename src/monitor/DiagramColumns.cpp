@@ -107,6 +107,7 @@ void DiagramRenderer::DrawColumns(const ChartView& view, const ChartSource& sour
     const double spacing = view.timeAxis() ? 80 : 60;
     const double step = NiceStep(std::max(1.0, spacing * per));
     p.setPen(QColor::fromRgb(kYellowRgb));
+    axisLabels_.clear();
     for (double k = std::ceil(first / step) * step; (k - first) / per < kSamples; k += step) {
         const int x = 50 + int(std::floor((k - first) / per));
         const QRgb c = k == 0 ? kRedRgb : kGreyRgb;
@@ -121,6 +122,7 @@ void DiagramRenderer::DrawColumns(const ChartView& view, const ChartSource& sour
         } else {
             label = QString::number(qint64(k));
         }
+        axisLabels_.push_back(AxisLabel{x, std::int64_t(k), label});
         const int tw = p.fontMetrics().horizontalAdvance(label);
         p.drawText(std::clamp(x - tw / 2, 48, w - tw - 22), 498 + ascent, label);
     }

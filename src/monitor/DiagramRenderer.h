@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vmx::monitor {
@@ -43,6 +44,15 @@ public:
     // either chart.
     void SetMarks(std::vector<std::int64_t> marks, std::int64_t storeBase = 0);
     const std::vector<std::int64_t>& marks() const { return marks_; }
+    // What the last navigated chart showed: per column its samples' extremes, and the axis
+    // labels with the pixel column of their grid line.
+    const std::vector<CurveRange>& columns() const { return columns_; }
+    struct AxisLabel {
+        int x;
+        std::int64_t sample;
+        QString text;
+    };
+    const std::vector<AxisLabel>& axisLabels() const { return axisLabels_; }
 
     const QImage& background() const { return background_; }
     const QImage& image() const { return drawing_; }
@@ -93,6 +103,7 @@ private:
     std::vector<std::int64_t> marks_;
     std::int64_t marksBase_ = 0;
     std::vector<CurveRange> columns_;
+    std::vector<AxisLabel> axisLabels_;
 };
 
 } // namespace vmx::monitor
