@@ -156,7 +156,8 @@ public:
     void ChartReset();      // the default view
     // The wheel at pixel x of the chart: time zoom around x, with Shift the values' zoom.
     void ChartWheel(int x, int delta, bool shift);
-    // The chart's keys; false when the key is not one of them.
+    // The chart's keys (arrows left/right pan, up/down zoom the values, +/- the time, Home,
+    // End); false when the key is not one of them.
     bool ChartKey(int key, Qt::KeyboardModifiers mods);
     // Scroll-back reads this recording (a folder of recording files, or one file).
     bool OpenRecording(const QString& folderOrFile);

@@ -41,7 +41,11 @@ void TMainForm::ChartChanged()
         const QSignalBlocker block(box);
         box->setChecked(chartView_.timeAxis());
     }
-    if (chartView_.paused()) PanelText(1, lang::ChartTextOf(lang::ChartText::Paused, session_->language()));
+    const QString paused = lang::ChartTextOf(lang::ChartText::Paused, session_->language());
+    if (chartView_.paused())
+        PanelText(1, paused);
+    else if (PanelTextOf(1) == paused)
+        PanelText(1, QString());
     DrawDiagram();
 }
 
@@ -91,11 +95,10 @@ void TMainForm::ChartWheel(int x, int delta, bool shift)
     ChartChanged();
 }
 
-bool TMainForm::ChartKey(int key, Qt::KeyboardModifiers mods)
+bool TMainForm::ChartKey(int key, Qt::KeyboardModifiers)
 {
     monitor::ChartSource src = ChartData();
     if (!chartView_.paused() && key != Qt::Key_End) chartView_.KeepUp(src.Oldest(), src.Newest());
-    const bool shift = mods & Qt::ShiftModifier;
     const double centre = monitor::ChartView::kColumns / 2.0;
     switch (key) {
     case Qt::Key_Left:
@@ -105,16 +108,17 @@ bool TMainForm::ChartKey(int key, Qt::KeyboardModifiers mods)
         chartView_.Pan(kKeyPan);
         break;
     case Qt::Key_Plus:
-        if (shift && mods & Qt::ControlModifier)
-            chartView_.ZoomValue(kWheelStep);
-        else
-            chartView_.ZoomTime(1 / kWheelStep, centre);
+    case Qt::Key_Equal: // "+" without Shift on many keyboards
+        chartView_.ZoomTime(1 / kWheelStep, centre);
         break;
     case Qt::Key_Minus:
-        if (shift && mods & Qt::ControlModifier)
-            chartView_.ZoomValue(1 / kWheelStep);
-        else
-            chartView_.ZoomTime(kWheelStep, centre);
+        chartView_.ZoomTime(kWheelStep, centre);
+        break;
+    case Qt::Key_Up:
+        chartView_.ZoomValue(kWheelStep);
+        break;
+    case Qt::Key_Down:
+        chartView_.ZoomValue(1 / kWheelStep);
         break;
     case Qt::Key_Home:
         chartView_.ShowFrom(double(src.Oldest()));

@@ -170,6 +170,16 @@ TEST(ChartNavigation, PauseZoomPanTimeAxisScrollBackAndExport)
              EXPECT_GT(v.valueZoom(), 1.0);
              EXPECT_EQ(v.first(), first);
          }},
+        {"arrow up and down zoom the values too",
+         [&] {
+             under = std::int64_t(v.valueZoom() * 1000);
+             Key(pb, Qt::Key_Up);
+         },
+         [&] {
+             EXPECT_NEAR(v.valueZoom(), under / 1000.0 * 1.25, 0.002);
+             Key(pb, Qt::Key_Down);
+             EXPECT_NEAR(v.valueZoom(), under / 1000.0, 0.002);
+         }},
         {"dragging 100 pixels left shows 100 columns of newer samples",
          [&] {
              first = v.first();
@@ -257,7 +267,7 @@ TEST(ChartNavigation, PauseZoomPanTimeAxisScrollBackAndExport)
          }},
     };
     const std::map<size_t, const char*> pictures = {
-        {2, "chart-zoomed.png"}, {9, "chart-recording.png"}, {10, "chart-time-axis.png"}};
+        {2, "chart-zoomed.png"}, {10, "chart-recording.png"}, {11, "chart-time-axis.png"}};
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(steps[i].what);
         steps[i].act();
