@@ -91,15 +91,17 @@ void DiagramRenderer::DrawColumns(const ChartView& view, const ChartSource& sour
     const int ascent = p.fontMetrics().ascent();
     // Zoomed values: the band labels say what the lines stand for now.
     if (z != 1.0) {
-        p.fillRect(QRect(3, 36, 44, 96), Qt::black);
-        p.fillRect(QRect(3, 151, 44, 146), Qt::black);
-        p.fillRect(QRect(3, 351, 44, 146), Qt::black);
         p.setPen(QColor::fromRgb(kYellowRgb));
+        // Over each old label's digits only: the band titles just above them stay.
+        const auto label = [&](int y, double v) {
+            p.fillRect(QRect(3, y + 2, 44, ascent - 1), Qt::black);
+            p.drawText(3, y + ascent, Trimmed(v));
+        };
         for (int i = 0; i <= 5; ++i)
-            p.drawText(3, 40 + 16 * i + ascent, Trimmed((5 - i) / z));
+            label(40 + 16 * i, (5 - i) / z);
         for (int i = 0; i <= 4; ++i) {
-            p.drawText(3, 155 + 32 * i + ascent, Trimmed((256 - 64 * i) / z));
-            p.drawText(3, 355 + 32 * i + ascent, Trimmed((m - i * m / 4) / z));
+            label(155 + 32 * i, (256 - 64 * i) / z);
+            label(355 + 32 * i, (m - i * m / 4) / z);
         }
     }
 

@@ -266,8 +266,10 @@ TEST(ChartNavigation, PauseZoomPanTimeAxisScrollBackAndExport)
              EXPECT_FALSE(QFile::exists(recDir.filePath(QStringLiteral("wide.txt"))));
          }},
     };
-    const std::map<size_t, const char*> pictures = {
-        {2, "chart-zoomed.png"}, {10, "chart-recording.png"}, {11, "chart-time-axis.png"}};
+    const std::map<size_t, const char*> pictures = {{2, "chart-zoomed.png"},
+                                                    {4, "chart-values.png"},
+                                                    {10, "chart-recording.png"},
+                                                    {11, "chart-time-axis.png"}};
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(steps[i].what);
         steps[i].act();
