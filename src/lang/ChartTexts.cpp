@@ -13,8 +13,6 @@ const MessageEntry kTexts[int(ChartText::Count)] = {
     {"Zurück zum neuesten Messwert und mitlaufen (Ende)", "Back to the newest sample and keep up (End)"},
     {"Zeitachse", "Time axis"},
     {"Uhrzeit (hh:mm:ss) statt Index unter dem Diagramm", "Time of day (hh:mm:ss) instead of the index"},
-    {"Rad: Zeit zoomen, Umschalt+Rad: Werte, Ziehen: schieben, Doppelklick: zurücksetzen",
-     "Wheel: zoom time, Shift+wheel: values, drag: pan, double click: reset"},
     {"Sichtbaren Bereich als Text exportieren...", "Export visible range as text..."},
     {"Sichtbaren Bereich als Excel-Datei exportieren...", "Export visible range as workbook..."},
     {"Aufzeichnung öffnen...", "Open recording..."},

@@ -13,7 +13,6 @@ enum class ChartText {
     FollowHint,     // its tool tip
     TimeAxis,       // the option showing time of day under the chart
     TimeAxisHint,   // its tool tip
-    ChartHint,      // how to navigate, the chart's tool tip head
     ExportText,     // context menu: the visible range as a text file
     ExportWorkbook, // context menu: the visible range as a workbook
     OpenRecording,  // context menu: a recording to scroll back into

@@ -36,6 +36,8 @@ monitor::ChartSource TMainForm::ChartData()
 
 void TMainForm::ChartChanged()
 {
+    // A recording being written grows: what the user navigates to may be new.
+    if (recording_.isOpen()) recording_.Refresh();
     if (QAction* follow = act("ALFollow")) follow->setEnabled(chartView_.paused());
     if (auto* box = findChild<QCheckBox*>(QStringLiteral("ChBTimeAxis"))) {
         const QSignalBlocker block(box);
