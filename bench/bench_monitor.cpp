@@ -13,12 +13,16 @@
 #include "link/Link.h"
 #include "link/SerialDriver.h"
 #include "monitor/Acquisition.h"
+#include "monitor/ChartView.h"
 #include "monitor/DiagramRenderer.h"
 #include "monitor/MeasFiles.h"
+#include "monitor/RecordingIndex.h"
 #include "sim/Bench.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -252,5 +256,86 @@ int main(int argc, char** argv)
     }
     std::printf("one chart redraw of 640 samples: min %.3f  median %.3f  max %.3f ms  target <= 0.2 ms\n",
                 redraw.Min(), redraw.Median(), redraw.Max());
+
+    // 4. An hour of recording (the stream's samples over and over, 144 a second, in files of
+    // 28800 rows as the text export writes them): indexing it, then zoom and pan redraws of
+    // the navigated chart over the whole hour and close up.
+    const int hourRows = 3600 * 144;
+    const int fileRows = 28800;
+    QTemporaryDir recDir;
+    const std::int64_t blocks = stream.size() / 80;
+    for (int f0 = 0; f0 < hourRows; f0 += fileRows) {
+        MeasurementStore part;
+        MeasTableModel partTable;
+        for (int i = f0; i < f0 + fileRows; ++i) {
+            MeasSample s = EmptySample();
+            std::array<quint8, 16> v{};
+            quint8 out = 0;
+            const auto* b = reinterpret_cast<const quint8*>(stream.constData()) + (i % blocks) * 80;
+            for (int r = 0; r < 16; ++r) {
+                out = std::max(out, b[5 * r + 1]);
+                v[size_t(r)] = quint8((b[5 * r + 2] & 0x7F) | (b[5 * r + 3] & 0x80));
+            }
+            SetMonV(s, v);
+            s.OUT = out;
+            s.Index = i;
+            s.Valid = 1;
+            s.Time = 46000.25 + i / (144.0 * 86400.0);
+            partTable.SetSampleRow(i - f0 + 1, s);
+        }
+        test::MeasFileEvents partEvents(part, partTable);
+        MeasFiles partFiles(session, part, partTable, partEvents);
+        const QString name =
+            QStringLiteral("SN1_20260101-%1.txt").arg(f0 / fileRows, 6, 10, QLatin1Char('0'));
+        if (!partFiles.ExportText(recDir.filePath(name))) return 1;
+    }
+    qint64 bytes = 0;
+    for (const QFileInfo& fi : QDir(recDir.path()).entryInfoList(QDir::Files))
+        bytes += fi.size();
+    RecordingIndex rec;
+    QElapsedTimer open;
+    open.start();
+    if (!rec.Open(recDir.path()) || rec.rows() != hourRows) return 1;
+    std::printf("indexing an hour of recording (%d rows, %d files, %.1f MB): %.0f ms\n", hourRows,
+                int(rec.files().size()), double(bytes) / 1e6, double(open.nsecsElapsed()) / 1e6);
+    MeasurementStore live; // the store after the recording, empty: all from the files
+    ChartSource src{&live, hourRows, &rec};
+    ChartView chart;
+    chart.Pause(0);
+    const auto timed = [&](const char* what, const std::function<void(int)>& step, int reps) {
+        Stats st;
+        for (int k = 0; k < reps; ++k) {
+            step(k);
+            QElapsedTimer t;
+            t.start();
+            diagram.DrawColumns(chart, src, {}, -1, 0);
+            st.Add(double(t.nsecsElapsed()) / 1e6);
+        }
+        const auto worst = std::max_element(st.v.begin(), st.v.end()) - st.v.begin();
+        std::printf("%s: min %.3f  median %.3f  max %.3f ms (redraw %d of %d)  target <= 16 ms\n", what,
+                    st.Min(), st.Median(), st.Max(), int(worst) + 1, reps);
+    };
+    // The whole hour in sight: 810 samples a pixel.
+    chart.ZoomTime(double(hourRows) / ChartView::kColumns, 0);
+    timed(
+        "zoom redraw, the hour in sight, wheel around the pointer",
+        [&](int k) { chart.ZoomTime(k % 2 ? 1.25 : 0.8, 50 + (k * 37) % 540); }, 60);
+    chart.Reset();
+    chart.Pause(0);
+    chart.ZoomTime(double(hourRows) / ChartView::kColumns, 0);
+    timed(
+        "pan redraw, the hour in sight, 20 pixels a step", [&](int k) { chart.Pan(k % 20 < 10 ? 20 : -20); },
+        60);
+    chart.Reset();
+    chart.Pause(200000);
+    chart.ZoomTime(4, 320);
+    timed(
+        "pan redraw close up (4 samples a pixel, rows read from the files), 64 pixels a step",
+        [&](int) { chart.Pan(64); }, 60);
+    chart.Reset();
+    chart.Pause(0);
+    timed(
+        "zoom from one sample a pixel to the hour and back, step by step (1.25 a notch)",
+        [&](int k) { chart.ZoomTime(k % 60 < 30 ? 1.25 : 0.8, 320); }, 60);
     return 0;
 }

@@ -331,6 +331,8 @@ void DiagramRenderer::DrawDiagram(const MeasurementStore& store, const Scale& sc
     fresh_ = 1 - fresh_;
     std::swap(oldGrid_, newGrid_);
     oldValid_ = true;
+    // Mark lines are not among what the next chart puts back: it starts from the background.
+    if (DrawMarks(double(s) + double(marksBase_), 1.0)) full_ = true;
 }
 
 QString DiagramRenderer::HintAt(int x, int storeIndex)

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "monitor/ChartView.h"
 #include "monitor/MeasurementStore.h"
 
 #include <QFont>
 #include <QImage>
 
 #include <array>
+#include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vmx::monitor {
@@ -30,6 +33,26 @@ public:
     void DrawBitmapSchedule(const Scale& scale);
     // Redraws the chart from the store; `signal` is the current sample's Signal (-1: none).
     void DrawDiagram(const MeasurementStore& store, const Scale& scale, int signal);
+
+    // Redraws the chart as the user navigated it: the view's samples, one column a pixel with
+    // the extremes of the samples it covers, the grid where labels fit, index or time of day
+    // under it. `alarms` as the default chart shows it.
+    void DrawColumns(const ChartView& view, const ChartSource& source, const Scale& scale, int signal,
+                     int alarms);
+
+    // Vertical lines at these samples (absolute indices; the store's slot 0 is `storeBase`), on
+    // either chart.
+    void SetMarks(std::vector<std::int64_t> marks, std::int64_t storeBase = 0);
+    const std::vector<std::int64_t>& marks() const { return marks_; }
+    // What the last navigated chart showed: per column its samples' extremes, and the axis
+    // labels with the pixel column of their grid line.
+    const std::vector<CurveRange>& columns() const { return columns_; }
+    struct AxisLabel {
+        int x;
+        std::int64_t sample;
+        QString text;
+    };
+    const std::vector<AxisLabel>& axisLabels() const { return axisLabels_; }
 
     const QImage& background() const { return background_; }
     const QImage& image() const { return drawing_; }
@@ -75,6 +98,12 @@ private:
     std::vector<int> textPixels_;
     int thresholdRow_ = -1; // the threshold line, drawn and put back as one row
     bool full_ = true;
+    // Draws the marks that fall on the chart for column = (mark - first) / per; true if any.
+    bool DrawMarks(double first, double per);
+    std::vector<std::int64_t> marks_;
+    std::int64_t marksBase_ = 0;
+    std::vector<CurveRange> columns_;
+    std::vector<AxisLabel> axisLabels_;
 };
 
 } // namespace vmx::monitor

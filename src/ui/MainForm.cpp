@@ -461,6 +461,7 @@ void TMainForm::SetBusy(bool busy)
 
 bool TMainForm::eventFilter(QObject* o, QEvent* e)
 {
+    if (o == PB && station_ && ChartEvent(e)) return true;
     if (e->type() == QEvent::MouseMove && o == PB) {
         PBMouseMove(int(static_cast<QMouseEvent*>(e)->position().x()));
     } else if (e->type() == QEvent::KeyPress && o->objectName() == QLatin1String("BTNext")) {

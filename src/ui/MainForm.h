@@ -149,6 +149,30 @@ public:
     void StGReadSelectCell(int row);
     void PBMouseMove(int x);
 
+    // The chart paused, zoomed, panned or scrolled back into a recording (MainFormChart.cpp).
+    const monitor::ChartView& chartView() const { return chartView_; }
+    void ALPauseExecute();  // pauses, or follows when paused
+    void ALFollowExecute(); // back to the newest sample, keeping up
+    void ChartReset();      // the default view
+    // The wheel at pixel x of the chart: time zoom around x, with Shift the values' zoom.
+    void ChartWheel(int x, int delta, bool shift);
+    // The chart's keys (arrows left/right pan, up/down zoom the values, +/- the time, Home,
+    // End); false when the key is not one of them.
+    bool ChartKey(int key, Qt::KeyboardModifiers mods);
+    // Scroll-back reads this recording (a folder of recording files, or one file).
+    bool OpenRecording(const QString& folderOrFile);
+    void CloseRecording();
+    const monitor::RecordingIndex& recording() const { return recording_; }
+    // The absolute sample index of store slot 0 (the recording's index of it).
+    void SetStoreBase(std::int64_t base);
+    // Vertical lines on the chart at these absolute sample indices.
+    void SetMarks(std::vector<std::int64_t> marks);
+    // The samples in sight into a text file or a workbook; an empty name asks for one.
+    bool ExportVisible(bool workbook, const QString& fileName = QString());
+    // The first and last sample in sight (absolute indices).
+    std::pair<std::int64_t, std::int64_t> VisibleRange() const;
+    QMenu* ChartMenu();
+
     // Parameter editor
     void EditChange(QObject* sender);
     int EditChangeCount() const { return editChangeCount_; }
@@ -448,6 +472,15 @@ private:
     std::unique_ptr<station::Station> station_;
     monitor::DiagramRenderer diagram_;
     bool drawingGuard_ = true; // the program itself moves the scroll bar and the selection
+    monitor::ChartView chartView_;
+    monitor::RecordingIndex recording_;
+    std::int64_t storeBase_ = 0;
+    monitor::ChartSource ChartData();
+    bool ChartEvent(QEvent* e);
+    void ChartCaptions();
+    void ChartChanged(); // redraw and the buttons' states
+    double dragX_ = -1;  // where the last drag step ended; -1: no drag
+    QMenu* chartMenu_ = nullptr;
     void CreateAcquisition();
     TStateForm* stateForm_ = nullptr;
     TPWForm* pwForm_ = nullptr;

@@ -68,6 +68,8 @@ void TMainForm::UpdateMenuCaption(QAction* item, const QString& caption)
 void TMainForm::CreateActions()
 {
     NewAction("ALStart", &TMainForm::ALStartExecute)->setShortcut(Qt::Key_F3);
+    NewAction("ALPause", &TMainForm::ALPauseExecute)->setShortcut(Qt::Key_F9);
+    NewAction("ALFollow", &TMainForm::ALFollowExecute);
     NewAction("ALStop", &TMainForm::ALStopExecute)->setShortcut(Qt::Key_Escape);
     NewAction("ALResetUSB", &TMainForm::ALResetUSBExecute)->setShortcut(Qt::Key_F4);
     NewAction("ALResetQVR", &TMainForm::ALQVRResetExecute)->setShortcut(QKeySequence(Qt::ALT | Qt::Key_R));

@@ -3,6 +3,7 @@
 #include "ui/MainForm.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
@@ -51,6 +52,15 @@ void TMainForm::CreateAcquisition()
     connect(Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
     connect(ScrollBar, &QScrollBar::valueChanged, this, &TMainForm::ScrollBarChange);
     PB->setMouseTracking(true);
+    // A click gives the chart the keys that navigate it; its menu exports what is in sight.
+    PB->setFocusPolicy(Qt::ClickFocus);
+    PB->setToolTipDuration(-1);
+    if (auto* box = findChild<QCheckBox*>(QStringLiteral("ChBTimeAxis")))
+        connect(box, &QCheckBox::toggled, this, [this](bool on) {
+            chartView_.setTimeAxis(on);
+            ChartChanged();
+        });
+    act("ALFollow")->setEnabled(false);
     diagram_.DrawBitmapSchedule({st.maxBubble, st.bubbleThreshold});
     Timer2->start();
 }
@@ -95,8 +105,18 @@ void TMainForm::DrawDiagram()
 {
     if (!station_) return;
     const station::StationSettings& st = station_->settings;
-    diagram_.DrawDiagram(station_->store(), {st.maxBubble, st.bubbleThreshold},
-                         station_->acquisition().Current().Signal);
+    if (chartView_.navigated()) {
+        const monitor::ChartSource src = ChartData();
+        chartView_.KeepUp(src.Oldest(), src.Newest());
+        diagram_.DrawColumns(chartView_, src, {st.maxBubble, st.bubbleThreshold},
+                             station_->acquisition().Current().Signal, station_->store().alarmCount());
+    } else {
+        // The view keeps the default chart's window, so navigating starts from what is shown.
+        const monitor::ChartSource src = ChartData();
+        chartView_.KeepUp(src.Oldest(), src.Newest());
+        diagram_.DrawDiagram(station_->store(), {st.maxBubble, st.bubbleThreshold},
+                             station_->acquisition().Current().Signal);
+    }
     PB->SetBitmap(&diagram_.image());
 }
 
@@ -132,7 +152,16 @@ void TMainForm::StGReadSelectCell(int row)
 
 void TMainForm::PBMouseMove(int x)
 {
-    PB->setToolTip(monitor::DiagramRenderer::HintAt(x, station_->store().index()));
+    if (!chartView_.navigated()) {
+        PB->setToolTip(monitor::DiagramRenderer::HintAt(x, station_->store().index()));
+        return;
+    }
+    const std::int64_t i = std::max<std::int64_t>(0, chartView_.SampleAt(double(x - 50)));
+    QString hint = QStringLiteral("Ix = ") + QString::number(i);
+    if (chartView_.timeAxis())
+        if (const double t = ChartData().TimeAt(i); t > 0)
+            hint += QStringLiteral("  ") + monitor::FromSampleTime(t).toString(QStringLiteral("hh:mm:ss"));
+    PB->setToolTip(hint);
 }
 
 } // namespace vmx::ui

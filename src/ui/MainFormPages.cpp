@@ -186,6 +186,8 @@ QWidget* TMainForm::CreateMonitorPage()
     auto* lay = new QHBoxLayout(TSMonitor);
 
     auto* left = new QVBoxLayout;
+    // Closer rows, so the chart's own controls fit under it in the window's height.
+    left->setSpacing(3);
     PB = Make<TPaintBox>(TSMonitor, "PB");
     PB->setFixedSize(kDiagramWidth, kDiagramHeight);
     left->addWidget(PB);
@@ -199,6 +201,14 @@ QWidget* TMainForm::CreateMonitorPage()
     ScrollBar->setFixedWidth(kDiagramWidth);
     ScrollBar->setRange(0, 32000);
     left->addWidget(ScrollBar);
+    // The chart's own controls, under it: pause and follow, the time axis.
+    auto* nav = new QHBoxLayout;
+    nav->addWidget(ActionButton(TSMonitor, "BTPause", act("ALPause")));
+    nav->addWidget(KeyLabel(TSMonitor, "LKeyPause", "F9"));
+    nav->addWidget(ActionButton(TSMonitor, "BTFollow", act("ALFollow")));
+    nav->addWidget(Make<QCheckBox>(TSMonitor, "ChBTimeAxis"));
+    nav->addStretch();
+    left->addLayout(nav);
     auto* run = new QHBoxLayout;
     run->addWidget(ActionButton(TSMonitor, "BTStart", act("ALStart"), "START"));
     run->addWidget(KeyLabel(TSMonitor, "LKeyStart", "F3"));

@@ -51,6 +51,7 @@ TEST(Shortcuts, EachKeyIsHeldByTheOneObjectTheTableNames)
         {"ALNext", QKeySequence(Qt::Key_F6)},
         {"ALPrior", QKeySequence(Qt::CTRL | Qt::Key_F6)},
         {"ALShowMonitor", QKeySequence(Qt::Key_F8)},
+        {"ALPause", QKeySequence(Qt::Key_F9)},
         {"ALEnd", QKeySequence(Qt::Key_F10)},
         {"ALStop", QKeySequence(Qt::Key_Escape)},
         {"ALClear", QKeySequence(Qt::ALT | Qt::Key_Delete)},
