@@ -41,7 +41,8 @@ RunState StateOf(const QVariant& v)
     return v.toString() == QLatin1String("aborted") ? RunState::Aborted : RunState::Done;
 }
 
-// The filter's conditions on run r and its end e, with their values in order.
+} // namespace
+
 QString Where(const Filter& f, QVariantList& values)
 {
     QStringList c;
@@ -56,8 +57,16 @@ QString Where(const Filter& f, QVariantList& values)
     if (!f.batch.isEmpty()) add("r.batch = ?", f.batch);
     if (!f.verdict.isEmpty()) add("e.verdict = ?", f.verdict);
     if (!f.serial.isEmpty()) add("r.serial = ?", f.serial);
+    // Only a unit's first finished run of its definition, wherever the filter's window starts.
+    if (f.firstPassOnly)
+        c << QStringLiteral(
+            "NOT EXISTS (SELECT 1 FROM run p JOIN run_end pe ON pe.run_uuid = p.uuid WHERE p.serial = "
+            "r.serial AND p.sensor_type = r.sensor_type AND p.label = r.label AND pe.state = 'done' AND "
+            "(p.started_at < r.started_at OR (p.started_at = r.started_at AND p.uuid < r.uuid)))");
     return c.isEmpty() ? QString() : QStringLiteral(" WHERE ") + c.join(QStringLiteral(" AND "));
 }
+
+namespace {
 
 bool Run(QSqlQuery& q, const QVariantList& values)
 {

@@ -10,6 +10,10 @@
 
 namespace vmx::history {
 
+// The filter's conditions on run r and its end e as " WHERE ..." (empty without any), their
+// values appended in order.
+QString Where(const Filter& f, QVariantList& values);
+
 class SqlHistoryStore final : public HistoryStore {
 public:
     enum class Schema { AsIs, Latest };

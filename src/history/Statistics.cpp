@@ -1,0 +1,272 @@
+#include "history/Statistics.h"
+
+#include "history/SqlHistoryStore.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vmx::history {
+
+QString UndefinedText()
+{
+    return QStringLiteral("\u2014");
+}
+
+QString FormatNumber(const std::optional<double>& v, int decimals)
+{
+    return v && std::isfinite(*v) ? QString::number(*v, 'f', decimals) : UndefinedText();
+}
+
+std::optional<double> QuantileInclusive(const std::vector<double>& sorted, double p)
+{
+    if (sorted.empty()) return std::nullopt;
+    const double at = p * double(sorted.size() - 1);
+    const size_t i = size_t(std::floor(at));
+    if (i + 1 >= sorted.size()) return sorted.back();
+    return sorted[i] + (at - double(i)) * (sorted[i + 1] - sorted[i]);
+}
+
+int Histogram::BinOf(double x) const
+{
+    if (counts.empty() || x < start) return -1;
+    if (width <= 0.0) return x == start ? 0 : -1;
+    const double end = start + width * double(counts.size());
+    if (x > end) return -1;
+    return std::min(int(counts.size()) - 1, int(std::floor((x - start) / width)));
+}
+
+Histogram FreedmanDiaconis(const std::vector<double>& sorted)
+{
+    Histogram h;
+    if (sorted.empty()) return h;
+    h.start = sorted.front();
+    const double range = sorted.back() - sorted.front();
+    const double iqr = *QuantileInclusive(sorted, 0.75) - *QuantileInclusive(sorted, 0.25);
+    int bins = 1;
+    if (range > 0.0 && iqr > 0.0) {
+        h.width = 2.0 * iqr / std::cbrt(double(sorted.size()));
+        bins = std::max(1, int(std::ceil(range / h.width)));
+        if (bins > kMaxBins) {
+            bins = kMaxBins;
+            h.width = range / bins;
+        }
+    } else {
+        // All in one bin: as wide as the values reach (0 when they are all equal).
+        h.width = range;
+    }
+    h.counts.assign(size_t(bins), 0);
+    for (double x : sorted)
+        ++h.counts[size_t(std::max(0, h.BinOf(x)))];
+    return h;
+}
+
+namespace {
+
+// Both limits: the smaller distance; one: its own; none: undefined. Over 3σ, σ > 0.
+std::optional<double> Cpk(double mean, double sigma, std::optional<double> low, std::optional<double> high)
+{
+    std::optional<double> k;
+    if (high) k = (*high - mean) / (3.0 * sigma);
+    if (low) k = std::min(k.value_or(INFINITY), (mean - *low) / (3.0 * sigma));
+    return k;
+}
+
+std::optional<double> Cp(double sigma, std::optional<double> low, std::optional<double> high)
+{
+    if (!low || !high) return std::nullopt;
+    return (*high - *low) / (6.0 * sigma);
+}
+
+double Mean(const std::vector<double>& v)
+{
+    double sum = 0.0;
+    for (double x : v)
+        sum += x;
+    return sum / double(v.size());
+}
+
+} // namespace
+
+Capability CapabilityOf(const std::vector<double>& v, std::optional<double> low, std::optional<double> high)
+{
+    Capability c;
+    if (v.size() < 2) return c;
+    const double mean = Mean(v);
+    double ranges = 0.0, squares = 0.0;
+    for (size_t i = 1; i < v.size(); ++i)
+        ranges += std::fabs(v[i] - v[i - 1]);
+    for (double x : v)
+        squares += (x - mean) * (x - mean);
+    const double within = ranges / double(v.size() - 1) / kD2;
+    const double sd = std::sqrt(squares / double(v.size() - 1));
+    if (within > 0.0) {
+        c.sigmaWithin = within;
+        c.cp = Cp(within, low, high);
+        c.cpk = Cpk(mean, within, low, high);
+    } else {
+        c.sigmaWithin = 0.0;
+    }
+    if (sd > 0.0) {
+        c.pp = Cp(sd, low, high);
+        c.ppk = Cpk(mean, sd, low, high);
+    }
+    return c;
+}
+
+ItemStats Describe(const QString& item, const QString& unit, const std::vector<ItemValue>& inUnitOrder)
+{
+    ItemStats s;
+    s.item = item;
+    s.unit = unit;
+    s.n = int(inUnitOrder.size());
+    s.values.reserve(inUnitOrder.size());
+    s.runs.reserve(inUnitOrder.size());
+    for (const ItemValue& v : inUnitOrder) {
+        s.values.push_back(v.number);
+        s.runs.push_back(v.run);
+        s.below += v.low && v.number < *v.low;
+        s.above += v.high && v.number > *v.high;
+    }
+    if (s.n == 0) return s;
+    s.low = inUnitOrder.back().low;
+    s.high = inUnitOrder.back().high;
+    std::vector<double> sorted = s.values;
+    std::sort(sorted.begin(), sorted.end());
+    s.min = sorted.front();
+    s.max = sorted.back();
+    s.mean = Mean(s.values);
+    if (s.n >= 2) {
+        double squares = 0.0;
+        for (double x : s.values)
+            squares += (x - *s.mean) * (x - *s.mean);
+        s.sd = std::sqrt(squares / double(s.n - 1));
+    }
+    s.histogram = FreedmanDiaconis(sorted);
+    s.capability = CapabilityOf(s.values, s.low, s.high);
+    return s;
+}
+
+namespace {
+
+bool Exec(QSqlQuery& q, const QVariantList& values)
+{
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    return q.exec();
+}
+
+// The filter's conditions with the run finished (aborted and unfinished runs do not count).
+QString DoneWhere(const Filter& filter, QVariantList& values)
+{
+    QString where = Where(filter, values);
+    where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    return where + QStringLiteral("e.state = 'done'");
+}
+
+} // namespace
+
+std::vector<YieldRow> HistoryStatistics::Yield(GroupBy by, const Filter& filter)
+{
+    std::vector<YieldRow> rows = store_.Yield(by, filter);
+    error_ = store_.lastError();
+    return rows;
+}
+
+std::vector<ParetoRow> HistoryStatistics::Pareto(const QString& select, const Filter& filter)
+{
+    error_.clear();
+    std::vector<ParetoRow> rows;
+    QVariantList values;
+    QSqlQuery q(store_.database());
+    q.setForwardOnly(true);
+    q.prepare(select.arg(DoneWhere(filter, values)));
+    if (!Exec(q, values)) {
+        error_ = q.lastError().text();
+        return rows;
+    }
+    int total = 0;
+    while (q.next()) {
+        ParetoRow r;
+        r.name = q.value(0).toString();
+        r.count = q.value(1).toInt();
+        total += r.count;
+        rows.push_back(r);
+    }
+    // Most first; equal counts by name, so the order is the same every time.
+    std::stable_sort(rows.begin(), rows.end(), [](const ParetoRow& a, const ParetoRow& b) {
+        return a.count != b.count ? a.count > b.count : a.name < b.name;
+    });
+    int sum = 0;
+    for (ParetoRow& r : rows) {
+        sum += r.count;
+        r.share = double(r.count) / total;
+        r.cumulative = double(sum) / total;
+    }
+    return rows;
+}
+
+std::vector<ParetoRow> HistoryStatistics::FailingSteps(const Filter& filter)
+{
+    return Pareto(
+        QStringLiteral("SELECT s.step || ' ' || s.routine, COUNT(*) FROM step_attempt s JOIN run r ON "
+                       "r.uuid = s.run_uuid JOIN run_end e ON e.run_uuid = r.uuid%1 AND s.outcome = "
+                       "0 GROUP BY s.step, s.routine"),
+        filter);
+}
+
+std::vector<ParetoRow> HistoryStatistics::FailingItems(const Filter& filter)
+{
+    return Pareto(
+        QStringLiteral("SELECT m.item, COUNT(*) FROM measurement m JOIN run r ON r.uuid = m.run_uuid "
+                       "JOIN run_end e ON e.run_uuid = r.uuid%1 AND m.outcome = 0 GROUP BY m.item"),
+        filter);
+}
+
+std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter, const QString& item)
+{
+    error_.clear();
+    std::vector<ItemStats> items;
+    QVariantList values;
+    QString where = DoneWhere(filter, values) + QStringLiteral(" AND m.number IS NOT NULL");
+    if (!item.isEmpty()) {
+        where += QStringLiteral(" AND m.item = ?");
+        values << item;
+    }
+    QSqlQuery q(store_.database());
+    q.setForwardOnly(true);
+    // Unit order is the order the runs started in; within a run, the order it measured in.
+    q.prepare(
+        QStringLiteral("SELECT m.item, m.unit, m.number, m.low_limit, m.high_limit, r.uuid FROM measurement "
+                       "m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON e.run_uuid = r.uuid") +
+        where + QStringLiteral(" ORDER BY m.item, r.started_at, r.uuid, m.step, m.attempt, m.seq"));
+    if (!Exec(q, values)) {
+        error_ = q.lastError().text();
+        return items;
+    }
+    QString name, unit;
+    std::vector<ItemValue> run;
+    auto flush = [&] {
+        if (!run.empty()) items.push_back(Describe(name, unit, run));
+        run.clear();
+    };
+    while (q.next()) {
+        const QString n = q.value(0).toString();
+        if (n != name) {
+            flush();
+            name = n;
+            unit = q.value(1).toString();
+        }
+        auto limit = [&](int i) {
+            return q.value(i).isNull() ? std::nullopt : std::optional<double>(q.value(i).toDouble());
+        };
+        run.push_back({q.value(2).toDouble(), limit(3), limit(4), q.value(5).toString()});
+    }
+    flush();
+    return items;
+}
+
+} // namespace vmx::history

@@ -1,0 +1,178 @@
+// The production statistics: each item's numbers worked by hand below, then the same arithmetic
+// over a small stored set, with its Paretos, the first pass only and a filter that finds nothing.
+#include "history/Statistics.h"
+#include "history/SqlHistoryStore.h"
+
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace vmx::history;
+
+namespace {
+
+using Opt = std::optional<double>;
+
+void ExpectNear(const Opt& got, const Opt& want, const char* what)
+{
+    SCOPED_TRACE(what);
+    ASSERT_EQ(got.has_value(), want.has_value());
+    if (want) {
+        EXPECT_NEAR(*got, *want, 1e-9);
+    }
+}
+
+} // namespace
+
+TEST(Statistics, ItemNumbersWorkedByHand)
+{
+    const double sdA = std::sqrt(10.0 / 4);  // 10 12 11 13 9: mean 11, squares 1+1+0+4+4
+    const double withinA = 9.0 / 4 / 1.128;  // moving ranges 2 1 2 4
+    const double sdC = std::sqrt(28.75 / 3); // 1 4 2 8: mean 3.75, squares 7.5625+0.0625+3.0625+18.0625
+    const double withinC = 11.0 / 3 / 1.128; // moving ranges 3 2 6
+    struct Case {
+        const char* name;
+        std::vector<double> values; // in unit order
+        Opt low, high;
+        int n, below, above;
+        Opt mean, sd, min, max, cp, cpk, pp, ppk;
+        double width; // sorted 9..13: quartiles 10 and 12; 1 2 4 8: 1.75 and 5
+        std::vector<int> bins;
+    };
+    const Opt no;
+    const double wA = 2 * 2 / std::cbrt(5.0), wC = 2 * 3.25 / std::cbrt(4.0);
+    // clang-format off
+    const Case cases[] = {
+        // name, values, low, high, n, below, above, mean, sd, min, max, Cp, Cpk, Pp, Ppk, width, bins
+        {"both limits, one below", {10, 12, 11, 13, 9}, 10.0, 20.0, 5, 1, 0, 11.0, sdA, 9.0, 13.0,
+         10 / (6 * withinA), 1 / (3 * withinA), 10 / (6 * sdA), 1 / (3 * sdA), wA, {3, 2}},
+        {"upper limit only", {10, 12, 11, 13, 9}, no, 14.0, 5, 0, 0, 11.0, sdA, 9.0, 13.0,
+         no, 3 / (3 * withinA), no, 3 / (3 * sdA), wA, {3, 2}},
+        {"lower limit only, mean beyond it", {10, 12, 11, 13, 9}, 12.0, no, 5, 3, 0, 11.0, sdA, 9.0, 13.0,
+         no, -1 / (3 * withinA), no, -1 / (3 * sdA), wA, {3, 2}},
+        {"interpolated quartiles", {1, 4, 2, 8}, 0.0, 12.0, 4, 0, 0, 3.75, sdC, 1.0, 8.0,
+         12 / (6 * withinC), 3.75 / (3 * withinC), 12 / (6 * sdC), 3.75 / (3 * sdC), wC, {3, 1}},
+        {"zero spread: no index", {5, 5, 5}, 0.0, 10.0, 3, 0, 0, 5.0, 0.0, 5.0, 5.0, no, no, no, no, 0.0, {3}},
+        {"one value: no sd, no index", {7}, 0.0, 10.0, 1, 0, 0, 7.0, no, 7.0, 7.0, no, no, no, no, 0.0, {1}},
+        {"no values", {}, 0.0, 10.0, 0, 0, 0, no, no, no, no, no, no, no, no, 0.0, {}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<ItemValue> values;
+        for (double x : c.values)
+            values.push_back({x, c.low, c.high, QStringLiteral("run")});
+        const ItemStats s = Describe(QStringLiteral("Ampl 1"), QString(), values);
+        EXPECT_EQ(s.n, c.n);
+        EXPECT_EQ(s.below, c.below);
+        EXPECT_EQ(s.above, c.above);
+        ExpectNear(s.mean, c.mean, "mean");
+        ExpectNear(s.sd, c.sd, "sd");
+        ExpectNear(s.min, c.min, "min");
+        ExpectNear(s.max, c.max, "max");
+        ExpectNear(s.capability.cp, c.cp, "Cp");
+        ExpectNear(s.capability.cpk, c.cpk, "Cpk");
+        ExpectNear(s.capability.pp, c.pp, "Pp");
+        ExpectNear(s.capability.ppk, c.ppk, "Ppk");
+        EXPECT_NEAR(s.histogram.width, c.width, 1e-9);
+        EXPECT_EQ(s.histogram.counts, c.bins);
+        if (!c.cpk) {
+            EXPECT_EQ(FormatNumber(s.capability.cpk, 2), QStringLiteral("\u2014"));
+        }
+        if (c.n) ExpectNear(s.shareBelow(), double(c.below) / c.n, "share below");
+    }
+}
+
+namespace {
+
+struct Unit {
+    const char* serial;
+    const char* start; // UTC
+    const char* end;   // okay, FEHLER, aborted
+    int step;          // the step that measured
+    const char* routine;
+    const char* item;
+    double value, low, high;
+};
+
+void Store(SqlHistoryStore& s, const Unit& u)
+{
+    RunStart r;
+    r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    r.serial = QLatin1String(u.serial);
+    r.sensorType = QStringLiteral("5028143");
+    r.label = QStringLiteral("Ampl");
+    r.started = QDateTime::fromString(QLatin1String(u.start) + QLatin1Char('Z'), Qt::ISODate);
+    ASSERT_TRUE(s.BeginRun(r)) << s.lastError().toStdString();
+    const bool pass = u.value >= u.low && u.value <= u.high;
+    StepAttempt a{r.uuid, u.step, 1, QLatin1String(u.routine), {}, pass, r.started, 10, {}};
+    a.measurements = {
+        {QLatin1String(u.item), QString::number(u.value), u.value, QString(), u.low, u.high, pass}};
+    ASSERT_TRUE(s.AddStepAttempt(a)) << s.lastError().toStdString();
+    const bool aborted = QLatin1String(u.end) == QLatin1String("aborted");
+    ASSERT_TRUE(s.EndRun({r.uuid, aborted ? RunState::Aborted : RunState::Done,
+                          aborted ? QStringLiteral("FEHLER") : QLatin1String(u.end), QString(),
+                          r.started.addSecs(30)}));
+}
+
+} // namespace
+
+TEST(Statistics, OverTheStoredRuns)
+{
+    QTemporaryDir dir;
+    QString why;
+    auto s = SqlHistoryStore::Open(QStringLiteral("sqlite:h.db"), dir.path(), QStringLiteral("S1"),
+                                   QStringLiteral("host"), SqlHistoryStore::Schema::Latest, &why);
+    ASSERT_TRUE(s) << why.toStdString();
+    const Unit units[] = {
+        {"0001", "2026-03-01T08:00:00", "okay", 3, "GetAmplMeas", "Ampl 1", 402, 350, 450},
+        {"0002", "2026-03-01T08:10:00", "FEHLER", 3, "GetAmplMeas", "Ampl 1", 460, 350, 450},
+        {"0003", "2026-03-01T08:20:00", "FEHLER", 5, "CheckCurrent", "Strom", 12, 0, 10},
+        {"0002", "2026-03-01T08:30:00", "okay", 3, "GetAmplMeas", "Ampl 1", 420, 350, 450}, // retest
+        {"0004", "2026-03-01T08:40:00", "aborted", 3, "GetAmplMeas", "Ampl 1", 500, 350, 450},
+        {"0005", "2026-03-01T08:50:00", "FEHLER", 3, "GetAmplMeas", "Ampl 1", 470, 350, 450},
+    };
+    for (const Unit& u : units)
+        Store(*s, u);
+    HistoryStatistics stats(*s);
+
+    // Failures of finished runs only: 0002's and 0005's amplitude, 0003's current.
+    const std::vector<ParetoRow> steps = stats.FailingSteps(Filter{});
+    ASSERT_EQ(steps.size(), 2u) << stats.lastError().toStdString();
+    EXPECT_EQ(steps[0].name, QStringLiteral("3 GetAmplMeas"));
+    EXPECT_EQ(steps[0].count, 2);
+    EXPECT_DOUBLE_EQ(steps[0].share, 2.0 / 3);
+    EXPECT_EQ(steps[1].name, QStringLiteral("5 CheckCurrent"));
+    EXPECT_DOUBLE_EQ(steps[1].cumulative, 1.0);
+    const std::vector<ParetoRow> items = stats.FailingItems(Filter{});
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1].name, QStringLiteral("Strom"));
+
+    struct Expect {
+        bool firstPass;
+        std::vector<double> values; // Ampl 1 in unit order
+    };
+    for (const Expect& e : {Expect{false, {402, 460, 420, 470}}, Expect{true, {402, 460, 470}}}) {
+        SCOPED_TRACE(e.firstPass);
+        Filter f;
+        f.firstPassOnly = e.firstPass;
+        const std::vector<ItemStats> all = stats.Items(f);
+        ASSERT_EQ(all.size(), 2u) << stats.lastError().toStdString();
+        EXPECT_EQ(all[0].item, QStringLiteral("Ampl 1"));
+        EXPECT_EQ(all[0].values, e.values);
+        EXPECT_EQ(all[0].above, 2);
+        EXPECT_EQ(all[0].high, Opt(450));
+        EXPECT_EQ(all[1].n, 1);
+        EXPECT_FALSE(all[1].capability.ppk);
+    }
+    // A filter that finds nothing: no rows, no error, nothing divided by zero.
+    Filter none;
+    none.label = QStringLiteral("Kabel");
+    EXPECT_TRUE(stats.Items(none).empty());
+    EXPECT_TRUE(stats.FailingSteps(none).empty());
+    EXPECT_TRUE(stats.Items(Filter{}, QStringLiteral("Strom")).size() == 1);
+    EXPECT_TRUE(stats.lastError().isEmpty()) << stats.lastError().toStdString();
+}
