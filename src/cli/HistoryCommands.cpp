@@ -1,8 +1,10 @@
-// vmxctl commands of the unit history: db init|status|migrate, history unit|runs|yield.
+// vmxctl commands of the unit history: db init|status|migrate, history unit|runs|yield|stats|chart.
+#include "charts/StatisticsCharts.h"
 #include "cli/CliContext.h"
 #include "history/HistoryUrl.h"
 #include "history/Schema.h"
 #include "history/SqlHistoryStore.h"
+#include "history/Statistics.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -11,6 +13,7 @@
 #include <QRegularExpression>
 #include <QXmlStreamWriter>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -395,6 +398,205 @@ int Yield(CliContext& ctx, const FilterArgs& a, const std::string& by, bool json
     return kExitOk;
 }
 
+QJsonValue Json(const std::optional<double>& v)
+{
+    return v && std::isfinite(*v) ? QJsonValue(*v) : QJsonValue();
+}
+
+QString Percent(const std::optional<double>& v)
+{
+    return v ? QString::number(*v * 100.0, 'f', 1) + QLatin1Char('%') : history::UndefinedText();
+}
+
+QJsonObject ItemJson(const history::ItemStats& s)
+{
+    QJsonArray bins;
+    for (int c : s.histogram.counts)
+        bins << c;
+    const history::Capability& c = s.capability;
+    return QJsonObject{{QStringLiteral("item"), s.item},
+                       {QStringLiteral("unit"), s.unit},
+                       {QStringLiteral("n"), s.n},
+                       {QStringLiteral("mean"), Json(s.mean)},
+                       {QStringLiteral("sd"), Json(s.sd)},
+                       {QStringLiteral("min"), Json(s.min)},
+                       {QStringLiteral("max"), Json(s.max)},
+                       {QStringLiteral("low"), Json(s.low)},
+                       {QStringLiteral("high"), Json(s.high)},
+                       {QStringLiteral("below"), s.below},
+                       {QStringLiteral("above"), s.above},
+                       {QStringLiteral("shareBelow"), Json(s.shareBelow())},
+                       {QStringLiteral("shareAbove"), Json(s.shareAbove())},
+                       {QStringLiteral("sigmaWithin"), Json(c.sigmaWithin)},
+                       {QStringLiteral("cp"), Json(c.cp)},
+                       {QStringLiteral("cpk"), Json(c.cpk)},
+                       {QStringLiteral("pp"), Json(c.pp)},
+                       {QStringLiteral("ppk"), Json(c.ppk)},
+                       {QStringLiteral("histogram"), QJsonObject{{QStringLiteral("start"), s.histogram.start},
+                                                                 {QStringLiteral("width"), s.histogram.width},
+                                                                 {QStringLiteral("counts"), bins}}}};
+}
+
+// Yields per day and per station, the Paretos of failing steps and items, and each item's
+// distribution and capability; `item` alone with its histogram's bins.
+int Stats(CliContext& ctx, const FilterArgs& a, bool firstPass, const std::string& item, bool json)
+{
+    history::Filter f;
+    if (!ToFilter(a, f)) return kExitUsage;
+    f.firstPassOnly = firstPass;
+    auto store = OpenForReading(ctx);
+    if (!store) return kExitFailed;
+    history::HistoryStatistics stats(*store);
+    const QString name = QString::fromStdString(item);
+    QString error;
+    auto check = [&] {
+        if (error.isEmpty()) error = stats.lastError();
+    };
+    std::vector<history::YieldRow> byDay, byStation;
+    std::vector<history::ParetoRow> steps, failedItems;
+    if (name.isEmpty()) {
+        byDay = stats.Yield(history::GroupBy::Day, f);
+        check();
+        byStation = stats.Yield(history::GroupBy::Station, f);
+        check();
+        steps = stats.FailingSteps(f);
+        check();
+        failedItems = stats.FailingItems(f);
+        check();
+    }
+    std::vector<history::ItemStats> items = stats.Items(f, name);
+    check();
+    if (!error.isEmpty()) {
+        CliContext::Err(QStringLiteral("history: %1").arg(error));
+        return kExitFailed;
+    }
+    // An item asked for by name is shown even when nothing measured it.
+    if (!name.isEmpty() && items.empty()) items.push_back(history::Describe(name, QString(), {}));
+
+    if (json) {
+        auto yields = [](const std::vector<history::YieldRow>& rows, const char* key) {
+            QJsonArray all;
+            for (const history::YieldRow& y : rows)
+                all << QJsonObject{{QLatin1String(key), y.group},
+                                   {QStringLiteral("units"), y.units},
+                                   {QStringLiteral("runs"), y.runs},
+                                   {QStringLiteral("firstPassYield"), y.firstPassYield()},
+                                   {QStringLiteral("finalYield"), y.finalYield()}};
+            return all;
+        };
+        auto pareto = [](const std::vector<history::ParetoRow>& rows) {
+            QJsonArray all;
+            for (const history::ParetoRow& p : rows)
+                all << QJsonObject{{QStringLiteral("name"), p.name},
+                                   {QStringLiteral("count"), p.count},
+                                   {QStringLiteral("share"), p.share},
+                                   {QStringLiteral("cumulative"), p.cumulative}};
+            return all;
+        };
+        QJsonArray itemArray;
+        for (const history::ItemStats& s : items)
+            itemArray << ItemJson(s);
+        QJsonObject all{{QStringLiteral("items"), itemArray}};
+        if (name.isEmpty()) {
+            all[QStringLiteral("yieldByDay")] = yields(byDay, "day");
+            all[QStringLiteral("yieldByStation")] = yields(byStation, "station");
+            all[QStringLiteral("failingSteps")] = pareto(steps);
+            all[QStringLiteral("failingItems")] = pareto(failedItems);
+        }
+        std::cout << QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
+        return kExitOk;
+    }
+    const QChar tab = QLatin1Char('\t');
+    if (name.isEmpty()) {
+        for (const auto& [title, rows] : {std::pair{"day", &byDay}, std::pair{"station", &byStation}}) {
+            CliContext::Out(QStringLiteral("yield by %1").arg(QLatin1String(title)));
+            CliContext::Out(QStringList{QLatin1String(title), QStringLiteral("units"), QStringLiteral("runs"),
+                                        QStringLiteral("first-pass"), QStringLiteral("final")}
+                                .join(tab));
+            for (const history::YieldRow& y : *rows)
+                CliContext::Out(QStringList{y.group, QString::number(y.units), QString::number(y.runs),
+                                            Percent(y.firstPassYield()), Percent(y.finalYield())}
+                                    .join(tab));
+            CliContext::Out(QString());
+        }
+        for (const auto& [title, rows] : {std::pair{"step", &steps}, std::pair{"item", &failedItems}}) {
+            CliContext::Out(QStringLiteral("failing %1s").arg(QLatin1String(title)));
+            CliContext::Out(QStringList{QLatin1String(title), QStringLiteral("count"),
+                                        QStringLiteral("share"), QStringLiteral("cumulative")}
+                                .join(tab));
+            for (const history::ParetoRow& p : *rows)
+                CliContext::Out(
+                    QStringList{p.name, QString::number(p.count), Percent(p.share), Percent(p.cumulative)}
+                        .join(tab));
+            CliContext::Out(QString());
+        }
+    }
+    CliContext::Out(QStringLiteral("items"));
+    CliContext::Out(QStringLiteral("item\tunit\tn\tmean\tsd\tmin\tmax\tlow\thigh\tbelow\tabove\tsigma "
+                                   "within\tCp\tCpk\tPp\tPpk"));
+    for (const history::ItemStats& s : items) {
+        const history::Capability& c = s.capability;
+        CliContext::Out(QStringList{
+            s.item, s.unit, QString::number(s.n), history::FormatNumber(s.mean), history::FormatNumber(s.sd),
+            history::FormatNumber(s.min), history::FormatNumber(s.max), history::FormatNumber(s.low),
+            history::FormatNumber(s.high), Percent(s.shareBelow()), Percent(s.shareAbove()),
+            history::FormatNumber(c.sigmaWithin), history::FormatNumber(c.cp, 2),
+            history::FormatNumber(c.cpk, 2), history::FormatNumber(c.pp, 2), history::FormatNumber(c.ppk, 2)}
+                            .join(tab));
+    }
+    if (!name.isEmpty()) {
+        const history::Histogram& h = items.front().histogram;
+        CliContext::Out(QString());
+        CliContext::Out(QStringLiteral("histogram"));
+        CliContext::Out(QStringLiteral("from\tto\tcount"));
+        for (size_t i = 0; i < h.counts.size(); ++i)
+            CliContext::Out(QStringList{history::FormatNumber(h.start + double(i) * h.width),
+                                        history::FormatNumber(h.start + double(i + 1) * h.width),
+                                        QString::number(h.counts[i])}
+                                .join(tab));
+    }
+    return kExitOk;
+}
+
+// One of the statistics charts drawn headless into a PNG or SVG file, as the window shows it.
+int Chart(CliContext& ctx, const FilterArgs& a, bool firstPass, const std::string& kind,
+          const std::string& of, const std::string& item, const std::string& out)
+{
+    history::Filter f;
+    if (!ToFilter(a, f)) return kExitUsage;
+    f.firstPassOnly = firstPass;
+    const QString name = QString::fromStdString(item), file = QString::fromStdString(out);
+    const bool perItem = kind == "histogram" || kind == "run";
+    if (perItem && name.isEmpty()) {
+        CliContext::Err(
+            QStringLiteral("history chart %1: --item NAME is needed").arg(QString::fromStdString(kind)));
+        return kExitUsage;
+    }
+    if (!file.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
+        !file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        CliContext::Err(QStringLiteral("history chart: %1: the file must end in .png or .svg").arg(file));
+        return kExitUsage;
+    }
+    auto store = OpenForReading(ctx);
+    if (!store) return kExitFailed;
+    history::HistoryStatistics stats(*store);
+    charts::ChartRequest request;
+    request.kind = kind == "yield"       ? charts::ChartKind::Yield
+                   : kind == "pareto"    ? charts::ChartKind::Pareto
+                   : kind == "histogram" ? charts::ChartKind::Histogram
+                                         : charts::ChartKind::Run;
+    request.filter = f;
+    request.item = name;
+    request.paretoOfItems = of == "items";
+    QString why;
+    if (!charts::DrawChart(stats, request, charts::ChartTexts::For(ctx.session().language() == 1), file,
+                           QSize(1000, 600), &why)) {
+        CliContext::Err(QStringLiteral("history chart: %1").arg(why));
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 void AddHistoryCommands(CLI::App& app, CliContext& ctx)
@@ -406,7 +608,7 @@ void AddHistoryCommands(CLI::App& app, CliContext& ctx)
         ->check(CLI::IsMember({"init", "status", "migrate"}));
     db->callback([&ctx] { ctx.run = [&ctx] { return Db(ctx, dbOp); }; });
 
-    auto* hist = app.add_subcommand("history", "The unit history: a unit, runs, yields");
+    auto* hist = app.add_subcommand("history", "The unit history: a unit, runs, yields, statistics");
     hist->require_subcommand(1);
     static std::string sn, type;
     static bool unitJson = false;
@@ -440,6 +642,38 @@ void AddHistoryCommands(CLI::App& app, CliContext& ctx)
         ->check(CLI::IsMember({"day", "station", "label", "batch"}));
     yield->add_flag("--json", yieldJson, "JSON");
     yield->callback([&ctx] { ctx.run = [&ctx] { return Yield(ctx, yieldFilter, by, yieldJson); }; });
+
+    static FilterArgs statsFilter;
+    static std::string statsItem;
+    static bool statsFirstPass = false, statsJson = false;
+    auto* st = hist->add_subcommand(
+        "stats", "Yields, Paretos of failing steps and items, each item's distribution and Cp/Cpk, Pp/Ppk");
+    AddFilterOptions(st, statsFilter);
+    st->add_option("--item", statsItem, "One measured item, with its histogram");
+    st->add_flag("--first-pass", statsFirstPass, "Each unit's first finished run of a definition only");
+    st->add_flag("--json", statsJson, "JSON; an undefined number is null");
+    st->callback([&ctx] {
+        ctx.run = [&ctx] { return Stats(ctx, statsFilter, statsFirstPass, statsItem, statsJson); };
+    });
+
+    static FilterArgs chartFilter;
+    static std::string chartKind, chartOf = "steps", chartItem, chartOut;
+    static bool chartFirstPass = false;
+    auto* ch = hist->add_subcommand("chart", "One statistics chart drawn into a PNG or SVG file");
+    ch->add_option("KIND", chartKind, "yield, pareto, histogram or run")
+        ->required()
+        ->check(CLI::IsMember({"yield", "pareto", "histogram", "run"}));
+    AddFilterOptions(ch, chartFilter);
+    ch->add_option("--item", chartItem, "The measured item (histogram, run)");
+    ch->add_option("--of", chartOf, "pareto: failing steps or items")
+        ->check(CLI::IsMember({"steps", "items"}));
+    ch->add_flag("--first-pass", chartFirstPass, "Each unit's first finished run of a definition only");
+    ch->add_option("--out", chartOut, "FILE.png or FILE.svg")->required();
+    ch->callback([&ctx] {
+        ctx.run = [&ctx] {
+            return Chart(ctx, chartFilter, chartFirstPass, chartKind, chartOf, chartItem, chartOut);
+        };
+    });
 }
 
 } // namespace vmx::cli

@@ -151,6 +151,20 @@ TEST(HistoryVmxctl, AKilledUnitIsAbortedAtTheNextStartAndLeftOutOfTheYield)
     const QStringList yield = s.Run({"history", "yield", "--by", "station"}).out.split(QLatin1Char('\n'));
     ASSERT_GE(yield.size(), 2);
     EXPECT_EQ(yield[1], QStringLiteral("S1\t1\t1\t100.0%\t100.0%\t0"));
+    // So do its values: one amplitude, too few for any index, which text and JSON both say.
+    const ToolResult stats = s.Run({"history", "stats", "--item", "Ampl 1"});
+    EXPECT_EQ(stats.exitCode, 0) << stats.err.toStdString();
+    const QStringList row = stats.out.split(QLatin1Char('\n')).value(2).split(QLatin1Char('\t'));
+    ASSERT_EQ(row.size(), 16) << stats.out.toStdString();
+    EXPECT_EQ(row[2], QStringLiteral("1"));
+    EXPECT_EQ(row.mid(12), QStringList(4, QStringLiteral("\u2014")));
+    const QJsonObject item =
+        QJsonDocument::fromJson(s.Run({"history", "stats", "--item", "Ampl 1", "--json"}).out.toUtf8())
+            .object()[QStringLiteral("items")][0]
+            .toObject();
+    EXPECT_EQ(item[QStringLiteral("n")].toInt(), 1);
+    EXPECT_TRUE(item[QStringLiteral("cpk")].isNull());
+    EXPECT_EQ(item[QStringLiteral("low")].toDouble(), 350.0);
     // A bad date is a usage error.
     EXPECT_EQ(s.Run({"history", "runs", "--since", "2026-13-01"}).exitCode, 2);
 }
