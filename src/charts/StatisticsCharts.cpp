@@ -87,6 +87,19 @@ QLineSeries* Line(QChart* chart, const QString& name, QPointF from, QPointF to, 
     return s;
 }
 
+// An axis of counts (or unit numbers) from `low` to `high` with a tick on whole numbers only.
+QValueAxis* WholeAxis(const QString& title, int low, int high)
+{
+    high = std::max(high, low + 1);
+    QValueAxis* axis = ValueAxis(title, low, high);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    if (high - low <= 10)
+        axis->setTickCount(high - low + 1);
+    else
+        axis->applyNiceNumbers();
+    return axis;
+}
+
 void Attach(QChart* chart, QAbstractAxis* x, QAbstractAxis* y)
 {
     chart->addAxis(x, Qt::AlignBottom);
@@ -148,8 +161,7 @@ QChart* ParetoChart(const std::vector<history::ParetoRow>& rows, const QString& 
     auto* x = new QBarCategoryAxis;
     x->append(names);
     chart->addAxis(x, Qt::AlignBottom);
-    QValueAxis* y = ValueAxis(t.count, 0.0, std::max(1, most));
-    y->setLabelFormat(QStringLiteral("%d"));
+    QValueAxis* y = WholeAxis(t.count, 0, most);
     chart->addAxis(y, Qt::AlignLeft);
     QValueAxis* share = ValueAxis(t.cumulative, 0.0, 100.0);
     chart->addAxis(share, Qt::AlignRight);
@@ -180,7 +192,7 @@ QChart* HistogramChart(const history::ItemStats& s, const ChartTexts& t)
     bins->setColor(QColor(0x5b, 0x9b, 0xd5));
     chart->addSeries(bins);
     double low = start, high = start + width * double(std::max<size_t>(1, h.counts.size()));
-    const double top = std::max(1, most) * 1.1;
+    const double top = std::max(1, most);
     if (s.low) {
         Line(chart, t.low, {*s.low, 0}, {*s.low, top}, Qt::red, Qt::DashLine);
         low = std::min(low, *s.low);
@@ -192,8 +204,7 @@ QChart* HistogramChart(const history::ItemStats& s, const ChartTexts& t)
         high = std::max(high, *s.high);
     }
     const double margin = (high - low) * 0.05;
-    QValueAxis* y = ValueAxis(t.count, 0.0, top);
-    y->setLabelFormat(QStringLiteral("%d"));
+    QValueAxis* y = WholeAxis(t.count, 0, most);
     Attach(chart,
            ValueAxis(s.unit.isEmpty() ? t.value : QStringLiteral("%1 (%2)").arg(t.value, s.unit),
                      low - margin, high + margin),
@@ -229,8 +240,7 @@ QChart* RunChart(const history::ItemStats& s, const ChartTexts& t)
         }
     }
     const double margin = high > low ? (high - low) * 0.05 : 1.0;
-    QValueAxis* x = ValueAxis(t.unitNo, 1.0, last);
-    x->setLabelFormat(QStringLiteral("%d"));
+    QValueAxis* x = WholeAxis(t.unitNo, 1, int(last));
     Attach(chart, x,
            ValueAxis(s.unit.isEmpty() ? t.value : QStringLiteral("%1 (%2)").arg(t.value, s.unit),
                      low - margin, high + margin));

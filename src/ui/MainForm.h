@@ -5,6 +5,7 @@
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
 #include "history/HistoryRecords.h"
+#include "history/Statistics.h"
 #include "monitor/DiagramRenderer.h"
 #include "station/Station.h"
 #include "ui/MonitorOptions.h"
@@ -20,6 +21,7 @@
 #include <vector>
 
 class QAction;
+class QChart;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
@@ -378,6 +380,14 @@ private:
     void HistoryCaptions();
     int historyPage_ = 0;
     std::vector<history::RunRow> historyRuns_;
+    // The production statistics page "Statistik" (MainFormStatistics.cpp): a filter, four
+    // charts with their numbers; a click on a histogram bin lists the runs behind it.
+    QWidget* CreateStatisticsPage();
+    void StatisticsShow();
+    void StatisticsCaptions();
+    void StatisticsChart(const char* view, QChart* chart);
+    void StatisticsListRuns(int bin);
+    history::ItemStats statisticsItem_;
     // The file name from the named file dialog; empty on Cancel.
     QString AskFileName(const char* dialog, bool save, const QString& preset, bool workbook);
     QString lastExcelName_, lastTextName_; // kept while the program runs

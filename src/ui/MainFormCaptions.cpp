@@ -175,6 +175,7 @@ void TMainForm::UpdateCaptions()
     ApplySpecialCaptions();
     ShowOperatorTexts();
     HistoryCaptions();
+    StatisticsCaptions();
     if (pwForm_) pwForm_->UpdateCaptions();
     if (simPanel_) simPanel_->SetLanguage(session_->language());
     // An open manual follows the language.

@@ -8,6 +8,8 @@
 
 #include "TestPaths.h"
 #include <QApplication>
+#include <QAreaSeries>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -219,6 +221,34 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
                     EXPECT_EQ(meas->item(r, 3)->text(), QStringLiteral("450"));
                 }
             EXPECT_TRUE(ampl);
+            // The "Statistik" page over the same history: one unit, passed at the first run, no
+            // failing step, and every stored amplitude (each attempt) in its item's numbers; a
+            // click on the histogram's first bin lists runs whose values lie in it.
+            int amplValues = 0;
+            for (int r = 0; r < meas->rowCount(); ++r)
+                amplValues += meas->item(r, 0)->text() == QLatin1String("Ampl 1");
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSStatistics"));
+            h.Find<QPushButton>("BTStatShow")->click();
+            auto* yield = h.Find<QTableWidget>("StGStatYield");
+            ASSERT_EQ(yield->rowCount(), 1);
+            EXPECT_EQ(yield->item(0, 1)->text(), QStringLiteral("1"));
+            EXPECT_EQ(yield->item(0, 3)->text(), QStringLiteral("100.0%"));
+            EXPECT_EQ(h.Find<QTableWidget>("StGStatPareto")->rowCount(), 0);
+            auto* item = h.Find<QComboBox>("CBStatItem");
+            item->setCurrentIndex(item->findText(QStringLiteral("Ampl 1")));
+            Q_EMIT item->activated(item->currentIndex());
+            auto* figures = h.Find<QTableWidget>("StGStatItem");
+            EXPECT_EQ(figures->item(0, 1)->text(), QString::number(amplValues));
+            auto* chart = h.Find<QChartView>("CVStatHist")->chart();
+            auto* bins = qobject_cast<QAreaSeries*>(chart->series().value(0));
+            ASSERT_TRUE(bins);
+            Q_EMIT bins->clicked(QPointF(figures->item(3, 1)->text().toDouble(), 0.5));
+            auto* listed = h.Find<QTableWidget>("StGStatRuns");
+            EXPECT_GE(listed->rowCount(), 1);
+            EXPECT_LE(listed->rowCount(), amplValues);
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(
+                f.grab().save(testpaths::Artefact(QStringLiteral("statistics-%1.png").arg(w.language))));
             h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
         }
         // The banner stays at step 0 until the next scan starts a unit.

@@ -1,0 +1,291 @@
+// The "Statistik" page: the production statistics of the unit history for a filter, four charts
+// (yield per day, Pareto of failing steps, the item's histogram against its limits, its run
+// chart), each with its numbers beside it. A click on a histogram bin lists the runs behind it.
+#include "charts/StatisticsCharts.h"
+#include "history/SqlHistoryStore.h"
+#include "ui/MainForm.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace vmx::ui {
+
+namespace {
+
+struct StatText {
+    const char* name;
+    const char* de;
+    const char* en;
+};
+const StatText kStatTexts[] = {
+    {"LStatLabel", "Prüfung", "Definition"},
+    {"LStatStation", "Station", "Station"},
+    {"LStatBatch", "Auftrag", "Batch"},
+    {"LStatFrom", "von", "from"},
+    {"LStatTo", "bis", "to"},
+    {"LStatItem", "Größe", "Item"},
+    {"CBStatFirstPass", "nur Erstprüfung", "first pass only"},
+    {"BTStatShow", "Anzeigen", "Show"},
+    {"GBStatYield", "Ausbeute", "Yield"},
+    {"GBStatPareto", "Fehlerhafte Schritte", "Failing steps"},
+    {"GBStatHist", "Histogramm", "Histogram"},
+    {"GBStatRun", "Verlauf", "Run chart"},
+};
+const char* const kYieldHeads[][2] = {{"Tag", "Day"},
+                                      {"Einheiten", "Units"},
+                                      {"Prüfungen", "Runs"},
+                                      {"Erste", "First pass"},
+                                      {"Ende", "Final"}};
+const char* const kParetoHeads[][2] = {
+    {"Schritt", "Step"}, {"Anzahl", "Count"}, {"Anteil", "Share"}, {"Kumuliert", "Cumulative"}};
+const char* const kItemHeads[][2] = {{"Kennzahl", "Figure"}, {"Wert", "Value"}};
+const char* const kRunHeads[][2] = {{"Nr.", "No."}, {"Wert", "Value"}, {"Prüfung", "Run"}};
+
+template <class W> W* NewNamed(QWidget* parent, const char* name)
+{
+    auto* w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QTableWidget* Table(QWidget* parent, const char* name, int columns)
+{
+    auto* g = NewNamed<QTableWidget>(parent, name);
+    g->setColumnCount(columns);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->verticalHeader()->setVisible(false);
+    g->horizontalHeader()->setStretchLastSection(true);
+    g->setMinimumWidth(140);
+    return g;
+}
+
+void Heads(QTableWidget* g, const char* const (*heads)[2], int n, int language)
+{
+    QStringList l;
+    for (int i = 0; i < n; ++i)
+        l << QString::fromUtf8(heads[i][language == 1 ? 1 : 0]);
+    g->setHorizontalHeaderLabels(l);
+}
+
+void SetRow(QTableWidget* g, int row, const QStringList& cells)
+{
+    for (int c = 0; c < cells.size(); ++c)
+        g->setItem(row, c, new QTableWidgetItem(cells[c]));
+}
+
+QString Percent(const std::optional<double>& v)
+{
+    return v ? QString::number(*v * 100.0, 'f', 1) + QLatin1Char('%') : history::UndefinedText();
+}
+
+} // namespace
+
+QWidget* TMainForm::CreateStatisticsPage()
+{
+    auto* page = NewNamed<QWidget>(nullptr, "TSStatistics");
+    auto* lay = new QVBoxLayout(page);
+    auto* filters = new QHBoxLayout;
+    auto edit = [&](const char* label, const char* name, int width) {
+        filters->addWidget(NewNamed<QLabel>(page, label));
+        auto* e = NewNamed<QLineEdit>(page, name);
+        e->setFixedWidth(width);
+        connect(e, &QLineEdit::returnPressed, this, [this] { StatisticsShow(); });
+        filters->addWidget(e);
+    };
+    edit("LStatLabel", "EStatLabel", 160);
+    edit("LStatStation", "EStatStation", 70);
+    edit("LStatBatch", "EStatBatch", 80);
+    edit("LStatFrom", "EStatFrom", 90);
+    edit("LStatTo", "EStatTo", 90);
+    filters->addStretch(1);
+    lay->addLayout(filters);
+    // The second row: what is shown of it.
+    filters = new QHBoxLayout;
+    filters->addWidget(NewNamed<QCheckBox>(page, "CBStatFirstPass"));
+    filters->addWidget(NewNamed<QLabel>(page, "LStatItem"));
+    auto* item = NewNamed<QComboBox>(page, "CBStatItem");
+    item->setMinimumWidth(120);
+    connect(item, &QComboBox::activated, this, [this] { StatisticsShow(); });
+    filters->addWidget(item);
+    auto* show = NewNamed<QPushButton>(page, "BTStatShow");
+    connect(show, &QPushButton::clicked, this, [this] { StatisticsShow(); });
+    filters->addWidget(show);
+    filters->addWidget(NewNamed<QLabel>(page, "LStatInfo"), 1);
+    lay->addLayout(filters);
+
+    auto* grid = new QGridLayout;
+    auto group = [&](const char* name, const char* view, QTableWidget* table, int row, int column) {
+        auto* g = NewNamed<QGroupBox>(page, name);
+        auto* l = new QHBoxLayout(g);
+        auto* v = NewNamed<QChartView>(g, view);
+        v->setRenderHint(QPainter::Antialiasing);
+        v->setMinimumSize(200, 160);
+        l->addWidget(v, 3);
+        table->setParent(g);
+        l->addWidget(table, 2);
+        grid->addWidget(g, row, column);
+    };
+    group("GBStatYield", "CVStatYield", Table(page, "StGStatYield", 5), 0, 0);
+    group("GBStatPareto", "CVStatPareto", Table(page, "StGStatPareto", 4), 0, 1);
+    group("GBStatHist", "CVStatHist", Table(page, "StGStatItem", 2), 1, 0);
+    group("GBStatRun", "CVStatRun", Table(page, "StGStatRuns", 3), 1, 1);
+    lay->addLayout(grid, 1);
+    return page;
+}
+
+void TMainForm::StatisticsCaptions()
+{
+    const int language = session_->language();
+    for (const StatText& t : kStatTexts) {
+        const QString text = QString::fromUtf8(language == 1 ? t.en : t.de);
+        QObject* o = findChild<QObject*>(QLatin1String(t.name));
+        if (auto* l = qobject_cast<QLabel*>(o)) l->setText(text);
+        if (auto* b = qobject_cast<QAbstractButton*>(o)) b->setText(text);
+        if (auto* g = qobject_cast<QGroupBox*>(o)) g->setTitle(text);
+    }
+    if (auto* page = findChild<QWidget*>(QStringLiteral("TSStatistics")))
+        PC1->setTabText(PC1->indexOf(page),
+                        language == 1 ? QStringLiteral("Statistics") : QStringLiteral("Statistik"));
+    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatYield")), kYieldHeads, 5, language);
+    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatPareto")), kParetoHeads, 4, language);
+    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatItem")), kItemHeads, 2, language);
+    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatRuns")), kRunHeads, 3, language);
+}
+
+void TMainForm::StatisticsShow()
+{
+    auto* info = findChild<QLabel*>(QStringLiteral("LStatInfo"));
+    const bool english = session_->language() == 1;
+    history::SqlHistoryStore* store = station_->history().store();
+    if (!store) {
+        info->setText(english ? QStringLiteral("no database open")
+                              : QStringLiteral("keine Datenbank geöffnet"));
+        return;
+    }
+    auto text = [this](const char* name) {
+        return findChild<QLineEdit*>(QLatin1String(name))->text().trimmed();
+    };
+    history::Filter f;
+    f.label = text("EStatLabel");
+    f.station = text("EStatStation");
+    f.batch = text("EStatBatch");
+    for (auto [name, day] : {std::pair{"EStatFrom", &f.since}, std::pair{"EStatTo", &f.until}}) {
+        const QDate d = QDate::fromString(text(name), Qt::ISODate);
+        if (d.isValid()) *day = d;
+    }
+    f.firstPassOnly = findChild<QCheckBox*>(QStringLiteral("CBStatFirstPass"))->isChecked();
+    history::HistoryStatistics stats(*store);
+    const charts::ChartTexts t = charts::ChartTexts::For(english);
+
+    const std::vector<history::YieldRow> yield = stats.Yield(history::GroupBy::Day, f);
+    auto* yt = findChild<QTableWidget*>(QStringLiteral("StGStatYield"));
+    yt->setRowCount(int(yield.size()));
+    for (int r = 0; r < int(yield.size()); ++r) {
+        const history::YieldRow& y = yield[size_t(r)];
+        SetRow(yt, r,
+               {y.group, QString::number(y.units), QString::number(y.runs), Percent(y.firstPassYield()),
+                Percent(y.finalYield())});
+    }
+    StatisticsChart("CVStatYield", charts::YieldChart(yield, t));
+
+    const std::vector<history::ParetoRow> pareto = stats.FailingSteps(f);
+    auto* pt = findChild<QTableWidget*>(QStringLiteral("StGStatPareto"));
+    pt->setRowCount(int(pareto.size()));
+    for (int r = 0; r < int(pareto.size()); ++r) {
+        const history::ParetoRow& p = pareto[size_t(r)];
+        SetRow(pt, r, {p.name, QString::number(p.count), Percent(p.share), Percent(p.cumulative)});
+    }
+    StatisticsChart("CVStatPareto", charts::ParetoChart(pareto, t.stepsTitle, t));
+
+    // The item list follows the filter; the chosen item stays when the filter still has it.
+    std::vector<history::ItemStats> items = stats.Items(f);
+    auto* box = findChild<QComboBox*>(QStringLiteral("CBStatItem"));
+    const QString chosen = box->currentText();
+    {
+        const QSignalBlocker block(box);
+        box->clear();
+        for (const history::ItemStats& s : items)
+            box->addItem(s.item);
+        box->setCurrentIndex(std::max(0, box->findText(chosen)));
+    }
+    const auto at = std::find_if(items.begin(), items.end(),
+                                 [&](const history::ItemStats& s) { return s.item == box->currentText(); });
+    statisticsItem_ = at == items.end() ? history::ItemStats{} : *at;
+    const history::ItemStats& s = statisticsItem_;
+    const history::Capability& c = s.capability;
+    const QStringList figures{QStringLiteral("n"),
+                              english ? QStringLiteral("mean") : QStringLiteral("Mittelwert"),
+                              QStringLiteral("s"),
+                              QStringLiteral("min"),
+                              QStringLiteral("max"),
+                              english ? QStringLiteral("lower limit") : QStringLiteral("untere Grenze"),
+                              english ? QStringLiteral("upper limit") : QStringLiteral("obere Grenze"),
+                              english ? QStringLiteral("below") : QStringLiteral("darunter"),
+                              english ? QStringLiteral("above") : QStringLiteral("darüber"),
+                              QStringLiteral("σ within"),
+                              QStringLiteral("Cp"),
+                              QStringLiteral("Cpk"),
+                              QStringLiteral("Pp"),
+                              QStringLiteral("Ppk")};
+    const QStringList values{QString::number(s.n),           history::FormatNumber(s.mean),
+                             history::FormatNumber(s.sd),    history::FormatNumber(s.min),
+                             history::FormatNumber(s.max),   history::FormatNumber(s.low),
+                             history::FormatNumber(s.high),  Percent(s.shareBelow()),
+                             Percent(s.shareAbove()),        history::FormatNumber(c.sigmaWithin),
+                             history::FormatNumber(c.cp, 2), history::FormatNumber(c.cpk, 2),
+                             history::FormatNumber(c.pp, 2), history::FormatNumber(c.ppk, 2)};
+    auto* it = findChild<QTableWidget*>(QStringLiteral("StGStatItem"));
+    it->setRowCount(int(figures.size()));
+    for (int r = 0; r < int(figures.size()); ++r)
+        SetRow(it, r, {figures[r], values[r]});
+    QChart* hist = charts::HistogramChart(s, t);
+    // A click on a bin lists the runs whose values fall into it.
+    for (QAbstractSeries* series : hist->series())
+        if (auto* area = qobject_cast<QAreaSeries*>(series))
+            connect(area, &QAreaSeries::clicked, this,
+                    [this](const QPointF& p) { StatisticsListRuns(statisticsItem_.histogram.BinOf(p.x())); });
+    StatisticsChart("CVStatHist", hist);
+    StatisticsChart("CVStatRun", charts::RunChart(s, t));
+    StatisticsListRuns(-1);
+    info->setText(stats.lastError().isEmpty() ? QString() : stats.lastError());
+}
+
+void TMainForm::StatisticsChart(const char* view, QChart* chart)
+{
+    auto* v = findChild<QChartView*>(QLatin1String(view));
+    // The group box names the chart; the space goes to the plot.
+    chart->setTitle(QString());
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->setBackgroundRoundness(0);
+    QChart* old = v->chart();
+    v->setChart(chart);
+    delete old;
+}
+
+void TMainForm::StatisticsListRuns(int bin)
+{
+    // Without a bin: every value of the item in unit order, as the run chart shows them.
+    auto* t = findChild<QTableWidget*>(QStringLiteral("StGStatRuns"));
+    const history::ItemStats& s = statisticsItem_;
+    t->setRowCount(0);
+    for (size_t i = 0; i < s.values.size(); ++i) {
+        if (bin >= 0 && s.histogram.BinOf(s.values[i]) != bin) continue;
+        const int r = t->rowCount();
+        t->insertRow(r);
+        SetRow(t, r, {QString::number(i + 1), QString::number(s.values[i]), s.runs[i]});
+    }
+}
+
+} // namespace vmx::ui
