@@ -125,9 +125,11 @@ ItemStats Describe(const QString& item, const QString& unit, const std::vector<I
     s.n = int(inUnitOrder.size());
     s.values.reserve(inUnitOrder.size());
     s.runs.reserve(inUnitOrder.size());
+    s.serials.reserve(inUnitOrder.size());
     for (const ItemValue& v : inUnitOrder) {
         s.values.push_back(v.number);
         s.runs.push_back(v.run);
+        s.serials.push_back(v.serial);
         s.below += v.low && v.number < *v.low;
         s.above += v.high && v.number > *v.high;
     }
@@ -191,8 +193,10 @@ std::vector<ParetoRow> HistoryStatistics::Pareto(const QString& select, const Fi
     int total = 0;
     while (q.next()) {
         ParetoRow r;
-        r.name = q.value(0).toString();
-        r.count = q.value(1).toInt();
+        r.step = q.value(0).isNull() ? -1 : q.value(0).toInt();
+        r.routine = q.value(1).toString();
+        r.name = r.step < 0 ? r.routine : QStringLiteral("%1 %2").arg(r.step).arg(r.routine);
+        r.count = q.value(2).toInt();
         total += r.count;
         rows.push_back(r);
     }
@@ -212,7 +216,7 @@ std::vector<ParetoRow> HistoryStatistics::Pareto(const QString& select, const Fi
 std::vector<ParetoRow> HistoryStatistics::FailingSteps(const Filter& filter)
 {
     return Pareto(
-        QStringLiteral("SELECT s.step || ' ' || s.routine, COUNT(*) FROM step_attempt s JOIN run r ON "
+        QStringLiteral("SELECT s.step, s.routine, COUNT(*) FROM step_attempt s JOIN run r ON "
                        "r.uuid = s.run_uuid JOIN run_end e ON e.run_uuid = r.uuid%1 AND s.outcome = "
                        "0 GROUP BY s.step, s.routine"),
         filter);
@@ -221,9 +225,49 @@ std::vector<ParetoRow> HistoryStatistics::FailingSteps(const Filter& filter)
 std::vector<ParetoRow> HistoryStatistics::FailingItems(const Filter& filter)
 {
     return Pareto(
-        QStringLiteral("SELECT m.item, COUNT(*) FROM measurement m JOIN run r ON r.uuid = m.run_uuid "
+        QStringLiteral("SELECT NULL, m.item, COUNT(*) FROM measurement m JOIN run r ON r.uuid = m.run_uuid "
                        "JOIN run_end e ON e.run_uuid = r.uuid%1 AND m.outcome = 0 GROUP BY m.item"),
         filter);
+}
+
+std::vector<RunRow> HistoryStatistics::FailingRuns(const Filter& filter, const ParetoRow& row)
+{
+    error_.clear();
+    std::vector<RunRow> runs;
+    QVariantList values;
+    QString where = DoneWhere(filter, values);
+    // A run counts once however many of its attempts failed there.
+    if (row.step >= 0) {
+        where += QStringLiteral(" AND EXISTS (SELECT 1 FROM step_attempt s WHERE s.run_uuid = r.uuid AND "
+                                "s.step = ? AND s.routine = ? AND s.outcome = 0)");
+        values << row.step << row.routine;
+    } else {
+        where += QStringLiteral(" AND EXISTS (SELECT 1 FROM measurement m WHERE m.run_uuid = r.uuid AND "
+                                "m.item = ? AND m.outcome = 0)");
+        values << row.routine;
+    }
+    QSqlQuery q(store_.database());
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT r.uuid, r.serial, r.label, r.started_at, r.station, e.verdict FROM run r "
+                       "JOIN run_end e ON e.run_uuid = r.uuid") +
+        where + QStringLiteral(" ORDER BY r.started_at, r.uuid"));
+    if (!Exec(q, values)) {
+        error_ = q.lastError().text();
+        return runs;
+    }
+    while (q.next()) {
+        RunRow r;
+        r.start.uuid = q.value(0).toString();
+        r.start.serial = q.value(1).toString();
+        r.start.label = q.value(2).toString();
+        r.start.started = FromUtcStamp(q.value(3).toString());
+        r.station = q.value(4).toString();
+        r.state = RunState::Done;
+        r.verdict = q.value(5).toString();
+        runs.push_back(std::move(r));
+    }
+    return runs;
 }
 
 std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter, const QString& item)
@@ -240,8 +284,9 @@ std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter, const QStr
     q.setForwardOnly(true);
     // Unit order is the order the runs started in; within a run, the order it measured in.
     q.prepare(
-        QStringLiteral("SELECT m.item, m.unit, m.number, m.low_limit, m.high_limit, r.uuid FROM measurement "
-                       "m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON e.run_uuid = r.uuid") +
+        QStringLiteral(
+            "SELECT m.item, m.unit, m.number, m.low_limit, m.high_limit, r.uuid, r.serial FROM measurement "
+            "m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON e.run_uuid = r.uuid") +
         where + QStringLiteral(" ORDER BY m.item, r.started_at, r.uuid, m.step, m.attempt, m.seq"));
     if (!Exec(q, values)) {
         error_ = q.lastError().text();
@@ -263,7 +308,8 @@ std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter, const QStr
         auto limit = [&](int i) {
             return q.value(i).isNull() ? std::nullopt : std::optional<double>(q.value(i).toDouble());
         };
-        run.push_back({q.value(2).toDouble(), limit(3), limit(4), q.value(5).toString()});
+        run.push_back(
+            {q.value(2).toDouble(), limit(3), limit(4), q.value(5).toString(), q.value(6).toString()});
     }
     flush();
     return items;

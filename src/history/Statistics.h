@@ -60,23 +60,25 @@ struct ItemStats {
     std::optional<double> shareAbove() const { return n ? std::optional(double(above) / n) : std::nullopt; }
     Histogram histogram;
     Capability capability;
-    // The run chart: values in unit order and the run each came from.
+    // The run chart: values in unit order, the run each came from and its unit's serial number.
     std::vector<double> values;
-    std::vector<QString> runs;
+    std::vector<QString> runs, serials;
 };
 
 // One value as measured, with the limits its run judged it by.
 struct ItemValue {
     double number = 0.0;
     std::optional<double> low, high;
-    QString run;
+    QString run, serial;
 };
 
 // The statistics of one item's values in unit order.
 ItemStats Describe(const QString& item, const QString& unit, const std::vector<ItemValue>& inUnitOrder);
 
 struct ParetoRow {
-    QString name; // "step routine" or the item
+    QString name;    // "step routine" or the item
+    int step = -1;   // the failing step (steps only)
+    QString routine; // its routine, or the item
     int count = 0;
     double share = 0.0, cumulative = 0.0;
 };
@@ -91,6 +93,8 @@ public:
     std::vector<ParetoRow> FailingSteps(const Filter& filter);
     // Failed measurements by item, most first.
     std::vector<ParetoRow> FailingItems(const Filter& filter);
+    // The finished runs behind a row of FailingSteps or FailingItems, in the order they started.
+    std::vector<RunRow> FailingRuns(const Filter& filter, const ParetoRow& row);
     // Every measured item with a number (or only `item`), by name.
     std::vector<ItemStats> Items(const Filter& filter, const QString& item = QString());
 

@@ -387,7 +387,12 @@ private:
     void StatisticsCaptions();
     void StatisticsChart(const char* view, QChart* chart);
     void StatisticsListRuns(int bin);
+    void StatisticsListFailing(int bar);
+    // A run listed on the Statistik page, opened on the Historie page.
+    void StatisticsOpenRun(int row);
     history::ItemStats statisticsItem_;
+    history::Filter statisticsFilter_;
+    std::vector<history::ParetoRow> statisticsPareto_;
     // The file name from the named file dialog; empty on Cancel.
     QString AskFileName(const char* dialog, bool save, const QString& preset, bool workbook);
     QString lastExcelName_, lastTextName_; // kept while the program runs

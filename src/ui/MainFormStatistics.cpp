@@ -6,6 +6,8 @@
 #include "ui/MainForm.h"
 
 #include <QAreaSeries>
+#include <QBarSeries>
+#include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -50,7 +52,7 @@ const char* const kYieldHeads[][2] = {{"Tag", "Day"},
 const char* const kParetoHeads[][2] = {
     {"Schritt", "Step"}, {"Anzahl", "Count"}, {"Anteil", "Share"}, {"Kumuliert", "Cumulative"}};
 const char* const kItemHeads[][2] = {{"Kennzahl", "Figure"}, {"Wert", "Value"}};
-const char* const kRunHeads[][2] = {{"Nr.", "No."}, {"Wert", "Value"}, {"Prüfung", "Run"}};
+const char* const kRunHeads[][2] = {{"SN", "SN"}, {"Wert", "Value"}, {"Prüfung", "Run"}};
 
 template <class W> W* NewNamed(QWidget* parent, const char* name)
 {
@@ -140,7 +142,9 @@ QWidget* TMainForm::CreateStatisticsPage()
     group("GBStatYield", "CVStatYield", Table(page, "StGStatYield", 5), 0, 0);
     group("GBStatPareto", "CVStatPareto", Table(page, "StGStatPareto", 4), 0, 1);
     group("GBStatHist", "CVStatHist", Table(page, "StGStatItem", 2), 1, 0);
-    group("GBStatRun", "CVStatRun", Table(page, "StGStatRuns", 3), 1, 1);
+    QTableWidget* listed = Table(page, "StGStatRuns", 3);
+    connect(listed, &QTableWidget::cellDoubleClicked, this, [this](int row) { StatisticsOpenRun(row); });
+    group("GBStatRun", "CVStatRun", listed, 1, 1);
     lay->addLayout(grid, 1);
     return page;
 }
@@ -200,14 +204,21 @@ void TMainForm::StatisticsShow()
     }
     StatisticsChart("CVStatYield", charts::YieldChart(yield, t));
 
-    const std::vector<history::ParetoRow> pareto = stats.FailingSteps(f);
+    statisticsFilter_ = f;
+    statisticsPareto_ = stats.FailingSteps(f);
+    const std::vector<history::ParetoRow>& pareto = statisticsPareto_;
     auto* pt = findChild<QTableWidget*>(QStringLiteral("StGStatPareto"));
     pt->setRowCount(int(pareto.size()));
     for (int r = 0; r < int(pareto.size()); ++r) {
         const history::ParetoRow& p = pareto[size_t(r)];
         SetRow(pt, r, {p.name, QString::number(p.count), Percent(p.share), Percent(p.cumulative)});
     }
-    StatisticsChart("CVStatPareto", charts::ParetoChart(pareto, t.stepsTitle, t));
+    QChart* bars = charts::ParetoChart(pareto, t.stepsTitle, t);
+    for (QAbstractSeries* series : bars->series())
+        if (auto* b = qobject_cast<QBarSeries*>(series))
+            for (QBarSet* set : b->barSets())
+                connect(set, &QBarSet::clicked, this, [this](int index) { StatisticsListFailing(index); });
+    StatisticsChart("CVStatPareto", bars);
 
     // The item list follows the filter; the chosen item stays when the filter still has it.
     std::vector<history::ItemStats> items = stats.Items(f);
@@ -284,7 +295,43 @@ void TMainForm::StatisticsListRuns(int bin)
         if (bin >= 0 && s.histogram.BinOf(s.values[i]) != bin) continue;
         const int r = t->rowCount();
         t->insertRow(r);
-        SetRow(t, r, {QString::number(i + 1), QString::number(s.values[i]), s.runs[i]});
+        SetRow(t, r, {s.serials[i], QString::number(s.values[i]), s.runs[i]});
+    }
+}
+
+void TMainForm::StatisticsListFailing(int bar)
+{
+    auto* t = findChild<QTableWidget*>(QStringLiteral("StGStatRuns"));
+    t->setRowCount(0);
+    history::SqlHistoryStore* store = station_->history().store();
+    if (!store || bar < 0 || bar >= int(statisticsPareto_.size())) return;
+    history::HistoryStatistics stats(*store);
+    for (const history::RunRow& run : stats.FailingRuns(statisticsFilter_, statisticsPareto_[size_t(bar)])) {
+        const int r = t->rowCount();
+        t->insertRow(r);
+        SetRow(t, r, {run.start.serial, statisticsPareto_[size_t(bar)].name, run.start.uuid});
+    }
+}
+
+void TMainForm::StatisticsOpenRun(int row)
+{
+    auto* t = findChild<QTableWidget*>(QStringLiteral("StGStatRuns"));
+    if (row < 0 || row >= t->rowCount()) return;
+    const QString serial = t->item(row, 0)->text(), uuid = t->item(row, 2)->text();
+    PC1->setCurrentWidget(findChild<QWidget*>(QStringLiteral("TSHistory")));
+    for (const char* name : {"EHistBatch", "EHistFrom", "EHistTo"})
+        findChild<QLineEdit*>(QLatin1String(name))->clear();
+    findChild<QLineEdit*>(QStringLiteral("EHistSN"))->setText(serial);
+    // The unit's runs, a page at a time, until the one listed is among them.
+    for (int page = 0;; ++page) {
+        HistorySearch(page);
+        if (historyPage_ != page) return;
+        for (int r = 0; r < int(historyRuns_.size()); ++r)
+            if (historyRuns_[size_t(r)].start.uuid == uuid) {
+                findChild<QTableWidget*>(QStringLiteral("StGHistRuns"))->setCurrentCell(r, 0);
+                return;
+            }
+        if (historyRuns_.empty()) return;
     }
 }
 

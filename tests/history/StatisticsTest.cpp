@@ -150,6 +150,14 @@ TEST(Statistics, OverTheStoredRuns)
     const std::vector<ParetoRow> items = stats.FailingItems(Filter{});
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1].name, QStringLiteral("Strom"));
+    // Behind a bar: the runs that failed there, oldest first, the aborted one not among them.
+    for (const ParetoRow& bar : {steps[0], items[0]}) {
+        const std::vector<RunRow> behind = stats.FailingRuns(Filter{}, bar);
+        ASSERT_EQ(behind.size(), 2u) << bar.name.toStdString();
+        EXPECT_EQ(behind[0].start.serial, QStringLiteral("0002"));
+        EXPECT_EQ(behind[1].start.serial, QStringLiteral("0005"));
+    }
+    EXPECT_EQ(stats.FailingRuns(Filter{}, items[1]).size(), 1u);
 
     struct Expect {
         bool firstPass;

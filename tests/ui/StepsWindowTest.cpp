@@ -9,6 +9,8 @@
 #include "TestPaths.h"
 #include <QApplication>
 #include <QAreaSeries>
+#include <QBarSeries>
+#include <QBarSet>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -249,6 +251,26 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
             QCoreApplication::processEvents();
             EXPECT_TRUE(
                 f.grab().save(testpaths::Artefact(QStringLiteral("statistics-%1.png").arg(w.language))));
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+        } else {
+            // The failing step is the Pareto's one bar; a click lists the unit's run, a double
+            // click opens it on the "Historie" page.
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSStatistics"));
+            h.Find<QPushButton>("BTStatShow")->click();
+            ASSERT_EQ(h.Find<QTableWidget>("StGStatPareto")->rowCount(), 1);
+            auto* bars =
+                qobject_cast<QBarSeries*>(h.Find<QChartView>("CVStatPareto")->chart()->series().value(0));
+            ASSERT_TRUE(bars && !bars->barSets().isEmpty());
+            Q_EMIT bars->barSets()[0]->clicked(0);
+            auto* listed = h.Find<QTableWidget>("StGStatRuns");
+            ASSERT_EQ(listed->rowCount(), 1);
+            EXPECT_EQ(listed->item(0, 0)->text(), QStringLiteral("1000"));
+            Q_EMIT listed->cellDoubleClicked(0, 0);
+            EXPECT_EQ(h.Find<QTabWidget>("PC1")->currentWidget(), h.Find<QWidget>("TSHistory"));
+            auto* runs = h.Find<QTableWidget>("StGHistRuns");
+            ASSERT_GE(runs->currentRow(), 0);
+            EXPECT_EQ(runs->item(runs->currentRow(), 2)->text(), QStringLiteral("1000"));
+            EXPECT_EQ(runs->item(runs->currentRow(), 4)->text(), QStringLiteral("FEHLER"));
             h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
         }
         // The banner stays at step 0 until the next scan starts a unit.
