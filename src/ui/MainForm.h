@@ -390,6 +390,9 @@ private:
     void StatisticsListFailing(int bar);
     // A run listed on the Statistik page, opened on the Historie page.
     void StatisticsOpenRun(int row);
+    // The four charts as NAME-yield.png|svg, ... or their tables as NAME-yield.csv, ... by the
+    // chosen name's end.
+    void StatisticsExport();
     history::ItemStats statisticsItem_;
     history::Filter statisticsFilter_;
     std::vector<history::ParetoRow> statisticsPareto_;

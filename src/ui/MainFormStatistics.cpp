@@ -1,6 +1,7 @@
 // The "Statistik" page: the production statistics of the unit history for a filter, four charts
 // (yield per day, Pareto of failing steps, the item's histogram against its limits, its run
 // chart), each with its numbers beside it. A click on a histogram bin lists the runs behind it.
+#include "app/SafeSave.h"
 #include "charts/StatisticsCharts.h"
 #include "history/SqlHistoryStore.h"
 #include "ui/MainForm.h"
@@ -12,6 +13,8 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -39,6 +42,7 @@ const StatText kStatTexts[] = {
     {"LStatItem", "Größe", "Item"},
     {"CBStatFirstPass", "nur Erstprüfung", "first pass only"},
     {"BTStatShow", "Anzeigen", "Show"},
+    {"BTStatExport", "Exportieren ...", "Export ..."},
     {"GBStatYield", "Ausbeute", "Yield"},
     {"GBStatPareto", "Fehlerhafte Schritte", "Failing steps"},
     {"GBStatHist", "Histogramm", "Histogram"},
@@ -124,6 +128,9 @@ QWidget* TMainForm::CreateStatisticsPage()
     auto* show = NewNamed<QPushButton>(page, "BTStatShow");
     connect(show, &QPushButton::clicked, this, [this] { StatisticsShow(); });
     filters->addWidget(show);
+    auto* out = NewNamed<QPushButton>(page, "BTStatExport");
+    connect(out, &QPushButton::clicked, this, [this] { StatisticsExport(); });
+    filters->addWidget(out);
     filters->addWidget(NewNamed<QLabel>(page, "LStatInfo"), 1);
     lay->addLayout(filters);
 
@@ -333,6 +340,77 @@ void TMainForm::StatisticsOpenRun(int row)
             }
         if (historyRuns_.empty()) return;
     }
+}
+
+void TMainForm::StatisticsExport()
+{
+    const bool english = session_->language() == 1;
+    auto* info = findChild<QLabel*>(QStringLiteral("LStatInfo"));
+    const QString name = env_.fileName
+                             ? env_.fileName(QString(), QString(), true, QString())
+                             : QFileDialog::getSaveFileName(
+                                   this, english ? QStringLiteral("Export") : QStringLiteral("Exportieren"),
+                                   QString(), QStringLiteral("PNG (*.png);;SVG (*.svg);;CSV (*.csv)"));
+    if (name.isEmpty()) return;
+    const QFileInfo file(name);
+    const QString suffix = file.suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg") && suffix != QLatin1String("csv")) {
+        info->setText(english
+                          ? QStringLiteral("%1: not a .png, .svg or .csv file").arg(file.fileName())
+                          : QStringLiteral("%1: keine .png-, .svg- oder .csv-Datei").arg(file.fileName()));
+        return;
+    }
+    const QString base = file.path() + QLatin1Char('/') + file.completeBaseName();
+    const struct {
+        const char* part;
+        const char* view;
+        const char* table;
+    } parts[] = {{"yield", "CVStatYield", "StGStatYield"},
+                 {"pareto", "CVStatPareto", "StGStatPareto"},
+                 {"histogram", "CVStatHist", "StGStatItem"},
+                 {"run", "CVStatRun", "StGStatRuns"}};
+    QStringList written;
+    for (const auto& p : parts) {
+        const QString target = QStringLiteral("%1-%2.%3").arg(base, QLatin1String(p.part), suffix);
+        QString why;
+        bool ok = false;
+        if (suffix == QLatin1String("csv")) {
+            // Comma-separated, quoted where a cell needs it, as the history's CSV is.
+            auto* t = findChild<QTableWidget*>(QLatin1String(p.table));
+            auto csv = [](QString c) {
+                if (c.contains(QLatin1Char(',')) || c.contains(QLatin1Char('"')) ||
+                    c.contains(QLatin1Char('\n')))
+                    c = QLatin1Char('"') + c.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                        QLatin1Char('"');
+                return c;
+            };
+            QStringList lines, cells;
+            for (int c = 0; c < t->columnCount(); ++c)
+                cells << csv(t->horizontalHeaderItem(c) ? t->horizontalHeaderItem(c)->text() : QString());
+            lines << cells.join(QLatin1Char(','));
+            for (int r = 0; r < t->rowCount(); ++r) {
+                cells.clear();
+                for (int c = 0; c < t->columnCount(); ++c)
+                    cells << csv(t->item(r, c) ? t->item(r, c)->text() : QString());
+                lines << cells.join(QLatin1Char(','));
+            }
+            ok = app::SafeSave::Save(target, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()) ==
+                 app::SaveStatus::Ok;
+            if (!ok) why = target;
+        } else {
+            QChart* chart = findChild<QChartView*>(QLatin1String(p.view))->chart();
+            ok = charts::ExportChart(*chart, target, chart->size().toSize(), &why);
+        }
+        if (!ok) {
+            info->setText(
+                (english ? QStringLiteral("not written: %1") : QStringLiteral("nicht geschrieben: %1"))
+                    .arg(why));
+            return;
+        }
+        written << QFileInfo(target).fileName();
+    }
+    info->setText((english ? QStringLiteral("written: %1") : QStringLiteral("geschrieben: %1"))
+                      .arg(written.join(QStringLiteral(", "))));
 }
 
 } // namespace vmx::ui

@@ -248,6 +248,21 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
             auto* listed = h.Find<QTableWidget>("StGStatRuns");
             EXPECT_GE(listed->rowCount(), 1);
             EXPECT_LE(listed->rowCount(), amplValues);
+            // Exported: the four charts as SVG, the four tables as CSV.
+            for (const char* name : {"stat.svg", "stat.csv"}) {
+                h.fileNames.push_back(h.dir.filePath(QLatin1String(name)));
+                h.Find<QPushButton>("BTStatExport")->click();
+            }
+            for (const char* part : {"yield", "pareto", "histogram", "run"}) {
+                QFile svg(h.dir.filePath(QStringLiteral("stat-%1.svg").arg(QLatin1String(part))));
+                ASSERT_TRUE(svg.open(QIODevice::ReadOnly)) << part;
+                EXPECT_TRUE(svg.read(200).contains("<svg")) << part;
+            }
+            QFile csv(h.dir.filePath(QStringLiteral("stat-histogram.csv")));
+            ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'));
+            ASSERT_GE(lines.size(), 2);
+            EXPECT_EQ(lines[1], QStringLiteral("n,%1").arg(amplValues));
             QCoreApplication::processEvents();
             EXPECT_TRUE(
                 f.grab().save(testpaths::Artefact(QStringLiteral("statistics-%1.png").arg(w.language))));
