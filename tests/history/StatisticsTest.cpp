@@ -3,6 +3,9 @@
 #include "history/Statistics.h"
 #include "history/SqlHistoryStore.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -95,7 +98,8 @@ struct Unit {
     int step;          // the step that measured
     const char* routine;
     const char* item;
-    double value, low, high;
+    double value;
+    Opt low, high;
 };
 
 void Store(SqlHistoryStore& s, const Unit& u)
@@ -107,7 +111,7 @@ void Store(SqlHistoryStore& s, const Unit& u)
     r.label = QStringLiteral("Ampl");
     r.started = QDateTime::fromString(QLatin1String(u.start) + QLatin1Char('Z'), Qt::ISODate);
     ASSERT_TRUE(s.BeginRun(r)) << s.lastError().toStdString();
-    const bool pass = u.value >= u.low && u.value <= u.high;
+    const bool pass = (!u.low || u.value >= *u.low) && (!u.high || u.value <= *u.high);
     StepAttempt a{r.uuid, u.step, 1, QLatin1String(u.routine), {}, pass, r.started, 10, {}};
     a.measurements = {
         {QLatin1String(u.item), QString::number(u.value), u.value, QString(), u.low, u.high, pass}};
@@ -183,4 +187,73 @@ TEST(Statistics, OverTheStoredRuns)
     EXPECT_TRUE(stats.FailingSteps(none).empty());
     EXPECT_TRUE(stats.Items(Filter{}, QStringLiteral("Strom")).size() == 1);
     EXPECT_TRUE(stats.lastError().isEmpty()) << stats.lastError().toStdString();
+}
+
+// The same numbers from an independent computation: a test-only script reads the database with
+// Python's statistics module (moving ranges, inclusive quartiles included). Items with both
+// limits, with an upper limit only and with no spread at all; a filter that finds nothing.
+TEST(Statistics, AgreeWithPythonsStatisticsModule)
+{
+    QTemporaryDir dir;
+    QString why;
+    auto s = SqlHistoryStore::Open(QStringLiteral("sqlite:h.db"), dir.path(), QStringLiteral("S1"),
+                                   QStringLiteral("host"), SqlHistoryStore::Schema::Latest, &why);
+    ASSERT_TRUE(s) << why.toStdString();
+    unsigned seed = 12345;
+    auto next = [&seed](int spread) { return int((seed = seed * 1103515245u + 12345u) >> 16) % spread; };
+    for (int u = 0; u < 60; ++u) {
+        const QByteArray
+            number = QByteArray::number(1000 + u),
+            when = QDateTime(QDate(2026, 3, 1), QTime(8, 0)).addSecs(60 * u).toString(Qt::ISODate).toLatin1();
+        const char *serial = number.constData(), *start = when.constData(), *end = u % 7 ? "okay" : "FEHLER";
+        const Unit runs[] = {
+            {serial, start, end, 3, "GetAmplMeas", "Ampl 1", 400.0 + next(41) - 20, 385, 445},
+            {serial, start, end, 5, "CheckCurrent", "Strom", 5.0 + next(8), {}, 10},
+            {serial, start, end, 7, "ReadFirmware", "FW 1", 143, 100, 200}};
+        for (const Unit& run : runs)
+            Store(*s, run);
+    }
+    auto python = [&](const QStringList& extra) {
+        QProcess p;
+        p.start(QStringLiteral("python3"),
+                QStringList{QStringLiteral(VMX_STATS_CHECK), dir.filePath(QStringLiteral("h.db"))} + extra);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    };
+    HistoryStatistics stats(*s);
+    const QJsonObject want = python({});
+    const std::vector<ItemStats> got = stats.Items(Filter{});
+    ASSERT_EQ(int(got.size()), want.size());
+    for (const ItemStats& g : got) {
+        SCOPED_TRACE(g.item.toStdString());
+        const QJsonObject w = want[g.item].toObject();
+        auto same = [&](const char* key, const Opt& v) {
+            const QJsonValue x = w[QLatin1String(key)];
+            ExpectNear(v, x.isNull() ? Opt() : Opt(x.toDouble()), key);
+        };
+        EXPECT_EQ(g.n, w[QStringLiteral("n")].toInt());
+        EXPECT_EQ(g.below, w[QStringLiteral("below")].toInt());
+        EXPECT_EQ(g.above, w[QStringLiteral("above")].toInt());
+        same("mean", g.mean);
+        same("sd", g.sd);
+        same("min", g.min);
+        same("max", g.max);
+        same("sigmaWithin", g.capability.sigmaWithin);
+        same("cp", g.capability.cp);
+        same("cpk", g.capability.cpk);
+        same("pp", g.capability.pp);
+        same("ppk", g.capability.ppk);
+        if (!w[QStringLiteral("width")].isNull()) {
+            EXPECT_NEAR(g.histogram.width, w[QStringLiteral("width")].toDouble(), 1e-9);
+        }
+    }
+    // By name: "Ampl 1" with both limits, "FW 1" without spread, "Strom" with its upper limit only.
+    EXPECT_TRUE(got[0].capability.cp && got[0].capability.cpk && got[0].below > 0);
+    EXPECT_FALSE(got[1].capability.cp || got[1].capability.cpk || got[1].capability.ppk);
+    EXPECT_TRUE(got[2].capability.cpk && got[2].capability.ppk && !got[2].capability.cp);
+    Filter none;
+    none.label = QStringLiteral("Kabel");
+    EXPECT_TRUE(python({none.label}).isEmpty());
+    EXPECT_TRUE(stats.Items(none).empty());
 }
