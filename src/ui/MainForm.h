@@ -390,8 +390,8 @@ private:
     void StatisticsListFailing(int bar);
     // A run listed on the Statistik page, opened on the Historie page.
     void StatisticsOpenRun(int row);
-    // The four charts as NAME-yield.png|svg, ... or their tables as NAME-yield.csv, ... by the
-    // chosen name's end.
+    // By the chosen name's end: the four charts as NAME-yield.png|svg, ..., their tables as
+    // NAME-yield.csv, ... or as one workbook NAME.xlsx.
     void StatisticsExport();
     history::ItemStats statisticsItem_;
     history::Filter statisticsFilter_;

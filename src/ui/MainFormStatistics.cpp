@@ -1,8 +1,8 @@
 // The "Statistik" page: the production statistics of the unit history for a filter, four charts
 // (yield per day, Pareto of failing steps, the item's histogram against its limits, its run
 // chart), each with its numbers beside it. A click on a histogram bin lists the runs behind it.
-#include "app/SafeSave.h"
 #include "charts/StatisticsCharts.h"
+#include "charts/TableExport.h"
 #include "history/SqlHistoryStore.h"
 #include "ui/MainForm.h"
 
@@ -346,18 +346,21 @@ void TMainForm::StatisticsExport()
 {
     const bool english = session_->language() == 1;
     auto* info = findChild<QLabel*>(QStringLiteral("LStatInfo"));
-    const QString name = env_.fileName
-                             ? env_.fileName(QString(), QString(), true, QString())
-                             : QFileDialog::getSaveFileName(
-                                   this, english ? QStringLiteral("Export") : QStringLiteral("Exportieren"),
-                                   QString(), QStringLiteral("PNG (*.png);;SVG (*.svg);;CSV (*.csv)"));
+    const QString name =
+        env_.fileName
+            ? env_.fileName(QString(), QString(), true, QString())
+            : QFileDialog::getSaveFileName(
+                  this, english ? QStringLiteral("Export") : QStringLiteral("Exportieren"), QString(),
+                  QStringLiteral("PNG (*.png);;SVG (*.svg);;CSV (*.csv);;Excel (*.xlsx)"));
     if (name.isEmpty()) return;
     const QFileInfo file(name);
     const QString suffix = file.suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg") && suffix != QLatin1String("csv")) {
-        info->setText(english
-                          ? QStringLiteral("%1: not a .png, .svg or .csv file").arg(file.fileName())
-                          : QStringLiteral("%1: keine .png-, .svg- oder .csv-Datei").arg(file.fileName()));
+    if (!QStringList{QStringLiteral("png"), QStringLiteral("svg"), QStringLiteral("csv"),
+                     QStringLiteral("xlsx")}
+             .contains(suffix)) {
+        info->setText(
+            english ? QStringLiteral("%1: not a .png, .svg, .csv or .xlsx file").arg(file.fileName())
+                    : QStringLiteral("%1: keine .png-, .svg-, .csv- oder .xlsx-Datei").arg(file.fileName()));
         return;
     }
     const QString base = file.path() + QLatin1Char('/') + file.completeBaseName();
@@ -369,48 +372,43 @@ void TMainForm::StatisticsExport()
                  {"pareto", "CVStatPareto", "StGStatPareto"},
                  {"histogram", "CVStatHist", "StGStatItem"},
                  {"run", "CVStatRun", "StGStatRuns"}};
-    QStringList written;
+    std::vector<charts::Table> tables;
     for (const auto& p : parts) {
-        const QString target = QStringLiteral("%1-%2.%3").arg(base, QLatin1String(p.part), suffix);
-        QString why;
-        bool ok = false;
-        if (suffix == QLatin1String("csv")) {
-            // Comma-separated, quoted where a cell needs it, as the history's CSV is.
-            auto* t = findChild<QTableWidget*>(QLatin1String(p.table));
-            auto csv = [](QString c) {
-                if (c.contains(QLatin1Char(',')) || c.contains(QLatin1Char('"')) ||
-                    c.contains(QLatin1Char('\n')))
-                    c = QLatin1Char('"') + c.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                        QLatin1Char('"');
-                return c;
-            };
-            QStringList lines, cells;
+        auto* t = findChild<QTableWidget*>(QLatin1String(p.table));
+        charts::Table table{QLatin1String(p.part), {}, {}};
+        for (int c = 0; c < t->columnCount(); ++c)
+            table.heads << (t->horizontalHeaderItem(c) ? t->horizontalHeaderItem(c)->text() : QString());
+        for (int r = 0; r < t->rowCount(); ++r) {
+            QStringList cells;
             for (int c = 0; c < t->columnCount(); ++c)
-                cells << csv(t->horizontalHeaderItem(c) ? t->horizontalHeaderItem(c)->text() : QString());
-            lines << cells.join(QLatin1Char(','));
-            for (int r = 0; r < t->rowCount(); ++r) {
-                cells.clear();
-                for (int c = 0; c < t->columnCount(); ++c)
-                    cells << csv(t->item(r, c) ? t->item(r, c)->text() : QString());
-                lines << cells.join(QLatin1Char(','));
-            }
-            ok = app::SafeSave::Save(target, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()) ==
-                 app::SaveStatus::Ok;
-            if (!ok) why = target;
-        } else {
-            QChart* chart = findChild<QChartView*>(QLatin1String(p.view))->chart();
-            ok = charts::ExportChart(*chart, target, chart->size().toSize(), &why);
+                cells << (t->item(r, c) ? t->item(r, c)->text() : QString());
+            table.rows.push_back(cells);
         }
-        if (!ok) {
-            info->setText(
-                (english ? QStringLiteral("not written: %1") : QStringLiteral("nicht geschrieben: %1"))
-                    .arg(why));
-            return;
-        }
-        written << QFileInfo(target).fileName();
+        tables.push_back(std::move(table));
     }
-    info->setText((english ? QStringLiteral("written: %1") : QStringLiteral("geschrieben: %1"))
-                      .arg(written.join(QStringLiteral(", "))));
+    QStringList written;
+    QString why;
+    bool ok = true;
+    if (suffix == QLatin1String("xlsx")) {
+        // One workbook, a sheet per table.
+        ok = charts::SaveWorkbook(tables, name, &why);
+        written << file.fileName();
+    } else {
+        for (size_t i = 0; ok && i < std::size(parts); ++i) {
+            const QString target = QStringLiteral("%1-%2.%3").arg(base, QLatin1String(parts[i].part), suffix);
+            if (suffix == QLatin1String("csv")) {
+                ok = charts::SaveCsv(tables[i], target, &why);
+            } else {
+                QChart* chart = findChild<QChartView*>(QLatin1String(parts[i].view))->chart();
+                ok = charts::ExportChart(*chart, target, chart->size().toSize(), &why);
+            }
+            written << QFileInfo(target).fileName();
+        }
+    }
+    info->setText(ok ? (english ? QStringLiteral("written: %1") : QStringLiteral("geschrieben: %1"))
+                           .arg(written.join(QStringLiteral(", ")))
+                     : (english ? QStringLiteral("not written: %1") : QStringLiteral("nicht geschrieben: %1"))
+                           .arg(why));
 }
 
 } // namespace vmx::ui

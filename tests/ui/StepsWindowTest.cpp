@@ -248,8 +248,8 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
             auto* listed = h.Find<QTableWidget>("StGStatRuns");
             EXPECT_GE(listed->rowCount(), 1);
             EXPECT_LE(listed->rowCount(), amplValues);
-            // Exported: the four charts as SVG, the four tables as CSV.
-            for (const char* name : {"stat.svg", "stat.csv"}) {
+            // Exported: the four charts as SVG, the four tables as CSV and as one workbook.
+            for (const char* name : {"stat.svg", "stat.csv", "stat.xlsx"}) {
                 h.fileNames.push_back(h.dir.filePath(QLatin1String(name)));
                 h.Find<QPushButton>("BTStatExport")->click();
             }
@@ -263,6 +263,9 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
             const QStringList lines = QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'));
             ASSERT_GE(lines.size(), 2);
             EXPECT_EQ(lines[1], QStringLiteral("n,%1").arg(amplValues));
+            QFile book(h.dir.filePath(QStringLiteral("stat.xlsx")));
+            ASSERT_TRUE(book.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(book.read(2) == "PK"); // a workbook is a zip archive
             QCoreApplication::processEvents();
             EXPECT_TRUE(
                 f.grab().save(testpaths::Artefact(QStringLiteral("statistics-%1.png").arg(w.language))));
