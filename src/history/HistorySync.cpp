@@ -64,11 +64,11 @@ bool HistorySync::Connect(QString* why)
     return true;
 }
 
-SyncResult HistorySync::Push(int max)
+SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
 {
     SyncResult r;
     QString why;
-    while (max < 0 || r.pushed < max) {
+    while ((max < 0 || r.pushed < max) && !deadline.hasExpired()) {
         QSqlQuery q(local_.database());
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("%1 ORDER BY 3, 1 LIMIT %2")
@@ -91,7 +91,7 @@ SyncResult HistorySync::Push(int max)
         r.reached = r.reached || fresh;
         bool failed = false;
         for (const auto& [uuid, isEvent] : next) {
-            if (max >= 0 && r.pushed >= max) break;
+            if ((max >= 0 && r.pushed >= max) || deadline.hasExpired()) break;
             if (!PushOne(uuid, isEvent, &why)) {
                 r.error = why;
                 failed = true;

@@ -7,6 +7,7 @@
 
 #include "history/SqlHistoryStore.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <chrono>
@@ -32,9 +33,9 @@ public:
 
     // Runs and events not yet on the server; -1 when the local store cannot be read.
     int Waiting();
-    // Pushes what waits, oldest first, until nothing is left, `max` were pushed (-1: no limit)
-    // or the server fails.
-    SyncResult Push(int max = -1);
+    // Pushes what waits, oldest first, until nothing is left, `max` were pushed (-1: no limit),
+    // the deadline passed or the server fails.
+    SyncResult Push(int max = -1, QDeadlineTimer deadline = QDeadlineTimer::Forever);
 
 private:
     bool Connect(QString* why);

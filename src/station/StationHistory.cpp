@@ -43,8 +43,11 @@ bool StationHistory::Open(const QString& url, const QString& dataDir, const QStr
 {
     store_.reset();
     const QString host = QSysInfo::machineHostName();
-    auto store = history::SqlHistoryStore::Open(url.isEmpty() ? history::DefaultUrl(dataDir) : url, dataDir,
-                                                name.isEmpty() ? host : name, host,
+    // With a line's server the station still writes its own store first: the sync takes it
+    // from there, so an away server loses nothing.
+    const bool server = history::IsServerUrl(url);
+    auto store = history::SqlHistoryStore::Open(url.isEmpty() || server ? history::DefaultUrl(dataDir) : url,
+                                                dataDir, name.isEmpty() ? host : name, host,
                                                 history::SqlHistoryStore::Schema::Latest, why);
     if (!store) return false;
     const int aborted = store->AbortLeftRunning(QDateTime::currentDateTimeUtc());
@@ -58,6 +61,7 @@ bool StationHistory::Open(const QString& url, const QString& dataDir, const QStr
                    .arg(aborted)
                    .arg(store->station()));
     store_ = std::move(store);
+    serverUrl_ = server ? url : QString();
     runUuid_.clear();
     return true;
 }

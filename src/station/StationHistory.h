@@ -31,6 +31,8 @@ public:
     // how many. False with the reason when the database cannot be opened.
     bool Open(const QString& url, const QString& dataDir, const QString& name, QString* why);
     void Close() { store_.reset(); }
+    // The line's server the station's store is pushed to; empty when it has none.
+    const QString& serverUrl() const { return serverUrl_; }
     // Null while no history is open: the program then keeps units in its record files only.
     history::SqlHistoryStore* store() { return store_.get(); }
 
@@ -55,7 +57,7 @@ private:
     prodtest::TestDefinitions& defs_;
     prodtest::TestResults& results_;
     std::unique_ptr<history::SqlHistoryStore> store_;
-    QString runUuid_;
+    QString runUuid_, serverUrl_;
     std::map<int, int> attempts_; // step -> attempts so far in the run
 };
 

@@ -19,6 +19,11 @@
 
 namespace vmx::testing {
 
+struct PgConnection {
+    QString socketDir;
+    int port = 0;
+};
+
 class PgServer {
 public:
     PgServer()
@@ -67,6 +72,7 @@ public:
     // Empty when the server runs; else why the tests cannot use it.
     const QString& skipReason() const { return skip_; }
     const QString& error() const { return error_; }
+    QString output() const { return out_.trimmed(); }
 
     bool Start()
     {
@@ -92,6 +98,7 @@ public:
                QString::fromLatin1(QUrl::toPercentEncoding(dir_.path())) + QLatin1Char(':') +
                QString::number(port_) + QLatin1Char('/') + db;
     }
+    PgConnection Connection(const QString&) const { return {dir_.path(), port_}; }
     // Runs SQL statements in database `db` as the cluster's owner through psql.
     bool Psql(const QString& db, const QString& sql)
     {
@@ -136,7 +143,7 @@ private:
     }
 
     QTemporaryDir dir_;
-    QString bin_, skip_, error_;
+    QString bin_, skip_, error_, out_;
     QStringList runAs_;
     int port_ = 0;
 };
