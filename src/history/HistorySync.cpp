@@ -32,7 +32,16 @@ HistorySync::HistorySync(SqlHistoryStore& local, QString serverUrl)
 {
 }
 
-HistorySync::~HistorySync() = default;
+HistorySync::~HistorySync()
+{
+    Disconnect();
+}
+
+void HistorySync::Disconnect()
+{
+    inserts_.clear();
+    server_.reset();
+}
 
 int HistorySync::Waiting()
 {
@@ -58,7 +67,7 @@ bool HistorySync::Connect(QString* why)
                        .arg(serverUrl_)
                        .arg(v)
                        .arg(SchemaVersionLatest());
-        server_.reset();
+        Disconnect();
         return false;
     }
     return true;
@@ -96,7 +105,7 @@ SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
                 r.error = why;
                 failed = true;
                 // A dropped connection is opened again at the next push.
-                server_.reset();
+                Disconnect();
                 break;
             }
             ++r.pushed;
@@ -161,10 +170,16 @@ bool HistorySync::Copy(const QString& table, const QString& where, const QVarian
     std::vector<QVariantList> rows;
     auto flush = [&] {
         if (rows.empty()) return true;
-        QSqlQuery to(server_->database());
-        to.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT DO NOTHING")
-                       .arg(table, columns.join(QLatin1Char(',')),
-                            QStringList(int(rows.size()), row).join(QLatin1Char(','))));
+        auto [at, fresh] = inserts_.try_emplace({table, int(rows.size())}, server_->database());
+        QSqlQuery& to = at->second;
+        if (fresh && !to.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT DO NOTHING")
+                                     .arg(table, columns.join(QLatin1Char(',')),
+                                          QStringList(int(rows.size()), row).join(QLatin1Char(','))))) {
+            if (why) *why = to.lastError().text();
+            inserts_.erase(at);
+            rows.clear();
+            return false;
+        }
         for (const QVariantList& values : rows)
             for (const QVariant& v : values)
                 to.addBindValue(v);

@@ -10,7 +10,10 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+#include <QSqlQuery>
+
 #include <chrono>
+#include <map>
 #include <memory>
 
 namespace vmx::history {
@@ -45,7 +48,12 @@ private:
 
     SqlHistoryStore& local_;
     QString serverUrl_;
+    void Disconnect();
+
     std::unique_ptr<SqlHistoryStore> server_;
+    // The server's statements by table and row count, prepared once per connection: a run's
+    // tables mostly have the same shape as the last one's, and a prepare is a round trip.
+    std::map<std::pair<QString, int>, QSqlQuery> inserts_;
 };
 
 // The pause before the next try after a failed push: 1 s, doubled after each failure up to a
