@@ -5,6 +5,7 @@
 // their attempts and the service events of a unit), and the yield by day over all runs.
 //
 // Usage: bench_history [FOLDER] [RUNS]   (default: a temporary folder, 1000000)
+#include "history/HistorySync.h"
 #include "history/SqlHistoryStore.h"
 
 #include <QCoreApplication>
@@ -262,6 +263,52 @@ int main(int argc, char** argv)
     std::printf(
         "history yield --by day:        min %.2f  median %.2f  max %.2f s over %zu days  (target <= 3 s)\n",
         ys.min, ys.median, ys.max, days);
+
+    // 4 (with a line's server as the third argument, the owner's URL): the sync's throughput,
+    // the first runs of the store pushed in order, then the unit lookup and yield on the server.
+    if (argc > 3) {
+        const QString url = QString::fromLocal8Bit(argv[3]);
+        const int push = argc > 4 ? std::atoi(argv[4]) : 5000;
+        auto line = SqlHistoryStore::Open(url, QString(), QStringLiteral("S1"), QStringLiteral("bench"),
+                                          SqlHistoryStore::Schema::Latest, &why);
+        if (!line) return std::fprintf(stderr, "bench_history: %s\n", qPrintable(why)), 1;
+        HistorySync sync(*store, url);
+        QElapsedTimer t;
+        t.start();
+        const SyncResult r = sync.Push(push);
+        const double s = t.nsecsElapsed() / 1e9;
+        if (!r.error.isEmpty()) std::fprintf(stderr, "bench_history: sync: %s\n", qPrintable(r.error));
+        std::printf(
+            "sync to the server:            %d runs in %.2f s = %.0f runs/s  (target >= 500 runs/s; %d "
+            "still waiting)\n",
+            r.pushed, s, r.pushed / s, r.waiting);
+        std::vector<double> serverLookups;
+        QSqlQuery pushed(line->database());
+        pushed.exec(QStringLiteral("SELECT DISTINCT serial FROM run LIMIT 50"));
+        while (pushed.next()) {
+            Filter f;
+            f.serial = pushed.value(0).toString();
+            QElapsedTimer u;
+            u.start();
+            for (const RunRow& row : line->Runs(f, 1000, 0))
+                line->Steps(row.start.uuid);
+            line->Events(f.serial, QString());
+            serverLookups.push_back(u.nsecsElapsed() / 1e6);
+        }
+        t.restart();
+        const size_t serverDays = line->Yield(GroupBy::Day, Filter{}).size();
+        const double yieldSeconds = t.nsecsElapsed() / 1e9;
+        if (!serverLookups.empty()) {
+            const Stats sl = Of(serverLookups);
+            std::printf(
+                "server: history unit SN:       min %.2f  median %.2f  max %.2f ms  (target <= 20 ms; "
+                "over the runs pushed)\n",
+                sl.min, sl.median, sl.max);
+        }
+        std::printf(
+            "server: history yield --by day: %.2f s over %zu days  (target <= 1 s over 1,000,000 runs)\n",
+            yieldSeconds, serverDays);
+    }
     std::printf("load average at end: %.2f\n", Load());
     return 0;
 }

@@ -1,6 +1,7 @@
-// vmxctl commands of the unit history: db init|status|migrate, history unit|runs|yield|stats|chart.
+// vmxctl commands of the unit history: db init|status|sync|migrate, history unit|runs|yield|stats|chart.
 #include "charts/StatisticsCharts.h"
 #include "cli/CliContext.h"
+#include "history/HistorySync.h"
 #include "history/HistoryUrl.h"
 #include "history/Schema.h"
 #include "history/SqlHistoryStore.h"
@@ -27,11 +28,18 @@ struct FilterArgs {
     std::string since, until, label, station, batch, verdict;
 };
 
+// The station's own store: the URL's, or with a line's server the default in the data folder.
+QString LocalUrl(CliContext& ctx)
+{
+    const QString url = ctx.HistoryUrl();
+    return history::IsServerUrl(url) ? history::DefaultUrl(ctx.DataDir()) : url;
+}
+
 // The history for reading or for its maintenance; null (message printed) when it is not there.
 std::unique_ptr<SqlHistoryStore> OpenStore(CliContext& ctx, SqlHistoryStore::Schema schema, bool mustExist)
 {
     if (!ctx.StartSession()) return nullptr;
-    const QString url = ctx.HistoryUrl();
+    const QString url = LocalUrl(ctx);
     QString file, why;
     if (!history::SqliteFile(url, ctx.DataDir(), &file, &why)) {
         CliContext::Err(QStringLiteral("history: %1").arg(why));
@@ -47,9 +55,21 @@ std::unique_ptr<SqlHistoryStore> OpenStore(CliContext& ctx, SqlHistoryStore::Sch
     return store;
 }
 
-// A store to read: its schema must be the latest.
+// A store to read: the line's server when there is one and it answers, so every station's runs
+// are seen; else the station's own store, and the answer says so. Its schema must be the latest.
 std::unique_ptr<SqlHistoryStore> OpenForReading(CliContext& ctx)
 {
+    if (!ctx.StartSession()) return nullptr;
+    if (const QString url = ctx.HistoryUrl(); history::IsServerUrl(url)) {
+        QString why;
+        auto line = SqlHistoryStore::Open(url, ctx.DataDir(), ctx.StationName(), QSysInfo::machineHostName(),
+                                          SqlHistoryStore::Schema::AsIs, &why);
+        if (line && line->schemaVersion() == history::SchemaVersionLatest()) return line;
+        if (line) why = QStringLiteral("%1 is at schema %2").arg(url).arg(line->schemaVersion());
+        CliContext::Err(QStringLiteral("history: the line's server is not reachable (%1): this is station "
+                                       "%2's own view")
+                            .arg(why, ctx.StationName()));
+    }
     auto store = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, true);
     if (!store) return nullptr;
     const int v = store->schemaVersion();
@@ -183,30 +203,57 @@ template <class Each> bool ForEachRun(SqlHistoryStore& store, const history::Fil
 
 int Db(CliContext& ctx, const std::string& op)
 {
+    if (!ctx.StartSession()) return kExitUsage;
+    const QString url = ctx.HistoryUrl();
+    const bool server = history::IsServerUrl(url);
+    if (server) {
+        QString why;
+        if (!history::ParseServerUrl(url, nullptr, &why)) {
+            CliContext::Err(QStringLiteral("history: %1").arg(why));
+            return kExitUsage;
+        }
+    }
     if (op == "status") {
-        if (!ctx.StartSession()) return kExitUsage;
         QString file, why;
-        const QString url = ctx.HistoryUrl();
-        if (!history::SqliteFile(url, ctx.DataDir(), &file, &why)) {
+        if (!history::SqliteFile(LocalUrl(ctx), ctx.DataDir(), &file, &why)) {
             CliContext::Err(QStringLiteral("history: %1").arg(why));
             return kExitFailed;
         }
-        int schema = 0, running = 0;
+        int schema = 0, running = 0, waiting = 0;
         if (QFileInfo::exists(file)) {
             auto store = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, true);
             if (!store) return kExitFailed;
             schema = store->schemaVersion();
-            if (schema == history::SchemaVersionLatest()) running = store->RunningCount();
+            if (schema == history::SchemaVersionLatest()) {
+                running = store->RunningCount();
+                // Without a line's server the station's store is all there is: nothing waits.
+                if (server) waiting = history::HistorySync(*store, url).Waiting();
+            }
         }
         CliContext::Out(QStringLiteral("url=%1").arg(url));
         CliContext::Out(QStringLiteral("schema=%1").arg(schema));
         CliContext::Out(QStringLiteral("station=%1").arg(ctx.StationName()));
         CliContext::Out(QStringLiteral("running=%1").arg(running));
-        // A station's own store is all there is until a line's server takes its runs.
-        CliContext::Out(QStringLiteral("waiting=0"));
-        return kExitOk;
+        CliContext::Out(QStringLiteral("waiting=%1").arg(waiting));
+        return waiting < 0 ? kExitFailed : kExitOk;
     }
-    // init and migrate: the schema brought to the latest version, the station registered.
+    if (op == "sync") {
+        if (!server) {
+            CliContext::Err(QStringLiteral("history: db sync needs a line's server: --db postgresql://… or "
+                                           "MONITOR.INI [DATABASE] URL="));
+            return kExitUsage;
+        }
+        auto store = OpenStore(ctx, SqlHistoryStore::Schema::Latest, false);
+        if (!store) return kExitFailed;
+        const history::SyncResult r = history::HistorySync(*store, url).Push();
+        CliContext::Out(QStringLiteral("pushed=%1").arg(r.pushed));
+        CliContext::Out(QStringLiteral("waiting=%1").arg(r.waiting));
+        if (r.waiting == 0) return kExitOk;
+        CliContext::Err(QStringLiteral("history: %1 wait for the server: %2").arg(r.waiting).arg(r.error));
+        return kExitFailed;
+    }
+    // init and migrate: the schema brought to the latest version, the station registered; with a
+    // line's server its schema too (the owner's URL: a station's role cannot create tables).
     auto before = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, op == "migrate");
     if (!before) return kExitFailed;
     const int from = before->schemaVersion();
@@ -216,6 +263,16 @@ int Db(CliContext& ctx, const std::string& op)
     CliContext::Out(QStringLiteral("url=%1").arg(store->url()));
     CliContext::Out(QStringLiteral("schema=%1").arg(store->schemaVersion()));
     CliContext::Err(QStringLiteral("history: schema %1 -> %2").arg(from).arg(store->schemaVersion()));
+    if (!server) return kExitOk;
+    QString why;
+    auto line = SqlHistoryStore::Open(url, ctx.DataDir(), ctx.StationName(), QSysInfo::machineHostName(),
+                                      SqlHistoryStore::Schema::Latest, &why);
+    if (!line) {
+        CliContext::Err(QStringLiteral("history: %1").arg(why));
+        return kExitFailed;
+    }
+    CliContext::Out(QStringLiteral("url=%1").arg(url));
+    CliContext::Out(QStringLiteral("schema=%1").arg(line->schemaVersion()));
     return kExitOk;
 }
 
@@ -602,10 +659,10 @@ int Chart(CliContext& ctx, const FilterArgs& a, bool firstPass, const std::strin
 void AddHistoryCommands(CLI::App& app, CliContext& ctx)
 {
     static std::string dbOp;
-    auto* db = app.add_subcommand("db", "The unit-history database: init, status, migrate");
+    auto* db = app.add_subcommand("db", "The unit-history database: init, status, sync, migrate");
     db->add_option("OP", dbOp, "init, status or migrate")
         ->required()
-        ->check(CLI::IsMember({"init", "status", "migrate"}));
+        ->check(CLI::IsMember({"init", "status", "sync", "migrate"}));
     db->callback([&ctx] { ctx.run = [&ctx] { return Db(ctx, dbOp); }; });
 
     auto* hist = app.add_subcommand("history", "The unit history: a unit, runs, yields, statistics");

@@ -77,6 +77,11 @@ const std::vector<QStringList>& Migrations()
                 "CREATE INDEX run_by_definition ON run (serial, sensor_type, label, started_at, uuid, "
                 "local_day, station, batch)"),
         },
+        // 4: what a station's sync has pushed to the line's server, one row each, added once the
+        // server committed it. A run or event without a row here waits in the outbox.
+        {
+            QStringLiteral("CREATE TABLE pushed (uuid CHAR(36) PRIMARY KEY, pushed_at TIMESTAMP NOT NULL)"),
+        },
     };
     return m;
 }
