@@ -314,9 +314,8 @@ bool DrawChart(history::HistoryStatistics& stats, const ChartRequest& r, const C
         break;
     case ChartKind::Histogram:
     case ChartKind::Run: {
-        const std::vector<history::ItemStats> items = stats.Items(r.filter, r.item);
         // An item nothing measured is drawn empty, with its name.
-        const history::ItemStats s = items.empty() ? history::Describe(r.item, QString(), {}) : items.front();
+        const history::ItemStats s = stats.Item(r.filter, r.item);
         chart.reset(r.kind == ChartKind::Histogram ? HistogramChart(s, t) : RunChart(s, t));
         break;
     }

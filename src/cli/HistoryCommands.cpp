@@ -521,14 +521,17 @@ int Stats(CliContext& ctx, const FilterArgs& a, bool firstPass, const std::strin
         failedItems = stats.FailingItems(f);
         check();
     }
-    std::vector<history::ItemStats> items = stats.Items(f, name);
+    // An item asked for by name is shown even when nothing measured it, with its histogram.
+    std::vector<history::ItemStats> items;
+    if (name.isEmpty())
+        items = stats.Items(f);
+    else
+        items.push_back(stats.Item(f, name));
     check();
     if (!error.isEmpty()) {
         CliContext::Err(QStringLiteral("history: %1").arg(error));
         return kExitFailed;
     }
-    // An item asked for by name is shown even when nothing measured it.
-    if (!name.isEmpty() && items.empty()) items.push_back(history::Describe(name, QString(), {}));
 
     if (json) {
         auto yields = [](const std::vector<history::YieldRow>& rows, const char* key) {

@@ -91,30 +91,34 @@ double Mean(const std::vector<double>& v)
 
 } // namespace
 
-Capability CapabilityOf(const std::vector<double>& v, std::optional<double> low, std::optional<double> high)
+Capability CapabilityOf(int n, double mean, std::optional<double> sd, double movingRanges,
+                        std::optional<double> low, std::optional<double> high)
 {
     Capability c;
-    if (v.size() < 2) return c;
+    if (n < 2) return c;
+    const double within = movingRanges / double(n - 1) / kD2;
+    c.sigmaWithin = within > 0.0 ? within : 0.0;
+    if (within > 0.0) {
+        c.cp = Cp(within, low, high);
+        c.cpk = Cpk(mean, within, low, high);
+    }
+    if (sd && *sd > 0.0) {
+        c.pp = Cp(*sd, low, high);
+        c.ppk = Cpk(mean, *sd, low, high);
+    }
+    return c;
+}
+
+Capability CapabilityOf(const std::vector<double>& v, std::optional<double> low, std::optional<double> high)
+{
+    if (v.size() < 2) return Capability{};
     const double mean = Mean(v);
     double ranges = 0.0, squares = 0.0;
     for (size_t i = 1; i < v.size(); ++i)
         ranges += std::fabs(v[i] - v[i - 1]);
     for (double x : v)
         squares += (x - mean) * (x - mean);
-    const double within = ranges / double(v.size() - 1) / kD2;
-    const double sd = std::sqrt(squares / double(v.size() - 1));
-    if (within > 0.0) {
-        c.sigmaWithin = within;
-        c.cp = Cp(within, low, high);
-        c.cpk = Cpk(mean, within, low, high);
-    } else {
-        c.sigmaWithin = 0.0;
-    }
-    if (sd > 0.0) {
-        c.pp = Cp(sd, low, high);
-        c.ppk = Cpk(mean, sd, low, high);
-    }
-    return c;
+    return CapabilityOf(int(v.size()), mean, std::sqrt(squares / double(v.size() - 1)), ranges, low, high);
 }
 
 ItemStats Describe(const QString& item, const QString& unit, const std::vector<ItemValue>& inUnitOrder)
@@ -270,49 +274,112 @@ std::vector<RunRow> HistoryStatistics::FailingRuns(const Filter& filter, const P
     return runs;
 }
 
-std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter, const QString& item)
+namespace {
+
+// The finished runs' values of the filter, every attempt, in unit order: the order the runs
+// started in, within a run the order it measured in.
+const char* const kUnitOrder = "r.started_at, r.uuid, m.step, m.attempt, m.seq";
+
+std::optional<double> Number(const QVariant& v)
+{
+    return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
+}
+
+} // namespace
+
+std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter)
 {
     error_.clear();
     std::vector<ItemStats> items;
     QVariantList values;
-    QString where = DoneWhere(filter, values) + QStringLiteral(" AND m.number IS NOT NULL");
-    if (!item.isEmpty()) {
-        where += QStringLiteral(" AND m.item = ?");
-        values << item;
-    }
+    const QString where = DoneWhere(filter, values) + QStringLiteral(" AND m.number IS NOT NULL");
+    // One pass over the item's values in unit order: each value's moving range to the one
+    // before, the item's mean over all of them (for the squares, a second sum that does not
+    // lose digits the way Σx² − (Σx)²/n does) and whether it is the last (its run's limits and
+    // unit are the item's). Window functions both engines know; the program gets a row an item.
     QSqlQuery q(store_.database());
     q.setForwardOnly(true);
-    // Unit order is the order the runs started in; within a run, the order it measured in.
-    q.prepare(
-        QStringLiteral(
-            "SELECT m.item, m.unit, m.number, m.low_limit, m.high_limit, r.uuid, r.serial FROM measurement "
-            "m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON e.run_uuid = r.uuid") +
-        where + QStringLiteral(" ORDER BY m.item, r.started_at, r.uuid, m.step, m.attempt, m.seq"));
+    q.prepare(QStringLiteral(
+                  "SELECT item, MAX(CASE WHEN last = 1 THEN unit END), COUNT(*), AVG(x), MIN(x), MAX(x), "
+                  "SUM((x - mean) * (x - mean)), COALESCE(SUM(mr), 0), MAX(CASE WHEN last = 1 THEN lo END), "
+                  "MAX(CASE WHEN last = 1 THEN hi END), SUM(CASE WHEN x < lo THEN 1 ELSE 0 END), "
+                  "SUM(CASE WHEN x > hi THEN 1 ELSE 0 END) FROM (SELECT m.item AS item, m.unit AS unit, "
+                  "m.number AS x, m.low_limit AS lo, m.high_limit AS hi, AVG(m.number) OVER (w ROWS "
+                  "BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS mean, ABS(m.number - "
+                  "LAG(m.number) OVER w) AS mr, CASE WHEN LEAD(m.number) OVER w IS NULL THEN 1 ELSE 0 "
+                  "END AS last FROM measurement m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON "
+                  "e.run_uuid = r.uuid%1 WINDOW w AS (PARTITION BY m.item ORDER BY %2)) v GROUP BY item "
+                  "ORDER BY item")
+                  .arg(where, QLatin1String(kUnitOrder)));
     if (!Exec(q, values)) {
         error_ = q.lastError().text();
         return items;
     }
-    QString name, unit;
-    std::vector<ItemValue> run;
-    auto flush = [&] {
-        if (!run.empty()) items.push_back(Describe(name, unit, run));
-        run.clear();
-    };
     while (q.next()) {
-        const QString n = q.value(0).toString();
-        if (n != name) {
-            flush();
-            name = n;
-            unit = q.value(1).toString();
-        }
-        auto limit = [&](int i) {
-            return q.value(i).isNull() ? std::nullopt : std::optional<double>(q.value(i).toDouble());
-        };
-        run.push_back(
-            {q.value(2).toDouble(), limit(3), limit(4), q.value(5).toString(), q.value(6).toString()});
+        ItemStats s;
+        s.item = q.value(0).toString();
+        s.unit = q.value(1).toString();
+        s.n = q.value(2).toInt();
+        s.mean = Number(q.value(3));
+        s.min = Number(q.value(4));
+        s.max = Number(q.value(5));
+        if (s.n >= 2) s.sd = std::sqrt(q.value(6).toDouble() / double(s.n - 1));
+        s.low = Number(q.value(8));
+        s.high = Number(q.value(9));
+        s.below = q.value(10).toInt();
+        s.above = q.value(11).toInt();
+        s.capability = CapabilityOf(s.n, s.mean.value_or(0.0), s.sd, q.value(7).toDouble(), s.low, s.high);
+        items.push_back(std::move(s));
     }
-    flush();
     return items;
+}
+
+QStringList HistoryStatistics::ItemNames(const Filter& filter)
+{
+    error_.clear();
+    QStringList names;
+    QVariantList values;
+    QSqlQuery q(store_.database());
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT m.item FROM measurement m JOIN run r ON r.uuid = m.run_uuid JOIN run_end "
+                       "e ON e.run_uuid = r.uuid%1 AND m.number IS NOT NULL GROUP BY m.item ORDER BY "
+                       "m.item")
+            .arg(DoneWhere(filter, values)));
+    if (!Exec(q, values)) {
+        error_ = q.lastError().text();
+        return names;
+    }
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item)
+{
+    error_.clear();
+    QVariantList values;
+    const QString where =
+        DoneWhere(filter, values) + QStringLiteral(" AND m.number IS NOT NULL AND m.item = ?");
+    values << item;
+    QSqlQuery q(store_.database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT m.unit, m.number, m.low_limit, m.high_limit, r.uuid, r.serial FROM "
+                             "measurement m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON e.run_uuid = "
+                             "r.uuid%1 ORDER BY %2")
+                  .arg(where, QLatin1String(kUnitOrder)));
+    std::vector<ItemValue> run;
+    QString unit;
+    if (!Exec(q, values)) {
+        error_ = q.lastError().text();
+        return Describe(item, unit, run);
+    }
+    while (q.next()) {
+        unit = q.value(0).toString(); // the latest run's, as its limits
+        run.push_back({q.value(1).toDouble(), Number(q.value(2)), Number(q.value(3)), q.value(4).toString(),
+                       q.value(5).toString()});
+    }
+    return Describe(item, unit, run);
 }
 
 } // namespace vmx::history

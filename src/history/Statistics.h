@@ -1,11 +1,13 @@
 #pragma once
 // Production statistics over the history: yields, Paretos of what fails, and each measured item's
 // distribution against its limits with its process capability. The arithmetic is plain functions
-// (tested on numbers worked by hand); HistoryStatistics reads what they need from the store.
+// (tested on numbers worked by hand); HistoryStatistics has the database aggregate what it can and
+// reads the values of one item only.
 
 #include "history/HistoryRecords.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -49,6 +51,10 @@ struct Capability {
 // limits there are (one limit: its one-sided index). Undefined with n < 2 or σ = 0.
 Capability CapabilityOf(const std::vector<double>& inUnitOrder, std::optional<double> low,
                         std::optional<double> high);
+// The same from the sums: n values with their mean, sample standard deviation and the sum of the
+// n − 1 moving ranges in unit order.
+Capability CapabilityOf(int n, double mean, std::optional<double> sd, double movingRanges,
+                        std::optional<double> low, std::optional<double> high);
 
 struct ItemStats {
     QString item, unit;
@@ -58,9 +64,9 @@ struct ItemStats {
     int below = 0, above = 0;                 // values outside their own run's limits
     std::optional<double> shareBelow() const { return n ? std::optional(double(below) / n) : std::nullopt; }
     std::optional<double> shareAbove() const { return n ? std::optional(double(above) / n) : std::nullopt; }
-    Histogram histogram;
+    Histogram histogram; // Item() only
     Capability capability;
-    // The run chart: values in unit order, the run each came from and its unit's serial number.
+    // Item() only: the run chart: values in unit order, the run each came from and its unit's serial number.
     std::vector<double> values;
     std::vector<QString> runs, serials;
 };
@@ -95,8 +101,13 @@ public:
     std::vector<ParetoRow> FailingItems(const Filter& filter);
     // The finished runs behind a row of FailingSteps or FailingItems, in the order they started.
     std::vector<RunRow> FailingRuns(const Filter& filter, const ParetoRow& row);
-    // Every measured item with a number (or only `item`), by name.
-    std::vector<ItemStats> Items(const Filter& filter, const QString& item = QString());
+    // Every measured item with a number, by name: its figures and capability summed up by the
+    // database, without the values and the histogram.
+    std::vector<ItemStats> Items(const Filter& filter);
+    // The names Items() would list, and no more.
+    QStringList ItemNames(const Filter& filter);
+    // One item with its values in unit order and its histogram; n = 0 when nothing measured it.
+    ItemStats Item(const Filter& filter, const QString& item);
 
     // Empty when the last query ran.
     QString lastError() const { return error_; }

@@ -228,19 +228,16 @@ void TMainForm::StatisticsShow()
     StatisticsChart("CVStatPareto", bars);
 
     // The item list follows the filter; the chosen item stays when the filter still has it.
-    std::vector<history::ItemStats> items = stats.Items(f);
+    // Only the chosen item's values are read.
     auto* box = findChild<QComboBox*>(QStringLiteral("CBStatItem"));
     const QString chosen = box->currentText();
     {
         const QSignalBlocker block(box);
         box->clear();
-        for (const history::ItemStats& s : items)
-            box->addItem(s.item);
+        box->addItems(stats.ItemNames(f));
         box->setCurrentIndex(std::max(0, box->findText(chosen)));
     }
-    const auto at = std::find_if(items.begin(), items.end(),
-                                 [&](const history::ItemStats& s) { return s.item == box->currentText(); });
-    statisticsItem_ = at == items.end() ? history::ItemStats{} : *at;
+    statisticsItem_ = box->currentText().isEmpty() ? history::ItemStats{} : stats.Item(f, box->currentText());
     const history::ItemStats& s = statisticsItem_;
     const history::Capability& c = s.capability;
     const QStringList figures{QStringLiteral("n"),

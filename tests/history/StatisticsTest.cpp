@@ -1,6 +1,7 @@
 // The production statistics: each item's numbers worked by hand below, then the same arithmetic
 // over a small stored set, with its Paretos, the first pass only and a filter that finds nothing.
 #include "history/Statistics.h"
+#include "PgServer.h"
 #include "history/SqlHistoryStore.h"
 
 #include <QJsonDocument>
@@ -14,6 +15,7 @@
 #include <cmath>
 
 using namespace vmx::history;
+using vmx::testing::PgServer;
 
 namespace {
 
@@ -173,10 +175,15 @@ TEST(Statistics, OverTheStoredRuns)
         f.firstPassOnly = e.firstPass;
         const std::vector<ItemStats> all = stats.Items(f);
         ASSERT_EQ(all.size(), 2u) << stats.lastError().toStdString();
-        EXPECT_EQ(all[0].item, QStringLiteral("Ampl 1"));
-        EXPECT_EQ(all[0].values, e.values);
-        EXPECT_EQ(all[0].above, 2);
-        EXPECT_EQ(all[0].high, Opt(450));
+        EXPECT_EQ(stats.ItemNames(f), (QStringList{all[0].item, all[1].item}));
+        const ItemStats ampl = stats.Item(f, QStringLiteral("Ampl 1"));
+        EXPECT_EQ(ampl.values, e.values);
+        for (const ItemStats& a : {all[0], ampl}) {
+            EXPECT_EQ(a.item, QStringLiteral("Ampl 1"));
+            EXPECT_EQ(a.n, int(e.values.size()));
+            EXPECT_EQ(a.above, 2);
+            EXPECT_EQ(a.high, Opt(450));
+        }
         EXPECT_EQ(all[1].n, 1);
         EXPECT_FALSE(all[1].capability.ppk);
     }
@@ -185,13 +192,17 @@ TEST(Statistics, OverTheStoredRuns)
     none.label = QStringLiteral("Kabel");
     EXPECT_TRUE(stats.Items(none).empty());
     EXPECT_TRUE(stats.FailingSteps(none).empty());
-    EXPECT_TRUE(stats.Items(Filter{}, QStringLiteral("Strom")).size() == 1);
+    EXPECT_TRUE(stats.ItemNames(none).isEmpty());
+    EXPECT_EQ(stats.Item(none, QStringLiteral("Strom")).n, 0);
+    EXPECT_EQ(stats.Item(Filter{}, QStringLiteral("Strom")).n, 1);
     EXPECT_TRUE(stats.lastError().isEmpty()) << stats.lastError().toStdString();
 }
 
 // The same numbers from an independent computation: a test-only script reads the database with
 // Python's statistics module (moving ranges, inclusive quartiles included). Items with both
-// limits, with an upper limit only and with no spread at all; a filter that finds nothing.
+// limits, with an upper limit only and with no spread at all; a filter that finds nothing. The
+// sums the database makes for every item and the values read for one, on SQLite and on a
+// private PostgreSQL server holding the same runs.
 TEST(Statistics, AgreeWithPythonsStatisticsModule)
 {
     QTemporaryDir dir;
@@ -199,6 +210,17 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
     auto s = SqlHistoryStore::Open(QStringLiteral("sqlite:h.db"), dir.path(), QStringLiteral("S1"),
                                    QStringLiteral("host"), SqlHistoryStore::Schema::Latest, &why);
     ASSERT_TRUE(s) << why.toStdString();
+    PgServer pg;
+    std::unique_ptr<SqlHistoryStore> server;
+    if (pg.skipReason().isEmpty()) {
+        ASSERT_TRUE(pg.Psql(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE line")))
+            << pg.error().toStdString();
+        server = SqlHistoryStore::Open(pg.Url(QStringLiteral("line")), QString(), QStringLiteral("S1"),
+                                       QStringLiteral("host"), SqlHistoryStore::Schema::Latest, &why);
+        ASSERT_TRUE(server) << why.toStdString();
+    } else if (qEnvironmentVariableIsSet("VMX_REQUIRE_POSTGRES")) {
+        FAIL() << pg.skipReason().toStdString();
+    }
     unsigned seed = 12345;
     auto next = [&seed](int spread) { return int((seed = seed * 1103515245u + 12345u) >> 16) % spread; };
     for (int u = 0; u < 60; ++u) {
@@ -210,8 +232,10 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
             {serial, start, end, 3, "GetAmplMeas", "Ampl 1", 400.0 + next(41) - 20, 385, 445},
             {serial, start, end, 5, "CheckCurrent", "Strom", 5.0 + next(8), {}, 10},
             {serial, start, end, 7, "ReadFirmware", "FW 1", 143, 100, 200}};
-        for (const Unit& run : runs)
+        for (const Unit& run : runs) {
             Store(*s, run);
+            if (server) Store(*server, run);
+        }
     }
     auto python = [&](const QStringList& extra) {
         QProcess p;
@@ -221,39 +245,55 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
     };
-    HistoryStatistics stats(*s);
     const QJsonObject want = python({});
-    const std::vector<ItemStats> got = stats.Items(Filter{});
-    ASSERT_EQ(int(got.size()), want.size());
-    for (const ItemStats& g : got) {
-        SCOPED_TRACE(g.item.toStdString());
-        const QJsonObject w = want[g.item].toObject();
-        auto same = [&](const char* key, const Opt& v) {
-            const QJsonValue x = w[QLatin1String(key)];
-            ExpectNear(v, x.isNull() ? Opt() : Opt(x.toDouble()), key);
-        };
-        EXPECT_EQ(g.n, w[QStringLiteral("n")].toInt());
-        EXPECT_EQ(g.below, w[QStringLiteral("below")].toInt());
-        EXPECT_EQ(g.above, w[QStringLiteral("above")].toInt());
-        same("mean", g.mean);
-        same("sd", g.sd);
-        same("min", g.min);
-        same("max", g.max);
-        same("sigmaWithin", g.capability.sigmaWithin);
-        same("cp", g.capability.cp);
-        same("cpk", g.capability.cpk);
-        same("pp", g.capability.pp);
-        same("ppk", g.capability.ppk);
-        if (!w[QStringLiteral("width")].isNull()) {
-            EXPECT_NEAR(g.histogram.width, w[QStringLiteral("width")].toDouble(), 1e-9);
-        }
-    }
-    // By name: "Ampl 1" with both limits, "FW 1" without spread, "Strom" with its upper limit only.
-    EXPECT_TRUE(got[0].capability.cp && got[0].capability.cpk && got[0].below > 0);
-    EXPECT_FALSE(got[1].capability.cp || got[1].capability.cpk || got[1].capability.ppk);
-    EXPECT_TRUE(got[2].capability.cpk && got[2].capability.ppk && !got[2].capability.cp);
     Filter none;
     none.label = QStringLiteral("Kabel");
     EXPECT_TRUE(python({none.label}).isEmpty());
-    EXPECT_TRUE(stats.Items(none).empty());
+    for (SqlHistoryStore* store : {s.get(), server.get()}) {
+        if (!store) continue;
+        SCOPED_TRACE(store->isServer() ? "PostgreSQL" : "SQLite");
+        HistoryStatistics stats(*store);
+        // The database's sums over every item, and each item's values read by the program.
+        const std::vector<ItemStats> summed = stats.Items(Filter{});
+        ASSERT_EQ(int(summed.size()), want.size()) << stats.lastError().toStdString();
+        std::vector<ItemStats> both = summed;
+        for (const ItemStats& i : summed)
+            both.push_back(stats.Item(Filter{}, i.item));
+        for (const ItemStats& g : both) {
+            SCOPED_TRACE(g.item.toStdString() + (g.values.empty() ? " summed" : " read"));
+            const QJsonObject w = want[g.item].toObject();
+            auto same = [&](const char* key, const Opt& v) {
+                const QJsonValue x = w[QLatin1String(key)];
+                ExpectNear(v, x.isNull() ? Opt() : Opt(x.toDouble()), key);
+            };
+            EXPECT_EQ(g.n, w[QStringLiteral("n")].toInt());
+            EXPECT_EQ(g.below, w[QStringLiteral("below")].toInt());
+            EXPECT_EQ(g.above, w[QStringLiteral("above")].toInt());
+            same("mean", g.mean);
+            same("sd", g.sd);
+            same("min", g.min);
+            same("max", g.max);
+            same("sigmaWithin", g.capability.sigmaWithin);
+            same("cp", g.capability.cp);
+            same("cpk", g.capability.cpk);
+            same("pp", g.capability.pp);
+            same("ppk", g.capability.ppk);
+            if (!g.values.empty() && !w[QStringLiteral("width")].isNull()) {
+                EXPECT_NEAR(g.histogram.width, w[QStringLiteral("width")].toDouble(), 1e-9);
+            }
+        }
+        // By name: "Ampl 1" with both limits, "FW 1" without spread, "Strom" with its upper limit only.
+        const std::vector<ItemStats>& got = summed;
+        EXPECT_TRUE(got[0].capability.cp && got[0].capability.cpk && got[0].below > 0);
+        EXPECT_FALSE(got[1].capability.cp || got[1].capability.cpk || got[1].capability.ppk);
+        EXPECT_TRUE(got[2].capability.cpk && got[2].capability.ppk && !got[2].capability.cp);
+        EXPECT_TRUE(stats.Items(none).empty());
+        // A failed measurement is one outside its limits: the Pareto counts what Python counts.
+        for (const ParetoRow& p : stats.FailingItems(Filter{})) {
+            const QJsonObject w = want[p.routine].toObject();
+            EXPECT_EQ(p.count, w[QStringLiteral("below")].toInt() + w[QStringLiteral("above")].toInt())
+                << p.name.toStdString();
+        }
+        EXPECT_TRUE(stats.lastError().isEmpty()) << stats.lastError().toStdString();
+    }
 }
