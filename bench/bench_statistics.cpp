@@ -4,7 +4,7 @@
 // filled, timed as a whole and by part; then the CLI's stats for one item as a process. With a
 // server URL the same on PostgreSQL, after the runs are pushed there by the station's own sync.
 //
-// Usage: bench_statistics FOLDER VMXCTL [postgresql://owner@…]
+// Usage: bench_statistics FOLDER VMXCTL [postgresql://owner@… [server-only]]
 //   FOLDER holds bench-history.db (bench_history FOLDER fills it); VMXCTL is the built vmxctl.
 #include "charts/StatisticsCharts.h"
 #include "history/HistorySync.h"
@@ -158,10 +158,10 @@ void Report(const char* engine, SqlHistoryStore& store, double target)
 }
 
 void Cli(const char* engine, const QString& vmxctl, const QString& url, const QStringList& args,
-         double target)
+         double target, int times = 3)
 {
     std::vector<double> seconds;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < times; ++i) {
         QProcess p;
         QElapsedTimer t;
         t.start();
@@ -215,9 +215,11 @@ int main(int argc, char** argv)
     const int runs = Count(*store);
     const QStringList item{QStringLiteral("--item"), QStringLiteral("Ampl 1")};
     std::printf("%d runs; load average at start: %.2f\n", runs, Load());
-    Report("SQLite", *store, 4.0);
-    Cli("SQLite", vmxctl, QStringLiteral("sqlite:") + file, item, 0.5);
-    Cli("SQLite", vmxctl, QStringLiteral("sqlite:") + file, {}, 0);
+    if (argc <= 4 || qstrcmp(argv[4], "server-only") != 0) {
+        Report("SQLite", *store, 4.0);
+        Cli("SQLite", vmxctl, QStringLiteral("sqlite:") + file, item, 0.5);
+        Cli("SQLite", vmxctl, QStringLiteral("sqlite:") + file, {}, 0, 1);
+    }
 
     if (argc > 3) {
         const QString url = QString::fromLocal8Bit(argv[3]);
@@ -241,7 +243,7 @@ int main(int argc, char** argv)
         std::printf("PostgreSQL: %d runs\n", Count(*line));
         Report("PostgreSQL", *line, 1.5);
         Cli("PostgreSQL", vmxctl, url, item, 0.5);
-        Cli("PostgreSQL", vmxctl, url, {}, 0);
+        Cli("PostgreSQL", vmxctl, url, {}, 0, 1);
     }
     std::printf("load average at end: %.2f\n", Load());
     return 0;
