@@ -214,13 +214,32 @@ QChart* HistogramChart(const history::ItemStats& s, const ChartTexts& t)
 
 QChart* RunChart(const history::ItemStats& s, const ChartTexts& t)
 {
+    // What a plot a few hundred pixels wide can show of a line.
+    constexpr size_t kRunChartPoints = 4000;
     QChart* chart = NewChart(QStringLiteral("%1: %2").arg(t.runTitle, s.item));
     auto* values = new QLineSeries;
     values->setName(s.item);
-    values->setPointsVisible(true);
     double low = s.min.value_or(0.0), high = s.max.value_or(1.0);
-    for (size_t i = 0; i < s.values.size(); ++i)
-        values->append(double(i + 1), s.values[i]);
+    const size_t n = s.values.size();
+    QList<QPointF> points;
+    if (n <= kRunChartPoints) {
+        values->setPointsVisible(true);
+        for (size_t i = 0; i < n; ++i)
+            points.append(QPointF(double(i + 1), s.values[i]));
+    } else {
+        // More values than the plot has pixels: each stretch of units drawn as the line from its
+        // smallest to its largest value, which is what the full line would cover there.
+        const size_t stretches = kRunChartPoints / 2;
+        for (size_t k = 0; k < stretches; ++k) {
+            const size_t from = k * n / stretches, to = (k + 1) * n / stretches;
+            const auto [lo, hi] =
+                std::minmax_element(s.values.begin() + qsizetype(from), s.values.begin() + qsizetype(to));
+            const bool rising = lo < hi;
+            points.append(QPointF(double((rising ? lo : hi) - s.values.begin() + 1), rising ? *lo : *hi));
+            points.append(QPointF(double((rising ? hi : lo) - s.values.begin() + 1), rising ? *hi : *lo));
+        }
+    }
+    values->replace(points);
     chart->addSeries(values);
     const double last = double(std::max<size_t>(2, s.values.size()));
     auto across = [&](const QString& name, double y, const QColor& colour, Qt::PenStyle style) {

@@ -339,12 +339,17 @@ QStringList HistoryStatistics::ItemNames(const Filter& filter)
     error_.clear();
     QStringList names;
     QVariantList values;
+    // The distinct items one index step each (a handful among millions of values), each kept
+    // when the filter finds one of its values: no pass over every measurement. The first value
+    // is a scalar subquery with LIMIT, which PostgreSQL cannot turn into a join over all.
     QSqlQuery q(store_.database());
     q.setForwardOnly(true);
     q.prepare(
-        QStringLiteral("SELECT m.item FROM measurement m JOIN run r ON r.uuid = m.run_uuid JOIN run_end "
-                       "e ON e.run_uuid = r.uuid%1 AND m.number IS NOT NULL GROUP BY m.item ORDER BY "
-                       "m.item")
+        QStringLiteral("WITH RECURSIVE i (item) AS (SELECT MIN(item) FROM measurement UNION ALL SELECT "
+                       "(SELECT MIN(item) FROM measurement WHERE item > i.item) FROM i WHERE i.item IS "
+                       "NOT NULL) SELECT item FROM i WHERE item IS NOT NULL AND (SELECT 1 FROM "
+                       "measurement m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON e.run_uuid = "
+                       "r.uuid%1 AND m.item = i.item AND m.number IS NOT NULL LIMIT 1) = 1 ORDER BY item")
             .arg(DoneWhere(filter, values)));
     if (!Exec(q, values)) {
         error_ = q.lastError().text();

@@ -288,6 +288,11 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
         EXPECT_FALSE(got[1].capability.cp || got[1].capability.cpk || got[1].capability.ppk);
         EXPECT_TRUE(got[2].capability.cpk && got[2].capability.ppk && !got[2].capability.cp);
         EXPECT_TRUE(stats.Items(none).empty());
+        EXPECT_TRUE(stats.ItemNames(none).isEmpty());
+        QStringList names;
+        for (const ItemStats& i : summed)
+            names << i.item;
+        EXPECT_EQ(stats.ItemNames(Filter{}), names);
         // A failed measurement is one outside its limits: the Pareto counts what Python counts.
         for (const ParetoRow& p : stats.FailingItems(Filter{})) {
             const QJsonObject w = want[p.routine].toObject();
