@@ -24,6 +24,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <algorithm>
+
 namespace vmx::ui {
 
 namespace {
@@ -291,14 +293,18 @@ void TMainForm::StatisticsChart(const char* view, QChart* chart)
 
 void TMainForm::StatisticsListRuns(int bin)
 {
-    // Without a bin: every value of the item in unit order, as the run chart shows them.
+    // Without a bin: the item's values in unit order, as the run chart shows them. The latest
+    // 1000 at most: a table of a million rows helps nobody and takes the window seconds.
+    constexpr int kListed = 1000;
     auto* t = findChild<QTableWidget*>(QStringLiteral("StGStatRuns"));
     const history::ItemStats& s = statisticsItem_;
-    t->setRowCount(0);
-    for (size_t i = 0; i < s.values.size(); ++i) {
-        if (bin >= 0 && s.histogram.BinOf(s.values[i]) != bin) continue;
-        const int r = t->rowCount();
-        t->insertRow(r);
+    std::vector<size_t> rows;
+    for (size_t i = s.values.size(); i-- > 0 && int(rows.size()) < kListed;)
+        if (bin < 0 || s.histogram.BinOf(s.values[i]) == bin) rows.push_back(i);
+    std::reverse(rows.begin(), rows.end());
+    t->setRowCount(int(rows.size()));
+    for (int r = 0; r < int(rows.size()); ++r) {
+        const size_t i = rows[size_t(r)];
         SetRow(t, r, {s.serials[i], QString::number(s.values[i]), s.runs[i]});
     }
 }
