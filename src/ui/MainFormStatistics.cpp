@@ -43,6 +43,7 @@ const StatText kStatTexts[] = {
     {"LStatTo", "bis", "to"},
     {"LStatItem", "Größe", "Item"},
     {"CBStatFirstPass", "nur Erstprüfung", "first pass only"},
+    {"CBStatParetoItems", "Größen statt Schritte", "items, not steps"},
     {"BTStatShow", "Anzeigen", "Show"},
     {"BTStatExport", "Exportieren ...", "Export ..."},
     {"GBStatYield", "Ausbeute", "Yield"},
@@ -122,6 +123,10 @@ QWidget* TMainForm::CreateStatisticsPage()
     // The second row: what is shown of it.
     filters = new QHBoxLayout;
     filters->addWidget(NewNamed<QCheckBox>(page, "CBStatFirstPass"));
+    // The Pareto of failing steps or of failing items.
+    auto* ofItems = NewNamed<QCheckBox>(page, "CBStatParetoItems");
+    connect(ofItems, &QCheckBox::toggled, this, [this] { StatisticsShow(); });
+    filters->addWidget(ofItems);
     filters->addWidget(NewNamed<QLabel>(page, "LStatItem"));
     auto* item = NewNamed<QComboBox>(page, "CBStatItem");
     item->setMinimumWidth(120);
@@ -214,15 +219,23 @@ void TMainForm::StatisticsShow()
     StatisticsChart("CVStatYield", charts::YieldChart(yield, t));
 
     statisticsFilter_ = f;
-    statisticsPareto_ = stats.FailingSteps(f);
+    const bool ofItems = findChild<QCheckBox*>(QStringLiteral("CBStatParetoItems"))->isChecked();
+    statisticsPareto_ = ofItems ? stats.FailingItems(f) : stats.FailingSteps(f);
+    findChild<QGroupBox*>(QStringLiteral("GBStatPareto"))
+        ->setTitle(
+            ofItems ? (english ? QStringLiteral("Failing items") : QStringLiteral("Fehlerhafte Größen"))
+                    : (english ? QStringLiteral("Failing steps") : QStringLiteral("Fehlerhafte Schritte")));
     const std::vector<history::ParetoRow>& pareto = statisticsPareto_;
     auto* pt = findChild<QTableWidget*>(QStringLiteral("StGStatPareto"));
+    pt->setHorizontalHeaderItem(
+        0, new QTableWidgetItem(ofItems ? (english ? QStringLiteral("Item") : QStringLiteral("Größe"))
+                                        : (english ? QStringLiteral("Step") : QStringLiteral("Schritt"))));
     pt->setRowCount(int(pareto.size()));
     for (int r = 0; r < int(pareto.size()); ++r) {
         const history::ParetoRow& p = pareto[size_t(r)];
         SetRow(pt, r, {p.name, QString::number(p.count), Percent(p.share), Percent(p.cumulative)});
     }
-    QChart* bars = charts::ParetoChart(pareto, t.stepsTitle, t);
+    QChart* bars = charts::ParetoChart(pareto, ofItems ? t.itemsTitle : t.stepsTitle, t);
     for (QAbstractSeries* series : bars->series())
         if (auto* b = qobject_cast<QBarSeries*>(series))
             for (QBarSet* set : b->barSets())

@@ -289,6 +289,18 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
             ASSERT_GE(runs->currentRow(), 0);
             EXPECT_EQ(runs->item(runs->currentRow(), 2)->text(), QStringLiteral("1000"));
             EXPECT_EQ(runs->item(runs->currentRow(), 4)->text(), QStringLiteral("FEHLER"));
+            // The Pareto of failing items instead: its bar leads to the same run.
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSStatistics"));
+            h.Find<QCheckBox>("CBStatParetoItems")->setChecked(true);
+            auto* failedItems = h.Find<QTableWidget>("StGStatPareto");
+            ASSERT_GE(failedItems->rowCount(), 1);
+            bars = qobject_cast<QBarSeries*>(h.Find<QChartView>("CVStatPareto")->chart()->series().value(0));
+            ASSERT_TRUE(bars && !bars->barSets().isEmpty());
+            Q_EMIT bars->barSets()[0]->clicked(0);
+            ASSERT_EQ(listed->rowCount(), 1);
+            EXPECT_EQ(listed->item(0, 0)->text(), QStringLiteral("1000"));
+            EXPECT_EQ(listed->item(0, 1)->text(), failedItems->item(0, 0)->text());
+            h.Find<QCheckBox>("CBStatParetoItems")->setChecked(false);
             h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
         }
         // The banner stays at step 0 until the next scan starts a unit.
