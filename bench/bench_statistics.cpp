@@ -196,6 +196,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
     if (argc < 3) {
         std::fprintf(stderr, "usage: bench_statistics FOLDER VMXCTL [postgresql://owner@...]\n");
         return 2;
