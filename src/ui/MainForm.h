@@ -392,7 +392,8 @@ private:
     void StatisticsOpenRun(int row);
     // By the chosen name's end: the four charts as NAME-yield.png|svg, ..., their tables as
     // NAME-yield.csv, ... or as one workbook NAME.xlsx.
-    void StatisticsExport();
+    // Every chart and table, or the one `part` (yield, pareto, histogram, run) alone.
+    void StatisticsExport(const QString& part = QString());
     history::ItemStats statisticsItem_;
     history::Filter statisticsFilter_;
     std::vector<history::ParetoRow> statisticsPareto_;

@@ -6,6 +6,7 @@
 #include "history/SqlHistoryStore.h"
 #include "ui/MainForm.h"
 
+#include <QAction>
 #include <QAreaSeries>
 #include <QBarSeries>
 #include <QBarSet>
@@ -51,6 +52,15 @@ const StatText kStatTexts[] = {
     {"GBStatHist", "Histogramm", "Histogram"},
     {"GBStatRun", "Verlauf", "Run chart"},
 };
+struct StatPart {
+    const char* part;
+    const char* view;
+    const char* table;
+};
+const StatPart kStatParts[] = {{"yield", "CVStatYield", "StGStatYield"},
+                               {"pareto", "CVStatPareto", "StGStatPareto"},
+                               {"histogram", "CVStatHist", "StGStatItem"},
+                               {"run", "CVStatRun", "StGStatRuns"}};
 const char* const kYieldHeads[][2] = {{"Tag", "Day"},
                                       {"Einheiten", "Units"},
                                       {"Prüfungen", "Runs"},
@@ -147,6 +157,16 @@ QWidget* TMainForm::CreateStatisticsPage()
         auto* l = new QHBoxLayout(g);
         auto* v = NewNamed<QChartView>(g, view);
         v->setRenderHint(QPainter::Antialiasing);
+        // Its own export from the chart's context menu: the chart or its table, by the name's end.
+        for (const StatPart& p : kStatParts)
+            if (qstrcmp(p.view, view) == 0) {
+                auto* a = new QAction(v);
+                a->setObjectName(QStringLiteral("ACStatExport-%1").arg(QLatin1String(p.part)));
+                const QString part = QLatin1String(p.part);
+                connect(a, &QAction::triggered, this, [this, part] { StatisticsExport(part); });
+                v->addAction(a);
+                v->setContextMenuPolicy(Qt::ActionsContextMenu);
+            }
         v->setMinimumSize(200, 160);
         l->addWidget(v, 3);
         table->setParent(g);
@@ -176,6 +196,10 @@ void TMainForm::StatisticsCaptions()
     if (auto* page = findChild<QWidget*>(QStringLiteral("TSStatistics")))
         PC1->setTabText(PC1->indexOf(page),
                         language == 1 ? QStringLiteral("Statistics") : QStringLiteral("Statistik"));
+    for (QAction* a : findChildren<QAction*>())
+        if (a->objectName().startsWith(QLatin1String("ACStatExport-")))
+            a->setText(language == 1 ? QStringLiteral("Export this chart ...")
+                                     : QStringLiteral("Dieses Diagramm exportieren ..."));
     Heads(findChild<QTableWidget*>(QStringLiteral("StGStatYield")), kYieldHeads, 5, language);
     Heads(findChild<QTableWidget*>(QStringLiteral("StGStatPareto")), kParetoHeads, 4, language);
     Heads(findChild<QTableWidget*>(QStringLiteral("StGStatItem")), kItemHeads, 2, language);
@@ -358,7 +382,7 @@ void TMainForm::StatisticsOpenRun(int row)
     }
 }
 
-void TMainForm::StatisticsExport()
+void TMainForm::StatisticsExport(const QString& only)
 {
     const bool english = session_->language() == 1;
     auto* info = findChild<QLabel*>(QStringLiteral("LStatInfo"));
@@ -380,16 +404,11 @@ void TMainForm::StatisticsExport()
         return;
     }
     const QString base = file.path() + QLatin1Char('/') + file.completeBaseName();
-    const struct {
-        const char* part;
-        const char* view;
-        const char* table;
-    } parts[] = {{"yield", "CVStatYield", "StGStatYield"},
-                 {"pareto", "CVStatPareto", "StGStatPareto"},
-                 {"histogram", "CVStatHist", "StGStatItem"},
-                 {"run", "CVStatRun", "StGStatRuns"}};
+    std::vector<StatPart> parts;
+    for (const StatPart& p : kStatParts)
+        if (only.isEmpty() || only == QLatin1String(p.part)) parts.push_back(p);
     std::vector<charts::Table> tables;
-    for (const auto& p : parts) {
+    for (const StatPart& p : parts) {
         auto* t = findChild<QTableWidget*>(QLatin1String(p.table));
         charts::Table table{QLatin1String(p.part), {}, {}};
         for (int c = 0; c < t->columnCount(); ++c)
@@ -410,8 +429,11 @@ void TMainForm::StatisticsExport()
         ok = charts::SaveWorkbook(tables, name, &why);
         written << file.fileName();
     } else {
-        for (size_t i = 0; ok && i < std::size(parts); ++i) {
-            const QString target = QStringLiteral("%1-%2.%3").arg(base, QLatin1String(parts[i].part), suffix);
+        for (size_t i = 0; ok && i < parts.size(); ++i) {
+            // One part goes to the name chosen; all of them beside it, each by its part's name.
+            const QString target =
+                only.isEmpty() ? QStringLiteral("%1-%2.%3").arg(base, QLatin1String(parts[i].part), suffix)
+                               : name;
             if (suffix == QLatin1String("csv")) {
                 ok = charts::SaveCsv(tables[i], target, &why);
             } else {

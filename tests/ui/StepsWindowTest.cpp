@@ -266,6 +266,17 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
             QFile book(h.dir.filePath(QStringLiteral("stat.xlsx")));
             ASSERT_TRUE(book.open(QIODevice::ReadOnly));
             EXPECT_TRUE(book.read(2) == "PK"); // a workbook is a zip archive
+            // One chart or table alone from its chart's context menu, under the name chosen.
+            for (const char* one : {"ampl.svg", "pareto.csv"}) {
+                h.fileNames.push_back(h.dir.filePath(QLatin1String(one)));
+                QAction* a = h.Act(one[0] == 'a' ? "ACStatExport-histogram" : "ACStatExport-pareto");
+                EXPECT_FALSE(a->text().isEmpty());
+                a->trigger();
+                QFile written(h.dir.filePath(QLatin1String(one)));
+                ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << one;
+                EXPECT_TRUE(written.read(200).contains(one[0] == 'a' ? "<svg" : ",")) << one;
+            }
+            EXPECT_FALSE(QFile::exists(h.dir.filePath(QStringLiteral("ampl-histogram.svg"))));
             QCoreApplication::processEvents();
             EXPECT_TRUE(
                 f.grab().save(testpaths::Artefact(QStringLiteral("statistics-%1.png").arg(w.language))));
