@@ -5,6 +5,8 @@
 // their attempts and the service events of a unit), and the yield by day over all runs.
 //
 // Usage: bench_history [FOLDER] [RUNS]   (default: a temporary folder, 1000000)
+#include "HistoryGenerator.h"
+#include "history/HistorySync.h"
 #include "history/SqlHistoryStore.h"
 
 #include <QCoreApplication>
@@ -20,14 +22,11 @@
 #include <vector>
 
 using namespace vmx::history;
+using vmx::generated::Fill;
+using vmx::generated::kLabels;
+using vmx::generated::kRoutines;
 
 namespace {
-
-const char* const kLabels[] = {"QVR05 / Endprüfung Schlauch", "QVR05 / Amplitudenprüfung",
-                               "QVR05 / Kabel und Schirm", "QVR05 / Programmierung SiLab",
-                               "QVR05 / Download"};
-const char* const kRoutines[] = {"GetSN",         "CheckTK33Ident",  "SwitchPowerQVR_ON", "BootRestart",
-                                 "CheckFirmware", "PrepareAmplMeas", "GetAmplMeas",       "WriteResult"};
 
 struct Stats {
     double min, median, max;
@@ -46,108 +45,6 @@ double Load()
         std::fclose(f);
     }
     return l;
-}
-
-bool Exec(QSqlDatabase& db, const char* sql)
-{
-    QSqlQuery q(db);
-    if (q.exec(QLatin1String(sql))) return true;
-    std::fprintf(stderr, "%s: %s\n", sql, qPrintable(q.lastError().text()));
-    return false;
-}
-
-// The bulk fill: plain prepared inserts in large transactions, the sync off while it fills.
-bool Fill(SqlHistoryStore& store, int runs, QStringList& serials)
-{
-    QSqlDatabase& db = store.database();
-    // A large page cache for the fill: the random UUID keys touch pages all over the indexes.
-    if (!Exec(db, "PRAGMA synchronous=OFF") || !Exec(db, "PRAGMA cache_size=-2000000") ||
-        !Exec(db, "INSERT INTO station VALUES ('S2', 'b'), ('S3', 'b'), ('S4', 'b') ON CONFLICT DO NOTHING"))
-        return false;
-    QSqlQuery unit(db), run(db), step(db), text(db), meas(db), end(db);
-    unit.prepare(QStringLiteral(
-        "INSERT INTO unit (serial, sensor_type) VALUES (?, '5028143') ON CONFLICT DO NOTHING"));
-    run.prepare(QStringLiteral(
-        "INSERT INTO run (uuid, station, serial, sensor_type, label, program, definition_hash, tester, "
-        "batch, "
-        "batch_comment, year, tech_index, started_at, local_day, version) VALUES (?, ?, ?, '5028143', ?, 5, "
-        "'0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef', 'Weber', ?, '', '26', 'C', ?, "
-        "?, "
-        "'V01.50.12.09')"));
-    step.prepare(QStringLiteral("INSERT INTO step_attempt VALUES (?, ?, 1, ?, ?, ?, ?)"));
-    text.prepare(QStringLiteral("INSERT INTO status_text VALUES (?, ?, 1, 0, ?, ?)"));
-    meas.prepare(QStringLiteral("INSERT INTO measurement VALUES (?, ?, 1, 0, ?, ?, ?, '', ?, ?, ?)"));
-    end.prepare(QStringLiteral("INSERT INTO run_end VALUES (?, ?, ?, '', ?)"));
-    QRandomGenerator rng(4711);
-    const QDateTime first = QDateTime(QDate(2026, 1, 1), QTime(6, 0), Qt::UTC);
-    int serial = 1;
-    QElapsedTimer t;
-    t.start();
-    db.transaction();
-    for (int r = 0; r < runs; ++r) {
-        // About one run in seven is a retest of the unit before.
-        const bool retest = r > 0 && rng.bounded(7) == 0;
-        if (!retest) ++serial;
-        const QString sn = QString::asprintf("%6.6d", serial);
-        if (!retest) serials << sn;
-        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        const QDateTime start = first.addSecs(qint64(r) * 31);
-        unit.addBindValue(sn);
-        unit.exec();
-        for (const QVariant& v :
-             {QVariant(uuid), QVariant(QStringLiteral("S%1").arg(r % 4 + 1)), QVariant(sn),
-              QVariant(QString::fromUtf8(kLabels[(serial / 1000) % 5])),
-              QVariant(QStringLiteral("B%1").arg(serial / 500)), QVariant(UtcStamp(start)),
-              QVariant(start.toLocalTime().date().toString(Qt::ISODate))})
-            run.addBindValue(v);
-        if (!run.exec()) {
-            std::fprintf(stderr, "run: %s\n", qPrintable(run.lastError().text()));
-            return false;
-        }
-        bool failed = false;
-        for (int s = 0; s < 8; ++s) {
-            const bool bad = rng.bounded(100) == 0;
-            failed |= bad;
-            step.addBindValue(uuid);
-            step.addBindValue(s + 1);
-            step.addBindValue(QLatin1String(kRoutines[s]));
-            step.addBindValue(bad ? 0 : 1);
-            step.addBindValue(UtcStamp(start.addSecs(s * 3)));
-            step.addBindValue(int(rng.bounded(3000)));
-            step.exec();
-            text.addBindValue(uuid);
-            text.addBindValue(s + 1);
-            text.addBindValue(bad ? QStringLiteral("red") : QStringLiteral("blue"));
-            text.addBindValue(
-                QStringLiteral("%1: %2").arg(QLatin1String(kRoutines[s]), bad ? "FEHLER" : "okay"));
-            text.exec();
-            if (s >= 4) {
-                const int v = 350 + int(rng.bounded(100));
-                meas.addBindValue(uuid);
-                meas.addBindValue(s + 1);
-                meas.addBindValue(QStringLiteral("Ampl %1").arg(s - 3));
-                meas.addBindValue(QString::number(v));
-                meas.addBindValue(double(v));
-                meas.addBindValue(350.0);
-                meas.addBindValue(450.0);
-                meas.addBindValue(bad ? 0 : 1);
-                meas.exec();
-            }
-        }
-        end.addBindValue(uuid);
-        end.addBindValue(QStringLiteral("done"));
-        end.addBindValue(failed ? QStringLiteral("FEHLER") : QStringLiteral("okay"));
-        end.addBindValue(UtcStamp(start.addSecs(30)));
-        end.exec();
-        if (r % 20000 == 19999) {
-            if (!db.commit()) return false;
-            db.transaction();
-            std::fprintf(stderr, "\r%d runs, %.0f s", r + 1, t.elapsed() / 1000.0);
-        }
-    }
-    if (!db.commit()) return false;
-    std::fprintf(stderr, "\r%d runs filled in %.0f s\n", runs, t.elapsed() / 1000.0);
-    return Exec(db, "PRAGMA synchronous=FULL") && Exec(db, "PRAGMA cache_size=-2000") && Exec(db, "ANALYZE");
 }
 
 } // namespace
@@ -262,6 +159,52 @@ int main(int argc, char** argv)
     std::printf(
         "history yield --by day:        min %.2f  median %.2f  max %.2f s over %zu days  (target <= 3 s)\n",
         ys.min, ys.median, ys.max, days);
+
+    // 4 (with a line's server as the third argument, the owner's URL): the sync's throughput,
+    // the first runs of the store pushed in order, then the unit lookup and yield on the server.
+    if (argc > 3) {
+        const QString url = QString::fromLocal8Bit(argv[3]);
+        const int push = argc > 4 ? std::atoi(argv[4]) : 5000;
+        auto line = SqlHistoryStore::Open(url, QString(), QStringLiteral("S1"), QStringLiteral("bench"),
+                                          SqlHistoryStore::Schema::Latest, &why);
+        if (!line) return std::fprintf(stderr, "bench_history: %s\n", qPrintable(why)), 1;
+        HistorySync sync(*store, url);
+        QElapsedTimer t;
+        t.start();
+        const SyncResult r = sync.Push(push);
+        const double s = t.nsecsElapsed() / 1e9;
+        if (!r.error.isEmpty()) std::fprintf(stderr, "bench_history: sync: %s\n", qPrintable(r.error));
+        std::printf(
+            "sync to the server:            %d runs in %.2f s = %.0f runs/s  (target >= 500 runs/s; %d "
+            "still waiting)\n",
+            r.pushed, s, r.pushed / s, r.waiting);
+        std::vector<double> serverLookups;
+        QSqlQuery pushed(line->database());
+        pushed.exec(QStringLiteral("SELECT DISTINCT serial FROM run LIMIT 50"));
+        while (pushed.next()) {
+            Filter f;
+            f.serial = pushed.value(0).toString();
+            QElapsedTimer u;
+            u.start();
+            for (const RunRow& row : line->Runs(f, 1000, 0))
+                line->Steps(row.start.uuid);
+            line->Events(f.serial, QString());
+            serverLookups.push_back(u.nsecsElapsed() / 1e6);
+        }
+        t.restart();
+        const size_t serverDays = line->Yield(GroupBy::Day, Filter{}).size();
+        const double yieldSeconds = t.nsecsElapsed() / 1e9;
+        if (!serverLookups.empty()) {
+            const Stats sl = Of(serverLookups);
+            std::printf(
+                "server: history unit SN:       min %.2f  median %.2f  max %.2f ms  (target <= 20 ms; "
+                "over the runs pushed)\n",
+                sl.min, sl.median, sl.max);
+        }
+        std::printf(
+            "server: history yield --by day: %.2f s over %zu days  (target <= 1 s over 1,000,000 runs)\n",
+            yieldSeconds, serverDays);
+    }
     std::printf("load average at end: %.2f\n", Load());
     return 0;
 }

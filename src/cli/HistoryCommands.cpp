@@ -1,8 +1,11 @@
-// vmxctl commands of the unit history: db init|status|migrate, history unit|runs|yield.
+// vmxctl commands of the unit history: db init|status|sync|migrate, history unit|runs|yield|stats|chart.
+#include "charts/StatisticsCharts.h"
 #include "cli/CliContext.h"
+#include "history/HistorySync.h"
 #include "history/HistoryUrl.h"
 #include "history/Schema.h"
 #include "history/SqlHistoryStore.h"
+#include "history/Statistics.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -11,6 +14,7 @@
 #include <QRegularExpression>
 #include <QXmlStreamWriter>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -24,11 +28,18 @@ struct FilterArgs {
     std::string since, until, label, station, batch, verdict;
 };
 
+// The station's own store: the URL's, or with a line's server the default in the data folder.
+QString LocalUrl(CliContext& ctx)
+{
+    const QString url = ctx.HistoryUrl();
+    return history::IsServerUrl(url) ? history::DefaultUrl(ctx.DataDir()) : url;
+}
+
 // The history for reading or for its maintenance; null (message printed) when it is not there.
 std::unique_ptr<SqlHistoryStore> OpenStore(CliContext& ctx, SqlHistoryStore::Schema schema, bool mustExist)
 {
     if (!ctx.StartSession()) return nullptr;
-    const QString url = ctx.HistoryUrl();
+    const QString url = LocalUrl(ctx);
     QString file, why;
     if (!history::SqliteFile(url, ctx.DataDir(), &file, &why)) {
         CliContext::Err(QStringLiteral("history: %1").arg(why));
@@ -44,9 +55,21 @@ std::unique_ptr<SqlHistoryStore> OpenStore(CliContext& ctx, SqlHistoryStore::Sch
     return store;
 }
 
-// A store to read: its schema must be the latest.
+// A store to read: the line's server when there is one and it answers, so every station's runs
+// are seen; else the station's own store, and the answer says so. Its schema must be the latest.
 std::unique_ptr<SqlHistoryStore> OpenForReading(CliContext& ctx)
 {
+    if (!ctx.StartSession()) return nullptr;
+    if (const QString url = ctx.HistoryUrl(); history::IsServerUrl(url)) {
+        QString why;
+        auto line = SqlHistoryStore::Open(url, ctx.DataDir(), ctx.StationName(), QSysInfo::machineHostName(),
+                                          SqlHistoryStore::Schema::AsIs, &why);
+        if (line && line->schemaVersion() == history::SchemaVersionLatest()) return line;
+        if (line) why = QStringLiteral("%1 is at schema %2").arg(url).arg(line->schemaVersion());
+        CliContext::Err(QStringLiteral("history: the line's server is not reachable (%1): this is station "
+                                       "%2's own view")
+                            .arg(why, ctx.StationName()));
+    }
     auto store = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, true);
     if (!store) return nullptr;
     const int v = store->schemaVersion();
@@ -180,30 +203,57 @@ template <class Each> bool ForEachRun(SqlHistoryStore& store, const history::Fil
 
 int Db(CliContext& ctx, const std::string& op)
 {
+    if (!ctx.StartSession()) return kExitUsage;
+    const QString url = ctx.HistoryUrl();
+    const bool server = history::IsServerUrl(url);
+    if (server) {
+        QString why;
+        if (!history::ParseServerUrl(url, nullptr, &why)) {
+            CliContext::Err(QStringLiteral("history: %1").arg(why));
+            return kExitUsage;
+        }
+    }
     if (op == "status") {
-        if (!ctx.StartSession()) return kExitUsage;
         QString file, why;
-        const QString url = ctx.HistoryUrl();
-        if (!history::SqliteFile(url, ctx.DataDir(), &file, &why)) {
+        if (!history::SqliteFile(LocalUrl(ctx), ctx.DataDir(), &file, &why)) {
             CliContext::Err(QStringLiteral("history: %1").arg(why));
             return kExitFailed;
         }
-        int schema = 0, running = 0;
+        int schema = 0, running = 0, waiting = 0;
         if (QFileInfo::exists(file)) {
             auto store = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, true);
             if (!store) return kExitFailed;
             schema = store->schemaVersion();
-            if (schema == history::SchemaVersionLatest()) running = store->RunningCount();
+            if (schema == history::SchemaVersionLatest()) {
+                running = store->RunningCount();
+                // Without a line's server the station's store is all there is: nothing waits.
+                if (server) waiting = history::HistorySync(*store, url).Waiting();
+            }
         }
         CliContext::Out(QStringLiteral("url=%1").arg(url));
         CliContext::Out(QStringLiteral("schema=%1").arg(schema));
         CliContext::Out(QStringLiteral("station=%1").arg(ctx.StationName()));
         CliContext::Out(QStringLiteral("running=%1").arg(running));
-        // A station's own store is all there is until a line's server takes its runs.
-        CliContext::Out(QStringLiteral("waiting=0"));
-        return kExitOk;
+        CliContext::Out(QStringLiteral("waiting=%1").arg(waiting));
+        return waiting < 0 ? kExitFailed : kExitOk;
     }
-    // init and migrate: the schema brought to the latest version, the station registered.
+    if (op == "sync") {
+        if (!server) {
+            CliContext::Err(QStringLiteral("history: db sync needs a line's server: --db postgresql://… or "
+                                           "MONITOR.INI [DATABASE] URL="));
+            return kExitUsage;
+        }
+        auto store = OpenStore(ctx, SqlHistoryStore::Schema::Latest, false);
+        if (!store) return kExitFailed;
+        const history::SyncResult r = history::HistorySync(*store, url).Push();
+        CliContext::Out(QStringLiteral("pushed=%1").arg(r.pushed));
+        CliContext::Out(QStringLiteral("waiting=%1").arg(r.waiting));
+        if (r.waiting == 0) return kExitOk;
+        CliContext::Err(QStringLiteral("history: %1 wait for the server: %2").arg(r.waiting).arg(r.error));
+        return kExitFailed;
+    }
+    // init and migrate: the schema brought to the latest version, the station registered; with a
+    // line's server its schema too (the owner's URL: a station's role cannot create tables).
     auto before = OpenStore(ctx, SqlHistoryStore::Schema::AsIs, op == "migrate");
     if (!before) return kExitFailed;
     const int from = before->schemaVersion();
@@ -213,6 +263,16 @@ int Db(CliContext& ctx, const std::string& op)
     CliContext::Out(QStringLiteral("url=%1").arg(store->url()));
     CliContext::Out(QStringLiteral("schema=%1").arg(store->schemaVersion()));
     CliContext::Err(QStringLiteral("history: schema %1 -> %2").arg(from).arg(store->schemaVersion()));
+    if (!server) return kExitOk;
+    QString why;
+    auto line = SqlHistoryStore::Open(url, ctx.DataDir(), ctx.StationName(), QSysInfo::machineHostName(),
+                                      SqlHistoryStore::Schema::Latest, &why);
+    if (!line) {
+        CliContext::Err(QStringLiteral("history: %1").arg(why));
+        return kExitFailed;
+    }
+    CliContext::Out(QStringLiteral("url=%1").arg(url));
+    CliContext::Out(QStringLiteral("schema=%1").arg(line->schemaVersion()));
     return kExitOk;
 }
 
@@ -395,18 +455,220 @@ int Yield(CliContext& ctx, const FilterArgs& a, const std::string& by, bool json
     return kExitOk;
 }
 
+QJsonValue Json(const std::optional<double>& v)
+{
+    return v && std::isfinite(*v) ? QJsonValue(*v) : QJsonValue();
+}
+
+QString Percent(const std::optional<double>& v)
+{
+    return v ? QString::number(*v * 100.0, 'f', 1) + QLatin1Char('%') : history::UndefinedText();
+}
+
+QJsonObject ItemJson(const history::ItemStats& s)
+{
+    QJsonArray bins;
+    for (int c : s.histogram.counts)
+        bins << c;
+    const history::Capability& c = s.capability;
+    return QJsonObject{{QStringLiteral("item"), s.item},
+                       {QStringLiteral("unit"), s.unit},
+                       {QStringLiteral("n"), s.n},
+                       {QStringLiteral("mean"), Json(s.mean)},
+                       {QStringLiteral("sd"), Json(s.sd)},
+                       {QStringLiteral("min"), Json(s.min)},
+                       {QStringLiteral("max"), Json(s.max)},
+                       {QStringLiteral("low"), Json(s.low)},
+                       {QStringLiteral("high"), Json(s.high)},
+                       {QStringLiteral("below"), s.below},
+                       {QStringLiteral("above"), s.above},
+                       {QStringLiteral("shareBelow"), Json(s.shareBelow())},
+                       {QStringLiteral("shareAbove"), Json(s.shareAbove())},
+                       {QStringLiteral("sigmaWithin"), Json(c.sigmaWithin)},
+                       {QStringLiteral("cp"), Json(c.cp)},
+                       {QStringLiteral("cpk"), Json(c.cpk)},
+                       {QStringLiteral("pp"), Json(c.pp)},
+                       {QStringLiteral("ppk"), Json(c.ppk)},
+                       {QStringLiteral("histogram"), QJsonObject{{QStringLiteral("start"), s.histogram.start},
+                                                                 {QStringLiteral("width"), s.histogram.width},
+                                                                 {QStringLiteral("counts"), bins}}}};
+}
+
+// Yields per day and per station, the Paretos of failing steps and items, and each item's
+// distribution and capability; `item` alone with its histogram's bins.
+int Stats(CliContext& ctx, const FilterArgs& a, bool firstPass, const std::string& item, bool json)
+{
+    history::Filter f;
+    if (!ToFilter(a, f)) return kExitUsage;
+    f.firstPassOnly = firstPass;
+    auto store = OpenForReading(ctx);
+    if (!store) return kExitFailed;
+    history::HistoryStatistics stats(*store);
+    const QString name = QString::fromStdString(item);
+    QString error;
+    auto check = [&] {
+        if (error.isEmpty()) error = stats.lastError();
+    };
+    std::vector<history::YieldRow> byDay, byStation;
+    std::vector<history::ParetoRow> steps, failedItems;
+    if (name.isEmpty()) {
+        byDay = stats.Yield(history::GroupBy::Day, f);
+        check();
+        byStation = stats.Yield(history::GroupBy::Station, f);
+        check();
+        steps = stats.FailingSteps(f);
+        check();
+        failedItems = stats.FailingItems(f);
+        check();
+    }
+    // An item asked for by name is shown even when nothing measured it, with its histogram.
+    std::vector<history::ItemStats> items;
+    if (name.isEmpty())
+        items = stats.Items(f);
+    else
+        items.push_back(stats.Item(f, name));
+    check();
+    if (!error.isEmpty()) {
+        CliContext::Err(QStringLiteral("history: %1").arg(error));
+        return kExitFailed;
+    }
+
+    if (json) {
+        auto yields = [](const std::vector<history::YieldRow>& rows, const char* key) {
+            QJsonArray all;
+            for (const history::YieldRow& y : rows)
+                all << QJsonObject{{QLatin1String(key), y.group},
+                                   {QStringLiteral("units"), y.units},
+                                   {QStringLiteral("runs"), y.runs},
+                                   {QStringLiteral("firstPassYield"), y.firstPassYield()},
+                                   {QStringLiteral("finalYield"), y.finalYield()}};
+            return all;
+        };
+        auto pareto = [](const std::vector<history::ParetoRow>& rows) {
+            QJsonArray all;
+            for (const history::ParetoRow& p : rows)
+                all << QJsonObject{{QStringLiteral("name"), p.name},
+                                   {QStringLiteral("count"), p.count},
+                                   {QStringLiteral("share"), p.share},
+                                   {QStringLiteral("cumulative"), p.cumulative}};
+            return all;
+        };
+        QJsonArray itemArray;
+        for (const history::ItemStats& s : items)
+            itemArray << ItemJson(s);
+        QJsonObject all{{QStringLiteral("items"), itemArray}};
+        if (name.isEmpty()) {
+            all[QStringLiteral("yieldByDay")] = yields(byDay, "day");
+            all[QStringLiteral("yieldByStation")] = yields(byStation, "station");
+            all[QStringLiteral("failingSteps")] = pareto(steps);
+            all[QStringLiteral("failingItems")] = pareto(failedItems);
+        }
+        std::cout << QJsonDocument(all).toJson(QJsonDocument::Indented).toStdString();
+        return kExitOk;
+    }
+    const QChar tab = QLatin1Char('\t');
+    if (name.isEmpty()) {
+        for (const auto& [title, rows] : {std::pair{"day", &byDay}, std::pair{"station", &byStation}}) {
+            CliContext::Out(QStringLiteral("yield by %1").arg(QLatin1String(title)));
+            CliContext::Out(QStringList{QLatin1String(title), QStringLiteral("units"), QStringLiteral("runs"),
+                                        QStringLiteral("first-pass"), QStringLiteral("final")}
+                                .join(tab));
+            for (const history::YieldRow& y : *rows)
+                CliContext::Out(QStringList{y.group, QString::number(y.units), QString::number(y.runs),
+                                            Percent(y.firstPassYield()), Percent(y.finalYield())}
+                                    .join(tab));
+            CliContext::Out(QString());
+        }
+        for (const auto& [title, rows] : {std::pair{"step", &steps}, std::pair{"item", &failedItems}}) {
+            CliContext::Out(QStringLiteral("failing %1s").arg(QLatin1String(title)));
+            CliContext::Out(QStringList{QLatin1String(title), QStringLiteral("count"),
+                                        QStringLiteral("share"), QStringLiteral("cumulative")}
+                                .join(tab));
+            for (const history::ParetoRow& p : *rows)
+                CliContext::Out(
+                    QStringList{p.name, QString::number(p.count), Percent(p.share), Percent(p.cumulative)}
+                        .join(tab));
+            CliContext::Out(QString());
+        }
+    }
+    CliContext::Out(QStringLiteral("items"));
+    CliContext::Out(QStringLiteral("item\tunit\tn\tmean\tsd\tmin\tmax\tlow\thigh\tbelow\tabove\tsigma "
+                                   "within\tCp\tCpk\tPp\tPpk"));
+    for (const history::ItemStats& s : items) {
+        const history::Capability& c = s.capability;
+        CliContext::Out(QStringList{
+            s.item, s.unit, QString::number(s.n), history::FormatNumber(s.mean), history::FormatNumber(s.sd),
+            history::FormatNumber(s.min), history::FormatNumber(s.max), history::FormatNumber(s.low),
+            history::FormatNumber(s.high), Percent(s.shareBelow()), Percent(s.shareAbove()),
+            history::FormatNumber(c.sigmaWithin), history::FormatNumber(c.cp, 2),
+            history::FormatNumber(c.cpk, 2), history::FormatNumber(c.pp, 2), history::FormatNumber(c.ppk, 2)}
+                            .join(tab));
+    }
+    if (!name.isEmpty()) {
+        const history::Histogram& h = items.front().histogram;
+        CliContext::Out(QString());
+        CliContext::Out(QStringLiteral("histogram"));
+        CliContext::Out(QStringLiteral("from\tto\tcount"));
+        for (size_t i = 0; i < h.counts.size(); ++i)
+            CliContext::Out(QStringList{history::FormatNumber(h.start + double(i) * h.width),
+                                        history::FormatNumber(h.start + double(i + 1) * h.width),
+                                        QString::number(h.counts[i])}
+                                .join(tab));
+    }
+    return kExitOk;
+}
+
+// One of the statistics charts drawn headless into a PNG or SVG file, as the window shows it.
+int Chart(CliContext& ctx, const FilterArgs& a, bool firstPass, const std::string& kind,
+          const std::string& of, const std::string& item, const std::string& out)
+{
+    history::Filter f;
+    if (!ToFilter(a, f)) return kExitUsage;
+    f.firstPassOnly = firstPass;
+    const QString name = QString::fromStdString(item), file = QString::fromStdString(out);
+    const bool perItem = kind == "histogram" || kind == "run";
+    if (perItem && name.isEmpty()) {
+        CliContext::Err(
+            QStringLiteral("history chart %1: --item NAME is needed").arg(QString::fromStdString(kind)));
+        return kExitUsage;
+    }
+    if (!file.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
+        !file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        CliContext::Err(QStringLiteral("history chart: %1: the file must end in .png or .svg").arg(file));
+        return kExitUsage;
+    }
+    auto store = OpenForReading(ctx);
+    if (!store) return kExitFailed;
+    history::HistoryStatistics stats(*store);
+    charts::ChartRequest request;
+    request.kind = kind == "yield"       ? charts::ChartKind::Yield
+                   : kind == "pareto"    ? charts::ChartKind::Pareto
+                   : kind == "histogram" ? charts::ChartKind::Histogram
+                                         : charts::ChartKind::Run;
+    request.filter = f;
+    request.item = name;
+    request.paretoOfItems = of == "items";
+    QString why;
+    if (!charts::DrawChart(stats, request, charts::ChartTexts::For(ctx.session().language() == 1), file,
+                           QSize(1000, 600), &why)) {
+        CliContext::Err(QStringLiteral("history chart: %1").arg(why));
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 void AddHistoryCommands(CLI::App& app, CliContext& ctx)
 {
     static std::string dbOp;
-    auto* db = app.add_subcommand("db", "The unit-history database: init, status, migrate");
+    auto* db = app.add_subcommand("db", "The unit-history database: init, status, sync, migrate");
     db->add_option("OP", dbOp, "init, status or migrate")
         ->required()
-        ->check(CLI::IsMember({"init", "status", "migrate"}));
+        ->check(CLI::IsMember({"init", "status", "sync", "migrate"}));
     db->callback([&ctx] { ctx.run = [&ctx] { return Db(ctx, dbOp); }; });
 
-    auto* hist = app.add_subcommand("history", "The unit history: a unit, runs, yields");
+    auto* hist = app.add_subcommand("history", "The unit history: a unit, runs, yields, statistics");
     hist->require_subcommand(1);
     static std::string sn, type;
     static bool unitJson = false;
@@ -440,6 +702,38 @@ void AddHistoryCommands(CLI::App& app, CliContext& ctx)
         ->check(CLI::IsMember({"day", "station", "label", "batch"}));
     yield->add_flag("--json", yieldJson, "JSON");
     yield->callback([&ctx] { ctx.run = [&ctx] { return Yield(ctx, yieldFilter, by, yieldJson); }; });
+
+    static FilterArgs statsFilter;
+    static std::string statsItem;
+    static bool statsFirstPass = false, statsJson = false;
+    auto* st = hist->add_subcommand(
+        "stats", "Yields, Paretos of failing steps and items, each item's distribution and Cp/Cpk, Pp/Ppk");
+    AddFilterOptions(st, statsFilter);
+    st->add_option("--item", statsItem, "One measured item, with its histogram");
+    st->add_flag("--first-pass", statsFirstPass, "Each unit's first finished run of a definition only");
+    st->add_flag("--json", statsJson, "JSON; an undefined number is null");
+    st->callback([&ctx] {
+        ctx.run = [&ctx] { return Stats(ctx, statsFilter, statsFirstPass, statsItem, statsJson); };
+    });
+
+    static FilterArgs chartFilter;
+    static std::string chartKind, chartOf = "steps", chartItem, chartOut;
+    static bool chartFirstPass = false;
+    auto* ch = hist->add_subcommand("chart", "One statistics chart drawn into a PNG or SVG file");
+    ch->add_option("KIND", chartKind, "yield, pareto, histogram or run")
+        ->required()
+        ->check(CLI::IsMember({"yield", "pareto", "histogram", "run"}));
+    AddFilterOptions(ch, chartFilter);
+    ch->add_option("--item", chartItem, "The measured item (histogram, run)");
+    ch->add_option("--of", chartOf, "pareto: failing steps or items")
+        ->check(CLI::IsMember({"steps", "items"}));
+    ch->add_flag("--first-pass", chartFirstPass, "Each unit's first finished run of a definition only");
+    ch->add_option("--out", chartOut, "FILE.png or FILE.svg")->required();
+    ch->callback([&ctx] {
+        ctx.run = [&ctx] {
+            return Chart(ctx, chartFilter, chartFirstPass, chartKind, chartOf, chartItem, chartOut);
+        };
+    });
 }
 
 } // namespace vmx::cli

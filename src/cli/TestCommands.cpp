@@ -1,6 +1,7 @@
 // vmxctl commands of the production test: test list, test show, test program, test run.
 #include "app/SafeSave.h"
 #include "cli/CliContext.h"
+#include "history/HistorySync.h"
 #include "lang/OperatorTexts.h"
 #include "prodtest/StepPrograms.h"
 
@@ -499,6 +500,16 @@ int Run(CliContext& ctx, const RunArgs& a)
         allOkay = false;
     }
     st.SetOperatorPanel(nullptr);
+    // With a line's server: one try to push the units, a few seconds at most. The verdict stays
+    // the units' own; what the server did not take waits in the outbox for the next sync.
+    if (const QString server = st.history().serverUrl(); !server.isEmpty() && st.history().store()) {
+        history::HistorySync sync(*st.history().store(), server);
+        const history::SyncResult r = sync.Push(-1, QDeadlineTimer(5000));
+        if (r.waiting != 0)
+            CliContext::Err(QStringLiteral("history: %1 run(s) wait for the server (vmxctl db sync): %2")
+                                .arg(r.waiting)
+                                .arg(r.error.isEmpty() ? QStringLiteral("time is up") : r.error));
+    }
     return allOkay ? kExitOk : kExitFailed;
 }
 

@@ -1,9 +1,8 @@
 // vmxctl: the Monitor's core from the command line.
 #include "app/BuildInfo.h"
 #include "app/Session.h"
+#include "charts/ChartApplication.h"
 #include "cli/CliContext.h"
-
-#include <QCoreApplication>
 
 #include <iostream>
 
@@ -11,7 +10,7 @@ using namespace vmx::cli;
 
 int main(int argc, char** argv)
 {
-    QCoreApplication qapp(argc, argv);
+    const auto qapp = vmx::charts::MakeApplication(argc, argv, vmx::charts::WantsCharts(argc, argv));
     CliContext ctx;
     CLI::App app{"vmxctl - VELMOTRIX Monitor from the command line"};
     app.require_subcommand(1);

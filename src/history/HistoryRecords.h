@@ -100,6 +100,7 @@ struct RunRow {
 struct Filter {
     std::optional<QDate> since, until; // the station's local day, both included
     QString label, station, batch, verdict, serial;
+    bool firstPassOnly = false; // each unit's first finished run of a definition only
 };
 
 enum class GroupBy { Day, Station, Label, Batch };

@@ -77,6 +77,21 @@ const std::vector<QStringList>& Migrations()
                 "CREATE INDEX run_by_definition ON run (serial, sensor_type, label, started_at, uuid, "
                 "local_day, station, batch)"),
         },
+        // 4: what a station's sync has pushed to the line's server, one row each, added once the
+        // server committed it. A run or event without a row here waits in the outbox.
+        {
+            QStringLiteral("CREATE TABLE pushed (uuid CHAR(36) PRIMARY KEY, pushed_at TIMESTAMP NOT NULL)"),
+        },
+        // 5: the statistics' Paretos read the failed attempts and measurements alone (about one
+        // in a hundred), not every row joined with its run; the measured items are found by
+        // stepping through an index of them.
+        {
+            QStringLiteral("CREATE INDEX measurement_by_item ON measurement (item, number, run_uuid)"),
+            QStringLiteral("CREATE INDEX step_attempt_failed ON step_attempt (step, routine, run_uuid) WHERE "
+                           "outcome = 0"),
+            QStringLiteral(
+                "CREATE INDEX measurement_failed ON measurement (item, run_uuid) WHERE outcome = 0"),
+        },
     };
     return m;
 }

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimeZone>
 #include <QVariant>
 
 #include <atomic>
@@ -35,13 +36,31 @@ std::optional<double> NumberOf(const QVariant& v)
     return v.toDouble();
 }
 
+// A stored time: SQLite gives the stamp's text, PostgreSQL a timestamp without zone whose fields
+// are the UTC time as written.
+QDateTime TimeOf(const QVariant& v)
+{
+    if (v.metaType().id() == QMetaType::QDateTime) {
+        const QDateTime t = v.toDateTime();
+        return QDateTime(t.date(), t.time(), QTimeZone::utc());
+    }
+    return FromUtcStamp(v.toString());
+}
+
+// PostgreSQL pads CHAR(n) columns with blanks; SQLite keeps the text as written.
+QString Fixed(const QVariant& v)
+{
+    return v.toString().trimmed();
+}
+
 RunState StateOf(const QVariant& v)
 {
     if (v.isNull()) return RunState::Running;
     return v.toString() == QLatin1String("aborted") ? RunState::Aborted : RunState::Done;
 }
 
-// The filter's conditions on run r and its end e, with their values in order.
+} // namespace
+
 QString Where(const Filter& f, QVariantList& values)
 {
     QStringList c;
@@ -56,8 +75,16 @@ QString Where(const Filter& f, QVariantList& values)
     if (!f.batch.isEmpty()) add("r.batch = ?", f.batch);
     if (!f.verdict.isEmpty()) add("e.verdict = ?", f.verdict);
     if (!f.serial.isEmpty()) add("r.serial = ?", f.serial);
+    // Only a unit's first finished run of its definition, wherever the filter's window starts.
+    if (f.firstPassOnly)
+        c << QStringLiteral(
+            "NOT EXISTS (SELECT 1 FROM run p JOIN run_end pe ON pe.run_uuid = p.uuid WHERE p.serial = "
+            "r.serial AND p.sensor_type = r.sensor_type AND p.label = r.label AND pe.state = 'done' AND "
+            "(p.started_at < r.started_at OR (p.started_at = r.started_at AND p.uuid < r.uuid)))");
     return c.isEmpty() ? QString() : QStringLiteral(" WHERE ") + c.join(QStringLiteral(" AND "));
 }
+
+namespace {
 
 bool Run(QSqlQuery& q, const QVariantList& values)
 {
@@ -86,37 +113,60 @@ std::unique_ptr<SqlHistoryStore> SqlHistoryStore::Open(const QString& url, const
                                                        const QString& station, const QString& host,
                                                        Schema schema, QString* why)
 {
+    const bool server = IsServerUrl(url);
+    ServerUrl where;
     QString file;
-    if (!SqliteFile(url, dataDir, &file, why)) return nullptr;
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
-        if (why) *why = QStringLiteral("the Qt SQLite driver (QSQLITE) is not installed");
+    if (server ? !ParseServerUrl(url, &where, why) : !SqliteFile(url, dataDir, &file, why)) return nullptr;
+    const QString driver = server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        if (why)
+            *why = server ? QStringLiteral("the Qt PostgreSQL driver (QPSQL) is not installed")
+                          : QStringLiteral("the Qt SQLite driver (QSQLITE) is not installed");
         return nullptr;
     }
-    if (!QFileInfo(QFileInfo(file).absolutePath()).isDir()) {
+    if (!server && !QFileInfo(QFileInfo(file).absolutePath()).isDir()) {
         if (why) *why = QStringLiteral("%1: no such folder").arg(QFileInfo(file).absolutePath());
         return nullptr;
     }
     const QString name = QStringLiteral("vmx-history-%1").arg(++connections);
     std::unique_ptr<SqlHistoryStore> store;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
+        if (server) {
+            db.setHostName(where.host);
+            db.setPort(where.port);
+            db.setUserName(where.user);
+            db.setDatabaseName(where.dbname);
+            // An away server is found out in seconds, not after the system's TCP time-out.
+            QString options = where.options;
+            if (!options.contains(QLatin1String("connect_timeout=")))
+                options += QLatin1String(options.isEmpty() ? "" : ";") + QStringLiteral("connect_timeout=5");
+            db.setConnectOptions(options);
+        } else {
+            db.setDatabaseName(file);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        }
         store.reset(new SqlHistoryStore(db, name, url, station, host));
+        store->server_ = server;
     }
     QSqlDatabase& db = store->db_;
     if (!db.open()) {
-        if (why) *why = QStringLiteral("%1: %2").arg(file, db.lastError().text());
+        // The URL holds no password, so it can be shown.
+        if (why) *why = QStringLiteral("%1: %2").arg(server ? url : file, db.lastError().text().trimmed());
         return nullptr;
     }
-    // WAL with a full sync at every commit: a committed unit survives a kill or a power cut.
-    for (const char* pragma :
-         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON",
-          // A 64 MB page cache and sorts in memory keep the yields over a large history quick.
-          "PRAGMA cache_size=-65536", "PRAGMA temp_store=MEMORY"}) {
+    // SQLite: WAL with a full sync at every commit, so a committed unit survives a kill or a power
+    // cut; a 64 MB page cache and sorts in memory keep the yields over a large history quick.
+    static const char* const sqlite[] = {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
+                                         "PRAGMA foreign_keys=ON", "PRAGMA cache_size=-65536",
+                                         "PRAGMA temp_store=MEMORY"};
+    // PostgreSQL: a line's stations share the server's quiet.
+    static const char* const postgres[] = {"SET client_min_messages TO WARNING"};
+    for (const char* statement : server ? std::vector<const char*>(std::begin(postgres), std::end(postgres))
+                                        : std::vector<const char*>(std::begin(sqlite), std::end(sqlite))) {
         QSqlQuery q(db);
-        if (!q.exec(QLatin1String(pragma))) {
-            if (why) *why = QStringLiteral("%1: %2").arg(file, q.lastError().text());
+        if (!q.exec(QLatin1String(statement))) {
+            if (why) *why = QStringLiteral("%1: %2").arg(server ? url : file, q.lastError().text());
             return nullptr;
         }
     }
@@ -300,18 +350,18 @@ std::vector<RunRow> SqlHistoryStore::Runs(const Filter& filter, int limit, int o
         s.sensorType = q.value(3).toString();
         s.label = q.value(4).toString();
         s.program = q.value(5).toInt();
-        s.definitionHash = q.value(6).toString();
+        s.definitionHash = Fixed(q.value(6));
         s.tester = q.value(7).toString();
         s.batch = q.value(8).toString();
         s.batchComment = q.value(9).toString();
         s.year = q.value(10).toString();
         s.techIndex = q.value(11).toString();
-        s.started = FromUtcStamp(q.value(12).toString());
+        s.started = TimeOf(q.value(12));
         s.version = q.value(13).toString();
         r.state = StateOf(q.value(14));
         r.verdict = q.value(15).toString();
         r.comment = q.value(16).toString();
-        if (!q.value(17).isNull()) r.ended = FromUtcStamp(q.value(17).toString());
+        if (!q.value(17).isNull()) r.ended = TimeOf(q.value(17));
         rows.push_back(std::move(r));
     }
     return rows;
@@ -337,7 +387,7 @@ std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
         a.attempt = q.value(1).toInt();
         a.routine = q.value(2).toString();
         a.outcome = q.value(3).toInt();
-        a.started = FromUtcStamp(q.value(4).toString());
+        a.started = TimeOf(q.value(4));
         a.durationMs = q.value(5).toLongLong();
         at[{a.step, a.attempt}] = steps.size();
         steps.push_back(std::move(a));
@@ -389,13 +439,13 @@ std::vector<ServiceEvent> SqlHistoryStore::Events(const QString& serial, const Q
         e.station = q.value(1).toString();
         e.serial = q.value(2).toString();
         e.sensorType = q.value(3).toString();
-        e.at = FromUtcStamp(q.value(4).toString());
+        e.at = TimeOf(q.value(4));
         e.kind = KindFromName(q.value(5).toString()).value_or(ServiceKind::ParameterWrite);
         e.ok = q.value(6).toInt() != 0;
         e.before = QByteArray::fromHex(q.value(7).toString().toLatin1());
         e.after = QByteArray::fromHex(q.value(8).toString().toLatin1());
         e.fileName = q.value(9).toString();
-        e.fileSha256 = q.value(10).toString();
+        e.fileSha256 = Fixed(q.value(10));
         e.range = q.value(11).toString();
         events.push_back(std::move(e));
     }
@@ -419,14 +469,17 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
     // run's outcome (times are fixed-width text, so they order as they read). No window
     // functions, and the same SQL on both engines.
     const QString flag = QStringLiteral("CASE WHEN e.verdict = 'okay' THEN '1' ELSE '0' END");
+    // SQLite keeps the stamp's text; PostgreSQL's timestamp is written out the same way.
+    const QString started = server_ ? QStringLiteral("to_char(r.started_at, 'YYYY-MM-DD HH24:MI:SS.MS')")
+                                    : QStringLiteral("r.started_at");
     const QString sql =
         QStringLiteral(
             "SELECT SUBSTR(first_run, 25) AS grp, COUNT(*), SUM(runs), SUM(CASE WHEN SUBSTR(first_run, "
             "24, 1) = '1' THEN 1 ELSE 0 END), SUM(CASE WHEN SUBSTR(last_run, 24, 1) = '1' THEN 1 ELSE "
-            "0 END) FROM (SELECT MIN(r.started_at || %1 || %2) AS first_run, MAX(r.started_at || %1) "
+            "0 END) FROM (SELECT MIN(%4 || %1 || %2) AS first_run, MAX(%4 || %1) "
             "AS last_run, COUNT(*) AS runs FROM run r JOIN run_end e ON e.run_uuid = r.uuid%3 GROUP BY "
             "r.serial, r.sensor_type, r.label) u GROUP BY SUBSTR(first_run, 25) ORDER BY 1")
-            .arg(flag, QLatin1String(group), where);
+            .arg(flag, QLatin1String(group), where, started);
     std::vector<YieldRow> rows;
     QSqlQuery q(db_);
     q.setForwardOnly(true);

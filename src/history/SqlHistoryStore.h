@@ -1,6 +1,7 @@
 #pragma once
 // The history in a Qt SQL database: SQLite on a station, in WAL mode with synchronous=FULL, so a
-// committed row survives a kill or a power cut. Every value is a bound parameter.
+// committed row survives a kill or a power cut; or a line's PostgreSQL server, with the same
+// schema and queries. Every value is a bound parameter.
 
 #include "history/HistoryStore.h"
 
@@ -9,6 +10,10 @@
 #include <memory>
 
 namespace vmx::history {
+
+// The filter's conditions on run r and its end e as " WHERE ..." (empty without any), their
+// values appended in order.
+QString Where(const Filter& f, QVariantList& values);
 
 class SqlHistoryStore final : public HistoryStore {
 public:
@@ -24,6 +29,8 @@ public:
     SqlHistoryStore& operator=(const SqlHistoryStore&) = delete;
 
     const QString& url() const { return url_; }
+    // A line's server (PostgreSQL) rather than a station's own file.
+    bool isServer() const { return server_; }
     int schemaVersion();
     bool Migrate(QString* why);
     // This station's runs without an end (a kill, a power cut) each get an "aborted" end now.
@@ -55,6 +62,7 @@ private:
 
     QSqlDatabase db_;
     QString connection_, url_, station_, host_, error_;
+    bool server_ = false;
 };
 
 } // namespace vmx::history

@@ -85,6 +85,20 @@ bool ApplySensorWord(const QString& word, SensorProfile& s, QString& error)
             return bad();
         return true;
     }
+    if (k == QLatin1String("spread") || k == QLatin1String("bad")) {
+        bool ok = false;
+        const double x = v.toDouble(&ok);
+        if (!ok || !(x >= 0.0) || x > (k == QLatin1String("bad") ? 100.0 : 255.0)) return bad();
+        (k == QLatin1String("bad") ? s.badPercent : s.spread) = x;
+        return true;
+    }
+    if (k == QLatin1String("seed")) {
+        bool ok = false;
+        const uint seed = v.toUInt(&ok);
+        if (!ok) return bad();
+        s.seed = seed;
+        return true;
+    }
     if (k == QLatin1String("after")) {
         if (!Int(v, s.faults.afterAnswers) || s.faults.afterAnswers < 0) return bad();
         return true;

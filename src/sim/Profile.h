@@ -22,6 +22,12 @@
 //                                       blank, notube=quiet), good or with one fault: a weak
 //                                       transducer, switching outputs stuck high, a wrong
 //                                       firmware version in its measurements, no answer at all
+//   spread=SD  bad=PERCENT  seed=N      a population of units: each unit (the first and each
+//                                       next one) measures its amplitude around the good
+//                                       unit's with standard deviation SD in the value's own
+//                                       counts, PERCENT of the units are of one of the faulty
+//                                       kinds above, drawn from seed N (default 1): the same
+//                                       units every time
 //   if=0|1|2|any|two                    serial interface the sensor speaks behind a test module
 //                                       (any: one that answers behind each; two: a unit of two
 //                                       channels, master behind 1 and 2, slave behind 0, each

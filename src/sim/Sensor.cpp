@@ -44,9 +44,11 @@ bool SensorProfile::SetKey(qint64 k)
     return true;
 }
 
-Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile))
+Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile)), population_(profile_.seed)
 {
     faults = profile_.faults;
+    ownKind_ = {profile_.amplitudeLoss, profile_.stuckOutput, profile_.versionSkew, profile_.faults.mute};
+    DrawUnit();
     boot_.readAddressSkew = profile_.readAddressSkew;
     InitFlash();
     if (profile_.blank) {
@@ -60,6 +62,37 @@ Sensor::Sensor(SensorProfile profile) : profile_(std::move(profile))
         mode_ = profile_.mode;
         streamFromUs_ = 0;
     }
+}
+
+void Sensor::DrawUnit()
+{
+    if (profile_.spread <= 0.0 && profile_.badPercent <= 0.0) return;
+    // Drawn from the 32-bit words of mt19937 alone (fully defined), so a seed gives the same
+    // population with every standard library: a uniform in [0, 1) and a normal by Box-Muller.
+    auto uniform = [this] { return double(population_()) / 4294967296.0; };
+    const double u1 = 1.0 - uniform(), u2 = uniform();
+    const double normal = std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
+    unitOffset_ = int(std::lround(profile_.spread * normal));
+    UnitKind kind = ownKind_;
+    if (uniform() * 100.0 < profile_.badPercent) {
+        switch (population_() % 4) {
+        case 0:
+            kind.amplitudeLoss = 120;
+            break;
+        case 1:
+            kind.stuckOutput = 0x02;
+            break;
+        case 2:
+            kind.versionSkew = 1;
+            break;
+        default:
+            kind.mute = true;
+        }
+    }
+    profile_.amplitudeLoss = kind.amplitudeLoss;
+    profile_.stuckOutput = kind.stuckOutput;
+    profile_.versionSkew = kind.versionSkew;
+    faults.mute = kind.mute;
 }
 
 quint32 Sensor::Rand()
@@ -321,6 +354,7 @@ void Sensor::C2Reset(qint64 t)
 void Sensor::NextUnit(qint64 t)
 {
     Advance(t);
+    DrawUnit();
     InitFlash();
     if (profile_.blank) {
         boot_.flash().fill(0xFF);
@@ -396,7 +430,7 @@ MeasValues Sensor::Measure(qint64 t)
     while (gain > 0 && base + 100 * gain > kAmplTarget)
         --gain;
     if (gainStep_ <= 4) gain = gainStep_;
-    const int nominal = std::clamp(base + 100 * gain, 0, 255);
+    const int nominal = std::clamp(base + 100 * gain + unitOffset_, 0, 255);
     int target = std::clamp(nominal + j, 0, 255);
     if (bubble && profile_.tube == Tube::Filled) target = std::clamp(nominal - drop + j, 0, 255);
     // The sensor measures Lin = Zero - ADC and reports its logarithm.

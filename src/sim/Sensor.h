@@ -8,6 +8,7 @@
 #include "sim/Device.h"
 
 #include <array>
+#include <random>
 
 namespace vmx::sim {
 
@@ -68,6 +69,12 @@ struct SensorProfile {
     int amplitudeLoss = 0;
     quint8 stuckOutput = 0;
     int versionSkew = 0;
+    // A population of units, drawn anew for each unit from `seed` (the same units every time):
+    // the measured amplitude around the good unit's with standard deviation `spread` (in its
+    // own counts), and `badPercent` of the units with one of the faulty kinds above.
+    double spread = 0.0;
+    double badPercent = 0.0;
+    quint32 seed = 1;
 
     Generation generation() const;
     // Sets type, subtype and firmware from a catalogue key (type * 10^6 + subtype * 10^3 +
@@ -193,6 +200,8 @@ private:
     void FillBlock();
     void FillBlockFrom(const MeasValues& m);
     quint32 Rand();
+    // The next unit of the population (spread, badPercent): its offset and fault kind.
+    void DrawUnit();
 
     SensorProfile profile_;
     FrameParser parser_;
@@ -220,6 +229,15 @@ private:
     std::array<quint8, proto::kLongBlock> block_{};
     qint64 samples_ = 0;
     quint32 rng_ = 0x2545F491u;
+    std::mt19937 population_;
+    int unitOffset_ = 0; // this unit's amplitude off the good unit's
+    // The profile's own unit kind, which a drawn good unit goes back to.
+    struct UnitKind {
+        int amplitudeLoss = 0;
+        quint8 stuckOutput = 0;
+        int versionSkew = 0;
+        bool mute = false;
+    } ownKind_;
     // Old boot loader: bytes still expected for a multi-byte command.
     QByteArray pending_;
     BootLoader boot_;

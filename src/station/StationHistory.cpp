@@ -41,10 +41,14 @@ StationHistory::StationHistory(app::Session& session, prodtest::TestDefinitions&
 
 bool StationHistory::Open(const QString& url, const QString& dataDir, const QString& name, QString* why)
 {
+    sync_.reset();
     store_.reset();
     const QString host = QSysInfo::machineHostName();
-    auto store = history::SqlHistoryStore::Open(url.isEmpty() ? history::DefaultUrl(dataDir) : url, dataDir,
-                                                name.isEmpty() ? host : name, host,
+    // With a line's server the station still writes its own store first: the sync takes it
+    // from there, so an away server loses nothing.
+    const bool server = history::IsServerUrl(url);
+    const QString local = url.isEmpty() || server ? history::DefaultUrl(dataDir) : url;
+    auto store = history::SqlHistoryStore::Open(local, dataDir, name.isEmpty() ? host : name, host,
                                                 history::SqlHistoryStore::Schema::Latest, why);
     if (!store) return false;
     const int aborted = store->AbortLeftRunning(QDateTime::currentDateTimeUtc());
@@ -58,8 +62,20 @@ bool StationHistory::Open(const QString& url, const QString& dataDir, const QStr
                    .arg(aborted)
                    .arg(store->station()));
     store_ = std::move(store);
+    serverUrl_ = server ? url : QString();
+    localUrl_ = local;
+    dataDir_ = dataDir;
     runUuid_.clear();
     return true;
+}
+
+history::HistorySyncWorker* StationHistory::StartSync()
+{
+    if (!store_ || serverUrl_.isEmpty()) return nullptr;
+    if (!sync_)
+        sync_ =
+            std::make_unique<history::HistorySyncWorker>(localUrl_, dataDir_, store_->station(), serverUrl_);
+    return sync_.get();
 }
 
 QString StationHistory::SensorSerial() const
@@ -79,7 +95,10 @@ bool StationHistory::Record(history::ServiceEvent e)
     e.uuid = NewUuid();
     e.at = QDateTime::currentDateTimeUtc();
     e.station = store_->station();
-    if (store_->AddServiceEvent(e)) return true;
+    if (store_->AddServiceEvent(e)) {
+        if (sync_) sync_->Kick();
+        return true;
+    }
     session_.ShowLComment(CommentColour::Red,
                           QStringLiteral("Datenbank: FEHLER (%1)").arg(store_->lastError()));
     return false;
@@ -182,7 +201,10 @@ bool StationHistory::UnitEnded(bool aborted, QString* why)
     e.verdict = aborted ? QStringLiteral("FEHLER") : results_.Verdict();
     e.comment = defs_.data.ResultComment;
     e.ended = QDateTime::currentDateTimeUtc();
-    if (store_->EndRun(e)) return true;
+    if (store_->EndRun(e)) {
+        if (sync_) sync_->Kick();
+        return true;
+    }
     if (why) *why = store_->lastError();
     return false;
 }

@@ -2,6 +2,7 @@
 // The station's side of the unit history: it opens the database, hands it each unit's run, step
 // attempts and end as the run controller reports them, and each service action of the station.
 
+#include "history/HistorySyncWorker.h"
 #include "history/SqlHistoryStore.h"
 #include "prodtest/RunLog.h"
 
@@ -30,7 +31,16 @@ public:
     // host name). This station's runs left running by a kill become aborted, and the log says
     // how many. False with the reason when the database cannot be opened.
     bool Open(const QString& url, const QString& dataDir, const QString& name, QString* why);
-    void Close() { store_.reset(); }
+    void Close()
+    {
+        sync_.reset();
+        store_.reset();
+    }
+    // The line's server the station's store is pushed to; empty when it has none.
+    const QString& serverUrl() const { return serverUrl_; }
+    // The window's sync to the line's server on a thread of its own, kicked after each unit's
+    // end and each service event; null without a server. vmxctl syncs in its own commands.
+    history::HistorySyncWorker* StartSync();
     // Null while no history is open: the program then keeps units in its record files only.
     history::SqlHistoryStore* store() { return store_.get(); }
 
@@ -55,7 +65,9 @@ private:
     prodtest::TestDefinitions& defs_;
     prodtest::TestResults& results_;
     std::unique_ptr<history::SqlHistoryStore> store_;
-    QString runUuid_;
+    std::unique_ptr<history::HistorySyncWorker> sync_;
+    QString localUrl_, dataDir_;
+    QString runUuid_, serverUrl_;
     std::map<int, int> attempts_; // step -> attempts so far in the run
 };
 

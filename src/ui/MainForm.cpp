@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -154,6 +155,23 @@ void TMainForm::FormCreate()
     if (!station_->OpenHistory(session_->config.DatabaseUrl, session_->folders().data,
                                session_->config.StationName, &why))
         PanelText(1, QStringLiteral("Datenbank: FEHLER (%1)").arg(why));
+    else if (history::HistorySyncWorker* sync = station_->history().StartSync()) {
+        // What waits for the line's server, shown while anything does.
+        auto* waiting = new QLabel(statusBar());
+        waiting->setObjectName(QStringLiteral("SBarSync"));
+        waiting->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        waiting->hide();
+        statusBar()->addPermanentWidget(waiting);
+        connect(sync, &history::HistorySyncWorker::waitingChanged, waiting,
+                [this, waiting](int n, const QString&) {
+                    waiting->setVisible(n != 0);
+                    waiting->setText(
+                        session_->language() == 1
+                            ? QStringLiteral("Database: %1 units waiting for the server").arg(n)
+                            : QStringLiteral("Datenbank: %1 Einheiten warten auf den Server").arg(n));
+                });
+        sync->Kick();
+    }
 
     // 23-24
     ForceRTS(1);

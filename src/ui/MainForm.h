@@ -5,6 +5,7 @@
 #include "app/MonitorConfig.h"
 #include "app/Session.h"
 #include "history/HistoryRecords.h"
+#include "history/Statistics.h"
 #include "monitor/DiagramRenderer.h"
 #include "station/Station.h"
 #include "ui/MonitorOptions.h"
@@ -20,6 +21,7 @@
 #include <vector>
 
 class QAction;
+class QChart;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
@@ -402,6 +404,23 @@ private:
     void HistoryCaptions();
     int historyPage_ = 0;
     std::vector<history::RunRow> historyRuns_;
+    // The production statistics page "Statistik" (MainFormStatistics.cpp): a filter, four
+    // charts with their numbers; a click on a histogram bin lists the runs behind it.
+    QWidget* CreateStatisticsPage();
+    void StatisticsShow();
+    void StatisticsCaptions();
+    void StatisticsChart(const char* view, QChart* chart);
+    void StatisticsListRuns(int bin);
+    void StatisticsListFailing(int bar);
+    // A run listed on the Statistik page, opened on the Historie page.
+    void StatisticsOpenRun(int row);
+    // By the chosen name's end: the four charts as NAME-yield.png|svg, ..., their tables as
+    // NAME-yield.csv, ... or as one workbook NAME.xlsx.
+    // Every chart and table, or the one `part` (yield, pareto, histogram, run) alone.
+    void StatisticsExport(const QString& part = QString());
+    history::ItemStats statisticsItem_;
+    history::Filter statisticsFilter_;
+    std::vector<history::ParetoRow> statisticsPareto_;
     // The file name from the named file dialog; empty on Cancel.
     QString AskFileName(const char* dialog, bool save, const QString& preset, bool workbook);
     QString lastExcelName_, lastTextName_; // kept while the program runs

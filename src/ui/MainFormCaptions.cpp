@@ -176,6 +176,7 @@ void TMainForm::UpdateCaptions()
     ShowOperatorTexts();
     HistoryCaptions();
     ChartCaptions();
+    StatisticsCaptions();
     if (pwForm_) pwForm_->UpdateCaptions();
     if (simPanel_) simPanel_->SetLanguage(session_->language());
     // An open manual follows the language.

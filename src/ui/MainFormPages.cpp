@@ -175,6 +175,7 @@ void TMainForm::CreatePages()
     PC1->addTab(CreateBootPage(), QString());
     PC1->addTab(CreateTestPage(), QString());
     PC1->addTab(CreateHistoryPage(), QString());
+    PC1->addTab(CreateStatisticsPage(), QString());
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(200);

@@ -203,6 +203,7 @@ void TMainForm::UpdateVersion()
     SetShownNamed("TSBoot", boot);
     SetShownNamed("TSTest", mode.Manufacturer);
     SetShownNamed("TSHistory", mode.Service || mode.Manufacturer);
+    SetShownNamed("TSStatistics", mode.Service || mode.Manufacturer);
     SetShownNamed("MITest", mode.Manufacturer);
 }
 

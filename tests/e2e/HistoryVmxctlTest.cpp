@@ -16,15 +16,15 @@
 #include <gtest/gtest.h>
 
 #include "TestPaths.h"
+#include <cmath>
 #include <map>
 
 namespace {
 
 struct Station : StateBench {
-    Station()
-        : StateBench(QStringLiteral("tk33,unit=good,tube=empty"),
-                     {QStringLiteral("--type"), QStringLiteral("5028143"), QStringLiteral("--station"),
-                      QStringLiteral("S1")})
+    explicit Station(const QString& words = QStringLiteral("tk33,unit=good,tube=empty"))
+        : StateBench(words, {QStringLiteral("--type"), QStringLiteral("5028143"), QStringLiteral("--station"),
+                             QStringLiteral("S1")})
     {
         for (const char* name : {"TEST.INI", "QVR.hex", "PIC.hex"})
             EXPECT_TRUE(QFile::copy(testpaths::Bin(QLatin1String(name)), File(name))) << name;
@@ -151,6 +151,20 @@ TEST(HistoryVmxctl, AKilledUnitIsAbortedAtTheNextStartAndLeftOutOfTheYield)
     const QStringList yield = s.Run({"history", "yield", "--by", "station"}).out.split(QLatin1Char('\n'));
     ASSERT_GE(yield.size(), 2);
     EXPECT_EQ(yield[1], QStringLiteral("S1\t1\t1\t100.0%\t100.0%\t0"));
+    // So do its values: one amplitude, too few for any index, which text and JSON both say.
+    const ToolResult stats = s.Run({"history", "stats", "--item", "Ampl 1"});
+    EXPECT_EQ(stats.exitCode, 0) << stats.err.toStdString();
+    const QStringList row = stats.out.split(QLatin1Char('\n')).value(2).split(QLatin1Char('\t'));
+    ASSERT_EQ(row.size(), 16) << stats.out.toStdString();
+    EXPECT_EQ(row[2], QStringLiteral("1"));
+    EXPECT_EQ(row.mid(12), QStringList(4, QStringLiteral("\u2014")));
+    const QJsonObject item =
+        QJsonDocument::fromJson(s.Run({"history", "stats", "--item", "Ampl 1", "--json"}).out.toUtf8())
+            .object()[QStringLiteral("items")][0]
+            .toObject();
+    EXPECT_EQ(item[QStringLiteral("n")].toInt(), 1);
+    EXPECT_TRUE(item[QStringLiteral("cpk")].isNull());
+    EXPECT_EQ(item[QStringLiteral("low")].toDouble(), 350.0);
     // A bad date is a usage error.
     EXPECT_EQ(s.Run({"history", "runs", "--since", "2026-13-01"}).exitCode, 2);
 }
@@ -182,4 +196,60 @@ TEST(HistoryVmxctl, AStepTheHistoryRefusesFailsTheUnit)
     ASSERT_TRUE(json.open(QIODevice::ReadOnly));
     EXPECT_EQ(QJsonDocument::fromJson(json.readLine()).object().value(QStringLiteral("verdict")).toString(),
               QStringLiteral("FEHLER"));
+}
+
+// A lot of 200 units drawn from a seed: amplitudes spread by 3 counts, one unit in ten faulty.
+// The statistics see the spread and the failures, and the database's sums over every item
+// agree with the numbers of the one item read value by value.
+TEST(HistoryVmxctl, ALotOfSpreadUnitsShowsItsSpreadAndFailuresInTheStatistics)
+{
+    Station s(QStringLiteral("tk33,unit=good,tube=empty,spread=3,bad=10,seed=5"));
+    const ToolResult lot = s.Run({"test", "run", "--definition", "1", "--sn", "1000", "--tester", "Weber",
+                                  "--batch", "A-4711", "--units", "200"},
+                                 200 * 600);
+    ASSERT_TRUE(lot.finished) << lot.err.right(2000).toStdString();
+    EXPECT_EQ(lot.exitCode, 1) << "faulty units fail the lot";
+    auto json = [&](const QStringList& args) {
+        const ToolResult r = s.Run(QStringList{"history", "stats", "--json"} + args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out.toUtf8()).object();
+    };
+    const QJsonObject all = json({});
+    int units = 0, firstPassOkay = 0;
+    for (const QJsonValue& d : all[QStringLiteral("yieldByDay")].toArray()) {
+        const int n = d[QStringLiteral("units")].toInt();
+        units += n;
+        firstPassOkay += int(std::lround(d[QStringLiteral("firstPassYield")].toDouble() * n));
+    }
+    EXPECT_EQ(units, 200);
+    EXPECT_NEAR(1.0 - double(firstPassOkay) / units, 0.10, 0.05);
+    EXPECT_FALSE(all[QStringLiteral("failingSteps")].toArray().isEmpty());
+
+    QJsonObject summed;
+    for (const QJsonValue& i : all[QStringLiteral("items")].toArray())
+        if (i[QStringLiteral("item")].toString() == QLatin1String("Ampl 1")) summed = i.toObject();
+    const QJsonObject read = json({"--item", "Ampl 1"})[QStringLiteral("items")].toArray().at(0).toObject();
+    ASSERT_EQ(summed[QStringLiteral("n")].toInt(), 200);
+    for (const char* key : {"n", "mean", "sd", "min", "max", "below", "sigmaWithin", "cpk", "ppk"})
+        EXPECT_NEAR(summed[QLatin1String(key)].toDouble(), read[QLatin1String(key)].toDouble(), 1e-9) << key;
+    // The good units alone: the spread asked for on top of the samples' own jitter, which a
+    // lot of good units without the words shows.
+    Station plain;
+    ASSERT_TRUE(plain
+                    .Run({"test", "run", "--definition", "1", "--sn", "1000", "--tester", "Weber", "--batch",
+                          "A-4711", "--units", "100"},
+                         100 * 600)
+                    .finished);
+    auto goodAmpl = [](Station& st) {
+        const ToolResult r = st.Run({"history", "stats", "--json", "--item", "Ampl 1", "--verdict", "okay"});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out.toUtf8())[QStringLiteral("items")].toArray().at(0).toObject();
+    };
+    const QJsonObject good = goodAmpl(s), jitter = goodAmpl(plain);
+    EXPECT_GE(good[QStringLiteral("n")].toInt(), firstPassOkay);
+    EXPECT_EQ(jitter[QStringLiteral("n")].toInt(), 100);
+    const double sd = good[QStringLiteral("sd")].toDouble(), own = jitter[QStringLiteral("sd")].toDouble();
+    EXPECT_NEAR(std::sqrt(sd * sd - own * own), 3.0, 1.0) << sd << " " << own;
+    EXPECT_NEAR(good[QStringLiteral("mean")].toDouble(), jitter[QStringLiteral("mean")].toDouble(), 1.0);
+    EXPECT_EQ(good[QStringLiteral("below")].toInt() + good[QStringLiteral("above")].toInt(), 0);
 }

@@ -1,5 +1,6 @@
 // The history's store on SQLite: migrations from every earlier version, the yields over a small
 // hand-made set, and the runs a killed station left behind.
+#include "HandMadeRuns.h"
 #include "history/Schema.h"
 #include "history/SqlHistoryStore.h"
 
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace vmx::history;
+using namespace vmx::testing;
 
 namespace {
 
@@ -24,54 +26,12 @@ std::unique_ptr<SqlHistoryStore> OpenStore(const QTemporaryDir& dir, const QStri
     return s;
 }
 
-QDateTime At(const char* local)
-{
-    return QDateTime::fromString(QLatin1String(local), Qt::ISODate).toUTC();
-}
-
 int Count(QSqlDatabase& db, const char* table)
 {
     QSqlQuery q(db);
     return q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table)) && q.next()
                ? q.value(0).toInt()
                : -1;
-}
-
-// One finished (or aborted, or unfinished) run of a unit, with one step attempt.
-struct Made {
-    const char* serial;
-    const char* label;
-    const char* station;
-    const char* batch;
-    const char* start; // local time
-    const char* end;   // "okay", "FEHLER", "aborted" or "" (still running)
-};
-
-void Add(SqlHistoryStore& s, const Made& m)
-{
-    RunStart r;
-    r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    r.serial = QLatin1String(m.serial);
-    r.sensorType = QStringLiteral("5028143");
-    r.label = QLatin1String(m.label);
-    r.program = 5;
-    r.batch = QLatin1String(m.batch);
-    r.started = At(m.start);
-    ASSERT_TRUE(s.BeginRun(r)) << s.lastError().toStdString();
-    StepAttempt a;
-    a.runUuid = r.uuid;
-    a.step = 1;
-    a.routine = QStringLiteral("GetAmplMeas");
-    a.started = r.started;
-    a.texts = {{QStringLiteral("blue"), QStringLiteral("Ampl Test 1 --> okay")}};
-    a.measurements = {{QStringLiteral("Ampl 1"), QStringLiteral("402"), 402.0, QString(), 350.0, 450.0, 1}};
-    ASSERT_TRUE(s.AddStepAttempt(a)) << s.lastError().toStdString();
-    const QString end = QLatin1String(m.end);
-    if (end.isEmpty()) return;
-    RunEnd e{r.uuid, end == QLatin1String("aborted") ? RunState::Aborted : RunState::Done,
-             end == QLatin1String("aborted") ? QStringLiteral("FEHLER") : end, QString(),
-             r.started.addSecs(60)};
-    ASSERT_TRUE(s.EndRun(e)) << s.lastError().toStdString();
 }
 
 } // namespace

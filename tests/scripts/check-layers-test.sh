@@ -27,6 +27,12 @@ fresh; echo '#include "sensor/DeviceCommands.h"' >> "$tmp/src/monitor/Acquisitio
 expect FAIL "a neighbour in the same layer (monitor -> sensor)" 'monitor/Acquisition.cpp'
 fresh; echo '#include <QWidget>' >> "$tmp/src/station/Station.cpp"
 expect FAIL "a widget header below ui/" 'station/Station.cpp:.*QWidget'
+fresh; echo '#include "charts/StatisticsCharts.h"' >> "$tmp/src/station/Station.cpp"
+expect FAIL "the charts below the front ends (station -> charts)" 'station/Station.cpp:.*charts/'
+fresh; echo '#include <QChart>' >> "$tmp/src/history/Statistics.cpp"
+expect FAIL "a Qt Charts header below charts/" 'history/Statistics.cpp:.*QChart'
+fresh; echo '#include "ui/MainForm.h"' >> "$tmp/src/charts/StatisticsCharts.cpp"
+expect FAIL "the window from the charts (charts -> ui)" 'charts/StatisticsCharts.cpp:.*ui/MainForm.h'
 fresh; echo '#include "sim/Bench.h"' >> "$tmp/src/sensor/DeviceCommands.cpp"
 expect FAIL "sim/ outside the simulated driver" 'sensor/DeviceCommands.cpp:.*sim/Bench.h'
 fresh; echo '#include "sim/Bench.h"' >> "$tmp/src/link/Link.cpp"

@@ -53,6 +53,12 @@ TEST(SimProfile, Errors)
     EXPECT_FALSE(ParseProfile(QStringLiteral("stream=wavy"), v, e));
     EXPECT_FALSE(ParseProfile(QStringLiteral("key=12"), v, e));
     EXPECT_FALSE(ParseProfile(QStringLiteral("fw=abc"), v, e));
+    for (const char* word : {"spread=-1", "spread=x", "bad=101", "bad=-0.5", "seed=-3", "seed=1.5"})
+        EXPECT_FALSE(ParseProfile(QLatin1String(word), v, e)) << word;
+    ASSERT_TRUE(ParseProfile(QStringLiteral("station,spread=2.5,bad=10,seed=42"), v, e)) << e.toStdString();
+    EXPECT_EQ(v[0].sensor.spread, 2.5);
+    EXPECT_EQ(v[0].sensor.badPercent, 10.0);
+    EXPECT_EQ(v[0].sensor.seed, 42u);
 }
 
 TEST(SimProfile, FaultWordsAimedAfterAnswers)

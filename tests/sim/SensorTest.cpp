@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace simtest;
 using namespace vmx::sim;
 using namespace vmx::proto;
@@ -405,4 +407,52 @@ TEST(SimSensor, MeasuringModelFollowsTheHelpText)
     EXPECT_EQ(pc.bench.sensor().led(), 5);
     a = pc.Exchange(Cmd(cmd::MeasData));
     EXPECT_EQ(u8(a, 14) >> 4, 5);
+}
+
+// A population of units: the good units' amplitudes spread as asked around the good unit's,
+// the share of faulty kinds as asked, and the same units again from the same seed.
+TEST(SimSensor, APopulationOfUnitsFromASeed)
+{
+    struct Drawn {
+        std::vector<double> ampl; // each good unit's mean amplitude over 16 samples
+        int bad = 0;
+    };
+    auto draw = [](const QString& words, int units) {
+        SensorProfile p;
+        QString error;
+        for (const QString& w : words.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            EXPECT_TRUE(ApplySensorWord(w, p, error)) << error.toStdString();
+        Sensor s(p);
+        Drawn d;
+        for (int unit = 0; unit < units; ++unit) {
+            if (unit) s.NextUnit(0);
+            const SensorProfile& k = s.profile();
+            const bool faulty = k.amplitudeLoss || k.stuckOutput || k.versionSkew || s.faults.mute;
+            d.bad += faulty;
+            double sum = 0.0;
+            for (int i = 0; i < 16; ++i)
+                sum += s.Measure(0).v[6];
+            if (!faulty) d.ampl.push_back(sum / 16);
+        }
+        return d;
+    };
+    auto meanSd = [](const std::vector<double>& v) {
+        double m = 0.0, q = 0.0;
+        for (double x : v)
+            m += x / double(v.size());
+        for (double x : v)
+            q += (x - m) * (x - m) / double(v.size() - 1);
+        return std::pair{m, std::sqrt(q)};
+    };
+    const double good = draw(QStringLiteral("tube=filled"), 1).ampl.at(0);
+    const Drawn a = draw(QStringLiteral("spread=4,bad=20,seed=7"), 400);
+    const auto [mean, sd] = meanSd(a.ampl);
+    EXPECT_NEAR(mean, good, 1.0);
+    EXPECT_NEAR(sd, 4.0, 0.6); // the samples' own jitter adds about 0.5² to 4²
+    EXPECT_NEAR(a.bad / 400.0, 0.20, 0.05);
+    EXPECT_EQ(draw(QStringLiteral("spread=4,bad=20,seed=7"), 400).ampl, a.ampl);
+    EXPECT_NE(draw(QStringLiteral("spread=4,bad=20,seed=8"), 400).ampl, a.ampl);
+    // Without the words every unit is the profile's own.
+    const Drawn plain = draw(QStringLiteral("unit=bad-amplitude"), 20);
+    EXPECT_EQ(plain.bad, 20);
 }

@@ -8,6 +8,10 @@
 
 #include "TestPaths.h"
 #include <QApplication>
+#include <QAreaSeries>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -219,6 +223,95 @@ TEST(StepsWindow, Program5UnitsScannedAndWalkedByKeyboard)
                     EXPECT_EQ(meas->item(r, 3)->text(), QStringLiteral("450"));
                 }
             EXPECT_TRUE(ampl);
+            // The "Statistik" page over the same history: one unit, passed at the first run, no
+            // failing step, and every stored amplitude (each attempt) in its item's numbers; a
+            // click on the histogram's first bin lists runs whose values lie in it.
+            int amplValues = 0;
+            for (int r = 0; r < meas->rowCount(); ++r)
+                amplValues += meas->item(r, 0)->text() == QLatin1String("Ampl 1");
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSStatistics"));
+            h.Find<QPushButton>("BTStatShow")->click();
+            auto* yield = h.Find<QTableWidget>("StGStatYield");
+            ASSERT_EQ(yield->rowCount(), 1);
+            EXPECT_EQ(yield->item(0, 1)->text(), QStringLiteral("1"));
+            EXPECT_EQ(yield->item(0, 3)->text(), QStringLiteral("100.0%"));
+            EXPECT_EQ(h.Find<QTableWidget>("StGStatPareto")->rowCount(), 0);
+            auto* item = h.Find<QComboBox>("CBStatItem");
+            item->setCurrentIndex(item->findText(QStringLiteral("Ampl 1")));
+            Q_EMIT item->activated(item->currentIndex());
+            auto* figures = h.Find<QTableWidget>("StGStatItem");
+            EXPECT_EQ(figures->item(0, 1)->text(), QString::number(amplValues));
+            auto* chart = h.Find<QChartView>("CVStatHist")->chart();
+            auto* bins = qobject_cast<QAreaSeries*>(chart->series().value(0));
+            ASSERT_TRUE(bins);
+            Q_EMIT bins->clicked(QPointF(figures->item(3, 1)->text().toDouble(), 0.5));
+            auto* listed = h.Find<QTableWidget>("StGStatRuns");
+            EXPECT_GE(listed->rowCount(), 1);
+            EXPECT_LE(listed->rowCount(), amplValues);
+            // Exported: the four charts as SVG, the four tables as CSV and as one workbook.
+            for (const char* name : {"stat.svg", "stat.csv", "stat.xlsx"}) {
+                h.fileNames.push_back(h.dir.filePath(QLatin1String(name)));
+                h.Find<QPushButton>("BTStatExport")->click();
+            }
+            for (const char* part : {"yield", "pareto", "histogram", "run"}) {
+                QFile svg(h.dir.filePath(QStringLiteral("stat-%1.svg").arg(QLatin1String(part))));
+                ASSERT_TRUE(svg.open(QIODevice::ReadOnly)) << part;
+                EXPECT_TRUE(svg.read(200).contains("<svg")) << part;
+            }
+            QFile csv(h.dir.filePath(QStringLiteral("stat-histogram.csv")));
+            ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'));
+            ASSERT_GE(lines.size(), 2);
+            EXPECT_EQ(lines[1], QStringLiteral("n,%1").arg(amplValues));
+            QFile book(h.dir.filePath(QStringLiteral("stat.xlsx")));
+            ASSERT_TRUE(book.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(book.read(2) == "PK"); // a workbook is a zip archive
+            // One chart or table alone from its chart's context menu, under the name chosen.
+            for (const char* one : {"ampl.svg", "pareto.csv"}) {
+                h.fileNames.push_back(h.dir.filePath(QLatin1String(one)));
+                QAction* a = h.Act(one[0] == 'a' ? "ACStatExport-histogram" : "ACStatExport-pareto");
+                EXPECT_FALSE(a->text().isEmpty());
+                a->trigger();
+                QFile written(h.dir.filePath(QLatin1String(one)));
+                ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << one;
+                EXPECT_TRUE(written.read(200).contains(one[0] == 'a' ? "<svg" : ",")) << one;
+            }
+            EXPECT_FALSE(QFile::exists(h.dir.filePath(QStringLiteral("ampl-histogram.svg"))));
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(
+                f.grab().save(testpaths::Artefact(QStringLiteral("statistics-%1.png").arg(w.language))));
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
+        } else {
+            // The failing step is the Pareto's one bar; a click lists the unit's run, a double
+            // click opens it on the "Historie" page.
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSStatistics"));
+            h.Find<QPushButton>("BTStatShow")->click();
+            ASSERT_EQ(h.Find<QTableWidget>("StGStatPareto")->rowCount(), 1);
+            auto* bars =
+                qobject_cast<QBarSeries*>(h.Find<QChartView>("CVStatPareto")->chart()->series().value(0));
+            ASSERT_TRUE(bars && !bars->barSets().isEmpty());
+            Q_EMIT bars->barSets()[0]->clicked(0);
+            auto* listed = h.Find<QTableWidget>("StGStatRuns");
+            ASSERT_EQ(listed->rowCount(), 1);
+            EXPECT_EQ(listed->item(0, 0)->text(), QStringLiteral("1000"));
+            Q_EMIT listed->cellDoubleClicked(0, 0);
+            EXPECT_EQ(h.Find<QTabWidget>("PC1")->currentWidget(), h.Find<QWidget>("TSHistory"));
+            auto* runs = h.Find<QTableWidget>("StGHistRuns");
+            ASSERT_GE(runs->currentRow(), 0);
+            EXPECT_EQ(runs->item(runs->currentRow(), 2)->text(), QStringLiteral("1000"));
+            EXPECT_EQ(runs->item(runs->currentRow(), 4)->text(), QStringLiteral("FEHLER"));
+            // The Pareto of failing items instead: its bar leads to the same run.
+            h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSStatistics"));
+            h.Find<QCheckBox>("CBStatParetoItems")->setChecked(true);
+            auto* failedItems = h.Find<QTableWidget>("StGStatPareto");
+            ASSERT_GE(failedItems->rowCount(), 1);
+            bars = qobject_cast<QBarSeries*>(h.Find<QChartView>("CVStatPareto")->chart()->series().value(0));
+            ASSERT_TRUE(bars && !bars->barSets().isEmpty());
+            Q_EMIT bars->barSets()[0]->clicked(0);
+            ASSERT_EQ(listed->rowCount(), 1);
+            EXPECT_EQ(listed->item(0, 0)->text(), QStringLiteral("1000"));
+            EXPECT_EQ(listed->item(0, 1)->text(), failedItems->item(0, 0)->text());
+            h.Find<QCheckBox>("CBStatParetoItems")->setChecked(false);
             h.Find<QTabWidget>("PC1")->setCurrentWidget(h.Find<QWidget>("TSTest"));
         }
         // The banner stays at step 0 until the next scan starts a unit.

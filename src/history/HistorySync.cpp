@@ -1,0 +1,218 @@
+#include "history/HistorySync.h"
+
+#include "history/HistoryRecords.h"
+#include "history/Schema.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSysInfo>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace vmx::history {
+
+namespace {
+
+// Local rows not yet pushed: ended runs and service events, by the time they ended.
+const char* const kWaitingRows =
+    "SELECT e.run_uuid, 0, e.ended_at FROM run_end e LEFT JOIN pushed p ON p.uuid = e.run_uuid WHERE "
+    "p.uuid IS NULL UNION ALL SELECT s.uuid, 1, s.at FROM service_event s LEFT JOIN pushed p ON p.uuid = "
+    "s.uuid WHERE p.uuid IS NULL";
+
+// Rows per INSERT: well below the server's 65535 parameters for the widest table.
+constexpr int kRowsPerInsert = 500;
+
+} // namespace
+
+HistorySync::HistorySync(SqlHistoryStore& local, QString serverUrl)
+    : local_(local), serverUrl_(std::move(serverUrl))
+{
+}
+
+HistorySync::~HistorySync()
+{
+    Disconnect();
+}
+
+void HistorySync::Disconnect()
+{
+    inserts_.clear();
+    server_.reset();
+}
+
+int HistorySync::Waiting()
+{
+    QSqlQuery q(local_.database());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM (%1) w").arg(QLatin1String(kWaitingRows))) || !q.next())
+        return -1;
+    return q.value(0).toInt();
+}
+
+bool HistorySync::Connect(QString* why)
+{
+    if (server_) return true;
+    // The server's schema is the line administrator's (vmxctl db init with the owner's URL); a
+    // station's role can only add rows, so it does not migrate.
+    server_ = SqlHistoryStore::Open(serverUrl_, QString(), local_.station(), QSysInfo::machineHostName(),
+                                    SqlHistoryStore::Schema::AsIs, why);
+    if (!server_) return false;
+    const int v = server_->schemaVersion();
+    if (v != SchemaVersionLatest()) {
+        if (why)
+            *why = QStringLiteral("%1 is at schema %2, this program writes %3 (vmxctl db migrate with the "
+                                  "owner's URL)")
+                       .arg(serverUrl_)
+                       .arg(v)
+                       .arg(SchemaVersionLatest());
+        Disconnect();
+        return false;
+    }
+    return true;
+}
+
+SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
+{
+    SyncResult r;
+    QString why;
+    while ((max < 0 || r.pushed < max) && !deadline.hasExpired()) {
+        QSqlQuery q(local_.database());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("%1 ORDER BY 3, 1 LIMIT %2")
+                        .arg(QLatin1String(kWaitingRows))
+                        .arg(kRowsPerInsert))) {
+            r.error = q.lastError().text();
+            break;
+        }
+        std::vector<std::pair<QString, bool>> next;
+        while (q.next())
+            next.emplace_back(q.value(0).toString(), q.value(1).toInt() == 1);
+        q.finish();
+        if (next.empty()) break;
+        const bool fresh = !server_;
+        if (!Connect(&why)) {
+            r.error = why;
+            break;
+        }
+        // A kept connection may have died with the server; it has answered once a push went in.
+        r.reached = r.reached || fresh;
+        bool failed = false;
+        for (const auto& [uuid, isEvent] : next) {
+            if ((max >= 0 && r.pushed >= max) || deadline.hasExpired()) break;
+            if (!PushOne(uuid, isEvent, &why)) {
+                r.error = why;
+                failed = true;
+                // A dropped connection is opened again at the next push.
+                Disconnect();
+                break;
+            }
+            ++r.pushed;
+            r.reached = true;
+        }
+        if (failed) break;
+    }
+    r.waiting = Waiting();
+    return r;
+}
+
+bool HistorySync::PushOne(const QString& uuid, bool isEvent, QString* why)
+{
+    QSqlDatabase& db = server_->database();
+    if (!db.transaction()) {
+        if (why) *why = db.lastError().text();
+        return false;
+    }
+    // Parents first, as the server's keys want them.
+    bool ok;
+    if (isEvent) {
+        ok = Copy(QStringLiteral("station"),
+                  QStringLiteral("name = (SELECT station FROM service_event WHERE uuid = ?)"), uuid, why) &&
+             Copy(QStringLiteral("service_event"), QStringLiteral("uuid = ?"), uuid, why);
+    } else {
+        ok = Copy(QStringLiteral("station"),
+                  QStringLiteral("name = (SELECT station FROM run WHERE uuid = ?)"), uuid, why) &&
+             Copy(QStringLiteral("unit"),
+                  QStringLiteral(
+                      "(serial, sensor_type) = (SELECT serial, sensor_type FROM run WHERE uuid = ?)"),
+                  uuid, why) &&
+             Copy(QStringLiteral("run"), QStringLiteral("uuid = ?"), uuid, why);
+        for (const char* table : {"step_attempt", "status_text", "measurement", "run_end"})
+            ok = ok && Copy(QLatin1String(table), QStringLiteral("run_uuid = ?"), uuid, why);
+    }
+    if (!ok || !db.commit()) {
+        if (ok && why) *why = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    // Marked only after the server committed: a kill in between pushes it again, harmlessly.
+    return MarkPushed(uuid, why);
+}
+
+bool HistorySync::Copy(const QString& table, const QString& where, const QVariant& key, QString* why)
+{
+    QSqlQuery from(local_.database());
+    from.setForwardOnly(true);
+    from.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, where));
+    from.addBindValue(key);
+    if (!from.exec()) {
+        if (why) *why = from.lastError().text();
+        return false;
+    }
+    const QSqlRecord record = from.record();
+    QStringList columns;
+    for (int i = 0; i < record.count(); ++i)
+        columns << record.fieldName(i);
+    const QString row = QLatin1Char('(') +
+                        QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
+                        QLatin1Char(')');
+    std::vector<QVariantList> rows;
+    auto flush = [&] {
+        if (rows.empty()) return true;
+        auto [at, fresh] = inserts_.try_emplace({table, int(rows.size())}, server_->database());
+        QSqlQuery& to = at->second;
+        if (fresh && !to.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT DO NOTHING")
+                                     .arg(table, columns.join(QLatin1Char(',')),
+                                          QStringList(int(rows.size()), row).join(QLatin1Char(','))))) {
+            if (why) *why = to.lastError().text();
+            inserts_.erase(at);
+            rows.clear();
+            return false;
+        }
+        for (const QVariantList& values : rows)
+            for (const QVariant& v : values)
+                to.addBindValue(v);
+        rows.clear();
+        if (to.exec()) return true;
+        if (why) *why = to.lastError().text();
+        return false;
+    };
+    while (from.next()) {
+        QVariantList values;
+        for (int i = 0; i < record.count(); ++i)
+            values << from.value(i);
+        rows.push_back(std::move(values));
+        if (int(rows.size()) == kRowsPerInsert && !flush()) return false;
+    }
+    return flush();
+}
+
+bool HistorySync::MarkPushed(const QString& uuid, QString* why)
+{
+    QSqlQuery q(local_.database());
+    q.prepare(QStringLiteral("INSERT INTO pushed (uuid, pushed_at) VALUES (?, ?) ON CONFLICT DO NOTHING"));
+    q.addBindValue(uuid);
+    q.addBindValue(UtcStamp(QDateTime::currentDateTimeUtc()));
+    if (q.exec()) return true;
+    if (why) *why = q.lastError().text();
+    return false;
+}
+
+std::chrono::milliseconds RetryPause::Next()
+{
+    const int shift = std::min(failures_++, 6);
+    return std::min(std::chrono::milliseconds(1000 << shift), std::chrono::milliseconds(60000));
+}
+
+} // namespace vmx::history
