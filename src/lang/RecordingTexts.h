@@ -20,7 +20,24 @@ enum class RecordingText {
     MenuStart,      // menu "Messung": start recording
     MenuStop,       // menu "Messung": stop recording
     MenuTrigger,    // menu "Messung": the trigger dialog
-    MenuReplay,     // menu "Datei": play a recording
+    MenuReplay,     // menu "Datei": play a recording (a submenu of the speeds)
+    SpeedReal,      // its items: 1x, 10x, as fast as possible
+    SpeedFast,
+    SpeedMax,
+    TriggerTitle, // the trigger dialog
+    TriggerOn,
+    TriggerValue,
+    TriggerThreshold,
+    TriggerDirection,
+    Rising,
+    Falling,
+    Either,
+    Before,
+    After,
+    OnlyMark,
+    StopAcquisition,
+    SearchRecording, // the event search page: search a recording file
+    RecordingFolder, // the folder dialog's title
     Count
 };
 

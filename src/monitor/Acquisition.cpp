@@ -74,7 +74,17 @@ void Acquisition::Tick()
 // are added.
 double Acquisition::SampleTimeNow()
 {
-    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    // On a virtual clock the samples are stamped with its time from the first stamp on, so a
+    // recording made in virtual time carries the time its samples stand for.
+    const app::Clock& clock = session_.clock();
+    if (clock.IsVirtual()) {
+        if (virtualBaseMs_ < 0) {
+            virtualBaseMs_ = ms;
+            virtualBaseUs_ = clock.NowUs();
+        }
+        ms = virtualBaseMs_ + (clock.NowUs() - virtualBaseUs_) / 1000;
+    }
     if (stampAtMs_ < 0 || ms < stampAtMs_ || ms - stampAtMs_ >= 1000) {
         stampBase_ = ToSampleTime(QDateTime::fromMSecsSinceEpoch(ms));
         stampAtMs_ = ms;

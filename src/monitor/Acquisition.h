@@ -135,6 +135,8 @@ private:
     Counters counters_;
     qint64 stampAtMs_ = -1;
     double stampBase_ = 0;
+    qint64 virtualBaseMs_ = -1;
+    qint64 virtualBaseUs_ = 0;
 };
 
 } // namespace vmx::monitor

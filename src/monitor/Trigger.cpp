@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace vmx::monitor {
 
@@ -104,7 +105,11 @@ Trigger::Outcome Trigger::Feed(qint64 index, const MeasSample& s, bool shortRow,
 bool Trigger::WriteSnippet(Mark& m)
 {
     if (folder_.isEmpty() || !QDir().mkpath(folder_)) return false;
-    const QString name = QDir(folder_).filePath(QStringLiteral("trigger_%1.txt").arg(m.index));
+    // Beside the recording, named after it, so the snippets of one recording sort together.
+    const QString base = QFileInfo(eventsFile_).completeBaseName();
+    const QString prefix =
+        base.isEmpty() || base == QLatin1String("trigger") ? QString() : base + QLatin1Char('_');
+    const QString name = QDir(folder_).filePath(prefix + QStringLiteral("trigger_%1.txt").arg(m.index));
     app::SafeSave save(name);
     if (save.Open() != app::SaveStatus::Ok) return false;
     QByteArray out;

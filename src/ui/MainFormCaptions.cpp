@@ -174,6 +174,7 @@ void TMainForm::UpdateCaptions()
     }
     ApplySpecialCaptions();
     ShowOperatorTexts();
+    ShowRecordingTexts();
     HistoryCaptions();
     if (pwForm_) pwForm_->UpdateCaptions();
     if (simPanel_) simPanel_->SetLanguage(session_->language());
