@@ -3,6 +3,7 @@
 // replayed through the live path; a full disk, and a writer that stalls.
 #include "AcquisitionRig.h"
 
+#include "lang/RecordingTexts.h"
 #include "monitor/EventSearch.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasFiles.h"
@@ -302,4 +303,28 @@ TEST(RecordingSoak, AStalledWriterNeverHoldsUpTheAcquisition)
             EXPECT_EQ(qint64(rows.files[0].size()), rig.station->recording().Samples());
         }
     }
+}
+
+// Under "Stopp" the store's last slot ends the acquisition, and the recording with it: the
+// recording holds exactly the stored samples, and the status says why it ended.
+TEST(RecordingSoak, AFullStoreUnderStopEndsTheRecording)
+{
+    QTemporaryDir dir;
+    RecordRig rig;
+    rig.station->settings.overflow = app::DataOverflow::Stop;
+    monitor::RecordingOptions opt;
+    opt.folder = dir.path();
+    ASSERT_TRUE(rig.station->StartRecording(opt));
+    rig.station->Start();
+    rig.RunFor(200);
+    EXPECT_TRUE(rig.acq->Stopped());
+    EXPECT_FALSE(rig.station->recording().Active());
+    EXPECT_FALSE(rig.station->recording().Failed());
+    EXPECT_EQ(rig.station->recording().Samples(), monitor::MeasurementStore::kSlots);
+    EXPECT_TRUE(rig.host.panel1Log.contains(
+        lang::RecordingTextOf(lang::RecordingText::StoreFullEnded, rig.session.language())));
+    const FileRows rows = ReadRows(rig.station->recording().Files());
+    ASSERT_EQ(rows.files.size(), 1u);
+    EXPECT_EQ(qint64(rows.files[0].size()), monitor::MeasurementStore::kSlots);
+    EXPECT_EQ(rows.files[0].back().first, monitor::MeasurementStore::kLastIndex);
 }
