@@ -243,6 +243,8 @@ Recording::~Recording()
     if (thread_) {
         thread_->quit();
         thread_->wait();
+        // Its thread has ended: nothing runs on it any more.
+        delete writer_;
     }
 }
 
@@ -274,7 +276,6 @@ bool Recording::Start(const RecordingOptions& options, const RecordingInfo& info
         thread_->setObjectName(QStringLiteral("recording writer"));
         writer_ = new RecordingWriter(backlog_);
         writer_->moveToThread(thread_);
-        connect(thread_, &QThread::finished, writer_, &QObject::deleteLater);
         connect(writer_, &RecordingWriter::failed, this, &Recording::WriterFailed, Qt::QueuedConnection);
         thread_->start();
     }
