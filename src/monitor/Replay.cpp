@@ -34,10 +34,19 @@ bool Replay::ParseRow(const QString& line, qint64& index, MeasSample& s, bool& s
     s.Signal = -1;
     qint64 v = 0;
     if (!Number(c[0], 10, qint64(1) << 52, index)) return false;
-    const QDate d = QDate::fromString(c[1].trimmed().toString(), QStringLiteral("dd.MM.yyyy"));
-    const QTime t = QTime::fromString(c[2].trimmed().toString(), QStringLiteral("hh:mm:ss"));
-    if (!d.isValid() || !t.isValid()) return false;
-    s.Time = ToSampleTime(QDateTime(d, t));
+    // Most rows share the date and time of the row before: parsed once for all of them.
+    thread_local QString lastDate, lastTime;
+    thread_local double lastValue = -1;
+    const QStringView dateCell = c[1].trimmed(), timeCell = c[2].trimmed();
+    if (lastValue < 0 || dateCell != lastDate || timeCell != lastTime) {
+        const QDate d = QDate::fromString(dateCell.toString(), QStringLiteral("dd.MM.yyyy"));
+        const QTime t = QTime::fromString(timeCell.toString(), QStringLiteral("hh:mm:ss"));
+        if (!d.isValid() || !t.isValid()) return false;
+        lastDate = dateCell.toString();
+        lastTime = timeCell.toString();
+        lastValue = ToSampleTime(QDateTime(d, t));
+    }
+    s.Time = lastValue;
     if (!Number(c[3], 10, 255, v)) return false;
     s.OUT = quint8(v);
     s.Valid = 1;
