@@ -44,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         void RedrawDiagram() override {}
         void FollowSample(int) override {}
         void NewMeasValue(const monitor::MeasSample&) override {}
+        void SampleStored(const monitor::MeasSample&, bool) override {}
     } hooks;
     hooks.opts = opts;
     monitor::Acquisition acq(env.session, lnk, store, table, hooks);

@@ -31,6 +31,7 @@ struct AcquisitionHooks final : monitor::Acquisition::Hooks {
         if (follow) follow(storeIndex);
     }
     void NewMeasValue(const monitor::MeasSample&) override {}
+    void SampleStored(const monitor::MeasSample&, bool) override {}
 };
 
 } // namespace vmx::test

@@ -1,11 +1,19 @@
 // vmxctl capture, import and events: START, N samples, STOP, the table rows on standard
 // output or into an export file; the table of an export file; the bubble events of either.
 #include "cli/CliContext.h"
+#include "lang/RecordingTexts.h"
 #include "monitor/EventSearch.h"
 #include "monitor/MeasArray.h"
 #include "monitor/MeasFiles.h"
+#include "monitor/Recording.h"
+#include "monitor/Replay.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 
 namespace vmx::cli {
 
@@ -13,8 +21,18 @@ namespace {
 
 struct CaptureArgs {
     int count = 20;
+    bool countGiven = false;
     int intervalMs = 1000;
     std::string out;
+    std::string record;
+    int rotateMin = 60;
+    qint64 rotateMb = 60;
+    double seconds = -1;
+};
+
+struct ReplayArgs {
+    std::string file;
+    std::string speed = "max";
 };
 
 struct EventArgs {
@@ -48,8 +66,118 @@ void PrintRows(const monitor::MeasTableModel& table, int rows)
         CliContext::Out(table.Row(row).join(QLatin1Char('\t')));
 }
 
+// SIGINT and SIGTERM end a recording between two ticks, so its files are closed cleanly.
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+// Prints every stored sample as its row, the index counted from the recording's (or the
+// replay's) start, as the recording writes it.
+class RowPrinter : public station::StationView {
+public:
+    void SampleRecorded(qint64 index, const monitor::MeasSample& s, bool shortRow) override
+    {
+        QStringList cells = shortRow ? monitor::ShortRowTexts(s) : monitor::RowTexts(s);
+        while (cells.size() < monitor::MeasTableModel::kColumns)
+            cells << QString();
+        cells[0] = QString::number(index);
+        CliContext::Out(cells.join(QLatin1Char('\t')));
+        ++rows;
+    }
+    qint64 rows = 0;
+};
+
+void PrintHeader()
+{
+    CliContext::Out(monitor::TableHeadings().join(QLatin1Char('\t')));
+}
+
+// START, then every sample into a recording for S seconds of the session's clock, -n samples,
+// until the store is full under "Stopp", or until interrupted.
+int CaptureRecord(CliContext& ctx, const CaptureArgs& a)
+{
+    if (!ctx.StartLink()) return ctx.startExit;
+    station::Station& st = ctx.station();
+    st.settings.measIntervalMs = a.intervalMs;
+    RowPrinter printer;
+    st.SetView(&printer);
+    monitor::RecordingOptions opt;
+    opt.folder = QString::fromStdString(a.record);
+    opt.rotateMinutes = a.rotateMin;
+    opt.rotateBytes = a.rotateMb << 20;
+    PrintHeader();
+    std::fflush(stdout);
+    st.Start();
+    if (st.Stopped()) {
+        st.SetView(nullptr);
+        return kExitFailed;
+    }
+    if (!st.StartRecording(opt)) {
+        st.Stop();
+        st.SetView(nullptr);
+        return kExitFailed;
+    }
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    app::Clock& clock = ctx.clock();
+    const qint64 until = a.seconds < 0 ? -1 : clock.NowUs() + qint64(a.seconds * 1e6);
+    while (!g_interrupted && !st.Stopped() && (until < 0 || clock.NowUs() < until) &&
+           (!a.countGiven || printer.rows < a.count) && !st.recording().Failed()) {
+        clock.SleepMs(st.TimerIntervalMs());
+        st.Tick();
+        std::fflush(stdout);
+    }
+    // A failed recording leaves the acquisition to the end of its time: monitoring goes on.
+    while (!g_interrupted && !st.Stopped() && (until < 0 || clock.NowUs() < until) &&
+           (!a.countGiven || printer.rows < a.count)) {
+        clock.SleepMs(st.TimerIntervalMs());
+        st.Tick();
+        std::fflush(stdout);
+    }
+    const bool stoppedByStore = st.Stopped();
+    const bool recorded = st.StopRecording();
+    if (!stoppedByStore) st.Stop();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    st.SetView(nullptr);
+    std::fflush(stdout);
+    return recorded && printer.rows > 0 ? kExitOk : kExitFailed;
+}
+
+int Replay(CliContext& ctx, const ReplayArgs& a)
+{
+    if (!ctx.StartStation()) return kExitUsage;
+    station::Station& st = ctx.station();
+    const QString file = QString::fromStdString(a.file);
+    if (!QFileInfo(file).isFile()) {
+        ctx.session().PanelText(
+            1,
+            lang::RecordingTextOf(lang::RecordingText::ReplayCantRead, ctx.session().language()).arg(file));
+        return kExitFailed;
+    }
+    const int speed = a.speed == "max" ? monitor::Replay::Max : std::stoi(a.speed);
+    RowPrinter printer;
+    st.SetView(&printer);
+    PrintHeader();
+    if (!st.StartReplay(monitor::Recording::FilesOf(file), speed)) {
+        st.SetView(nullptr);
+        return kExitFailed;
+    }
+    app::Clock& clock = ctx.clock();
+    while (st.Replaying()) {
+        if (speed != monitor::Replay::Max) clock.SleepMs(10);
+        st.Tick();
+    }
+    st.SetView(nullptr);
+    std::fflush(stdout);
+    return st.ReplayClean() && printer.rows > 0 ? kExitOk : kExitFailed;
+}
+
 int Capture(CliContext& ctx, const CaptureArgs& a)
 {
+    if (!a.record.empty()) return CaptureRecord(ctx, a);
     const QString out = QString::fromStdString(a.out);
     if (!out.isEmpty() && !HasExt(out, ".txt") && !HasExt(out, ".xlsx")) {
         CliContext::Err(QStringLiteral("--out: FILE.txt or FILE.xlsx"));
@@ -95,6 +223,28 @@ int Import(CliContext& ctx, const std::string& fileArg)
 int Events(CliContext& ctx, const EventArgs& a)
 {
     bool failures = false;
+    using monitor::EventSearch;
+    const EventSearch::Criterion criterion =
+        a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut;
+    const QString file = QString::fromStdString(a.file);
+    if (!file.isEmpty() && QFileInfo::exists(monitor::Recording::InfoFileOf(file))) {
+        // A recording is searched whole, across its files, not only as far as a store holds.
+        if (!ctx.StartStation()) return kExitUsage;
+        std::vector<EventSearch::Hit> hits;
+        const bool ok = EventSearch::SearchFiles(monitor::Recording::FilesOf(file), criterion, a.count,
+                                                 a.threshold, hits);
+        for (size_t i = 0; i < hits.size(); ++i)
+            CliContext::Out(QStringLiteral("%1\t%2\t%3\t%4")
+                                .arg(i + 1)
+                                .arg(hits[i].Index)
+                                .arg(hits[i].Out)
+                                .arg(hits[i].BAvg));
+        if (!ok)
+            ctx.session().PanelText(
+                1, lang::RecordingTextOf(lang::RecordingText::ReplayCantRead, ctx.session().language())
+                       .arg(file));
+        return ok ? kExitOk : kExitFailed;
+    }
     if (!a.file.empty()) {
         if (!ctx.StartStation()) return kExitUsage;
         if (!ImportInto(ctx, QString::fromStdString(a.file), failures)) return kExitFailed;
@@ -103,11 +253,7 @@ int Events(CliContext& ctx, const EventArgs& a)
         if (got < 0) return ctx.startExit;
         if (got == 0) return kExitFailed;
     }
-    using monitor::EventSearch;
-    const auto hits = EventSearch::Search(ctx.station().store(),
-                                          a.criterion == "bavg" ? EventSearch::Criterion::BubbleAvg
-                                                                : EventSearch::Criterion::QVROut,
-                                          a.count, a.threshold);
+    const auto hits = EventSearch::Search(ctx.station().store(), criterion, a.count, a.threshold);
     const auto grid = EventSearch::Grid(hits);
     for (size_t r = 1; r < grid.size() && r <= hits.size(); ++r)
         CliContext::Out(grid[r].mid(0, 4).join(QLatin1Char('\t')));
@@ -124,7 +270,28 @@ void AddCaptureCommands(CLI::App& app, CliContext& ctx)
     c->add_option("--interval", args.intervalMs, "Measuring interval of a polled sensor in ms")
         ->check(CLI::Range(10, 600000));
     c->add_option("--out", args.out, "Write a text (.txt) or workbook (.xlsx) export instead");
-    c->callback([&ctx] { ctx.run = [&ctx] { return Capture(ctx, args); }; });
+    c->add_option(
+        "--record", args.record,
+        "Append every sample to a recording in DIR (text export format); runs until --seconds, -n or "
+        "an interrupt");
+    c->add_option("--rotate-min", args.rotateMin, "With --record: a new file every M minutes")
+        ->check(CLI::Range(1, 24 * 60));
+    c->add_option("--rotate-mb", args.rotateMb, "With --record: a new file at this size in MiB")
+        ->check(CLI::Range(1, 60));
+    c->add_option("--seconds", args.seconds, "With --record: seconds of the line to record")
+        ->check(CLI::Range(0.0, 1e9));
+    c->callback([&ctx, c] {
+        args.countGiven = c->count("-n") > 0;
+        ctx.run = [&ctx] { return Capture(ctx, args); };
+    });
+
+    static ReplayArgs replayArgs;
+    auto* r = app.add_subcommand("replay", "Feed a recording through the live path; print its rows");
+    r->add_option("FILE", replayArgs.file,
+                  "A recording file (the files after it of the same recording follow)")
+        ->required();
+    r->add_option("--speed", replayArgs.speed, "1, 10 or max")->check(CLI::IsMember({"1", "10", "max"}));
+    r->callback([&ctx] { ctx.run = [&ctx] { return Replay(ctx, replayArgs); }; });
 
     static std::string importFile;
     auto* i =

@@ -74,7 +74,17 @@ void Acquisition::Tick()
 // are added.
 double Acquisition::SampleTimeNow()
 {
-    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    // On a virtual clock the samples are stamped with its time from the first stamp on, so a
+    // recording made in virtual time carries the time its samples stand for.
+    const app::Clock& clock = session_.clock();
+    if (clock.IsVirtual()) {
+        if (virtualBaseMs_ < 0) {
+            virtualBaseMs_ = ms;
+            virtualBaseUs_ = clock.NowUs();
+        }
+        ms = virtualBaseMs_ + (clock.NowUs() - virtualBaseUs_) / 1000;
+    }
     if (stampAtMs_ < 0 || ms < stampAtMs_ || ms - stampAtMs_ >= 1000) {
         stampBase_ = ToSampleTime(QDateTime::fromMSecsSinceEpoch(ms));
         stampAtMs_ = ms;
@@ -279,7 +289,9 @@ void Acquisition::ProcessShort()
     StampCurrent();
     current_.OUT = out;
     table_.SetSampleRow(store_.index() + 1, current_, true);
+    shortRow_ = true;
     IncMeasuringIndex();
+    shortRow_ = false;
     ++counters_.stored;
 }
 
@@ -334,6 +346,7 @@ void Acquisition::IncMeasuringIndex()
     const StoreSettings st = hooks_.AcquisitionSettings();
     const int at = store_.index();
     const MeasurementStore::Result r = store_.Store(current_, st);
+    hooks_.SampleStored(current_, shortRow_);
     if (r.Beep) session_.host().Beep();
     if (r.Redraw) {
         redrawDue_ = true;
@@ -344,7 +357,11 @@ void Acquisition::IncMeasuringIndex()
     switch (st.Policy) {
     case app::DataOverflow::Stop:
         session_.PanelText(1, session_.Msg(267));
-        Stop();
+        // A replay stops feeding; the link is not touched.
+        if (feeding_)
+            feedFull_ = true;
+        else
+            Stop();
         break;
     case app::DataOverflow::RollOver:
         session_.PanelText(1, session_.Msg(325));
@@ -354,6 +371,32 @@ void Acquisition::IncMeasuringIndex()
         ResetValues();
         break;
     }
+}
+
+void Acquisition::Feed(const MeasSample& s, bool shortRow)
+{
+    if (feedFull_) return;
+    feeding_ = true;
+    readInProgress_ = true;
+    ClearAhead();
+    current_ = s;
+    current_.Index = store_.index();
+    current_.Valid = 1;
+    if (shortRow)
+        table_.SetSampleRow(store_.index() + 1, current_, true);
+    else
+        PutDataToMeasArray();
+    shortRow_ = shortRow;
+    IncMeasuringIndex();
+    shortRow_ = false;
+    readInProgress_ = false;
+    feeding_ = false;
+}
+
+void Acquisition::FeedDone()
+{
+    aheadBase_ = -2;
+    FlushRedraw();
 }
 
 void Acquisition::ResetValues()

@@ -61,6 +61,9 @@ public:
         virtual void FollowSample(int storeIndex) = 0;
         // A sample went into the table (the test controller, the front end).
         virtual void NewMeasValue(const MeasSample& sample) = 0;
+        // A sample was stored (every delivery mode, and replayed ones): the recording and the
+        // trigger take it here. `shortRow`: only the first four cells are filled.
+        virtual void SampleStored(const MeasSample& sample, bool shortRow) = 0;
     };
 
     Acquisition(app::Session& session, link::Link& link, MeasurementStore& store, MeasTableModel& table,
@@ -77,6 +80,13 @@ public:
     bool GetMeasValues();
     void PutDataToMeasArray();
     void IncMeasuringIndex();
+    // A recorded sample through the live path: table row, store, diagram, the hooks. Nothing
+    // reaches the link. A full store under "Stopp" ends the feeding (FeedFull()).
+    void Feed(const MeasSample& s, bool shortRow);
+    // The diagram follows once after a run of fed samples.
+    void FeedDone();
+    bool FeedFull() const { return feedFull_; }
+    void FeedStart() { feedFull_ = false; }
     void ResetValues();
 
     bool Stopped() const { return stopped_; }
@@ -110,6 +120,9 @@ private:
     MeasTableModel& table_;
     Hooks& hooks_;
     int storeLimit_ = -1;
+    bool shortRow_ = false; // the sample being stored fills only the short row
+    bool feeding_ = false;
+    bool feedFull_ = false;
     MeasSample current_ = EmptySample();
     bool stopped_ = true;
     bool readInProgress_ = false;
@@ -122,6 +135,8 @@ private:
     Counters counters_;
     qint64 stampAtMs_ = -1;
     double stampBase_ = 0;
+    qint64 virtualBaseMs_ = -1;
+    qint64 virtualBaseUs_ = 0;
 };
 
 } // namespace vmx::monitor

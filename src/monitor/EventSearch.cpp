@@ -1,6 +1,7 @@
 #include "monitor/EventSearch.h"
 
 #include "app/TextHelpers.h"
+#include "monitor/Replay.h"
 
 #include <algorithm>
 
@@ -19,37 +20,67 @@ int EventSearch::ThresholdFrom(const QString& text)
     return app::ParseDecimal(text.trimmed(), t) ? t : kDefaultThreshold;
 }
 
+void EventSearch::Scanner::Feed(int position, const MeasSample& s)
+{
+    if (skip_ > 0) {
+        --skip_;
+        return;
+    }
+    const int v = Value(s);
+    if (inWindow_ == 0) {
+        if (s.Valid == 0 || v < threshold_) return;
+        // The strongest of c0 .. c0 + N - 1; the first of equal maxima. The event's own start
+        // is the first candidate, so an event of zeros reports its start, not slot 0.
+        bestPosition_ = position;
+        bestValue_ = v;
+        best_ = s;
+        inWindow_ = count_;
+    } else if (v > bestValue_) {
+        bestPosition_ = position;
+        bestValue_ = v;
+        best_ = s;
+    }
+    if (--inWindow_ == 0) {
+        hits.push_back(Hit{bestPosition_, best_.Index, best_.OUT, best_.BAvg});
+        // The scan goes on at c0 + 2N + 1.
+        skip_ = count_ + 1;
+    }
+}
+
+void EventSearch::Scanner::Finish()
+{
+    if (inWindow_ > 0) hits.push_back(Hit{bestPosition_, best_.Index, best_.OUT, best_.BAvg});
+    inWindow_ = 0;
+    skip_ = 0;
+}
+
 std::vector<EventSearch::Hit> EventSearch::Search(const MeasurementStore& store, Criterion criterion,
                                                   int count, int threshold)
 {
-    auto value = [&](int c) {
-        const MeasSample& s = store.at(c);
-        return int(criterion == Criterion::QVROut ? s.OUT : s.BAvg);
-    };
-    std::vector<Hit> hits;
-    const int last = MeasurementStore::kLastIndex;
-    int c = 0;
-    while (c <= last) {
-        if (store.at(c).Valid == 0 || value(c) < threshold) {
-            ++c;
-            continue;
-        }
-        // The strongest of c0 .. c0 + N - 1; the first of equal maxima. The event's own start
-        // is the first candidate, so an event of zeros reports its start, not slot 0.
-        const int c0 = c;
-        int best = c0;
-        int bestValue = value(c0);
-        for (int k = c0 + 1; k <= std::min(last, c0 + count - 1); ++k) {
-            if (value(k) > bestValue) {
-                best = k;
-                bestValue = value(k);
-            }
-        }
-        const MeasSample& s = store.at(best);
-        hits.push_back(Hit{best, s.Index, s.OUT, s.BAvg});
-        c = c0 + 2 * count + 1;
+    Scanner scan(criterion, count, threshold);
+    for (int c = 0; c <= MeasurementStore::kLastIndex; ++c)
+        scan.Feed(c, store.at(c));
+    scan.Finish();
+    return std::move(scan.hits);
+}
+
+bool EventSearch::SearchFiles(const QStringList& files, Criterion criterion, int count, int threshold,
+                              std::vector<Hit>& hits)
+{
+    Replay rows;
+    if (!rows.Open(files, Replay::Max, 0)) return false;
+    Scanner scan(criterion, count, threshold);
+    Replay::Row r;
+    int position = 0;
+    while (rows.Next(0, r)) {
+        // The index column is the recording's, which a store's Index field cannot hold past
+        // its range; the row's sample keeps it as far as it goes.
+        r.sample.Index = qint32(r.index);
+        scan.Feed(position++, r.sample);
     }
-    return hits;
+    scan.Finish();
+    hits = std::move(scan.hits);
+    return !rows.readFailed() && rows.badRows() == 0;
 }
 
 std::vector<QStringList> EventSearch::Grid(const std::vector<Hit>& hits)

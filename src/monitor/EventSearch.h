@@ -31,9 +31,39 @@ public:
     static int CountFrom(const QString& text);
     static int ThresholdFrom(const QString& text);
 
+    // The search over a sequence of samples in order, one at a time: the store's slots, or
+    // the rows of a recording that no store could hold.
+    class Scanner {
+    public:
+        Scanner(Criterion criterion, int count, int threshold)
+            : criterion_(criterion), count_(count), threshold_(threshold)
+        {
+        }
+        // The sample at `position`; empty ones (Valid 0) start no event.
+        void Feed(int position, const MeasSample& s);
+        // The end of the sequence: an event cut short by it is reported too.
+        void Finish();
+        std::vector<Hit> hits;
+
+    private:
+        int Value(const MeasSample& s) const { return criterion_ == Criterion::QVROut ? s.OUT : s.BAvg; }
+        Criterion criterion_;
+        int count_;
+        int threshold_;
+        int inWindow_ = 0; // samples of the event still to look at
+        int skip_ = 0;     // samples still to pass over after it
+        int bestPosition_ = 0;
+        int bestValue_ = 0;
+        MeasSample best_{};
+    };
+
     // All events of the store in order (the grid shows the first 80 of them).
     static std::vector<Hit> Search(const MeasurementStore& store, Criterion criterion, int count,
                                    int threshold);
+    // All events of the rows of a recording's files, in order (Position: the row's number from
+    // 0, Index: its index column). False when a file could not be read whole.
+    static bool SearchFiles(const QStringList& files, Criterion criterion, int count, int threshold,
+                            std::vector<Hit>& hits);
 
     // The result grid: 81 rows of 6 cells, the heading in row 0, empty rows after the hits.
     static std::vector<QStringList> Grid(const std::vector<Hit>& hits);

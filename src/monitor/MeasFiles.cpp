@@ -238,21 +238,25 @@ void MeasFiles::Reset()
 
 QStringList MeasFiles::HeaderLines(const QString& fileName) const
 {
-    const QDateTime t = events_.Now();
+    return HeaderLinesAt(session_, fileName, events_.Now());
+}
+
+QStringList MeasFiles::HeaderLinesAt(const app::Session& session, const QString& fileName, const QDateTime& t)
+{
     const QLocale loc = QLocale::system();
-    QString recorded = Msg(332);
+    QString recorded = session.Msg(332);
     recorded.replace(recorded.indexOf(QStringLiteral("%s")), 2, loc.toString(t.date(), QLocale::ShortFormat));
     const int second = recorded.indexOf(QStringLiteral("%s"));
     if (second >= 0) recorded.replace(second, 2, loc.toString(t.time(), QLocale::ShortFormat));
-    const QString title = Msg(330);
+    const QString title = session.Msg(330);
     return {title,
             QString(title.size(), QLatin1Char('=')),
-            Msg(331) + fileName,
+            session.Msg(331) + fileName,
             recorded,
             QString::fromLatin1(kVersionLine),
             QString(),
-            QStringLiteral("Sensor: ") + session_.sensor.Model,
-            QStringLiteral("Firmware: ") + QString::number(session_.sensor.Firmware),
+            QStringLiteral("Sensor: ") + session.sensor.Model,
+            QStringLiteral("Firmware: ") + QString::number(session.sensor.Firmware),
             QString()};
 }
 

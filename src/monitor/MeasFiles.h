@@ -57,6 +57,9 @@ public:
     // The text lines of an export's header: title, "=" line, file name, date/time, version,
     // empty, sensor, firmware, empty.
     QStringList HeaderLines(const QString& fileName) const;
+    // The same at the time `t` (a recording's files).
+    static QStringList HeaderLinesAt(const app::Session& session, const QString& fileName,
+                                     const QDateTime& t);
 
     // Set by a cell that did not convert during the last import.
     bool ImportError() const { return importError_; }

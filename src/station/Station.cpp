@@ -1,7 +1,12 @@
 #include "station/Station.h"
 
+#include "app/BuildInfo.h"
 #include "app/Session.h"
+#include "lang/RecordingTexts.h"
 #include "sensor/ParameterEditor.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -44,8 +49,13 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
           std::make_unique<prodtest::MeasurementSteps>(*stepContext_, *link_, store_, *devices_, *module_)),
       identSteps_(std::make_unique<prodtest::IdentitySteps>(
           *stepContext_,
-          prodtest::IdentitySteps::Parts{*link_, *acq_, *boot_, params_, *parFile_, *transfer_, *ident_}))
+          prodtest::IdentitySteps::Parts{*link_, *acq_, *boot_, params_, *parFile_, *transfer_, *ident_})),
+      recording_(std::make_unique<monitor::Recording>(session)),
+      trigger_(std::make_unique<monitor::Trigger>(session)), replay_(std::make_unique<monitor::Replay>())
 {
+    QObject::connect(recording_.get(), &monitor::Recording::failed, recording_.get(), [this](const QString&) {
+        if (view_) view_->RecordingChanged();
+    });
     // The program starts with the standard set in the working block.
     params_.SetStandardValues();
     params_.CopyStandardToEdit();
@@ -54,6 +64,7 @@ Station::Station(app::Session& session, const link::LinkOptions& links)
 
 Station::~Station()
 {
+    if (recording_->Active()) recording_->Stop();
     // The link's events reach the parts below; nothing may reach them while they go.
     view_ = nullptr;
     devices_->SetModuleRoutes(nullptr);
@@ -225,6 +236,181 @@ void Station::NewMeasValue(const monitor::MeasSample& s)
     if (view_) view_->NewSample(s);
 }
 
+void Station::SampleStored(const monitor::MeasSample& s, bool shortRow)
+{
+    const qint64 index = replayIndex_ >= 0 ? replayIndex_ : absIndex_;
+    recording_->Add(s, shortRow);
+    if (view_) view_->SampleRecorded(index, s, shortRow);
+    bool stop = false;
+    if (trigger_->Feed(index, s, shortRow, stop) == monitor::Trigger::Outcome::Fired && view_)
+        view_->TriggerMarked(index);
+    if (stop) triggerStop_ = true;
+    absIndex_ = index + 1;
+}
+
+// ---- recording, trigger, replay ----
+
+QString Station::RecordingFolder() const
+{
+    return session_.DataFile(QStringLiteral("recordings"));
+}
+
+bool Station::StartRecording(monitor::RecordingOptions options)
+{
+    if (replay_->Active() || recording_->Active()) return false;
+    if (options.folder.isEmpty()) options.folder = RecordingFolder();
+    const sensor::IdentRecord& id = ident_->lastIdent();
+    monitor::RecordingInfo info;
+    if (id.IdentCode != 0) {
+        if (id.SerialNo != 0xFFFF) info.serial = QString::number(id.SerialNo);
+        info.ident =
+            QStringLiteral("identcode=%1 type=%2 subtype=%3 firmware=%4 hardware=%5 year=%6 serial=%7")
+                .arg(id.IdentCode)
+                .arg(id.Type)
+                .arg(id.SubType)
+                .arg(id.Firmware)
+                .arg(id.Hardware)
+                .arg(id.Year)
+                .arg(id.SerialNo);
+    }
+    info.model = session_.sensor.Model;
+    info.firmware = session_.sensor.Firmware;
+    switch (link_->protocol().measProtocol()) {
+    case link::MeasShort:
+        info.delivery = QStringLiteral("short");
+        break;
+    case link::MeasLong:
+        info.delivery = QStringLiteral("long");
+        break;
+    case link::MeasPolled:
+        info.delivery = QStringLiteral("polled");
+        break;
+    default:
+        info.delivery = QStringLiteral("none");
+        break;
+    }
+    info.program = QString::fromStdString(app::VersionLine("vmx-monitor")) + QLatin1Char(' ') +
+                   QString::fromLatin1(app::kVersionText);
+    const QDateTime start = QDateTime::currentDateTime();
+    if (!recording_->Start(options, info, start)) {
+        if (view_) view_->RecordingChanged();
+        return false;
+    }
+    QString events = recording_->CurrentFile();
+    events.replace(events.size() - 4, 4, QStringLiteral(".events"));
+    recordingEvents_ = events;
+    absIndex_ = 0;
+    ConfigureTrigger();
+    if (view_) view_->RecordingChanged();
+    return true;
+}
+
+bool Station::StopRecording()
+{
+    if (!recording_->Active()) return !recording_->Failed();
+    const bool ok = recording_->Stop();
+    recordingEvents_.clear();
+    ConfigureTrigger();
+    if (view_) view_->RecordingChanged();
+    return ok;
+}
+
+void Station::SetTrigger(const monitor::Trigger::Settings& settings)
+{
+    triggerSettings_ = settings;
+    ConfigureTrigger();
+}
+
+void Station::ConfigureTrigger()
+{
+    const QString folder =
+        recording_->Active() ? QFileInfo(recording_->CurrentFile()).absolutePath() : RecordingFolder();
+    const QString events = recordingEvents_.isEmpty()
+                               ? QDir(folder).filePath(QStringLiteral("trigger.events"))
+                               : recordingEvents_;
+    trigger_->Configure(triggerSettings_, folder, events);
+}
+
+std::vector<qint64> Station::TriggerMarks() const
+{
+    std::vector<qint64> out;
+    for (const monitor::Trigger::Mark& m : trigger_->marks())
+        out.push_back(m.index);
+    return out;
+}
+
+void Station::AfterSamples()
+{
+    recording_->Tick();
+    if (recording_->Active() && acq_->Stopped() && store_.index() == monitor::MeasurementStore::kLastIndex &&
+        settings.overflow == app::DataOverflow::Stop) {
+        // The store is full under "Stopp": the acquisition ended, and the recording with it.
+        StopRecording();
+        session_.PanelText(1,
+                           lang::RecordingTextOf(lang::RecordingText::StoreFullEnded, session_.language()));
+    }
+    if (triggerStop_) {
+        triggerStop_ = false;
+        if (replay_->Active())
+            FinishReplay();
+        else if (!acq_->Stopped())
+            UserStop();
+    }
+}
+
+bool Station::StartReplay(const QStringList& files, int speed)
+{
+    const auto text = [this](lang::RecordingText t) { return lang::RecordingTextOf(t, session_.language()); };
+    if (!acq_->Stopped() || recording_->Active() || files.isEmpty()) return false;
+    if (!replay_->Open(files, speed, session_.clock().NowUs())) {
+        session_.PanelText(1, text(lang::RecordingText::ReplayCantRead).arg(files.first()));
+        return false;
+    }
+    ResetValues();
+    acq_->FeedStart();
+    trigger_->Restart();
+    triggerStop_ = false;
+    session_.PanelText(
+        1, text(lang::RecordingText::Replay)
+               .arg(files.first(), speed == 0 ? QStringLiteral("max") : QString::number(speed) + "x"));
+    if (view_) view_->ReplayChanged();
+    return true;
+}
+
+void Station::ReplayTick()
+{
+    constexpr int kBatch = 5000; // the window stays responsive at the fastest speed
+    const qint64 now = session_.clock().NowUs();
+    monitor::Replay::Row r;
+    for (int n = 0; n < kBatch && !triggerStop_ && !acq_->FeedFull() && replay_->Next(now, r); ++n) {
+        replayIndex_ = r.index;
+        acq_->Feed(r.sample, r.shortRow);
+    }
+    replayIndex_ = -1;
+    acq_->FeedDone();
+    AfterSamples();
+    if (replay_->Active() && (replay_->AtEnd() || acq_->FeedFull())) FinishReplay();
+}
+
+void Station::FinishReplay()
+{
+    if (!replay_->Active()) return;
+    const qint64 rows = replay_->rowsRead();
+    const bool bad = replay_->readFailed() || replay_->badRows() > 0;
+    replayClean_ = !bad;
+    const QString file = replay_->currentFile();
+    replay_->Close();
+    const auto text = [this](lang::RecordingText t) { return lang::RecordingTextOf(t, session_.language()); };
+    if (bad) session_.PanelText(1, text(lang::RecordingText::ReplayCantRead).arg(file));
+    session_.PanelText(1, text(lang::RecordingText::ReplayEnded).arg(rows));
+    if (view_) view_->ReplayChanged();
+}
+
+void Station::StopReplay()
+{
+    FinishReplay();
+}
+
 // ---- the measurement files' events ----
 
 void Station::Imported(int storeIndex)
@@ -382,14 +568,17 @@ void Station::UserStop()
 
 void Station::Tick()
 {
+    if (replay_->Active()) return ReplayTick();
     if (linkFailed_) {
         // The port went away under the running acquisition: it stops.
         linkFailed_ = false;
         acq_->SetStopped(true);
         StartStop(link_->HasPort(), false);
+        recording_->Tick();
         return;
     }
     acq_->Tick();
+    AfterSamples();
 }
 
 bool Station::Capture(int count)

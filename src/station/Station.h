@@ -14,6 +14,9 @@
 #include "monitor/MeasFiles.h"
 #include "monitor/MeasTableModel.h"
 #include "monitor/MeasurementStore.h"
+#include "monitor/Recording.h"
+#include "monitor/Replay.h"
+#include "monitor/Trigger.h"
 #include "prodtest/IdentitySteps.h"
 #include "prodtest/MeasurementSteps.h"
 #include "prodtest/StepContext.h"
@@ -58,6 +61,20 @@ public:
     virtual void Follow(int storeIndex) { (void)storeIndex; }
     // A decoded sample went into the store and the table.
     virtual void NewSample(const monitor::MeasSample& sample) { (void)sample; }
+    // A stored sample with its absolute index (counted from the recording's start, or the
+    // recorded index of a replayed one); `shortRow`: only the first four cells are filled.
+    virtual void SampleRecorded(qint64 index, const monitor::MeasSample& sample, bool shortRow)
+    {
+        (void)index;
+        (void)sample;
+        (void)shortRow;
+    }
+    // The recording started, stopped or failed (read recording()).
+    virtual void RecordingChanged() {}
+    // The trigger marked the sample of this absolute index (for the chart's marks).
+    virtual void TriggerMarked(qint64 index) { (void)index; }
+    // A replay started or ended (read Replaying()).
+    virtual void ReplayChanged() {}
     // Each byte-level operation of the link (see link::Link::Events::LinkIo), for benches.
     virtual void LinkIo(char op, int n)
     {
@@ -231,6 +248,33 @@ public:
     // True when all of them arrived.
     bool Capture(int count);
 
+    // --- recording, trigger, replay ----------------------------------------------------------
+    // Every stored sample appended to a recording in `options.folder` (empty: recordings/ in
+    // the data folder); the absolute index starts at 0. False (text in panel 1) when it
+    // cannot start, or while a replay runs.
+    bool StartRecording(monitor::RecordingOptions options);
+    // Closes the files; true when every sample reached the disk.
+    bool StopRecording();
+    monitor::Recording& recording() { return *recording_; }
+    QString RecordingFolder() const;
+    // The trigger's settings; snippets and marks go beside the running recording, else to
+    // the recordings folder.
+    void SetTrigger(const monitor::Trigger::Settings& settings);
+    monitor::Trigger& trigger() { return *trigger_; }
+    // The marks' absolute sample indices, for the chart.
+    std::vector<qint64> TriggerMarks() const;
+    // The next sample's absolute index.
+    qint64 AbsoluteIndex() const { return absIndex_; }
+    // Feeds `files` (one recording, in order) through the live path at `speed` (1, 10, 0 as
+    // fast as possible) from the next ticks on; the store is cleared first. Refused while an
+    // acquisition or a recording runs.
+    bool StartReplay(const QStringList& files, int speed);
+    void StopReplay();
+    bool Replaying() const { return replay_->Active(); }
+    // The last replay read every row of its files.
+    bool ReplayClean() const { return replayClean_; }
+    monitor::Replay& replay() { return *replay_; }
+
     // --- device commands (the monitor page) ---------------------------------------------------
     bool Restart() { return devices_->Restart(); }
     bool SetLed(int serialMode, const sensor::LedBits& led);
@@ -303,6 +347,13 @@ private:
     void RedrawDiagram() override;
     void FollowSample(int storeIndex) override;
     void NewMeasValue(const monitor::MeasSample& sample) override;
+    void SampleStored(const monitor::MeasSample& sample, bool shortRow) override;
+    // After the samples of a tick: the recording's hand-over, the trigger's stop, the end of a
+    // recording with the store full under "Stopp".
+    void AfterSamples();
+    void ReplayTick();
+    void FinishReplay();
+    void ConfigureTrigger();
     // the hooks of the sensor's and the boot loader's parts
     void StopAcquisition() override { Stop(); }
     void CommitEdit() override;
@@ -378,6 +429,15 @@ private:
     std::unique_ptr<prodtest::StepContext> stepContext_;
     std::unique_ptr<prodtest::MeasurementSteps> measSteps_;
     std::unique_ptr<prodtest::IdentitySteps> identSteps_;
+    std::unique_ptr<monitor::Recording> recording_;
+    std::unique_ptr<monitor::Trigger> trigger_;
+    std::unique_ptr<monitor::Replay> replay_;
+    monitor::Trigger::Settings triggerSettings_;
+    qint64 absIndex_ = 0;
+    qint64 replayIndex_ = -1; // recorded index of the sample being replayed
+    bool triggerStop_ = false;
+    bool replayClean_ = true;
+    QString recordingEvents_; // the running recording's marks file
 };
 
 } // namespace vmx::station

@@ -25,6 +25,7 @@ class QChart;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QGridLayout;
 class QGroupBox;
 class QLabel;
@@ -207,8 +208,13 @@ public:
     static constexpr int kDiagramWidth = 740;
     static constexpr int kDiagramHeight = 521;
 
+    // Drives the trigger dialog before it is shown (tests); unset: the user does.
+    std::function<void(QDialog&)> triggerDialogHook;
+
 Q_SIGNALS:
     void editChanged(QObject* sender);
+    // The trigger marked the sample of this absolute index (the chart draws its marks).
+    void triggerMarked(qint64 index);
 
 public Q_SLOTS:
     // Shell
@@ -267,6 +273,12 @@ public Q_SLOTS:
     // Event search (test page)
     void BTTEventSearchClick();
     void ETEventClipClick();
+    void BTTEventSearchFileClick();
+    // Recording, trigger, replay (MainFormRecording.cpp)
+    void MIRecordStartClick();
+    void MIRecordStopClick();
+    void MITriggerClick();
+    void MIReplayClick(int speed);
     // Boot loader
     void BTBootStartClick();
     void BTBootResetClick();
@@ -337,6 +349,17 @@ private:
     void ShowIdentPage() override;
     bool PickDownloadFile(bool abs) override;
     void ModuleChanged() override;
+    void RecordingChanged() override;
+    void ReplayChanged() override;
+    void TriggerMarked(qint64 index) override;
+    void CreateRecordingMenu(QMenu* meas);
+    void CreateReplayMenu(QMenu* file);
+    void ShowRecordingTexts();
+    void ShowRecordingStatus();
+    QString RecordingTextOf(int text) const;
+    void ShowEventGrid(const std::vector<QStringList>& rows);
+    QLabel* recordLabel_ = nullptr;
+    QString recordStatus_;
     // OperatorPanel: what the run controller does to the measuring page.
     void EnableButtons(bool nextAction, bool priorAction, bool priorButton, bool cancel) override;
     void HideEntries() override;

@@ -174,6 +174,7 @@ void TMainForm::UpdateCaptions()
     }
     ApplySpecialCaptions();
     ShowOperatorTexts();
+    ShowRecordingTexts();
     HistoryCaptions();
     ChartCaptions();
     StatisticsCaptions();

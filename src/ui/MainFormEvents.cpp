@@ -64,6 +64,9 @@ QWidget* TMainForm::CreateEventPage()
     auto* clip = NewNamed<QPushButton>(page, "ETEventClip", QStringLiteral("ClipBoard"));
     connect(clip, &QPushButton::clicked, this, &TMainForm::ETEventClipClick);
     controls->addWidget(clip);
+    auto* searchFile = NewNamed<QPushButton>(page, "BTTEventSearchFile");
+    connect(searchFile, &QPushButton::clicked, this, &TMainForm::BTTEventSearchFileClick);
+    controls->addWidget(searchFile);
     controls->addStretch();
     lay->addLayout(controls, 0, 0);
 
@@ -108,6 +111,11 @@ void TMainForm::BTTEventSearchClick()
         byAvg->isChecked() ? EventSearch::Criterion::BubbleAvg : EventSearch::Criterion::QVROut,
         EventSearch::CountFrom(count->text()), EventSearch::ThresholdFrom(thr->text()));
     FillGrid(grid, EventSearch::Grid(hits));
+}
+
+void TMainForm::ShowEventGrid(const std::vector<QStringList>& rows)
+{
+    if (auto* grid = findChild<QTableWidget*>(QStringLiteral("StGBubbles"))) FillGrid(grid, rows);
 }
 
 void TMainForm::ETEventClipClick()

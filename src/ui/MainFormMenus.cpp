@@ -154,6 +154,8 @@ void TMainForm::CreateMenus()
     connect(NewItem(file, "MIImportExcel"), &QAction::triggered, this, &TMainForm::MIImportExcelClick);
     connect(NewItem(file, "MIImportText"), &QAction::triggered, this, &TMainForm::MIImportTextClick);
     file->addSeparator();
+    CreateReplayMenu(file);
+    file->addSeparator();
     MirrorItem(file, "MIClose", act("ALEnd"), false);
 
     QMenu* meas = top("MIMeas");
@@ -180,6 +182,7 @@ void TMainForm::CreateMenus()
     connect(service, &QAction::triggered, this, &TMainForm::BTStartServiceClick);
     MirrorItem(meas, "MISetConfig", act("ALSetConfig"), false);
     MirrorItem(meas, "MIGetIdent", act("ALGetIdent"), true);
+    CreateRecordingMenu(meas);
 
     QMenu* view = top("MIView");
     QMenu* draw = sub(view, "MIDrawDiagram");

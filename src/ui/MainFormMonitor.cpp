@@ -92,6 +92,9 @@ void TMainForm::ALStopExecute()
 void TMainForm::Timer2Timer()
 {
     station_->Tick();
+    if (station_->recording().Active() || station_->recording().Failed() || station_->Replaying() ||
+        !recordStatus_.isEmpty())
+        ShowRecordingStatus();
 }
 
 void TMainForm::DrawBitmapSchedule()

@@ -22,7 +22,9 @@ QGuiApplication& App()
     static int argc = 1;
     static char name[] = "test_monitor";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    static QGuiApplication* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                      ? qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                      : new QGuiApplication(argc, argv);
     return *app;
 }
 
