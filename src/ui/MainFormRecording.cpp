@@ -112,6 +112,9 @@ void TMainForm::RecordingChanged()
         a->setEnabled(!station_->recording().Active());
     if (QAction* a = findChild<QAction*>(QStringLiteral("MIRecordStop")))
         a->setEnabled(station_->recording().Active());
+    // A new recording counts from 0 at the store's write position: scroll-back into it and
+    // its trigger marks line up with the stored samples.
+    if (station_->recording().Active()) SetStoreBase(station_->AbsoluteIndex() - station_->store().index());
     ShowRecordingStatus();
 }
 
@@ -125,6 +128,11 @@ void TMainForm::ReplayChanged()
 
 void TMainForm::TriggerMarked(qint64 index)
 {
+    // The sample was stored just now, one below the store's write position; the chart places
+    // the marks by that.
+    SetStoreBase(index + 1 - station_->store().index());
+    const std::vector<qint64> marks = station_->TriggerMarks();
+    SetMarks(std::vector<std::int64_t>(marks.begin(), marks.end()));
     Q_EMIT triggerMarked(index);
 }
 

@@ -92,6 +92,7 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
     ASSERT_GE(rises.size(), 15u);
     EXPECT_EQ(signalled, rises);
     EXPECT_EQ(f.station().TriggerMarks(), rises);
+    EXPECT_EQ(f.diagram().marks(), std::vector<std::int64_t>(rises.begin(), rises.end()));
 
     // Replay at 10x from the file menu: a tenth of the recorded time, the same marks again.
     signalled.clear();
