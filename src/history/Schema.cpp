@@ -82,6 +82,11 @@ const std::vector<QStringList>& Migrations()
         {
             QStringLiteral("CREATE TABLE pushed (uuid CHAR(36) PRIMARY KEY, pushed_at TIMESTAMP NOT NULL)"),
         },
+        // 5: the yields look up each run's end by its UUID and need only its state and verdict:
+        // from the index alone, not from the table's rows.
+        {
+            QStringLiteral("CREATE INDEX run_end_outcome ON run_end (run_uuid, state, verdict)"),
+        },
     };
     return m;
 }

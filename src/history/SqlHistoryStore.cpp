@@ -316,6 +316,7 @@ int SqlHistoryStore::AbortLeftRunning(const QDateTime& now)
 
 std::vector<RunRow> SqlHistoryStore::Runs(const Filter& filter, int limit, int offset)
 {
+    error_.clear();
     std::vector<RunRow> rows;
     QVariantList values;
     const QString where = Where(filter, values);
@@ -360,6 +361,7 @@ std::vector<RunRow> SqlHistoryStore::Runs(const Filter& filter, int limit, int o
 
 std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
 {
+    error_.clear();
     std::vector<StepAttempt> steps;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
@@ -408,6 +410,7 @@ std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
 
 std::vector<ServiceEvent> SqlHistoryStore::Events(const QString& serial, const QString& sensorType)
 {
+    error_.clear();
     std::vector<ServiceEvent> events;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
@@ -454,7 +457,10 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
     QVariantList values;
     QString where = Where(filter, values);
     where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
-    where += QStringLiteral("e.state = 'done'");
+    where += QStringLiteral("e.run_uuid = r.uuid AND e.state = 'done'");
+    // SQLite walks the runs in the order they are grouped by (run_by_definition) and looks up
+    // each run's end in run_end_outcome; CROSS JOIN keeps it from turning that round, which
+    // would sort every run. PostgreSQL plans the join as it likes.
     // One pass grouped by unit and definition: the smallest "start time, okay flag, group" text
     // is the first run with its outcome and group, the largest "start time, okay flag" the last
     // run's outcome (times are fixed-width text, so they order as they read). No window
@@ -468,7 +474,7 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
             "SELECT SUBSTR(first_run, 25) AS grp, COUNT(*), SUM(runs), SUM(CASE WHEN SUBSTR(first_run, "
             "24, 1) = '1' THEN 1 ELSE 0 END), SUM(CASE WHEN SUBSTR(last_run, 24, 1) = '1' THEN 1 ELSE "
             "0 END) FROM (SELECT MIN(%4 || %1 || %2) AS first_run, MAX(%4 || %1) "
-            "AS last_run, COUNT(*) AS runs FROM run r JOIN run_end e ON e.run_uuid = r.uuid%3 GROUP BY "
+            "AS last_run, COUNT(*) AS runs FROM run r CROSS JOIN run_end e%3 GROUP BY "
             "r.serial, r.sensor_type, r.label) u GROUP BY SUBSTR(first_run, 25) ORDER BY 1")
             .arg(flag, QLatin1String(group), where, started);
     std::vector<YieldRow> rows;
