@@ -35,6 +35,7 @@ StationHistory::StationHistory(app::Session& session, prodtest::TestDefinitions&
 
 bool StationHistory::Open(const QString& url, const QString& dataDir, const QString& name, QString* why)
 {
+    reader_.reset();
     sync_.reset();
     store_.reset();
     const QString host = QSysInfo::machineHostName();
@@ -70,6 +71,15 @@ history::HistorySyncWorker* StationHistory::StartSync()
         sync_ =
             std::make_unique<history::HistorySyncWorker>(localUrl_, dataDir_, store_->station(), serverUrl_);
     return sync_.get();
+}
+
+history::HistoryReader* StationHistory::Reader()
+{
+    if (!store_ || serverUrl_.isEmpty()) return nullptr;
+    if (!reader_)
+        reader_ =
+            std::make_unique<history::HistoryReader>(localUrl_, dataDir_, store_->station(), serverUrl_);
+    return reader_.get();
 }
 
 QString StationHistory::SensorSerial() const
