@@ -47,8 +47,8 @@ public:
     class Hooks {
     public:
         virtual ~Hooks() = default;
-        // WEITER at step 0 after a unit went through to its end: the operator has put the next
-        // unit on the station.
+        // A unit went through to its end: the operator takes it off the station and puts the
+        // next one on, so a tested unit is never the next one tested, in this run or the next.
         virtual void NextUnit() = 0;
         // The STOP action of the acquisition (ABBRECHEN).
         virtual void StopAcquisition() = 0;
@@ -127,7 +127,6 @@ private:
     bool unitRunning_ = false;
     QString historyError_;
     bool inStep_ = false;
-    bool unitDone_ = false; // the run went past its last step back to step 0
     bool entryRefused_ = false;
     QString lastRoutine_;
 };
