@@ -116,13 +116,21 @@ TEST(LineVmxctl, TwoStationsAnAwayServerAndAKilledSync)
     EXPECT_EQ(s1.Run({"db", "status"}).out.split(QLatin1Char('\n')).filter(QStringLiteral("waiting=")),
               QStringList{QStringLiteral("waiting=0")});
 
-    // The server away: the units of a third station go on with their verdict and wait.
+    // The server stopped while a third station runs: its units go on with their verdict and wait.
     LineStation s3("S3", url);
+    QProcess p3;
+    p3.start(testpaths::Bin(QStringLiteral("vmxctl")), s3.Units(1200, 60));
+    p3.closeWriteChannel();
+    while (p3.state() != QProcess::NotRunning && s3.Local("SELECT COUNT(*) FROM run_end") < 10)
+        p3.waitForFinished(20);
+    const int doneAtStop = s3.Local("SELECT COUNT(*) FROM run_end");
     ASSERT_TRUE(pg.Stop()) << pg.error().toStdString();
-    const ToolResult away = RunTool(QStringLiteral("vmxctl"), s3.Units(1200, 60), 300000);
-    EXPECT_EQ(away.exitCode, 0) << away.out.toStdString() << away.err.right(300).toStdString();
-    EXPECT_TRUE(away.err.contains(QStringLiteral("history: 60 run(s) wait for the server")))
-        << away.err.right(500).toStdString();
+    ASSERT_TRUE(p3.waitForFinished(300000));
+    const QString awayErr = QString::fromUtf8(p3.readAllStandardError());
+    EXPECT_EQ(p3.exitCode(), 0) << awayErr.right(300).toStdString();
+    EXPECT_LT(doneAtStop, 60) << "stopped before the run's end";
+    EXPECT_TRUE(awayErr.contains(QStringLiteral("history: 60 run(s) wait for the server")))
+        << awayErr.right(500).toStdString();
     EXPECT_TRUE(s3.Run({"db", "status"}).out.contains(QStringLiteral("\nwaiting=60\n")));
     const ToolResult refused = s3.Run({"db", "sync"});
     EXPECT_EQ(refused.exitCode, 1);
@@ -157,7 +165,20 @@ TEST(LineVmxctl, TwoStationsAnAwayServerAndAKilledSync)
     const QStringList line = s1.Run({"history", "yield", "--by", "station"}).out.split(QLatin1Char('\n'));
     EXPECT_EQ(line.filter(QRegularExpression(QStringLiteral("^S[123]\t"))).size(), 3)
         << line.join(QLatin1Char('\n')).toStdString();
+    // A unit's history and a station's yields read the same from the server and from the
+    // station's own store.
+    const QList<QStringList> same = {{"history", "unit", "1000", "--json"},
+                                     {"history", "yield", "--by", "day", "--station", "S1", "--json"}};
+    QStringList fromServer;
+    for (const QStringList& args : same)
+        fromServer << s1.Run(args).out;
     ASSERT_TRUE(pg.Stop()) << pg.error().toStdString();
+    for (qsizetype i = 0; i < same.size(); ++i) {
+        const ToolResult r = s1.Run(same[i]);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("own view"))) << r.err.toStdString();
+        EXPECT_EQ(r.out, fromServer[i]) << same[i].join(' ').toStdString();
+        EXPECT_FALSE(r.out.trimmed().isEmpty());
+    }
     const ToolResult own = s1.Run({"history", "yield", "--by", "station"});
     EXPECT_EQ(own.exitCode, 0) << own.err.toStdString();
     EXPECT_TRUE(own.err.contains(QStringLiteral("this is station S1's own view"))) << own.err.toStdString();
