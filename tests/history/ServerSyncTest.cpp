@@ -177,9 +177,12 @@ TEST(ServerSync, SameAnswersOnBothEnginesAndAStationRoleThatOnlyAdds)
               std::tie(eb[0].uuid, eb[0].at, eb[0].fileSha256, eb[0].range));
 
     // The station role adds and reads; it cannot change or remove what is there.
-    for (const char* sql : {"UPDATE run_end SET verdict = 'okay'", "DELETE FROM run_end"}) {
+    for (const char* sql : {"UPDATE run_end SET verdict = 'okay'", "DELETE FROM run_end",
+                            "UPDATE run SET serial = '9999'", "DELETE FROM service_event"}) {
         QSqlQuery q(server->database());
         EXPECT_FALSE(q.exec(QLatin1String(sql))) << sql;
+        EXPECT_TRUE(q.lastError().text().contains(QStringLiteral("permission denied")))
+            << sql << ": " << q.lastError().text().toStdString();
     }
 }
 
