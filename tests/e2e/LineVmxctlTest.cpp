@@ -90,12 +90,7 @@ TEST(LineVmxctl, TwoStationsAnAwayServerAndAKilledSync)
         const ToolResult init = admin.Run({"db", "init"});
         ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
     }
-    ASSERT_TRUE(
-        pg.Psql(QStringLiteral("line"),
-                QStringLiteral("CREATE ROLE station LOGIN; GRANT CONNECT ON DATABASE line TO station; GRANT "
-                               "USAGE ON SCHEMA public TO station; GRANT SELECT, INSERT ON ALL TABLES IN "
-                               "SCHEMA public TO station;")))
-        << pg.error().toStdString();
+    ASSERT_TRUE(pg.StationRole(QStringLiteral("line"))) << pg.error().toStdString();
     const QString url = pg.Url(QStringLiteral("line"), QStringLiteral("station"));
     LineStation s1("S1", url), s2("S2", url);
 

@@ -72,7 +72,6 @@ public:
     // Empty when the server runs; else why the tests cannot use it.
     const QString& skipReason() const { return skip_; }
     const QString& error() const { return error_; }
-    QString output() const { return out_.trimmed(); }
 
     bool Start()
     {
@@ -109,6 +108,15 @@ public:
                     QStringLiteral("-d"), db, QStringLiteral("-c"), sql});
     }
 
+    // The line's station role, as the README gives it: it can add rows and read them, nothing more.
+    bool StationRole(const QString& db)
+    {
+        return Psql(db, QStringLiteral("CREATE ROLE station LOGIN; GRANT CONNECT ON DATABASE %1 TO station; "
+                                       "GRANT USAGE ON SCHEMA public TO station; GRANT SELECT, INSERT ON ALL "
+                                       "TABLES IN SCHEMA public TO station;")
+                            .arg(db));
+    }
+
 private:
     QString Data() const { return dir_.filePath(QStringLiteral("data")); }
 
@@ -143,7 +151,7 @@ private:
     }
 
     QTemporaryDir dir_;
-    QString bin_, skip_, error_, out_;
+    QString bin_, skip_, error_;
     QStringList runAs_;
     int port_ = 0;
 };

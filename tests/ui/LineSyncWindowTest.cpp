@@ -2,6 +2,7 @@
 // the status bar says how many in the window's language, and the "Historie" page reads the
 // station's own store and says so; once it answers, the page shows every station's runs.
 #include "UiHarness.h"
+#include "history/HandMadeRuns.h"
 #include "history/HistorySync.h"
 #include "history/PgServer.h"
 #include "history/SqlHistoryStore.h"
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QUuid>
 
 #include <optional>
 
@@ -20,31 +20,15 @@ using namespace vmx::ui::test;
 
 namespace {
 
-// Two finished runs of unit `serial` in the store of station `station` in `folder`.
-void AddRuns(const QString& folder, const char* station, const char* serial)
+// Two finished runs of unit 2000 in the store of station `station` in `folder`.
+std::unique_ptr<history::SqlHistoryStore> TwoRuns(const QString& folder, const char* station)
 {
-    QString why;
-    auto store =
-        history::SqlHistoryStore::Open(QStringLiteral("sqlite:history.db"), folder, QLatin1String(station),
-                                       QStringLiteral("h"), history::SqlHistoryStore::Schema::Latest, &why);
-    ASSERT_TRUE(store) << why.toStdString();
-    for (int i = 0; i < 2; ++i) {
-        history::RunStart r;
-        r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        r.serial = QLatin1String(serial);
-        r.sensorType = QStringLiteral("5028143");
-        r.started = QDateTime::currentDateTimeUtc().addSecs(i);
-        ASSERT_TRUE(store->BeginRun(r));
-        history::StepAttempt a;
-        a.runUuid = r.uuid;
-        a.step = 1;
-        a.routine = QStringLiteral("GetSN");
-        a.started = r.started;
-        a.texts = {{QStringLiteral("blue"), QStringLiteral("SN okay")}};
-        ASSERT_TRUE(store->AddStepAttempt(a));
-        ASSERT_TRUE(store->EndRun(
-            {r.uuid, history::RunState::Done, QStringLiteral("okay"), QString(), r.started.addSecs(30)}));
-    }
+    auto store = history::SqlHistoryStore::Open(QStringLiteral("sqlite:history.db"), folder,
+                                                QLatin1String(station), QStringLiteral("h"),
+                                                history::SqlHistoryStore::Schema::Latest, nullptr);
+    for (const char* start : {"2026-03-01T08:00:00", "2026-03-01T09:00:00"})
+        if (store) vmx::testing::Add(*store, {"2000", "Ampl", station, "B", start, "okay"});
+    return store;
 }
 
 // Serves events until `done` or a bound for a broken worker (not a measure).
@@ -78,22 +62,19 @@ TEST(LineSyncWindow, TheStatusBarCountsWhatWaitsAndThePageSaysWhoseViewItIs)
         QString url = QStringLiteral("postgresql://station@%2Fnonexistent-vmx-line:5432/line");
         Harness h;
         if (c.serverUp) {
+            // Another station's runs are on the line's server; this station has none.
             pg.emplace();
             VMX_NEED_PG(*pg);
-            // Another station's runs are on the line's server; this station's are its own.
             ASSERT_TRUE(pg->Psql(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE line")));
             url = pg->Url(QStringLiteral("line"));
             QTemporaryDir other;
-            AddRuns(other.path(), "S2", "2000");
-            auto s2 = history::SqlHistoryStore::Open(QStringLiteral("sqlite:history.db"), other.path(),
-                                                     QStringLiteral("S2"), QStringLiteral("h"),
-                                                     history::SqlHistoryStore::Schema::Latest, nullptr);
-            ASSERT_TRUE(s2);
-            history::SqlHistoryStore::Open(url, QString(), QStringLiteral("S2"), QStringLiteral("h"),
-                                           history::SqlHistoryStore::Schema::Latest, nullptr);
+            auto s2 = TwoRuns(other.path(), "S2");
+            ASSERT_TRUE(s2 && history::SqlHistoryStore::Open(
+                                  url, QString(), QStringLiteral("S2"), QStringLiteral("h"),
+                                  history::SqlHistoryStore::Schema::Latest, nullptr));
             ASSERT_EQ(history::HistorySync(*s2, url).Push().pushed, 2);
         } else {
-            AddRuns(h.dir.path(), "S1", "2000");
+            ASSERT_TRUE(TwoRuns(h.dir.path(), "S1"));
         }
         h.WriteIni(QStringLiteral("[SETTINGS]\nLANGUAGE=%1\n[DATABASE]\nURL=%2\nSTATION=S1\n")
                        .arg(QLatin1String(c.language), url));
@@ -114,7 +95,7 @@ TEST(LineSyncWindow, TheStatusBarCountsWhatWaitsAndThePageSaysWhoseViewItIs)
         for (int r = 0; r < 2; ++r)
             EXPECT_EQ(runs->item(r, 0)->text(), QLatin1String(c.station));
         ASSERT_EQ(steps->rowCount(), 1);
-        EXPECT_EQ(steps->item(0, 3)->text(), QStringLiteral("SN okay"));
+        EXPECT_EQ(steps->item(0, 3)->text(), QStringLiteral("Ampl Test 1 --> okay"));
         if (!*c.waiting) {
             EXPECT_TRUE(waiting->isHidden());
         }
