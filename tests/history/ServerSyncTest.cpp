@@ -1,19 +1,15 @@
 // A line's server: its URL, the same schema and answers on PostgreSQL as on a station's SQLite
-// store, and the outbox that loses nothing while the server is away and doubles nothing when a
-// push is repeated. The server is a private one the test starts.
+// store, a push repeated after a kill that doubles nothing, and a station role that can only add.
+// The server is a private one the test starts (the away server: the line and window tests).
 #include "HandMadeRuns.h"
 #include "PgServer.h"
 #include "history/HistorySync.h"
-#include "history/HistorySyncWorker.h"
 #include "history/HistoryUrl.h"
 #include "history/Schema.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTimer>
 
 using namespace vmx::history;
 using namespace vmx::testing;
@@ -182,47 +178,4 @@ TEST(ServerSync, SameAnswersOnBothEnginesARepeatedPushAndARoleThatOnlyAdds)
         EXPECT_TRUE(q.lastError().text().contains(QStringLiteral("permission denied")))
             << sql << ": " << q.lastError().text().toStdString();
     }
-}
-
-// The sync on its own thread: kicked while the server is away it reports what waits and why,
-// and it tries again by itself until the server is back and nothing waits.
-TEST(ServerSync, TheWorkerRetriesUntilTheServerIsBack)
-{
-    PgServer pg;
-    VMX_NEED_PG(pg);
-    ASSERT_EQ(MakeLine(pg).toStdString(), "");
-    QTemporaryDir dir;
-    QString why;
-    {
-        auto local = SqlHistoryStore::Open(QStringLiteral("sqlite:h.db"), dir.path(), QStringLiteral("S1"),
-                                           QStringLiteral("h"), SqlHistoryStore::Schema::Latest, &why);
-        ASSERT_TRUE(local) << why.toStdString();
-        for (int i = 0; i < 5; ++i)
-            Add(*local, {"0200", "Ampl", "S1", "B", "2026-03-01T08:00:00", "okay"});
-    }
-    ASSERT_TRUE(pg.Stop()) << pg.error().toStdString();
-    int argc = 1;
-    char name[] = "test_history";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    std::vector<std::pair<int, QString>> reports;
-    HistorySyncWorker worker(QStringLiteral("sqlite:h.db"), dir.path(), QStringLiteral("S1"),
-                             pg.Url(QStringLiteral("line"), QStringLiteral("station")));
-    QEventLoop loop;
-    QObject::connect(&worker, &HistorySyncWorker::waitingChanged, &loop,
-                     [&](int waiting, const QString& error) {
-                         reports.emplace_back(waiting, error);
-                         if (reports.size() == 1) {
-                             EXPECT_TRUE(pg.Start()) << pg.error().toStdString();
-                         }
-                         if (waiting == 0) loop.quit();
-                     });
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit); // a bound for a broken worker, not a measure
-    worker.Kick();
-    loop.exec();
-    ASSERT_GE(reports.size(), 2u);
-    EXPECT_EQ(reports.front().first, 5);
-    EXPECT_FALSE(reports.front().second.isEmpty());
-    EXPECT_EQ(reports.back().first, 0) << reports.back().second.toStdString();
-    EXPECT_EQ(reports.back().second, QString());
 }

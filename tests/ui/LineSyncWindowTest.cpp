@@ -1,6 +1,7 @@
 // The window with a line's server: while it is away the station's units wait in its own store,
 // the status bar says how many in the window's language, and the "Historie" page reads the
-// station's own store and says so; once it answers, the page shows every station's runs.
+// station's own store and says so; once it is back the sync's worker pushes them by itself and
+// the page shows every station's runs.
 #include "UiHarness.h"
 #include "history/HandMadeRuns.h"
 #include "history/HistorySync.h"
@@ -12,8 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
-
-#include <optional>
 
 using namespace vmx;
 using namespace vmx::ui::test;
@@ -41,63 +40,72 @@ template <class Done> void Until(Done done)
 
 } // namespace
 
-TEST(LineSyncWindow, TheStatusBarCountsWhatWaitsAndThePageSaysWhoseViewItIs)
+TEST(LineSyncWindow, WhatWaitsIsCountedUntilTheServerIsBackAndThePageSaysWhoseViewItIs)
 {
+    vmx::testing::PgServer pg;
+    VMX_NEED_PG(pg);
+    ASSERT_TRUE(pg.Psql(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE line")));
+    const QString url = pg.Url(QStringLiteral("line"));
+    {
+        // Another station's runs are on the line's server already.
+        QTemporaryDir other;
+        auto s2 = TwoRuns(other.path(), "S2");
+        ASSERT_TRUE(s2 &&
+                    history::SqlHistoryStore::Open(url, QString(), QStringLiteral("S2"), QStringLiteral("h"),
+                                                   history::SqlHistoryStore::Schema::Latest, nullptr));
+        ASSERT_EQ(history::HistorySync(*s2, url).Push().pushed, 2);
+    }
     const struct {
         const char* language;
-        bool serverUp;
-        const char* waiting; // the status bar's text; empty: hidden, nothing waits
-        const char* page;
-        const char* station; // of the runs the page shows
+        const char* waiting;
+        const char* ownPage;
+        const char* linePage;
     } cases[] = {
-        {"GERMAN", false, "Datenbank: 2 Einheiten warten auf den Server",
-         "Seite 1 (Server nicht erreichbar: nur Station S1)", "S1"},
-        {"ENGLISH", false, "Database: 2 units waiting for the server",
-         "Page 1 (server not reachable: station S1's own view)", "S1"},
-        {"GERMAN", true, "", "Seite 1", "S2"},
+        {"GERMAN", "Datenbank: 2 Einheiten warten auf den Server",
+         "Seite 1 (Server nicht erreichbar: nur Station S1)", "Seite 1"},
+        {"ENGLISH", "Database: 2 units waiting for the server",
+         "Page 1 (server not reachable: station S1's own view)", "Page 1"},
     };
+    int onServer = 2;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.language + std::string(c.serverUp ? " up" : " away"));
-        std::optional<vmx::testing::PgServer> pg;
-        QString url = QStringLiteral("postgresql://station@%2Fnonexistent-vmx-line:5432/line");
+        SCOPED_TRACE(c.language);
         Harness h;
-        if (c.serverUp) {
-            // Another station's runs are on the line's server; this station has none.
-            pg.emplace();
-            VMX_NEED_PG(*pg);
-            ASSERT_TRUE(pg->Psql(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE line")));
-            url = pg->Url(QStringLiteral("line"));
-            QTemporaryDir other;
-            auto s2 = TwoRuns(other.path(), "S2");
-            ASSERT_TRUE(s2 && history::SqlHistoryStore::Open(
-                                  url, QString(), QStringLiteral("S2"), QStringLiteral("h"),
-                                  history::SqlHistoryStore::Schema::Latest, nullptr));
-            ASSERT_EQ(history::HistorySync(*s2, url).Push().pushed, 2);
-        } else {
-            ASSERT_TRUE(TwoRuns(h.dir.path(), "S1"));
-        }
+        ASSERT_TRUE(TwoRuns(h.dir.path(), "S1"));
+        ASSERT_TRUE(pg.Stop()) << pg.error().toStdString();
         h.WriteIni(QStringLiteral("[SETTINGS]\nLANGUAGE=%1\n[DATABASE]\nURL=%2\nSTATION=S1\n")
                        .arg(QLatin1String(c.language), url));
         h.Start();
         QLabel* waiting = h.Find<QLabel>("SBarSync");
-        if (*c.waiting) {
-            Until([&] { return !waiting->text().isEmpty(); });
-            EXPECT_EQ(waiting->text(), QLatin1String(c.waiting));
-            EXPECT_FALSE(waiting->isHidden());
-        }
-        h.Find<QLineEdit>("EHistSN")->setText(QStringLiteral("2000"));
-        h.Find<QPushButton>("BTHistSearch")->click();
-        auto* runs = h.Find<QTableWidget>("StGHistRuns");
-        auto* steps = h.Find<QTableWidget>("StGHistSteps");
-        Until([&] { return steps->rowCount() > 0; });
-        EXPECT_EQ(h.Find<QLabel>("LHistPage")->text(), QLatin1String(c.page));
-        ASSERT_EQ(runs->rowCount(), 2);
-        for (int r = 0; r < 2; ++r)
-            EXPECT_EQ(runs->item(r, 0)->text(), QLatin1String(c.station));
-        ASSERT_EQ(steps->rowCount(), 1);
-        EXPECT_EQ(steps->item(0, 3)->text(), QStringLiteral("Ampl Test 1 --> okay"));
-        if (!*c.waiting) {
-            EXPECT_TRUE(waiting->isHidden());
-        }
+        Until([&] { return !waiting->text().isEmpty(); });
+        EXPECT_EQ(waiting->text(), QLatin1String(c.waiting));
+        EXPECT_FALSE(waiting->isHidden());
+        // The page's stations and the text of its first run's step, once read.
+        auto search = [&] {
+            auto* label = h.Find<QLabel>("LHistPage");
+            auto* runs = h.Find<QTableWidget>("StGHistRuns");
+            auto* steps = h.Find<QTableWidget>("StGHistSteps");
+            h.Find<QLineEdit>("EHistSN")->setText(QStringLiteral("2000"));
+            h.Find<QPushButton>("BTHistSearch")->click();
+            Until([&] { return !label->text().endsWith(QStringLiteral("…")) && steps->rowCount() > 0; });
+            QStringList seen{label->text()};
+            for (int r = 0; r < runs->rowCount(); ++r)
+                seen << runs->item(r, 0)->text();
+            seen << (steps->rowCount() == 1 ? steps->item(0, 3)->text() : QString());
+            return seen;
+        };
+        const QString step = QStringLiteral("Ampl Test 1 --> okay");
+        EXPECT_EQ(search(), (QStringList{QLatin1String(c.ownPage), "S1", "S1", step}));
+
+        // The server back: the worker's next try pushes what waits, the status bar goes, and
+        // the page shows every station.
+        ASSERT_TRUE(pg.Start()) << pg.error().toStdString();
+        Until([&] { return waiting->isHidden(); });
+        EXPECT_TRUE(waiting->isHidden()) << waiting->text().toStdString();
+        onServer += 2;
+        const QStringList line = search();
+        EXPECT_EQ(line.value(0), QLatin1String(c.linePage));
+        EXPECT_EQ(line.size(), onServer + 2);
+        EXPECT_EQ(line.filter(QStringLiteral("S2")).size(), 2);
+        EXPECT_EQ(line.last(), step);
     }
 }
