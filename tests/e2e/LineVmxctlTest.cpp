@@ -18,6 +18,36 @@
 
 namespace {
 
+// What a query gives, rows by '\n', columns by '|', through a connection opened for it alone
+// (the server goes away and comes back in between).
+QString Query(const char* driver, const QString& host, int port, const QString& db, const QString& sql)
+{
+    QStringList rows;
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase(QLatin1String(driver), QStringLiteral("query"));
+        c.setHostName(host);
+        c.setPort(port);
+        c.setUserName(QStringLiteral("vmx"));
+        c.setDatabaseName(db);
+        QSqlQuery q(c);
+        if (!c.open() || !q.exec(sql)) rows << c.lastError().text() + q.lastError().text();
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << q.value(i).toString();
+            rows << cells.join(QLatin1Char('|'));
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("query"));
+    return rows.join(QLatin1Char('\n'));
+}
+
+QString Line(vmx::testing::PgServer& pg, const QString& sql)
+{
+    const vmx::testing::PgConnection c = pg.Connection(QStringLiteral("line"));
+    return Query("QPSQL", c.socketDir, c.port, QStringLiteral("line"), sql);
+}
+
 struct LineStation : StateBench {
     LineStation(const char* name, const QString& url)
         : StateBench(QStringLiteral("tk33,unit=good,tube=empty"),
@@ -40,42 +70,9 @@ struct LineStation : StateBench {
     // A count in the station's own store.
     int Local(const char* sql)
     {
-        int n = -1;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("local"));
-            db.setDatabaseName(File("history.db"));
-            QSqlQuery q(db);
-            if (db.open() && q.exec(QLatin1String(sql)) && q.next()) n = q.value(0).toInt();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("local"));
-        return n;
+        return Query("QSQLITE", {}, -1, File("history.db"), QLatin1String(sql)).toInt();
     }
 };
-
-// What a query on the line's server gives, rows by '\n', columns by '|' (opened for each query:
-// the server goes away and comes back in between).
-QString Line(vmx::testing::PgServer& pg, const QString& sql)
-{
-    QStringList rows;
-    {
-        const vmx::testing::PgConnection c = pg.Connection(QStringLiteral("line"));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("line"));
-        db.setHostName(c.socketDir);
-        db.setPort(c.port);
-        db.setUserName(QStringLiteral("vmx"));
-        db.setDatabaseName(QStringLiteral("line"));
-        QSqlQuery q(db);
-        if (!db.open() || !q.exec(sql)) rows << db.lastError().text() + q.lastError().text();
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < q.record().count(); ++i)
-                cells << q.value(i).toString();
-            rows << cells.join(QLatin1Char('|'));
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("line"));
-    return rows.join(QLatin1Char('\n'));
-}
 
 } // namespace
 
