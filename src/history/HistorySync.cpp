@@ -59,6 +59,14 @@ bool HistorySync::Connect(QString* why)
     server_ = SqlHistoryStore::Open(serverUrl_, QString(), local_.station(), QSysInfo::machineHostName(),
                                     SqlHistoryStore::Schema::AsIs, why);
     if (!server_) return false;
+    // Each run is committed on its own without waiting for the server's disk; Durable() waits
+    // once for all of them before any is marked pushed.
+    QSqlQuery async(server_->database());
+    if (!async.exec(QStringLiteral("SET synchronous_commit TO off"))) {
+        if (why) *why = async.lastError().text();
+        Disconnect();
+        return false;
+    }
     const int v = server_->schemaVersion();
     if (v != SchemaVersionLatest()) {
         if (why)
@@ -99,19 +107,30 @@ SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
         // A kept connection may have died with the server; it has answered once a push went in.
         r.reached = r.reached || fresh;
         bool failed = false;
+        std::vector<QString> done;
         for (const auto& [uuid, isEvent] : next) {
-            if ((max >= 0 && r.pushed >= max) || deadline.hasExpired()) break;
+            if ((max >= 0 && r.pushed + int(done.size()) >= max) || deadline.hasExpired()) break;
             if (!PushOne(uuid, isEvent, &why)) {
                 r.error = why;
                 failed = true;
-                // A dropped connection is opened again at the next push.
-                Disconnect();
                 break;
             }
-            ++r.pushed;
-            r.reached = true;
+            done.push_back(uuid);
         }
-        if (failed) break;
+        // What the server committed is on its disk before it is marked here, all in one local
+        // transaction: a failure or a kill before that pushes those rows again, harmlessly.
+        if (!done.empty() && !(Durable(&why) && MarkPushed(done, &why))) {
+            r.error = why;
+            failed = true;
+            done.clear();
+        }
+        r.pushed += int(done.size());
+        r.reached = r.reached || !done.empty();
+        if (failed) {
+            // A dropped connection is opened again at the next push.
+            Disconnect();
+            break;
+        }
     }
     r.waiting = Waiting();
     return r;
@@ -146,8 +165,23 @@ bool HistorySync::PushOne(const QString& uuid, bool isEvent, QString* why)
         db.rollback();
         return false;
     }
-    // Marked only after the server committed: a kill in between pushes it again, harmlessly.
-    return MarkPushed(uuid, why);
+    return true;
+}
+
+bool HistorySync::Durable(QString* why)
+{
+    // A commit that waits for the server's disk, after the ones that did not: the server's log
+    // is written in order, so once it returns every earlier commit is on disk too. Only a
+    // transaction with an id writes a commit record to wait for.
+    QSqlDatabase& db = server_->database();
+    QSqlQuery q(db);
+    if (!db.transaction() || !q.exec(QStringLiteral("SET LOCAL synchronous_commit TO on")) ||
+        !q.exec(QStringLiteral("SELECT txid_current()")) || !db.commit()) {
+        if (why) *why = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
 }
 
 bool HistorySync::Copy(const QString& table, const QString& where, const QVariant& key, QString* why)
@@ -198,14 +232,28 @@ bool HistorySync::Copy(const QString& table, const QString& where, const QVarian
     return flush();
 }
 
-bool HistorySync::MarkPushed(const QString& uuid, QString* why)
+bool HistorySync::MarkPushed(const std::vector<QString>& uuids, QString* why)
 {
-    QSqlQuery q(local_.database());
+    QSqlDatabase& db = local_.database();
+    if (!db.transaction()) {
+        if (why) *why = db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO pushed (uuid, pushed_at) VALUES (?, ?) ON CONFLICT DO NOTHING"));
-    q.addBindValue(uuid);
-    q.addBindValue(UtcStamp(QDateTime::currentDateTimeUtc()));
-    if (q.exec()) return true;
-    if (why) *why = q.lastError().text();
+    const QString now = UtcStamp(QDateTime::currentDateTimeUtc());
+    for (const QString& uuid : uuids) {
+        q.addBindValue(uuid);
+        q.addBindValue(now);
+        if (!q.exec()) {
+            if (why) *why = q.lastError().text();
+            db.rollback();
+            return false;
+        }
+    }
+    if (db.commit()) return true;
+    if (why) *why = db.lastError().text();
+    db.rollback();
     return false;
 }
 

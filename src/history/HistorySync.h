@@ -44,7 +44,8 @@ private:
     bool Connect(QString* why);
     bool PushOne(const QString& uuid, bool isEvent, QString* why);
     bool Copy(const QString& table, const QString& where, const QVariant& key, QString* why);
-    bool MarkPushed(const QString& uuid, QString* why);
+    bool Durable(QString* why);
+    bool MarkPushed(const std::vector<QString>& uuids, QString* why);
 
     SqlHistoryStore& local_;
     QString serverUrl_;
