@@ -396,7 +396,7 @@ void TestRun::ControlProgress()
         if (TestStep > p->rangeBound) {
             // A program that writes no record line ends its unit here.
             EndUnit(false);
-            hooks_.NextUnit();
+            hooks_.UnitTested();
         }
         if (TestStep > p->rangeBound || TestStep < 0) TestStep = 0;
         // A program without steps only counts; past the last listed step, or on a listed empty
@@ -463,6 +463,7 @@ void TestRun::Next()
     if (inStep_) return;
     // A unit whose result could not be kept is not tested.
     if (TestStep == 0 && !results_.MayStartUnit()) return;
+    if (TestStep == 0 && !unitRunning_) hooks_.NextUnit();
     // The last unit's verdict stays in view until the next unit starts.
     if (TestStep == 0 && panel) panel->ShowVerdict(OperatorPanel::Verdict{});
     if (TestStep == 0 && !unitRunning_ && !StartUnit()) return;
