@@ -23,7 +23,9 @@ const char* const kWaitingRows =
     "s.uuid WHERE p.uuid IS NULL";
 
 // Runs and events taken from the outbox at a time; the server's disk is waited for once per take.
-constexpr int kRowsPerTake = 500;
+// Finding what waits reads every end and event of the store (a second on a million runs), so a
+// take is large.
+constexpr int kRowsPerTake = 5000;
 // Runs and events per server transaction: a run's rows are few, and a round trip costs more than
 // them all. Each run or event is still on the server whole or not at all.
 constexpr int kRowsPerTransaction = 100;
@@ -100,7 +102,7 @@ SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("%1 ORDER BY 3, 1 LIMIT %2")
                         .arg(QLatin1String(kWaitingRows))
-                        .arg(kRowsPerTake))) {
+                        .arg(max < 0 ? kRowsPerTake : std::min(kRowsPerTake, max - r.pushed)))) {
             r.error = q.lastError().text();
             break;
         }
@@ -214,9 +216,16 @@ bool HistorySync::Durable(QString* why)
 bool HistorySync::Collect(const QString& table, const QString& where, const QVariant& key,
                           std::map<QString, Rows>& rows, QString* why)
 {
-    QSqlQuery from(local_.database());
-    from.setForwardOnly(true);
-    from.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, where));
+    auto [it, fresh] = selects_.try_emplace(table + where, local_.database());
+    QSqlQuery& from = it->second;
+    if (fresh) {
+        from.setForwardOnly(true);
+        if (!from.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, where))) {
+            if (why) *why = from.lastError().text();
+            selects_.erase(it);
+            return false;
+        }
+    }
     from.addBindValue(key);
     if (!from.exec()) {
         if (why) *why = from.lastError().text();
@@ -233,13 +242,15 @@ bool HistorySync::Collect(const QString& table, const QString& where, const QVar
             values << from.value(i);
         // The station and the unit are shared by many runs of a batch: once each is enough.
         if (table == QLatin1String("station") || table == QLatin1String("unit")) {
-            QStringList key;
+            QStringList texts;
             for (const QVariant& v : values)
-                key << v.toString();
-            if (!to.seen.insert(key.join(QChar(0x1f))).second) continue;
+                texts << v.toString();
+            if (!to.seen.insert(texts.join(QChar(0x1f))).second) continue;
         }
         to.values.push_back(std::move(values));
     }
+    // Kept for the next run, but not holding a read of the store open meanwhile.
+    from.finish();
     return true;
 }
 

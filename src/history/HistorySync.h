@@ -67,6 +67,8 @@ private:
     // The server's statements by table and row count, prepared once per connection: a run's
     // tables mostly have the same shape as the last one's, and a prepare is a round trip.
     std::map<std::pair<QString, int>, QSqlQuery> inserts_;
+    // The station store's reads of a run's rows, prepared once.
+    std::map<QString, QSqlQuery> selects_;
 };
 
 // The pause before the next try after a failed push: 1 s, doubled after each failure up to a
