@@ -7,6 +7,7 @@
 // Usage: bench_history [FOLDER] [RUNS] [postgresql://owner@… [N]]   (default: a temporary folder,
 // 1000000; with a line's server, that server filled with RUNS runs too and N runs synced to it)
 #include "history/HistorySync.h"
+#include "history/Schema.h"
 #include "history/SqlHistoryStore.h"
 
 #include <QCoreApplication>
@@ -78,7 +79,8 @@ bool Fill(SqlHistoryStore& store, int runs, QStringList& serials)
     step.prepare(QStringLiteral("INSERT INTO step_attempt VALUES (?, ?, 1, ?, ?, ?, ?)"));
     text.prepare(QStringLiteral("INSERT INTO status_text VALUES (?, ?, 1, 0, ?, ?)"));
     meas.prepare(QStringLiteral("INSERT INTO measurement VALUES (?, ?, 1, 0, ?, ?, ?, '', ?, ?, ?)"));
-    end.prepare(QStringLiteral("INSERT INTO run_end VALUES (?, ?, ?, '', ?)"));
+    end.prepare(QStringLiteral(
+        "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES (?, ?, ?, '', ?)"));
     QRandomGenerator rng(4711);
     const QDateTime first = QDateTime(QDate(2026, 1, 1), QTime(6, 0), Qt::UTC);
     int serial = 1;
@@ -148,7 +150,9 @@ bool Fill(SqlHistoryStore& store, int runs, QStringList& serials)
     }
     if (!db.commit()) return false;
     std::fprintf(stderr, "\r%d runs filled in %.0f s\n", runs, t.elapsed() / 1000.0);
-    return Exec(db, "PRAGMA synchronous=FULL") && Exec(db, "PRAGMA cache_size=-2000") && Exec(db, "ANALYZE");
+    // What the yields read of a run, in its end, as the program fills it in for ends it finds without.
+    return Exec(db, qPrintable(FillEndsSql(false))) && Exec(db, "PRAGMA synchronous=FULL") &&
+           Exec(db, "PRAGMA cache_size=-2000") && Exec(db, "ANALYZE");
 }
 
 // The same kind of history generated on a line's server by the server itself (a row at a time
@@ -200,8 +204,11 @@ bool FillServer(SqlHistoryStore& line, int runs)
             .arg(routines.join(QLatin1Char(','))),
         QStringLiteral("INSERT INTO measurement SELECT uuid, st, 1, 0, 'Ampl ' || (st - 4), v::text, v, '', "
                        "350, 450, CASE WHEN bad THEN 0 ELSE 1 END FROM s WHERE st >= 5"),
-        QStringLiteral("INSERT INTO run_end SELECT uuid, 'done', CASE WHEN bool_or(bad) THEN 'FEHLER' ELSE "
-                       "'okay' END, '', started + INTERVAL '30 seconds' FROM s GROUP BY uuid, started"),
+        QStringLiteral(
+            "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) SELECT uuid, 'done', "
+            "CASE WHEN bool_or(bad) THEN 'FEHLER' ELSE 'okay' END, '', started + INTERVAL '30 "
+            "seconds' FROM s GROUP BY uuid, started"),
+        FillEndsSql(true),
         QStringLiteral("DROP TABLE s"),
         QStringLiteral("DROP TABLE g"),
     };

@@ -63,11 +63,11 @@ TEST(HistoryStore, MigrationsFromEveryEarlierVersion)
         EXPECT_EQ(Count(s->database(), "station"), from >= 1 ? 2 : 1);
         EXPECT_TRUE(s->database().record(QStringLiteral("run")).contains(QStringLiteral("local_day")));
         QSqlQuery idx(s->database());
-        ASSERT_TRUE(
-            idx.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN "
-                                    "('run_by_unit', 'run_by_definition', 'run_end_outcome')")) &&
-            idx.next());
-        EXPECT_EQ(idx.value(0).toInt(), 3);
+        ASSERT_TRUE(idx.exec(QStringLiteral(
+                        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                        "('run_by_unit', 'run_by_definition', 'run_end_outcome', 'run_end_yield')")) &&
+                    idx.next());
+        EXPECT_EQ(idx.value(0).toInt(), 4);
         // Run again, nothing changes.
         QString why;
         EXPECT_TRUE(s->Migrate(&why)) << why.toStdString();

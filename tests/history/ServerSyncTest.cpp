@@ -143,15 +143,29 @@ TEST(ServerSync, SameAnswersOnBothEnginesARepeatedPushAndARoleThatOnlyAdds)
         const QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(t);
         EXPECT_EQ(Count(server->database(), sql), Count(local->database(), sql)) << t;
     }
-    for (GroupBy by : {GroupBy::Day, GroupBy::Station, GroupBy::Label, GroupBy::Batch}) {
+    Filter since;
+    since.since = QDate(2026, 3, 2);
+    since.station = QStringLiteral("S1");
+    for (const auto& [by, filter] : {std::pair{GroupBy::Day, Filter{}}, std::pair{GroupBy::Station, Filter{}},
+                                     std::pair{GroupBy::Label, Filter{}}, std::pair{GroupBy::Batch, Filter{}},
+                                     std::pair{GroupBy::Day, since}}) {
         SCOPED_TRACE(int(by));
-        const std::vector<YieldRow> a = local->Yield(by, Filter{}), b = server->Yield(by, Filter{});
+        const std::vector<YieldRow> a = local->Yield(by, filter), b = server->Yield(by, filter);
         ASSERT_EQ(a.size(), b.size()) << server->lastError().toStdString();
         ASSERT_FALSE(a.empty());
         for (size_t i = 0; i < a.size(); ++i)
             EXPECT_EQ(std::tie(a[i].group, a[i].units, a[i].runs, a[i].firstPassOkay, a[i].finalOkay),
                       std::tie(b[i].group, b[i].units, b[i].runs, b[i].firstPassOkay, b[i].finalOkay));
     }
+    // The yield keys the station computed are the ones the server computes for ends it fills in.
+    auto owner = SqlHistoryStore::Open(pg.Url(QStringLiteral("line")), QString(), QStringLiteral("admin"),
+                                       QStringLiteral("h"), SqlHistoryStore::Schema::AsIs, &why);
+    ASSERT_TRUE(owner) << why.toStdString();
+    EXPECT_EQ(Count(owner->database(),
+                    QStringLiteral("SELECT COUNT(*) FROM run_end e JOIN run r ON r.uuid = e.run_uuid WHERE "
+                                   "e.yield_key = ") +
+                        YieldKeySql(true, QStringLiteral("CASE WHEN e.verdict = 'okay' THEN 1 ELSE 0 END"))),
+              int(std::size(runs)));
     // A unit's runs with their attempts, and its service events, as the history shows them.
     auto unit = [](SqlHistoryStore& s) {
         Filter f;
