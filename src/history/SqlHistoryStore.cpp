@@ -478,22 +478,23 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
                                                  : "r.batch";
     QVariantList values;
     QString sql;
-    if (server_ && by == GroupBy::Day) {
-        // The server's yield by day reads the ends alone, in the order of run_end_yield: per unit
-        // and definition the smallest yield key is the first run with its outcome and day, the
-        // largest the last run's outcome.
+    if (by == GroupBy::Day) {
+        // The yield by day reads the ends alone, in the order of run_end_yield: per unit and
+        // definition the smallest yield key is the first run with its outcome and day, the largest
+        // the last run's outcome.
         QString where = Where(filter, values, true);
         where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
         where += QStringLiteral("e.state = 'done'");
         // Grouped by the day's number, written out as a date only for the few groups.
-        sql =
-            QStringLiteral(
-                "SELECT to_char(DATE '2000-01-01' + day, 'YYYY-MM-DD'), units, runs, first_okay, last_okay "
-                "FROM (SELECT (first_run % 131072)::int AS day, COUNT(*) AS units, SUM(runs) AS runs, "
-                "SUM(first_run / 131072 % 2) AS first_okay, SUM(last_run / 131072 % 2) AS last_okay FROM "
-                "(SELECT MIN(e.yield_key) AS first_run, MAX(e.yield_key) AS last_run, COUNT(*) AS runs FROM "
-                "run_end e%1 GROUP BY e.serial, e.sensor_type, e.label) u GROUP BY 1) g ORDER BY day")
-                .arg(where);
+        const QString date = server_ ? QStringLiteral("to_char(DATE '2000-01-01' + day, 'YYYY-MM-DD')")
+                                     : QStringLiteral("date('2000-01-01', '+' || day || ' days')");
+        sql = QStringLiteral(
+                  "SELECT %2, units, runs, first_okay, last_okay FROM (SELECT CAST(first_run % 131072 AS "
+                  "INTEGER) AS day, COUNT(*) AS units, SUM(runs) AS runs, SUM(first_run / 131072 % 2) AS "
+                  "first_okay, SUM(last_run / 131072 % 2) AS last_okay FROM (SELECT MIN(e.yield_key) AS "
+                  "first_run, MAX(e.yield_key) AS last_run, COUNT(*) AS runs FROM run_end e%1 GROUP BY "
+                  "e.serial, e.sensor_type, e.label) u GROUP BY 1) g ORDER BY day")
+                  .arg(where, date);
     } else {
         QString where = Where(filter, values);
         where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
