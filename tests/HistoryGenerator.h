@@ -4,6 +4,7 @@
 // definitions, a year of days), one in a hundred step attempts failing. The same runs from the
 // same count every time, but for their random run UUIDs.
 #include "history/HistoryRecords.h"
+#include "history/Schema.h"
 #include "history/SqlHistoryStore.h"
 
 #include <QDateTime>
@@ -11,7 +12,6 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUuid>
 
 #include <cstdio>
 
@@ -56,7 +56,8 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
     step.prepare(QStringLiteral("INSERT INTO step_attempt VALUES (?, ?, 1, ?, ?, ?, ?)"));
     text.prepare(QStringLiteral("INSERT INTO status_text VALUES (?, ?, 1, 0, ?, ?)"));
     meas.prepare(QStringLiteral("INSERT INTO measurement VALUES (?, ?, 1, 0, ?, ?, ?, '', ?, ?, ?)"));
-    end.prepare(QStringLiteral("INSERT INTO run_end VALUES (?, ?, ?, '', ?)"));
+    end.prepare(QStringLiteral(
+        "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES (?, ?, ?, '', ?)"));
     QRandomGenerator rng(4711);
     const QDateTime first = QDateTime(QDate(2026, 1, 1), QTime(6, 0), Qt::UTC);
     int serial = 1;
@@ -69,8 +70,8 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
         if (!retest) ++serial;
         const QString sn = QString::asprintf("%6.6d", serial);
         if (!retest) serials << sn;
-        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
         const QDateTime start = first.addSecs(qint64(r) * 31);
+        const QString uuid = NewUuid(start); // the station's: time-ordered
         unit.addBindValue(sn);
         unit.exec();
         for (const QVariant& v :
@@ -126,7 +127,9 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
     }
     if (!db.commit()) return false;
     if (progress) std::fprintf(stderr, "\r%d runs filled in %.0f s\n", runs, t.elapsed() / 1000.0);
-    return Exec(db, "PRAGMA synchronous=FULL") && Exec(db, "PRAGMA cache_size=-2000") && Exec(db, "ANALYZE");
+    // What the yields read of a run, in its end, as the program fills it in for ends it finds without.
+    return Exec(db, qPrintable(FillEndsSql(false))) && Exec(db, "PRAGMA synchronous=FULL") &&
+           Exec(db, "PRAGMA cache_size=-2000") && Exec(db, "ANALYZE");
 }
 
 } // namespace vmx::generated

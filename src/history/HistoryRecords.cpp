@@ -1,6 +1,8 @@
 #include "history/HistoryRecords.h"
 
+#include <QRandomGenerator>
 #include <QTimeZone>
+#include <QUuid>
 
 namespace vmx::history {
 
@@ -45,6 +47,21 @@ QDateTime FromUtcStamp(const QString& text)
     if (!t.isValid()) t = QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     t.setTimeZone(QTimeZone::utc());
     return t;
+}
+
+QString NewUuid(const QDateTime& at)
+{
+    QByteArray b(16, '\0');
+    const quint64 ms = quint64(at.toMSecsSinceEpoch());
+    for (int i = 0; i < 6; ++i)
+        b[i] = char(ms >> (8 * (5 - i)));
+    const quint64 r1 = QRandomGenerator::system()->generate64(),
+                  r2 = QRandomGenerator::system()->generate64();
+    for (int i = 6; i < 16; ++i)
+        b[i] = char((i < 12 ? r1 : r2) >> (8 * (i % 6)));
+    b[6] = char(0x70 | (b[6] & 0x0F)); // version 7
+    b[8] = char(0x80 | (b[8] & 0x3F)); // RFC 4122 variant
+    return QUuid::fromRfc4122(b).toString(QUuid::WithoutBraces);
 }
 
 } // namespace vmx::history

@@ -22,8 +22,20 @@ const char* const kWaitingRows =
     "p.uuid IS NULL UNION ALL SELECT s.uuid, 1, s.at FROM service_event s LEFT JOIN pushed p ON p.uuid = "
     "s.uuid WHERE p.uuid IS NULL";
 
-// Rows per INSERT: well below the server's 65535 parameters for the widest table.
-constexpr int kRowsPerInsert = 500;
+// Runs and events taken from the outbox at a time; the server's disk is waited for once per take.
+// Finding what waits reads every end and event of the store (a second on a million runs), so a
+// take is large.
+constexpr int kRowsPerTake = 5000;
+// Runs and events per server transaction: a run's rows are few, and a round trip costs more than
+// them all. Each run or event is still on the server whole or not at all.
+constexpr int kRowsPerTransaction = 100;
+// Rows per INSERT, at most: well below the server's 65535 parameters for the widest table. Fewer
+// go in as the powers of two they add up to, so a table has at most ten statements to prepare.
+constexpr int kRowsPerInsert = 512;
+
+// The tables in the order the server's keys want them: parents first.
+const char* const kTables[] = {"station",     "unit",        "run",     "step_attempt",
+                               "status_text", "measurement", "run_end", "service_event"};
 
 } // namespace
 
@@ -59,6 +71,14 @@ bool HistorySync::Connect(QString* why)
     server_ = SqlHistoryStore::Open(serverUrl_, QString(), local_.station(), QSysInfo::machineHostName(),
                                     SqlHistoryStore::Schema::AsIs, why);
     if (!server_) return false;
+    // Each run is committed on its own without waiting for the server's disk; Durable() waits
+    // once for all of them before any is marked pushed.
+    QSqlQuery async(server_->database());
+    if (!async.exec(QStringLiteral("SET synchronous_commit TO off"))) {
+        if (why) *why = async.lastError().text();
+        Disconnect();
+        return false;
+    }
     const int v = server_->schemaVersion();
     if (v != SchemaVersionLatest()) {
         if (why)
@@ -82,7 +102,7 @@ SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("%1 ORDER BY 3, 1 LIMIT %2")
                         .arg(QLatin1String(kWaitingRows))
-                        .arg(kRowsPerInsert))) {
+                        .arg(max < 0 ? kRowsPerTake : std::min(kRowsPerTake, max - r.pushed)))) {
             r.error = q.lastError().text();
             break;
         }
@@ -99,113 +119,193 @@ SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
         // A kept connection may have died with the server; it has answered once a push went in.
         r.reached = r.reached || fresh;
         bool failed = false;
-        for (const auto& [uuid, isEvent] : next) {
-            if ((max >= 0 && r.pushed >= max) || deadline.hasExpired()) break;
-            if (!PushOne(uuid, isEvent, &why)) {
+        std::vector<QString> done;
+        for (size_t at = 0; at < next.size();) {
+            const int room = max < 0 ? kRowsPerTransaction : max - r.pushed - int(done.size());
+            if (room <= 0 || deadline.hasExpired()) break;
+            const size_t n = std::min({next.size() - at, size_t(room), size_t(kRowsPerTransaction)});
+            const std::vector<std::pair<QString, bool>> batch(next.begin() + long(at),
+                                                              next.begin() + long(at + n));
+            if (!PushBatch(batch, &why)) {
                 r.error = why;
                 failed = true;
-                // A dropped connection is opened again at the next push.
-                Disconnect();
                 break;
             }
-            ++r.pushed;
-            r.reached = true;
+            for (const auto& row : batch)
+                done.push_back(row.first);
+            at += n;
         }
-        if (failed) break;
+        // What the server committed is on its disk before it is marked here, all in one local
+        // transaction: a failure or a kill before that pushes those rows again, harmlessly.
+        if (!done.empty() && !(Durable(&why) && MarkPushed(done, &why))) {
+            r.error = why;
+            failed = true;
+            done.clear();
+        }
+        r.pushed += int(done.size());
+        r.reached = r.reached || !done.empty();
+        if (failed) {
+            // A dropped connection is opened again at the next push.
+            Disconnect();
+            break;
+        }
     }
     r.waiting = Waiting();
     return r;
 }
 
-bool HistorySync::PushOne(const QString& uuid, bool isEvent, QString* why)
+bool HistorySync::PushBatch(const std::vector<std::pair<QString, bool>>& batch, QString* why)
 {
+    // Every table's rows of the whole batch, then one INSERT per table (or a few): the round
+    // trips are per batch, not per run.
+    std::map<QString, Rows> rows;
+    for (const auto& [uuid, isEvent] : batch) {
+        bool ok;
+        if (isEvent) {
+            ok = Collect(QStringLiteral("station"),
+                         QStringLiteral("name = (SELECT station FROM service_event WHERE uuid = ?)"), uuid,
+                         rows, why) &&
+                 Collect(QStringLiteral("service_event"), QStringLiteral("uuid = ?"), uuid, rows, why);
+        } else {
+            ok =
+                Collect(QStringLiteral("station"),
+                        QStringLiteral("name = (SELECT station FROM run WHERE uuid = ?)"), uuid, rows, why) &&
+                Collect(QStringLiteral("unit"),
+                        QStringLiteral(
+                            "(serial, sensor_type) = (SELECT serial, sensor_type FROM run WHERE uuid = ?)"),
+                        uuid, rows, why) &&
+                Collect(QStringLiteral("run"), QStringLiteral("uuid = ?"), uuid, rows, why);
+            for (const char* table : {"step_attempt", "status_text", "measurement", "run_end"})
+                ok = ok && Collect(QLatin1String(table), QStringLiteral("run_uuid = ?"), uuid, rows, why);
+        }
+        if (!ok) return false;
+    }
     QSqlDatabase& db = server_->database();
     if (!db.transaction()) {
         if (why) *why = db.lastError().text();
         return false;
     }
-    // Parents first, as the server's keys want them.
-    bool ok;
-    if (isEvent) {
-        ok = Copy(QStringLiteral("station"),
-                  QStringLiteral("name = (SELECT station FROM service_event WHERE uuid = ?)"), uuid, why) &&
-             Copy(QStringLiteral("service_event"), QStringLiteral("uuid = ?"), uuid, why);
-    } else {
-        ok = Copy(QStringLiteral("station"),
-                  QStringLiteral("name = (SELECT station FROM run WHERE uuid = ?)"), uuid, why) &&
-             Copy(QStringLiteral("unit"),
-                  QStringLiteral(
-                      "(serial, sensor_type) = (SELECT serial, sensor_type FROM run WHERE uuid = ?)"),
-                  uuid, why) &&
-             Copy(QStringLiteral("run"), QStringLiteral("uuid = ?"), uuid, why);
-        for (const char* table : {"step_attempt", "status_text", "measurement", "run_end"})
-            ok = ok && Copy(QLatin1String(table), QStringLiteral("run_uuid = ?"), uuid, why);
-    }
+    bool ok = true;
+    for (const char* table : kTables)
+        if (auto at = rows.find(QLatin1String(table)); at != rows.end())
+            if (!(ok = Insert(at->first, at->second, why))) break;
     if (!ok || !db.commit()) {
         if (ok && why) *why = db.lastError().text();
         db.rollback();
         return false;
     }
-    // Marked only after the server committed: a kill in between pushes it again, harmlessly.
-    return MarkPushed(uuid, why);
+    return true;
 }
 
-bool HistorySync::Copy(const QString& table, const QString& where, const QVariant& key, QString* why)
+bool HistorySync::Durable(QString* why)
 {
-    QSqlQuery from(local_.database());
-    from.setForwardOnly(true);
-    from.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, where));
+    // A commit that waits for the server's disk, after the ones that did not: the server's log
+    // is written in order, so once it returns every earlier commit is on disk too. Only a
+    // transaction with an id writes a commit record to wait for.
+    QSqlDatabase& db = server_->database();
+    QSqlQuery q(db);
+    if (!db.transaction() || !q.exec(QStringLiteral("SET LOCAL synchronous_commit TO on")) ||
+        !q.exec(QStringLiteral("SELECT txid_current()")) || !db.commit()) {
+        if (why) *why = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool HistorySync::Collect(const QString& table, const QString& where, const QVariant& key,
+                          std::map<QString, Rows>& rows, QString* why)
+{
+    auto [it, fresh] = selects_.try_emplace(table + where, local_.database());
+    QSqlQuery& from = it->second;
+    if (fresh) {
+        from.setForwardOnly(true);
+        if (!from.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, where))) {
+            if (why) *why = from.lastError().text();
+            selects_.erase(it);
+            return false;
+        }
+    }
     from.addBindValue(key);
     if (!from.exec()) {
         if (why) *why = from.lastError().text();
         return false;
     }
+    Rows& to = rows[table];
     const QSqlRecord record = from.record();
-    QStringList columns;
-    for (int i = 0; i < record.count(); ++i)
-        columns << record.fieldName(i);
-    const QString row = QLatin1Char('(') +
-                        QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
-                        QLatin1Char(')');
-    std::vector<QVariantList> rows;
-    auto flush = [&] {
-        if (rows.empty()) return true;
-        auto [at, fresh] = inserts_.try_emplace({table, int(rows.size())}, server_->database());
-        QSqlQuery& to = at->second;
-        if (fresh && !to.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT DO NOTHING")
-                                     .arg(table, columns.join(QLatin1Char(',')),
-                                          QStringList(int(rows.size()), row).join(QLatin1Char(','))))) {
-            if (why) *why = to.lastError().text();
-            inserts_.erase(at);
-            rows.clear();
-            return false;
-        }
-        for (const QVariantList& values : rows)
-            for (const QVariant& v : values)
-                to.addBindValue(v);
-        rows.clear();
-        if (to.exec()) return true;
-        if (why) *why = to.lastError().text();
-        return false;
-    };
+    if (to.columns.isEmpty())
+        for (int i = 0; i < record.count(); ++i)
+            to.columns << record.fieldName(i);
     while (from.next()) {
         QVariantList values;
         for (int i = 0; i < record.count(); ++i)
             values << from.value(i);
-        rows.push_back(std::move(values));
-        if (int(rows.size()) == kRowsPerInsert && !flush()) return false;
+        // The station and the unit are shared by many runs of a batch: once each is enough.
+        if (table == QLatin1String("station") || table == QLatin1String("unit")) {
+            QStringList texts;
+            for (const QVariant& v : values)
+                texts << v.toString();
+            if (!to.seen.insert(texts.join(QChar(0x1f))).second) continue;
+        }
+        to.values.push_back(std::move(values));
     }
-    return flush();
+    // Kept for the next run, but not holding a read of the store open meanwhile.
+    from.finish();
+    return true;
 }
 
-bool HistorySync::MarkPushed(const QString& uuid, QString* why)
+bool HistorySync::Insert(const QString& table, const Rows& rows, QString* why)
 {
-    QSqlQuery q(local_.database());
+    const QString row = QLatin1Char('(') +
+                        QStringList(rows.columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
+                        QLatin1Char(')');
+    for (size_t at = 0; at < rows.values.size();) {
+        int n = kRowsPerInsert;
+        while (size_t(n) > rows.values.size() - at)
+            n /= 2;
+        auto [it, fresh] = inserts_.try_emplace({table, n}, server_->database());
+        QSqlQuery& to = it->second;
+        if (fresh && !to.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT DO NOTHING")
+                                     .arg(table, rows.columns.join(QLatin1Char(',')),
+                                          QStringList(n, row).join(QLatin1Char(','))))) {
+            if (why) *why = to.lastError().text();
+            inserts_.erase(it);
+            return false;
+        }
+        for (int i = 0; i < n; ++i)
+            for (const QVariant& v : rows.values[at + size_t(i)])
+                to.addBindValue(v);
+        at += size_t(n);
+        if (!to.exec()) {
+            if (why) *why = to.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HistorySync::MarkPushed(const std::vector<QString>& uuids, QString* why)
+{
+    QSqlDatabase& db = local_.database();
+    if (!db.transaction()) {
+        if (why) *why = db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO pushed (uuid, pushed_at) VALUES (?, ?) ON CONFLICT DO NOTHING"));
-    q.addBindValue(uuid);
-    q.addBindValue(UtcStamp(QDateTime::currentDateTimeUtc()));
-    if (q.exec()) return true;
-    if (why) *why = q.lastError().text();
+    const QString now = UtcStamp(QDateTime::currentDateTimeUtc());
+    for (const QString& uuid : uuids) {
+        q.addBindValue(uuid);
+        q.addBindValue(now);
+        if (!q.exec()) {
+            if (why) *why = q.lastError().text();
+            db.rollback();
+            return false;
+        }
+    }
+    if (db.commit()) return true;
+    if (why) *why = db.lastError().text();
+    db.rollback();
     return false;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The outbox: a station writes its history to its own SQLite store first, and this pushes each
 // finished or aborted run (with its step attempts, texts and measurements) and each service event
-// to the line's PostgreSQL server, one transaction each, in the order they ended. Every insert is
+// to the line's PostgreSQL server, in the order they ended, a batch of them in one transaction
+// (each whole or not at all). Every insert is
 // "ON CONFLICT DO NOTHING" by UUID, so a push that a kill interrupted after the server's commit
 // is pushed again without a double, and the server's rows are only ever added.
 
@@ -15,6 +16,8 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <set>
+#include <vector>
 
 namespace vmx::history {
 
@@ -42,9 +45,19 @@ public:
 
 private:
     bool Connect(QString* why);
-    bool PushOne(const QString& uuid, bool isEvent, QString* why);
-    bool Copy(const QString& table, const QString& where, const QVariant& key, QString* why);
-    bool MarkPushed(const QString& uuid, QString* why);
+    // A table's rows gathered for one server transaction.
+    struct Rows {
+        QStringList columns;
+        std::vector<QVariantList> values;
+        std::set<QString> seen;
+    };
+    // Pushes runs (false) and events (true) by UUID in one server transaction.
+    bool PushBatch(const std::vector<std::pair<QString, bool>>& batch, QString* why);
+    bool Collect(const QString& table, const QString& where, const QVariant& key,
+                 std::map<QString, Rows>& rows, QString* why);
+    bool Insert(const QString& table, const Rows& rows, QString* why);
+    bool Durable(QString* why);
+    bool MarkPushed(const std::vector<QString>& uuids, QString* why);
 
     SqlHistoryStore& local_;
     QString serverUrl_;
@@ -54,6 +67,8 @@ private:
     // The server's statements by table and row count, prepared once per connection: a run's
     // tables mostly have the same shape as the last one's, and a prepare is a round trip.
     std::map<std::pair<QString, int>, QSqlQuery> inserts_;
+    // The station store's reads of a run's rows, prepared once.
+    std::map<QString, QSqlQuery> selects_;
 };
 
 // The pause before the next try after a failed push: 1 s, doubled after each failure up to a

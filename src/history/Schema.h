@@ -14,6 +14,12 @@ namespace vmx::history {
 const QStringList& Migration(int version);
 int SchemaVersionLatest();
 
+// A run's yield key as SQL over its run `r` and `okay` (1 when its verdict is okay, else 0), on
+// PostgreSQL (`server`) or SQLite: both give the same number for the same run.
+QString YieldKeySql(bool server, const QString& okay);
+// Fills the yields' columns of every run's end from its run.
+QString FillEndsSql(bool server);
+
 // The version a database is at: 0 when it has no schema yet, -1 when it cannot be read.
 int SchemaVersionOf(QSqlDatabase& db, QString* why = nullptr);
 

@@ -61,26 +61,36 @@ RunState StateOf(const QVariant& v)
 
 } // namespace
 
-QString Where(const Filter& f, QVariantList& values)
+// The filter's conditions on run r and its end e (or on the end alone, which carries the run's
+// columns the filter reads), with their values in order.
+QString Where(const Filter& f, QVariantList& values, bool endOnly)
 {
     QStringList c;
-    auto add = [&](const char* sql, const QVariant& v) {
-        c << QLatin1String(sql);
+    auto add = [&](const char* column, const char* op, const QVariant& v) {
+        c << (endOnly ? QStringLiteral("e.") : QStringLiteral("r.")) + QLatin1String(column) +
+                 QLatin1String(op);
         values << v;
     };
-    if (f.since) add("r.local_day >= ?", f.since->toString(Qt::ISODate));
-    if (f.until) add("r.local_day <= ?", f.until->toString(Qt::ISODate));
-    if (!f.label.isEmpty()) add("r.label = ?", f.label);
-    if (!f.station.isEmpty()) add("r.station = ?", f.station);
-    if (!f.batch.isEmpty()) add("r.batch = ?", f.batch);
-    if (!f.verdict.isEmpty()) add("e.verdict = ?", f.verdict);
-    if (!f.serial.isEmpty()) add("r.serial = ?", f.serial);
+    if (f.since) add("local_day", " >= ?", f.since->toString(Qt::ISODate));
+    if (f.until) add("local_day", " <= ?", f.until->toString(Qt::ISODate));
+    if (!f.label.isEmpty()) add("label", " = ?", f.label);
+    if (!f.station.isEmpty()) add("station", " = ?", f.station);
+    if (!f.batch.isEmpty()) add("batch", " = ?", f.batch);
+    if (!f.verdict.isEmpty()) {
+        c << QStringLiteral("e.verdict = ?");
+        values << f.verdict;
+    }
+    if (!f.serial.isEmpty()) add("serial", " = ?", f.serial);
     // Only a unit's first finished run of its definition, wherever the filter's window starts.
     if (f.firstPassOnly)
-        c << QStringLiteral(
-            "NOT EXISTS (SELECT 1 FROM run p JOIN run_end pe ON pe.run_uuid = p.uuid WHERE p.serial = "
-            "r.serial AND p.sensor_type = r.sensor_type AND p.label = r.label AND pe.state = 'done' AND "
-            "(p.started_at < r.started_at OR (p.started_at = r.started_at AND p.uuid < r.uuid)))");
+        c << (endOnly ? QStringLiteral("NOT EXISTS (SELECT 1 FROM run_end pe WHERE pe.serial = e.serial AND "
+                                       "pe.sensor_type = e.sensor_type AND pe.label = e.label AND pe.state = "
+                                       "'done' AND pe.yield_key < e.yield_key)")
+                      : QStringLiteral(
+                            "NOT EXISTS (SELECT 1 FROM run p JOIN run_end pe ON pe.run_uuid = p.uuid WHERE "
+                            "p.serial = r.serial AND p.sensor_type = r.sensor_type AND p.label = r.label AND "
+                            "pe.state = 'done' AND (p.started_at < r.started_at OR (p.started_at = "
+                            "r.started_at AND p.uuid < r.uuid)))"));
     return c.isEmpty() ? QString() : QStringLiteral(" WHERE ") + c.join(QStringLiteral(" AND "));
 }
 
@@ -274,12 +284,30 @@ bool SqlHistoryStore::EndRun(const RunEnd& e)
 {
     return Transaction([&] {
         QSqlQuery q(db_);
-        q.prepare(QStringLiteral(
-            "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES (?, ?, ?, ?, ?)"));
-        return Run(q, {Text(e.runUuid), StateName(e.state), Text(e.verdict), Text(e.comment),
-                       UtcStamp(e.ended)}) ||
-               Fail(q.lastError().text());
+        q.prepare(EndInsert(QStringLiteral("?, ?, ?, ") + Stamp(), QStringLiteral("?")) +
+                  QStringLiteral(" WHERE r.uuid = ?"));
+        if (!Run(q, {StateName(e.state), Text(e.verdict), Text(e.comment), UtcStamp(e.ended),
+                     e.verdict == QLatin1String("okay") ? 1 : 0, Text(e.runUuid)}))
+            return Fail(q.lastError().text());
+        // The end is made from its run's row: no run, no end.
+        return q.numRowsAffected() == 1 ||
+               Fail(QStringLiteral("run %1 is not in the history").arg(e.runUuid));
     });
+}
+
+QString SqlHistoryStore::Stamp() const
+{
+    // A value in a SELECT's list has no column to take its type from on PostgreSQL.
+    return server_ ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?");
+}
+
+QString SqlHistoryStore::EndInsert(const QString& values, const QString& okay) const
+{
+    return QStringLiteral(
+               "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at, serial, sensor_type, "
+               "label, station, batch, local_day, yield_key) SELECT r.uuid, %1, r.serial, "
+               "r.sensor_type, r.label, r.station, r.batch, r.local_day, %2 FROM run r")
+        .arg(values, YieldKeySql(server_, okay));
 }
 
 bool SqlHistoryStore::AddServiceEvent(const ServiceEvent& e)
@@ -312,10 +340,9 @@ int SqlHistoryStore::AbortLeftRunning(const QDateTime& now)
     int count = 0;
     const bool ok = Transaction([&] {
         QSqlQuery q(db_);
-        q.prepare(
-            QStringLiteral("INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) SELECT r.uuid, "
-                           "'aborted', 'FEHLER', '', ? FROM run r LEFT JOIN run_end e ON e.run_uuid = r.uuid "
-                           "WHERE r.station = ? AND e.run_uuid IS NULL"));
+        q.prepare(EndInsert(QStringLiteral("'aborted', 'FEHLER', '', ") + Stamp(), QStringLiteral("0")) +
+                  QStringLiteral(" LEFT JOIN run_end e ON e.run_uuid = r.uuid WHERE r.station = ? AND "
+                                 "e.run_uuid IS NULL"));
         if (!Run(q, {UtcStamp(now), Text(station_)})) return Fail(q.lastError().text());
         count = q.numRowsAffected();
         return true;
@@ -325,6 +352,7 @@ int SqlHistoryStore::AbortLeftRunning(const QDateTime& now)
 
 std::vector<RunRow> SqlHistoryStore::Runs(const Filter& filter, int limit, int offset)
 {
+    error_.clear();
     std::vector<RunRow> rows;
     QVariantList values;
     const QString where = Where(filter, values);
@@ -369,6 +397,7 @@ std::vector<RunRow> SqlHistoryStore::Runs(const Filter& filter, int limit, int o
 
 std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
 {
+    error_.clear();
     std::vector<StepAttempt> steps;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
@@ -417,6 +446,7 @@ std::vector<StepAttempt> SqlHistoryStore::Steps(const QString& runUuid)
 
 std::vector<ServiceEvent> SqlHistoryStore::Events(const QString& serial, const QString& sensorType)
 {
+    error_.clear();
     std::vector<ServiceEvent> events;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
@@ -461,25 +491,47 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
                         : by == GroupBy::Label   ? "r.label"
                                                  : "r.batch";
     QVariantList values;
-    QString where = Where(filter, values);
-    where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
-    where += QStringLiteral("e.state = 'done'");
-    // One pass grouped by unit and definition: the smallest "start time, okay flag, group" text
-    // is the first run with its outcome and group, the largest "start time, okay flag" the last
-    // run's outcome (times are fixed-width text, so they order as they read). No window
-    // functions, and the same SQL on both engines.
-    const QString flag = QStringLiteral("CASE WHEN e.verdict = 'okay' THEN '1' ELSE '0' END");
-    // SQLite keeps the stamp's text; PostgreSQL's timestamp is written out the same way.
-    const QString started = server_ ? QStringLiteral("to_char(r.started_at, 'YYYY-MM-DD HH24:MI:SS.MS')")
-                                    : QStringLiteral("r.started_at");
-    const QString sql =
-        QStringLiteral(
-            "SELECT SUBSTR(first_run, 25) AS grp, COUNT(*), SUM(runs), SUM(CASE WHEN SUBSTR(first_run, "
-            "24, 1) = '1' THEN 1 ELSE 0 END), SUM(CASE WHEN SUBSTR(last_run, 24, 1) = '1' THEN 1 ELSE "
-            "0 END) FROM (SELECT MIN(%4 || %1 || %2) AS first_run, MAX(%4 || %1) "
-            "AS last_run, COUNT(*) AS runs FROM run r JOIN run_end e ON e.run_uuid = r.uuid%3 GROUP BY "
-            "r.serial, r.sensor_type, r.label) u GROUP BY SUBSTR(first_run, 25) ORDER BY 1")
-            .arg(flag, QLatin1String(group), where, started);
+    QString sql;
+    if (by == GroupBy::Day) {
+        // The yield by day reads the ends alone, in the order of run_end_yield: per unit and
+        // definition the smallest yield key is the first run with its outcome and day, the largest
+        // the last run's outcome.
+        QString where = Where(filter, values, true);
+        where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+        where += QStringLiteral("e.state = 'done'");
+        // Grouped by the day's number, written out as a date only for the few groups.
+        const QString date = server_ ? QStringLiteral("to_char(DATE '2000-01-01' + day, 'YYYY-MM-DD')")
+                                     : QStringLiteral("date('2000-01-01', '+' || day || ' days')");
+        sql = QStringLiteral(
+                  "SELECT %2, units, runs, first_okay, last_okay FROM (SELECT CAST(first_run % 131072 AS "
+                  "INTEGER) AS day, COUNT(*) AS units, SUM(runs) AS runs, SUM(first_run / 131072 % 2) AS "
+                  "first_okay, SUM(last_run / 131072 % 2) AS last_okay FROM (SELECT MIN(e.yield_key) AS "
+                  "first_run, MAX(e.yield_key) AS last_run, COUNT(*) AS runs FROM run_end e%1 GROUP BY "
+                  "e.serial, e.sensor_type, e.label) u GROUP BY 1) g ORDER BY day")
+                  .arg(where, date);
+    } else {
+        QString where = Where(filter, values);
+        where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+        where += QStringLiteral("e.run_uuid = r.uuid AND e.state = 'done'");
+        // SQLite walks the runs in the order they are grouped by (run_by_definition) and looks up
+        // each run's end in run_end_outcome; CROSS JOIN keeps it from turning that round, which
+        // would sort every run.
+        // One pass grouped by unit and definition: the smallest "start time, okay flag, group"
+        // text is the first run with its outcome and group, the largest "start time, okay flag"
+        // the last run's outcome (times are fixed-width text, so they order as they read). No
+        // window functions, and the same SQL on both engines.
+        const QString flag = QStringLiteral("CASE WHEN e.verdict = 'okay' THEN '1' ELSE '0' END");
+        // SQLite keeps the stamp's text; PostgreSQL's timestamp is written out the same way.
+        const QString started = server_ ? QStringLiteral("to_char(r.started_at, 'YYYY-MM-DD HH24:MI:SS.MS')")
+                                        : QStringLiteral("r.started_at");
+        sql = QStringLiteral(
+                  "SELECT SUBSTR(first_run, 25) AS grp, COUNT(*), SUM(runs), SUM(CASE WHEN SUBSTR(first_run, "
+                  "24, 1) = '1' THEN 1 ELSE 0 END), SUM(CASE WHEN SUBSTR(last_run, 24, 1) = '1' THEN 1 ELSE "
+                  "0 END) FROM (SELECT MIN(%4 || %1 || %2) AS first_run, MAX(%4 || %1) "
+                  "AS last_run, COUNT(*) AS runs FROM run r CROSS JOIN run_end e%3 GROUP BY "
+                  "r.serial, r.sensor_type, r.label) u GROUP BY SUBSTR(first_run, 25) ORDER BY 1")
+                  .arg(flag, QLatin1String(group), where, started);
+    }
     std::vector<YieldRow> rows;
     QSqlQuery q(db_);
     q.setForwardOnly(true);

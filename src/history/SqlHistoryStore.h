@@ -13,7 +13,7 @@ namespace vmx::history {
 
 // The filter's conditions on run r and its end e as " WHERE ..." (empty without any), their
 // values appended in order.
-QString Where(const Filter& f, QVariantList& values);
+QString Where(const Filter& f, QVariantList& values, bool endOnly = false);
 
 class SqlHistoryStore final : public HistoryStore {
 public:
@@ -63,6 +63,11 @@ private:
     QSqlDatabase db_;
     QString connection_, url_, station_, host_, error_;
     bool server_ = false;
+    // A time as a bound value in a SELECT's list.
+    QString Stamp() const;
+    // "INSERT INTO run_end … SELECT `values` and what the yields need … FROM run r", the yield key
+    // with `okay` as its okay flag; the caller adds which runs.
+    QString EndInsert(const QString& values, const QString& okay) const;
 };
 
 } // namespace vmx::history

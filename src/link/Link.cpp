@@ -410,6 +410,11 @@ bool Link::SimulatedNextUnit()
     return usbInUse_ && sim_ && sim_->NextUnit();
 }
 
+bool Link::SimulatedUnitTested()
+{
+    return usbInUse_ && sim_ && sim_->UnitTested();
+}
+
 bool Link::SimulatedHandsFollow(const QString& prompt)
 {
     return usbInUse_ && sim_ && sim_->HandsFollow(prompt);

@@ -172,9 +172,11 @@ public:
     // The simulated operator's hands do what a production-test prompt asks of them at the
     // bench behind the open link; false when there is none or the prompt asks nothing.
     bool SimulatedHandsFollow(const QString& prompt);
-    // The simulated operator puts the next unit from the line on the station; false without a
-    // simulated bench.
+    // The simulated operator readies the station for a unit: a tested unit makes room for the
+    // next one from the line; false without a simulated bench.
     bool SimulatedNextUnit();
+    // The unit on the simulated bench has been tested to its end.
+    bool SimulatedUnitTested();
 
 private:
     struct ComCandidate {

@@ -38,6 +38,13 @@ bool SimUsbDriver::NextUnit()
     return true;
 }
 
+bool SimUsbDriver::UnitTested()
+{
+    if (!open_) return false;
+    open_->UnitTested();
+    return true;
+}
+
 bool SimUsbDriver::HandsFollow(const QString& prompt)
 {
     return open_ && open_->hands().Follow(prompt, clock_.NowUs());

@@ -37,6 +37,7 @@ public:
     // what a production-test prompt asks; false without an open bench or when the prompt
     // asks nothing.
     bool NextUnit();
+    bool UnitTested();
     bool HandsFollow(const QString& prompt);
 
     int ListCount(int& count) override;

@@ -394,9 +394,9 @@ void TestRun::ControlProgress()
         ShowLComment(CommentColour::Red, defs_.Unusable);
     } else if (const StepProgram* p = FindProgram(defs_.cond.ProgramNo)) {
         if (TestStep > p->rangeBound) {
-            unitDone_ = true;
             // A program that writes no record line ends its unit here.
             EndUnit(false);
+            hooks_.UnitTested();
         }
         if (TestStep > p->rangeBound || TestStep < 0) TestStep = 0;
         // A program without steps only counts; past the last listed step, or on a listed empty
@@ -463,10 +463,7 @@ void TestRun::Next()
     if (inStep_) return;
     // A unit whose result could not be kept is not tested.
     if (TestStep == 0 && !results_.MayStartUnit()) return;
-    if (TestStep == 0 && unitDone_) {
-        unitDone_ = false;
-        hooks_.NextUnit();
-    }
+    if (TestStep == 0 && !unitRunning_) hooks_.NextUnit();
     // The last unit's verdict stays in view until the next unit starts.
     if (TestStep == 0 && panel) panel->ShowVerdict(OperatorPanel::Verdict{});
     if (TestStep == 0 && !unitRunning_ && !StartUnit()) return;

@@ -47,9 +47,12 @@ public:
     class Hooks {
     public:
         virtual ~Hooks() = default;
-        // WEITER at step 0 after a unit went through to its end: the operator has put the next
-        // unit on the station.
+        // WEITER at step 0, before a unit starts: the operator has put an untested unit on the
+        // station (the last one stays when its test did not go through to its end).
         virtual void NextUnit() = 0;
+        // A unit's test went through to its end; the operator takes that unit off before the
+        // next test, in this run or a later one.
+        virtual void UnitTested() = 0;
         // The STOP action of the acquisition (ABBRECHEN).
         virtual void StopAcquisition() = 0;
         // Every step the controller runs, listed empty ones and those past the table included
@@ -127,7 +130,6 @@ private:
     bool unitRunning_ = false;
     QString historyError_;
     bool inStep_ = false;
-    bool unitDone_ = false; // the run went past its last step back to step 0
     bool entryRefused_ = false;
     QString lastRoutine_;
 };

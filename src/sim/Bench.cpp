@@ -86,6 +86,7 @@ void Bench::LoadState()
         Load(dir.filePath(QStringLiteral("sensor-flash.bin")), b.flash().data(), b.flash().size());
     Load(dir.filePath(QStringLiteral("sensor-eeprom.bin")), b.eeprom().data(), b.eeprom().size());
     if (flash) sensor_.FlashChanged(0);
+    unitTested_ = QFile::exists(dir.filePath(QStringLiteral("unit-tested")));
     if (slave_) {
         BootLoader& c = slave_->bootLoader();
         if (Load(dir.filePath(QStringLiteral("slave-flash.bin")), c.flash().data(), c.flash().size()))
@@ -116,6 +117,8 @@ bool Bench::SaveState()
     if (!dir.exists() && !QDir().mkpath(spec_.stateDir)) return false;
     BootLoader& b = sensor_.bootLoader();
     bool ok = Save(dir.filePath(QStringLiteral("sensor-flash.bin")), b.flash().data(), b.flash().size());
+    const QString tested = dir.filePath(QStringLiteral("unit-tested"));
+    ok = (unitTested_ ? Save(tested, nullptr, 0) : !QFile::exists(tested) || QFile::remove(tested)) && ok;
     ok = Save(dir.filePath(QStringLiteral("sensor-eeprom.bin")), b.eeprom().data(), b.eeprom().size()) && ok;
     if (slave_) {
         BootLoader& c = slave_->bootLoader();
@@ -168,6 +171,8 @@ Device* Bench::Routed()
 
 void Bench::NextUnit(qint64 now)
 {
+    if (!unitTested_) return;
+    unitTested_ = false;
     Pull(now);
     sensor_.NextUnit(now);
     if (slave_) slave_->NextUnit(now);

@@ -46,7 +46,11 @@ public:
     // A unit of two channels (profile if=two behind a test module): the controller behind the
     // module's slave interface 0; the master (sensor()) answers behind the others.
     Sensor* slave() { return slave_.get(); }
-    // The next unit from the line takes this one's place (both controllers of a two-channel one).
+    // A unit's test went through to its end: the operator takes that unit off before the next
+    // test, in this run or a later one (the mark is kept in the state folder).
+    void UnitTested() { unitTested_ = true; }
+    // The operator readies the station for a unit's test: when the unit on it has been tested,
+    // the next unit from the line takes its place (both controllers of a two-channel one).
     void NextUnit(qint64 nowUs);
     TestModule* module() { return module_ ? module_.get() : nullptr; }
     Trace& trace() { return trace_; }
@@ -107,6 +111,7 @@ private:
     std::unique_ptr<TestModule> module_;
     std::unique_ptr<Sensor> slave_;
     std::deque<quint8> rx_;
+    bool unitTested_ = false;
     int rxCapacity_ = kRxCapacity;
     qint64 overrunBytes_ = 0;
     qint64 txRunStart_ = 0;

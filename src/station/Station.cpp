@@ -132,6 +132,11 @@ void Station::NextUnit()
     if (simulatedOperator) link_->SimulatedNextUnit();
 }
 
+void Station::UnitTested()
+{
+    if (simulatedOperator) link_->SimulatedUnitTested();
+}
+
 void Station::StepStarted(int step, const QString& routine)
 {
     if (view_) view_->StepStarted(step, routine);

@@ -375,6 +375,7 @@ private:
     void ClearResults() override;
     void ShowStep0() override;
     void NextUnit() override;
+    void UnitTested() override;
     void StepStarted(int step, const QString& routine) override;
     void StartAcquisition() override { Start(); }
     void ResetMeasuredValues() override { ResetValues(); }

@@ -8,7 +8,6 @@
 
 #include <QCryptographicHash>
 #include <QSysInfo>
-#include <QUuid>
 
 namespace vmx::station {
 
@@ -19,11 +18,6 @@ namespace {
 QString ColourName(CommentColour c)
 {
     return c == CommentColour::Red ? QStringLiteral("red") : QStringLiteral("blue");
-}
-
-QString NewUuid()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 std::optional<double> Limit(int v)
@@ -41,6 +35,7 @@ StationHistory::StationHistory(app::Session& session, prodtest::TestDefinitions&
 
 bool StationHistory::Open(const QString& url, const QString& dataDir, const QString& name, QString* why)
 {
+    reader_.reset();
     sync_.reset();
     store_.reset();
     const QString host = QSysInfo::machineHostName();
@@ -78,6 +73,15 @@ history::HistorySyncWorker* StationHistory::StartSync()
     return sync_.get();
 }
 
+history::HistoryReader* StationHistory::Reader()
+{
+    if (!store_ || serverUrl_.isEmpty()) return nullptr;
+    if (!reader_)
+        reader_ =
+            std::make_unique<history::HistoryReader>(localUrl_, dataDir_, store_->station(), serverUrl_);
+    return reader_.get();
+}
+
 QString StationHistory::SensorSerial() const
 {
     const int sn = session_.sensor.SerialNo;
@@ -92,8 +96,8 @@ QString StationHistory::SensorTypeKey() const
 bool StationHistory::Record(history::ServiceEvent e)
 {
     if (!store_) return true;
-    e.uuid = NewUuid();
     e.at = QDateTime::currentDateTimeUtc();
+    e.uuid = history::NewUuid(e.at);
     e.station = store_->station();
     if (store_->AddServiceEvent(e)) {
         if (sync_) sync_->Kick();
@@ -115,7 +119,8 @@ bool StationHistory::UnitStarted(QString* why)
         return panel && !item.IniValue.isEmpty() ? panel->EntryText(e) : QString();
     };
     history::RunStart r;
-    r.uuid = NewUuid();
+    r.started = QDateTime::currentDateTimeUtc();
+    r.uuid = history::NewUuid(r.started);
     // The serial number as the unit's first step takes it from the entry.
     if (panel && it.SerialNo.Low != -1 && it.SerialNo.High != -1) {
         const int sn = prodtest::TestDefinitions::Number(panel->EntryText(Entry::SerialNo).trimmed());
@@ -133,7 +138,6 @@ bool StationHistory::UnitStarted(QString* why)
     r.batchComment = entry(Entry::BatchComment, it.BatchComment);
     r.techIndex = entry(Entry::TechIndex, it.TechIndex);
     r.year = entry(Entry::ManuYear, it.ManuYear);
-    r.started = QDateTime::currentDateTimeUtc();
     r.version = QLatin1String(app::kVersionText);
     if (!store_->BeginRun(r)) {
         if (why) *why = store_->lastError();

@@ -2,6 +2,7 @@
 // The station's side of the unit history: it opens the database, hands it each unit's run, step
 // attempts and end as the run controller reports them, and each service action of the station.
 
+#include "history/HistoryReader.h"
 #include "history/HistorySyncWorker.h"
 #include "history/SqlHistoryStore.h"
 #include "prodtest/RunLog.h"
@@ -33,6 +34,7 @@ public:
     bool Open(const QString& url, const QString& dataDir, const QString& name, QString* why);
     void Close()
     {
+        reader_.reset();
         sync_.reset();
         store_.reset();
     }
@@ -41,6 +43,9 @@ public:
     // The window's sync to the line's server on a thread of its own, kicked after each unit's
     // end and each service event; null without a server. vmxctl syncs in its own commands.
     history::HistorySyncWorker* StartSync();
+    // The window's reads with a line's server, on a thread of their own (the server when it
+    // answers, else this store); null without a server.
+    history::HistoryReader* Reader();
     // Null while no history is open: the program then keeps units in its record files only.
     history::SqlHistoryStore* store() { return store_.get(); }
 
@@ -66,6 +71,7 @@ private:
     prodtest::TestResults& results_;
     std::unique_ptr<history::SqlHistoryStore> store_;
     std::unique_ptr<history::HistorySyncWorker> sync_;
+    std::unique_ptr<history::HistoryReader> reader_;
     QString localUrl_, dataDir_;
     QString runUuid_, serverUrl_;
     std::map<int, int> attempts_; // step -> attempts so far in the run

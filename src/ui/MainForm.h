@@ -424,6 +424,10 @@ private:
     QWidget* CreateHistoryPage();
     void HistorySearch(int page);
     void HistoryShowRun(int row);
+    void HistoryShowPage(int page, std::vector<history::RunRow> rows, bool ownView);
+    void HistoryPageLabel(QLabel* label, bool english);
+    void HistoryShowDetails(const std::vector<history::StepAttempt>& attempts,
+                            const std::vector<history::ServiceEvent>& serviceEvents);
     void HistoryCaptions();
     int historyPage_ = 0;
     std::vector<history::RunRow> historyRuns_;
@@ -444,6 +448,8 @@ private:
     history::ItemStats statisticsItem_;
     history::Filter statisticsFilter_;
     std::vector<history::ParetoRow> statisticsPareto_;
+    bool historyOwnView_ = false; // the page was read from this station's store, not the server
+    int historyTicket_ = 0;       // the latest read asked for; older answers are dropped
     // The file name from the named file dialog; empty on Cancel.
     QString AskFileName(const char* dialog, bool save, const QString& preset, bool workbook);
     QString lastExcelName_, lastTextName_; // kept while the program runs

@@ -1,5 +1,7 @@
-// The "Historie" page: the unit history of this station, searched by serial number, batch or
-// days. Runs are read one page at a time, so no query holds the window long on a large database.
+// The "Historie" page: the unit history, searched by serial number, batch or days; with a line's
+// server every station's, else this station's. Runs are read one page at a time, so no query holds the window
+// long on a large database.
+#include "history/HistoryReader.h"
 #include "history/SqlHistoryStore.h"
 #include "ui/MainForm.h"
 
@@ -179,9 +181,31 @@ void TMainForm::HistorySearch(int page)
         const QDate d = QDate::fromString(text(name), Qt::ISODate);
         if (d.isValid()) *day = d;
     }
-    std::vector<history::RunRow> rows = store->Runs(f, kRunsPerPage, page * kRunsPerPage);
-    if (rows.empty() && page > 0) return; // past the last page: stay
+    // With a line's server the page is read on the reader's thread: the server when it answers,
+    // else this station's store, and the page says so.
+    if (history::HistoryReader* reader = station_->history().Reader()) {
+        const int ticket = ++historyTicket_;
+        label->setText(english ? QStringLiteral("searching …") : QStringLiteral("suche …"));
+        reader->Search(f, kRunsPerPage, page * kRunsPerPage,
+                       [this, page, ticket](history::HistoryReader::Page p) {
+                           if (ticket == historyTicket_) HistoryShowPage(page, std::move(p.runs), p.ownView);
+                       });
+        return;
+    }
+    HistoryShowPage(page, store->Runs(f, kRunsPerPage, page * kRunsPerPage), false);
+}
+
+void TMainForm::HistoryShowPage(int page, std::vector<history::RunRow> rows, bool ownView)
+{
+    auto* label = findChild<QLabel*>(QStringLiteral("LHistPage"));
+    const bool english = session_->language() == 1;
+    if (rows.empty() && page > 0) {
+        // Past the last page: stay.
+        HistoryPageLabel(label, english);
+        return;
+    }
     historyPage_ = page;
+    historyOwnView_ = ownView;
     historyRuns_ = std::move(rows);
     auto* runs = findChild<QTableWidget*>(QStringLiteral("StGHistRuns"));
     const QSignalBlocker block(runs);
@@ -196,8 +220,19 @@ void TMainForm::HistorySearch(int page)
         runs->setItem(r, 3, Cell(x.start.label));
         runs->setItem(r, 4, Cell(verdict, x.state == history::RunState::Running ? QColor() : colour));
     }
-    label->setText((english ? QStringLiteral("Page %1") : QStringLiteral("Seite %1")).arg(page + 1));
+    HistoryPageLabel(label, english);
     HistoryShowRun(historyRuns_.empty() ? -1 : 0);
+}
+
+void TMainForm::HistoryPageLabel(QLabel* label, bool english)
+{
+    QString text = (english ? QStringLiteral("Page %1") : QStringLiteral("Seite %1")).arg(historyPage_ + 1);
+    if (historyOwnView_)
+        text += english ? QStringLiteral(" (server not reachable: station %1's own view)")
+                              .arg(station_->history().store()->station())
+                        : QStringLiteral(" (Server nicht erreichbar: nur Station %1)")
+                              .arg(station_->history().store()->station());
+    label->setText(text);
 }
 
 void TMainForm::HistoryShowRun(int row)
@@ -211,7 +246,26 @@ void TMainForm::HistoryShowRun(int row)
     history::SqlHistoryStore* store = station_->history().store();
     if (!store || row < 0 || row >= int(historyRuns_.size())) return;
     const history::RunRow& run = historyRuns_[size_t(row)];
-    for (const history::StepAttempt& a : store->Steps(run.start.uuid)) {
+    if (history::HistoryReader* reader = station_->history().Reader()) {
+        const int ticket = ++historyTicket_;
+        reader->Read(run, historyOwnView_, [this, ticket](history::HistoryReader::Details d) {
+            if (ticket == historyTicket_) HistoryShowDetails(d.steps, d.events);
+        });
+        return;
+    }
+    HistoryShowDetails(store->Steps(run.start.uuid), store->Events(run.start.serial, run.start.sensorType));
+}
+
+void TMainForm::HistoryShowDetails(const std::vector<history::StepAttempt>& attempts,
+                                   const std::vector<history::ServiceEvent>& serviceEvents)
+{
+    auto* steps = findChild<QTableWidget*>(QStringLiteral("StGHistSteps"));
+    auto* meas = findChild<QTableWidget*>(QStringLiteral("StGHistMeas"));
+    auto* events = findChild<QTableWidget*>(QStringLiteral("StGHistEvents"));
+    steps->setRowCount(0);
+    meas->setRowCount(0);
+    events->setRowCount(0);
+    for (const history::StepAttempt& a : attempts) {
         const int r = steps->rowCount();
         steps->insertRow(r);
         const QColor colour = a.outcome == 0 ? QColor(Qt::red) : QColor(Qt::blue);
@@ -231,7 +285,7 @@ void TMainForm::HistoryShowRun(int row)
             meas->setItem(k, 3, Cell(Limit(m.high)));
         }
     }
-    for (const history::ServiceEvent& e : store->Events(run.start.serial, run.start.sensorType)) {
+    for (const history::ServiceEvent& e : serviceEvents) {
         const int r = events->rowCount();
         events->insertRow(r);
         events->setItem(r, 0, Cell(Local(e.at)));

@@ -18,6 +18,36 @@
 
 namespace {
 
+// What a query gives, rows by '\n', columns by '|', through a connection opened for it alone
+// (the server goes away and comes back in between).
+QString Query(const char* driver, const QString& host, int port, const QString& db, const QString& sql)
+{
+    QStringList rows;
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase(QLatin1String(driver), QStringLiteral("query"));
+        c.setHostName(host);
+        c.setPort(port);
+        c.setUserName(QStringLiteral("vmx"));
+        c.setDatabaseName(db);
+        QSqlQuery q(c);
+        if (!c.open() || !q.exec(sql)) rows << c.lastError().text() + q.lastError().text();
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << q.value(i).toString();
+            rows << cells.join(QLatin1Char('|'));
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("query"));
+    return rows.join(QLatin1Char('\n'));
+}
+
+QString Line(vmx::testing::PgServer& pg, const QString& sql)
+{
+    const vmx::testing::PgConnection c = pg.Connection(QStringLiteral("line"));
+    return Query("QPSQL", c.socketDir, c.port, QStringLiteral("line"), sql);
+}
+
 struct LineStation : StateBench {
     LineStation(const char* name, const QString& url)
         : StateBench(QStringLiteral("tk33,unit=good,tube=empty"),
@@ -40,42 +70,9 @@ struct LineStation : StateBench {
     // A count in the station's own store.
     int Local(const char* sql)
     {
-        int n = -1;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("local"));
-            db.setDatabaseName(File("history.db"));
-            QSqlQuery q(db);
-            if (db.open() && q.exec(QLatin1String(sql)) && q.next()) n = q.value(0).toInt();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("local"));
-        return n;
+        return Query("QSQLITE", {}, -1, File("history.db"), QLatin1String(sql)).toInt();
     }
 };
-
-// What a query on the line's server gives, rows by '\n', columns by '|' (opened for each query:
-// the server goes away and comes back in between).
-QString Line(vmx::testing::PgServer& pg, const QString& sql)
-{
-    QStringList rows;
-    {
-        const vmx::testing::PgConnection c = pg.Connection(QStringLiteral("line"));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("line"));
-        db.setHostName(c.socketDir);
-        db.setPort(c.port);
-        db.setUserName(QStringLiteral("vmx"));
-        db.setDatabaseName(QStringLiteral("line"));
-        QSqlQuery q(db);
-        if (!db.open() || !q.exec(sql)) rows << db.lastError().text() + q.lastError().text();
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < q.record().count(); ++i)
-                cells << q.value(i).toString();
-            rows << cells.join(QLatin1Char('|'));
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("line"));
-    return rows.join(QLatin1Char('\n'));
-}
 
 } // namespace
 
@@ -90,12 +87,7 @@ TEST(LineVmxctl, TwoStationsAnAwayServerAndAKilledSync)
         const ToolResult init = admin.Run({"db", "init"});
         ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
     }
-    ASSERT_TRUE(
-        pg.Psql(QStringLiteral("line"),
-                QStringLiteral("CREATE ROLE station LOGIN; GRANT CONNECT ON DATABASE line TO station; GRANT "
-                               "USAGE ON SCHEMA public TO station; GRANT SELECT, INSERT ON ALL TABLES IN "
-                               "SCHEMA public TO station;")))
-        << pg.error().toStdString();
+    ASSERT_TRUE(pg.StationRole(QStringLiteral("line"))) << pg.error().toStdString();
     const QString url = pg.Url(QStringLiteral("line"), QStringLiteral("station"));
     LineStation s1("S1", url), s2("S2", url);
 
@@ -116,13 +108,21 @@ TEST(LineVmxctl, TwoStationsAnAwayServerAndAKilledSync)
     EXPECT_EQ(s1.Run({"db", "status"}).out.split(QLatin1Char('\n')).filter(QStringLiteral("waiting=")),
               QStringList{QStringLiteral("waiting=0")});
 
-    // The server away: the units of a third station go on with their verdict and wait.
+    // The server stopped while a third station runs: its units go on with their verdict and wait.
     LineStation s3("S3", url);
+    QProcess p3;
+    p3.start(testpaths::Bin(QStringLiteral("vmxctl")), s3.Units(1200, 60));
+    p3.closeWriteChannel();
+    while (p3.state() != QProcess::NotRunning && s3.Local("SELECT COUNT(*) FROM run_end") < 10)
+        p3.waitForFinished(20);
+    const int doneAtStop = s3.Local("SELECT COUNT(*) FROM run_end");
     ASSERT_TRUE(pg.Stop()) << pg.error().toStdString();
-    const ToolResult away = RunTool(QStringLiteral("vmxctl"), s3.Units(1200, 60), 300000);
-    EXPECT_EQ(away.exitCode, 0) << away.out.toStdString() << away.err.right(300).toStdString();
-    EXPECT_TRUE(away.err.contains(QStringLiteral("history: 60 run(s) wait for the server")))
-        << away.err.right(500).toStdString();
+    ASSERT_TRUE(p3.waitForFinished(300000));
+    const QString awayErr = QString::fromUtf8(p3.readAllStandardError());
+    EXPECT_EQ(p3.exitCode(), 0) << awayErr.right(300).toStdString();
+    EXPECT_LT(doneAtStop, 60) << "stopped before the run's end";
+    EXPECT_TRUE(awayErr.contains(QStringLiteral("history: 60 run(s) wait for the server")))
+        << awayErr.right(500).toStdString();
     EXPECT_TRUE(s3.Run({"db", "status"}).out.contains(QStringLiteral("\nwaiting=60\n")));
     const ToolResult refused = s3.Run({"db", "sync"});
     EXPECT_EQ(refused.exitCode, 1);
@@ -157,7 +157,20 @@ TEST(LineVmxctl, TwoStationsAnAwayServerAndAKilledSync)
     const QStringList line = s1.Run({"history", "yield", "--by", "station"}).out.split(QLatin1Char('\n'));
     EXPECT_EQ(line.filter(QRegularExpression(QStringLiteral("^S[123]\t"))).size(), 3)
         << line.join(QLatin1Char('\n')).toStdString();
+    // A unit's history and a station's yields read the same from the server and from the
+    // station's own store.
+    const QList<QStringList> same = {{"history", "unit", "1000", "--json"},
+                                     {"history", "yield", "--by", "day", "--station", "S1", "--json"}};
+    QStringList fromServer;
+    for (const QStringList& args : same)
+        fromServer << s1.Run(args).out;
     ASSERT_TRUE(pg.Stop()) << pg.error().toStdString();
+    for (qsizetype i = 0; i < same.size(); ++i) {
+        const ToolResult r = s1.Run(same[i]);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("own view"))) << r.err.toStdString();
+        EXPECT_EQ(r.out, fromServer[i]) << same[i].join(' ').toStdString();
+        EXPECT_FALSE(r.out.trimmed().isEmpty());
+    }
     const ToolResult own = s1.Run({"history", "yield", "--by", "station"});
     EXPECT_EQ(own.exitCode, 0) << own.err.toStdString();
     EXPECT_TRUE(own.err.contains(QStringLiteral("this is station S1's own view"))) << own.err.toStdString();

@@ -286,6 +286,12 @@ print('report agrees')
     for (int u = 0; u < 3; ++u)
         EXPECT_EQ(QJsonDocument::fromJson(units[u]).object().value("serialNumber").toString(),
                   QString::number(1000 + u));
+
+    // A second run on the same bench starts with a new unit too, not the last one tested.
+    r = b.Run({"test", "run", "--definition", "1", "--units", "2", "--sn", "1003", "--tester", "Weber",
+               "--batch", "A-4711"});
+    EXPECT_RUN(r, 0);
+    EXPECT_EQ(r.out.count(QStringLiteral("\tokay\t")), 2) << r.out.toStdString();
 }
 
 namespace {

@@ -5,9 +5,11 @@
 #include "history/SqlHistoryStore.h"
 
 #include <QCoreApplication>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -53,6 +55,18 @@ TEST(HistoryStore, MigrationsFromEveryEarlierVersion)
             if (from >= 1) {
                 QSqlQuery q(db);
                 ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO station (name, host) VALUES ('old', 'h')")));
+                // A finished run from before the ends carried what the yields read.
+                for (const char* sql :
+                     {"INSERT INTO unit VALUES ('0001', 'T')",
+                      "INSERT INTO run (uuid, station, serial, sensor_type, label, program, definition_hash, "
+                      "tester, batch, batch_comment, year, tech_index, started_at, local_day, version) "
+                      "VALUES "
+                      "('u1', 'old', '0001', 'T', 'L', 1, 'h', 't', 'B', '', '26', 'C', '2026-03-01 "
+                      "23:30:05.250', '2026-03-02', 'v')",
+                      "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES ('u1', "
+                      "'done', "
+                      "'okay', '', '2026-03-01 23:31:00.000')"})
+                    ASSERT_TRUE(q.exec(QLatin1String(sql))) << q.lastError().text().toStdString();
             }
             db.close();
         }
@@ -62,12 +76,25 @@ TEST(HistoryStore, MigrationsFromEveryEarlierVersion)
         EXPECT_EQ(s->schemaVersion(), SchemaVersionLatest());
         EXPECT_EQ(Count(s->database(), "station"), from >= 1 ? 2 : 1);
         EXPECT_TRUE(s->database().record(QStringLiteral("run")).contains(QStringLiteral("local_day")));
+        if (from >= 1 && from < 6) {
+            // Migration 6 filled its end in: start in ms * 2 + okay, * 2^17 + day since 2000.
+            const QDateTime start(QDate(2026, 3, 1), QTime(23, 30, 5, 250), QTimeZone::utc());
+            const qint64 key =
+                (start.toMSecsSinceEpoch() * 2 + 1) * 131072 + QDate(2000, 1, 1).daysTo({2026, 3, 2});
+            QSqlQuery end(s->database());
+            ASSERT_TRUE(
+                end.exec(QStringLiteral("SELECT serial || sensor_type || label || station || batch || "
+                                        "local_day, yield_key FROM run_end")) &&
+                end.next());
+            EXPECT_EQ(end.value(0).toString(), QStringLiteral("0001TLoldB2026-03-02"));
+            EXPECT_EQ(end.value(1).toLongLong(), key);
+        }
         QSqlQuery idx(s->database());
-        ASSERT_TRUE(
-            idx.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name = "
-                                    "'run_by_unit'")) &&
-            idx.next());
-        EXPECT_EQ(idx.value(0).toInt(), 1);
+        ASSERT_TRUE(idx.exec(QStringLiteral(
+                        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                        "('run_by_unit', 'run_by_definition', 'run_end_outcome', 'run_end_yield')")) &&
+                    idx.next());
+        EXPECT_EQ(idx.value(0).toInt(), 4);
         // Run again, nothing changes.
         QString why;
         EXPECT_TRUE(s->Migrate(&why)) << why.toStdString();

@@ -1,7 +1,7 @@
 #pragma once
 // A private PostgreSQL server for the tests: initdb and pg_ctl from Debian's
 // /usr/lib/postgresql/<version>/bin, a cluster in a temporary folder, listening only on a Unix
-// socket in that folder under a free port number. initdb refuses root, so as root (CI) the
+// socket in that folder. initdb refuses root, so as root (CI) the
 // cluster belongs to the `postgres` user and its programs run through runuser.
 // Missing binaries leave skipReason() set; VMX_REQUIRE_POSTGRES=1 (CI) makes that a failure.
 
@@ -10,9 +10,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -53,7 +51,6 @@ public:
             runAs_ = {QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"),
                       QStringLiteral("--")};
         }
-        port_ = FreePort();
         if (!Run(QStringLiteral("initdb"),
                  {QStringLiteral("-D"), Data(), QStringLiteral("-U"), QStringLiteral("vmx"),
                   QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
@@ -72,7 +69,6 @@ public:
     // Empty when the server runs; else why the tests cannot use it.
     const QString& skipReason() const { return skip_; }
     const QString& error() const { return error_; }
-    QString output() const { return out_.trimmed(); }
 
     bool Start()
     {
@@ -109,23 +105,17 @@ public:
                     QStringLiteral("-d"), db, QStringLiteral("-c"), sql});
     }
 
+    // The line's station role, as the README gives it: it can add rows and read them, nothing more.
+    bool StationRole(const QString& db)
+    {
+        return Psql(db, QStringLiteral("CREATE ROLE station LOGIN; GRANT CONNECT ON DATABASE %1 TO station; "
+                                       "GRANT USAGE ON SCHEMA public TO station; GRANT SELECT, INSERT ON ALL "
+                                       "TABLES IN SCHEMA public TO station;")
+                            .arg(db));
+    }
+
 private:
     QString Data() const { return dir_.filePath(QStringLiteral("data")); }
-
-    static int FreePort()
-    {
-        const int s = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t n = sizeof a;
-        int port = 55432;
-        if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-            getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) == 0)
-            port = ntohs(a.sin_port);
-        if (s >= 0) close(s);
-        return port;
-    }
 
     bool Run(const QString& program, const QStringList& args)
     {
@@ -143,9 +133,10 @@ private:
     }
 
     QTemporaryDir dir_;
-    QString bin_, skip_, error_, out_;
+    QString bin_, skip_, error_;
     QStringList runAs_;
-    int port_ = 0;
+    // The socket is in the private folder, so the usual port number clashes with no other server.
+    int port_ = 5432;
 };
 
 // In a test: skips (or fails under VMX_REQUIRE_POSTGRES) without the binaries, fails when the
