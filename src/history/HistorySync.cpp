@@ -126,13 +126,22 @@ SyncResult HistorySync::Push(int max, QDeadlineTimer deadline)
             const size_t n = std::min({next.size() - at, size_t(room), size_t(kRowsPerTransaction)});
             const std::vector<std::pair<QString, bool>> batch(next.begin() + long(at),
                                                               next.begin() + long(at + n));
-            if (!PushBatch(batch, &why)) {
-                r.error = why;
-                failed = true;
-                break;
+            if (PushBatch(batch, &why)) {
+                for (const auto& row : batch)
+                    done.push_back(row.first);
+            } else {
+                // A batch is all or nothing. One run the server refuses must not hold back the
+                // runs before it: push them one by one up to that run, which waits with all after it.
+                size_t k = 0;
+                if (n > 1)
+                    while (k < n && PushBatch({batch[k]}, &why))
+                        done.push_back(batch[k++].first);
+                if (k < n) {
+                    r.error = why;
+                    failed = true;
+                    break;
+                }
             }
-            for (const auto& row : batch)
-                done.push_back(row.first);
             at += n;
         }
         // What the server committed is on its disk before it is marked here, all in one local

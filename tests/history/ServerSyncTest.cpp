@@ -192,4 +192,18 @@ TEST(ServerSync, SameAnswersOnBothEnginesARepeatedPushAndARoleThatOnlyAdds)
         EXPECT_TRUE(q.lastError().text().contains(QStringLiteral("permission denied")))
             << sql << ": " << q.lastError().text().toStdString();
     }
+
+    // A run the server refuses (a serial number longer than its column) stops the push there:
+    // the run before it goes, it and the one after it wait, in order.
+    for (const Made& m : {Made{"0005", "Ampl", "S1", "B3", "2026-03-03T08:00:00", "okay"},
+                          Made{"0006-and-far-more-than-thirty-two-characters", "Ampl", "S1", "B3",
+                               "2026-03-03T09:00:00", "okay"},
+                          Made{"0007", "Ampl", "S1", "B3", "2026-03-03T10:00:00", "okay"}})
+        Add(*local, m);
+    const SyncResult refused = sync.Push();
+    EXPECT_EQ(refused.pushed, 1);
+    EXPECT_EQ(refused.waiting, 2);
+    EXPECT_FALSE(refused.error.isEmpty());
+    EXPECT_EQ(Count(server->database(), QStringLiteral("SELECT COUNT(*) FROM run WHERE serial = '0005'")), 1);
+    EXPECT_EQ(Count(server->database(), QStringLiteral("SELECT COUNT(*) FROM run WHERE serial = '0007'")), 0);
 }
