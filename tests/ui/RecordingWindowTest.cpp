@@ -75,6 +75,11 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
     h.Act("MIRecordStop")->trigger();
     h.Act("ALStop")->trigger();
     ASSERT_FALSE(f.station().recording().Failed());
+    // The chart reads the recording it has been writing, for scroll-back beyond the store.
+    f.Timer2Timer();
+    const QStringList firstFiles = f.station().recording().Files();
+    EXPECT_EQ(f.recording().files(), firstFiles);
+    EXPECT_EQ(f.recording().firstIndex(), 0);
 
     // The marks are the rows where OUT reaches 240 after a row below it.
     std::vector<qint64> rises;
@@ -112,4 +117,12 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
     EXPECT_EQ(signalled, rises);
     EXPECT_EQ(f.station().store().index(), int(n % monitor::MeasurementStore::kSlots));
     EXPECT_EQ(toSensor, 0);
+
+    // A new recording in the same folder: the chart leaves the last one for it.
+    h.Act("MIRecordStart")->trigger();
+    ASSERT_TRUE(f.station().recording().Active());
+    h.Act("MIRecordStop")->trigger();
+    f.Timer2Timer();
+    ASSERT_NE(f.station().recording().Files(), firstFiles);
+    EXPECT_EQ(f.recording().files(), f.station().recording().Files());
 }
