@@ -1,7 +1,10 @@
 // Recording, trigger and replay from the window's menus on the virtual clock: the trigger marks
 // the samples where OUT rises to the alarm, the recording holds them at those indices, and a
 // replay at 10x brings the same marks back in a tenth of the time without a byte to the sensor.
+// Pictures of the trigger dialog and of the window while recording are kept as artefacts.
 #include "UiHarness.h"
+
+#include "TestPaths.h"
 
 #include "monitor/Replay.h"
 #include "sim/Bench.h"
@@ -52,6 +55,10 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
         d.findChild<QSpinBox*>("ETriggerBefore")->setValue(5);
         d.findChild<QSpinBox*>("ETriggerAfter")->setValue(5);
         d.findChild<QRadioButton*>("RBTriggerMark")->setChecked(true);
+        d.show();
+        QCoreApplication::processEvents();
+        testpaths::ArtefactDir();
+        d.grab().save(testpaths::Artefact(QStringLiteral("trigger-dialog.png")));
         QTimer::singleShot(0, &d, &QDialog::accept);
     };
     h.Act("MITrigger")->trigger();
@@ -72,6 +79,9 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
     runFor(60 * 1000000);
     auto* label = h.Find<QLabel>("SBarRecording");
     EXPECT_TRUE(label->text().startsWith(QStringLiteral("Aufzeichnung: "))) << label->text().toStdString();
+    f.show(); // a window never shown has not laid out its menu bar
+    QCoreApplication::processEvents();
+    f.grab().save(testpaths::Artefact(QStringLiteral("recording-status.png")));
     h.Act("MIRecordStop")->trigger();
     h.Act("ALStop")->trigger();
     ASSERT_FALSE(f.station().recording().Failed());
