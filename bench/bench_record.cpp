@@ -106,14 +106,16 @@ void SoakAndReplay(int hours, bool replay)
     wall.start();
     // Resident memory right after each hour, after the writer thread had time to drain its
     // queue (the virtual clock stands still meanwhile), and after handing freed heap back.
-    std::vector<long> rss, drained, trimmed;
+    std::vector<long> rss, drained, trimmed, queued, queuedAfter;
     for (int h = 0; h < hours; ++h) {
         const qint64 until = rig.clock.NowUs() + qint64(3600) * 1000000;
         while (rig.clock.NowUs() < until)
             rig.Tick();
         rss.push_back(RssKb());
+        queued.push_back(long(rig.station->recording().BacklogBytes() / 1024));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         drained.push_back(RssKb());
+        queuedAfter.push_back(long(rig.station->recording().BacklogBytes() / 1024));
         malloc_trim(0);
         trimmed.push_back(RssKb());
     }
@@ -132,6 +134,10 @@ void SoakAndReplay(int hours, bool replay)
         std::printf(" %ld", r);
     std::printf("\n  first hour %ld KB, end %ld KB: %+.1f %%\n", rss.front(), rss.back(),
                 100.0 * double(rss.back() - rss.front()) / double(rss.front()));
+    std::printf("  writer queue after each hour, then 300 ms later (KB):");
+    for (size_t i = 0; i < queued.size(); ++i)
+        std::printf(" %ld/%ld", queued[i], queuedAfter[i]);
+    std::printf("\n");
     for (const auto& [name, v] :
          {std::pair{"writer drained", &drained}, std::pair{"then malloc_trim", &trimmed}}) {
         std::printf("  %s (KB):", name);
