@@ -241,18 +241,18 @@ TEST(RecordingIndex, OpensOneOfSeveralRecordingsInAFolder)
     Recording rec;
     const char* a = "SN4711_20260506-070000";
     const char* b = "SN0815_20260506-073000";
-    struct FileSpec {
+    struct RecFile {
         const char *name, *id, *start;
         std::int64_t from, to;
     };
-    const FileSpec specs[] = {
+    const RecFile recFiles[] = {
         {"SN4711_20260506-070000.txt", a, "2026-05-06T07:00:00.000", 0, 100},
         {"SN0815_20260506-073000.txt", b, "2026-05-06T07:30:00.000", 0, 50},
         {"SN4711_20260506-080000.txt", a, "2026-05-06T07:00:00.000", 100, 200},
         {"SN0815_20260506-083000.txt", b, "2026-05-06T07:30:00.000", 50, 80},
         {"export.txt", nullptr, nullptr, 500, 510},
     };
-    for (const FileSpec& f : specs) {
+    for (const RecFile& f : recFiles) {
         rec.File(f.name, f.from, f.to);
         if (f.id) rec.Info(f.name, f.id, f.start);
     }
