@@ -3,7 +3,8 @@
 //           samples with --record; the whole run over the line's time for N blocks (min / median
 //           / max of three runs) and the rows that reached the files;
 //   soak  - HOURS of short stream in-process on the virtual clock, recorded with hourly
-//           rotation: bytes on disk, resident memory after each hour, wall time;
+//           rotation: bytes on disk, resident memory after each hour (as is, after the writer
+//           had 300 ms to drain, and after malloc_trim), wall time;
 //   replay - that recording replayed at full speed through the live path: samples per second
 //           over the line's rate (240 short samples a second).
 // Usage: bench_record [live|soak|replay|all] [HOURS, default 24]
@@ -18,7 +19,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include <cstdio>
+#include <malloc.h>
 #include <vector>
 
 using namespace vmx;
@@ -99,12 +104,20 @@ void SoakAndReplay(int hours, bool replay)
     rig.station->Start();
     QElapsedTimer wall;
     wall.start();
-    std::vector<long> rss;
+    // Resident memory right after each hour, after the writer thread had time to drain its
+    // queue (the virtual clock stands still meanwhile), and after handing freed heap back.
+    std::vector<long> rss, drained, trimmed, queued, queuedAfter;
     for (int h = 0; h < hours; ++h) {
         const qint64 until = rig.clock.NowUs() + qint64(3600) * 1000000;
         while (rig.clock.NowUs() < until)
             rig.Tick();
         rss.push_back(RssKb());
+        queued.push_back(long(rig.station->recording().BacklogBytes() / 1024));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        drained.push_back(RssKb());
+        queuedAfter.push_back(long(rig.station->recording().BacklogBytes() / 1024));
+        malloc_trim(0);
+        trimmed.push_back(RssKb());
     }
     const bool ok = rig.station->StopRecording();
     rig.station->UserStop();
@@ -121,6 +134,18 @@ void SoakAndReplay(int hours, bool replay)
         std::printf(" %ld", r);
     std::printf("\n  first hour %ld KB, end %ld KB: %+.1f %%\n", rss.front(), rss.back(),
                 100.0 * double(rss.back() - rss.front()) / double(rss.front()));
+    std::printf("  writer queue after each hour, then 300 ms later (KB):");
+    for (size_t i = 0; i < queued.size(); ++i)
+        std::printf(" %ld/%ld", queued[i], queuedAfter[i]);
+    std::printf("\n");
+    for (const auto& [name, v] :
+         {std::pair{"writer drained", &drained}, std::pair{"then malloc_trim", &trimmed}}) {
+        std::printf("  %s (KB):", name);
+        for (long r : *v)
+            std::printf(" %ld", r);
+        std::printf("\n    first hour %ld KB, end %ld KB: %+.1f %%\n", v->front(), v->back(),
+                    100.0 * double(v->back() - v->front()) / double(v->front()));
+    }
     if (!replay) return;
     std::vector<double> rates;
     for (int k = 0; k < 3; ++k) {

@@ -84,6 +84,8 @@ public:
     qint64 Samples() const { return samples_; }
     QString CurrentFile() const { return currentFile_; }
     QStringList Files() const { return files_; }
+    // Rows handed to the writer and not yet written (bytes).
+    qint64 BacklogBytes() const { return backlog_ ? backlog_->load() : 0; }
     // Bytes of the current file, handed to the writer so far.
     qint64 FileBytes() const { return fileBytes_; }
     // Session-clock time since the start.

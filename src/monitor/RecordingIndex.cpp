@@ -117,15 +117,48 @@ bool RecordingIndex::ParseRow(const QByteArray& line, RecordedSample& out)
     return true;
 }
 
+std::pair<QString, QString> RecordingIndex::InfoOf(const QString& file)
+{
+    QString p = file;
+    if (p.endsWith(QStringLiteral(".txt"))) p.chop(4);
+    QFile f(p + QStringLiteral(".info"));
+    std::pair<QString, QString> out;
+    if (!f.open(QIODevice::ReadOnly)) return out;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine().trimmed();
+        if (line.startsWith("recording="))
+            out.first = QString::fromUtf8(line.mid(10));
+        else if (line.startsWith("recording_start="))
+            out.second = QString::fromUtf8(line.mid(16));
+    }
+    return out;
+}
+
 bool RecordingIndex::Open(const QString& folderOrFile)
 {
     Close();
     const QFileInfo info(folderOrFile);
-    single_ = info.isFile();
-    folder_ = single_ ? info.absoluteFilePath() : info.absoluteFilePath();
     if (!info.exists()) {
         error_ = QStringLiteral("not found: ") + folderOrFile;
         return false;
+    }
+    if (info.isFile()) {
+        id_ = InfoOf(info.absoluteFilePath()).first;
+        single_ = id_.isEmpty();
+        folder_ = single_ ? info.absoluteFilePath() : info.absolutePath();
+    } else {
+        single_ = false;
+        folder_ = info.absoluteFilePath();
+        // The newest recording by its start; the name breaks a tie.
+        QString newest;
+        const QDir dir(folder_);
+        for (const QString& n : dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name)) {
+            const auto [id, start] = InfoOf(dir.filePath(n));
+            if (!id.isEmpty() && start >= newest) {
+                newest = start;
+                id_ = id;
+            }
+        }
     }
     Refresh();
     if (files_.empty()) {
@@ -145,6 +178,8 @@ void RecordingIndex::Close()
     lastOpen_ = false;
     rows_ = badRows_ = 0;
     error_.clear();
+    id_.clear();
+    foreign_.clear();
 }
 
 void RecordingIndex::Refresh()
@@ -155,8 +190,21 @@ void RecordingIndex::Refresh()
     } else {
         // The names carry the start time, so their order is the recording's.
         const QDir dir(folder_);
-        for (const QString& n : dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
-            found << dir.filePath(n);
+        for (const QString& n : dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name)) {
+            const QString path = dir.filePath(n);
+            if (!id_.isEmpty() && !names_.contains(path) && !foreign_.contains(path)) {
+                const QString id = InfoOf(path).first;
+                // A file whose NAME.info is not written yet is asked again next time.
+                if (id.isEmpty()) continue;
+                if (id != id_) {
+                    foreign_ << path;
+                    continue;
+                }
+            } else if (foreign_.contains(path)) {
+                continue;
+            }
+            found << path;
+        }
     }
     for (const QString& path : found) {
         if (std::any_of(files_.begin(), files_.end(), [&](const FileState& f) { return f.path == path; }))

@@ -11,6 +11,7 @@
 #include <functional>
 #include <list>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vmx::monitor {
@@ -51,15 +52,17 @@ struct RecordedSample {
 };
 
 // A recording: text exports named <serial>_<yyyyMMdd-HHmmss>.txt in one folder, whose index
-// column runs on across the files. Reading it keeps every K-th row's file offset and the
+// column runs on across the files. Each file's NAME.info names the recording it belongs to, so
+// several recordings can share the folder. Reading it keeps every K-th row's file offset and the
 // curves' extremes of the K rows from there, so a chart over hours needs only those, and a
 // close-up reads only the rows it shows, never the whole recording.
 class RecordingIndex {
 public:
     static constexpr int kBlockRows = 16;
 
-    // Reads the folder's recording files (all `*.txt` whose names sort in time order) or
-    // one file. False with `error()` when there is nothing to read.
+    // A file: reads the recording it belongs to (every file whose NAME.info names the same
+    // recording; a file without one alone). A folder: its newest recording, or all its `*.txt`
+    // when none has a NAME.info. False with `error()` when there is nothing to read.
     bool Open(const QString& folderOrFile);
     // Reads what was appended since: the rest of the last file, and new files.
     void Refresh();
@@ -108,10 +111,15 @@ private:
     // First block whose last index is >= index.
     size_t FindBlock(std::int64_t index) const;
 
+    // The recording id and start from a file's NAME.info; empty without one.
+    static std::pair<QString, QString> InfoOf(const QString& file);
+
     std::vector<FileState> files_;
     QStringList names_;
     QString folder_;
     bool single_ = false;
+    QString id_;          // the recording read; empty: every *.txt of the folder
+    QStringList foreign_; // files of other recordings, not asked again
     std::vector<Block> blocks_;
     bool lastOpen_ = false; // the last block still takes rows
     std::int64_t rows_ = 0, badRows_ = 0;

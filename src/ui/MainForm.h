@@ -522,6 +522,10 @@ private:
     bool drawingGuard_ = true; // the program itself moves the scroll bar and the selection
     monitor::ChartView chartView_;
     monitor::RecordingIndex recording_;
+    // The first file of the recording being written, until the chart has opened it.
+    QString livePending_;
+    QString liveFirst_; // of the last recording the chart followed
+    void FollowLiveRecording();
     std::int64_t storeBase_ = 0;
     monitor::ChartSource ChartData();
     bool ChartEvent(QEvent* e);

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,10 +80,27 @@ void TMainForm::ShowRecordingTexts()
     ShowRecordingStatus();
 }
 
+// The chart scrolls back into the recording being written: a new recording replaces the one
+// it read. Its first file and NAME.info come from the writer thread, so it is opened once they
+// are on the disk.
+void TMainForm::FollowLiveRecording()
+{
+    const monitor::Recording& rec = station_->recording();
+    if (rec.Active() && !rec.Files().isEmpty() && rec.Files().first() != liveFirst_) {
+        liveFirst_ = rec.Files().first();
+        livePending_ = liveFirst_;
+        recording_.Close();
+        DrawDiagram();
+    }
+    if (livePending_.isEmpty() || !QFileInfo::exists(monitor::Recording::InfoFileOf(livePending_))) return;
+    if (recording_.Open(livePending_)) livePending_.clear();
+}
+
 // The recording's file, size and time beside the panels; red once it stopped on its own.
 void TMainForm::ShowRecordingStatus()
 {
     if (!station_) return;
+    FollowLiveRecording();
     if (!recordLabel_) {
         recordLabel_ = new QLabel(statusBar());
         recordLabel_->setObjectName(QStringLiteral("SBarRecording"));

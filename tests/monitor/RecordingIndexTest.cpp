@@ -63,6 +63,15 @@ struct Recording {
         }
         ASSERT_TRUE(files.ExportText(dir.filePath(QLatin1String(name))));
     }
+    // The NAME.info the recording writer puts beside a file of recording `id`.
+    void Info(const char* name, const char* id, const char* start)
+    {
+        QString path = dir.filePath(QLatin1String(name));
+        path.chop(4);
+        QFile f(path + QStringLiteral(".info"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("recording=") + id + "\nfile=" + name + "\nrecording_start=" + start + "\n");
+    }
 };
 
 CurveRange Brute(const std::vector<std::int64_t>& all, double from, double to)
@@ -223,4 +232,72 @@ TEST(RecordingIndex, IndexesReadsAndDecimatesAcrossFiles)
     EXPECT_NE(r.image().pixel(50 + 49, 20), qRgb(128, 128, 128));  // 40049 from the file
     EXPECT_NE(r.image().pixel(50 + 50, 20), qRgb(128, 128, 128));  // 40050 from the store
     EXPECT_EQ(r.image().pixel(50 + 150, 20), qRgb(128, 128, 128)); // 40150: none yet
+}
+
+TEST(RecordingIndex, OpensOneOfSeveralRecordingsInAFolder)
+{
+    // Two recordings in one folder, their files interleaved by name; the later one's names sort
+    // first. A plain export beside them belongs to neither.
+    Recording rec;
+    const char* a = "SN4711_20260506-070000";
+    const char* b = "SN0815_20260506-073000";
+    struct RecFile {
+        const char *name, *id, *start;
+        std::int64_t from, to;
+    };
+    const RecFile recFiles[] = {
+        {"SN4711_20260506-070000.txt", a, "2026-05-06T07:00:00.000", 0, 100},
+        {"SN0815_20260506-073000.txt", b, "2026-05-06T07:30:00.000", 0, 50},
+        {"SN4711_20260506-080000.txt", a, "2026-05-06T07:00:00.000", 100, 200},
+        {"SN0815_20260506-083000.txt", b, "2026-05-06T07:30:00.000", 50, 80},
+        {"export.txt", nullptr, nullptr, 500, 510},
+    };
+    for (const RecFile& f : recFiles) {
+        rec.File(f.name, f.from, f.to);
+        if (f.id) rec.Info(f.name, f.id, f.start);
+    }
+    const QString dir = rec.dir.path();
+    struct Case {
+        QString open;
+        QStringList files;
+        std::int64_t first, last, rows;
+    };
+    const QStringList filesA = {dir + "/SN4711_20260506-070000.txt", dir + "/SN4711_20260506-080000.txt"};
+    const QStringList filesB = {dir + "/SN0815_20260506-073000.txt", dir + "/SN0815_20260506-083000.txt"};
+    const Case cases[] = {
+        {dir, filesB, 0, 79, 80},         // the folder: the newest recording
+        {filesA[0], filesA, 0, 199, 200}, // a file: all of its recording
+        {filesA[1], filesA, 0, 199, 200}, // from its last file too
+        {filesB[1], filesB, 0, 79, 80},
+        {dir + "/export.txt", {dir + "/export.txt"}, 500, 509, 10}, // without NAME.info: alone
+    };
+    for (const Case& c : cases) {
+        RecordingIndex ix;
+        ASSERT_TRUE(ix.Open(c.open)) << qPrintable(c.open) << qPrintable(ix.error());
+        EXPECT_EQ(ix.files(), c.files) << qPrintable(c.open);
+        EXPECT_EQ(ix.firstIndex(), c.first) << qPrintable(c.open);
+        EXPECT_EQ(ix.lastIndex(), c.last) << qPrintable(c.open);
+        EXPECT_EQ(ix.rows(), c.rows) << qPrintable(c.open);
+        EXPECT_EQ(ix.badRows(), 0) << qPrintable(c.open);
+    }
+
+    // A refresh takes the recording's next file, not one of another recording nor one whose
+    // NAME.info is not written yet (it comes once the NAME.info is there).
+    RecordingIndex ix;
+    ASSERT_TRUE(ix.Open(filesA[0]));
+    rec.File("SN0815_20260506-093000.txt", 80, 90);
+    rec.Info("SN0815_20260506-093000.txt", b, "2026-05-06T07:30:00.000");
+    rec.File("SN4711_20260506-090000.txt", 200, 230);
+    ix.Refresh();
+    EXPECT_EQ(ix.files(), filesA);
+    rec.Info("SN4711_20260506-090000.txt", a, "2026-05-06T07:00:00.000");
+    ix.Refresh();
+    EXPECT_EQ(ix.files(), filesA + QStringList{dir + "/SN4711_20260506-090000.txt"});
+    EXPECT_EQ(ix.lastIndex(), 229);
+    EXPECT_EQ(ix.rows(), 230);
+    std::vector<std::int64_t> got;
+    ix.Rows(190, 210, [&](const RecordedSample& s, const QByteArray&) { got.push_back(s.index); });
+    EXPECT_EQ(got.size(), 20u);
+    EXPECT_EQ(got.front(), 190);
+    EXPECT_EQ(got.back(), 209);
 }

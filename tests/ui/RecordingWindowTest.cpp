@@ -1,7 +1,10 @@
 // Recording, trigger and replay from the window's menus on the virtual clock: the trigger marks
 // the samples where OUT rises to the alarm, the recording holds them at those indices, and a
 // replay at 10x brings the same marks back in a tenth of the time without a byte to the sensor.
+// Pictures of the trigger dialog and of the window while recording are kept as artefacts.
 #include "UiHarness.h"
+
+#include "TestPaths.h"
 
 #include "monitor/Replay.h"
 #include "sim/Bench.h"
@@ -52,6 +55,10 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
         d.findChild<QSpinBox*>("ETriggerBefore")->setValue(5);
         d.findChild<QSpinBox*>("ETriggerAfter")->setValue(5);
         d.findChild<QRadioButton*>("RBTriggerMark")->setChecked(true);
+        d.show();
+        QCoreApplication::processEvents();
+        testpaths::ArtefactDir();
+        d.grab().save(testpaths::Artefact(QStringLiteral("trigger-dialog.png")));
         QTimer::singleShot(0, &d, &QDialog::accept);
     };
     h.Act("MITrigger")->trigger();
@@ -72,9 +79,17 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
     runFor(60 * 1000000);
     auto* label = h.Find<QLabel>("SBarRecording");
     EXPECT_TRUE(label->text().startsWith(QStringLiteral("Aufzeichnung: "))) << label->text().toStdString();
+    f.show(); // a window never shown has not laid out its menu bar
+    QCoreApplication::processEvents();
+    f.grab().save(testpaths::Artefact(QStringLiteral("recording-status.png")));
     h.Act("MIRecordStop")->trigger();
     h.Act("ALStop")->trigger();
     ASSERT_FALSE(f.station().recording().Failed());
+    // The chart reads the recording it has been writing, for scroll-back beyond the store.
+    f.Timer2Timer();
+    const QStringList firstFiles = f.station().recording().Files();
+    EXPECT_EQ(f.recording().files(), firstFiles);
+    EXPECT_EQ(f.recording().firstIndex(), 0);
 
     // The marks are the rows where OUT reaches 240 after a row below it.
     std::vector<qint64> rises;
@@ -112,4 +127,12 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
     EXPECT_EQ(signalled, rises);
     EXPECT_EQ(f.station().store().index(), int(n % monitor::MeasurementStore::kSlots));
     EXPECT_EQ(toSensor, 0);
+
+    // A new recording in the same folder: the chart leaves the last one for it.
+    h.Act("MIRecordStart")->trigger();
+    ASSERT_TRUE(f.station().recording().Active());
+    h.Act("MIRecordStop")->trigger();
+    f.Timer2Timer();
+    ASSERT_NE(f.station().recording().Files(), firstFiles);
+    EXPECT_EQ(f.recording().files(), f.station().recording().Files());
 }
