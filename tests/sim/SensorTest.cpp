@@ -4,6 +4,8 @@
 
 #include "sim/Profile.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
