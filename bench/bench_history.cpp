@@ -96,7 +96,7 @@ bool FillServer(SqlHistoryStore& line, int runs)
                        "END, (ARRAY[%1])[st] || CASE WHEN bad THEN ': FEHLER' ELSE ': okay' END FROM s")
             .arg(routines.join(QLatin1Char(','))),
         QStringLiteral("INSERT INTO measurement SELECT uuid, st, 1, 0, 'Ampl ' || (st - 4), v::text, v, '', "
-                       "350, 450, CASE WHEN bad THEN 0 ELSE 1 END FROM s WHERE st >= 5"),
+                       "350, 450, CASE WHEN bad THEN 0 ELSE 1 END, started FROM s WHERE st >= 5"),
         QStringLiteral(
             "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) SELECT uuid, 'done', "
             "CASE WHEN bool_or(bad) THEN 'FEHLER' ELSE 'okay' END, '', started + INTERVAL '30 "

@@ -55,7 +55,7 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
         "'V01.50.12.09')"));
     step.prepare(QStringLiteral("INSERT INTO step_attempt VALUES (?, ?, 1, ?, ?, ?, ?)"));
     text.prepare(QStringLiteral("INSERT INTO status_text VALUES (?, ?, 1, 0, ?, ?)"));
-    meas.prepare(QStringLiteral("INSERT INTO measurement VALUES (?, ?, 1, 0, ?, ?, ?, '', ?, ?, ?)"));
+    meas.prepare(QStringLiteral("INSERT INTO measurement VALUES (?, ?, 1, 0, ?, ?, ?, '', ?, ?, ?, ?)"));
     end.prepare(QStringLiteral(
         "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES (?, ?, ?, '', ?)"));
     QRandomGenerator rng(4711);
@@ -111,6 +111,7 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
                 meas.addBindValue(350.0);
                 meas.addBindValue(450.0);
                 meas.addBindValue(bad ? 0 : 1);
+                meas.addBindValue(UtcStamp(start));
                 meas.exec();
             }
         }

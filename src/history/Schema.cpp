@@ -112,6 +112,19 @@ const std::vector<QStringList>& Migrations()
             QStringLiteral(
                 "CREATE INDEX measurement_failed ON measurement (item, run_uuid) WHERE outcome = 0"),
         },
+        // 8: a measurement carries its run's start, so one item's values in unit order are a
+        // range of one index, which also holds what the statistics read of each value, instead
+        // of every value of the item joined with its run and sorted.
+        // The filter reads the run's end, which carries the rest. Existing values are filled in
+        // once here.
+        {
+            QStringLiteral("ALTER TABLE measurement ADD COLUMN started_at TIMESTAMP"),
+            QStringLiteral("UPDATE measurement SET started_at = r.started_at FROM run r WHERE r.uuid = "
+                           "measurement.run_uuid"),
+            QStringLiteral(
+                "CREATE INDEX measurement_in_order ON measurement (item, started_at, run_uuid, step, "
+                "attempt, seq, number, low_limit, high_limit, unit)"),
+        },
     };
     return m;
 }

@@ -269,11 +269,13 @@ bool SqlHistoryStore::AddStepAttempt(const StepAttempt& a)
         QSqlQuery m(db_);
         m.prepare(QStringLiteral(
             "INSERT INTO measurement (run_uuid, step, attempt, seq, item, value, number, unit, "
-            "low_limit, high_limit, outcome) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            "low_limit, high_limit, outcome, started_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, (SELECT "
+            "started_at FROM run WHERE uuid = ?))"));
         for (size_t i = 0; i < a.measurements.size(); ++i) {
             const Measurement& x = a.measurements[i];
             if (!Run(m, {Text(a.runUuid), a.step, a.attempt, int(i), Text(x.item), Text(x.value),
-                         Number(x.number), Text(x.unit), Number(x.low), Number(x.high), x.outcome}))
+                         Number(x.number), Text(x.unit), Number(x.low), Number(x.high), x.outcome,
+                         Text(a.runUuid)}))
                 return Fail(m.lastError().text());
         }
         return true;

@@ -173,6 +173,19 @@ QString DoneWhere(const Filter& filter, QVariantList& values)
     return where + QStringLiteral("e.state = 'done'");
 }
 
+// The finished runs' measurements of the filter: the run's end carries what the filter reads
+// and the measurement its run's start, so the run itself is joined only for the first pass,
+// whose order among runs started in the same millisecond is the run's UUID.
+QString DoneValues(const Filter& filter, QVariantList& values)
+{
+    const bool endOnly = !filter.firstPassOnly;
+    QString where = Where(filter, values, endOnly);
+    where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    return QStringLiteral(" FROM measurement m JOIN run_end e ON e.run_uuid = m.run_uuid") +
+           (endOnly ? QString() : QStringLiteral(" JOIN run r ON r.uuid = m.run_uuid")) + where +
+           QStringLiteral("e.state = 'done' AND m.number IS NOT NULL");
+}
+
 } // namespace
 
 std::vector<YieldRow> HistoryStatistics::Yield(GroupBy by, const Filter& filter)
@@ -278,7 +291,7 @@ namespace {
 
 // The finished runs' values of the filter, every attempt, in unit order: the order the runs
 // started in, within a run the order it measured in.
-const char* const kUnitOrder = "r.started_at, r.uuid, m.step, m.attempt, m.seq";
+const char* const kUnitOrder = "m.started_at, m.run_uuid, m.step, m.attempt, m.seq";
 
 std::optional<double> Number(const QVariant& v)
 {
@@ -292,25 +305,24 @@ std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter)
     error_.clear();
     std::vector<ItemStats> items;
     QVariantList values;
-    const QString where = DoneWhere(filter, values) + QStringLiteral(" AND m.number IS NOT NULL");
+    const QString from = DoneValues(filter, values);
     // One pass over the item's values in unit order: each value's moving range to the one
     // before, the item's mean over all of them (for the squares, a second sum that does not
     // lose digits the way Σx² − (Σx)²/n does) and whether it is the last (its run's limits and
     // unit are the item's). Window functions both engines know; the program gets a row an item.
     QSqlQuery q(store_.database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral(
-                  "SELECT item, MAX(CASE WHEN last = 1 THEN unit END), COUNT(*), AVG(x), MIN(x), MAX(x), "
-                  "SUM((x - mean) * (x - mean)), COALESCE(SUM(mr), 0), MAX(CASE WHEN last = 1 THEN lo END), "
-                  "MAX(CASE WHEN last = 1 THEN hi END), SUM(CASE WHEN x < lo THEN 1 ELSE 0 END), "
-                  "SUM(CASE WHEN x > hi THEN 1 ELSE 0 END) FROM (SELECT m.item AS item, m.unit AS unit, "
-                  "m.number AS x, m.low_limit AS lo, m.high_limit AS hi, AVG(m.number) OVER (w ROWS "
-                  "BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS mean, ABS(m.number - "
-                  "LAG(m.number) OVER w) AS mr, CASE WHEN LEAD(m.number) OVER w IS NULL THEN 1 ELSE 0 "
-                  "END AS last FROM measurement m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON "
-                  "e.run_uuid = r.uuid%1 WINDOW w AS (PARTITION BY m.item ORDER BY %2)) v GROUP BY item "
-                  "ORDER BY item")
-                  .arg(where, QLatin1String(kUnitOrder)));
+    q.prepare(
+        QStringLiteral(
+            "SELECT item, MAX(CASE WHEN last = 1 THEN unit END), COUNT(*), AVG(x), MIN(x), MAX(x), "
+            "SUM((x - mean) * (x - mean)), COALESCE(SUM(mr), 0), MAX(CASE WHEN last = 1 THEN lo END), "
+            "MAX(CASE WHEN last = 1 THEN hi END), SUM(CASE WHEN x < lo THEN 1 ELSE 0 END), "
+            "SUM(CASE WHEN x > hi THEN 1 ELSE 0 END) FROM (SELECT m.item AS item, m.unit AS unit, "
+            "m.number AS x, m.low_limit AS lo, m.high_limit AS hi, AVG(m.number) OVER (w ROWS "
+            "BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS mean, ABS(m.number - "
+            "LAG(m.number) OVER w) AS mr, CASE WHEN LEAD(m.number) OVER w IS NULL THEN 1 ELSE 0 "
+            "END AS last%1 WINDOW w AS (PARTITION BY m.item ORDER BY %2)) v GROUP BY item ORDER BY item")
+            .arg(from, QLatin1String(kUnitOrder)));
     if (!Exec(q, values)) {
         error_ = q.lastError().text();
         return items;
@@ -364,15 +376,13 @@ ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item)
 {
     error_.clear();
     QVariantList values;
-    const QString where =
-        DoneWhere(filter, values) + QStringLiteral(" AND m.number IS NOT NULL AND m.item = ?");
+    const QString from = DoneValues(filter, values) + QStringLiteral(" AND m.item = ?");
     values << item;
     QSqlQuery q(store_.database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT m.unit, m.number, m.low_limit, m.high_limit, r.uuid, r.serial FROM "
-                             "measurement m JOIN run r ON r.uuid = m.run_uuid JOIN run_end e ON e.run_uuid = "
-                             "r.uuid%1 ORDER BY %2")
-                  .arg(where, QLatin1String(kUnitOrder)));
+    q.prepare(QStringLiteral("SELECT m.unit, m.number, m.low_limit, m.high_limit, m.run_uuid, e.serial%1 "
+                             "ORDER BY %2")
+                  .arg(from, QLatin1String(kUnitOrder)));
     std::vector<ItemValue> run;
     QString unit;
     if (!Exec(q, values)) {

@@ -65,7 +65,13 @@ TEST(HistoryStore, MigrationsFromEveryEarlierVersion)
                       "23:30:05.250', '2026-03-02', 'v')",
                       "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES ('u1', "
                       "'done', "
-                      "'okay', '', '2026-03-01 23:31:00.000')"})
+                      "'okay', '', '2026-03-01 23:31:00.000')",
+                      "INSERT INTO step_attempt VALUES ('u1', 1, 1, 'GetAmplMeas', 1, '2026-03-01 "
+                      "23:30:06.000', 9)",
+                      "INSERT INTO measurement (run_uuid, step, attempt, seq, item, value, number, unit, "
+                      "low_limit, high_limit, outcome) VALUES ('u1', 1, 1, 0, 'Ampl', '400', 400, '', 350, "
+                      "450, "
+                      "1)"})
                     ASSERT_TRUE(q.exec(QLatin1String(sql))) << q.lastError().text().toStdString();
             }
             db.close();
@@ -89,12 +95,19 @@ TEST(HistoryStore, MigrationsFromEveryEarlierVersion)
             EXPECT_EQ(end.value(0).toString(), QStringLiteral("0001TLoldB2026-03-02"));
             EXPECT_EQ(end.value(1).toLongLong(), key);
         }
+        if (from >= 1 && from < 8) {
+            // Migration 8 gave the measurement its run's start.
+            QSqlQuery m(s->database());
+            ASSERT_TRUE(m.exec(QStringLiteral("SELECT started_at FROM measurement")) && m.next());
+            EXPECT_EQ(m.value(0).toString(), QStringLiteral("2026-03-01 23:30:05.250"));
+        }
         QSqlQuery idx(s->database());
         ASSERT_TRUE(idx.exec(QStringLiteral(
                         "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN "
-                        "('run_by_unit', 'run_by_definition', 'run_end_outcome', 'run_end_yield')")) &&
+                        "('run_by_unit', 'run_by_definition', 'run_end_outcome', 'run_end_yield', "
+                        "'measurement_in_order')")) &&
                     idx.next());
-        EXPECT_EQ(idx.value(0).toInt(), 4);
+        EXPECT_EQ(idx.value(0).toInt(), 5);
         // Run again, nothing changes.
         QString why;
         EXPECT_TRUE(s->Migrate(&why)) << why.toStdString();
