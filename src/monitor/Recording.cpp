@@ -12,12 +12,16 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace vmx::monitor {
 
@@ -176,10 +180,20 @@ public:
     }
     void Append(const QByteArray& rows, bool sync)
     {
-        backlog_->fetch_sub(rows.size());
-        if (broken_ || fd_ < 0) return;
-        if (!WriteAll(fd_, rows.constData(), rows.size())) return Broken();
-        if (sync && ::fsync(fd_) != 0) return Broken();
+        const qint64 left = backlog_->fetch_sub(rows.size()) - rows.size();
+        peak_ = std::max(peak_, left + rows.size());
+        if (!broken_ && fd_ >= 0) {
+            if (!WriteAll(fd_, rows.constData(), rows.size())) return Broken();
+            if (sync && ::fsync(fd_) != 0) return Broken();
+        }
+        // A backlog of megabytes (a disk that stalled) is handed back to the system once it has
+        // drained; the allocator would otherwise keep it for the rest of a recording of hours.
+        if (left == 0 && peak_ > kTrimAfterBytes) {
+            peak_ = 0;
+#if defined(__GLIBC__)
+            ::malloc_trim(0);
+#endif
+        }
     }
     // The file closed with an fsync; its .info gets what is known at the end.
     void Close(const QByteArray& tail)
@@ -225,7 +239,9 @@ private:
         return QFile::rename(tmp, infoPath_);
     }
 
+    static constexpr qint64 kTrimAfterBytes = 1 << 20;
     std::shared_ptr<std::atomic<qint64>> backlog_;
+    qint64 peak_ = 0; // the largest backlog since it was last empty
     int fd_ = -1;
     bool broken_ = false;
     QString infoPath_;
