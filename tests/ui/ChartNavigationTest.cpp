@@ -289,7 +289,8 @@ TEST(ChartNavigation, PauseZoomPanTimeAxisScrollBackAndExport)
     Key(pb, Qt::Key_Home);
     for (int i = 0; i < 2000 && v.first() < double(kRecorded - 300); ++i)
         Key(pb, Qt::Key_Right);
-    const auto [from, to] = f.VisibleRange();
+    const std::pair<std::int64_t, std::int64_t> range = f.VisibleRange();
+    const std::int64_t from = range.first, to = range.second;
     ASSERT_LT(from, kRecorded);
     ASSERT_GT(to, kRecorded);
     const QString out = recDir.filePath(QStringLiteral("visible.txt"));
