@@ -63,10 +63,17 @@ std::int64_t ChartSource::Oldest() const
     return oldest;
 }
 
+std::int64_t ChartSource::StoreEnd() const
+{
+    return storeBase + (storeSlots >= 0 ? storeSlots : MeasurementStore::kLastIndex + 1);
+}
+
 std::int64_t ChartSource::Newest() const
 {
     std::int64_t newest = -1;
-    if (store) {
+    if (store && storeSlots >= 0) {
+        if (storeSlots > 0) newest = storeBase + storeSlots - 1;
+    } else if (store) {
         const int i = store->index();
         if (i > 0)
             newest = storeBase + i - 1;
@@ -85,8 +92,7 @@ void ChartSource::Columns(const ChartView& view, std::vector<CurveRange>& out) c
     if (recording) recording->Columns(from, per, out);
     if (!store) return;
     const std::int64_t a = std::max<std::int64_t>(storeBase, std::int64_t(std::ceil(from)));
-    const std::int64_t b = std::min<std::int64_t>(storeBase + MeasurementStore::kLastIndex + 1,
-                                                  std::int64_t(std::ceil(from + per * n)));
+    const std::int64_t b = std::min<std::int64_t>(StoreEnd(), std::int64_t(std::ceil(from + per * n)));
     for (std::int64_t i = a; i < b; ++i) {
         const MeasSample& s = store->at(int(i - storeBase));
         if (!s.Valid) continue;
@@ -97,7 +103,7 @@ void ChartSource::Columns(const ChartView& view, std::vector<CurveRange>& out) c
 
 double ChartSource::TimeAt(std::int64_t index) const
 {
-    if (store && index >= storeBase && index - storeBase <= MeasurementStore::kLastIndex) {
+    if (store && index >= storeBase && index < StoreEnd()) {
         const MeasSample& s = store->at(int(index - storeBase));
         if (s.Valid && s.Time > 0) return s.Time;
     }

@@ -65,6 +65,12 @@ struct ChartSource {
     const MeasurementStore* store = nullptr;
     std::int64_t storeBase = 0;
     RecordingIndex* recording = nullptr;
+    // Slots [0, storeSlots) count; -1: every slot. A store that rolls over while a recording
+    // runs holds the older lap's samples above its write position: the recording has those.
+    std::int64_t storeSlots = -1;
+
+    // One past the last absolute index the store supplies.
+    std::int64_t StoreEnd() const;
 
     // Oldest and newest sample there is (none: 0 and -1).
     std::int64_t Oldest() const;

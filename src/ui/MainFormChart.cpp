@@ -29,6 +29,15 @@ monitor::ChartSource TMainForm::ChartData()
 {
     monitor::ChartSource src;
     src.store = &station_->store();
+    const monitor::Recording& rec = station_->recording();
+    if (rec.Active() && recording_.isOpen()) {
+        // While recording, the store's slots up to its write position are this lap's samples
+        // (a store that rolls over starts a new lap at slot 0); everything older is read from
+        // the recording.
+        const std::int64_t base = station_->AbsoluteIndex() - station_->store().index();
+        if (base != storeBase_) SetStoreBase(base);
+        src.storeSlots = station_->store().index();
+    }
     src.storeBase = storeBase_;
     src.recording = recording_.isOpen() ? &recording_ : nullptr;
     return src;
@@ -313,7 +322,7 @@ bool TMainForm::ExportVisible(bool workbook, const QString& fileName)
     monitor::MeasTableModel table;
     int row = 1;
     const monitor::MeasTableModel& live = station_->table();
-    const std::int64_t storeEnd = storeBase_ + monitor::MeasurementStore::kLastIndex;
+    const std::int64_t storeEnd = ChartData().StoreEnd() - 1;
     if (recording_.isOpen() && from < storeBase_) {
         recording_.Rows(from, std::min(to + 1, storeBase_),
                         [&](const monitor::RecordedSample& s, const QByteArray& line) {

@@ -76,12 +76,17 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
             f.Timer2Timer();
         }
     };
-    runFor(60 * 1000000);
+    runFor(240 * 1000000); // the store rolls over after 32001 samples, 3 min 42 s
     auto* label = h.Find<QLabel>("SBarRecording");
     EXPECT_TRUE(label->text().startsWith(QStringLiteral("Aufzeichnung: "))) << label->text().toStdString();
     f.show(); // a window never shown has not laid out its menu bar
     QCoreApplication::processEvents();
     f.grab().save(testpaths::Artefact(QStringLiteral("recording-status.png")));
+    // After the store rolled over, the chart's newest sample is still the last one stored.
+    ASSERT_LT(f.station().store().index(), int(f.station().AbsoluteIndex()));
+    ASSERT_TRUE(f.ChartKey(Qt::Key_End, Qt::NoModifier));
+    f.DrawDiagram();
+    EXPECT_EQ(f.VisibleRange().second, f.station().AbsoluteIndex() - 1);
     h.Act("MIRecordStop")->trigger();
     h.Act("ALStop")->trigger();
     ASSERT_FALSE(f.station().recording().Failed());
@@ -103,7 +108,7 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
         previous = r.sample.OUT;
         n = r.index + 1;
     }
-    EXPECT_NEAR(double(n), 60.0 * 144, 144);
+    EXPECT_NEAR(double(n), 240.0 * 144, 144);
     ASSERT_GE(rises.size(), 15u);
     EXPECT_EQ(signalled, rises);
     EXPECT_EQ(f.station().TriggerMarks(), rises);
@@ -117,13 +122,13 @@ TEST(RecordingWindow, TriggerMarksTheRisesAndAReplayAt10xBringsThemBack)
     const qint64 t0 = h.clock.NowUs();
     f.Timer2Timer();
     EXPECT_TRUE(label->text().startsWith(QStringLiteral("Wiedergabe "))) << label->text().toStdString();
-    while (f.station().Replaying() && h.clock.NowUs() - t0 < 20 * 1000000) {
+    while (f.station().Replaying() && h.clock.NowUs() - t0 < 40 * 1000000) {
         h.clock.SleepMs(10);
         f.Timer2Timer();
     }
     const double took = double(h.clock.NowUs() - t0) / 1e6;
-    EXPECT_GT(took, 5.5);
-    EXPECT_LT(took, 6.6);
+    EXPECT_GT(took, 23.5);
+    EXPECT_LT(took, 24.6);
     EXPECT_EQ(signalled, rises);
     EXPECT_EQ(f.station().store().index(), int(n % monitor::MeasurementStore::kSlots));
     EXPECT_EQ(toSensor, 0);
