@@ -187,6 +187,7 @@ QChart* HistogramChart(const history::ItemStats& s, const ChartTexts& t)
         most = std::max(most, h.counts[i]);
     }
     auto* bins = new QAreaSeries(outline);
+    outline->setParent(bins); // an area series does not own its boundary
     bins->setName(t.count);
     bins->setBorderColor(QColor(0x1f, 0x4e, 0x79));
     bins->setColor(QColor(0x5b, 0x9b, 0xd5));
