@@ -6,6 +6,7 @@
 //
 // Usage: bench_history [FOLDER] [RUNS] [postgresql://owner@… [N]]   (default: a temporary folder,
 // 1000000; with a line's server, that server filled with RUNS runs too and N runs synced to it)
+#include "HistoryBench.h"
 #include "HistoryGenerator.h"
 #include "history/HistorySync.h"
 #include "history/Schema.h"
@@ -29,24 +30,9 @@ using vmx::generated::kRoutines;
 
 namespace {
 
-struct Stats {
-    double min, median, max;
-};
-Stats Of(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v.front(), v[v.size() / 2], v.back()};
-}
-
-double Load()
-{
-    double l = 0;
-    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf", &l) != 1) l = 0;
-        std::fclose(f);
-    }
-    return l;
-}
+using vmx::bench::Load;
+using vmx::bench::Of;
+using vmx::bench::Stats;
 
 // The same kind of history generated on a line's server by the server itself (a row at a time
 // over the socket would take an hour): one INSERT … SELECT per table, the same mix of retests,

@@ -6,6 +6,7 @@
 //
 // Usage: bench_statistics FOLDER VMXCTL [postgresql://owner@… [server-only]]
 //   FOLDER holds bench-history.db (bench_history FOLDER fills it); VMXCTL is the built vmxctl.
+#include "HistoryBench.h"
 #include "charts/StatisticsCharts.h"
 #include "history/HistorySync.h"
 #include "history/SqlHistoryStore.h"
@@ -31,24 +32,9 @@ using namespace vmx::history;
 
 namespace {
 
-struct Stats {
-    double min, median, max;
-};
-Stats Of(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v.front(), v[v.size() / 2], v.back()};
-}
-
-double Load()
-{
-    double l = 0;
-    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf", &l) != 1) l = 0;
-        std::fclose(f);
-    }
-    return l;
-}
+using vmx::bench::Load;
+using vmx::bench::Of;
+using vmx::bench::Stats;
 
 // Drawn as the page's view draws it: in a scene, into an image of the view's size.
 void Draw(QChart* chart)
