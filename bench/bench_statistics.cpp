@@ -110,9 +110,12 @@ bool Page(SqlHistoryStore& store, std::vector<double> (&seconds)[Parts])
         rows.push_back({QStringLiteral("x"), FormatNumber(v)});
     Fill(it, rows);
     rows.clear();
-    // The runs list shows the latest values the page lists.
-    for (size_t i = item.values.size() > 1000 ? item.values.size() - 1000 : 0; i < item.values.size(); ++i)
-        rows.push_back({item.serials[i], QString::number(item.values[i]), item.runs[i]});
+    // The runs list shows the latest values the page lists, with their runs' serial numbers.
+    const size_t first = item.values.size() > 1000 ? item.values.size() - 1000 : 0;
+    const std::vector<QString> listed(item.runs.begin() + long(first), item.runs.end());
+    const std::vector<QString> serials = stats.Serials(listed);
+    for (size_t i = first; i < item.values.size(); ++i)
+        rows.push_back({serials[i - first], QString::number(item.values[i]), item.runs[i]});
     Fill(rt, rows);
     for (QChart* c : {charts::YieldChart(yield, t), charts::ParetoChart(steps, t.stepsTitle, t),
                       charts::ParetoChart(items, t.itemsTitle, t), charts::HistogramChart(item, t),

@@ -115,11 +115,15 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
                 meas.exec();
             }
         }
-        end.addBindValue(uuid);
-        end.addBindValue(QStringLiteral("done"));
-        end.addBindValue(failed ? QStringLiteral("FEHLER") : QStringLiteral("okay"));
-        end.addBindValue(UtcStamp(start.addSecs(30)));
-        end.exec();
+        // One run in 200 the operator aborts; the last two are still running, without an end.
+        const bool aborted = rng.bounded(200) == 0;
+        if (r < runs - 2) {
+            end.addBindValue(uuid);
+            end.addBindValue(aborted ? QStringLiteral("aborted") : QStringLiteral("done"));
+            end.addBindValue(failed || aborted ? QStringLiteral("FEHLER") : QStringLiteral("okay"));
+            end.addBindValue(UtcStamp(start.addSecs(30)));
+            end.exec();
+        }
         if (r % 20000 == 19999) {
             if (!db.commit()) return false;
             db.transaction();

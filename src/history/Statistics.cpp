@@ -2,12 +2,18 @@
 
 #include "history/SqlHistoryStore.h"
 
+#include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
+
+#ifdef VMX_SQLITE_HANDLE
+#include <sqlite3.h>
+#endif
 
 namespace vmx::history {
 
@@ -39,16 +45,20 @@ int Histogram::BinOf(double x) const
     return std::min(int(counts.size()) - 1, int(std::floor((x - start) / width)));
 }
 
-Histogram FreedmanDiaconis(const std::vector<double>& sorted)
+namespace {
+
+// Bins of the Freedman–Diaconis width over values in any order, whose extremes and inclusive
+// quartiles are known.
+Histogram Bins(const std::vector<double>& values, double min, double max, double q1, double q3)
 {
     Histogram h;
-    if (sorted.empty()) return h;
-    h.start = sorted.front();
-    const double range = sorted.back() - sorted.front();
-    const double iqr = *QuantileInclusive(sorted, 0.75) - *QuantileInclusive(sorted, 0.25);
+    if (values.empty()) return h;
+    h.start = min;
+    const double range = max - min;
+    const double iqr = q3 - q1;
     int bins = 1;
     if (range > 0.0 && iqr > 0.0) {
-        h.width = 2.0 * iqr / std::cbrt(double(sorted.size()));
+        h.width = 2.0 * iqr / std::cbrt(double(values.size()));
         bins = std::max(1, int(std::ceil(range / h.width)));
         if (bins > kMaxBins) {
             bins = kMaxBins;
@@ -59,9 +69,30 @@ Histogram FreedmanDiaconis(const std::vector<double>& sorted)
         h.width = range;
     }
     h.counts.assign(size_t(bins), 0);
-    for (double x : sorted)
+    for (double x : values)
         ++h.counts[size_t(std::max(0, h.BinOf(x)))];
     return h;
+}
+
+// The inclusive p-quantile of values in any order, which it reorders: two order statistics
+// found in linear time (an item can have a million values).
+double QuantileOf(std::vector<double>& v, double p)
+{
+    const double at = p * double(v.size() - 1);
+    const size_t i = size_t(std::floor(at));
+    std::nth_element(v.begin(), v.begin() + long(i), v.end());
+    if (i + 1 >= v.size()) return v[i];
+    const double next = *std::min_element(v.begin() + long(i) + 1, v.end());
+    return v[i] + (at - double(i)) * (next - v[i]);
+}
+
+} // namespace
+
+Histogram FreedmanDiaconis(const std::vector<double>& sorted)
+{
+    if (sorted.empty()) return Histogram{};
+    return Bins(sorted, sorted.front(), sorted.back(), *QuantileInclusive(sorted, 0.25),
+                *QuantileInclusive(sorted, 0.75));
 }
 
 namespace {
@@ -121,29 +152,17 @@ Capability CapabilityOf(const std::vector<double>& v, std::optional<double> low,
     return CapabilityOf(int(v.size()), mean, std::sqrt(squares / double(v.size() - 1)), ranges, low, high);
 }
 
-ItemStats Describe(const QString& item, const QString& unit, const std::vector<ItemValue>& inUnitOrder)
+namespace {
+
+// The figures of s.values (in unit order), whose counts outside the limits and whose latest
+// limits are already in s.
+void Summarize(ItemStats& s)
 {
-    ItemStats s;
-    s.item = item;
-    s.unit = unit;
-    s.n = int(inUnitOrder.size());
-    s.values.reserve(inUnitOrder.size());
-    s.runs.reserve(inUnitOrder.size());
-    s.serials.reserve(inUnitOrder.size());
-    for (const ItemValue& v : inUnitOrder) {
-        s.values.push_back(v.number);
-        s.runs.push_back(v.run);
-        s.serials.push_back(v.serial);
-        s.below += v.low && v.number < *v.low;
-        s.above += v.high && v.number > *v.high;
-    }
-    if (s.n == 0) return s;
-    s.low = inUnitOrder.back().low;
-    s.high = inUnitOrder.back().high;
-    std::vector<double> sorted = s.values;
-    std::sort(sorted.begin(), sorted.end());
-    s.min = sorted.front();
-    s.max = sorted.back();
+    s.n = int(s.values.size());
+    if (s.n == 0) return;
+    const auto [min, max] = std::minmax_element(s.values.begin(), s.values.end());
+    s.min = *min;
+    s.max = *max;
     s.mean = Mean(s.values);
     if (s.n >= 2) {
         double squares = 0.0;
@@ -151,8 +170,32 @@ ItemStats Describe(const QString& item, const QString& unit, const std::vector<I
             squares += (x - *s.mean) * (x - *s.mean);
         s.sd = std::sqrt(squares / double(s.n - 1));
     }
-    s.histogram = FreedmanDiaconis(sorted);
+    std::vector<double> scratch = s.values;
+    const double q1 = QuantileOf(scratch, 0.25), q3 = QuantileOf(scratch, 0.75);
+    s.histogram = Bins(s.values, *s.min, *s.max, q1, q3);
     s.capability = CapabilityOf(s.values, s.low, s.high);
+}
+
+} // namespace
+
+ItemStats Describe(const QString& item, const QString& unit, const std::vector<ItemValue>& inUnitOrder)
+{
+    ItemStats s;
+    s.item = item;
+    s.unit = unit;
+    s.values.reserve(inUnitOrder.size());
+    s.runs.reserve(inUnitOrder.size());
+    for (const ItemValue& v : inUnitOrder) {
+        s.values.push_back(v.number);
+        s.runs.push_back(v.run);
+        s.below += v.low && v.number < *v.low;
+        s.above += v.high && v.number > *v.high;
+    }
+    if (!inUnitOrder.empty()) {
+        s.low = inUnitOrder.back().low;
+        s.high = inUnitOrder.back().high;
+    }
+    Summarize(s);
     return s;
 }
 
@@ -176,7 +219,7 @@ QString DoneWhere(const Filter& filter, QVariantList& values)
 // The finished runs' measurements of the filter: the run's end carries what the filter reads
 // and the measurement its run's start, so the run itself is joined only for the first pass,
 // whose order among runs started in the same millisecond is the run's UUID.
-QString DoneValues(const Filter& filter, QVariantList& values)
+QString JoinedValues(const Filter& filter, QVariantList& values)
 {
     const bool endOnly = !filter.firstPassOnly;
     QString where = Where(filter, values, endOnly);
@@ -184,6 +227,20 @@ QString DoneValues(const Filter& filter, QVariantList& values)
     return QStringLiteral(" FROM measurement m JOIN run_end e ON e.run_uuid = m.run_uuid") +
            (endOnly ? QString() : QStringLiteral(" JOIN run r ON r.uuid = m.run_uuid")) + where +
            QStringLiteral("e.state = 'done' AND m.number IS NOT NULL");
+}
+
+// The same values for all of an item's values. SQLite looks up a run's end a value at a time,
+// which costs many times the item's whole index: it keeps every value but those of the runs
+// left out (not finished, or not the filter's), found by merging the runs' and the ends' keys
+// in order, which are usually a handful. PostgreSQL hashes the ends itself.
+QString DoneValues(const Filter& filter, QVariantList& values, bool server)
+{
+    if (server || filter.firstPassOnly) return JoinedValues(filter, values);
+    QString where = Where(filter, values, true);
+    where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    return QStringLiteral(" FROM measurement m WHERE m.run_uuid NOT IN (SELECT uuid FROM run EXCEPT SELECT "
+                          "e.run_uuid FROM run_end e") +
+           where + QStringLiteral("e.state = 'done' ORDER BY 1) AND m.number IS NOT NULL");
 }
 
 } // namespace
@@ -302,47 +359,18 @@ std::optional<double> Number(const QVariant& v)
 
 std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter)
 {
-    error_.clear();
     std::vector<ItemStats> items;
-    QVariantList values;
-    const QString from = DoneValues(filter, values);
-    // One pass over the item's values in unit order: each value's moving range to the one
-    // before, the item's mean over all of them (for the squares, a second sum that does not
-    // lose digits the way Σx² − (Σx)²/n does) and whether it is the last (its run's limits and
-    // unit are the item's). Window functions both engines know; the program gets a row an item.
-    QSqlQuery q(store_.database());
-    q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral(
-            "SELECT item, MAX(CASE WHEN last = 1 THEN unit END), COUNT(*), AVG(x), MIN(x), MAX(x), "
-            "SUM((x - mean) * (x - mean)), COALESCE(SUM(mr), 0), MAX(CASE WHEN last = 1 THEN lo END), "
-            "MAX(CASE WHEN last = 1 THEN hi END), SUM(CASE WHEN x < lo THEN 1 ELSE 0 END), "
-            "SUM(CASE WHEN x > hi THEN 1 ELSE 0 END) FROM (SELECT m.item AS item, m.unit AS unit, "
-            "m.number AS x, m.low_limit AS lo, m.high_limit AS hi, AVG(m.number) OVER (w ROWS "
-            "BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS mean, ABS(m.number - "
-            "LAG(m.number) OVER w) AS mr, CASE WHEN LEAD(m.number) OVER w IS NULL THEN 1 ELSE 0 "
-            "END AS last%1 WINDOW w AS (PARTITION BY m.item ORDER BY %2)) v GROUP BY item ORDER BY item")
-            .arg(from, QLatin1String(kUnitOrder)));
-    if (!Exec(q, values)) {
-        error_ = q.lastError().text();
-        return items;
+    // An item's values read in unit order cost less than the database's window over them
+    // (SQLite passes every row of a window through a temporary table), and they are needed for
+    // the histogram's quartiles anyway.
+    const QStringList names = ItemNames(filter);
+    for (const QString& name : names) {
+        if (!error_.isEmpty()) break;
+        items.push_back(Item(filter, name, false));
+        items.back().values.clear();
+        items.back().values.shrink_to_fit();
     }
-    while (q.next()) {
-        ItemStats s;
-        s.item = q.value(0).toString();
-        s.unit = q.value(1).toString();
-        s.n = q.value(2).toInt();
-        s.mean = Number(q.value(3));
-        s.min = Number(q.value(4));
-        s.max = Number(q.value(5));
-        if (s.n >= 2) s.sd = std::sqrt(q.value(6).toDouble() / double(s.n - 1));
-        s.low = Number(q.value(8));
-        s.high = Number(q.value(9));
-        s.below = q.value(10).toInt();
-        s.above = q.value(11).toInt();
-        s.capability = CapabilityOf(s.n, s.mean.value_or(0.0), s.sd, q.value(7).toDouble(), s.low, s.high);
-        items.push_back(std::move(s));
-    }
+    if (!error_.isEmpty()) items.clear();
     return items;
 }
 
@@ -372,29 +400,136 @@ QStringList HistoryStatistics::ItemNames(const Filter& filter)
     return names;
 }
 
-ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item)
+namespace {
+
+// Runs sql (its rows: a number, its low and high limit, the run when withRuns) and hands each
+// row to add. Through SQLite's own handle where Qt's driver shares the system's library: a
+// million rows through QSqlQuery cost more than the database's scan of them.
+template <class Add>
+bool ReadValues(QSqlDatabase& db, const QString& sql, const QVariantList& values, bool withRuns, Add add,
+                QString& error)
+{
+#ifdef VMX_SQLITE_HANDLE
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        sqlite3* lite = *static_cast<sqlite3* const*>(handle.data());
+        sqlite3_stmt* st = nullptr;
+        if (!lite || sqlite3_prepare_v2(lite, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
+            error = lite ? QString::fromUtf8(sqlite3_errmsg(lite)) : QStringLiteral("no database");
+            return false;
+        }
+        auto limit = [st](int column) {
+            return sqlite3_column_type(st, column) == SQLITE_NULL
+                       ? std::nullopt
+                       : std::optional<double>(sqlite3_column_double(st, column));
+        };
+        int rc = SQLITE_OK;
+        for (int i = 0; i < values.size() && rc == SQLITE_OK; ++i) {
+            const QByteArray text = values[i].toString().toUtf8();
+            rc = sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+            rc = SQLITE_OK;
+            QString run;
+            if (withRuns)
+                run = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 3)),
+                                        sqlite3_column_bytes(st, 3));
+            add(sqlite3_column_double(st, 0), limit(1), limit(2), std::move(run));
+        }
+        if (rc != SQLITE_DONE) error = QString::fromUtf8(sqlite3_errmsg(lite));
+        sqlite3_finalize(st);
+        return rc == SQLITE_DONE;
+    }
+#endif
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    if (!Exec(q, values)) {
+        error = q.lastError().text();
+        return false;
+    }
+    while (q.next())
+        add(q.value(0).toDouble(), Number(q.value(1)), Number(q.value(2)),
+            withRuns ? q.value(3).toString() : QString());
+    return true;
+}
+
+} // namespace
+
+ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item, bool withRuns)
 {
     error_.clear();
+    ItemStats s;
+    s.item = item;
     QVariantList values;
-    const QString from = DoneValues(filter, values) + QStringLiteral(" AND m.item = ?");
+    const QString from = DoneValues(filter, values, store_.isServer()) + QStringLiteral(" AND m.item = ?");
     values << item;
+    const QString sql =
+        QStringLiteral("SELECT m.number, m.low_limit, m.high_limit%1%2 ORDER BY %3")
+            .arg(withRuns ? QStringLiteral(", m.run_uuid") : QString(), from, QLatin1String(kUnitOrder));
+    // Each value against its own run's limits; the latest run's limits are the item's.
+    auto add = [&s, withRuns](double x, std::optional<double> low, std::optional<double> high, QString run) {
+        s.values.push_back(x);
+        s.below += low && x < *low;
+        s.above += high && x > *high;
+        s.low = low;
+        s.high = high;
+        if (withRuns) s.runs.push_back(std::move(run));
+    };
+    if (!ReadValues(store_.database(), sql, values, withRuns, add, error_)) {
+        ItemStats none;
+        none.item = item;
+        return none;
+    }
+    if (s.values.empty()) return s;
+    // The latest value's unit is the item's: found from the end of the order, one run's end
+    // looked up.
+    values.clear();
     QSqlQuery q(store_.database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT m.unit, m.number, m.low_limit, m.high_limit, m.run_uuid, e.serial%1 "
-                             "ORDER BY %2")
-                  .arg(from, QLatin1String(kUnitOrder)));
-    std::vector<ItemValue> run;
-    QString unit;
-    if (!Exec(q, values)) {
-        error_ = q.lastError().text();
-        return Describe(item, unit, run);
+    q.prepare(QStringLiteral("SELECT m.unit%1 AND m.item = ? ORDER BY m.started_at DESC, m.run_uuid DESC, "
+                             "m.step DESC, m.attempt DESC, m.seq DESC LIMIT 1")
+                  .arg(JoinedValues(filter, values)));
+    values << item;
+    if (!Exec(q, values) || !q.next()) {
+        error_ = q.lastError().text().isEmpty() ? QStringLiteral("%1: the latest value is gone").arg(item)
+                                                : q.lastError().text();
+        ItemStats none;
+        none.item = item;
+        return none;
     }
-    while (q.next()) {
-        unit = q.value(0).toString(); // the latest run's, as its limits
-        run.push_back({q.value(1).toDouble(), Number(q.value(2)), Number(q.value(3)), q.value(4).toString(),
-                       q.value(5).toString()});
+    s.unit = q.value(0).toString();
+    Summarize(s);
+    return s;
+}
+
+std::vector<QString> HistoryStatistics::Serials(const std::vector<QString>& runs)
+{
+    error_.clear();
+    std::vector<QString> serials(runs.size());
+    QHash<QString, QString> found;
+    constexpr size_t kChunk = 500; // well under any engine's limit of bound values
+    for (size_t at = 0; at < runs.size(); at += kChunk) {
+        const size_t n = std::min(kChunk, runs.size() - at);
+        QSqlQuery q(store_.database());
+        q.setForwardOnly(true);
+        QStringList marks;
+        for (size_t i = 0; i < n; ++i)
+            marks << QStringLiteral("?");
+        q.prepare(QStringLiteral("SELECT uuid, serial FROM run WHERE uuid IN (%1)")
+                      .arg(marks.join(QLatin1Char(','))));
+        for (size_t i = 0; i < n; ++i)
+            q.addBindValue(runs[at + i]);
+        if (!q.exec()) {
+            error_ = q.lastError().text();
+            return serials;
+        }
+        while (q.next())
+            found.insert(q.value(0).toString(), q.value(1).toString());
     }
-    return Describe(item, unit, run);
+    for (size_t i = 0; i < runs.size(); ++i)
+        serials[i] = found.value(runs[i]);
+    return serials;
 }
 
 } // namespace vmx::history

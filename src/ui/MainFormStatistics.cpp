@@ -339,11 +339,16 @@ void TMainForm::StatisticsListRuns(int bin)
     for (size_t i = s.values.size(); i-- > 0 && int(rows.size()) < kListed;)
         if (bin < 0 || s.histogram.BinOf(s.values[i]) == bin) rows.push_back(i);
     std::reverse(rows.begin(), rows.end());
+    // The serial numbers of the runs listed only: a million of them would cost the page seconds.
+    std::vector<QString> runs, serials;
+    for (size_t i : rows)
+        runs.push_back(s.runs[i]);
+    if (history::SqlHistoryStore* store = station_->history().store())
+        serials = history::HistoryStatistics(*store).Serials(runs);
+    serials.resize(runs.size());
     t->setRowCount(int(rows.size()));
-    for (int r = 0; r < int(rows.size()); ++r) {
-        const size_t i = rows[size_t(r)];
-        SetRow(t, r, {s.serials[i], QString::number(s.values[i]), s.runs[i]});
-    }
+    for (int r = 0; r < int(rows.size()); ++r)
+        SetRow(t, r, {serials[size_t(r)], QString::number(s.values[rows[size_t(r)]]), runs[size_t(r)]});
 }
 
 void TMainForm::StatisticsListFailing(int bar)

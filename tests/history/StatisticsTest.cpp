@@ -96,7 +96,7 @@ namespace {
 struct Unit {
     const char* serial;
     const char* start; // UTC
-    const char* end;   // okay, FEHLER, aborted
+    const char* end;   // okay, FEHLER, aborted; empty: not finished
     int step;          // the step that measured
     const char* routine;
     const char* item;
@@ -118,6 +118,7 @@ void Store(SqlHistoryStore& s, const Unit& u)
     a.measurements = {
         {QLatin1String(u.item), QString::number(u.value), u.value, QString(), u.low, u.high, pass}};
     ASSERT_TRUE(s.AddStepAttempt(a)) << s.lastError().toStdString();
+    if (!*u.end) return;
     const bool aborted = QLatin1String(u.end) == QLatin1String("aborted");
     ASSERT_TRUE(s.EndRun({r.uuid, aborted ? RunState::Aborted : RunState::Done,
                           aborted ? QStringLiteral("FEHLER") : QLatin1String(u.end), QString(),
@@ -140,6 +141,7 @@ TEST(Statistics, OverTheStoredRuns)
         {"0002", "2026-03-01T08:30:00", "okay", 3, "GetAmplMeas", "Ampl 1", 420, 350, 450}, // retest
         {"0004", "2026-03-01T08:40:00", "aborted", 3, "GetAmplMeas", "Ampl 1", 500, 350, 450},
         {"0005", "2026-03-01T08:50:00", "FEHLER", 3, "GetAmplMeas", "Ampl 1", 470, 350, 450},
+        {"0006", "2026-03-01T09:00:00", "", 3, "GetAmplMeas", "Ampl 1", 480, 350, 460}, // not finished
     };
     for (const Unit& u : units)
         Store(*s, u);
@@ -165,27 +167,40 @@ TEST(Statistics, OverTheStoredRuns)
     }
     EXPECT_EQ(stats.FailingRuns(Filter{}, items[1]).size(), 1u);
 
+    // Unfinished and aborted runs never count, whether the filter is empty, keeps a part or
+    // asks for first passes.
     struct Expect {
         bool firstPass;
+        const char* verdict;
         std::vector<double> values; // Ampl 1 in unit order
+        int above;
+        size_t items;
     };
-    for (const Expect& e : {Expect{false, {402, 460, 420, 470}}, Expect{true, {402, 460, 470}}}) {
+    for (const Expect& e :
+         {Expect{false, "", {402, 460, 420, 470}, 2, 2}, Expect{true, "", {402, 460, 470}, 2, 2},
+          Expect{false, "okay", {402, 420}, 0, 1}}) {
         SCOPED_TRACE(e.firstPass);
+        SCOPED_TRACE(e.verdict);
         Filter f;
         f.firstPassOnly = e.firstPass;
+        f.verdict = QLatin1String(e.verdict);
         const std::vector<ItemStats> all = stats.Items(f);
-        ASSERT_EQ(all.size(), 2u) << stats.lastError().toStdString();
-        EXPECT_EQ(stats.ItemNames(f), (QStringList{all[0].item, all[1].item}));
+        ASSERT_EQ(all.size(), e.items) << stats.lastError().toStdString();
+        EXPECT_EQ(stats.ItemNames(f).size(), qsizetype(e.items));
         const ItemStats ampl = stats.Item(f, QStringLiteral("Ampl 1"));
         EXPECT_EQ(ampl.values, e.values);
+        EXPECT_EQ(ampl.runs.size(), e.values.size());
+        EXPECT_EQ(stats.Serials(ampl.runs).back(), QLatin1String(e.values.back() == 420 ? "0002" : "0005"));
         for (const ItemStats& a : {all[0], ampl}) {
             EXPECT_EQ(a.item, QStringLiteral("Ampl 1"));
             EXPECT_EQ(a.n, int(e.values.size()));
-            EXPECT_EQ(a.above, 2);
-            EXPECT_EQ(a.high, Opt(450));
+            EXPECT_EQ(a.above, e.above);
+            EXPECT_EQ(a.high, Opt(450)); // not the unfinished run's
         }
-        EXPECT_EQ(all[1].n, 1);
-        EXPECT_FALSE(all[1].capability.ppk);
+        if (e.items > 1) {
+            EXPECT_EQ(all[1].n, 1);
+            EXPECT_FALSE(all[1].capability.ppk);
+        }
     }
     // A filter that finds nothing: no rows, no error, nothing divided by zero.
     Filter none;

@@ -6,6 +6,7 @@
 #include "UiHarness.h"
 #include "history/Statistics.h"
 
+#include <QAreaSeries>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
@@ -53,13 +54,13 @@ TEST(StatisticsWindow, TwoThousandRunsAgreeWithTheCommandLineAndABarFindsItsRuns
         SCOPED_TRACE(language);
         Harness h;
         const QString db = h.dir.filePath(QStringLiteral("history.db"));
+        QStringList serials;
         {
             QString why;
             auto store = history::SqlHistoryStore::Open(QStringLiteral("sqlite:history.db"), h.dir.path(),
                                                         QStringLiteral("S1"), QStringLiteral("h"),
                                                         history::SqlHistoryStore::Schema::Latest, &why);
             ASSERT_TRUE(store) << why.toStdString();
-            QStringList serials;
             ASSERT_TRUE(generated::Fill(*store, 2000, serials, false));
         }
         h.WriteIni(QStringLiteral("[SETTINGS]\nLANGUAGE=%1\n").arg(QLatin1String(language)));
@@ -126,6 +127,21 @@ TEST(StatisticsWindow, TwoThousandRunsAgreeWithTheCommandLineAndABarFindsItsRuns
         }
         uuids.removeDuplicates();
         EXPECT_EQ(uuids.size(), listed->rowCount());
+
+        // The first histogram bin: its values, each with its own run's serial number.
+        const QJsonObject bins = one[QStringLiteral("histogram")].toObject();
+        const int inFirst = bins[QStringLiteral("counts")].toArray().first().toInt();
+        ASSERT_GT(inFirst, 0);
+        QAreaSeries* area = nullptr;
+        for (QAbstractSeries* s : h.Find<QChartView>("CVStatHist")->chart()->series())
+            area = area ? area : qobject_cast<QAreaSeries*>(s);
+        ASSERT_TRUE(area);
+        Q_EMIT area->clicked(QPointF(
+            bins[QStringLiteral("start")].toDouble() + bins[QStringLiteral("width")].toDouble() / 2, 1));
+        EXPECT_EQ(listed->rowCount(), std::min(inFirst, 1000));
+        for (int r = 0; r < listed->rowCount(); ++r)
+            EXPECT_TRUE(serials.contains(listed->item(r, 0)->text()))
+                << r << listed->item(r, 0)->text().toStdString();
         QCoreApplication::processEvents();
         EXPECT_TRUE(f.grab().save(testpaths::Artefact(
             QStringLiteral("statistics-2000-%1.png").arg(QString::fromLatin1(language).toLower()))));
