@@ -110,12 +110,9 @@ bool Page(SqlHistoryStore& store, std::vector<double> (&seconds)[Parts])
         rows.push_back({QStringLiteral("x"), FormatNumber(v)});
     Fill(it, rows);
     rows.clear();
-    // The runs list shows the latest values the page lists, with their runs' serial numbers.
-    const size_t first = item.values.size() > 1000 ? item.values.size() - 1000 : 0;
-    const std::vector<QString> listed(item.runs.begin() + long(first), item.runs.end());
-    const std::vector<QString> serials = stats.Serials(listed);
-    for (size_t i = first; i < item.values.size(); ++i)
-        rows.push_back({serials[i - first], QString::number(item.values[i]), item.runs[i]});
+    // The runs list: the latest values, with their runs and serial numbers.
+    for (const ListedValue& v : stats.Latest(Filter{}, item.item, item.histogram, -1, 1000))
+        rows.push_back({v.serial, QString::number(v.number), v.run});
     Fill(rt, rows);
     for (QChart* c : {charts::YieldChart(yield, t), charts::ParetoChart(steps, t.stepsTitle, t),
                       charts::ParetoChart(items, t.itemsTitle, t), charts::HistogramChart(item, t),

@@ -335,7 +335,7 @@ bool DrawChart(history::HistoryStatistics& stats, const ChartRequest& r, const C
     case ChartKind::Histogram:
     case ChartKind::Run: {
         // An item nothing measured is drawn empty, with its name.
-        const history::ItemStats s = stats.Item(r.filter, r.item, false);
+        const history::ItemStats s = stats.Item(r.filter, r.item);
         chart.reset(r.kind == ChartKind::Histogram ? HistogramChart(s, t) : RunChart(s, t));
         break;
     }

@@ -526,7 +526,7 @@ int Stats(CliContext& ctx, const FilterArgs& a, bool firstPass, const std::strin
     if (name.isEmpty())
         items = stats.Items(f);
     else
-        items.push_back(stats.Item(f, name, false));
+        items.push_back(stats.Item(f, name));
     check();
     if (!error.isEmpty()) {
         CliContext::Err(QStringLiteral("history: %1").arg(error));

@@ -2,7 +2,6 @@
 
 #include "history/SqlHistoryStore.h"
 
-#include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -184,10 +183,8 @@ ItemStats Describe(const QString& item, const QString& unit, const std::vector<I
     s.item = item;
     s.unit = unit;
     s.values.reserve(inUnitOrder.size());
-    s.runs.reserve(inUnitOrder.size());
     for (const ItemValue& v : inUnitOrder) {
         s.values.push_back(v.number);
-        s.runs.push_back(v.run);
         s.below += v.low && v.number < *v.low;
         s.above += v.high && v.number > *v.high;
     }
@@ -366,7 +363,7 @@ std::vector<ItemStats> HistoryStatistics::Items(const Filter& filter)
     const QStringList names = ItemNames(filter);
     for (const QString& name : names) {
         if (!error_.isEmpty()) break;
-        items.push_back(Item(filter, name, false));
+        items.push_back(Item(filter, name));
         items.back().values.clear();
         items.back().values.shrink_to_fit();
     }
@@ -402,84 +399,94 @@ QStringList HistoryStatistics::ItemNames(const Filter& filter)
 
 namespace {
 
-// Runs sql (its rows: a number, its low and high limit, the run when withRuns) and hands each
-// row to add. Through SQLite's own handle where Qt's driver shares the system's library: a
-// million rows through QSqlQuery cost more than the database's scan of them.
-template <class Add>
-bool ReadValues(QSqlDatabase& db, const QString& sql, const QVariantList& values, bool withRuns, Add add,
-                QString& error)
-{
 #ifdef VMX_SQLITE_HANDLE
+// SQLite's own handle under Qt's driver, where the driver uses the system's library: a million
+// rows through QSqlQuery cost more than the database's scan of them.
+sqlite3* LiteHandle(QSqlDatabase& db)
+{
     const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        sqlite3* lite = *static_cast<sqlite3* const*>(handle.data());
-        sqlite3_stmt* st = nullptr;
-        if (!lite || sqlite3_prepare_v2(lite, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
-            error = lite ? QString::fromUtf8(sqlite3_errmsg(lite)) : QStringLiteral("no database");
-            return false;
-        }
-        auto limit = [st](int column) {
-            return sqlite3_column_type(st, column) == SQLITE_NULL
-                       ? std::nullopt
-                       : std::optional<double>(sqlite3_column_double(st, column));
-        };
-        int rc = SQLITE_OK;
-        for (int i = 0; i < values.size() && rc == SQLITE_OK; ++i) {
-            const QByteArray text = values[i].toString().toUtf8();
-            rc = sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        }
-        while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
-            rc = SQLITE_OK;
-            QString run;
-            if (withRuns)
-                run = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 3)),
-                                        sqlite3_column_bytes(st, 3));
-            add(sqlite3_column_double(st, 0), limit(1), limit(2), std::move(run));
-        }
-        if (rc != SQLITE_DONE) error = QString::fromUtf8(sqlite3_errmsg(lite));
-        sqlite3_finalize(st);
-        return rc == SQLITE_DONE;
-    }
-#endif
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    if (!Exec(q, values)) {
-        error = q.lastError().text();
-        return false;
-    }
-    while (q.next())
-        add(q.value(0).toDouble(), Number(q.value(1)), Number(q.value(2)),
-            withRuns ? q.value(3).toString() : QString());
-    return true;
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
 }
+
+// A statement on that handle, its values bound as text (as the filters' are).
+class LiteStatement {
+public:
+    LiteStatement(sqlite3* db, const QString& sql, const QVariantList& values) : db_(db)
+    {
+        rc_ = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st_, nullptr);
+        for (int i = 0; i < values.size() && rc_ == SQLITE_OK; ++i) {
+            const QByteArray text = values[i].toString().toUtf8();
+            rc_ = sqlite3_bind_text(st_, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+    }
+    ~LiteStatement() { sqlite3_finalize(st_); }
+    LiteStatement(const LiteStatement&) = delete;
+    LiteStatement& operator=(const LiteStatement&) = delete;
+
+    // The next row; false at the end and on an error.
+    bool Next()
+    {
+        if (rc_ != SQLITE_OK && rc_ != SQLITE_ROW) return false;
+        rc_ = sqlite3_step(st_);
+        return rc_ == SQLITE_ROW;
+    }
+    // After the last row: empty when all of them were read.
+    QString error() const { return rc_ == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db_)); }
+    double Double(int column) const { return sqlite3_column_double(st_, column); }
+    std::optional<double> Maybe(int column) const
+    {
+        return sqlite3_column_type(st_, column) == SQLITE_NULL ? std::nullopt : std::optional(Double(column));
+    }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* st_ = nullptr;
+    int rc_ = SQLITE_OK;
+};
+#endif
 
 } // namespace
 
-ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item, bool withRuns)
+ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item)
 {
     error_.clear();
     ItemStats s;
     s.item = item;
-    QVariantList values;
-    const QString from = DoneValues(filter, values, store_.isServer()) + QStringLiteral(" AND m.item = ?");
-    values << item;
-    const QString sql =
-        QStringLiteral("SELECT m.number, m.low_limit, m.high_limit%1%2 ORDER BY %3")
-            .arg(withRuns ? QStringLiteral(", m.run_uuid") : QString(), from, QLatin1String(kUnitOrder));
     // Each value against its own run's limits; the latest run's limits are the item's.
-    auto add = [&s, withRuns](double x, std::optional<double> low, std::optional<double> high, QString run) {
+    auto add = [&s](double x, std::optional<double> low, std::optional<double> high) {
         s.values.push_back(x);
         s.below += low && x < *low;
         s.above += high && x > *high;
         s.low = low;
         s.high = high;
-        if (withRuns) s.runs.push_back(std::move(run));
     };
-    if (!ReadValues(store_.database(), sql, values, withRuns, add, error_)) {
+    auto failed = [&](const QString& why) {
+        error_ = why;
         ItemStats none;
         none.item = item;
         return none;
+    };
+    QVariantList values;
+    const QString from = DoneValues(filter, values, store_.isServer()) + QStringLiteral(" AND m.item = ?");
+    values << item;
+    const QString sql = QStringLiteral("SELECT m.number, m.low_limit, m.high_limit%1 ORDER BY %2")
+                            .arg(from, QLatin1String(kUnitOrder));
+#ifdef VMX_SQLITE_HANDLE
+    if (sqlite3* lite = store_.isServer() ? nullptr : LiteHandle(store_.database())) {
+        LiteStatement in(lite, sql, values);
+        while (in.Next())
+            add(in.Double(0), in.Maybe(1), in.Maybe(2));
+        if (!in.error().isEmpty()) return failed(in.error());
+    } else
+#endif
+    {
+        QSqlQuery q(store_.database());
+        q.setForwardOnly(true);
+        q.prepare(sql);
+        if (!Exec(q, values)) return failed(q.lastError().text());
+        while (q.next())
+            add(q.value(0).toDouble(), Number(q.value(1)), Number(q.value(2)));
     }
     if (s.values.empty()) return s;
     // The latest value's unit is the item's: found from the end of the order, one run's end
@@ -491,45 +498,50 @@ ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item, boo
                              "m.step DESC, m.attempt DESC, m.seq DESC LIMIT 1")
                   .arg(JoinedValues(filter, values)));
     values << item;
-    if (!Exec(q, values) || !q.next()) {
-        error_ = q.lastError().text().isEmpty() ? QStringLiteral("%1: the latest value is gone").arg(item)
-                                                : q.lastError().text();
-        ItemStats none;
-        none.item = item;
-        return none;
-    }
+    if (!Exec(q, values) || !q.next())
+        return failed(q.lastError().text().isEmpty()
+                          ? QStringLiteral("%1: the latest value is gone").arg(item)
+                          : q.lastError().text());
     s.unit = q.value(0).toString();
     Summarize(s);
     return s;
 }
 
-std::vector<QString> HistoryStatistics::Serials(const std::vector<QString>& runs)
+std::vector<ListedValue> HistoryStatistics::Latest(const Filter& filter, const QString& item,
+                                                   const Histogram& bins, int bin, int limit)
 {
     error_.clear();
-    std::vector<QString> serials(runs.size());
-    QHash<QString, QString> found;
-    constexpr size_t kChunk = 500; // well under any engine's limit of bound values
-    for (size_t at = 0; at < runs.size(); at += kChunk) {
-        const size_t n = std::min(kChunk, runs.size() - at);
-        QSqlQuery q(store_.database());
-        q.setForwardOnly(true);
-        QStringList marks;
-        for (size_t i = 0; i < n; ++i)
-            marks << QStringLiteral("?");
-        q.prepare(QStringLiteral("SELECT uuid, serial FROM run WHERE uuid IN (%1)")
-                      .arg(marks.join(QLatin1Char(','))));
-        for (size_t i = 0; i < n; ++i)
-            q.addBindValue(runs[at + i]);
-        if (!q.exec()) {
-            error_ = q.lastError().text();
-            return serials;
+    std::vector<ListedValue> listed;
+    QVariantList values;
+    QString where = JoinedValues(filter, values) + QStringLiteral(" AND m.item = ?");
+    values << item;
+    // A bin's values by the arithmetic of Histogram::BinOf: floor((x − start) / width) = bin,
+    // the last bin taking the rest.
+    if (bin >= 0 && bins.width <= 0.0) {
+        where += QStringLiteral(" AND m.number = ?");
+        values << bins.start;
+    } else if (bin >= 0) {
+        where += QStringLiteral(" AND (m.number - ?) / ? >= ?");
+        values << bins.start << bins.width << double(bin);
+        if (bin + 1 < int(bins.counts.size())) {
+            where += QStringLiteral(" AND (m.number - ?) / ? < ?");
+            values << bins.start << bins.width << double(bin + 1);
         }
-        while (q.next())
-            found.insert(q.value(0).toString(), q.value(1).toString());
     }
-    for (size_t i = 0; i < runs.size(); ++i)
-        serials[i] = found.value(runs[i]);
-    return serials;
+    QSqlQuery q(store_.database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT m.number, m.run_uuid, e.serial%1 ORDER BY m.started_at DESC, m.run_uuid "
+                             "DESC, m.step DESC, m.attempt DESC, m.seq DESC LIMIT %2")
+                  .arg(where)
+                  .arg(std::max(0, limit)));
+    if (!Exec(q, values)) {
+        error_ = q.lastError().text();
+        return listed;
+    }
+    while (q.next())
+        listed.push_back({q.value(0).toDouble(), q.value(1).toString(), q.value(2).toString()});
+    std::reverse(listed.begin(), listed.end());
+    return listed;
 }
 
 } // namespace vmx::history

@@ -66,16 +66,20 @@ struct ItemStats {
     std::optional<double> shareAbove() const { return n ? std::optional(double(above) / n) : std::nullopt; }
     Histogram histogram; // Item() only
     Capability capability;
-    // Item() only: the run chart's values in unit order and, when asked for, the run each came from.
+    // Item() only: the run chart's values in unit order.
     std::vector<double> values;
-    std::vector<QString> runs;
 };
 
 // One value as measured, with the limits its run judged it by.
 struct ItemValue {
     double number = 0.0;
     std::optional<double> low, high;
-    QString run;
+};
+
+// A value as the page lists it: with its run and its unit's serial number.
+struct ListedValue {
+    double number = 0.0;
+    QString run, serial;
 };
 
 // The statistics of one item's values in unit order.
@@ -101,15 +105,16 @@ public:
     std::vector<ParetoRow> FailingItems(const Filter& filter);
     // The finished runs behind a row of FailingSteps or FailingItems, in the order they started.
     std::vector<RunRow> FailingRuns(const Filter& filter, const ParetoRow& row);
-    // Every measured item with a number, by name, as Item() gives it without the runs.
+    // Every measured item with a number, by name, as Item() gives it without the values.
     std::vector<ItemStats> Items(const Filter& filter);
     // The names Items() would list, and no more.
     QStringList ItemNames(const Filter& filter);
     // One item with its values in unit order and its histogram; n = 0 when nothing measured it.
-    // `withRuns` adds each value's run (a string a value: the page lists them, a report does not).
-    ItemStats Item(const Filter& filter, const QString& item, bool withRuns = true);
-    // The serial numbers of these runs, in their order (empty for a run not found).
-    std::vector<QString> Serials(const std::vector<QString>& runs);
+    ItemStats Item(const Filter& filter, const QString& item);
+    // The latest `limit` values of the item in unit order, oldest first: all of its values, or
+    // those in bin `bin` of `bins` (Item()'s histogram) when bin >= 0.
+    std::vector<ListedValue> Latest(const Filter& filter, const QString& item, const Histogram& bins, int bin,
+                                    int limit);
 
     // Empty when the last query ran.
     QString lastError() const { return error_; }

@@ -330,25 +330,21 @@ void TMainForm::StatisticsChart(const char* view, QChart* chart)
 
 void TMainForm::StatisticsListRuns(int bin)
 {
-    // Without a bin: the item's values in unit order, as the run chart shows them. The latest
+    // Without a bin: the item's latest values in unit order, as the run chart ends. The latest
     // 1000 at most: a table of a million rows helps nobody and takes the window seconds.
     constexpr int kListed = 1000;
     auto* t = findChild<QTableWidget*>(QStringLiteral("StGStatRuns"));
+    t->setRowCount(0);
     const history::ItemStats& s = statisticsItem_;
-    std::vector<size_t> rows;
-    for (size_t i = s.values.size(); i-- > 0 && int(rows.size()) < kListed;)
-        if (bin < 0 || s.histogram.BinOf(s.values[i]) == bin) rows.push_back(i);
-    std::reverse(rows.begin(), rows.end());
-    // The serial numbers of the runs listed only: a million of them would cost the page seconds.
-    std::vector<QString> runs, serials;
-    for (size_t i : rows)
-        runs.push_back(s.runs[i]);
-    if (history::SqlHistoryStore* store = station_->history().store())
-        serials = history::HistoryStatistics(*store).Serials(runs);
-    serials.resize(runs.size());
-    t->setRowCount(int(rows.size()));
-    for (int r = 0; r < int(rows.size()); ++r)
-        SetRow(t, r, {serials[size_t(r)], QString::number(s.values[rows[size_t(r)]]), runs[size_t(r)]});
+    history::SqlHistoryStore* store = station_->history().store();
+    if (!store || s.n == 0) return;
+    const std::vector<history::ListedValue> listed =
+        history::HistoryStatistics(*store).Latest(statisticsFilter_, s.item, s.histogram, bin, kListed);
+    t->setRowCount(int(listed.size()));
+    for (int r = 0; r < int(listed.size()); ++r) {
+        const history::ListedValue& v = listed[size_t(r)];
+        SetRow(t, r, {v.serial, QString::number(v.number), v.run});
+    }
 }
 
 void TMainForm::StatisticsListFailing(int bar)

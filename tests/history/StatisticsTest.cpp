@@ -69,7 +69,7 @@ TEST(Statistics, ItemNumbersWorkedByHand)
         SCOPED_TRACE(c.name);
         std::vector<ItemValue> values;
         for (double x : c.values)
-            values.push_back({x, c.low, c.high, QStringLiteral("run")});
+            values.push_back({x, c.low, c.high});
         const ItemStats s = Describe(QStringLiteral("Ampl 1"), QString(), values);
         EXPECT_EQ(s.n, c.n);
         EXPECT_EQ(s.below, c.below);
@@ -189,8 +189,15 @@ TEST(Statistics, OverTheStoredRuns)
         EXPECT_EQ(stats.ItemNames(f).size(), qsizetype(e.items));
         const ItemStats ampl = stats.Item(f, QStringLiteral("Ampl 1"));
         EXPECT_EQ(ampl.values, e.values);
-        EXPECT_EQ(ampl.runs.size(), e.values.size());
-        EXPECT_EQ(stats.Serials(ampl.runs).back(), QLatin1String(e.values.back() == 420 ? "0002" : "0005"));
+        // The latest two as the page lists them, and the largest value's bin.
+        const std::vector<ListedValue> latest = stats.Latest(f, ampl.item, ampl.histogram, -1, 2);
+        ASSERT_EQ(latest.size(), 2u);
+        EXPECT_EQ(latest[1].number, e.values.back());
+        EXPECT_EQ(latest[1].serial, QLatin1String(e.values.back() == 420 ? "0002" : "0005"));
+        const int top = ampl.histogram.BinOf(*ampl.max);
+        const std::vector<ListedValue> inTop = stats.Latest(f, ampl.item, ampl.histogram, top, 10);
+        EXPECT_EQ(int(inTop.size()), ampl.histogram.counts[size_t(top)]);
+        EXPECT_EQ(inTop.back().number, *ampl.max);
         for (const ItemStats& a : {all[0], ampl}) {
             EXPECT_EQ(a.item, QStringLiteral("Ampl 1"));
             EXPECT_EQ(a.n, int(e.values.size()));
@@ -296,6 +303,12 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
             if (!g.values.empty() && !w[QStringLiteral("width")].isNull()) {
                 EXPECT_NEAR(g.histogram.width, w[QStringLiteral("width")].toDouble(), 1e-9);
             }
+            // Each bin's values as the page lists them, by the database's arithmetic: as many
+            // as the histogram counts.
+            for (int b = 0; !g.values.empty() && b < int(g.histogram.counts.size()); ++b)
+                EXPECT_EQ(int(stats.Latest(Filter{}, g.item, g.histogram, b, 1000).size()),
+                          g.histogram.counts[size_t(b)])
+                    << "bin " << b;
         }
         // By name: "Ampl 1" with both limits, "FW 1" without spread, "Strom" with its upper limit only.
         const std::vector<ItemStats>& got = summed;
