@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -35,6 +36,28 @@ const RecordingCaption kRecordingCaptions[] = {
     {"MITrigger", RecordingText::MenuTrigger},   {"MIReplay", RecordingText::MenuReplay},
     {"MIReplay_1", RecordingText::SpeedReal},    {"MIReplay_10", RecordingText::SpeedFast},
     {"MIReplay_0", RecordingText::SpeedMax},     {"BTTEventSearchFile", RecordingText::SearchRecording},
+};
+
+// The recording's status beside the fixed panels, where a narrow window leaves it less room
+// than its text: the middle of the text gives way (the file name's), so its start and the size
+// and time at its end stay readable; the whole text is the tooltip.
+class ElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override
+    {
+        return QSize(fontMetrics().averageCharWidth() * 12, QLabel::minimumSizeHint().height());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const QRect r = contentsRect();
+        p.setPen(palette().color(foregroundRole()));
+        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
+                   fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()));
+    }
 };
 } // namespace
 
@@ -102,7 +125,7 @@ void TMainForm::ShowRecordingStatus()
     if (!station_) return;
     FollowLiveRecording();
     if (!recordLabel_) {
-        recordLabel_ = new QLabel(statusBar());
+        recordLabel_ = new ElidedLabel(statusBar());
         recordLabel_->setObjectName(QStringLiteral("SBarRecording"));
         statusBar()->addPermanentWidget(recordLabel_);
     }
@@ -120,6 +143,7 @@ void TMainForm::ShowRecordingStatus()
     if (text == recordStatus_ && red == recordLabel_->property("failed").toBool()) return;
     recordStatus_ = text;
     recordLabel_->setText(text);
+    recordLabel_->setToolTip(text);
     recordLabel_->setProperty("failed", red);
     recordLabel_->setStyleSheet(red ? QStringLiteral("color: red;") : QString());
 }
