@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace vmx::monitor {
 
 int Trigger::ValueOf(Value v, const MeasSample& s)
@@ -56,7 +58,7 @@ void Trigger::Restart()
 {
     havePrevious_ = false;
     window_.clear();
-    openMark_ = -1;
+    open_.reset();
     snippetUntil_ = -1;
 }
 
@@ -76,27 +78,33 @@ Trigger::Outcome Trigger::Feed(qint64 index, const MeasSample& s, bool shortRow,
     havePrevious_ = true;
     // One snippet at a time: a crossing while one collects is marked, its samples are in it.
     if (crossed) {
+        // The list of marks is the chart's (the events file has every one): hours of crossings
+        // would make it grow without end, so the oldest go in halves.
+        if (marks_.size() >= 2 * kKeptMarks) marks_.erase(marks_.begin(), marks_.begin() + long(kKeptMarks));
         marks_.push_back(Mark{index, v, QString()});
         outcome = Outcome::Fired;
         session_.PanelText(1,
                            lang::RecordingTextOf(lang::RecordingText::TriggerFired, session_.language())
                                .arg(QString::number(index), ValueName(settings_.value), QString::number(v)));
-        if (openMark_ < 0) {
-            openMark_ = qint64(marks_.size()) - 1;
+        if (!open_) {
+            open_ = marks_.back();
             snippetUntil_ = index + settings_.after;
         } else {
             AppendEvent(marks_.back());
         }
     }
-    if (openMark_ >= 0 && index >= snippetUntil_) {
-        Mark& m = marks_[size_t(openMark_)];
-        outcome = WriteSnippet(m) ? Outcome::SnippetWritten : Outcome::SnippetFailed;
-        AppendEvent(m);
-        openMark_ = -1;
+    if (open_ && index >= snippetUntil_) {
+        outcome = WriteSnippet(*open_) ? Outcome::SnippetWritten : Outcome::SnippetFailed;
+        AppendEvent(*open_);
+        // Its place in the list, unless crossings while it collected pushed it out.
+        const auto at = std::lower_bound(marks_.begin(), marks_.end(), open_->index,
+                                         [](const Mark& m, qint64 i) { return m.index < i; });
+        if (at != marks_.end() && at->index == open_->index) at->snippet = open_->snippet;
+        open_.reset();
         stopWanted = settings_.stop;
     }
     // Outside a snippet only the samples before the next one are kept.
-    if (openMark_ < 0)
+    if (!open_)
         while (qint64(window_.size()) > settings_.before)
             window_.pop_front();
     return outcome;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace vmx::app {
@@ -48,6 +49,8 @@ public:
     // A new run: no previous value, the window of samples before emptied.
     void Restart();
 
+    // The latest marks: at least kKeptMarks once there were as many, at most twice that.
+    static constexpr size_t kKeptMarks = 10000;
     const std::vector<Mark>& marks() const { return marks_; }
     void ClearMarks() { marks_.clear(); }
     static int ValueOf(Value v, const MeasSample& s);
@@ -68,8 +71,8 @@ private:
     QString eventsFile_;
     bool havePrevious_ = false;
     int previous_ = 0;
-    std::deque<Kept> window_; // the last `before` samples, then the snippet's samples
-    qint64 openMark_ = -1;    // index of the mark whose snippet is collecting
+    std::deque<Kept> window_;  // the last `before` samples, then the snippet's samples
+    std::optional<Mark> open_; // the mark whose snippet is collecting
     qint64 snippetUntil_ = -1;
     std::vector<Mark> marks_;
 };

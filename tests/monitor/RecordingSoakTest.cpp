@@ -328,3 +328,43 @@ TEST(RecordingSoak, AFullStoreUnderStopEndsTheRecording)
     EXPECT_EQ(qint64(rows.files[0].size()), monitor::MeasurementStore::kSlots);
     EXPECT_EQ(rows.files[0].back().first, monitor::MeasurementStore::kLastIndex);
 }
+
+// A value that crosses the threshold every other sample, for hours: the trigger keeps its latest
+// marks for the chart and no more, and every crossing still reaches the events file, the one
+// whose snippet collected while older marks were dropped included.
+TEST(RecordingSoak, ATriggerFiringWithoutEndKeepsItsLatestMarks)
+{
+    QTemporaryDir dir;
+    app::VirtualClock clock;
+    test::RecordingHost host(&clock);
+    app::Session session(host, clock, QString());
+    monitor::Trigger trigger(session);
+    monitor::Trigger::Settings s;
+    s.enabled = true;
+    s.before = 2;
+    s.after = 50000;
+    const QString events = dir.filePath(QStringLiteral("rec_events.txt"));
+    trigger.Configure(s, dir.path(), events);
+    constexpr qint64 kSamples = 100000; // rises at 1, 3, …, 99999
+    monitor::MeasSample sample = monitor::EmptySample();
+    int written = 0;
+    for (qint64 i = 0; i < kSamples; ++i) {
+        sample.OUT = i % 2 ? 255 : 0;
+        bool stop = false;
+        written += trigger.Feed(i, sample, false, stop) == monitor::Trigger::Outcome::SnippetWritten;
+    }
+    const auto& marks = trigger.marks();
+    ASSERT_GE(marks.size(), monitor::Trigger::kKeptMarks);
+    ASSERT_LE(marks.size(), 2 * monitor::Trigger::kKeptMarks);
+    EXPECT_EQ(marks.back().index, kSamples - 1);
+    EXPECT_EQ(marks.front().index, kSamples - 1 - 2 * qint64(marks.size() - 1));
+    EXPECT_EQ(written, 1);
+    const QStringList snippets = QDir(dir.path()).entryList({QStringLiteral("*trigger_*.txt")});
+    ASSERT_EQ(snippets, QStringList{QStringLiteral("rec_events_trigger_1.txt")});
+    // Every crossing but the one whose snippet is still collecting (50003).
+    QFile f(events);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    EXPECT_EQ(lines.size() - 1, kSamples / 2 - 1);
+    EXPECT_TRUE(lines.contains("1\tQVR\t255\trec_events_trigger_1.txt"));
+}
