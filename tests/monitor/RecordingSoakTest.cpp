@@ -37,6 +37,20 @@ void App()
     new QGuiApplication(argc, argv);
 }
 
+// AddressSanitizer keeps freed memory in quarantine (up to 256 MB), so the resident size there
+// says nothing about whether the program's own memory grows.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kRssMeaningful = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kRssMeaningful = false;
+#else
+constexpr bool kRssMeaningful = true;
+#endif
+#else
+constexpr bool kRssMeaningful = true;
+#endif
+
 long RssPages()
 {
     long size = 0, resident = 0;
@@ -157,7 +171,9 @@ TEST(RecordingSoak, TwoHoursRotatedEverySampleOnceReplayedTheSame)
     EXPECT_NEAR(double(n), 7200.0 * 240, 240 * 3);
     EXPECT_EQ(rig.gaps, 0);
     ASSERT_EQ(rig.count, n);
-    EXPECT_NEAR(double(rssEnd), double(rssHour), 0.1 * double(rssHour));
+    if (kRssMeaningful) {
+        EXPECT_NEAR(double(rssEnd), double(rssHour), 0.1 * double(rssHour));
+    }
 
     // Six files of 20 minutes, named to sort in time order, the index going on across them.
     const QStringList files = rig.station->recording().Files();
