@@ -11,7 +11,12 @@
 #include <cmath>
 
 #ifdef VMX_SQLITE_HANDLE
+#include <dlfcn.h>
+#include <link.h>
 #include <sqlite3.h>
+
+#include <cstring>
+#include <string>
 #endif
 
 namespace vmx::history {
@@ -402,8 +407,32 @@ namespace {
 #ifdef VMX_SQLITE_HANDLE
 // SQLite's own handle under Qt's driver, where the driver uses the system's library: a million
 // rows through QSqlQuery cost more than the database's scan of them.
+// Whether the loaded SQLite driver plugin calls the same library as this program: a Qt built
+// with its own copy of SQLite hands out handles no other copy may touch.
+bool DriverSharesOurSqlite()
+{
+    static const bool same = [] {
+        std::string plugin;
+        dl_iterate_phdr(
+            [](dl_phdr_info* info, size_t, void* found) {
+                if (!info->dlpi_name || !std::strstr(info->dlpi_name, "libqsqlite")) return 0;
+                *static_cast<std::string*>(found) = info->dlpi_name;
+                return 1;
+            },
+            &plugin);
+        void* loaded = plugin.empty() ? nullptr : dlopen(plugin.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        if (!loaded) return false;
+        // Looked up from the plugin: its own copy's symbol, or the library it links.
+        const void* theirs = dlsym(loaded, "sqlite3_libversion");
+        dlclose(loaded);
+        return theirs == reinterpret_cast<const void*>(&sqlite3_libversion);
+    }();
+    return same;
+}
+
 sqlite3* LiteHandle(QSqlDatabase& db)
 {
+    if (!DriverSharesOurSqlite()) return nullptr;
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
     return *static_cast<sqlite3* const*>(handle.data());
