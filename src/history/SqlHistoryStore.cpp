@@ -488,20 +488,16 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
 {
     // A unit with a definition counts once, in the group of its first finished run; aborted and
     // unfinished runs do not count.
-    const char* group = by == GroupBy::Day       ? "r.local_day"
-                        : by == GroupBy::Station ? "r.station"
-                        : by == GroupBy::Label   ? "r.label"
-                                                 : "r.batch";
     QVariantList values;
     QString sql;
+    // The yields read the ends alone (each carries its run's unit, definition, station, batch,
+    // day and yield key), through run_end_yield: per unit and definition the smallest yield key
+    // is the first run with its outcome, the largest the last run's outcome.
+    QString where = Where(filter, values, true);
+    where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
+    where += QStringLiteral("e.state = 'done'");
     if (by == GroupBy::Day) {
-        // The yield by day reads the ends alone, in the order of run_end_yield: per unit and
-        // definition the smallest yield key is the first run with its outcome and day, the largest
-        // the last run's outcome.
-        QString where = Where(filter, values, true);
-        where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
-        where += QStringLiteral("e.state = 'done'");
-        // Grouped by the day's number, written out as a date only for the few groups.
+        // The key carries the day's number, written out as a date only for the few groups.
         const QString date = server_ ? QStringLiteral("to_char(DATE '2000-01-01' + day, 'YYYY-MM-DD')")
                                      : QStringLiteral("date('2000-01-01', '+' || day || ' days')");
         sql = QStringLiteral(
@@ -512,27 +508,21 @@ std::vector<YieldRow> SqlHistoryStore::Yield(GroupBy by, const Filter& filter)
                   "e.serial, e.sensor_type, e.label) u GROUP BY 1) g ORDER BY day")
                   .arg(where, date);
     } else {
-        QString where = Where(filter, values);
-        where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
-        where += QStringLiteral("e.run_uuid = r.uuid AND e.state = 'done'");
-        // SQLite walks the runs in the order they are grouped by (run_by_definition) and looks up
-        // each run's end in run_end_outcome; CROSS JOIN keeps it from turning that round, which
-        // would sort every run.
-        // One pass grouped by unit and definition: the smallest "start time, okay flag, group"
-        // text is the first run with its outcome and group, the largest "start time, okay flag"
-        // the last run's outcome (times are fixed-width text, so they order as they read). No
-        // window functions, and the same SQL on both engines.
-        const QString flag = QStringLiteral("CASE WHEN e.verdict = 'okay' THEN '1' ELSE '0' END");
-        // SQLite keeps the stamp's text; PostgreSQL's timestamp is written out the same way.
-        const QString started = server_ ? QStringLiteral("to_char(r.started_at, 'YYYY-MM-DD HH24:MI:SS.MS')")
-                                        : QStringLiteral("r.started_at");
-        sql = QStringLiteral(
-                  "SELECT SUBSTR(first_run, 25) AS grp, COUNT(*), SUM(runs), SUM(CASE WHEN SUBSTR(first_run, "
-                  "24, 1) = '1' THEN 1 ELSE 0 END), SUM(CASE WHEN SUBSTR(last_run, 24, 1) = '1' THEN 1 ELSE "
-                  "0 END) FROM (SELECT MIN(%4 || %1 || %2) AS first_run, MAX(%4 || %1) "
-                  "AS last_run, COUNT(*) AS runs FROM run r CROSS JOIN run_end e%3 GROUP BY "
-                  "r.serial, r.sensor_type, r.label) u GROUP BY SUBSTR(first_run, 25) ORDER BY 1")
-                  .arg(flag, QLatin1String(group), where, started);
+        // The first run's group rides behind its key, written with 20 digits so that the text
+        // orders as the number (the same SQL on both engines but for the padding).
+        const char* group = by == GroupBy::Station ? "e.station"
+                            : by == GroupBy::Label ? "e.label"
+                                                   : "e.batch";
+        const QString key = server_
+                                ? QStringLiteral("lpad(CAST(e.yield_key AS TEXT), 20, '0')")
+                                : QStringLiteral("substr('00000000000000000000' || e.yield_key, -20, 20)");
+        sql =
+            QStringLiteral(
+                "SELECT SUBSTR(first_run, 21) AS grp, COUNT(*), SUM(runs), SUM(CAST(SUBSTR(first_run, 1, 20) "
+                "AS BIGINT) / 131072 % 2), SUM(last_run / 131072 % 2) FROM (SELECT MIN(%2 || %3) AS "
+                "first_run, MAX(e.yield_key) AS last_run, COUNT(*) AS runs FROM run_end e%1 GROUP BY "
+                "e.serial, e.sensor_type, e.label) u GROUP BY SUBSTR(first_run, 21) ORDER BY 1")
+                .arg(where, key, QLatin1String(group));
     }
     std::vector<YieldRow> rows;
     QSqlQuery q(db_);
