@@ -405,8 +405,6 @@ QStringList HistoryStatistics::ItemNames(const Filter& filter)
 namespace {
 
 #ifdef VMX_SQLITE_HANDLE
-// SQLite's own handle under Qt's driver, where the driver uses the system's library: a million
-// rows through QSqlQuery cost more than the database's scan of them.
 // Whether the loaded SQLite driver plugin calls the same library as this program: a Qt built
 // with its own copy of SQLite hands out handles no other copy may touch.
 bool DriverSharesOurSqlite()
@@ -430,6 +428,8 @@ bool DriverSharesOurSqlite()
     return same;
 }
 
+// SQLite's own handle under Qt's driver, where the driver uses the same library: a million
+// rows through QSqlQuery cost more than the database's scan of them.
 sqlite3* LiteHandle(QSqlDatabase& db)
 {
     if (!DriverSharesOurSqlite()) return nullptr;
@@ -561,8 +561,7 @@ std::vector<ListedValue> HistoryStatistics::Latest(const Filter& filter, const Q
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT m.number, m.run_uuid, e.serial%1 ORDER BY m.started_at DESC, m.run_uuid "
                              "DESC, m.step DESC, m.attempt DESC, m.seq DESC LIMIT %2")
-                  .arg(where)
-                  .arg(std::max(0, limit)));
+                  .arg(where, QString::number(std::max(0, limit))));
     if (!Exec(q, values)) {
         error_ = q.lastError().text();
         return listed;
