@@ -1,8 +1,8 @@
 #pragma once
 // Production statistics over the history: yields, Paretos of what fails, and each measured item's
 // distribution against its limits with its process capability. The arithmetic is plain functions
-// (tested on numbers worked by hand); HistoryStatistics has the database aggregate what it can and
-// reads the values of one item only.
+// (tested on numbers worked by hand); HistoryStatistics has the database count the yields and
+// the failures, and reads an item's values (one item at a time) for its distribution.
 
 #include "history/HistoryRecords.h"
 

@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QKeySequence>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -17,6 +19,36 @@
 #include <cmath>
 
 namespace vmx::ui {
+
+QTableWidget* ResultGrid(QWidget* parent, const char* name, int columns)
+{
+    auto* g = NewNamed<QTableWidget>(parent, name);
+    g->setColumnCount(columns);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->verticalHeader()->setVisible(false);
+    g->horizontalHeader()->setStretchLastSection(true);
+    return g;
+}
+
+void SetHeadings(QTableWidget* g, const char* const (*heads)[2], int n, int language)
+{
+    QStringList l;
+    for (int i = 0; i < n; ++i)
+        l << QString::fromUtf8(heads[i][language == 1 ? 1 : 0]);
+    g->setHorizontalHeaderLabels(l);
+}
+
+void SetPageTexts(QWidget* root, const PageText* texts, std::size_t n, int language)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const QString text = QString::fromUtf8(language == 1 ? texts[i].en : texts[i].de);
+        QObject* o = root->findChild<QObject*>(QLatin1String(texts[i].name));
+        if (auto* l = qobject_cast<QLabel*>(o)) l->setText(text);
+        if (auto* b = qobject_cast<QAbstractButton*>(o)) b->setText(text);
+        if (auto* g = qobject_cast<QGroupBox*>(o)) g->setTitle(text);
+    }
+}
 
 void SetGridCell(QTableWidget* g, int row, int col, const QString& text)
 {

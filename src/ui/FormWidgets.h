@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
 #include <QString>
 #include <QWidget>
+
+#include <cstddef>
+#include <type_traits>
 
 class QComboBox;
 class QTableView;
@@ -16,6 +20,26 @@ namespace vmx::ui {
 // The tag every control and menu item may carry (menu tags, panel bit numbers, version keys).
 int Tag(const QObject* o, int fallback = -1);
 void SetTag(QObject* o, int tag);
+// A control made with its object name (and, for a button or label, its text).
+template <class W> W* NewNamed(QWidget* parent, const char* name, const QString& text = QString())
+{
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    if constexpr (std::is_base_of_v<QAbstractButton, W> || std::is_same_v<W, QLabel>)
+        if (!text.isEmpty()) w->setText(text);
+    return w;
+}
+// A read-only grid that selects whole rows, without row numbers, its last column stretched.
+QTableWidget* ResultGrid(QWidget* parent, const char* name, int columns);
+// A grid's headings from {German, English} pairs, in the language (1 English, else German).
+void SetHeadings(QTableWidget* g, const char* const (*heads)[2], int n, int language);
+// A page's own texts by control: labels, buttons and group boxes under `root`.
+struct PageText {
+    const char* name;
+    const char* de;
+    const char* en;
+};
+void SetPageTexts(QWidget* root, const PageText* texts, std::size_t n, int language);
 // Sets a grid cell's text, creating the item when there is none; outside the grid: nothing.
 void SetGridCell(QTableWidget* g, int row, int col, const QString& text);
 // "[ Alt+Del ]" for the portable key text "Alt+Del", written as the menus write shortcuts (in the

@@ -17,14 +17,6 @@
 namespace vmx::ui {
 
 namespace {
-template <class W> W* NewNamed(QWidget* parent, const char* name, const QString& text = QString())
-{
-    auto* w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    if constexpr (std::is_base_of_v<QAbstractButton, W> || std::is_same_v<W, QLabel>) w->setText(text);
-    return w;
-}
-
 void FillGrid(QTableWidget* g, const std::vector<QStringList>& rows)
 {
     for (int r = 0; r < g->rowCount() && r < int(rows.size()); ++r)

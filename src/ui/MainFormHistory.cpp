@@ -3,6 +3,7 @@
 // long on a large database.
 #include "history/HistoryReader.h"
 #include "history/SqlHistoryStore.h"
+#include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
 #include <QGridLayout>
@@ -22,12 +23,7 @@ namespace {
 constexpr int kRunsPerPage = 50;
 
 // The page's texts, German and English, by control.
-struct HistoryText {
-    const char* name;
-    const char* de;
-    const char* en;
-};
-const HistoryText kHistoryTexts[] = {
+const PageText kHistoryTexts[] = {
     {"LHistSN", "Seriennummer", "Serial number"},
     {"LHistBatch", "Auftrag", "Batch"},
     {"LHistFrom", "von", "from"},
@@ -50,31 +46,12 @@ const char* const kStepHeads[][2] = {
 const char* const kMeasHeads[][2] = {{"Größe", "Item"}, {"Wert", "Value"}, {"Min", "Min"}, {"Max", "Max"}};
 const char* const kEventHeads[][2] = {{"Datum", "Date"}, {"Art", "Kind"}, {"Datei", "File"}, {"", ""}};
 
-template <class W> W* NewNamed(QWidget* parent, const char* name)
-{
-    auto* w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
+// The page's grids select one run, one step at a time.
 QTableWidget* Grid(QWidget* parent, const char* name, int columns)
 {
-    auto* g = NewNamed<QTableWidget>(parent, name);
-    g->setColumnCount(columns);
-    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    QTableWidget* g = ResultGrid(parent, name, columns);
     g->setSelectionMode(QAbstractItemView::SingleSelection);
-    g->verticalHeader()->setVisible(false);
-    g->horizontalHeader()->setStretchLastSection(true);
     return g;
-}
-
-void Heads(QTableWidget* g, const char* const (*heads)[2], int n, int language)
-{
-    QStringList l;
-    for (int i = 0; i < n; ++i)
-        l << QString::fromUtf8(heads[i][language == 1 ? 1 : 0]);
-    g->setHorizontalHeaderLabels(l);
 }
 
 QTableWidgetItem* Cell(const QString& text, const QColor& colour = QColor())
@@ -143,20 +120,14 @@ QWidget* TMainForm::CreateHistoryPage()
 void TMainForm::HistoryCaptions()
 {
     const int language = session_->language();
-    for (const HistoryText& t : kHistoryTexts) {
-        const QString text = QString::fromUtf8(language == 1 ? t.en : t.de);
-        QObject* o = findChild<QObject*>(QLatin1String(t.name));
-        if (auto* l = qobject_cast<QLabel*>(o)) l->setText(text);
-        if (auto* b = qobject_cast<QPushButton*>(o)) b->setText(text);
-        if (auto* g = qobject_cast<QGroupBox*>(o)) g->setTitle(text);
-    }
+    SetPageTexts(this, kHistoryTexts, std::size(kHistoryTexts), language);
     if (auto* page = findChild<QWidget*>(QStringLiteral("TSHistory")))
         PC1->setTabText(PC1->indexOf(page),
                         language == 1 ? QStringLiteral("History") : QStringLiteral("Historie"));
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGHistRuns")), kRunHeads, 5, language);
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGHistSteps")), kStepHeads, 4, language);
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGHistMeas")), kMeasHeads, 4, language);
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGHistEvents")), kEventHeads, 4, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGHistRuns")), kRunHeads, 5, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGHistSteps")), kStepHeads, 4, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGHistMeas")), kMeasHeads, 4, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGHistEvents")), kEventHeads, 4, language);
 }
 
 void TMainForm::HistorySearch(int page)

@@ -4,6 +4,7 @@
 #include "charts/StatisticsCharts.h"
 #include "charts/TableExport.h"
 #include "history/SqlHistoryStore.h"
+#include "ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
 #include <QAction>
@@ -31,12 +32,7 @@ namespace vmx::ui {
 
 namespace {
 
-struct StatText {
-    const char* name;
-    const char* de;
-    const char* en;
-};
-const StatText kStatTexts[] = {
+const PageText kStatTexts[] = {
     {"LStatLabel", "Prüfung", "Definition"},
     {"LStatStation", "Station", "Station"},
     {"LStatBatch", "Auftrag", "Batch"},
@@ -71,31 +67,11 @@ const char* const kParetoHeads[][2] = {
 const char* const kItemHeads[][2] = {{"Kennzahl", "Figure"}, {"Wert", "Value"}};
 const char* const kRunHeads[][2] = {{"SN", "SN"}, {"Wert", "Value"}, {"Prüfung", "Run"}};
 
-template <class W> W* NewNamed(QWidget* parent, const char* name)
-{
-    auto* w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
 QTableWidget* Table(QWidget* parent, const char* name, int columns)
 {
-    auto* g = NewNamed<QTableWidget>(parent, name);
-    g->setColumnCount(columns);
-    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    g->setSelectionBehavior(QAbstractItemView::SelectRows);
-    g->verticalHeader()->setVisible(false);
-    g->horizontalHeader()->setStretchLastSection(true);
+    QTableWidget* g = ResultGrid(parent, name, columns);
     g->setMinimumWidth(140);
     return g;
-}
-
-void Heads(QTableWidget* g, const char* const (*heads)[2], int n, int language)
-{
-    QStringList l;
-    for (int i = 0; i < n; ++i)
-        l << QString::fromUtf8(heads[i][language == 1 ? 1 : 0]);
-    g->setHorizontalHeaderLabels(l);
 }
 
 void SetRow(QTableWidget* g, int row, const QStringList& cells)
@@ -186,13 +162,7 @@ QWidget* TMainForm::CreateStatisticsPage()
 void TMainForm::StatisticsCaptions()
 {
     const int language = session_->language();
-    for (const StatText& t : kStatTexts) {
-        const QString text = QString::fromUtf8(language == 1 ? t.en : t.de);
-        QObject* o = findChild<QObject*>(QLatin1String(t.name));
-        if (auto* l = qobject_cast<QLabel*>(o)) l->setText(text);
-        if (auto* b = qobject_cast<QAbstractButton*>(o)) b->setText(text);
-        if (auto* g = qobject_cast<QGroupBox*>(o)) g->setTitle(text);
-    }
+    SetPageTexts(this, kStatTexts, std::size(kStatTexts), language);
     if (auto* page = findChild<QWidget*>(QStringLiteral("TSStatistics")))
         PC1->setTabText(PC1->indexOf(page),
                         language == 1 ? QStringLiteral("Statistics") : QStringLiteral("Statistik"));
@@ -200,10 +170,10 @@ void TMainForm::StatisticsCaptions()
         if (a->objectName().startsWith(QLatin1String("ACStatExport-")))
             a->setText(language == 1 ? QStringLiteral("Export this chart ...")
                                      : QStringLiteral("Dieses Diagramm exportieren ..."));
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatYield")), kYieldHeads, 5, language);
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatPareto")), kParetoHeads, 4, language);
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatItem")), kItemHeads, 2, language);
-    Heads(findChild<QTableWidget*>(QStringLiteral("StGStatRuns")), kRunHeads, 3, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGStatYield")), kYieldHeads, 5, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGStatPareto")), kParetoHeads, 4, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGStatItem")), kItemHeads, 2, language);
+    SetHeadings(findChild<QTableWidget*>(QStringLiteral("StGStatRuns")), kRunHeads, 3, language);
 }
 
 void TMainForm::StatisticsShow()

@@ -223,8 +223,8 @@ TEST(Statistics, OverTheStoredRuns)
 // The same numbers from an independent computation: a test-only script reads the database with
 // Python's statistics module (moving ranges, inclusive quartiles included). Items with both
 // limits, with an upper limit only and with no spread at all; a filter that finds nothing. The
-// sums the database makes for every item and the values read for one, on SQLite and on a
-// private PostgreSQL server holding the same runs.
+// figures of every item and of each one asked for by name, on SQLite and on a private
+// PostgreSQL server holding the same runs.
 TEST(Statistics, AgreeWithPythonsStatisticsModule)
 {
     QTemporaryDir dir;
@@ -275,14 +275,14 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
         if (!store) continue;
         SCOPED_TRACE(store->isServer() ? "PostgreSQL" : "SQLite");
         HistoryStatistics stats(*store);
-        // The database's sums over every item, and each item's values read by the program.
-        const std::vector<ItemStats> summed = stats.Items(Filter{});
-        ASSERT_EQ(int(summed.size()), want.size()) << stats.lastError().toStdString();
-        std::vector<ItemStats> both = summed;
-        for (const ItemStats& i : summed)
+        // Every item at once (without their values), and each item by name (with them).
+        const std::vector<ItemStats> all = stats.Items(Filter{});
+        ASSERT_EQ(int(all.size()), want.size()) << stats.lastError().toStdString();
+        std::vector<ItemStats> both = all;
+        for (const ItemStats& i : all)
             both.push_back(stats.Item(Filter{}, i.item));
         for (const ItemStats& g : both) {
-            SCOPED_TRACE(g.item.toStdString() + (g.values.empty() ? " summed" : " read"));
+            SCOPED_TRACE(g.item.toStdString() + (g.values.empty() ? " of all" : " by name"));
             const QJsonObject w = want[g.item].toObject();
             auto same = [&](const char* key, const Opt& v) {
                 const QJsonValue x = w[QLatin1String(key)];
@@ -311,14 +311,14 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
                     << "bin " << b;
         }
         // By name: "Ampl 1" with both limits, "FW 1" without spread, "Strom" with its upper limit only.
-        const std::vector<ItemStats>& got = summed;
+        const std::vector<ItemStats>& got = all;
         EXPECT_TRUE(got[0].capability.cp && got[0].capability.cpk && got[0].below > 0);
         EXPECT_FALSE(got[1].capability.cp || got[1].capability.cpk || got[1].capability.ppk);
         EXPECT_TRUE(got[2].capability.cpk && got[2].capability.ppk && !got[2].capability.cp);
         EXPECT_TRUE(stats.Items(none).empty());
         EXPECT_TRUE(stats.ItemNames(none).isEmpty());
         QStringList names;
-        for (const ItemStats& i : summed)
+        for (const ItemStats& i : all)
             names << i.item;
         EXPECT_EQ(stats.ItemNames(Filter{}), names);
         // A failed measurement is one outside its limits: the Pareto counts what Python counts.
