@@ -65,7 +65,7 @@ std::unique_ptr<SqlHistoryStore> OpenForReading(CliContext& ctx)
         auto line = SqlHistoryStore::Open(url, ctx.DataDir(), ctx.StationName(), QSysInfo::machineHostName(),
                                           SqlHistoryStore::Schema::AsIs, &why);
         if (line && line->schemaVersion() == history::SchemaVersionLatest()) return line;
-        if (line) why = QStringLiteral("%1 is at schema %2").arg(url).arg(line->schemaVersion());
+        if (line) why = QStringLiteral("%1 is at schema %2").arg(url, QString::number(line->schemaVersion()));
         CliContext::Err(QStringLiteral("history: the line's server is not reachable (%1): this is station "
                                        "%2's own view")
                             .arg(why, ctx.StationName()));
@@ -76,9 +76,7 @@ std::unique_ptr<SqlHistoryStore> OpenForReading(CliContext& ctx)
     if (v != history::SchemaVersionLatest()) {
         CliContext::Err(
             QStringLiteral("history: %1 is at schema %2, this program reads %3 (vmxctl db migrate)")
-                .arg(store->url())
-                .arg(v)
-                .arg(history::SchemaVersionLatest()));
+                .arg(store->url(), QString::number(v), QString::number(history::SchemaVersionLatest())));
         return nullptr;
     }
     return store;

@@ -18,7 +18,8 @@ struct HistoryReader::State {
             line = SqlHistoryStore::Open(serverUrl, dataDir, station, QSysInfo::machineHostName(),
                                          SqlHistoryStore::Schema::AsIs, why);
             if (line && line->schemaVersion() != SchemaVersionLatest()) {
-                *why = QStringLiteral("%1 is at schema %2").arg(serverUrl).arg(line->schemaVersion());
+                *why = QStringLiteral("%1 is at schema %2")
+                           .arg(serverUrl, QString::number(line->schemaVersion()));
                 line.reset();
             }
         }

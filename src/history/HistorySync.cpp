@@ -84,9 +84,7 @@ bool HistorySync::Connect(QString* why)
         if (why)
             *why = QStringLiteral("%1 is at schema %2, this program writes %3 (vmxctl db migrate with the "
                                   "owner's URL)")
-                       .arg(serverUrl_)
-                       .arg(v)
-                       .arg(SchemaVersionLatest());
+                       .arg(serverUrl_, QString::number(v), QString::number(SchemaVersionLatest()));
         Disconnect();
         return false;
     }
