@@ -43,7 +43,7 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
     if (!Exec(db, "PRAGMA synchronous=OFF") || !Exec(db, "PRAGMA cache_size=-2000000") ||
         !Exec(db, "INSERT INTO station VALUES ('S2', 'b'), ('S3', 'b'), ('S4', 'b') ON CONFLICT DO NOTHING"))
         return false;
-    QSqlQuery unit(db), run(db), step(db), text(db), meas(db), end(db);
+    QSqlQuery unit(db), run(db), step(db), text(db), meas(db), end(db), open(db);
     unit.prepare(QStringLiteral(
         "INSERT INTO unit (serial, sensor_type) VALUES (?, '5028143') ON CONFLICT DO NOTHING"));
     run.prepare(QStringLiteral(
@@ -58,6 +58,7 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
     meas.prepare(QStringLiteral("INSERT INTO measurement VALUES (?, ?, 1, 0, ?, ?, ?, '', ?, ?, ?, ?)"));
     end.prepare(QStringLiteral(
         "INSERT INTO run_end (run_uuid, state, verdict, comment, ended_at) VALUES (?, ?, ?, '', ?)"));
+    open.prepare(QStringLiteral("INSERT INTO run_open (run_uuid) VALUES (?)"));
     QRandomGenerator rng(4711);
     const QDateTime first = QDateTime(QDate(2026, 1, 1), QTime(6, 0), Qt::UTC);
     int serial = 1;
@@ -123,6 +124,9 @@ inline bool Fill(SqlHistoryStore& store, int runs, QStringList& serials, bool pr
             end.addBindValue(failed || aborted ? QStringLiteral("FEHLER") : QStringLiteral("okay"));
             end.addBindValue(UtcStamp(start.addSecs(30)));
             end.exec();
+        } else {
+            open.addBindValue(uuid);
+            open.exec();
         }
         if (r % 20000 == 19999) {
             if (!db.commit()) return false;

@@ -245,7 +245,10 @@ bool SqlHistoryStore::BeginRun(const RunStart& r)
                                 Text(r.year),           Text(r.techIndex),
                                 UtcStamp(r.started),    r.started.toLocalTime().date().toString(Qt::ISODate),
                                 Text(r.version)};
-        return Run(q, v) || Fail(q.lastError().text());
+        if (!Run(q, v)) return Fail(q.lastError().text());
+        QSqlQuery open(db_);
+        open.prepare(QStringLiteral("INSERT INTO run_open (run_uuid) VALUES (?)"));
+        return Run(open, {Text(r.uuid)}) || Fail(open.lastError().text());
     });
 }
 
@@ -292,8 +295,11 @@ bool SqlHistoryStore::EndRun(const RunEnd& e)
                      e.verdict == QLatin1String("okay") ? 1 : 0, Text(e.runUuid)}))
             return Fail(q.lastError().text());
         // The end is made from its run's row: no run, no end.
-        return q.numRowsAffected() == 1 ||
-               Fail(QStringLiteral("run %1 is not in the history").arg(e.runUuid));
+        if (q.numRowsAffected() != 1)
+            return Fail(QStringLiteral("run %1 is not in the history").arg(e.runUuid));
+        QSqlQuery open(db_);
+        open.prepare(QStringLiteral("DELETE FROM run_open WHERE run_uuid = ?"));
+        return Run(open, {Text(e.runUuid)}) || Fail(open.lastError().text());
     });
 }
 
@@ -331,8 +337,8 @@ bool SqlHistoryStore::AddServiceEvent(const ServiceEvent& e)
 int SqlHistoryStore::RunningCount()
 {
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM run r LEFT JOIN run_end e ON e.run_uuid = r.uuid WHERE "
-                             "r.station = ? AND e.run_uuid IS NULL"));
+    q.prepare(QStringLiteral(
+        "SELECT COUNT(*) FROM run_open o JOIN run r ON r.uuid = o.run_uuid WHERE r.station = ?"));
     if (!Run(q, {Text(station_)}) || !q.next()) return Fail(q.lastError().text()), -1;
     return q.value(0).toInt();
 }
@@ -342,12 +348,15 @@ int SqlHistoryStore::AbortLeftRunning(const QDateTime& now)
     int count = 0;
     const bool ok = Transaction([&] {
         QSqlQuery q(db_);
+        // The open runs are listed: no scan of every run for its end.
         q.prepare(EndInsert(QStringLiteral("'aborted', 'FEHLER', '', ") + Stamp(), QStringLiteral("0")) +
-                  QStringLiteral(" LEFT JOIN run_end e ON e.run_uuid = r.uuid WHERE r.station = ? AND "
-                                 "e.run_uuid IS NULL"));
+                  QStringLiteral(" JOIN run_open o ON o.run_uuid = r.uuid WHERE r.station = ?"));
         if (!Run(q, {UtcStamp(now), Text(station_)})) return Fail(q.lastError().text());
         count = q.numRowsAffected();
-        return true;
+        QSqlQuery ended(db_);
+        return ended.exec(QStringLiteral("DELETE FROM run_open WHERE EXISTS (SELECT 1 FROM run_end e WHERE "
+                                         "e.run_uuid = run_open.run_uuid)")) ||
+               Fail(ended.lastError().text());
     });
     return ok ? count : -1;
 }

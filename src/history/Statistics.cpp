@@ -1,5 +1,6 @@
 #include "history/Statistics.h"
 
+#include "history/BinaryCopy.h"
 #include "history/SqlHistoryStore.h"
 
 #include <QSqlDriver>
@@ -10,13 +11,21 @@
 #include <algorithm>
 #include <cmath>
 
-#ifdef VMX_SQLITE_HANDLE
+#if defined(VMX_SQLITE_HANDLE) || defined(VMX_LIBPQ_HANDLE)
 #include <dlfcn.h>
 #include <link.h>
-#include <sqlite3.h>
 
 #include <cstring>
 #include <string>
+#endif
+#ifdef VMX_SQLITE_HANDLE
+#include <sqlite3.h>
+
+#include <string_view>
+#include <unordered_set>
+#endif
+#ifdef VMX_LIBPQ_HANDLE
+#include <libpq-fe.h>
 #endif
 
 namespace vmx::history {
@@ -231,12 +240,32 @@ QString JoinedValues(const Filter& filter, QVariantList& values)
            QStringLiteral("e.state = 'done' AND m.number IS NOT NULL");
 }
 
-// The same values for all of an item's values. SQLite looks up a run's end a value at a time,
-// which costs many times the item's whole index: it keeps every value but those of the runs
-// left out (not finished, or not the filter's), found by merging the runs' and the ends' keys
-// in order, which are usually a handful. PostgreSQL hashes the ends itself.
+bool Unfiltered(const Filter& f)
+{
+    return !f.since && !f.until && f.label.isEmpty() && f.station.isEmpty() && f.batch.isEmpty() &&
+           f.verdict.isEmpty() && f.serial.isEmpty() && !f.firstPassOnly;
+}
+
+// The runs whose values no statistics count: still running, or ended other than "done". A
+// handful among a million, each in a small index of its own; SQLite without statistics of its
+// tables would rather scan the ends' larger index that also holds the state.
+QString LeftOut(bool server)
+{
+    return QStringLiteral(
+               "SELECT run_uuid FROM run_open UNION ALL SELECT run_uuid FROM run_end%1 WHERE state "
+               "<> 'done'")
+        .arg(server ? QString() : QStringLiteral(" INDEXED BY run_end_left_out"));
+}
+
+// The same values for all of an item's values. Looking up each value's run end costs many times
+// the item's whole index: with no filter every value is kept but those of the runs left out.
+// With a filter, SQLite keeps every value but those of the runs that are not the filter's,
+// found by merging the runs' and the ends' keys in order; PostgreSQL hashes the ends itself.
 QString DoneValues(const Filter& filter, QVariantList& values, bool server)
 {
+    if (Unfiltered(filter))
+        return QStringLiteral(" FROM measurement m WHERE m.run_uuid NOT IN (%1) AND m.number IS NOT NULL")
+            .arg(LeftOut(server));
     if (server || filter.firstPassOnly) return JoinedValues(filter, values);
     QString where = Where(filter, values, true);
     where += where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
@@ -404,38 +433,48 @@ QStringList HistoryStatistics::ItemNames(const Filter& filter)
 
 namespace {
 
-#ifdef VMX_SQLITE_HANDLE
-// Whether the loaded SQLite driver plugin calls the same library as this program: a Qt built
-// with its own copy of SQLite hands out handles no other copy may touch.
-bool DriverSharesOurSqlite()
+#if defined(VMX_SQLITE_HANDLE) || defined(VMX_LIBPQ_HANDLE)
+// Whether the loaded driver plugin whose file name has `plugin` in it calls the same library as
+// this program: a Qt built with its own copy of a client library hands out handles no other
+// copy may touch.
+bool DriverShares(const char* plugin, const char* symbol, const void* ours)
 {
-    static const bool same = [] {
-        std::string plugin;
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, size_t, void* found) {
-                if (!info->dlpi_name || !std::strstr(info->dlpi_name, "libqsqlite")) return 0;
-                *static_cast<std::string*>(found) = info->dlpi_name;
-                return 1;
-            },
-            &plugin);
-        void* loaded = plugin.empty() ? nullptr : dlopen(plugin.c_str(), RTLD_NOW | RTLD_NOLOAD);
-        if (!loaded) return false;
-        // Looked up from the plugin: its own copy's symbol, or the library it links.
-        const void* theirs = dlsym(loaded, "sqlite3_libversion");
-        dlclose(loaded);
-        return theirs == reinterpret_cast<const void*>(&sqlite3_libversion);
-    }();
-    return same;
+    struct Search {
+        const char* name;
+        std::string path;
+    } search{plugin, {}};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* found) {
+            auto* s = static_cast<Search*>(found);
+            if (!info->dlpi_name || !std::strstr(info->dlpi_name, s->name)) return 0;
+            s->path = info->dlpi_name;
+            return 1;
+        },
+        &search);
+    void* loaded = search.path.empty() ? nullptr : dlopen(search.path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!loaded) return false;
+    // Looked up from the plugin: its own copy's symbol, or the library it links.
+    const void* theirs = dlsym(loaded, symbol);
+    dlclose(loaded);
+    return theirs == ours;
 }
 
-// SQLite's own handle under Qt's driver, where the driver uses the same library: a million
-// rows through QSqlQuery cost more than the database's scan of them.
+// The driver's own handle of `type`, where the driver uses the same library: a million rows
+// through QSqlQuery cost more than the database's scan of them.
+template <class Handle> Handle DriverHandle(QSqlDatabase& db, const char* type)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), type) != 0) return nullptr;
+    return *static_cast<const Handle*>(handle.data());
+}
+#endif
+
+#ifdef VMX_SQLITE_HANDLE
 sqlite3* LiteHandle(QSqlDatabase& db)
 {
-    if (!DriverSharesOurSqlite()) return nullptr;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
-    return *static_cast<sqlite3* const*>(handle.data());
+    static const bool same =
+        DriverShares("libqsqlite", "sqlite3_libversion", reinterpret_cast<const void*>(&sqlite3_libversion));
+    return same ? DriverHandle<sqlite3*>(db, "sqlite3*") : nullptr;
 }
 
 // A statement on that handle, its values bound as text (as the filters' are).
@@ -467,12 +506,112 @@ public:
     {
         return sqlite3_column_type(st_, column) == SQLITE_NULL ? std::nullopt : std::optional(Double(column));
     }
+    std::string_view Text(int column) const
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st_, column));
+        return text ? std::string_view(text, size_t(sqlite3_column_bytes(st_, column))) : std::string_view();
+    }
 
 private:
     sqlite3* db_;
     sqlite3_stmt* st_ = nullptr;
     int rc_ = SQLITE_OK;
 };
+
+// An item's values with no filter, every value kept but the left-out runs', which are held in
+// the program: SQLite's own check of a million keys against a handful costs more than the scan.
+// Both are read in one snapshot, so a run that starts between them is not taken for done.
+template <class Add> QString LiteKeptValues(sqlite3* lite, const QString& item, Add add)
+{
+    QString why;
+    auto exec = [&](const char* sql) {
+        LiteStatement s(lite, QLatin1String(sql), {});
+        s.Next();
+        if (why.isEmpty()) why = s.error();
+    };
+    exec("SAVEPOINT item_values");
+    if (why.isEmpty()) {
+        std::unordered_set<std::string> leftOut;
+        {
+            LiteStatement lo(lite, LeftOut(false), {});
+            while (lo.Next())
+                leftOut.emplace(lo.Text(0));
+            why = lo.error();
+        }
+        if (why.isEmpty()) {
+            LiteStatement in(
+                lite,
+                QStringLiteral("SELECT m.number, m.low_limit, m.high_limit, m.run_uuid FROM "
+                               "measurement m WHERE m.item = ? AND m.number IS NOT NULL ORDER BY %1")
+                    .arg(QLatin1String(kUnitOrder)),
+                {item});
+            std::string run;
+            while (in.Next()) {
+                if (!leftOut.empty() && leftOut.count(run.assign(in.Text(3)))) continue;
+                add(in.Double(0), in.Maybe(1), in.Maybe(2));
+            }
+            why = in.error();
+        }
+        exec("RELEASE item_values");
+    }
+    return why;
+}
+#endif
+
+#ifdef VMX_LIBPQ_HANDLE
+PGconn* PqHandle(QSqlDatabase& db)
+{
+    static const bool same =
+        DriverShares("libqsqlpsql", "PQlibVersion", reinterpret_cast<const void*>(&PQlibVersion));
+    if (!same) return nullptr;
+    // The type's name is the struct's that libpq's PGconn stands for.
+    PGconn* pq = DriverHandle<PGconn*>(db, "pg_conn*");
+    return pq ? pq : DriverHandle<PGconn*>(db, "PGconn*");
+}
+
+// An item's values with no filter on a line's server, as a binary copy through the driver's
+// connection: a million rows of text through QSqlQuery cost more than the server's scan.
+template <class Add> QString CopiedValues(PGconn* pq, const QString& item, Add add)
+{
+    const QByteArray name = item.toUtf8();
+    char* literal = PQescapeLiteral(pq, name.constData(), size_t(name.size()));
+    if (!literal) return QString::fromUtf8(PQerrorMessage(pq));
+    const QByteArray sql =
+        QByteArrayLiteral("COPY (SELECT m.number, m.low_limit, m.high_limit FROM measurement m "
+                          "WHERE m.item = ") +
+        literal + " AND m.number IS NOT NULL AND m.run_uuid NOT IN (" + LeftOut(true).toUtf8() +
+        ") ORDER BY " + kUnitOrder + ") TO STDOUT (FORMAT binary)";
+    PQfreemem(literal);
+    if (!PQsendQuery(pq, sql.constData())) return QString::fromUtf8(PQerrorMessage(pq));
+    QString why;
+    BinaryCopyRows rows;
+    bool copying = false;
+    // Every result is read to its end, so the connection is ready for the driver again.
+    while (PGresult* result = PQgetResult(pq)) {
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_COPY_OUT) {
+            copying = true;
+            for (;;) {
+                char* piece = nullptr;
+                const int size = PQgetCopyData(pq, &piece, 0);
+                if (size < 0) {
+                    if (size == -2 && why.isEmpty()) why = QString::fromUtf8(PQerrorMessage(pq));
+                    break;
+                }
+                if (why.isEmpty() && !rows.Feed(piece, size_t(size), add))
+                    why = QStringLiteral("%1: the server's copy of the values is not three numbers a row")
+                              .arg(item);
+                PQfreemem(piece);
+            }
+        } else if (status != PGRES_COMMAND_OK && why.isEmpty()) {
+            why = QString::fromUtf8(PQresultErrorMessage(result));
+        }
+        PQclear(result);
+    }
+    if (why.isEmpty() && (!copying || !rows.ended()))
+        why = QStringLiteral("%1: the server's copy of the values ended early").arg(item);
+    return why;
+}
 #endif
 
 } // namespace
@@ -497,19 +636,34 @@ ItemStats HistoryStatistics::Item(const Filter& filter, const QString& item)
         return none;
     };
     QVariantList values;
-    const QString from = DoneValues(filter, values, store_.isServer()) + QStringLiteral(" AND m.item = ?");
+    const bool server = store_.isServer();
+    const QString from = DoneValues(filter, values, server) + QStringLiteral(" AND m.item = ?");
     values << item;
     const QString sql = QStringLiteral("SELECT m.number, m.low_limit, m.high_limit%1 ORDER BY %2")
                             .arg(from, QLatin1String(kUnitOrder));
+    bool read = false;
 #ifdef VMX_SQLITE_HANDLE
-    if (sqlite3* lite = store_.isServer() ? nullptr : LiteHandle(store_.database())) {
-        LiteStatement in(lite, sql, values);
-        while (in.Next())
-            add(in.Double(0), in.Maybe(1), in.Maybe(2));
-        if (!in.error().isEmpty()) return failed(in.error());
-    } else
+    if (sqlite3* lite = server ? nullptr : LiteHandle(store_.database())) {
+        read = true;
+        if (Unfiltered(filter)) {
+            const QString why = LiteKeptValues(lite, item, add);
+            if (!why.isEmpty()) return failed(why);
+        } else {
+            LiteStatement in(lite, sql, values);
+            while (in.Next())
+                add(in.Double(0), in.Maybe(1), in.Maybe(2));
+            if (!in.error().isEmpty()) return failed(in.error());
+        }
+    }
 #endif
-    {
+#ifdef VMX_LIBPQ_HANDLE
+    if (PGconn* pq = server && Unfiltered(filter) ? PqHandle(store_.database()) : nullptr) {
+        read = true;
+        const QString why = CopiedValues(pq, item, add);
+        if (!why.isEmpty()) return failed(why);
+    }
+#endif
+    if (!read) {
         QSqlQuery q(store_.database());
         q.setForwardOnly(true);
         q.prepare(sql);

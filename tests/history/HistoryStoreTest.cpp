@@ -71,7 +71,12 @@ TEST(HistoryStore, MigrationsFromEveryEarlierVersion)
                       "INSERT INTO measurement (run_uuid, step, attempt, seq, item, value, number, unit, "
                       "low_limit, high_limit, outcome) VALUES ('u1', 1, 1, 0, 'Ampl', '400', 400, '', 350, "
                       "450, "
-                      "1)"})
+                      "1)",
+                      // And one killed before its end.
+                      "INSERT INTO run (uuid, station, serial, sensor_type, label, program, definition_hash, "
+                      "tester, batch, batch_comment, year, tech_index, started_at, local_day, version) "
+                      "VALUES ('u2', 'old', '0001', 'T', 'L', 1, 'h', 't', 'B', '', '26', 'C', '2026-03-02 "
+                      "08:00:00.000', '2026-03-02', 'v')"})
                     ASSERT_TRUE(q.exec(QLatin1String(sql))) << q.lastError().text().toStdString();
             }
             db.close();
@@ -101,13 +106,20 @@ TEST(HistoryStore, MigrationsFromEveryEarlierVersion)
             ASSERT_TRUE(m.exec(QStringLiteral("SELECT started_at FROM measurement")) && m.next());
             EXPECT_EQ(m.value(0).toString(), QStringLiteral("2026-03-01 23:30:05.250"));
         }
+        if (from >= 1 && from < 9) {
+            // Migration 9 listed the run without an end as open.
+            QSqlQuery open(s->database());
+            ASSERT_TRUE(open.exec(QStringLiteral("SELECT run_uuid FROM run_open")) && open.next());
+            EXPECT_EQ(open.value(0).toString(), QStringLiteral("u2"));
+            EXPECT_FALSE(open.next());
+        }
         QSqlQuery idx(s->database());
         ASSERT_TRUE(idx.exec(QStringLiteral(
                         "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN "
                         "('run_by_unit', 'run_by_definition', 'run_end_outcome', 'run_end_yield', "
-                        "'measurement_in_order')")) &&
+                        "'measurement_in_order', 'run_end_left_out')")) &&
                     idx.next());
-        EXPECT_EQ(idx.value(0).toInt(), 5);
+        EXPECT_EQ(idx.value(0).toInt(), 6);
         // Run again, nothing changes.
         QString why;
         EXPECT_TRUE(s->Migrate(&why)) << why.toStdString();
@@ -210,6 +222,9 @@ TEST(HistoryStore, RunsLeftRunningAreAbortedOnceAndEndsAreNeverRewritten)
     EXPECT_EQ(s1->RunningCount(), 1);
     EXPECT_EQ(s1->AbortLeftRunning(QDateTime::currentDateTimeUtc()), 1);
     EXPECT_EQ(s1->AbortLeftRunning(QDateTime::currentDateTimeUtc()), 0);
+    // S2's run is the one still open.
+    EXPECT_EQ(s1->RunningCount(), 0);
+    EXPECT_EQ(Count(s1->database(), "run_open"), 1);
     const std::vector<RunRow> all = s1->Runs(Filter{}, 10, 0);
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].state, RunState::Running); // S2's

@@ -2,6 +2,7 @@
 // over a small stored set, with its Paretos, the first pass only and a filter that finds nothing.
 #include "history/Statistics.h"
 #include "PgServer.h"
+#include "history/BinaryCopy.h"
 #include "history/SqlHistoryStore.h"
 
 #include <QJsonDocument>
@@ -12,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstring>
 
 using namespace vmx::history;
 using vmx::testing::PgServer;
@@ -224,7 +227,7 @@ TEST(Statistics, OverTheStoredRuns)
 // Python's statistics module (moving ranges, inclusive quartiles included). Items with both
 // limits, with an upper limit only and with no spread at all; a filter that finds nothing. The
 // figures of every item and of each one asked for by name, on SQLite and on a private
-// PostgreSQL server holding the same runs.
+// PostgreSQL server holding the same runs, some of them aborted and one still running.
 TEST(Statistics, AgreeWithPythonsStatisticsModule)
 {
     QTemporaryDir dir;
@@ -249,7 +252,11 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
         const QByteArray
             number = QByteArray::number(1000 + u),
             when = QDateTime(QDate(2026, 3, 1), QTime(8, 0)).addSecs(60 * u).toString(Qt::ISODate).toLatin1();
-        const char *serial = number.constData(), *start = when.constData(), *end = u % 7 ? "okay" : "FEHLER";
+        const char *serial = number.constData(), *start = when.constData(),
+                   *end = u == 59       ? "" // still running
+                          : u % 11 == 5 ? "aborted"
+                          : u % 7       ? "okay"
+                                        : "FEHLER";
         const Unit runs[] = {
             {serial, start, end, 3, "GetAmplMeas", "Ampl 1", 400.0 + next(41) - 20, 385, 445},
             {serial, start, end, 5, "CheckCurrent", "Strom", 5.0 + next(8), {}, 10},
@@ -328,5 +335,82 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
                 << p.name.toStdString();
         }
         EXPECT_TRUE(stats.lastError().isEmpty()) << stats.lastError().toStdString();
+    }
+}
+
+namespace {
+
+// A server's binary copy of rows of three doubles, NULL where a row has no value.
+std::string CopyStream(const std::vector<std::array<Opt, 3>>& rows, const std::string& extension = {})
+{
+    std::string s("PGCOPY\n\377\r\n\0", 11);
+    auto int32 = [&s](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            s += char(v >> shift);
+    };
+    int32(0);
+    int32(uint32_t(extension.size()));
+    s += extension;
+    for (const auto& row : rows) {
+        s += '\0';
+        s += '\3';
+        for (const Opt& v : row) {
+            if (!v) {
+                int32(0xffffffffu);
+                continue;
+            }
+            int32(8);
+            uint64_t bits;
+            std::memcpy(&bits, &*v, 8);
+            int32(uint32_t(bits >> 32));
+            int32(uint32_t(bits));
+        }
+    }
+    return s + "\xff\xff";
+}
+
+} // namespace
+
+// The rows come whole however the stream is cut into pieces; a stream cut short never ends, and
+// one that is not such rows is refused rather than read as numbers.
+TEST(BinaryCopy, RowsInAnyPiecesAndBrokenStreams)
+{
+    const std::vector<std::array<Opt, 3>> rows = {
+        {400.0, 350.0, 450.0}, {-1.5e300, std::nullopt, 2.0}, {0.0, std::nullopt, std::nullopt}};
+    const std::string good = CopyStream(rows, "ext");
+    for (size_t piece : {size_t(1), size_t(2), size_t(5), size_t(13), good.size()}) {
+        SCOPED_TRACE(piece);
+        BinaryCopyRows copy;
+        std::vector<std::array<Opt, 3>> got;
+        for (size_t at = 0; at < good.size(); at += piece)
+            ASSERT_TRUE(
+                copy.Feed(good.data() + at, std::min(piece, good.size() - at), [&](double x, Opt a, Opt b) {
+                    got.push_back({x, a, b});
+                }));
+        EXPECT_TRUE(copy.ended());
+        EXPECT_EQ(got, rows);
+    }
+    auto patched = [&good](size_t at, const std::string& bytes) {
+        return good.substr(0, at) + bytes + good.substr(at + bytes.size());
+    };
+    const size_t firstRow = 19 + 3;
+    const struct {
+        const char* what;
+        std::string stream;
+        bool refused;
+    } broken[] = {
+        {"cut in the last row", good.substr(0, good.size() - 5), false},
+        {"no end", good.substr(0, good.size() - 2), false},
+        {"not a copy", "COPY 3\n" + good, true},
+        {"two fields", patched(firstRow, std::string("\0\2", 2)), true},
+        {"a four-byte field", patched(firstRow + 2, std::string("\0\0\0\4", 4)), true},
+        {"no number", CopyStream({{std::nullopt, 1.0, 2.0}}), true},
+        {"more after the end", good + "x", true},
+    };
+    for (const auto& b : broken) {
+        SCOPED_TRACE(b.what);
+        BinaryCopyRows copy;
+        EXPECT_EQ(copy.Feed(b.stream.data(), b.stream.size(), [](double, Opt, Opt) {}), !b.refused);
+        EXPECT_FALSE(copy.ended());
     }
 }
