@@ -336,6 +336,22 @@ TEST(Statistics, AgreeWithPythonsStatisticsModule)
         }
         EXPECT_TRUE(stats.lastError().isEmpty()) << stats.lastError().toStdString();
     }
+    // A station's role allowed one connection reads the same values through it alone.
+    if (server) {
+        ASSERT_TRUE(pg.StationRole(QStringLiteral("line")) &&
+                    pg.Psql(QStringLiteral("line"), QStringLiteral("ALTER ROLE station CONNECTION LIMIT 1")))
+            << pg.error().toStdString();
+        auto station = SqlHistoryStore::Open(pg.Url(QStringLiteral("line"), QStringLiteral("station")),
+                                             QString(), QStringLiteral("S1"), QStringLiteral("host"),
+                                             SqlHistoryStore::Schema::AsIs, &why);
+        ASSERT_TRUE(station) << why.toStdString();
+        HistoryStatistics own(*server), alone(*station);
+        const ItemStats ampl = alone.Item(Filter{}, QStringLiteral("Ampl 1"));
+        EXPECT_TRUE(alone.lastError().isEmpty()) << alone.lastError().toStdString();
+        EXPECT_EQ(ampl.values.size(),
+                  size_t(want[QStringLiteral("Ampl 1")].toObject()[QStringLiteral("n")].toInt()));
+        EXPECT_EQ(ampl.values, own.Item(Filter{}, QStringLiteral("Ampl 1")).values);
+    }
 }
 
 namespace {
