@@ -18,6 +18,7 @@ const MessageEntry kTexts[int(RecordingText::Count)] = {
     {"Wiedergabe beendet: %1 Messwerte", "Replay finished: %1 samples"},
     {"Wiedergabe: Datei kann nicht gelesen werden: %1", "Replay: cannot read file %1"},
     {"Trigger bei Ix %1: %2 = %3", "Trigger at Ix %1: %2 = %3"},
+    {"Trigger bei Ix %1 nicht gespeichert: %2", "Trigger at Ix %1 not saved: %2"},
     {"Aufzeichnung starten...", "Start recording..."},
     {"Aufzeichnung stoppen", "Stop recording"},
     {"Trigger...", "Trigger..."},

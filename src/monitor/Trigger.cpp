@@ -89,13 +89,16 @@ Trigger::Outcome Trigger::Feed(qint64 index, const MeasSample& s, bool shortRow,
         if (!open_) {
             open_ = marks_.back();
             snippetUntil_ = index + settings_.after;
-        } else {
-            AppendEvent(marks_.back());
+        } else if (!Saved(AppendEvent(marks_.back()), marks_.back(), eventsFile_)) {
+            outcome = Outcome::WriteFailed;
         }
     }
     if (open_ && index >= snippetUntil_) {
-        outcome = WriteSnippet(*open_) ? Outcome::SnippetWritten : Outcome::SnippetFailed;
-        AppendEvent(*open_);
+        const bool written = WriteSnippet(*open_);
+        const bool appended = AppendEvent(*open_);
+        outcome = Saved(written, *open_, folder_) && Saved(appended, *open_, eventsFile_)
+                      ? Outcome::SnippetWritten
+                      : Outcome::WriteFailed;
         // Its place in the list, unless crossings while it collected pushed it out.
         const auto at = std::lower_bound(marks_.begin(), marks_.end(), open_->index,
                                          [](const Mark& m, qint64 i) { return m.index < i; });
@@ -142,18 +145,28 @@ bool Trigger::WriteSnippet(Mark& m)
 }
 
 // One line per mark beside the recording, so the recording itself stays an export.
-void Trigger::AppendEvent(const Mark& m)
+bool Trigger::AppendEvent(const Mark& m)
 {
-    if (eventsFile_.isEmpty()) return;
+    if (eventsFile_.isEmpty()) return true;
     QFile f(eventsFile_);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) return;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
     const QString line =
         QStringLiteral("%1\t%2\t%3\t%4\n")
             .arg(m.index)
             .arg(ValueName(settings_.value))
             .arg(m.value)
             .arg(QDir(folder_).relativeFilePath(m.snippet.isEmpty() ? QString() : m.snippet));
-    f.write(line.toUtf8());
+    const QByteArray bytes = line.toUtf8();
+    // A full disk takes part of a line or none: a line that is not whole is not written.
+    return f.write(bytes) == bytes.size() && f.flush();
+}
+
+bool Trigger::Saved(bool saved, const Mark& m, const QString& file)
+{
+    if (!saved)
+        session_.PanelText(1, lang::RecordingTextOf(lang::RecordingText::TriggerNotSaved, session_.language())
+                                  .arg(QString::number(m.index), QDir::toNativeSeparators(file)));
+    return saved;
 }
 
 } // namespace vmx::monitor

@@ -37,7 +37,9 @@ public:
         int value;
         QString snippet; // the snippet's file, once written
     };
-    enum class Outcome { None, Fired, SnippetWritten, SnippetFailed };
+    // WriteFailed: a snippet or a line of the events file did not reach the disk (the panel says
+    // which mark).
+    enum class Outcome { None, Fired, SnippetWritten, WriteFailed };
 
     explicit Trigger(app::Session& session) : session_(session) {}
 
@@ -63,7 +65,9 @@ private:
         bool shortRow;
     };
     bool WriteSnippet(Mark& m);
-    void AppendEvent(const Mark& m);
+    bool AppendEvent(const Mark& m);
+    // Says in the panel when a mark's file or line was not written; `saved` again.
+    bool Saved(bool saved, const Mark& m, const QString& file);
 
     app::Session& session_;
     Settings settings_;

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSemaphore>
 #include <QTemporaryDir>
@@ -383,4 +384,25 @@ TEST(RecordingSoak, ATriggerFiringWithoutEndKeepsItsLatestMarks)
     const QList<QByteArray> lines = f.readAll().split('\n');
     EXPECT_EQ(lines.size() - 1, kSamples / 2 - 1);
     EXPECT_TRUE(lines.contains("1\tQVR\t255\trec_events_trigger_1.txt"));
+
+    // The disk full from here on: the open snippet and the marks on the way are not saved, and
+    // the panel says so rather than the events file going short without a word.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit full{rlim_t(f.size()), old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    int failed = 0;
+    for (qint64 i = kSamples; i <= 50003 + s.after; ++i) {
+        sample.OUT = i % 2 ? 255 : 0;
+        bool stop = false;
+        failed += trigger.Feed(i, sample, false, stop) == monitor::Trigger::Outcome::WriteFailed;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(failed, 2); // the crossings at 100001 and 100003, the latter ending 50003's snippet
+    EXPECT_EQ(host.panel1Log.last(), QStringLiteral("Trigger bei Ix 50003 nicht gespeichert: %1")
+                                         .arg(QDir::toNativeSeparators(dir.path())));
+    EXPECT_EQ(QFileInfo(events).size(), f.size());
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*trigger_*.txt")}), snippets);
 }
