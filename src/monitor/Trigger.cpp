@@ -157,7 +157,7 @@ bool Trigger::AppendEvent(const Mark& m)
             .arg(m.value)
             .arg(QDir(folder_).relativeFilePath(m.snippet.isEmpty() ? QString() : m.snippet));
     const QByteArray bytes = line.toUtf8();
-    // A full disk takes part of a line or none: a line that is not whole is not written.
+    // A full disk takes part of a line or none of it: only a whole line, flushed, counts.
     return f.write(bytes) == bytes.size() && f.flush();
 }
 
