@@ -4,8 +4,9 @@
 // row as its field count and each field's length (−1 for NULL) and big-endian bytes, then a
 // field count of −1.
 
+#include <QtEndian>
+
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -25,13 +26,13 @@ public:
             static const char kSignature[] = "PGCOPY\n\377\r\n";
             if (pending_.size() < 19) return Fits(pending_.size(), kSignature);
             if (pending_.compare(0, 11, kSignature, 11) != 0) return Bad();
-            const uint32_t extension = Int32(pending_.data() + 15);
+            const quint32 extension = qFromBigEndian<quint32>(pending_.data() + 15);
             if (pending_.size() - 19 < extension) return true;
             at = 19 + extension;
             header_ = true;
         }
         while (!ended_ && pending_.size() - at >= 2) {
-            const auto fields = int16_t(Int16(pending_.data() + at));
+            const qint16 fields = qFromBigEndian<qint16>(pending_.data() + at);
             if (fields == -1) {
                 ended_ = true;
                 at += 2;
@@ -46,7 +47,7 @@ public:
                     whole = false;
                     break;
                 }
-                const auto length = int32_t(Int32(pending_.data() + p));
+                const qint32 length = qFromBigEndian<qint32>(pending_.data() + p);
                 if (length != -1 && length != 8) return Bad();
                 if (length == 8 && pending_.size() - p - 4 < 8) {
                     whole = false;
@@ -76,11 +77,9 @@ private:
     {
         return std::memcmp(pending_.data(), signature, std::min<size_t>(n, 11)) == 0 || Bad();
     }
-    static uint32_t Int16(const char* p) { return uint32_t(uint8_t(p[0])) << 8 | uint8_t(p[1]); }
-    static uint32_t Int32(const char* p) { return Int16(p) << 16 | Int16(p + 2); }
     static double Double(const char* p)
     {
-        const uint64_t bits = uint64_t(Int32(p)) << 32 | Int32(p + 4);
+        const quint64 bits = qFromBigEndian<quint64>(p);
         double d;
         std::memcpy(&d, &bits, sizeof d);
         return d;
