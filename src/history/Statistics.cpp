@@ -585,7 +585,8 @@ public:
     {
         if (!PQsendQuery(conn_, sql.constData())) {
             Fail(QString::fromUtf8(PQerrorMessage(conn_)));
-            return !(done_ = true);
+            done_ = true;
+            return false;
         }
         PGresult* result = PQgetResult(conn_);
         const bool copying = result && PQresultStatus(result) == PGRES_COPY_OUT;
